@@ -1,0 +1,40 @@
+#pragma once
+// Everything the desktop gives the program goes through this one interface: message boxes
+// and the beep, the clipboard, the clock, text drawing into pictures, and the logging
+// program's window. The window layer implements it with the toolkit; tests use a scripted
+// fake that records what was shown and answers as told.
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "imaging/picture.h"
+
+struct LocalTime {
+  int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // A modal box with one OK button; `beep` plays the exclamation sound first.
+  virtual void messageBox(const std::string& text, bool beep) = 0;
+
+  virtual std::optional<Picture> clipboardPicture() = 0;
+  virtual void setClipboardPicture(const Picture& picture) = 0;
+  virtual void setClipboardText(const std::string& text) = 0;
+
+  virtual LocalTime localTime() = 0;
+  // Seconds since the epoch, used to seed the random block order.
+  virtual int64_t timeSeconds() = 0;
+
+  // Draws text in the given colour with its top-left corner at (x, y); `size` is in points.
+  virtual void drawText(Picture& picture, int x, int y, const std::string& text, int size,
+                        Colour colour) = 0;
+
+  // Brings the window with this title to the front and sends it the F8 key; false if absent.
+  virtual bool sendF8ToWindow(const std::string& title) = 0;
+  // Starts the system's recording-level mixer; false if none can be started.
+  virtual bool startMixer() = 0;
+};

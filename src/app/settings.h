@@ -1,0 +1,48 @@
+#pragma once
+// The operator's settings, named by their keys in the settings file. While the program runs
+// they are fields of the main window (TForm1 derives from this struct); the file is read once
+// at start-up and written once at close.
+#include <string>
+
+struct Settings {
+  // [Form]
+  int MainTop = 0;
+  int MainLeft = 0;
+  // [Wave]
+  int Input = 0;   // 0 = system default device, k >= 1 = device k - 1
+  int Output = 0;
+  // [IO]
+  int PortNum = 0;
+  std::string PortStr;
+  // [Set]
+  int ImageQ = 10;  // Scale combo index into scaleTable
+  int Encode = 0;   // Code combo index
+  int Mod = 0;      // Mode combo index
+  int InGainPos = 0;
+  int OutGainPos = 10;
+  bool AutoSave = true;
+  std::string ImageFile;
+  std::string Callsign;
+  bool SubDisp = true;
+  int FileLoadNo = 0;
+  int TimeOut = 15;
+  bool NoErrDecode = false;
+  int ScanDir = 2;
+  std::string ImgEditName = "Image_Processor";
+  int ColorType = 1;
+  bool WaveLoop = false;
+  int NumEtxData = 10;
+  bool OverWrite = true;
+  bool SaveMin = true;
+  int SaveMinPass = 50;
+  bool DelImgBSR = true;
+  bool AutoDelete = false;
+  int DeleteDay = 120;
+  int NumCallSend = 5;
+  std::string LogMode;
+  std::string LogSN = "15dB";
+  std::string LogBand = "40";
+  bool ShowClock = false;
+
+  friend bool operator==(const Settings&, const Settings&) = default;
+};

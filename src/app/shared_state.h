@@ -1,0 +1,72 @@
+#pragma once
+// The one program-wide record of operating and signal-processing state. It is plain data,
+// read and written on the main thread only, so nothing here needs a lock. State that only one
+// routine uses lives in that routine's own struct.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "imaging/bit_buffer.h"
+#include "imaging/scale_table.h"
+
+// A block position in the 20 x 15 grid, as kept in the missing and requested block lists.
+struct BlockPosition {
+  int col = 0;
+  int row = 0;
+  friend bool operator==(const BlockPosition&, const BlockPosition&) = default;
+};
+
+// Kinds of transmission a send command starts (3 is not used).
+enum TxKind : int { kTxText = 0, kTxImage = 1, kTxBsrResponse = 2, kTxBsrRequest = 4 };
+
+struct SharedState {
+  // --- operating state ---
+  bool txInProgress = false;
+  bool txStopRequested = false;
+  int txKind = kTxText;
+  int txBlockCol = 0;
+  int txBlockRow = 0;
+  int txBlocksAcross = 0;
+  int txBlocksDown = 0;
+  int callsignSendCounter = 0;
+  bool fourLevelMode = false;
+  bool imageFromClipboard = false;
+  std::string txImagePath;
+  bool waveLoopMode = false;
+  bool pttPortOpen = false;
+  int browseIndex = 0;
+  int missingBlockCount = 0;
+  int requestedBlockCount = 0;
+  bool awaitingBsrReply = false;
+  int txCodedBits = 0;
+  std::string remoteCallsign = "No Callsign";
+  std::string decodedCallsign;
+  std::string txTimeText = "TxTime :";
+  bool memoCleared = false;
+  std::array<uint8_t, 4> keyHistory{};  // last four released keys, newest first
+
+  // --- transmit sequencing ---
+  int endFrameCount = 0;
+  int silentFrameCount = 0;
+  bool txSilent = false;
+  int savedMissingBlockCount = 0;
+  std::array<BlockPosition, kBlockCount> missingBlockList{};
+  std::array<BlockPosition, kBlockCount> requestedBlockList{};
+
+  // --- block codec bit buffers (each with its own cursor) ---
+  BitBuffer blockBits;    // cursor = blockBitCount, next free cell
+  BitBuffer previewBits;  // cursor = previewBitPos, next cell to read
+  BitBuffer payloadBits;  // cursor = payloadBitPos, next cell to read
+
+  // --- gains, from the level dialog positions ---
+  double inputGain = 1.0;
+  double outputGain = 1.0;
+};
+
+// "Send BSR" / "Resp BSR" captions and enabled states derived from the two counts.
+struct BsrButtonState {
+  std::string caption;
+  bool enabled = false;
+};
+BsrButtonState sendBsrButtonState(int missingBlockCount);
+BsrButtonState respBsrButtonState(int requestedBlockCount);

@@ -1,0 +1,50 @@
+#pragma once
+// A scripted stand-in for the desktop: records every message box, clipboard write and drawn
+// text, and answers clipboard and clock questions as the test sets them.
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+class FakePlatform : public Platform {
+ public:
+  struct Message {
+    std::string text;
+    bool beep;
+  };
+  struct DrawnText {
+    int x, y;
+    std::string text;
+    int size;
+    Colour colour;
+  };
+
+  std::vector<Message> messages;
+  std::vector<DrawnText> drawnTexts;
+  std::optional<Picture> clipboard;
+  std::string clipboardTextValue;
+  LocalTime now;
+  int64_t seconds = 1'700'000'000;
+  std::vector<std::string> f8Targets;
+  bool windowPresent = true;
+  int mixerStarts = 0;
+
+  void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
+  std::optional<Picture> clipboardPicture() override { return clipboard; }
+  void setClipboardPicture(const Picture& picture) override { clipboard = picture; }
+  void setClipboardText(const std::string& text) override { clipboardTextValue = text; }
+  LocalTime localTime() override { return now; }
+  int64_t timeSeconds() override { return seconds; }
+  void drawText(Picture& picture, int x, int y, const std::string& text, int size, Colour colour) override {
+    drawnTexts.push_back({x, y, text, size, colour});
+    putPixel(x, y, picture, colour);  // leave a mark so a test can see the picture was touched
+  }
+  bool sendF8ToWindow(const std::string& title) override {
+    f8Targets.push_back(title);
+    return windowPresent;
+  }
+  bool startMixer() override {
+    ++mixerStarts;
+    return true;
+  }
+};
