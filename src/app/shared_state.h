@@ -52,6 +52,8 @@ struct SharedState {
   int savedMissingBlockCount = 0;
   std::array<BlockPosition, kBlockCount> missingBlockList{};
   std::array<BlockPosition, kBlockCount> requestedBlockList{};
+  // Transmit order of the 300 blocks for "Random" scanning: sequence position -> block number.
+  std::array<int, kBlockCount> scanPermutation{};
 
   // --- block codec bit buffers (each with its own cursor) ---
   BitBuffer blockBits;    // cursor = blockBitCount, next free cell
