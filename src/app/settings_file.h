@@ -1,0 +1,27 @@
+#pragma once
+// Reading and writing the settings file: plain INI text with the sections Form, Wave, IO and
+// Set, one "Key=value" line per setting (see settings_file.cpp for the exact format and the
+// quoting of unusual texts).
+#include <string>
+
+#include "app/settings.h"
+
+// Reads the settings file. Never fails: a missing or unreadable file, a missing section or
+// key, or a value that does not parse yields that setting's default. No range checks here.
+Settings loadSettings(const std::string& path);
+
+// Writes all settings, creating the folder if needed. The text goes to a temporary file in
+// the same folder which is then renamed over the old file, so an interrupted save leaves the
+// previous file intact. Returns false and fills `error` (when given) if the file could not be
+// written; the previous file is then unchanged and no temporary file is left behind.
+bool saveSettings(const std::string& path, const Settings& s, std::string* error = nullptr);
+
+// The complete file text that saveSettings writes for these settings.
+std::string formatSettings(const Settings& s);
+
+// Reads settings from file text, exactly as loadSettings does after reading the file.
+Settings parseSettings(const std::string& text);
+
+// How one text setting is written after the equals sign, and back.
+std::string encodeIniText(const std::string& text);
+std::string decodeIniText(const std::string& value);
