@@ -1,0 +1,112 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_platform.h"
+
+namespace {
+
+TEST(SharedStateRecord, EveryFieldStartsAtItsInitialValue) {
+  const SharedState s;
+  EXPECT_FALSE(s.txInProgress);
+  EXPECT_FALSE(s.txStopRequested);
+  EXPECT_EQ(s.txKind, 0);
+  EXPECT_EQ(s.txBlockCol, 0);
+  EXPECT_EQ(s.txBlockRow, 0);
+  EXPECT_EQ(s.txBlocksAcross, 0);
+  EXPECT_EQ(s.txBlocksDown, 0);
+  EXPECT_EQ(s.callsignSendCounter, 0);
+  EXPECT_FALSE(s.fourLevelMode);
+  EXPECT_FALSE(s.imageFromClipboard);
+  EXPECT_FALSE(s.waveLoopMode);
+  EXPECT_FALSE(s.pttPortOpen);
+  EXPECT_EQ(s.browseIndex, 0);
+  EXPECT_EQ(s.missingBlockCount, 0);
+  EXPECT_EQ(s.requestedBlockCount, 0);
+  EXPECT_FALSE(s.awaitingBsrReply);
+  EXPECT_EQ(s.txCodedBits, 0);
+  EXPECT_EQ(s.remoteCallsign, "No Callsign");
+  EXPECT_EQ(s.decodedCallsign, "");
+  EXPECT_EQ(s.txTimeText, "TxTime :");
+  EXPECT_FALSE(s.memoCleared);
+  EXPECT_EQ(s.keyHistory, (std::array<uint8_t, 4>{}));
+}
+
+TEST(MainWindowModel, ScaleComboListsTheSixteenFactors) {
+  FakePlatform platform;
+  TForm1 form(platform);
+  ASSERT_EQ(form.ComboBox1.items.size(), 16u);
+  EXPECT_EQ(form.ComboBox1.items.front(), "0.07");
+  EXPECT_EQ(form.ComboBox1.items[10], "1.00");
+  EXPECT_EQ(form.ComboBox1.items.back(), "2.00");
+  EXPECT_EQ(form.ComboBox1.index, 10);
+  EXPECT_DOUBLE_EQ(form.scaleFactor(), 1.0);
+  form.ComboBox1.index = 99;  // an out-of-range stored index never reads past the table
+  EXPECT_DOUBLE_EQ(form.scaleFactor(), 2.0);
+}
+
+TEST(MainWindowModel, ControlsAndPicturesStartAsLaidOut) {
+  FakePlatform platform;
+  TForm1 form(platform);
+  EXPECT_EQ(form.SpeedButton1.caption, "Send Image");
+  EXPECT_EQ(form.SpeedButton1.font, colours::badBlock);
+  EXPECT_FALSE(form.SpeedButton2.enabled);
+  EXPECT_FALSE(form.SpeedButton3.enabled);
+  EXPECT_FALSE(form.SpeedButton8.enabled);
+  EXPECT_FALSE(form.SpeedButton9.enabled);
+  EXPECT_EQ(form.ComboBox2.items[form.ComboBox2.index], "Normal (Non)");
+  EXPECT_EQ(form.ComboBox3.items[form.ComboBox3.index], "MSK");
+  EXPECT_EQ(form.Edit1.text, "Input Text and Click ->");
+  EXPECT_EQ(form.Edit1.maxLength, 510);
+  EXPECT_EQ(form.Label7.background, (Colour{160, 160, 160}));
+  EXPECT_EQ(form.TabControl1.index, 0);
+
+  const Picture black320(320, 240);
+  EXPECT_EQ(form.txPicture, black320);
+  EXPECT_EQ(form.rxPicture, black320);
+  EXPECT_EQ(form.browsePicture, black320);
+  EXPECT_TRUE(form.clipboardPicture.empty());
+  EXPECT_EQ(form.waterfallPicture.width(), 256);
+  EXPECT_EQ(form.waterfallPicture.height(), 127);
+  EXPECT_EQ(form.errorPicture.width(), 40);
+  EXPECT_EQ(form.errorPicture.height(), 30);
+}
+
+TEST(MainWindowModel, BsrCaptionRule) {
+  FakePlatform platform;
+  TForm1 form(platform);
+  for (int count : {0, 300}) {
+    form.state.missingBlockCount = count;
+    form.refreshBsrButtons();
+    EXPECT_EQ(form.SpeedButton2.caption, "Send BSR");
+    EXPECT_FALSE(form.SpeedButton2.enabled);
+  }
+  form.state.missingBlockCount = 12;
+  form.state.requestedBlockCount = 3;
+  form.refreshBsrButtons();
+  EXPECT_EQ(form.SpeedButton2.caption, "Send 12 BSR");
+  EXPECT_TRUE(form.SpeedButton2.enabled);
+  EXPECT_EQ(form.SpeedButton3.caption, "Resp 3 BSR");
+  EXPECT_TRUE(form.SpeedButton3.enabled);
+  form.state.requestedBlockCount = 0;
+  form.refreshBsrButtons();
+  EXPECT_EQ(form.SpeedButton3.caption, "Resp BSR");
+  EXPECT_FALSE(form.SpeedButton3.enabled);
+}
+
+TEST(Pictures, PutPixelIgnoresOutsidePositions) {
+  Picture p(256, 127);
+  const Picture before = p;
+  putPixel(256, 0, p, colours::white);
+  putPixel(0, -1, p, colours::white);
+  putPixel(-1, 5, p, colours::white);
+  putPixel(3, 127, p, colours::white);
+  EXPECT_EQ(p, before);
+  putPixel(255, 126, p, Colour{1, 2, 3});
+  EXPECT_EQ(p.at(255, 126), (Colour{1, 2, 3}));
+  // Stored blue, green, red.
+  EXPECT_EQ(p.row(126)[255 * 3], 3);
+  EXPECT_EQ(p.row(126)[255 * 3 + 2], 1);
+}
+
+}  // namespace
