@@ -1,16 +1,19 @@
 #include "framing/viterbi.h"
 
+#include <climits>
+
 namespace {
 
 // Metric arithmetic is done modulo 2^32 and compared through the signed difference. While no
 // sum leaves the int32 range this is exactly ordinary signed arithmetic; beyond it (extreme
 // soft values, or an endless run without reset) there is no undefined behaviour, and because
 // all 64 metrics stay within a narrow window of each other the comparisons stay right.
-inline int32_t wrapAdd(int32_t x, int32_t y) {
-  return static_cast<int32_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(y));
-}
 inline bool lessThan(int32_t x, int32_t y) {
   return static_cast<int32_t>(static_cast<uint32_t>(x) - static_cast<uint32_t>(y)) < 0;
+}
+// All ones when metric m0 (low predecessor) beats m1 strictly, else zero (ties go high).
+inline uint32_t selectLowMask(uint32_t m0, uint32_t m1) {
+  return static_cast<uint32_t>(static_cast<int32_t>(m1 - m0) >> 31);
 }
 
 }  // namespace
@@ -56,18 +59,23 @@ int ViterbiDecoder::trellisStep(int a, int b) {
   // input six steps back. A tie goes to the predecessor j + 32.
   for (int j = 0; j < 32; ++j) {
     const int index = kButterflyBranchIndex[j];
-    const int32_t same = bm[index], comp = bm[index ^ 3];
-    const PathEntry low = oldBank[j], high = oldBank[j + 32];
+    const uint32_t same = static_cast<uint32_t>(bm[index]);
+    const uint32_t comp = static_cast<uint32_t>(bm[index ^ 3]);
+    const uint32_t lowMetric = static_cast<uint32_t>(oldBank[j].metric);
+    const uint32_t highMetric = static_cast<uint32_t>(oldBank[j + 32].metric);
+    const uint32_t lowPath = oldBank[j].path << 1;
+    const uint32_t highPath = (oldBank[j + 32].path << 1) | 1u;
 
-    const int32_t m0 = wrapAdd(low.metric, same), m1 = wrapAdd(high.metric, comp);
-    const bool takeLow0 = lessThan(m1, m0);
-    newBank[2 * j].metric = takeLow0 ? m0 : m1;
-    newBank[2 * j].path = takeLow0 ? (low.path << 1) : ((high.path << 1) | 1u);
+    // Branch-free select: mask is all ones when the low predecessor is strictly better.
+    const uint32_t m0 = lowMetric + same, m1 = highMetric + comp;
+    const uint32_t mask0 = selectLowMask(m0, m1);
+    newBank[2 * j].metric = static_cast<int32_t>((m0 & mask0) | (m1 & ~mask0));
+    newBank[2 * j].path = (lowPath & mask0) | (highPath & ~mask0);
 
-    const int32_t n0 = wrapAdd(low.metric, comp), n1 = wrapAdd(high.metric, same);
-    const bool takeLow1 = lessThan(n1, n0);
-    newBank[2 * j + 1].metric = takeLow1 ? n0 : n1;
-    newBank[2 * j + 1].path = takeLow1 ? (low.path << 1) : ((high.path << 1) | 1u);
+    const uint32_t n0 = lowMetric + comp, n1 = highMetric + same;
+    const uint32_t mask1 = selectLowMask(n0, n1);
+    newBank[2 * j + 1].metric = static_cast<int32_t>((n0 & mask1) | (n1 & ~mask1));
+    newBank[2 * j + 1].path = (lowPath & mask1) | (highPath & ~mask1);
   }
   oldBank_ ^= 1;
 
@@ -77,12 +85,12 @@ int ViterbiDecoder::trellisStep(int a, int b) {
   int best = 0;
   int32_t bestMetric = newBank[0].metric;
   for (int s = 1; s < kStates; ++s) {
-    if (lessThan(bestMetric, newBank[s].metric)) {
-      bestMetric = newBank[s].metric;
-      best = s;
-    }
+    const int32_t m = newBank[s].metric;
+    const bool larger = lessThan(bestMetric, m);
+    best = larger ? s : best;
+    bestMetric = larger ? m : bestMetric;
   }
   bestState_ = best;
-  ++stepCount_;
+  if (stepCount_ < INT_MAX) ++stepCount_;  // stops counting instead of overflowing
   return static_cast<int>(newBank[best].path >> 31);
 }
