@@ -1,0 +1,434 @@
+#include "app/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+// A fresh folder per test, removed afterwards.
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "pelimo-settings-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    // Folders a test made read-only must become writable again to be removed.
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (const auto& e : fs::recursive_directory_iterator(dir_, ec)) {
+      if (e.is_directory(ec)) {
+        fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+      }
+    }
+    fs::remove_all(dir_, ec);
+  }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  static void writeText(const std::string& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+  }
+  static std::string readText(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  std::vector<std::string> folderEntries(const fs::path& folder) const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+const char kDefaultFile[] =
+    "[Form]\n"
+    "MainTop=0\n"
+    "MainLeft=0\n"
+    "\n"
+    "[Wave]\n"
+    "Input=0\n"
+    "Output=0\n"
+    "\n"
+    "[IO]\n"
+    "PortNum=0\n"
+    "PortStr=\n"
+    "\n"
+    "[Set]\n"
+    "ImageQ=10\n"
+    "Encode=0\n"
+    "Mod=0\n"
+    "InGainPos=0\n"
+    "OutGainPos=10\n"
+    "AutoSave=1\n"
+    "ImageFile=\n"
+    "Callsign=\n"
+    "SubDisp=1\n"
+    "FileLoadNo=0\n"
+    "TimeOut=15\n"
+    "NoErrDecode=0\n"
+    "ScanDir=2\n"
+    "ImgEditName=Image_Processor\n"
+    "ColorType=1\n"
+    "WaveLoop=0\n"
+    "NumEtxData=10\n"
+    "OverWrite=1\n"
+    "SaveMin=1\n"
+    "SaveMinPass=50\n"
+    "DelImgBSR=1\n"
+    "AutoDelete=0\n"
+    "DeleteDay=120\n"
+    "NumCallSend=5\n"
+    "LogMode=\n"
+    "LogSN=15dB\n"
+    "LogBand=40\n"
+    "ShowClock=0\n";
+
+// Every field differs from its default.
+Settings nonDefaultSettings() {
+  Settings s;
+  s.MainTop = -120;
+  s.MainLeft = 1919;
+  s.Input = 3;
+  s.Output = 2;
+  s.PortNum = 4;
+  s.PortStr = "/dev/ttyUSB0";
+  s.ImageQ = 15;
+  s.Encode = 1;
+  s.Mod = 1;
+  s.InGainPos = -40;
+  s.OutGainPos = 80;
+  s.AutoSave = false;
+  s.ImageFile = "/home/x/Bilder/Sende Bild; #1 = \"neu\".jpg";
+  s.Callsign = "DL1ABC/p";
+  s.SubDisp = false;
+  s.FileLoadNo = 42;
+  s.TimeOut = 300;
+  s.NoErrDecode = true;
+  s.ScanDir = 0;
+  s.ImgEditName = "  Logger [x] \\ ";
+  s.ColorType = 3;
+  s.WaveLoop = true;
+  s.NumEtxData = INT_MAX;
+  s.OverWrite = false;
+  s.SaveMin = false;
+  s.SaveMinPass = 1;
+  s.DelImgBSR = false;
+  s.AutoDelete = true;
+  s.DeleteDay = 365;
+  s.NumCallSend = INT_MIN;
+  s.LogMode = "SSTV\tFSK";
+  s.LogSN = "-3 dB\nline two";
+  s.LogBand = "Grüße 20m 日本";
+  s.ShowClock = true;
+  return s;
+}
+
+Settings parseSetLine(const std::string& line) { return parseSettings("[Set]\n" + line + "\n"); }
+
+TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesCompleteFile) {
+  Settings s = loadSettings(path("pelimo.ini"));
+  EXPECT_EQ(s, Settings{});
+  EXPECT_EQ(s.ImageQ, 10);
+  EXPECT_EQ(s.Mod, 0);
+  EXPECT_EQ(s.Encode, 0);
+  EXPECT_EQ(s.OutGainPos, 10);
+  EXPECT_EQ(s.Callsign, "");
+
+  EXPECT_EQ(loadSettings(path("no/such/folder/pelimo.ini")), Settings{});
+  EXPECT_EQ(loadSettings(dir_.string()), Settings{});  // a folder, not a file
+  EXPECT_EQ(loadSettings(""), Settings{});
+
+  std::string error;
+  ASSERT_TRUE(saveSettings(path("pelimo.ini"), s, &error)) << error;
+  EXPECT_EQ(readText(path("pelimo.ini")), kDefaultFile);
+  EXPECT_EQ(formatSettings(Settings{}), kDefaultFile);
+  EXPECT_EQ(parseSettings(kDefaultFile), Settings{});
+}
+
+TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
+  const Settings s = nonDefaultSettings();
+  std::string error;
+  ASSERT_TRUE(saveSettings(path("pelimo.ini"), s, &error)) << error;
+  EXPECT_EQ(loadSettings(path("pelimo.ini")), s);
+
+  // Still one line per key: nothing in a text broke a line.
+  std::string text = readText(path("pelimo.ini"));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 34 + 4 + 3);
+  EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
+  EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
+  EXPECT_NE(text.find("\nNumCallSend=-2147483648\n"), std::string::npos);
+  EXPECT_NE(text.find("\nWaveLoop=1\n"), std::string::npos);
+}
+
+TEST(IniText, OrdinaryTextsAreWrittenAsTheyAre) {
+  for (const std::string text :
+       {"", "DL1ABC", "15dB", "/home/x/TxImage.bmp", "a=b=c", "[Set]", "]", "C:\\x\\TxImage.bmp",
+        "it's", "mid\"quote", "Grüße 日本", "two  words", "\\n"}) {
+    EXPECT_EQ(encodeIniText(text), text);
+    EXPECT_EQ(decodeIniText(text), text);
+  }
+}
+
+TEST(IniText, OnlyUnusualTextsAreQuoted) {
+  EXPECT_EQ(encodeIniText(" lead"), "\" lead\"");
+  EXPECT_EQ(encodeIniText("x;y"), "\"x;y\"");
+  EXPECT_EQ(encodeIniText("#1"), "\"#1\"");
+  EXPECT_EQ(encodeIniText("\"q\" \\"), "\"\\\"q\\\" \\\\\"");
+  EXPECT_EQ(encodeIniText("a\nb\r\tc\x01\x7f"), "\"a\\nb\\r\\tc\\x01\\x7F\"");
+}
+
+TEST(IniText, SpecialTextsRoundTripInEveryTextKey) {
+  const std::vector<std::string> texts = {
+      "", "=", "==x==", ";", "; comment-like", "#", "a#b", "x;y", "[", "]", "[Form]",
+      " lead", "trail ", " ", "\t", " both\t", "\"", "\"\"", "\"quoted\"", "\"open", "close\"",
+      "\\", "back\\slash", "ends\\", "\\\"", "\\x41", "\\n", "line1\nline2", "\r\n", "\r",
+      "\n[Set]\nCallsign=evil", std::string("a\0b", 3), std::string(1, '\0'), "\x01\x1f\x7f",
+      "Grüße 日本", "\xEF\xBB\xBF" "bom", "\xff\xfe invalid utf-8", std::string(5000, 'x'),
+      "\"  ;#=[]\\ \t\r\n\"  "};
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(::testing::PrintToString(text));
+    EXPECT_EQ(decodeIniText(encodeIniText(text)), text);
+    Settings s;
+    s.PortStr = text;
+    s.ImageFile = text;
+    s.Callsign = text;
+    s.ImgEditName = text;
+    s.LogMode = text;
+    s.LogSN = text;
+    s.LogBand = text;
+    EXPECT_EQ(parseSettings(formatSettings(s)), s);
+  }
+}
+
+TEST(IniText, RandomBytesRoundTrip) {
+  std::mt19937 rng(12345);
+  for (int i = 0; i < 2000; ++i) {
+    std::string text(rng() % 24, '\0');
+    for (char& c : text) c = static_cast<char>(rng() % 256);
+    Settings s;
+    s.Callsign = text;
+    s.LogBand = text;
+    ASSERT_EQ(parseSettings(formatSettings(s)), s) << ::testing::PrintToString(text);
+  }
+}
+
+TEST(IniText, HandWrittenAndMalformedQuotes) {
+  EXPECT_EQ(parseSetLine("Callsign=\"DL1ABC\"").Callsign, "DL1ABC");
+  EXPECT_EQ(parseSetLine("Callsign=\"a\\\\b\\tc\\x41\"").Callsign, "a\\b\tcA");
+  // Not well-formed quoted texts are taken as they stand.
+  EXPECT_EQ(parseSetLine("Callsign=\"open").Callsign, "\"open");
+  EXPECT_EQ(parseSetLine("Callsign=\"a\"b\"").Callsign, "\"a\"b\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"bad \\q escape\"").Callsign, "\"bad \\q escape\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"cut \\x4\"").Callsign, "\"cut \\x4\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"trailing \\\"").Callsign, "\"trailing \\\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"").Callsign, "\"");
+}
+
+TEST(SettingsParse, IntegerValues) {
+  const struct {
+    const char* value;
+    int expected;
+  } cases[] = {
+      {"7", 7},       {" 7 ", 7},     {"\t7\t", 7},    {"-3", -3},      {"+4", 4},
+      {"007", 7},     {"-0", 0},      {"2147483647", INT_MAX},       {"-2147483648", INT_MIN},
+      {"12abc", 15},  {"abc", 15},    {"", 15},         {"   ", 15},     {"0x10", 15},
+      {"1.5", 15},    {"1e3", 15},    {"1 2", 15},      {"+", 15},       {"-", 15},
+      {"+-3", 15},    {"-+3", 15},    {"--3", 15},      {"++3", 15},     {"2147483648", 15},
+      {"99999999999", 15},            {"-99999999999", 15},          {"\"5\"", 15},
+      {"٣", 15},  // not an ASCII digit
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parseSetLine(std::string("TimeOut=") + c.value).TimeOut, c.expected)
+        << "value '" << c.value << "'";
+  }
+}
+
+TEST(SettingsParse, BooleansAreAnyNonZeroInteger) {
+  const struct {
+    const char* value;
+    bool wave;  // WaveLoop, default false
+    bool save;  // AutoSave, default true
+  } cases[] = {
+      {"1", true, true},    {"2", true, true},     {"-1", true, true},  {"+7", true, true},
+      {"0", false, false},  {"00", false, false},  {" 0 ", false, false},
+      {"", false, true},    {"true", false, true}, {"yes", false, true}, {"1x", false, true},
+      {"99999999999", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    EXPECT_EQ(parseSetLine(std::string("WaveLoop=") + c.value).WaveLoop, c.wave);
+    EXPECT_EQ(parseSetLine(std::string("AutoSave=") + c.value).AutoSave, c.save);
+  }
+}
+
+TEST(SettingsParse, LenientSyntax) {
+  Settings expected;
+  expected.MainTop = 11;
+  expected.MainLeft = 12;
+  expected.Input = 2;
+  expected.Callsign = "DL1ABC ; not a comment";
+  expected.TimeOut = 30;
+  expected.ScanDir = 1;
+  expected.LogBand = "80";
+  expected.ShowClock = true;
+
+  const std::string text =
+      "\xEF\xBB\xBF"
+      "Callsign=before any section\r\n"
+      "; comment\r\n"
+      "  # another comment\r\n"
+      "\r\n"
+      "  [ Form ]  \r\n"
+      "  MainTop   =   11   \r\n"
+      "mainleft=12\r\n"
+      "Callsign=wrong section\r\n"
+      "no equals sign here\r\n"
+      "=value without key\r\n"
+      "[WAVE]\rInput=2\r"                      // lone CR line ends
+      "[Set\n"                                 // missing ']'
+      "Callsign=DL1ABC ; not a comment\n"
+      "TimeOut=20\n"
+      "\x01\x02\xff garbage \0 line\n"
+      "[Form]\n"
+      "[Set]\n"
+      "TimeOut=30\n"                           // the last occurrence wins
+      "\tScanDir\t=\t1\n"
+      "LogBand=80\n"
+      "ShowClock=5"s;                          // no line end at all
+  EXPECT_EQ(parseSettings(text), expected);
+
+  // Sections missing altogether: those keys keep their defaults.
+  Settings onlySet;
+  onlySet.Mod = 1;
+  EXPECT_EQ(parseSettings("[Set]\nMod=1\n"), onlySet);
+  EXPECT_EQ(parseSettings("Mod=1\nImageQ=3\n"), Settings{});
+  EXPECT_EQ(parseSettings("[Set]\n[]\nMod=1\n"), Settings{});
+}
+
+TEST_F(SettingsFileTest, WaveLoopAndUnclampedValuesSurviveALoadSaveCycle) {
+  writeText(path("pelimo.ini"), "[Set]\nWaveLoop=1\nNumCallSend=0\nNumEtxData=99\n");
+  Settings s = loadSettings(path("pelimo.ini"));
+  EXPECT_TRUE(s.WaveLoop);
+  EXPECT_EQ(s.NumCallSend, 0);  // no range checks while loading
+  EXPECT_EQ(s.NumEtxData, 99);
+  ASSERT_TRUE(saveSettings(path("pelimo.ini"), s));
+  EXPECT_EQ(loadSettings(path("pelimo.ini")), s);
+  EXPECT_NE(readText(path("pelimo.ini")).find("\nWaveLoop=1\n"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, SaveCreatesMissingFoldersAndLeavesNoTemporaryFile) {
+  const std::string file = path("a/b/c/pelimo.ini");
+  std::string error;
+  ASSERT_TRUE(saveSettings(file, nonDefaultSettings(), &error)) << error;
+  EXPECT_EQ(loadSettings(file), nonDefaultSettings());
+  EXPECT_EQ(folderEntries(dir_ / "a/b/c"), std::vector<std::string>{"pelimo.ini"});
+
+  // Replacing a longer old file leaves nothing of the old text.
+  writeText(file, std::string(100000, '#') + "\n[Set]\nCallsign=OLD\n");
+  ASSERT_TRUE(saveSettings(file, Settings{}));
+  EXPECT_EQ(readText(file), kDefaultFile);
+  EXPECT_EQ(folderEntries(dir_ / "a/b/c"), std::vector<std::string>{"pelimo.ini"});
+}
+
+TEST_F(SettingsFileTest, SaveThroughASymbolicLinkReplacesItsTarget) {
+  writeText(path("real.ini"), "[Set]\nCallsign=OLD\n");
+  fs::create_symlink("real.ini", dir_ / "pelimo.ini");
+  ASSERT_TRUE(saveSettings(path("pelimo.ini"), nonDefaultSettings()));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "pelimo.ini"));
+  EXPECT_EQ(loadSettings(path("real.ini")), nonDefaultSettings());
+}
+
+TEST_F(SettingsFileTest, FailedSaveReportsAndKeepsWhatWasThere) {
+  // A folder on the way is a regular file.
+  writeText(path("plain"), "keep me");
+  std::string error;
+  EXPECT_FALSE(saveSettings(path("plain/pelimo.ini"), Settings{}, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(readText(path("plain")), "keep me");
+  EXPECT_FALSE(saveSettings(path("plain/pelimo.ini"), Settings{}));  // no error text wanted
+
+  // The settings path is a folder with contents: the rename fails, nothing is lost or left.
+  fs::create_directory(dir_ / "taken");
+  writeText(path("taken/inside"), "keep me too");
+  error.clear();
+  EXPECT_FALSE(saveSettings(path("taken"), Settings{}, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(readText(path("taken/inside")), "keep me too");
+  std::vector<std::string> entries = folderEntries(dir_);
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"plain", "taken"}));
+
+  EXPECT_FALSE(saveSettings("", Settings{}, &error));
+}
+
+TEST_F(SettingsFileTest, FailedSaveInReadOnlyFolderKeepsOldFile) {
+  fs::create_directory(dir_ / "ro");
+  const std::string file = path("ro/pelimo.ini");
+  writeText(file, "[Set]\nCallsign=OLD\n");
+  fs::permissions(dir_ / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  if (::access((dir_ / "ro").c_str(), W_OK) == 0) {
+    GTEST_SKIP() << "running with rights that ignore folder permissions";
+  }
+  std::string error;
+  EXPECT_FALSE(saveSettings(file, nonDefaultSettings(), &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(readText(file), "[Set]\nCallsign=OLD\n");
+  EXPECT_EQ(folderEntries(dir_ / "ro"), std::vector<std::string>{"pelimo.ini"});
+}
+
+TEST_F(SettingsFileTest, HugeAndGarbageFilesLoadWithoutTrouble) {
+  std::mt19937 rng(7);
+  std::string garbage(3 << 20, '\0');
+  for (char& c : garbage) c = static_cast<char>(rng() % 256);
+
+  // Valid settings ahead of the garbage are read.
+  writeText(path("a.ini"), "[Set]\nCallsign=DL1ABC\nTimeOut=40\n" + garbage);
+  Settings a = loadSettings(path("a.ini"));
+  EXPECT_EQ(a.Callsign, "DL1ABC");
+  EXPECT_EQ(a.TimeOut, 40);
+
+  // Only the first mebibyte is read: a key after it is ignored.
+  writeText(path("b.ini"), "[Set]\n" + std::string(2 << 20, '\n') + "TimeOut=40\n");
+  EXPECT_EQ(loadSettings(path("b.ini")).TimeOut, 15);
+
+  // A line cut by that limit is dropped rather than read in part.
+  const std::size_t cap = 1 << 20;
+  std::string cut = "[Set]\n";
+  cut += std::string(cap - cut.size() - 12, '\n');
+  cut += "TimeOut=123456\n";  // "TimeOut=1234" lies inside the limit
+  writeText(path("c.ini"), cut);
+  EXPECT_EQ(loadSettings(path("c.ini")).TimeOut, 15);
+
+  // One enormous line, and pure garbage.
+  writeText(path("d.ini"), "[Set]\nCallsign=" + std::string(5 << 20, 'x'));
+  EXPECT_EQ(loadSettings(path("d.ini")).Callsign, "");
+  writeText(path("e.ini"), garbage);
+  Settings e = loadSettings(path("e.ini"));
+  (void)e;  // any values, as long as loading returns
+  for (int i = 0; i < 200; ++i) {
+    std::string chunk = garbage.substr(rng() % (1 << 20), rng() % 4096);
+    parseSettings("[Set]\n" + chunk);
+  }
+}
+
+}  // namespace
