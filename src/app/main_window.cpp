@@ -1,9 +1,41 @@
 #include "app/main_window.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
-TForm1::TForm1(Platform& platform) : platform(platform) {
+#include "app/main_window_hosts.h"
+#include "audio/device_rings.h"
+#include "audio/message_queue.h"
+#include "audio/ptt_port.h"
+#include "audio/station_loop.h"
+#include "rx/receive_step.h"
+#include "tx/sequencer.h"
+
+namespace {
+
+// Stands in for a machine without a serial port: every open fails, silently.
+class NoSerialLines final : public SerialLines {
+ public:
+  bool open(const std::string&) override { return false; }
+  bool configure() override { return false; }
+  bool assertLines() override { return false; }
+  bool releaseLines() override { return false; }
+  void close() override {}
+};
+
+NoSerialLines noSerialLines;
+
+}  // namespace
+
+TForm1::TForm1(Platform& platform, StationDevices devices)
+    : platform(platform),
+      devices_(devices),
+      tx_(std::make_unique<TransmitterState>()),
+      rx_(std::make_unique<ReceiverState>()),
+      txSide_(std::make_unique<TransmitSide>(*this)),
+      rxSide_(std::make_unique<ReceiveSide>(*this)),
+      ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
   for (double s : scaleTable) {
     char text[16];
     std::snprintf(text, sizeof text, "%0.2f", s);
@@ -25,6 +57,40 @@ TForm1::TForm1(Platform& platform) : platform(platform) {
   Image1.show(waterfallPicture);
   Image2.show(errorPicture);
   Image3.show(txPicture);
+
+  applySettings();
+  if (devices_.audio) {
+    messages_ = std::make_unique<MessageQueue>();
+    rings_ = std::make_unique<DeviceRings>(*devices_.audio, platform, *messages_);
+    loop_ = std::make_unique<StationLoop>(
+        *messages_, *rings_,
+        StationHandlers{[this](const int16_t* samples) { receiveStep(samples); },
+                        [this] { transmitStep(); }});
+  }
+}
+
+TForm1::~TForm1() {
+  // The push-to-talk lines are released before the sound devices close.
+  ptt_->closePttPort();
+  state.pttPortOpen = false;
+  closeDevices();
+}
+
+void TForm1::applySettings(const std::string& defaultTxImage) {
+  auto select = [](Combo& combo, int index) {
+    combo.index = (index >= 0 && index < static_cast<int>(combo.items.size())) ? index : 0;
+  };
+  select(ComboBox1, ImageQ);
+  select(ComboBox2, Encode);
+  select(ComboBox3, Mod);
+  NumEtxData = std::clamp(NumEtxData, 1, 30);
+  NumCallSend = std::clamp(NumCallSend, 1, 12);
+  state.waveLoopMode = WaveLoop;
+  state.browseIndex = FileLoadNo;
+  state.txImagePath = ImageFile.empty() ? defaultTxImage : ImageFile;
+  state.fourLevelMode = ComboBox3.index != 0;
+  state.inputGain = std::pow(10.0, -InGainPos / 20.0);
+  state.outputGain = std::pow(10.0, -OutGainPos / 20.0);
 }
 
 int TForm1::scaleIndex() const { return std::clamp(ComboBox1.index, 0, kScaleCount - 1); }
@@ -36,4 +102,27 @@ void TForm1::refreshBsrButtons() {
   const BsrButtonState resp = respBsrButtonState(state.requestedBlockCount);
   SpeedButton3.caption = resp.caption;
   SpeedButton3.enabled = resp.enabled;
+}
+
+void TForm1::receiveStep(const int16_t* samples) {
+  const ReceiveSettings settings{state.txInProgress, state.waveLoopMode, state.inputGain,
+                                 TimeOut, SubDisp, ShowClock};
+  ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
+                settings, state.payloadBits, *rxSide_);
+}
+
+void TForm1::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
+
+int TForm1::pumpMessages() { return loop_ ? loop_->pump() : 0; }
+
+void TForm1::openDevices() {
+  if (!rings_) return;
+  rings_->openOutputDevice(Output);
+  rings_->openInputDevice(Input);
+}
+
+void TForm1::closeDevices() {
+  if (!rings_) return;
+  rings_->closeInputDevice();
+  rings_->closeOutputDevice();
 }

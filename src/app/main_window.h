@@ -1,20 +1,45 @@
 #pragma once
-// The main window as a form model: its controls, the pictures it owns, the shared state and
-// the settings. The window layer draws this model and forwards events to its handlers.
+// The main window as a form model: its controls, the pictures it owns, the shared state, the
+// settings, and the station's transmitter and receiver. The window layer draws this model and
+// forwards events to its handlers; tests and the command-line tool drive it directly.
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "app/controls.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "app/shared_state.h"
+#include "framing/frame_builders.h"
 #include "imaging/picture.h"
+#include "rx/receive_host.h"
+
+class AudioBackend;
+class DeviceRings;
+class MessageQueue;
+class PttPort;
+class SerialLines;
+class StationLoop;
+struct ReceiverState;
+struct TransmitterState;
 
 inline constexpr const char* kProgramName = "Pelimo";
 inline constexpr const char* kProgramVersion = "0.1";
 
+// The devices a station runs on. Without an audio backend nothing is opened and the buffer
+// steps are driven by the caller; without serial lines push-to-talk always fails (silently).
+struct StationDevices {
+  AudioBackend* audio = nullptr;
+  SerialLines* serial = nullptr;
+};
+
 class TForm1 : public Settings {
  public:
-  explicit TForm1(Platform& platform);
+  explicit TForm1(Platform& platform, StationDevices devices = {});
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
 
   Platform& platform;
   SharedState state;
@@ -60,15 +85,67 @@ class TForm1 : public Settings {
   Picture waterfallPicture;
   Picture errorPicture;
 
-  // --- level meters and reception flag ---
+  // --- level meters, level dialog and reception flag ---
   double inputPeak = 0.0;
   double outputPeak = 0.0;
+  bool levelDialogShowing = false;
   bool rxImageOpen = false;
 
-  // The scale factor the Scale combo selects (index clamped into the table).
+  // Takes over the settings fields into the controls and the shared state: combo selections,
+  // fourLevelMode, waveLoopMode, browseIndex, txImagePath, gains; clamps NumEtxData and
+  // NumCallSend. Run after the settings were loaded or changed as a whole.
+  void applySettings(const std::string& defaultTxImage = "");
+  // The Scale combo's index, kept inside the table.
   int scaleIndex() const;
   double scaleFactor() const { return scaleTable[scaleIndex()]; }
-
   // Refreshes "Send BSR" and "Resp BSR" from the two block counts.
   void refreshBsrButtons();
+
+  // --- operator commands that start or stop a transmission ---
+  void SpeedButton1Click();  // "Send Image" toggle (set SpeedButton1.down first, as a click does)
+  void SpeedButton2Click();  // "Send BSR" toggle
+  void SpeedButton3Click();  // "Resp BSR" toggle
+  void SpeedButton6Click();  // "Send Text"
+  // Fits a source picture into txPicture (TX tab, "Delete" off; optional progress notice).
+  void prepareTransmitPicture(const Picture& source, bool showNotice);
+  // The transmit image as the commands take it: the clipboard picture, or the file at
+  // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
+  Picture transmitImageSource();
+
+  // --- buffer steps (messages 1025 and 1026) ---
+  void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
+  void transmitStep();
+  // Runs every pending device message in arrival order; the number run.
+  int pumpMessages();
+
+  // Frame events of the receiver are passed on to this listener (the frame dispatch of the
+  // station, a recorder in tests, or the command-line tool).
+  ReceiveHost* frameListener = nullptr;
+  // Sees every output buffer the transmitter queues (recording, simulated channels).
+  std::function<void(const int16_t* samples, int count)> outputTap;
+
+  TransmitterState& transmitter() { return *tx_; }
+  ReceiverState& receiver() { return *rx_; }
+  DeviceRings* deviceRings() { return rings_.get(); }
+  // Opens the output, then the input device of the current settings (messages on failure).
+  void openDevices();
+  void closeDevices();
+
+ private:
+  class TransmitSide;
+  class ReceiveSide;
+  void startCommonTransmission(int txKind);
+  bool callsignMissing(Button* toggle);
+  void restoreIdleControls();
+
+  StationDevices devices_;
+  std::unique_ptr<TransmitterState> tx_;
+  std::unique_ptr<ReceiverState> rx_;
+  std::unique_ptr<TransmitSide> txSide_;
+  std::unique_ptr<ReceiveSide> rxSide_;
+  std::unique_ptr<PttPort> ptt_;
+  std::unique_ptr<MessageQueue> messages_;
+  std::unique_ptr<DeviceRings> rings_;
+  std::unique_ptr<StationLoop> loop_;
+  FrameSources frameSources_;
 };

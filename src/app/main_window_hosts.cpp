@@ -1,0 +1,67 @@
+#include "app/main_window_hosts.h"
+
+#include "audio/device_rings.h"
+#include "audio/ptt_port.h"
+#include "rx/receiver_state.h"
+
+const FrameSources& TForm1::TransmitSide::frameSources() {
+  FrameSources& s = form_.frameSources_;
+  s.scaleIndex = form_.scaleIndex();
+  s.codeIndex = form_.ComboBox2.index;
+  s.scanDirection = form_.ScanDir;
+  s.callsign = form_.Callsign;
+  s.text = form_.Edit1.text;
+  s.txPicture = &form_.txPicture;
+  s.txPreviewPicture = &form_.txPreviewPicture;
+  return s;
+}
+
+void TForm1::TransmitSide::queueOutputBuffer(const int16_t* samples, int count) {
+  if (form_.outputTap) form_.outputTap(samples, count);
+  if (form_.rings_) form_.rings_->queueOutputBuffer(samples);
+}
+
+void TForm1::TransmitSide::setLevelPeaks(double outputPeak, double inputPeak) {
+  form_.outputPeak = outputPeak;
+  form_.inputPeak = inputPeak;
+}
+
+void TForm1::TransmitSide::bsrRequestCountChanged(int count) {
+  form_.SpeedButton2.caption = "Send " + std::to_string(count) + " BSR";
+}
+
+void TForm1::TransmitSide::bsrResponseCountChanged(int count) {
+  form_.SpeedButton3.caption = "Resp " + std::to_string(count) + " BSR";
+}
+
+bool TForm1::TransmitSide::openPtt() { return form_.ptt_->openPttPort(form_.PortStr); }
+
+void TForm1::TransmitSide::closePtt() {
+  form_.ptt_->closePttPort();
+  form_.state.pttPortOpen = false;
+}
+
+void TForm1::TransmitSide::transmissionEnded() { form_.restoreIdleControls(); }
+
+void TForm1::ReceiveSide::setLevelPeaks(double inputPeak, double outputPeak) {
+  form_.inputPeak = inputPeak;
+  form_.outputPeak = outputPeak;
+}
+
+void TForm1::ReceiveSide::showWaterfall() { form_.Image1.show(form_.waterfallPicture); }
+
+void TForm1::ReceiveSide::onTimeout() {
+  form_.Label6.caption = "Time out";
+  // Closing the reception (saving the picture, listing the missing blocks) belongs to the
+  // frame dispatch; here the time-out is disarmed so that it fires once.
+  form_.receiver().rxTimeoutArmed = false;
+}
+
+void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
+  if (form_.frameListener) form_.frameListener->onFrameHeader(info);
+}
+
+void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
+                                         bool crcGood) {
+  if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
+}

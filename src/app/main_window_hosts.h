@@ -1,0 +1,38 @@
+#pragma once
+// How the main window serves its transmitter and its receiver: the control values they read,
+// the output ring, the level meters, the captions and the push-to-talk port.
+#include "app/main_window.h"
+#include "tx/transmit_host.h"
+
+class TForm1::TransmitSide final : public TransmitHost {
+ public:
+  explicit TransmitSide(TForm1& form) : form_(form) {}
+  const FrameSources& frameSources() override;
+  int numCallSend() override { return form_.NumCallSend; }
+  int numEtxData() override { return form_.NumEtxData; }
+  void queueOutputBuffer(const int16_t* samples, int count) override;
+  bool levelDialogShowing() override { return form_.levelDialogShowing; }
+  void setLevelPeaks(double outputPeak, double inputPeak) override;
+  void bsrRequestCountChanged(int count) override;
+  void bsrResponseCountChanged(int count) override;
+  bool openPtt() override;
+  void closePtt() override;
+  void transmissionEnded() override;
+
+ private:
+  TForm1& form_;
+};
+
+class TForm1::ReceiveSide final : public ReceiveHost {
+ public:
+  explicit ReceiveSide(TForm1& form) : form_(form) {}
+  bool levelDialogShowing() override { return form_.levelDialogShowing; }
+  void setLevelPeaks(double inputPeak, double outputPeak) override;
+  void showWaterfall() override;
+  void onTimeout() override;
+  void onFrameHeader(const RxFrameInfo& info) override;
+  void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) override;
+
+ private:
+  TForm1& form_;
+};

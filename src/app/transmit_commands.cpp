@@ -1,0 +1,199 @@
+// The operator commands that start and stop transmissions, and the control states that go
+// with them.
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "framing/frame_builders.h"
+#include "imaging/bmp_file.h"
+#include "imaging/jpeg_file.h"
+#include "imaging/transmit_picture.h"
+#include "tx/sequencer.h"
+#include "app/main_window_hosts.h"
+
+namespace {
+
+const char* const kTextPrompt = "Input Text and Click ->";
+const char* const kImageTooSmall = "Image size is too small.The size is 320x240 or more.";
+
+bool endsWith(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+bool TForm1::callsignMissing(Button* toggle) {
+  if (!Callsign.empty()) return false;
+  platform.messageBox("Set your callsign", true);
+  if (toggle) toggle->down = false;
+  return true;
+}
+
+Picture TForm1::transmitImageSource() {
+  Picture picture;
+  if (state.imageFromClipboard) {
+    picture = clipboardPicture;
+  } else {
+    const std::string& path = state.txImagePath;
+    std::error_code ec;
+    if (!path.empty() && std::filesystem::is_regular_file(path, ec)) {
+      PictureResult result;
+      if (endsWith(path, ".jpg") || endsWith(path, ".JPG"))
+        result = readJpegFile(path);
+      else if (endsWith(path, ".bmp") || endsWith(path, ".BMP"))
+        result = readBmpFile(path);
+      if (result) picture = std::move(*result.picture);
+    }
+  }
+  if (picture.width() < kPictureWidth || picture.height() < kPictureHeight) return Picture();
+  return picture;
+}
+
+void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
+  TabControl1.index = 0;
+  SpeedButton7.enabled = false;
+  if (showNotice) {
+    txPreviewPicture.fill(colours::black);
+    platform.drawText(txPreviewPicture, 80, 110, "Now Image Compressing...", 10, colours::white);
+    Image3.show(txPreviewPicture);
+  }
+  fitTransmitPicture(source, txPicture);
+  if (showNotice) {
+    txPreviewPicture.fill(colours::black);
+    Image3.show(txPreviewPicture);
+  }
+}
+
+// Steps every send command takes before its own: the kind and the sequencer's reset, the
+// callsign panel, the controls a transmission locks, the status and the signal display.
+void TForm1::startCommonTransmission(int txKind) {
+  beginTransmission(state, *tx_, txKind);
+  state.decodedCallsign.clear();
+  Panel4.caption = Callsign;
+  Panel4.font = colours::badBlock;
+
+  ComboBox1.enabled = false;
+  ComboBox3.enabled = false;
+  SpeedButton13.enabled = false;
+  SpeedButton6.enabled = false;
+  SpeedButton7.enabled = false;
+  SpeedButton11.enabled = false;
+  SpeedButton12.enabled = false;
+  SpeedButton9.enabled = false;
+  if (txKind != kTxBsrRequest) {
+    SpeedButton2.enabled = false;
+    if (txKind == kTxImage) SpeedButton2.caption = "Send BSR";
+  }
+  if (txKind == kTxImage || txKind == kTxBsrRequest) {
+    SpeedButton3.enabled = false;
+    SpeedButton3.caption = "Resp BSR";
+  }
+
+  Label6.caption.clear();
+  Image1.shown.fill(colours::black);
+}
+
+void TForm1::restoreIdleControls() {
+  SpeedButton13.enabled = true;
+  SpeedButton1.down = false;
+  SpeedButton2.down = false;
+  SpeedButton3.down = false;
+  SpeedButton6.enabled = true;
+  ComboBox1.enabled = true;
+  ComboBox3.enabled = true;
+  SpeedButton7.enabled = TabControl1.index == 1 || TabControl1.index == 2;
+  SpeedButton11.enabled = true;
+  SpeedButton12.enabled = true;
+  SpeedButton9.enabled = true;
+  Panel4.caption.clear();
+  refreshBsrButtons();
+}
+
+void TForm1::SpeedButton1Click() {
+  if (callsignMissing(&SpeedButton1)) return;
+  if (!SpeedButton1.down) {
+    if (state.txInProgress) {
+      state.txStopRequested = true;
+      state.txBlockCol = state.txBlocksAcross - 1;
+      state.txBlockRow = state.txBlocksDown - 1;
+    }
+    return;
+  }
+  const Picture source = transmitImageSource();
+  if (source.empty()) {
+    SpeedButton1.down = false;
+    platform.messageBox(kImageTooSmall, false);
+    return;
+  }
+  buildScanPermutation(state.scanPermutation, platform.timeSeconds());
+  startCommonTransmission(kTxImage);
+  state.missingBlockCount = 0;
+  state.requestedBlockCount = 0;
+  SpeedButton2.caption = "Send BSR";
+  SpeedButton3.caption = "Resp BSR";
+  prepareTransmitPicture(source, true);
+  txPreviewPicture.fill(colours::black);
+  TabControl1.index = 0;
+  Image3.show(txPreviewPicture);
+  launchTransmission(state, *tx_, *txSide_);
+}
+
+void TForm1::SpeedButton2Click() {
+  if (callsignMissing(&SpeedButton2)) return;
+  if (!SpeedButton2.down) {
+    if (state.txInProgress) state.missingBlockCount = 1;
+    return;
+  }
+  if (state.missingBlockCount <= 0) {
+    SpeedButton2.down = false;
+    return;
+  }
+  state.savedMissingBlockCount = state.missingBlockCount;
+  startCommonTransmission(kTxBsrRequest);
+  state.awaitingBsrReply = true;
+  launchTransmission(state, *tx_, *txSide_);
+}
+
+void TForm1::SpeedButton3Click() {
+  if (callsignMissing(&SpeedButton3)) return;
+  if (!SpeedButton3.down) {
+    if (state.txInProgress) state.requestedBlockCount = 1;
+    return;
+  }
+  if (state.requestedBlockCount <= 0) {
+    SpeedButton3.down = false;
+    return;
+  }
+  const Picture source = transmitImageSource();
+  if (source.empty()) {
+    SpeedButton3.down = false;
+    platform.messageBox(kImageTooSmall, false);
+    return;
+  }
+  startCommonTransmission(kTxBsrResponse);
+  prepareTransmitPicture(source, false);
+  launchTransmission(state, *tx_, *txSide_);
+}
+
+void TForm1::SpeedButton6Click() {
+  if (callsignMissing(nullptr)) return;
+  if (Edit1.text.empty() || Edit1.text == kTextPrompt) return;
+  // A text longer than one receivable frame is refused (not cut), so the operator can shorten
+  // it where it makes sense.
+  const int limit = maxTextBytes(Callsign, ComboBox2.index);
+  if (static_cast<int>(Edit1.text.size()) > limit) {
+    platform.messageBox("The text is too long to send: at most " + std::to_string(limit) +
+                            " characters fit in one frame with this callsign and code.",
+                        true);
+    return;
+  }
+  startCommonTransmission(kTxText);
+  launchTransmission(state, *tx_, *txSide_);
+  if (!state.waveLoopMode) {
+    if (!state.memoCleared) {
+      Memo1.lines.clear();
+      state.memoCleared = true;
+    }
+    Memo1.lines.push_back(Callsign + ">" + Edit1.text);
+  }
+  Edit1.text.clear();
+}
