@@ -1,0 +1,73 @@
+// One receive step (12000 samples at 48000 Hz) on a live MSK transmission and on noise.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "../tests/support/rx_test_signal.h"
+#include "rx/receive_host.h"
+#include "rx/receive_step.h"
+
+namespace {
+
+// A receive host that does nothing with the events (so only the receiver is measured).
+struct QuietHost : ReceiveHost {
+  int frames = 0;
+  void onFramePayload(const RxFrameInfo&, const BitBuffer&, bool) override { ++frames; }
+};
+
+std::vector<int16_t> liveMskSignal(bool coded, bool fourLevel) {
+  std::vector<rxtest::TestFrame> frames;
+  std::mt19937 rng(1);
+  frames.push_back(rxtest::makeFrame(kFrameCallsign, coded, fourLevel, 0, 0, 6, 48, rng()));
+  for (int n = 0; n < 40; ++n)
+    frames.push_back(rxtest::makeFrame(kFrameImageBlock, coded, fourLevel, n % 20, n / 20, 6,
+                                       300 + static_cast<int>(rng() % 600), rng()));
+  rxtest::SignalOptions o;
+  o.noise = 200;
+  return rxtest::fskSignal(rxtest::symbolTones(rxtest::transmissionBits(frames, fourLevel), fourLevel), o);
+}
+
+void runSteps(benchmark::State& state, const std::vector<int16_t>& signal) {
+  auto rx = std::make_unique<ReceiverState>();
+  auto payload = std::make_unique<BitBuffer>();
+  QuietHost host;
+  ReceiveSettings settings;
+  const size_t buffers = signal.size() / kInputBufferSamples;
+  size_t b = 0;
+  for (auto _ : state) {
+    receiveStep(*rx,
+                std::span<const int16_t, kInputBufferSamples>(signal.data() + b * kInputBufferSamples,
+                                                              kInputBufferSamples),
+                settings, *payload, host);
+    if (++b == buffers) b = 0;
+  }
+  state.counters["payloads"] = host.frames;
+}
+
+void BM_ReceiveStepLiveMsk(benchmark::State& state) {
+  static const auto signal = liveMskSignal(state.range(0) != 0, false);
+  runSteps(state, signal);
+}
+BENCHMARK(BM_ReceiveStepLiveMsk)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+void BM_ReceiveStepLiveFourLevel(benchmark::State& state) {
+  static const auto signal = liveMskSignal(false, true);
+  runSteps(state, signal);
+}
+BENCHMARK(BM_ReceiveStepLiveFourLevel)->Unit(benchmark::kMicrosecond);
+
+void BM_ReceiveStepNoise(benchmark::State& state) {
+  static const auto signal = [] {
+    std::vector<int16_t> s(20 * kInputBufferSamples);
+    std::mt19937 rng(2);
+    std::normal_distribution<double> g(0, 3000);
+    for (auto& v : s) v = static_cast<int16_t>(std::fmax(-32768, std::fmin(32767, g(rng))));
+    return s;
+  }();
+  runSteps(state, signal);
+}
+BENCHMARK(BM_ReceiveStepNoise)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

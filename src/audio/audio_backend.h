@@ -1,0 +1,68 @@
+#pragma once
+// What the device rings need from an audio system: 16-bit mono streams at 48000 samples per
+// second that take buffers of 12000 samples in order and report each finished buffer. An input
+// stream fills the buffers queued to it, an output stream plays them; either one reports every
+// completed buffer through a callback that may run on the audio system's own thread.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+inline constexpr int kSampleRate = 48000;
+inline constexpr int kBufferSamples = 12000;                 // 0.25 s
+inline constexpr int kBufferBytes = kBufferSamples * 2;      // 24000
+inline constexpr int kRingBuffers = 32;
+inline constexpr double kBufferSeconds = double(kBufferSamples) / kSampleRate;
+
+// Device number meaning "the system's default device".
+inline constexpr int kDefaultAudioDevice = -1;
+
+// One buffer header. The data area belongs to whoever allocated the header (the rings); the
+// stream only reads or writes `bufferLength` bytes of it while the buffer is queued.
+struct AudioBuffer {
+  int16_t* data = nullptr;
+  int bufferLength = 0;   // bytes to fill or to play
+  int bytesRecorded = 0;  // bytes an input stream filled
+  int index = 0;          // place in the owner's ring, handed back with the completion
+  bool prepared = false;  // set by prepareBuffer, cleared by unprepareBuffer
+};
+
+// Called once per completed buffer, possibly on another thread. It must return quickly.
+using BufferCompletion = std::function<void(const AudioBuffer& buffer)>;
+
+class AudioStream {
+ public:
+  virtual ~AudioStream() = default;  // implementations close the stream if still open
+
+  // Makes a buffer usable with this stream. Preparing a prepared buffer succeeds.
+  virtual bool prepareBuffer(AudioBuffer& buffer) = 0;
+  virtual void unprepareBuffer(AudioBuffer& buffer) = 0;
+  // Appends a prepared buffer to the stream's queue: an input stream fills it, an output stream
+  // plays it. Buffers complete in the order they were queued.
+  virtual bool queueBuffer(AudioBuffer& buffer) = 0;
+  // Input: start recording into the queued buffers. Output streams play as soon as a buffer is
+  // queued and ignore this.
+  virtual void start() = 0;
+  // Input: stop recording (queued buffers stay queued).
+  virtual void stop() = 0;
+  // Stops the stream and hands back every buffer still queued, oldest first. No completion is
+  // reported for them.
+  virtual std::vector<AudioBuffer*> reset() = 0;
+  // After close returns the completion callback is never called again.
+  virtual void close() = 0;
+};
+
+class AudioBackend {
+ public:
+  virtual ~AudioBackend() = default;
+
+  // Device names in device-number order, for the settings dialog.
+  virtual std::vector<std::string> inputDeviceNames() = 0;
+  virtual std::vector<std::string> outputDeviceNames() = 0;
+
+  // `deviceNumber` is kDefaultAudioDevice or 0..count-1. nullptr when the device cannot be
+  // opened for 16-bit mono at 48000 Hz.
+  virtual std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion filled) = 0;
+  virtual std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion played) = 0;
+};

@@ -1,0 +1,55 @@
+#pragma once
+// Sound devices made of files, for running the station without a sound card. The input plays a
+// sound file (see WavReader: any rate, first channel) into the input buffers, one buffer per
+// tick, the last one padded with zeros; after it the input has ended and records nothing more.
+// The output records every played buffer into a 48000 Hz mono 16-bit WAV file. Without an input
+// file the input records silence for ever; without an output file played buffers are dropped.
+//
+// Each tick is one buffer period: first the oldest queued output buffer is played (1026), then
+// the oldest queued input buffer is filled (1025). The input waits (no file samples are lost)
+// while no input buffer is queued. The files stay open across device closing and reopening, so
+// a device change neither rewinds the input nor truncates the recording.
+#include <cstdint>
+#include <string>
+
+#include "audio/audio_backend.h"
+#include "audio/wav_file.h"
+
+class ClockedStream;
+
+class WavBackend : public AudioBackend {
+ public:
+  WavBackend(std::string inputPath, std::string outputPath);
+  ~WavBackend() override;
+  WavBackend(const WavBackend&) = delete;
+  WavBackend& operator=(const WavBackend&) = delete;
+
+  std::vector<std::string> inputDeviceNames() override;
+  std::vector<std::string> outputDeviceNames() override;
+  // Device number default or 0. nullptr when the file cannot be opened; error() says why.
+  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion filled) override;
+  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion played) override;
+
+  void tick();
+  void advance(int buffers);
+  int64_t ticks() const { return ticks_; }
+
+  // True once the whole input file was delivered (never without an input file).
+  bool inputFinished() const { return inputFinished_; }
+  int64_t buffersRecorded() const { return buffersRecorded_; }
+  // The last file error, empty if none.
+  const std::string& error() const { return error_; }
+  // Closes the recording (also done by the destructor); empty on success.
+  std::string finishOutput();
+
+ private:
+  std::string inputPath_, outputPath_;
+  WavReader reader_;
+  WavWriter writer_;
+  ClockedStream* input_ = nullptr;
+  ClockedStream* output_ = nullptr;
+  bool inputFinished_ = false;
+  int64_t ticks_ = 0;
+  int64_t buffersRecorded_ = 0;
+  std::string error_;
+};

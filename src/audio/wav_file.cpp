@@ -1,0 +1,254 @@
+#include "audio/wav_file.h"
+
+#include <samplerate.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kChunkFrames = 4096;
+
+std::string inQuotes(const std::string& path) { return "\"" + path + "\""; }
+
+int16_t toSample(float v) {
+  float s = std::nearbyint(v * 32768.0f);
+  if (!(s == s)) return 0;  // NaN
+  return int16_t(std::clamp(s, -32768.0f, 32767.0f));
+}
+
+// Why `path` cannot be opened for reading, or empty when it looks like a readable file.
+std::string checkReadable(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (path.empty()) return "No sound file was given";
+  std::error_code ec;
+  fs::file_status st = fs::status(path, ec);
+  if (ec && ec != std::errc::no_such_file_or_directory)
+    return "The file " + inQuotes(path) + " can not be read: " + ec.message();
+  if (!fs::exists(st)) return "The file " + inQuotes(path) + " does not exist";
+  if (fs::is_directory(st)) return inQuotes(path) + " is a folder, not a sound file";
+  if (!fs::is_regular_file(st)) return inQuotes(path) + " is not a regular file";
+  if (fs::file_size(path, ec) == 0 && !ec) return "The file " + inQuotes(path) + " is empty";
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return "The file " + inQuotes(path) + " can not be read: " + std::strerror(errno);
+  std::fclose(f);
+  return {};
+}
+
+}  // namespace
+
+struct WavReader::State {
+  SNDFILE* file = nullptr;
+  SF_INFO info{};
+  SRC_STATE* converter = nullptr;
+  double ratio = 1.0;
+  std::vector<float> frames;   // interleaved chunk from the file
+  std::vector<float> mono;     // its first channel
+  std::vector<float> pending;  // samples at 48000 Hz not yet handed out
+  size_t pendingPos = 0;
+  long inputCount = 0, inputPos = 0;
+  bool inputDone = false;
+  bool finished = false;
+
+  ~State() {
+    if (converter) src_delete(converter);
+    if (file) sf_close(file);
+  }
+
+  // Reads the next chunk's first channel into `mono`; false at the end of the file.
+  bool readChunk() {
+    sf_count_t n = sf_readf_float(file, frames.data(), kChunkFrames);
+    if (n <= 0) return false;
+    const int channels = info.channels;
+    for (sf_count_t i = 0; i < n; ++i) mono[i] = frames[size_t(i) * channels];
+    inputCount = long(n);
+    inputPos = 0;
+    return true;
+  }
+
+  // Puts the next samples at 48000 Hz into `pending`; false when none are left.
+  bool refill() {
+    pending.clear();
+    pendingPos = 0;
+    if (finished) return false;
+    if (!converter) {
+      if (!readChunk()) {
+        finished = true;
+        return false;
+      }
+      pending.assign(mono.begin(), mono.begin() + inputCount);
+      return true;
+    }
+    std::vector<float>& out = pending;
+    out.resize(size_t(kChunkFrames * ratio) + 64);
+    for (;;) {
+      if (!inputDone && inputPos == inputCount && !readChunk()) {
+        inputDone = true;
+        inputCount = inputPos = 0;
+      }
+      SRC_DATA d{};
+      d.data_in = mono.data() + inputPos;
+      d.input_frames = inputCount - inputPos;
+      d.data_out = out.data();
+      d.output_frames = long(out.size());
+      d.end_of_input = inputDone ? 1 : 0;
+      d.src_ratio = ratio;
+      if (src_process(converter, &d) != 0) {
+        finished = true;
+        out.clear();
+        return false;
+      }
+      inputPos += d.input_frames_used;
+      if (d.output_frames_gen > 0) {
+        out.resize(size_t(d.output_frames_gen));
+        return true;
+      }
+      if (inputDone) {
+        finished = true;
+        out.clear();
+        return false;
+      }
+    }
+  }
+};
+
+WavReader::WavReader() = default;
+WavReader::~WavReader() = default;
+
+std::string WavReader::open(const std::string& path) {
+  close();
+  if (std::string why = checkReadable(path); !why.empty()) return why;
+  auto s = std::make_unique<State>();
+  s->file = sf_open(path.c_str(), SFM_READ, &s->info);
+  if (!s->file)
+    return "The file " + inQuotes(path) + " is not a sound file that can be read (" + sf_strerror(nullptr) + ")";
+  if (s->info.channels < 1 || s->info.samplerate <= 0)
+    return "The file " + inQuotes(path) + " has no usable sound format";
+  if (s->info.frames == 0) return "The file " + inQuotes(path) + " holds no sound";
+  s->ratio = double(kRate) / s->info.samplerate;
+  if (s->info.samplerate != kRate) {
+    if (!src_is_valid_ratio(s->ratio))
+      return "The sample rate of " + inQuotes(path) + " (" + std::to_string(s->info.samplerate) +
+             " Hz) is not supported";
+    int error = 0;
+    s->converter = src_new(SRC_SINC_FASTEST, 1, &error);
+    if (!s->converter) return std::string("The sample rate converter failed: ") + src_strerror(error);
+  }
+  s->frames.resize(size_t(kChunkFrames) * s->info.channels);
+  s->mono.resize(kChunkFrames);
+  state_ = std::move(s);
+  return {};
+}
+
+bool WavReader::isOpen() const { return state_ != nullptr; }
+int WavReader::fileRate() const { return state_ ? state_->info.samplerate : 0; }
+int WavReader::fileChannels() const { return state_ ? state_->info.channels : 0; }
+void WavReader::close() { state_.reset(); }
+
+size_t WavReader::read(int16_t* out, size_t count) {
+  if (!state_) return 0;
+  State& s = *state_;
+  size_t done = 0;
+  while (done < count) {
+    if (s.pendingPos == s.pending.size() && !s.refill()) break;
+    size_t n = std::min(count - done, s.pending.size() - s.pendingPos);
+    for (size_t i = 0; i < n; ++i) out[done + i] = toSample(s.pending[s.pendingPos + i]);
+    s.pendingPos += n;
+    done += n;
+  }
+  return done;
+}
+
+bool WavReader::atEnd() {
+  if (!state_) return true;
+  State& s = *state_;
+  if (s.pendingPos < s.pending.size()) return false;
+  return !s.refill();
+}
+
+struct WavWriter::State {
+  SNDFILE* file = nullptr;
+  std::string path;
+  ~State() {
+    if (file) sf_close(file);
+  }
+};
+
+WavWriter::WavWriter() = default;
+WavWriter::~WavWriter() { close(); }
+
+std::string WavWriter::open(const std::string& path) {
+  close();
+  if (path.empty()) return "No sound file was given";
+  SF_INFO info{};
+  info.samplerate = kRate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!file) return "The file " + inQuotes(path) + " can not be written (" + sf_strerror(nullptr) + ")";
+  sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+  state_ = std::make_unique<State>();
+  state_->file = file;
+  state_->path = path;
+  return {};
+}
+
+bool WavWriter::isOpen() const { return state_ != nullptr; }
+
+std::string WavWriter::write(std::span<const int16_t> samples) {
+  if (!state_) return "No sound file is open for writing";
+  if (samples.empty()) return {};
+  sf_count_t n = sf_write_short(state_->file, samples.data(), sf_count_t(samples.size()));
+  if (n != sf_count_t(samples.size()))
+    return "Writing " + inQuotes(state_->path) + " failed (" + sf_strerror(state_->file) + ")";
+  return {};
+}
+
+std::string WavWriter::close() {
+  if (!state_) return {};
+  int error = sf_close(state_->file);
+  state_->file = nullptr;
+  std::string path = state_->path;
+  state_.reset();
+  if (error != 0) return "Closing " + inQuotes(path) + " failed (" + sf_error_number(error) + ")";
+  return {};
+}
+
+WavReadResult readWavMono48k(const std::string& path, double maxSeconds) {
+  WavReadResult result;
+  WavReader reader;
+  result.error = reader.open(path);
+  if (!result.error.empty()) return result;
+  const size_t limit = size_t(std::max(0.0, maxSeconds) * kRate);
+  std::vector<int16_t>& samples = result.samples;
+  constexpr size_t kStep = kRate;
+  for (;;) {
+    size_t at = samples.size();
+    if (at > limit) {
+      samples.clear();
+      samples.shrink_to_fit();
+      result.error = "The file " + inQuotes(path) + " is longer than " +
+                     std::to_string(int(maxSeconds)) + " s, too long to read at once";
+      return result;
+    }
+    samples.resize(at + kStep);
+    size_t n = reader.read(samples.data() + at, kStep);
+    samples.resize(at + n);
+    if (n < kStep) break;
+  }
+  if (samples.empty()) result.error = "The file " + inQuotes(path) + " holds no sound";
+  return result;
+}
+
+std::string writeWav48k(const std::string& path, std::span<const int16_t> samples) {
+  WavWriter writer;
+  if (std::string e = writer.open(path); !e.empty()) return e;
+  if (std::string e = writer.write(samples); !e.empty()) return e;
+  return writer.close();
+}

@@ -1,0 +1,23 @@
+#include "cli/console_platform.h"
+
+#include <chrono>
+#include <ctime>
+#include <ostream>
+
+void ConsolePlatform::messageBox(const std::string& text, bool) {
+  messages_.push_back(text);
+  err_ << "pelimo-cli: " << text << "\n";
+}
+
+LocalTime ConsolePlatform::localTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+int64_t ConsolePlatform::timeSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}

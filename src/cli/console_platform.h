@@ -1,0 +1,29 @@
+#pragma once
+// The platform as a console program sees it: message boxes become lines on standard error,
+// there is no clipboard and no other program's window, the clock is the system's.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+class ConsolePlatform : public Platform {
+ public:
+  explicit ConsolePlatform(std::ostream& err) : err_(err) {}
+  void messageBox(const std::string& text, bool beep) override;
+  std::optional<Picture> clipboardPicture() override { return std::nullopt; }
+  void setClipboardPicture(const Picture&) override {}
+  void setClipboardText(const std::string&) override {}
+  LocalTime localTime() override;
+  int64_t timeSeconds() override;
+  void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
+  bool sendF8ToWindow(const std::string&) override { return false; }
+  bool startMixer() override { return false; }
+
+  // Every message shown so far.
+  const std::vector<std::string>& messages() const { return messages_; }
+
+ private:
+  std::ostream& err_;
+  std::vector<std::string> messages_;
+};

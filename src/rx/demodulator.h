@@ -1,0 +1,51 @@
+#pragma once
+// Frequency discriminator and symbol clock. Each 12 kHz sample goes through a band-pass, a
+// Hilbert transformer (giving I and Q), the phase and its per-sample step (relative to the
+// 1500 Hz centre) and a low-pass; the result d = 2 pi (f - 1500) / 12000 is the frequency
+// trace, on which the symbol clock places one decision instant per symbol.
+#include <array>
+#include <cstdint>
+#include <numbers>
+#include <span>
+
+#include "framing/filter_tables.h"
+#include "rx/input_conditioning.h"
+#include "rx/symbol_clock.h"
+
+// Receives the frequency value at every symbol instant, in sample order.
+class SymbolReceiver {
+ public:
+  virtual ~SymbolReceiver() = default;
+  virtual void receiveSymbol(double d) = 0;
+};
+
+struct DemodulatorState {
+  static constexpr int kLead = kFilterTaps - 1;
+  // Each filter's input: its 50 previous inputs (oldest first), then this block's inputs. The
+  // first 50 entries carry over from block to block.
+  std::array<double, kLead + kBlockSamples> bandPassLine{};
+  std::array<double, kLead + kBlockSamples> hilbertLine{};  // band-passed samples
+  std::array<double, kLead + kBlockSamples> lowPassLine{};  // phase steps
+  std::array<double, kBlockSamples> quadrature{};          // Hilbert output Q per sample
+  double lastPhase = 0.0;  // phase of the last sample of the previous block
+  SymbolClock clock;
+
+  // Results of the last block, read by the eye diagram.
+  std::array<double, kBlockSamples> freqTrace{};
+  std::array<uint8_t, kBlockSamples> symbolMarks{};
+  int symbolCount = 0;
+};
+
+// Phase step of the 1500 Hz centre per 12 kHz sample: 2 pi 1500 / 12000 = pi / 4.
+inline constexpr double kCentreStep = std::numbers::pi / 4;
+
+// Runs the discriminator and the clock over one block of 3000 samples, calling
+// receiver.receiveSymbol(d) at every symbol instant before the next sample is clocked.
+void demodulateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block,
+                     SymbolReceiver& receiver);
+
+// The phase of one sample from the Hilbert pair: 0 when both are exactly 0, else atan2(I, Q).
+double samplePhase(double i, double q);
+// The phase step between two samples relative to the centre: prev - cur, plus 2 pi if
+// negative, minus pi / 4. Positive above 1500 Hz.
+double phaseStep(double previousPhase, double phase);

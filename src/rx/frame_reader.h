@@ -1,0 +1,66 @@
+#pragma once
+// Reads one frame after its sync word, one bit at a time: descrambles, Viterbi-decodes and
+// checks the 54-bit header, then collects the payload (plain or coded, one or two bits per
+// symbol) up to the length the header gives and checks it. Payload bits are written into the
+// caller's bit buffer (the cells only; its cursor is left alone).
+#include <array>
+#include <cstdint>
+
+#include "framing/frame_bits.h"
+#include "framing/viterbi.h"
+#include "imaging/bit_buffer.h"
+
+// The most payload channel bits a frame may carry; a longer frame is abandoned.
+inline constexpr int kMaxPayloadChannelBits = BitBuffer::kCells;
+
+struct FrameReaderState {
+  bool inFrame = false;
+  bool rxFourLevel = false;  // payload symbols carry two bits
+  int frameBitIndex = 0;     // -108..-1 coded header bits, 0 and up payload bits
+  int rxScramblerPos = 0;
+  int decodedBitCount = 0;
+  std::array<uint8_t, kHeaderBits> headerBits{};
+  int payloadLength = 0;  // L, data bits before the payload check
+  int rxFrameKind = 0;
+  bool rxConvolutional = false;
+  int rxBlockCol = 0;
+  int rxBlockRow = 0;
+  int rxScaleIndex = 0;
+  int headerVersion = 0;
+  bool headerFourLevel = false;  // the header's four-level flag (rxFourLevel clears at the end)
+  bool payloadGood = false;  // verdict of the last payload check
+  ViterbiDecoder decoder;
+};
+
+// What a frame-bit step finished, if anything.
+enum class FrameEvent {
+  kNone,
+  kHeaderDropped,  // header check failed or version not 0; the frame has ended
+  kHeaderValid,    // the header fields are in the state; a payload may follow
+  kPayloadEnd,     // the payload is in the bit buffer, payloadGood holds the verdict
+};
+
+// Opens a frame at a sync match: the next bit is the first coded header bit.
+void startFrame(FrameReaderState& state, BitBuffer& payloadBits);
+
+// Takes one bit of an open frame. `bit` is the decided bit and d the symbol's frequency value;
+// `fourLevelBit` tells whether the bit came from a four-level symbol.
+FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
+                        BitBuffer& payloadBits);
+
+// Closes the frame without further reading (the next bits go back to the sync search).
+inline void endFrame(FrameReaderState& state) {
+  state.inFrame = false;
+  state.rxFourLevel = false;
+}
+
+// True for the kinds whose header carries a scale index and a payload length (text, image
+// block, re-sent block, callsign).
+inline bool kindHasPayload(int kind) {
+  return kind == kFrameText || kind == kFrameImageBlock || kind == kFrameBsrResponse ||
+         kind == kFrameCallsign;
+}
+// End, BSR request and abort frames end with their header.
+inline bool kindEndsAtHeader(int kind) {
+  return kind == kFrameEnd || kind == kFrameBsrRequest || kind == kFrameAbort;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The receive step: everything done for one captured input buffer, after the buffer has been
+// handed back to the device.
+#include <cstdint>
+#include <span>
+
+#include "imaging/bit_buffer.h"
+#include "rx/receive_host.h"
+#include "rx/receiver_state.h"
+
+// The settings and operating state the step reads.
+struct ReceiveSettings {
+  bool txInProgress = false;
+  bool waveLoopMode = false;  // keep receiving while transmitting (looped-back sound card)
+  double inputGain = 1.0;
+  int TimeOut = 15;           // seconds without a valid header before an armed reception ends
+  bool SubDisp = true;
+  bool ShowClock = false;
+};
+
+// Buffers per second of input (48000 / 12000).
+inline constexpr int kInputBuffersPerSecond = 48000 / kInputBufferSamples;
+
+// Processes one buffer of 12000 samples at 48000 Hz: input conditioning, level meters,
+// waterfall, demodulation with frame reading, eye diagram, time-out and clock overlay.
+// Nothing is done (not even the time-out count) while transmitting outside wave loop mode.
+// Payload bits are written into payloadBits.
+void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples> samples,
+                 const ReceiveSettings& settings, BitBuffer& payloadBits, ReceiveHost& host);

@@ -1,0 +1,24 @@
+#pragma once
+// Search for the 63-bit sync word in the stream of decided bits. The register keeps the last
+// 63 bits (oldest first); the score is agreements minus disagreements against the sync word,
+// and a score above 48 (at most 7 differing bits) is a match. Only the upright word counts.
+#include <cstdint>
+
+#include "framing/frame_bits.h"
+
+inline constexpr int kSyncThreshold = 48;
+
+struct SyncSearch {
+  // Bit k of the register (k = 0 oldest .. 62 newest) is held at bit 62 - k, so the newest
+  // bit is bit 0 and shifting in is one shift and one or.
+  uint64_t syncRegister = 0;
+  int syncScore = 0;
+
+  // Shifts one bit in, updates the score; true when the sync word is found.
+  bool push(int bit);
+  // Entry k of the register as a bit (0 oldest, 62 newest).
+  int entry(int k) const { return static_cast<int>((syncRegister >> (kSyncLength - 1 - k)) & 1u); }
+};
+
+// The sync word packed like the register (bit 0 of the word at bit 62).
+uint64_t packedSyncWord();

@@ -1,0 +1,151 @@
+#include "tx/sequencer.h"
+
+namespace {
+
+class SequencerBoundary final : public FrameBoundaryHandler {
+ public:
+  SequencerBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host)
+      : state_(state), tx_(tx), host_(host) {}
+  void frameBoundary() override { ::frameBoundary(state_, tx_, host_); }
+
+ private:
+  SharedState& state_;
+  TransmitterState& tx_;
+  TransmitHost& host_;
+};
+
+void buildDataFrame(SharedState& state, TransmitterState& tx, TransmitHost& host) {
+  if (!state.txInProgress) return;
+  state.callsignSendCounter += 1;
+  switch (state.txKind) {
+    case kTxImage:
+      buildImageBlockFrame(state, host.frameSources(), tx.stream);
+      break;
+    case kTxBsrResponse:
+      host.bsrResponseCountChanged(buildBsrResponseFrame(state, host.frameSources(), tx.stream));
+      break;
+    case kTxBsrRequest:
+      host.bsrRequestCountChanged(buildBsrRequestFrame(state, host.frameSources(), tx.stream));
+      break;
+    default:
+      break;
+  }
+}
+
+// Keeps the position counters on the last block so that the next boundary reaches the end
+// phase again.
+void holdOnLastBlock(SharedState& state) {
+  state.txBlockCol = state.txBlocksAcross - 1;
+  state.txBlockRow -= 1;
+}
+
+void endTransmission(SharedState& state, TransmitHost& host) {
+  host.closePtt();
+  state.pttPortOpen = false;
+  state.txInProgress = false;
+  state.missingBlockCount = state.savedMissingBlockCount;
+  host.transmissionEnded();
+}
+
+}  // namespace
+
+void frameBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host) {
+  if (state.callsignSendCounter < 0) {
+    buildCallsignFrame(state, host.frameSources(), tx.stream);
+    state.callsignSendCounter += 1;
+    return;
+  }
+  if (state.callsignSendCounter >= kCallsignInterval) {
+    buildCallsignFrame(state, host.frameSources(), tx.stream);
+    state.callsignSendCounter = 0;
+    return;
+  }
+  state.txBlockCol += 1;
+  if (state.txBlockCol < state.txBlocksAcross) {
+    buildDataFrame(state, tx, host);
+    return;
+  }
+  state.txBlockCol = 0;
+  state.txBlockRow += 1;
+  if (state.txBlockRow < state.txBlocksDown) {
+    buildDataFrame(state, tx, host);
+    return;
+  }
+  if (state.endFrameCount < host.numEtxData()) {
+    buildEndFrame(state, host.frameSources(), tx.stream);
+    state.endFrameCount += 1;
+    holdOnLastBlock(state);
+    return;
+  }
+  if (state.silentFrameCount < kSilentFramePeriods) {
+    state.txSilent = true;
+    state.silentFrameCount += 1;
+    holdOnLastBlock(state);
+    return;
+  }
+  // The rest of the buffer in which the end is decided is still synthesised (silently), so a
+  // short last frame can bring a second end decision: the port, the controls and the BSR count
+  // are handled once.
+  if (state.txInProgress) endTransmission(state, host);
+  state.txSilent = true;
+  state.silentFrameCount += 1;
+  holdOnLastBlock(state);
+}
+
+void transmitStep(SharedState& state, TransmitterState& tx, TransmitHost& host) {
+  if (!state.txInProgress) return;
+  SequencerBoundary boundary(state, tx, host);
+  synthesiseBuffer(tx.modulator, state, tx.stream, boundary, host);
+}
+
+void beginTransmission(SharedState& state, TransmitterState& tx, int txKind) {
+  state.txKind = txKind;
+  state.txInProgress = true;
+  state.txSilent = false;
+  state.silentFrameCount = 0;
+  state.endFrameCount = 0;
+  state.txStopRequested = false;
+  state.txBlockCol = 0;
+  state.txBlockRow = 0;
+  tx.stream.preambleSent = false;
+  tx.modulator.txPhase = 0.0;
+  tx.modulator.txSymbolIndex = 0;
+  tx.modulator.txSampleTick = 0;
+}
+
+void launchTransmission(SharedState& state, TransmitterState& tx, TransmitHost& host) {
+  switch (state.txKind) {
+    case kTxImage: {
+      const Picture* picture = host.frameSources().txPicture;
+      state.txBlocksAcross = picture ? picture->width() / 16 : 0;
+      state.txBlocksDown = picture ? picture->height() / 16 : 0;
+      state.txBlockCol = -1;
+      state.txBlockRow = 0;
+      break;
+    }
+    case kTxBsrRequest:
+    case kTxBsrResponse:
+      state.txBlocksAcross = 3;
+      state.txBlocksDown = 3;
+      break;
+    default:
+      state.txBlocksAcross = 1;
+      state.txBlocksDown = 1;
+      break;
+  }
+
+  state.pttPortOpen = host.openPtt();
+  for (int i = 0; i < kPrimedBuffers; ++i) primeOutputBuffer(tx.modulator, host);
+
+  if (state.txKind == kTxText) {
+    buildTextFrame(state, host.frameSources(), tx.stream);
+  } else {
+    state.callsignSendCounter = -host.numCallSend();
+    buildCallsignFrame(state, host.frameSources(), tx.stream);
+  }
+}
+
+void startTransmission(SharedState& state, TransmitterState& tx, TransmitHost& host, int txKind) {
+  beginTransmission(state, tx, txKind);
+  launchTransmission(state, tx, host);
+}

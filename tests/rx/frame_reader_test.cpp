@@ -1,0 +1,303 @@
+// The frame reader driven symbol by symbol with ideal frequency values, through the same
+// receiveSymbol routine the demodulator calls.
+#include "rx/frame_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "support/recording_receive_host.h"
+#include "rx/receiver_state.h"
+#include "support/rx_test_signal.h"
+
+namespace {
+
+using rxtest::TestFrame;
+
+// Records the frame-bit index at which each payload ended.
+struct IndexRecordingHost : RecordingReceiveHost {
+  const ReceiverState* rx = nullptr;
+  std::vector<int> payloadEndIndex;
+  void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool good) override {
+    // The step has already advanced past the bit that ended the payload.
+    payloadEndIndex.push_back(rx->frame.frameBitIndex - 1);
+    RecordingReceiveHost::onFramePayload(info, payload, good);
+  }
+};
+
+struct Receiver {
+  std::unique_ptr<ReceiverState> rx = std::make_unique<ReceiverState>();
+  std::unique_ptr<BitBuffer> payload = std::make_unique<BitBuffer>();
+  IndexRecordingHost host;
+  Receiver() { host.rx = rx.get(); }
+
+  void symbol(double d) { receiveSymbol(*rx, d, *payload, host); }
+  // One bit as an MSK symbol (or as a doubled bit on an outer 4L-FSK tone: the same value).
+  void mskBits(const std::vector<uint8_t>& bits) {
+    for (uint8_t b : bits) symbol(rxtest::toneValue(b ? 1800 : 1200));
+  }
+  // Feeds a stream as the modulator would send it.
+  void stream(const std::vector<uint8_t>& bits, bool fourLevel) {
+    for (double f : rxtest::symbolTones(bits, fourLevel)) symbol(rxtest::toneValue(f));
+  }
+  void frames(const std::vector<TestFrame>& f, bool fourLevel) {
+    stream(rxtest::transmissionBits(f, fourLevel), fourLevel);
+  }
+};
+
+std::vector<uint8_t> dataWithCheck(const TestFrame& f) {
+  std::vector<uint8_t> bits(f.data);
+  bits.resize(f.data.size() + 16);
+  appendCrc(bits.data(), static_cast<int>(f.data.size()));
+  return bits;
+}
+
+// Sync word and the 108 header bits of a frame, without its payload.
+std::vector<uint8_t> syncAndHeader(const FrameHeader& h) {
+  std::vector<uint8_t> bits(syncWord().begin(), syncWord().end());
+  const auto coded = encodeHeader(h);
+  bits.insert(bits.end(), coded.begin(), coded.end());
+  return bits;
+}
+
+TEST(FrameReader, PlainPayloadEndsOneBitAfterTheLastCheckBit) {
+  const TestFrame f = rxtest::makeFrame(kFrameImageBlock, false, false, 7, 3, 5, 100, 1);
+  Receiver r;
+  r.mskBits(syncAndHeader(f.header));
+  ASSERT_EQ(r.host.headers.size(), 1u);
+  EXPECT_EQ(r.host.headers[0], (RxFrameInfo{1, false, false, 7, 3, 5, 100}));
+  EXPECT_EQ(r.rx->frame.rxScramblerPos, 0);
+  EXPECT_EQ(r.rx->frame.frameBitIndex, 0);
+
+  const auto payload = rxtest::payloadChannelBits(f);
+  ASSERT_EQ(payload.size(), 116u);
+  r.mskBits(payload);
+  EXPECT_TRUE(r.host.payloads.empty());
+  EXPECT_TRUE(r.rx->frame.inFrame);
+  r.mskBits({0});  // the (L + 17)th bit ends the payload
+  ASSERT_EQ(r.host.payloads.size(), 1u);
+  EXPECT_EQ(r.host.payloadEndIndex[0], 116);
+  EXPECT_TRUE(r.host.payloads[0].crcGood);
+  EXPECT_EQ(r.host.payloads[0].bits, dataWithCheck(f));
+  EXPECT_FALSE(r.rx->frame.inFrame);
+}
+
+TEST(FrameReader, TextFrameNormWithSixtyFourBitsEndsAtIndexEighty) {
+  const TestFrame f = rxtest::makeFrame(kFrameText, false, false, 0, 0, 3, 64, 2);
+  Receiver r;
+  r.frames({f}, false);
+  r.mskBits({1});
+  ASSERT_EQ(r.host.payloadEndIndex.size(), 1u);
+  EXPECT_EQ(r.host.payloadEndIndex[0], 80);
+  EXPECT_TRUE(r.host.payloads[0].crcGood);
+  EXPECT_EQ(r.host.payloads[0].info.kind, kFrameText);
+}
+
+TEST(FrameReader, CodedPayloadTakesTwiceItsBitsPlusOneAndIsFlushed) {
+  // The signal ends right after the last coded bit: the end bit carries no information and
+  // the decoder is flushed with neutral inputs until all L + 16 bits are out.
+  const TestFrame f = rxtest::makeFrame(kFrameCallsign, true, false, 0, 0, 4, 48, 3);
+  Receiver r;
+  r.mskBits(syncAndHeader(f.header));
+  r.mskBits(rxtest::payloadChannelBits(f));
+  EXPECT_TRUE(r.host.payloads.empty());
+  r.symbol(0.0);
+  ASSERT_EQ(r.host.payloads.size(), 1u);
+  EXPECT_EQ(r.host.payloadEndIndex[0], 2 * (48 + 16));
+  EXPECT_TRUE(r.host.payloads[0].crcGood);
+  EXPECT_EQ(r.host.payloads[0].bits, dataWithCheck(f));
+  EXPECT_EQ(r.rx->frame.decodedBitCount, 64);
+}
+
+TEST(FrameReader, HeaderWithVersionOneIsIgnored) {
+  FrameHeader h;
+  h.version = 1;
+  h.kind = kFrameImageBlock;
+  h.payloadLength = 40;
+  Receiver r;
+  r.mskBits(syncAndHeader(h));
+  EXPECT_TRUE(r.host.headers.empty());
+  EXPECT_FALSE(r.rx->frame.inFrame);
+  EXPECT_EQ(r.rx->frame.payloadLength, 0);
+  // The search goes on: a good frame right after is read.
+  const TestFrame f = rxtest::makeFrame(kFrameCallsign, false, false, 0, 0, 1, 16, 4);
+  r.frames({f}, false);
+  r.mskBits({0});
+  ASSERT_EQ(r.host.headers.size(), 1u);
+  ASSERT_EQ(r.host.payloads.size(), 1u);
+  EXPECT_TRUE(r.host.payloads[0].crcGood);
+}
+
+TEST(FrameReader, HeaderFailingItsCheckIsDroppedSilently) {
+  FrameHeader h;
+  h.kind = kFrameImageBlock;
+  h.payloadLength = 40;
+  auto bits = packHeader(h);
+  bits[53] ^= 1;  // wrong check bit
+  std::array<uint8_t, 108> coded{};
+  convolutionalEncode(bits.data(), 54, coded.data());
+  scramble(coded.data(), 108);
+  Receiver r;
+  r.rx->rxBufferCount = 9;
+  r.mskBits(std::vector<uint8_t>(syncWord().begin(), syncWord().end()));
+  EXPECT_TRUE(r.rx->frame.inFrame);
+  r.mskBits(std::vector<uint8_t>(coded.begin(), coded.end()));
+  EXPECT_FALSE(r.rx->frame.inFrame);
+  EXPECT_TRUE(r.host.headers.empty());
+  EXPECT_EQ(r.rx->rxBufferCount, 9);  // only a valid header restarts the time-out
+}
+
+TEST(FrameReader, ValidHeaderRestartsTimeOutCounter) {
+  Receiver r;
+  r.rx->rxBufferCount = 50;
+  r.frames({rxtest::makeFrame(kFrameEnd, false, false, 20, 15, 2, 0, 5)}, false);
+  ASSERT_EQ(r.host.headers.size(), 1u);
+  EXPECT_EQ(r.rx->rxBufferCount, 0);
+}
+
+TEST(FrameReader, EndRequestAndAbortFramesEndAtTheirHeader) {
+  for (int kind : {kFrameEnd, kFrameBsrRequest, kFrameAbort}) {
+    Receiver r;
+    // The transmitter puts a scale index in end frames; the receiver does not take it over.
+    const TestFrame f = rxtest::makeFrame(kind, false, false, 20, 15, 9, 0, 6);
+    const TestFrame next = rxtest::makeFrame(kFrameCallsign, false, false, 0, 0, 1, 24, 7);
+    r.frames({f, f, next}, false);
+    r.mskBits({0});
+    ASSERT_EQ(r.host.headers.size(), 3u) << kind;
+    EXPECT_EQ(r.host.headers[0], (RxFrameInfo{kind, false, false, 20, 15, 0, 0}));
+    ASSERT_EQ(r.host.payloads.size(), 1u);
+    EXPECT_EQ(r.host.payloads[0].info.kind, kFrameCallsign);
+    EXPECT_TRUE(r.host.payloads[0].crcGood);
+    EXPECT_EQ(r.host.events, (std::vector<char>{'H', 'H', 'H', 'P'}));
+  }
+}
+
+TEST(FrameReader, KindsWithoutMeaningReadSeventeenOrThirtyThreeBits) {
+  for (bool coded : {false, true}) {
+    for (int kind : {7, 15}) {
+      FrameHeader h;
+      h.kind = kind;
+      h.coded = coded;
+      h.payloadLength = 100;  // not taken over for these kinds
+      h.scaleIndex = 9;
+      Receiver r;
+      r.mskBits(syncAndHeader(h));
+      ASSERT_EQ(r.host.headers.size(), 1u);
+      EXPECT_EQ(r.host.headers[0].payloadLength, 0);
+      EXPECT_EQ(r.host.headers[0].scaleIndex, 0);
+      const int wanted = coded ? 33 : 17;
+      r.mskBits(rxtest::randomBits(wanted - 1, 8));
+      EXPECT_TRUE(r.host.payloads.empty());
+      r.mskBits({1});
+      ASSERT_EQ(r.host.payloads.size(), 1u) << kind << coded;
+      EXPECT_EQ(r.host.payloads[0].info.kind, kind);
+      EXPECT_FALSE(r.rx->frame.inFrame);
+    }
+  }
+}
+
+TEST(FrameReader, LongestPayloadsArriveLongerOnesAreAbandoned) {
+  const struct {
+    bool coded;
+    int length;
+    bool arrives;
+  } cases[] = {{false, 4080, true}, {false, 4081, false}, {true, 2032, true}, {true, 2033, false}};
+  for (const auto& c : cases) {
+    const TestFrame f = rxtest::makeFrame(kFrameImageBlock, c.coded, false, 1, 1, 1, c.length, 9);
+    Receiver r;
+    r.frames({f}, false);
+    r.mskBits(rxtest::randomBits(200, 10));
+    ASSERT_EQ(r.host.headers.size(), 1u);
+    EXPECT_EQ(r.host.payloads.size(), c.arrives ? 1u : 0u) << c.length;
+    EXPECT_FALSE(r.rx->frame.inFrame);
+    if (c.arrives) {
+      EXPECT_TRUE(r.host.payloads[0].crcGood);
+      EXPECT_EQ(r.host.payloadEndIndex[0], 4096);
+    } else {
+      // Abandoned once the index passed 4095: the step at index 4096 was the last one.
+      EXPECT_EQ(r.rx->frame.frameBitIndex, 4097);
+    }
+  }
+}
+
+TEST(FrameReader, PayloadBitErrorsFailTheCheck) {
+  const TestFrame f = rxtest::makeFrame(kFrameImageBlock, false, false, 2, 2, 2, 300, 11);
+  auto bits = rxtest::transmissionBits({f}, false);
+  bits[bits.size() - 50] ^= 1;
+  Receiver r;
+  r.stream(bits, false);
+  r.mskBits({0});
+  ASSERT_EQ(r.host.payloads.size(), 1u);
+  EXPECT_FALSE(r.host.payloads[0].crcGood);
+}
+
+TEST(FrameReader, SyncClearsPayloadBufferCellsButNotItsCursor) {
+  Receiver r;
+  r.payload->cells.fill(1);
+  r.payload->cursor = 77;
+  r.mskBits(std::vector<uint8_t>(syncWord().begin(), syncWord().end()));
+  EXPECT_TRUE(r.rx->frame.inFrame);
+  EXPECT_EQ(r.rx->frame.frameBitIndex, -108);
+  for (uint8_t c : r.payload->cells) ASSERT_EQ(c, 0);
+  EXPECT_EQ(r.payload->cursor, 77);
+}
+
+TEST(FrameReader, FourLevelFramesBackToBackPlainAndCoded) {
+  // L + 16 even (ends on the first bit of a pair, the second goes to the sync search), odd
+  // (padded with three zeros), and coded.
+  for (bool coded : {false, true}) {
+    std::vector<TestFrame> frames = {
+        rxtest::makeFrame(kFrameCallsign, coded, true, 0, 0, 5, 48, 12),
+        rxtest::makeFrame(kFrameImageBlock, coded, true, 19, 14, 5, 333, 13),
+        rxtest::makeFrame(kFrameImageBlock, coded, true, 0, 1, 5, 334, 14),
+        rxtest::makeFrame(kFrameEnd, false, true, 20, 15, 5, 0, 15),
+    };
+    Receiver r;
+    r.frames(frames, true);
+    ASSERT_EQ(r.host.headers.size(), 4u) << coded;
+    ASSERT_EQ(r.host.payloads.size(), 3u) << coded;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_TRUE(r.host.payloads[i].crcGood) << i;
+      EXPECT_EQ(r.host.payloads[i].bits, dataWithCheck(frames[i])) << i;
+      EXPECT_TRUE(r.host.payloads[i].info.fourLevel);
+      EXPECT_EQ(r.host.payloads[i].info.coded, coded);
+    }
+    EXPECT_FALSE(r.rx->frame.rxFourLevel);
+  }
+}
+
+TEST(FrameReader, FrameEndingOnFirstBitOfPairSendsHardBitToSyncSearch) {
+  // L + 16 = 64: the end index falls on the first bit of the symbol after the payload.
+  for (double d : {rxtest::toneValue(1400), rxtest::toneValue(1600)}) {
+    const TestFrame f = rxtest::makeFrame(kFrameCallsign, false, true, 0, 0, 2, 48, 16);
+    Receiver r;
+    r.frames({f}, true);
+    EXPECT_TRUE(r.rx->frame.rxFourLevel);
+    const uint64_t before = r.rx->sync.syncRegister;
+    r.symbol(d);  // pair 01 (hard bit 0) or 10 (hard bit 1)
+    ASSERT_EQ(r.host.payloads.size(), 1u);
+    EXPECT_TRUE(r.host.payloads[0].crcGood);
+    EXPECT_FALSE(r.rx->frame.rxFourLevel);
+    // Exactly one bit went to the sync search: the one-bit decision of the symbol.
+    EXPECT_EQ(r.rx->sync.syncRegister, ((before << 1) | (d >= 0 ? 1u : 0u)) & ((uint64_t{1} << 63) - 1));
+    EXPECT_EQ(r.rx->sync.entry(62), d >= 0 ? 1 : 0);
+  }
+}
+
+TEST(FrameReader, MskFramesBackToBack) {
+  std::vector<TestFrame> frames;
+  for (int i = 0; i < 6; ++i)
+    frames.push_back(rxtest::makeFrame(kFrameImageBlock, i % 2 == 1, false, i, 2 * i, 7, 90 + 37 * i, 20 + i));
+  frames.push_back(rxtest::makeFrame(kFrameEnd, false, false, 20, 15, 7, 0, 30));
+  Receiver r;
+  r.frames(frames, false);
+  ASSERT_EQ(r.host.headers.size(), 7u);
+  ASSERT_EQ(r.host.payloads.size(), 6u);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_TRUE(r.host.payloads[i].crcGood);
+    EXPECT_EQ(r.host.payloads[i].info.col, i);
+    EXPECT_EQ(r.host.payloads[i].bits, dataWithCheck(frames[i]));
+  }
+}
+
+}  // namespace

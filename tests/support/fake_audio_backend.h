@@ -1,0 +1,129 @@
+#pragma once
+// A scripted sound system for the device-ring tests: records which device numbers were opened
+// and every call made on the streams, fails an open, a preparation or a queueing when told, and
+// fills or plays the queued buffers when the test says so.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+#include "audio/audio_backend.h"
+#include "audio/clocked_stream.h"
+
+// Records message boxes; the rest of the platform is inert. (It does not touch pictures, so a
+// test linked with the audio library alone needs nothing else.)
+class MessageBoxPlatform : public Platform {
+ public:
+  struct Message {
+    std::string text;
+    bool beep;
+  };
+  std::vector<Message> messages;
+
+  void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
+  std::optional<Picture> clipboardPicture() override { return std::nullopt; }
+  void setClipboardPicture(const Picture&) override {}
+  void setClipboardText(const std::string&) override {}
+  LocalTime localTime() override { return {}; }
+  int64_t timeSeconds() override { return 0; }
+  void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
+  bool sendF8ToWindow(const std::string&) override { return false; }
+  bool startMixer() override { return false; }
+};
+
+class FakeAudioBackend : public AudioBackend {
+ public:
+  class Stream : public ClockedStream {
+   public:
+    Stream(FakeAudioBackend& owner, Direction direction, BufferCompletion completion)
+        : ClockedStream(direction, std::move(completion)), owner_(owner) {}
+
+    bool prepareBuffer(AudioBuffer& b) override {
+      if (owner_.failPrepareAt == prepares_++) return false;
+      return ClockedStream::prepareBuffer(b);
+    }
+    void unprepareBuffer(AudioBuffer& b) override {
+      if (queued() > 0) ++owner_.unpreparedWhileQueued;  // the device still holds buffers
+      owner_.log.push_back("unprepare " + std::to_string(b.index));
+      ClockedStream::unprepareBuffer(b);
+    }
+    bool queueBuffer(AudioBuffer& b) override {
+      if (owner_.failQueueAt == queues_++) return false;
+      return ClockedStream::queueBuffer(b);
+    }
+    void start() override {
+      owner_.log.push_back("start");
+      ClockedStream::start();
+    }
+    void stop() override {
+      owner_.log.push_back("stop");
+      ClockedStream::stop();
+    }
+    std::vector<AudioBuffer*> reset() override {
+      auto returned = ClockedStream::reset();
+      owner_.log.push_back("reset " + std::to_string(returned.size()));
+      return returned;
+    }
+    void close() override {
+      if (isOpen()) owner_.log.push_back("close");
+      ClockedStream::close();
+    }
+
+   private:
+    FakeAudioBackend& owner_;
+    int prepares_ = 0;
+    int queues_ = 0;
+  };
+
+  bool failInputOpen = false;
+  bool failOutputOpen = false;
+  int failPrepareAt = -1;  // the n-th preparation on a stream fails (0 = the first)
+  int failQueueAt = -1;    // the n-th queueing on a stream fails
+  std::vector<int> inputDevicesOpened, outputDevicesOpened;
+  std::vector<std::string> log;
+  int unpreparedWhileQueued = 0;
+  Stream* input = nullptr;   // the open streams, nullptr when closed
+  Stream* output = nullptr;
+
+  std::vector<std::string> inputDeviceNames() override { return {"Line in", "USB codec"}; }
+  std::vector<std::string> outputDeviceNames() override { return {"Line out", "USB codec"}; }
+
+  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion filled) override {
+    inputDevicesOpened.push_back(deviceNumber);
+    if (failInputOpen) return nullptr;
+    return open(input, ClockedStream::Direction::input, std::move(filled));
+  }
+  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion played) override {
+    outputDevicesOpened.push_back(deviceNumber);
+    if (failOutputOpen) return nullptr;
+    return open(output, ClockedStream::Direction::output, std::move(played));
+  }
+
+  // Fills the oldest queued input buffer with sample(i) and completes it; false if none.
+  bool fillInput(const std::function<int16_t(int)>& sample) {
+    AudioBuffer* b = input ? input->front() : nullptr;
+    if (!b) return false;
+    for (int i = 0; i < b->bufferLength / 2; ++i) b->data[i] = sample(i);
+    input->completeFront();
+    return true;
+  }
+  // Plays the oldest queued output buffer; its samples, or nothing if none was queued.
+  std::optional<std::vector<int16_t>> playOutput() {
+    AudioBuffer* b = output ? output->front() : nullptr;
+    if (!b) return std::nullopt;
+    std::vector<int16_t> samples(b->data, b->data + b->bufferLength / 2);
+    output->completeFront();
+    return samples;
+  }
+
+ private:
+  std::unique_ptr<AudioStream> open(Stream*& slot, ClockedStream::Direction direction,
+                                    BufferCompletion completion) {
+    auto stream = std::make_unique<Stream>(*this, direction, std::move(completion));
+    slot = stream.get();
+    Stream** where = &slot;
+    stream->setOnClose([where] { *where = nullptr; });
+    return stream;
+  }
+};
