@@ -193,9 +193,11 @@ int buildBsrRequestFrame(SharedState& state, const FrameSources& sources, TxBitS
 }
 
 void buildEndFrame(SharedState& state, const FrameSources& sources, TxBitStream& out) {
-  // After the transmission the transmit picture shows what was actually sent.
-  if (sources.txPicture != nullptr && sources.txPreviewPicture != nullptr &&
-      sources.txPicture != sources.txPreviewPicture)
+  // After an image transmission the transmit picture shows what the receiver decodes. Only an
+  // image transmission outside wave loop mode has decoded that preview; otherwise the preview is
+  // black or stale and copying it would wipe the transmit picture.
+  if (state.txKind == kTxImage && !state.waveLoopMode && sources.txPicture != nullptr &&
+      sources.txPreviewPicture != nullptr && sources.txPicture != sources.txPreviewPicture)
     *sources.txPicture = *sources.txPreviewPicture;
   FrameHeader header = headerFor(state, sources, state.txStopRequested ? kFrameAbort : kFrameEnd);
   header.blockCol = state.txBlocksAcross;

@@ -432,6 +432,7 @@ TEST_F(FrameBuilders, StrayBsrCountsAndEntriesStayInsideTheLists) {
 
 TEST_F(FrameBuilders, EndAndAbortFramesCarryTheGridAndKeepThePreview) {
   preview = noisePicture(5);
+  state.txKind = kTxImage;
   state.txBlocksAcross = 20;
   state.txBlocksDown = 15;
   sources.scaleIndex = 7;
@@ -452,6 +453,23 @@ TEST_F(FrameBuilders, EndAndAbortFramesCarryTheGridAndKeepThePreview) {
   EXPECT_EQ(f.header.kind, kFrameAbort);
   EXPECT_EQ(f.header.blockCol, 1);
   EXPECT_EQ(f.header.blockRow, 1);
+}
+
+TEST_F(FrameBuilders, EndFrameKeepsTheTransmitPictureWhenNoPreviewWasDecoded) {
+  // In wave loop mode, and for BSR and text transmissions, the preview was never decoded: the
+  // transmit picture must survive the end frames.
+  preview = noisePicture(9);
+  const Picture original = txPicture;
+  state.txKind = kTxImage;
+  state.waveLoopMode = true;
+  buildEndFrame(state, sources, out);
+  EXPECT_TRUE(txPicture == original);
+  state.waveLoopMode = false;
+  for (int kind : {kTxText, kTxBsrResponse, kTxBsrRequest}) {
+    state.txKind = kind;
+    buildEndFrame(state, sources, out);
+    EXPECT_TRUE(txPicture == original) << kind;
+  }
 }
 
 TEST_F(FrameBuilders, MissingPicturesAndOddControlValuesDoNotBreakTheFrames) {
