@@ -1,0 +1,142 @@
+// The send commands of the main window: their checks, messages and control states.
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "support/fake_platform.h"
+
+namespace {
+
+class TransmitCommands : public testing::Test {
+ protected:
+  TransmitCommands() : form(platform) { form.Callsign = "QA1BCD"; }
+  void useClipboardPicture(int width, int height) {
+    form.clipboardPicture = Picture(width, height);
+    form.clipboardPicture.fill(Colour{200, 100, 50});
+    form.state.imageFromClipboard = true;
+  }
+  FakePlatform platform;
+  TForm1 form;
+};
+
+TEST_F(TransmitCommands, EverySendCommandNeedsTheCallsign) {
+  form.Callsign.clear();
+  form.SpeedButton1.down = true;
+  form.SpeedButton1Click();
+  form.Edit1.text = "hello";
+  form.SpeedButton6Click();
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[0].text, "Set your callsign");
+  EXPECT_TRUE(platform.messages[0].beep);
+  EXPECT_FALSE(form.SpeedButton1.down);
+  EXPECT_FALSE(form.state.txInProgress);
+  EXPECT_EQ(form.Edit1.text, "hello");
+}
+
+TEST_F(TransmitCommands, SendImageRefusesAMissingOrSmallPicture) {
+  form.state.txImagePath = "/nonexistent/TxImage.bmp";
+  form.SpeedButton1.down = true;
+  form.SpeedButton1Click();
+  useClipboardPicture(319, 240);
+  form.SpeedButton1.down = true;
+  form.SpeedButton1Click();
+  ASSERT_EQ(platform.messages.size(), 2u);
+  for (const auto& m : platform.messages) {
+    EXPECT_EQ(m.text, "Image size is too small.The size is 320x240 or more.");
+    EXPECT_FALSE(m.beep);
+  }
+  EXPECT_FALSE(form.SpeedButton1.down);
+  EXPECT_FALSE(form.state.txInProgress);
+}
+
+TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {
+  useClipboardPicture(640, 480);
+  form.TabControl1.index = 2;
+  form.SpeedButton1.down = true;
+  form.SpeedButton1Click();
+  ASSERT_TRUE(form.state.txInProgress);
+  EXPECT_EQ(form.state.txKind, kTxImage);
+  EXPECT_EQ(form.state.txBlocksAcross, 20);
+  EXPECT_EQ(form.state.txBlocksDown, 15);
+  EXPECT_EQ(form.TabControl1.index, 0);
+  EXPECT_EQ(form.Panel4.caption, "QA1BCD");
+  for (const Button* b : {&form.SpeedButton2, &form.SpeedButton3, &form.SpeedButton6, &form.SpeedButton7,
+                          &form.SpeedButton9, &form.SpeedButton11, &form.SpeedButton12, &form.SpeedButton13})
+    EXPECT_FALSE(b->enabled) << b->caption;
+  EXPECT_FALSE(form.ComboBox1.enabled);
+  EXPECT_FALSE(form.ComboBox3.enabled);
+  EXPECT_TRUE(form.ComboBox2.enabled);
+  ASSERT_EQ(platform.drawnTexts.size(), 1u);
+  EXPECT_EQ(platform.drawnTexts[0].text, "Now Image Compressing...");
+  EXPECT_EQ(platform.drawnTexts[0].x, 80);
+  EXPECT_EQ(platform.drawnTexts[0].y, 110);
+  EXPECT_EQ(form.txPicture.at(0, 0), (Colour{200, 100, 50}));
+
+  // Releasing the button stops at the last block; the sequencer then sends abort frames.
+  form.SpeedButton1.down = false;
+  form.SpeedButton1Click();
+  EXPECT_TRUE(form.state.txStopRequested);
+  EXPECT_EQ(form.state.txBlockCol, 19);
+  EXPECT_EQ(form.state.txBlockRow, 14);
+
+  // The transmission runs out and every control comes back.
+  for (int i = 0; i < 400 && form.state.txInProgress; ++i) form.transmitStep();
+  EXPECT_FALSE(form.state.txInProgress);
+  EXPECT_TRUE(form.SpeedButton13.enabled);
+  EXPECT_TRUE(form.SpeedButton6.enabled);
+  EXPECT_TRUE(form.ComboBox1.enabled);
+  EXPECT_FALSE(form.SpeedButton7.enabled);  // TX tab shown
+  EXPECT_EQ(form.Panel4.caption, "");
+}
+
+TEST_F(TransmitCommands, SendTextEchoesOnceClearedAndEmptiesTheField) {
+  form.SpeedButton6Click();  // still the prompt: nothing happens
+  EXPECT_FALSE(form.state.txInProgress);
+  form.Edit1.text = "hello";
+  form.SpeedButton6Click();
+  EXPECT_TRUE(form.state.txInProgress);
+  EXPECT_EQ(form.Memo1.lines, std::vector<std::string>{"QA1BCD>hello"});
+  EXPECT_TRUE(form.state.memoCleared);
+  EXPECT_EQ(form.Edit1.text, "");
+  form.Edit1.text = "again";
+  form.SpeedButton6Click();
+  EXPECT_EQ(form.Memo1.lines, (std::vector<std::string>{"QA1BCD>hello", "QA1BCD>again"}));
+
+  form.state.waveLoopMode = true;
+  form.Edit1.text = "looped";
+  form.SpeedButton6Click();
+  EXPECT_EQ(form.Memo1.lines.size(), 2u);
+  EXPECT_EQ(form.Edit1.text, "");
+}
+
+TEST_F(TransmitCommands, TextTooLongForOneFrameIsRefusedAndKept) {
+  form.ComboBox2.index = 1;  // coded frames carry 254 bytes with callsign and ">"
+  form.Edit1.text = std::string(248, 'x');
+  form.SpeedButton6Click();
+  EXPECT_FALSE(form.state.txInProgress);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_NE(platform.messages[0].text.find("at most 247 characters"), std::string::npos);
+  EXPECT_EQ(form.Edit1.text.size(), 248u);
+  form.Edit1.text.pop_back();
+  form.SpeedButton6Click();
+  EXPECT_TRUE(form.state.txInProgress);
+}
+
+TEST_F(TransmitCommands, BsrButtonsSpringBackWithNothingToDo) {
+  form.SpeedButton2.down = true;
+  form.SpeedButton2Click();
+  EXPECT_FALSE(form.SpeedButton2.down);
+  form.SpeedButton3.down = true;
+  form.SpeedButton3Click();
+  EXPECT_FALSE(form.SpeedButton3.down);
+  EXPECT_FALSE(form.state.txInProgress);
+  EXPECT_TRUE(platform.messages.empty());
+
+  form.state.missingBlockCount = 3;
+  form.SpeedButton2.down = true;
+  form.SpeedButton2Click();
+  EXPECT_TRUE(form.state.txInProgress);
+  EXPECT_TRUE(form.state.awaitingBsrReply);
+  EXPECT_EQ(form.state.savedMissingBlockCount, 3);
+}
+
+}  // namespace
