@@ -64,9 +64,9 @@ class TForm1 : public Settings {
   Combo ComboBox3{{"MSK", "4L-FSK"}, 0};
   Edit Edit1{"Input Text and Click ->", 510};
   Memo Memo1;
-  ImageBox Image1{256, 127};
+  ImageBox Image1{256, 127, {}, {}};
   ImageBox Image2{40, 30, {}, "Error Display"};
-  ImageBox Image3{320, 240};
+  ImageBox Image3{320, 240, {}, {}};
   Panel Panel4;
   Label Label5{"", Colour{0, 255, 0}, colours::black};
   Label Label9{"", Colour{0, 255, 0}, colours::black};

@@ -17,7 +17,7 @@ namespace {
 // Prints every frame as it is read and keeps the image blocks that arrived with good checks.
 class FramePrinter final : public ReceiveHost {
  public:
-  FramePrinter(std::ostream& out, bool json) : out_(out), json_(json), picture(320, 240) {}
+  FramePrinter(std::ostream& out, bool json) : picture(320, 240), out_(out), json_(json) {}
 
   void onFrameHeader(const RxFrameInfo& info) override {
     ++headers;
