@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "support/frame_inspect.h"
+#include "support/clean_frame_parser.h"
 #include "imaging/macroblock_codec.h"
 #include "imaging/transmit_picture.h"
 
 namespace {
 
-using frame_inspect::bytesOf;
+using clean_frame::bytesOf;
 
 std::string textOf(const uint8_t* bits, int n) {
   std::string s;
@@ -62,7 +62,7 @@ class FrameBuilders : public ::testing::Test {
     EXPECT_TRUE(f.wellFormed);
     EXPECT_TRUE(f.headerCrcOk);
     EXPECT_EQ(f.header.version, 0);
-    if (frame_inspect::hasPayload(f.header.kind)) {
+    if (clean_frame::hasPayload(f.header.kind)) {
       EXPECT_TRUE(f.payloadCrcOk);
     }
     return f;

@@ -12,7 +12,7 @@
 
 #include "imaging/transmit_picture.h"
 #include "support/fake_transmit_host.h"
-#include "support/frame_inspect.h"
+#include "support/clean_frame_parser.h"
 
 namespace {
 
@@ -177,7 +177,7 @@ TEST(Sequencer, ImageTransmissionOnTheAir) {
       }
     for (const AirEvent& e : st.events) {
       if (e.what == AirEvent::kFrame && e.frame.header.kind == kFrameCallsign) {
-        EXPECT_EQ(frame_inspect::bytesOf(e.frame.payloadData), "QA1BCD");
+        EXPECT_EQ(clean_frame::bytesOf(e.frame.payloadData), "QA1BCD");
       }
     }
 
@@ -278,7 +278,7 @@ TEST(Sequencer, TextTransmissionHasNoCallsignFrames) {
     st.play();
     EXPECT_EQ(st.summary(), "T" + repeat("E", 10) + "...|");
     expectCleanFrames(st);
-    EXPECT_EQ(frame_inspect::bytesOf(st.events[0].frame.payloadData), "QA1BCD>hi");
+    EXPECT_EQ(clean_frame::bytesOf(st.events[0].frame.payloadData), "QA1BCD>hi");
     for (const AirEvent& e : st.events)
       if (e.what == AirEvent::kFrame && e.frame.header.kind == kFrameEnd) {
         EXPECT_EQ(e.frame.header.blockCol, 1);

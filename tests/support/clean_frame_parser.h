@@ -22,7 +22,7 @@ struct ParsedFrame {
   bool wellFormed = false;
 };
 
-namespace frame_inspect {
+namespace clean_frame {
 
 // Inverts the rate-1/2 code of a clean stream; clears `consistent` if a pair could not have come
 // from the encoder.
@@ -57,7 +57,7 @@ inline bool hasPayload(int kind) {
          kind == kFrameCallsign;
 }
 
-}  // namespace frame_inspect
+}  // namespace clean_frame
 
 inline ParsedFrame parseCleanFrame(const TxBitStream& stream, bool fourLevel, bool expectPreamble) {
   ParsedFrame parsed;
@@ -94,16 +94,16 @@ inline ParsedFrame parseCleanFrame(const TxBitStream& stream, bool fourLevel, bo
 
   auto header = readBits(kCodedHeaderBits, repeat);
   scramble(header.data(), kCodedHeaderBits);
-  const auto headerBits = frame_inspect::invertCode(header, ok);
+  const auto headerBits = clean_frame::invertCode(header, ok);
   parsed.headerCrcOk = crcCheckPasses(headerBits);
   parsed.header = unpackHeader(headerBits);
 
-  if (frame_inspect::hasPayload(parsed.header.kind)) {
+  if (clean_frame::hasPayload(parsed.header.kind)) {
     const int withCheck = parsed.header.payloadLength + kCrcBits;
     const int count = parsed.header.coded ? 2 * withCheck : withCheck;
     auto payload = readBits(count, 1);
     scramble(payload.data(), count);
-    const auto data = parsed.header.coded ? frame_inspect::invertCode(payload, ok) : payload;
+    const auto data = parsed.header.coded ? clean_frame::invertCode(payload, ok) : payload;
     parsed.payloadCrcOk = crcCheckPasses(data);
     parsed.payloadData.assign(data.begin(), data.begin() + parsed.header.payloadLength);
     parsed.payloadChannelBits = count;
