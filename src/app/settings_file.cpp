@@ -1,11 +1,9 @@
 #include "app/settings_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "imaging/file_bytes.h"
+
 
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
@@ -198,23 +196,6 @@ std::string readCapped(const std::string& path) {
   return text;
 }
 
-std::string errnoText() { return std::strerror(errno); }
-
-bool writeAll(int fd, const std::string& content) {
-  const char* p = content.data();
-  std::size_t left = content.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // A symbolic link at the settings path is followed, so the file it points to is replaced
 // rather than the link itself.
 fs::path followLinks(fs::path p) {
@@ -228,7 +209,7 @@ fs::path followLinks(fs::path p) {
   return p;
 }
 
-// Writes `content` to a new temporary file beside `target` and renames it into place.
+// Creates the folder if needed, then replaces the file through a temporary file and a rename.
 bool replaceFile(const fs::path& target, const std::string& content, std::string& error) {
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
@@ -238,43 +219,8 @@ bool replaceFile(const fs::path& target, const std::string& content, std::string
     error = "Can not create the folder " + folder.string() + ": " + ec.message();
     return false;
   }
-
-  static std::atomic<unsigned> counter{0};
-  std::string tempName;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempName = target.string() + ".tmp" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1));
-    fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    error = "Can not create " + tempName + ": " + errnoText();
-    return false;
-  }
-
-  bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-  if (!ok) error = "Can not write " + tempName + ": " + errnoText();
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = "Can not write " + tempName + ": " + errnoText();
-  }
-  if (ok && ::rename(tempName.c_str(), target.c_str()) != 0) {
-    ok = false;
-    error = "Can not replace " + target.string() + ": " + errnoText();
-  }
-  if (!ok) {
-    ::unlink(tempName.c_str());
-    return false;
-  }
-
-  // Make the rename itself durable; failing here does not undo a completed save.
-  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
+  return writeFileReplacing(target.string(), reinterpret_cast<const uint8_t*>(content.data()),
+                            content.size(), &error);
 }
 
 }  // namespace

@@ -135,6 +135,11 @@ bool writeFileReplacing(const std::string& path, const uint8_t* data, size_t siz
     setError(error, "No file name was given");
     return false;
   }
+  const auto fail = [&](int code, const std::string& temporary) {
+    if (!temporary.empty()) ::unlink(temporary.c_str());
+    setError(error, "The file cannot be saved (" + systemReason(code) + "): " + path);
+    return false;
+  };
   std::string temporary;
   FileDescriptor file;
   for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
@@ -142,25 +147,22 @@ bool writeFileReplacing(const std::string& path, const uint8_t* data, size_t siz
     file.fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (file.fd < 0 && errno != EEXIST && errno != EINTR) break;
   }
-  if (file.fd < 0) {
-    setError(error, "The picture cannot be saved (" + systemReason(errno) + "): " + path);
-    return false;
-  }
-  bool written = writeAll(file.fd, data, size);
-  int code = errno;
-  int closed = ::close(file.fd);
+  if (file.fd < 0) return fail(errno, "");
+  // The data reaches the disk before the rename makes it the file, so a crash leaves either
+  // the old file or the whole new one.
+  if (!writeAll(file.fd, data, size) || ::fsync(file.fd) != 0) return fail(errno, temporary);
+  const int closed = ::close(file.fd);
   file.fd = -1;
-  if (written && closed != 0) code = errno;
-  if (!written || closed != 0) {
-    ::unlink(temporary.c_str());
-    setError(error, "The picture cannot be saved (" + systemReason(code) + "): " + path);
-    return false;
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    code = errno;
-    ::unlink(temporary.c_str());
-    setError(error, "The picture cannot be saved (" + systemReason(code) + "): " + path);
-    return false;
+  if (closed != 0) return fail(errno, temporary);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno, temporary);
+
+  // Make the rename itself durable; failing here does not undo a completed save.
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    ::fsync(folderFd);
+    ::close(folderFd);
   }
   return true;
 }
