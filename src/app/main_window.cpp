@@ -77,12 +77,13 @@ TForm1::~TForm1() {
 }
 
 void TForm1::applySettings(const std::string& defaultTxImage) {
-  auto select = [](Combo& combo, int index) {
-    combo.index = (index >= 0 && index < static_cast<int>(combo.items.size())) ? index : 0;
+  // A stored index outside a combo's list selects the combo's default entry.
+  auto select = [](Combo& combo, int index, int fallback) {
+    combo.index = (index >= 0 && index < static_cast<int>(combo.items.size())) ? index : fallback;
   };
-  select(ComboBox1, ImageQ);
-  select(ComboBox2, Encode);
-  select(ComboBox3, Mod);
+  select(ComboBox1, ImageQ, Settings{}.ImageQ);
+  select(ComboBox2, Encode, 0);
+  select(ComboBox3, Mod, 0);
   NumEtxData = std::clamp(NumEtxData, 1, 30);
   NumCallSend = std::clamp(NumCallSend, 1, 12);
   state.waveLoopMode = WaveLoop;

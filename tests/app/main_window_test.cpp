@@ -45,6 +45,38 @@ TEST(MainWindowModel, ScaleComboListsTheSixteenFactors) {
   EXPECT_DOUBLE_EQ(form.scaleFactor(), 2.0);
 }
 
+TEST(MainWindowModel, AppliedSettingsSelectCombosClampCountsAndSetGains) {
+  FakePlatform platform;
+  TForm1 form(platform);
+  form.ImageQ = 3;
+  form.Mod = 1;
+  form.Encode = 1;
+  form.NumEtxData = 0;
+  form.NumCallSend = 20;
+  form.OutGainPos = 20;
+  form.WaveLoop = true;
+  form.applySettings("/data/TxImage.bmp");
+  EXPECT_EQ(form.ComboBox1.index, 3);
+  EXPECT_TRUE(form.state.fourLevelMode);
+  EXPECT_EQ(form.ComboBox2.index, 1);
+  EXPECT_EQ(form.NumEtxData, 1);
+  EXPECT_EQ(form.NumCallSend, 12);
+  EXPECT_NEAR(form.state.outputGain, 0.1, 1e-12);
+  EXPECT_TRUE(form.state.waveLoopMode);
+  EXPECT_EQ(form.state.txImagePath, "/data/TxImage.bmp");
+
+  form.ImageQ = 16;  // outside the table: the default scale 1.00
+  form.Mod = -1;
+  form.NumEtxData = 99;
+  form.NumCallSend = 0;
+  form.applySettings();
+  EXPECT_EQ(form.ComboBox1.index, 10);
+  EXPECT_EQ(form.ComboBox3.index, 0);
+  EXPECT_FALSE(form.state.fourLevelMode);
+  EXPECT_EQ(form.NumEtxData, 30);
+  EXPECT_EQ(form.NumCallSend, 1);
+}
+
 TEST(MainWindowModel, ControlsAndPicturesStartAsLaidOut) {
   FakePlatform platform;
   TForm1 form(platform);
