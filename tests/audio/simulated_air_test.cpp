@@ -10,6 +10,7 @@
 #include "audio/device_rings.h"
 #include "audio/station_loop.h"
 #include "support/fake_audio_backend.h"
+#include "support/signal_measures.h"
 
 namespace {
 
@@ -98,19 +99,6 @@ std::vector<int16_t> flatten(const std::vector<Buffer>& buffers) {
   return v;
 }
 
-// Frequency from the rising zero crossings between samples `from` and `to`.
-double measuredFrequency(const std::vector<int16_t>& x, size_t from, size_t to) {
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = from + 1; i < to; ++i)
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      double at = double(i - 1) + double(-x[i - 1]) / double(x[i] - x[i - 1]);
-      if (first < 0) first = at;
-      else ++crossings;
-      last = at;
-    }
-  return crossings * double(kSampleRate) / (last - first);
-}
 
 TEST(SimulatedAir, CleanChannelCarriesBuffersBitExactInTheSamePeriod) {
   Air a(std::vector<ChannelModel>(2));
@@ -206,7 +194,7 @@ TEST(SimulatedAir, FrequencyOffsetMovesTheTone) {
     ASSERT_EQ(heard.size(), size_t(41 * kBufferSamples));
     // Skip the first period (the transformer's delay); 10 s of steady tone.
     size_t from = kBufferSamples, to = size_t(41) * kBufferSamples;
-    EXPECT_NEAR(measuredFrequency(heard, from, to), 1500 + offset, 0.02);
+    EXPECT_NEAR(zeroCrossingFrequency(heard, from, to), 1500 + offset, 0.02);
     double peak = 0;
     for (size_t i = from; i < to; ++i) peak = std::max(peak, std::abs(double(heard[i])));
     EXPECT_NEAR(peak, 8000, 8000 * 0.002);  // the amplitude survives: no image beating
@@ -241,7 +229,7 @@ TEST(SimulatedAir, ClockOffsetStretchesALongTone) {
     double sentLength = double(sentLast - sentFirst);      // about 2,880,000 samples
     double stretch = double(last - first) - sentLength;  // +-288 expected
     EXPECT_NEAR(stretch, sentLength * ppm * 1e-6, 1.5);
-    EXPECT_NEAR(measuredFrequency(heard, first + 1000, last - 1000), 1500 / (1 + ppm * 1e-6), 0.005);
+    EXPECT_NEAR(zeroCrossingFrequency(heard, first + 1000, last - 1000), 1500 / (1 + ppm * 1e-6), 0.005);
     // A receiver that runs fast completes more buffers than periods went by, a slow one fewer.
     double buffers = double(heard.size()) / kBufferSamples;
     EXPECT_NEAR(buffers, 250 * (1 + ppm * 1e-6), 1.0);

@@ -14,6 +14,7 @@
 #include "audio/station_loop.h"
 #include "audio/wav_backend.h"
 #include "support/fake_audio_backend.h"
+#include "support/signal_measures.h"
 
 namespace {
 
@@ -56,18 +57,6 @@ std::vector<int16_t> ramp(size_t n) {
   return v;
 }
 
-double zeroCrossingFrequency(const std::vector<int16_t>& x, size_t from, size_t to) {
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = from + 1; i < to; ++i)
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      double at = double(i - 1) + double(-x[i - 1]) / double(x[i] - x[i - 1]);
-      if (first < 0) first = at;
-      else ++crossings;
-      last = at;
-    }
-  return crossings * 48000.0 / (last - first);
-}
 
 TEST_F(Wav, RoundTripIsBitExactAndTheFileIs48kMono16Bit) {
   std::vector<int16_t> samples = ramp(30001);
