@@ -10,7 +10,7 @@
 
 #include "imaging/jpeg_file.h"
 #include "imaging/macroblock_codec.h"
-#include "imaging/scale_table.h"
+#include "core/scale_table.h"
 #include "imaging/transmit_picture.h"
 
 namespace {

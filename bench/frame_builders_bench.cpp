@@ -2,7 +2,7 @@
 // assembly of one frame (the sequencer does this between two symbols).
 #include <benchmark/benchmark.h>
 
-#include "framing/frame_builders.h"
+#include "tx/frame_builders.h"
 #include "imaging/transmit_picture.h"
 
 namespace {

@@ -72,7 +72,7 @@ class RepeatFrame final : public FrameBoundaryHandler {
 void modulatorOnly(benchmark::State& bench, bool fourLevel) {
   ImageTransmission t(fourLevel);
   RepeatFrame repeat;
-  for (auto _ : bench) synthesiseBuffer(t.tx->modulator, t.state, t.tx->stream, repeat, t.host);
+  for (auto _ : bench) synthesiseBuffer(t.tx->modulator, modulatorControls(t.state), t.tx->stream, repeat, t.host);
   benchmark::DoNotOptimize(t.host.checksum);
 }
 

@@ -35,6 +35,7 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
       rx_(std::make_unique<ReceiverState>()),
       txSide_(std::make_unique<TransmitSide>(*this)),
       rxSide_(std::make_unique<ReceiveSide>(*this)),
+      deviceErrors_(std::make_unique<DeviceErrors>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
   for (double s : scaleTable) {
     char text[16];
@@ -61,7 +62,7 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
   applySettings();
   if (devices_.audio) {
     messages_ = std::make_unique<MessageQueue>();
-    rings_ = std::make_unique<DeviceRings>(*devices_.audio, platform, *messages_);
+    rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceErrors_, *messages_);
     loop_ = std::make_unique<StationLoop>(
         *messages_, *rings_,
         StationHandlers{[this](const int16_t* samples) { receiveStep(samples); },

@@ -10,8 +10,8 @@
 #include "app/controls.h"
 #include "app/platform.h"
 #include "app/settings.h"
-#include "app/shared_state.h"
-#include "framing/frame_builders.h"
+#include "core/shared_state.h"
+#include "tx/frame_builders.h"
 #include "imaging/picture.h"
 #include "rx/receive_host.h"
 
@@ -134,6 +134,7 @@ class TForm1 : public Settings {
  private:
   class TransmitSide;
   class ReceiveSide;
+  class DeviceErrors;
   void startCommonTransmission(int txKind);
   bool callsignMissing(Button* toggle);
   void restoreIdleControls();
@@ -143,6 +144,7 @@ class TForm1 : public Settings {
   std::unique_ptr<ReceiverState> rx_;
   std::unique_ptr<TransmitSide> txSide_;
   std::unique_ptr<ReceiveSide> rxSide_;
+  std::unique_ptr<DeviceErrors> deviceErrors_;
   std::unique_ptr<PttPort> ptt_;
   std::unique_ptr<MessageQueue> messages_;
   std::unique_ptr<DeviceRings> rings_;

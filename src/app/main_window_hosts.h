@@ -2,6 +2,7 @@
 // How the main window serves its transmitter and its receiver: the control values they read,
 // the output ring, the level meters, the captions and the push-to-talk port.
 #include "app/main_window.h"
+#include "audio/device_rings.h"
 #include "tx/transmit_host.h"
 
 class TForm1::TransmitSide final : public TransmitHost {
@@ -32,6 +33,16 @@ class TForm1::ReceiveSide final : public ReceiveHost {
   void onTimeout() override;
   void onFrameHeader(const RxFrameInfo& info) override;
   void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) override;
+
+ private:
+  TForm1& form_;
+};
+
+// A sound device that failed to open is reported to the operator with the exclamation beep.
+class TForm1::DeviceErrors final : public DeviceErrorSink {
+ public:
+  explicit DeviceErrors(TForm1& form) : form_(form) {}
+  void deviceError(const std::string& message) override { form_.platform.messageBox(message, true); }
 
  private:
   TForm1& form_;

@@ -1,6 +1,6 @@
 #include "app/settings_file.h"
 
-#include "imaging/file_bytes.h"
+#include "core/file_bytes.h"
 
 
 #include <array>

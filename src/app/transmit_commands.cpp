@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/main_window.h"
-#include "framing/frame_builders.h"
+#include "tx/frame_builders.h"
 #include "imaging/bmp_file.h"
 #include "imaging/jpeg_file.h"
 #include "imaging/transmit_picture.h"

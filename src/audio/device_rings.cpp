@@ -9,8 +9,8 @@ constexpr const char* kRecordDeviceError = "Can not open the recoding device";
 constexpr const char* kBufferError = "Can not get the buffer";
 }  // namespace
 
-DeviceRings::DeviceRings(AudioBackend& backend, Platform& platform, MessageQueue& messages)
-    : backend_(backend), platform_(platform), messages_(messages) {}
+DeviceRings::DeviceRings(AudioBackend& backend, DeviceErrorSink& errors, MessageQueue& messages)
+    : backend_(backend), errors_(errors), messages_(messages) {}
 
 DeviceRings::~DeviceRings() {
   closeInputDevice();
@@ -31,11 +31,11 @@ bool DeviceRings::openOutputDevice(int outputChoice) {
   std::unique_ptr<AudioStream> stream =
       backend_.openOutput(deviceNumber(outputChoice), poster(kOutputBufferPlayed, id));
   if (!stream) {
-    platform_.messageBox(kPlayDeviceError, true);
+    errors_.deviceError(kPlayDeviceError);
     return false;
   }
   if (!outputRing_.allocate(*stream, false)) {
-    platform_.messageBox(kBufferError, true);
+    errors_.deviceError(kBufferError);
     stream->reset();
     outputRing_.release(*stream);
     stream->close();
@@ -55,11 +55,11 @@ bool DeviceRings::openInputDevice(int inputChoice) {
   std::unique_ptr<AudioStream> stream =
       backend_.openInput(deviceNumber(inputChoice), poster(kInputBufferFilled, id));
   if (!stream) {
-    platform_.messageBox(kRecordDeviceError, true);
+    errors_.deviceError(kRecordDeviceError);
     return false;
   }
   if (!inputRing_.allocate(*stream, true)) {
-    platform_.messageBox(kBufferError, true);
+    errors_.deviceError(kBufferError);
     stream->reset();
     inputRing_.release(*stream);
     stream->close();

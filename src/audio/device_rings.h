@@ -2,19 +2,29 @@
 // The sound card's two rings of 32 buffers. The input ring records continuously: every filled
 // buffer posts 1025, and the receive side hands it straight back to the device. The output ring
 // plays what the transmitter queues: every played buffer posts 1026. Opening reports failures
-// to the operator with the program's message boxes; the program goes on without that direction.
+// to the operator through an error sink; the program goes on without that direction.
 #include <cstdint>
 #include <memory>
+#include <string>
 
-#include "app/platform.h"
 #include "audio/audio_backend.h"
 #include "audio/buffer_ring.h"
 #include "audio/message_queue.h"
 
+// Where the rings report a device that failed to open; the station shows the text to the
+// operator in a message box with the exclamation beep.
+class DeviceErrorSink {
+ public:
+  virtual void deviceError(const std::string& message) = 0;
+
+ protected:
+  ~DeviceErrorSink() = default;
+};
+
 class DeviceRings {
  public:
-  // The backend, the platform and the message queue must outlive the rings.
-  DeviceRings(AudioBackend& backend, Platform& platform, MessageQueue& messages);
+  // The backend, the error sink and the message queue must outlive the rings.
+  DeviceRings(AudioBackend& backend, DeviceErrorSink& errors, MessageQueue& messages);
   ~DeviceRings();  // closes the input, then the output device
   DeviceRings(const DeviceRings&) = delete;
   DeviceRings& operator=(const DeviceRings&) = delete;
@@ -62,7 +72,7 @@ class DeviceRings {
   BufferCompletion poster(int message, uint32_t device);
 
   AudioBackend& backend_;
-  Platform& platform_;
+  DeviceErrorSink& errors_;
   MessageQueue& messages_;
 
   std::unique_ptr<AudioStream> inputDevice_;

@@ -1,23 +1,23 @@
 #include "audio/frequency_shifter.h"
 
+#include <numbers>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
-constexpr double kPi = 3.14159265358979323846;
 }
 
 FrequencyShifter::FrequencyShifter(double offsetHz, double sampleRate) {
   const int length = 2 * kHalfLength + 1;
   for (int k = 1; k <= kHalfLength; k += 2) {
     int n = k + kHalfLength;  // place of tap k in the window
-    double w = 0.42 - 0.5 * std::cos(2 * kPi * n / (length - 1)) +
-               0.08 * std::cos(4 * kPi * n / (length - 1));
-    taps_.push_back(float(2.0 / (kPi * k) * w));
+    double w = 0.42 - 0.5 * std::cos(2 * std::numbers::pi * n / (length - 1)) +
+               0.08 * std::cos(4 * std::numbers::pi * n / (length - 1));
+    taps_.push_back(float(2.0 / (std::numbers::pi * k) * w));
   }
   work_.assign(2 * kHalfLength, 0.0f);
-  double step = 2 * kPi * offsetHz / sampleRate;
+  double step = 2 * std::numbers::pi * offsetHz / sampleRate;
   stepCosine_ = std::cos(step);
   stepSine_ = std::sin(step);
 }

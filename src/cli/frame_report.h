@@ -2,7 +2,7 @@
 // One line per frame read from the air, as text or as a JSON object.
 #include <string>
 
-#include "imaging/bit_buffer.h"
+#include "core/bit_buffer.h"
 #include "rx/receive_host.h"
 
 struct FrameReport {

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 template <typename Ideal>
 FilterTable windowedSinc(Ideal ideal) {
@@ -56,7 +55,7 @@ const FilterTable& kaiserWindow() {
 const FilterTable& bandPassTable() {
   static const FilterTable table = windowedSinc([](int n) {
     if (n == 0) return 1.0 / 3.0;
-    return (std::sin(2 * kPi * 2500 * n / 12000) - std::sin(2 * kPi * 500 * n / 12000)) / (kPi * n);
+    return (std::sin(2 * std::numbers::pi * 2500 * n / 12000) - std::sin(2 * std::numbers::pi * 500 * n / 12000)) / (std::numbers::pi * n);
   });
   return table;
 }
@@ -64,7 +63,7 @@ const FilterTable& bandPassTable() {
 const FilterTable& interpolationTable() {
   static const FilterTable table = windowedSinc([](int n) {
     if (n == 0) return 0.125;
-    return std::sin(2 * kPi * 3000 * n / 48000) / (kPi * n);
+    return std::sin(2 * std::numbers::pi * 3000 * n / 48000) / (std::numbers::pi * n);
   });
   return table;
 }

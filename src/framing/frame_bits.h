@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "core/bit_buffer.h"
+
 inline constexpr int kSyncLength = 63;
 inline constexpr int kScramblerLength = 127;
 inline constexpr int kHeaderBits = 54;
@@ -14,6 +16,14 @@ inline constexpr int kHeaderFieldBits = 38;
 inline constexpr int kCodedHeaderBits = 108;
 inline constexpr int kCrcBits = 16;
 inline constexpr int kPreambleBits = 256;
+
+// A receiver reads at most one payload buffer of channel bits (data, check and, when coded, the
+// code's doubling) after the header. The largest payloads the other station can receive follow
+// from it: 4080 data bits plain, 2032 coded.
+inline constexpr int kMaxPayloadChannelBits = BitBuffer::kCells;
+inline constexpr int kMaxPlainPayloadBits = kMaxPayloadChannelBits - kCrcBits;
+inline constexpr int kMaxCodedPayloadBits = kMaxPayloadChannelBits / 2 - kCrcBits;
+static_assert(kMaxPlainPayloadBits == 4080 && kMaxCodedPayloadBits == 2032);
 
 // Frame kinds carried in the header.
 enum FrameKind : int {

@@ -5,7 +5,7 @@
 #include <bit>
 #include <new>
 
-#include "imaging/file_bytes.h"
+#include "core/file_bytes.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "imaging/dct.h"
 
+#include <numbers>
 #include <cmath>
 
 namespace macroblock {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 // basis[u][x] = C(u)/2 * cos((2x + 1) u pi / 16), with C(0) = 1/sqrt(2), C(u) = 1 otherwise.
 struct Basis {
@@ -13,7 +13,7 @@ struct Basis {
   Basis() {
     for (int u = 0; u < 8; ++u) {
       double c = (u == 0) ? 1.0 / std::sqrt(2.0) : 1.0;
-      for (int x = 0; x < 8; ++x) at[u][x] = c / 2.0 * std::cos((2 * x + 1) * u * kPi / 16.0);
+      for (int x = 0; x < 8; ++x) at[u][x] = c / 2.0 * std::cos((2 * x + 1) * u * std::numbers::pi / 16.0);
     }
   }
 };

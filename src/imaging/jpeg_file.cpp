@@ -12,7 +12,7 @@
 #include <cstring>
 #include <new>
 
-#include "imaging/file_bytes.h"
+#include "core/file_bytes.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return. Ours records the
 // message and longjmps back to the step that called libjpeg. To keep that jump well defined in

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "imaging/macroblock_stages.h"
-#include "imaging/scale_table.h"
+#include "core/scale_table.h"
 
 using namespace macroblock;
 

@@ -8,7 +8,7 @@
 // Macroblock (col, row) covers picture columns 16col..16col+15 and rows 16row..16row+15. A call
 // for a macroblock that does not lie wholly inside the picture does nothing. The codec has no
 // state; every call allocates nothing.
-#include "imaging/bit_buffer.h"
+#include "core/bit_buffer.h"
 #include "imaging/picture.h"
 
 // Appends the macroblock's bits to blockBits from blockBits.cursor on and returns the cursor

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "imaging/bit_buffer.h"
+#include "core/bit_buffer.h"
 #include "imaging/dct.h"
 #include "imaging/macroblock_tables.h"
 #include "imaging/picture.h"

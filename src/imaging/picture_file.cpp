@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "imaging/bmp_file.h"
-#include "imaging/file_bytes.h"
+#include "core/file_bytes.h"
 #include "imaging/jpeg_file.h"
 
 PictureFormat detectPictureFormat(const uint8_t* data, size_t size) {

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "imaging/picture.h"
-#include "imaging/scale_table.h"
+#include "core/scale_table.h"
 
 // Scan orders of the setting ScanDir.
 enum ScanDirection : int { kScanHorizontal = 0, kScanVertical = 1, kScanRandom = 2 };

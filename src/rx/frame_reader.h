@@ -8,10 +8,7 @@
 
 #include "framing/frame_bits.h"
 #include "framing/viterbi.h"
-#include "imaging/bit_buffer.h"
-
-// The most payload channel bits a frame may carry; a longer frame is abandoned.
-inline constexpr int kMaxPayloadChannelBits = BitBuffer::kCells;
+#include "core/bit_buffer.h"
 
 struct FrameReaderState {
   bool inFrame = false;

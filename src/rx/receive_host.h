@@ -5,7 +5,7 @@
 // do-nothing default.
 #include <cstdint>
 
-#include "imaging/bit_buffer.h"
+#include "core/bit_buffer.h"
 
 // The fields of a valid frame header, as the frame reader holds them.
 struct RxFrameInfo {

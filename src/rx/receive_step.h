@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "imaging/bit_buffer.h"
+#include "core/bit_buffer.h"
 #include "rx/receive_host.h"
 #include "rx/receiver_state.h"
 

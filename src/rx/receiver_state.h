@@ -1,7 +1,7 @@
 #pragma once
 // All receiver state, allocated once by its owner and kept for the whole run, and the symbol
 // routine that joins the demodulator to the sync search and the frame reader.
-#include "imaging/bit_buffer.h"
+#include "core/bit_buffer.h"
 #include "rx/demodulator.h"
 #include "rx/frame_reader.h"
 #include "rx/input_conditioning.h"

@@ -1,11 +1,11 @@
 #include "tx/modulator.h"
 
+#include <numbers>
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * 3.141592653589793;
 constexpr double kStep = 1.0 / kSynthesisRate;  // dt
 constexpr double kFullScale = 32768.0;
 constexpr int kCentreTap = kFilterTaps / 2;  // 25
@@ -148,16 +148,16 @@ double symbolFrequency(const TxBitStream& stream, int symbolIndex, bool fourLeve
   return 1500.0 + 300.0 * v;
 }
 
-void synthesiseSamples(ModulatorState& m, const SharedState& state, const TxBitStream& stream,
+void synthesiseSamples(ModulatorState& m, const ModulatorControls& controls, const TxBitStream& stream,
                        FrameBoundaryHandler& boundary) {
   loadShapingHistory(m);
   double* x = m.oscillatorRun.data() + ModulatorState::kOscillatorLead;
   for (int i = 0; i < kSynthesisSteps; ++i) {
-    const bool fourLevel = state.fourLevelMode;
+    const bool fourLevel = controls.fourLevelMode;
     const double f = symbolFrequency(stream, m.txSymbolIndex, fourLevel);
-    m.txPhase += kTwoPi * f * kStep;
-    if (m.txPhase >= kTwoPi) m.txPhase -= kTwoPi;
-    x[i] = state.txSilent ? 0.0 : std::sin(m.txPhase) * state.outputGain * kFullScale;
+    m.txPhase += (2 * std::numbers::pi) * f * kStep;
+    if (m.txPhase >= (2 * std::numbers::pi)) m.txPhase -= (2 * std::numbers::pi);
+    x[i] = controls.txSilent ? 0.0 : std::sin(m.txPhase) * controls.outputGain * kFullScale;
 
     if (++m.txSampleTick >= kTicksPerSymbol) {
       m.txSampleTick = 0;
@@ -181,9 +181,9 @@ void synthesiseSilence(ModulatorState& m) {
   filterBuffer(m);
 }
 
-void synthesiseBuffer(ModulatorState& m, const SharedState& state, const TxBitStream& stream,
+void synthesiseBuffer(ModulatorState& m, const ModulatorControls& controls, const TxBitStream& stream,
                       FrameBoundaryHandler& boundary, TransmitHost& host) {
-  synthesiseSamples(m, state, stream, boundary);
+  synthesiseSamples(m, controls, stream, boundary);
   if (host.levelDialogShowing())
     host.setLevelPeaks(outputPeak(m.txSamples.data(), kOutputBufferSamples), 0.0);
   host.queueOutputBuffer(m.txSamples.data(), kOutputBufferSamples);

@@ -6,9 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "app/shared_state.h"
 #include "framing/filter_tables.h"
-#include "framing/frame_builders.h"
+#include "tx/frame_builders.h"
 #include "tx/transmit_host.h"
 
 inline constexpr int kOutputRate = 48000;
@@ -45,6 +44,14 @@ struct ModulatorState {
   std::array<double, kShapedLead + kSynthesisSteps> shapedRun{};
 };
 
+// The few controls the modulator reads at every synthesis step. The boundary handler may change
+// them between two symbols (the sequencer silences the tail this way).
+struct ModulatorControls {
+  bool fourLevelMode = false;
+  double outputGain = 1.0;
+  bool txSilent = false;
+};
+
 // Called by the modulator between two symbols when the current frame's stream is used up
 // (txSymbolIndex already back at 0). It may rebuild the stream, set txSilent, or end the
 // transmission.
@@ -65,16 +72,16 @@ inline int frameSymbols(int bitCount, bool fourLevelMode) {
 double symbolFrequency(const TxBitStream& stream, int symbolIndex, bool fourLevelMode);
 
 // Runs the 3000 synthesis steps over the stream and the two filters; leaves the finished
-// buffer in m.txSamples. Reads fourLevelMode, outputGain and txSilent from the shared state
-// at every step (the boundary handler may change txSilent and the stream in between).
-void synthesiseSamples(ModulatorState& m, const SharedState& state, const TxBitStream& stream,
+// buffer in m.txSamples. Reads the controls at every step (the boundary handler may change
+// them and the stream in between).
+void synthesiseSamples(ModulatorState& m, const ModulatorControls& controls, const TxBitStream& stream,
                        FrameBoundaryHandler& boundary);
 // Runs the filters over 3000 zero steps; the phase and the symbol clock are not touched.
 void synthesiseSilence(ModulatorState& m);
 
 // The modulator's part of the transmit step: synthesise, show the output level while the
 // level dialog is showing, queue.
-void synthesiseBuffer(ModulatorState& m, const SharedState& state, const TxBitStream& stream,
+void synthesiseBuffer(ModulatorState& m, const ModulatorControls& controls, const TxBitStream& stream,
                       FrameBoundaryHandler& boundary, TransmitHost& host);
 // One buffer of the filters' response to silence, queued without touching the level meter.
 void primeOutputBuffer(ModulatorState& m, TransmitHost& host);

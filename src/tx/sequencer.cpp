@@ -4,14 +4,19 @@ namespace {
 
 class SequencerBoundary final : public FrameBoundaryHandler {
  public:
-  SequencerBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host)
-      : state_(state), tx_(tx), host_(host) {}
-  void frameBoundary() override { ::frameBoundary(state_, tx_, host_); }
+  SequencerBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host,
+                    ModulatorControls& controls)
+      : state_(state), tx_(tx), host_(host), controls_(controls) {}
+  void frameBoundary() override {
+    ::frameBoundary(state_, tx_, host_);
+    controls_ = modulatorControls(state_);
+  }
 
  private:
   SharedState& state_;
   TransmitterState& tx_;
   TransmitHost& host_;
+  ModulatorControls& controls_;
 };
 
 void buildDataFrame(SharedState& state, TransmitterState& tx, TransmitHost& host) {
@@ -94,8 +99,9 @@ void frameBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host)
 
 void transmitStep(SharedState& state, TransmitterState& tx, TransmitHost& host) {
   if (!state.txInProgress) return;
-  SequencerBoundary boundary(state, tx, host);
-  synthesiseBuffer(tx.modulator, state, tx.stream, boundary, host);
+  ModulatorControls controls = modulatorControls(state);
+  SequencerBoundary boundary(state, tx, host, controls);
+  synthesiseBuffer(tx.modulator, controls, tx.stream, boundary, host);
 }
 
 void beginTransmission(SharedState& state, TransmitterState& tx, int txKind) {

@@ -3,8 +3,8 @@
 // (head callsign frames, data frames with a callsign frame after every ten, end or abort
 // frames, a silent tail, then the end of the transmission), the per-buffer transmit step, and
 // the start of a transmission shared by the four send commands.
-#include "app/shared_state.h"
-#include "framing/frame_builders.h"
+#include "core/shared_state.h"
+#include "tx/frame_builders.h"
 #include "tx/modulator.h"
 #include "tx/transmit_host.h"
 
@@ -17,6 +17,11 @@ struct TransmitterState {
   ModulatorState modulator;
   TxBitStream stream;  // txBitStream, txBitCount, preambleSent
 };
+
+// The modulator's controls as the shared state holds them now.
+inline ModulatorControls modulatorControls(const SharedState& state) {
+  return {state.fourLevelMode, state.outputGain, state.txSilent};
+}
 
 // The frame-boundary decision; exactly one branch runs per call. Called by the modulator
 // between two symbols with txSymbolIndex back at 0.

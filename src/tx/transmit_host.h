@@ -4,7 +4,7 @@
 // captions, the push-to-talk port and the controls to restore when a transmission ends.
 #include <cstdint>
 
-#include "framing/frame_builders.h"
+#include "tx/frame_builders.h"
 
 class TransmitHost {
  public:

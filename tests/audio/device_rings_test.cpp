@@ -13,20 +13,16 @@ namespace {
 
 struct Rig {
   FakeAudioBackend backend;
-  MessageBoxPlatform platform;
+  RecordedDeviceErrors errors;
   MessageQueue queue;
-  DeviceRings rings{backend, platform, queue};
+  DeviceRings rings{backend, errors, queue};
   std::vector<std::vector<int16_t>> heard;
   int playedSteps = 0;
   StationLoop loop{queue, rings,
                    {[this](const int16_t* s) { heard.emplace_back(s, s + kBufferSamples); },
                     [this] { ++playedSteps; }}};
 
-  std::vector<std::string> texts() const {
-    std::vector<std::string> t;
-    for (auto& m : platform.messages) t.push_back(m.text);
-    return t;
-  }
+  std::vector<std::string> texts() const { return errors.texts; }
 };
 
 std::vector<int16_t> constantBuffer(int16_t value) { return std::vector<int16_t>(kBufferSamples, value); }
@@ -43,7 +39,7 @@ TEST(DeviceRings, DeviceChoiceZeroIsTheDefaultAndKIsDeviceKMinusOne) {
   ASSERT_TRUE(r.rings.openOutputDevice(1));
   EXPECT_EQ(r.backend.inputDevicesOpened, (std::vector<int>{kDefaultAudioDevice, 1}));
   EXPECT_EQ(r.backend.outputDevicesOpened, (std::vector<int>{kDefaultAudioDevice, 0}));
-  EXPECT_TRUE(r.platform.messages.empty());
+  EXPECT_TRUE(r.errors.texts.empty());
   // The input records into all 32 buffers at once; the output stays silent until queued.
   EXPECT_EQ(r.backend.input->queued(), 32u);
   EXPECT_TRUE(r.backend.input->running());
@@ -56,9 +52,7 @@ TEST(DeviceRings, FailedOutputOpenIsReportedAndReceptionGoesOn) {
   r.backend.failOutputOpen = true;
   EXPECT_FALSE(r.rings.openOutputDevice(0));
   EXPECT_TRUE(r.rings.openInputDevice(0));
-  ASSERT_EQ(r.platform.messages.size(), 1u);
-  EXPECT_EQ(r.platform.messages[0].text, "Can not open the play device");
-  EXPECT_TRUE(r.platform.messages[0].beep);
+  EXPECT_EQ(r.texts(), std::vector<std::string>{"Can not open the play device"});
   EXPECT_FALSE(r.rings.outputOpen());
   EXPECT_FALSE(r.rings.queueOutputBuffer(constantBuffer(5).data()));
 
@@ -93,9 +87,7 @@ TEST(DeviceRings, BufferFailureReportsAndReleasesEverything) {
     r.backend.failQueueAt = c.failQueueAt;
     bool opened = c.input ? r.rings.openInputDevice(0) : r.rings.openOutputDevice(0);
     EXPECT_FALSE(opened);
-    ASSERT_EQ(r.platform.messages.size(), 1u);
-    EXPECT_EQ(r.platform.messages[0].text, "Can not get the buffer");
-    EXPECT_TRUE(r.platform.messages[0].beep);
+    EXPECT_EQ(r.texts(), std::vector<std::string>{"Can not get the buffer"});
     // Released: every buffer that got prepared is unprepared, none still queued, device closed.
     int prepared = c.failPrepareAt >= 0 ? c.failPrepareAt : c.failQueueAt + 1;
     EXPECT_EQ(count(r.backend.log, "unprepare"), prepared);

@@ -1,5 +1,6 @@
 #include "audio/simulated_air.h"
 
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,14 +15,13 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 using Buffer = std::vector<int16_t>;
 
 // One station on the air: rings, loop, what it heard, and a transmitter that keeps three
 // buffers queued while it has something to send (as the real transmitter does).
 struct Station {
   Station(SimulatedAir& air, int number)
-      : rings(air.backend(number), platform, queue),
+      : rings(air.backend(number), errors, queue),
         loop(queue, rings,
              {[this](const int16_t* s) {
                 ++buffersHeard;
@@ -46,7 +46,7 @@ struct Station {
     return true;
   }
 
-  MessageBoxPlatform platform;
+  RecordedDeviceErrors errors;
   MessageQueue queue;
   DeviceRings rings;
   StationLoop loop;
@@ -77,7 +77,7 @@ std::vector<Buffer> tone(double hz, double amplitude, int buffers, int64_t start
   for (int b = 0; b < buffers; ++b)
     for (int i = 0; i < kBufferSamples; ++i) {
       double t = double(startSample + int64_t(b) * kBufferSamples + i) / kSampleRate;
-      out[b][i] = int16_t(std::lround(amplitude * std::sin(2 * kPi * hz * t)));
+      out[b][i] = int16_t(std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * t)));
     }
   return out;
 }

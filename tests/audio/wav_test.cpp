@@ -1,5 +1,6 @@
 #include "audio/wav_file.h"
 
+#include <numbers>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <unistd.h>
@@ -19,7 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr double kPi = 3.14159265358979323846;
 
 class Wav : public ::testing::Test {
  protected:
@@ -80,8 +80,8 @@ TEST_F(Wav, StereoAt44100IsReadAsTheLeftChannelAt48000) {
   const int rate = 44100, seconds = 3;
   std::vector<float> frames;
   for (int i = 0; i < rate * seconds; ++i) {
-    frames.push_back(float(0.5 * std::sin(2 * kPi * 1000.0 * i / rate)));  // left
-    frames.push_back(float(0.9 * std::sin(2 * kPi * 4000.0 * i / rate)));  // right
+    frames.push_back(float(0.5 * std::sin(2 * std::numbers::pi * 1000.0 * i / rate)));  // left
+    frames.push_back(float(0.9 * std::sin(2 * std::numbers::pi * 4000.0 * i / rate)));  // right
   }
   writeFile(path("s.wav"), rate, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, frames);
   WavReadResult r = readWavMono48k(path("s.wav"));
@@ -99,7 +99,7 @@ TEST_F(Wav, SampleFormatsAt48kAreConverted) {
     double tolerance;  // in 16-bit steps
   };
   std::vector<float> frames;
-  for (int i = 0; i < 20000; ++i) frames.push_back(float(0.4 * std::sin(2 * kPi * 1500.0 * i / 48000)));
+  for (int i = 0; i < 20000; ++i) frames.push_back(float(0.4 * std::sin(2 * std::numbers::pi * 1500.0 * i / 48000)));
   for (Case c : {Case{SF_FORMAT_PCM_U8, 256}, Case{SF_FORMAT_PCM_16, 1}, Case{SF_FORMAT_PCM_24, 1},
                  Case{SF_FORMAT_PCM_32, 1}, Case{SF_FORMAT_FLOAT, 1}, Case{SF_FORMAT_DOUBLE, 1}}) {
     SCOPED_TRACE(c.format);
@@ -201,9 +201,9 @@ TEST_F(Wav, BackendPlaysAFileIntoTheRingsAndRecordsWhatIsPlayed) {
   std::vector<int16_t> input = ramp(2 * kBufferSamples + 6000);
   ASSERT_EQ(writeWav48k(path("in.wav"), input), "");
   WavBackend backend(path("in.wav"), path("out.wav"));
-  MessageBoxPlatform platform;
+  RecordedDeviceErrors errors;
   MessageQueue queue;
-  DeviceRings rings(backend, platform, queue);
+  DeviceRings rings(backend, errors, queue);
   std::vector<int16_t> heard;
   int played = 0;
   StationLoop loop(queue, rings,
@@ -240,13 +240,12 @@ TEST_F(Wav, BackendPlaysAFileIntoTheRingsAndRecordsWhatIsPlayed) {
 
 TEST_F(Wav, BackendWithAMissingFileCannotOpenTheInput) {
   WavBackend backend(path("missing.wav"), "");
-  MessageBoxPlatform platform;
+  RecordedDeviceErrors errors;
   MessageQueue queue;
-  DeviceRings rings(backend, platform, queue);
+  DeviceRings rings(backend, errors, queue);
   EXPECT_TRUE(rings.openOutputDevice(0));  // plays into nothing
   EXPECT_FALSE(rings.openInputDevice(0));
-  ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "Can not open the recoding device");
+  EXPECT_EQ(errors.texts, std::vector<std::string>{"Can not open the recoding device"});
   EXPECT_NE(backend.error().find("does not exist"), std::string::npos);
   EXPECT_FALSE(rings.openInputDevice(2));  // only one device
 }

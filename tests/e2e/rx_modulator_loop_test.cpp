@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
-#include "framing/frame_builders.h"
+#include "core/shared_state.h"
+#include "tx/frame_builders.h"
 #include "imaging/picture.h"
 #include "rx/receive_step.h"
 #include "support/recording_receive_host.h"
-#include "tx/modulator.h"
+#include "tx/sequencer.h"
 
 namespace {
 
@@ -31,12 +31,12 @@ std::string payloadText(const RecordedPayload& p) {
 struct FrameSequence : FrameBoundaryHandler {
   std::vector<std::function<void()>> builders;
   size_t next = 0;
-  SharedState* state = nullptr;
+  ModulatorControls controls;
   void frameBoundary() override {
     if (next < builders.size())
       builders[next++]();
     else
-      state->txSilent = true;
+      controls.txSilent = true;
   }
 };
 
@@ -72,7 +72,7 @@ TEST_P(ModulatorLoop, EveryFrameArrivesWithGoodChecks) {
   sources.txPreviewPicture = &preview;
 
   FrameSequence sequence;
-  sequence.state = state.get();
+  sequence.controls = modulatorControls(*state);
   auto& s = *state;
   auto& out = *stream;
   sequence.builders.push_back([&] { buildTextFrame(s, sources, out); });
@@ -97,11 +97,11 @@ TEST_P(ModulatorLoop, EveryFrameArrivesWithGoodChecks) {
     synthesiseSilence(*modulator);
     receive();
   }
-  for (int b = 0; b < 60 && !(state->txSilent && b > 40); ++b) {
-    synthesiseSamples(*modulator, s, out, sequence);
+  for (int b = 0; b < 60 && !(sequence.controls.txSilent && b > 40); ++b) {
+    synthesiseSamples(*modulator, sequence.controls, out, sequence);
     receive();
   }
-  ASSERT_TRUE(state->txSilent);
+  ASSERT_TRUE(sequence.controls.txSilent);
 
   ASSERT_EQ(host.headers.size(), 10u);
   EXPECT_EQ(host.headers[0].kind, kFrameCallsign);

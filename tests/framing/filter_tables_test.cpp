@@ -1,5 +1,6 @@
 #include "framing/filter_tables.h"
 
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +11,7 @@ namespace {
 // Magnitude response in dB of a table at frequency f for sample rate fs.
 double responseDb(const FilterTable& t, double f, double fs) {
   std::complex<double> sum = 0;
-  for (int k = 0; k < kFilterTaps; ++k) sum += t[k] * std::polar(1.0, -2 * M_PI * f * k / fs);
+  for (int k = 0; k < kFilterTaps; ++k) sum += t[k] * std::polar(1.0, -2 * std::numbers::pi * f * k / fs);
   return 20 * std::log10(std::abs(sum));
 }
 

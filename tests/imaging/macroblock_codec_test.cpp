@@ -11,7 +11,7 @@
 #include <string>
 
 #include "imaging/macroblock_stages.h"
-#include "imaging/scale_table.h"
+#include "core/scale_table.h"
 #include "macroblock_test_support.h"
 
 using namespace macroblock;

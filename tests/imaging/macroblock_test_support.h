@@ -1,19 +1,19 @@
 #pragma once
 // Shared helpers of the macroblock codec tests: test pictures, bit strings, picture quality, and
 // the straightforward reference forms of the transforms (the double sums written out directly).
+#include <numbers>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <string>
 
-#include "imaging/bit_buffer.h"
+#include "core/bit_buffer.h"
 #include "imaging/dct.h"
 #include "imaging/picture.h"
 
 namespace codec_test {
 
-inline constexpr double kPi = 3.141592653589793;
 
 inline double basisScale(int n) { return n == 0 ? 1.0 / std::sqrt(2.0) : 1.0; }
 
@@ -24,8 +24,8 @@ inline void referenceForwardDct(const macroblock::Block& f, macroblock::Block& F
       double sum = 0.0;
       for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
-          sum += f[y * 8 + x] * std::cos((2 * x + 1) * u * kPi / 16) *
-                 std::cos((2 * y + 1) * v * kPi / 16);
+          sum += f[y * 8 + x] * std::cos((2 * x + 1) * u * std::numbers::pi / 16) *
+                 std::cos((2 * y + 1) * v * std::numbers::pi / 16);
         }
       }
       F[v * 8 + u] = 0.25 * basisScale(v) * basisScale(u) * sum;
@@ -41,7 +41,7 @@ inline void referenceInverseDct(const macroblock::Block& F, macroblock::Block& f
       for (int v = 0; v < 8; ++v) {
         for (int u = 0; u < 8; ++u) {
           sum += basisScale(v) * basisScale(u) * F[v * 8 + u] *
-                 std::cos((2 * x + 1) * u * kPi / 16) * std::cos((2 * y + 1) * v * kPi / 16);
+                 std::cos((2 * x + 1) * u * std::numbers::pi / 16) * std::cos((2 * y + 1) * v * std::numbers::pi / 16);
         }
       }
       f[y * 8 + x] = 0.25 * sum;

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "imaging/bmp_file.h"
-#include "imaging/file_bytes.h"
+#include "core/file_bytes.h"
 #include "imaging/jpeg_file.h"
 #include "picture_file_test_support.h"
 

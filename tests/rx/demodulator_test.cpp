@@ -1,5 +1,6 @@
 #include "rx/demodulator.h"
 
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -43,8 +44,8 @@ struct LiteralDemodulator {
       const double i = hb[25];
       const double phase = (i == 0 && q == 0) ? 0.0 : std::atan2(i, q);
       double s = lastPhase - phase;
-      if (s < 0) s += 2 * M_PI;
-      s -= M_PI / 4;
+      if (s < 0) s += 2 * std::numbers::pi;
+      s -= std::numbers::pi / 4;
       lastPhase = phase;
       const double d = fir(receiverLowPassTaps().full, lp, s);
       trace.push_back(d);
@@ -65,7 +66,7 @@ struct LiteralDemodulator {
 
 std::vector<double> tone(double hz, int n, int start = 0, double amplitude = 5000) {
   std::vector<double> x(n);
-  for (int j = 0; j < n; ++j) x[j] = amplitude * std::sin(2 * M_PI * hz * (start + j) / 12000.0);
+  for (int j = 0; j < n; ++j) x[j] = amplitude * std::sin(2 * std::numbers::pi * hz * (start + j) / 12000.0);
   return x;
 }
 
@@ -87,7 +88,7 @@ TEST(Demodulator, AgreesWithLiteralSampleBySampleDemodulator) {
   for (int sym = 0; sym < 900; ++sym) {
     const double f = 1200 + 200 * (rng() % 4);
     for (int k = 0; k < 10; ++k) {
-      phase += 2 * M_PI * f / 12000;
+      phase += 2 * std::numbers::pi * f / 12000;
       x.push_back(4000 * std::sin(phase) + noise(rng));
     }
   }
@@ -126,7 +127,7 @@ TEST(Demodulator, SteadyTonesGiveTheirFrequencyValues) {
     Demod demod;
     demod.run(tone(c.hz, kBlockSamples));
     const double d = demod.state->freqTrace[2999];
-    const double expected = 2 * M_PI * (c.hz - 1500) / 12000;
+    const double expected = 2 * std::numbers::pi * (c.hz - 1500) / 12000;
     EXPECT_NEAR(d, expected, 0.002) << c.hz;
     EXPECT_EQ(mskBit(d), c.msk) << c.hz;
     const BitPair p = fourLevelPair(d);
@@ -147,7 +148,7 @@ TEST(Demodulator, SilenceGivesOnlyTheStartUpInstant) {
   EXPECT_EQ(demod.state->symbolMarks[0], 1);  // sign goes from 0 to +10 at the first sample
   EXPECT_EQ(demod.state->symbolCount, 1);
   EXPECT_EQ(demod.state->lastPhase, 0.0);
-  EXPECT_NEAR(demod.state->freqTrace[2999], -M_PI / 4, 1e-4);  // low-pass DC gain ~1
+  EXPECT_NEAR(demod.state->freqTrace[2999], -std::numbers::pi / 4, 1e-4);  // low-pass DC gain ~1
   for (int b = 0; b < 8; ++b) {
     demod.run(zeros);
     EXPECT_EQ(demod.state->symbolCount, 0);
@@ -169,7 +170,7 @@ TEST(Demodulator, AlternatingToneLocksClockToOneInstantPerSymbol) {
   for (int sym = 0; sym < 3 * 300; ++sym) {
     const double f = (sym & 1) ? 1800 : 1200;
     for (int k = 0; k < 10; ++k) {
-      phase += 2 * M_PI * f / 12000;
+      phase += 2 * std::numbers::pi * f / 12000;
       x.push_back(5000 * std::sin(phase));
     }
   }

@@ -1,5 +1,6 @@
 #include "rx/input_conditioning.h"
 
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -56,7 +57,7 @@ TEST(InputConditioning, ToneStartingAtBufferEndContinuesIntoNextBuffer) {
   // buffers one after the other must equal filtering the joined signal.
   std::vector<int16_t> signal(2 * kInputBufferSamples, 0);
   for (int n = kInputBufferSamples - 20; n < 2 * kInputBufferSamples; ++n)
-    signal[n] = static_cast<int16_t>(10000 * std::sin(2 * M_PI * 1000 * n / 48000.0));
+    signal[n] = static_cast<int16_t>(10000 * std::sin(2 * std::numbers::pi * 1000 * n / 48000.0));
   auto state = std::make_unique<InputConditioningState>();
   LiteralInputStage ref;
   conditionInput(*state, asBuffer(signal, 0), 1.0);

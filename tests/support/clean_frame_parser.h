@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "framing/frame_bits.h"
-#include "framing/frame_builders.h"
+#include "tx/frame_builders.h"
 
 struct ParsedFrame {
   FrameHeader header;

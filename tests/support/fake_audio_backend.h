@@ -7,29 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
 #include "audio/audio_backend.h"
 #include "audio/clocked_stream.h"
+#include "audio/device_rings.h"
 
-// Records message boxes; the rest of the platform is inert. (It does not touch pictures, so a
-// test linked with the audio library alone needs nothing else.)
-class MessageBoxPlatform : public Platform {
- public:
-  struct Message {
-    std::string text;
-    bool beep;
-  };
-  std::vector<Message> messages;
-
-  void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
-  std::optional<Picture> clipboardPicture() override { return std::nullopt; }
-  void setClipboardPicture(const Picture&) override {}
-  void setClipboardText(const std::string&) override {}
-  LocalTime localTime() override { return {}; }
-  int64_t timeSeconds() override { return 0; }
-  void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
-  bool sendF8ToWindow(const std::string&) override { return false; }
-  bool startMixer() override { return false; }
+// Records the device errors the rings report.
+struct RecordedDeviceErrors final : DeviceErrorSink {
+  std::vector<std::string> texts;
+  void deviceError(const std::string& message) override { texts.push_back(message); }
 };
 
 class FakeAudioBackend : public AudioBackend {

@@ -2,6 +2,7 @@
 // audio: levels, tones per symbol, phase continuity, timing and the level meter.
 #include "tx/modulator.h"
 
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,7 +18,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 // --- the reference: every step exactly as written, shifting delay lines and all ---
 
@@ -25,7 +25,7 @@ struct ReferenceOutput {
   std::array<double, kOutputBufferSamples> z{};  // before clipping
 };
 
-void referenceBuffer(ModulatorState& m, const SharedState& state, const TxBitStream& stream,
+void referenceBuffer(ModulatorState& m, const ModulatorControls& state, const TxBitStream& stream,
                      FrameBoundaryHandler* boundary, ReferenceOutput& out) {
   const FilterTable& shaping = bandPassTable();
   const FilterTable& interpolation = interpolationTable();
@@ -40,8 +40,8 @@ void referenceBuffer(ModulatorState& m, const SharedState& state, const TxBitStr
         const int v = stream.bits[m.txSymbolIndex] == 1 ? 1 : -1;
         f = 1500.0 + 300.0 * v;
       }
-      m.txPhase = m.txPhase + 2.0 * kPi * f * (1.0 / 12000.0);
-      if (m.txPhase >= 2.0 * kPi) m.txPhase -= 2.0 * kPi;
+      m.txPhase = m.txPhase + 2.0 * std::numbers::pi * f * (1.0 / 12000.0);
+      if (m.txPhase >= 2.0 * std::numbers::pi) m.txPhase -= 2.0 * std::numbers::pi;
       s = state.txSilent ? 0.0 : std::sin(m.txPhase) * state.outputGain * 32768.0;
     }
     for (int k = 50; k > 0; --k) m.txShapingHistory[k] = m.txShapingHistory[k - 1];
@@ -76,7 +76,7 @@ void referenceBuffer(ModulatorState& m, const SharedState& state, const TxBitStr
 // silence on or off.
 class RandomFrames final : public FrameBoundaryHandler {
  public:
-  RandomFrames(SharedState& state, TxBitStream& stream, uint32_t seed, bool toggleSilence = true)
+  RandomFrames(ModulatorControls& state, TxBitStream& stream, uint32_t seed, bool toggleSilence = true)
       : state_(state), stream_(stream), rng_(seed), toggleSilence_(toggleSilence) {
     fill();
   }
@@ -94,7 +94,7 @@ class RandomFrames final : public FrameBoundaryHandler {
     for (int i = 0; i < count; ++i) stream_.bits[i] = static_cast<uint8_t>(rng_() & 1);
     stream_.count = count;
   }
-  SharedState& state_;
+  ModulatorControls& state_;
   TxBitStream& stream_;
   std::mt19937 rng_;
   bool toggleSilence_;
@@ -137,7 +137,7 @@ Track track(const std::vector<int16_t>& audio) {
     const double dphi = std::atan2(prevI * q - prevQ * i, prevI * i + prevQ * q);
     const int s = m - kTrackDelay;
     if (s >= 0) {
-      t.frequency[s] = std::abs(dphi) * 12000.0 / (2.0 * kPi);
+      t.frequency[s] = std::abs(dphi) * 12000.0 / (2.0 * std::numbers::pi);
       t.envelope[s] = std::hypot(i, q);
     }
     prevI = i;
@@ -176,7 +176,7 @@ TEST(Modulator, FastPathMatchesStraightforwardReference) {
   for (bool fourLevel : {false, true}) {
     for (double gain : {0.3, 1.0, 3.0}) {
       SCOPED_TRACE(testing::Message() << "fourLevel " << fourLevel << " gain " << gain);
-      SharedState fastState, refState;
+      ModulatorControls fastState, refState;
       fastState.fourLevelMode = refState.fourLevelMode = fourLevel;
       fastState.outputGain = refState.outputGain = gain;
       auto fast = std::make_unique<TransmitterState>();
@@ -226,7 +226,7 @@ TEST(Modulator, FastPathMatchesStraightforwardReference) {
 TEST(Modulator, NoSampleOutsideClipLimitsForAnyGain) {
   for (double gain : {1.0, 3.0, 100.0, std::numeric_limits<double>::infinity()}) {
     SCOPED_TRACE(gain);
-    SharedState state;
+    ModulatorControls state;
     state.outputGain = gain;
     auto tx = std::make_unique<TransmitterState>();
     RandomFrames frames(state, tx->stream, 3);
@@ -323,7 +323,7 @@ TEST(Modulator, PhaseContinuesThroughFrameBoundaries) {
     JumpingFrames(ModulatorState& m, RandomFrames& inner) : m_(m), inner_(inner) {}
     void frameBoundary() override {
       inner_.frameBoundary();
-      m_.txPhase = std::fmod(m_.txPhase + kPi / 2, 2 * kPi);
+      m_.txPhase = std::fmod(m_.txPhase + std::numbers::pi / 2, 2 * std::numbers::pi);
     }
     ModulatorState& m_;
     RandomFrames& inner_;
@@ -332,7 +332,7 @@ TEST(Modulator, PhaseContinuesThroughFrameBoundaries) {
   for (bool fourLevel : {false, true}) {
     for (bool jump : {false, true}) {
       SCOPED_TRACE(testing::Message() << "fourLevel " << fourLevel << " jump " << jump);
-      SharedState state;
+      ModulatorControls state;
       state.fourLevelMode = fourLevel;
       state.outputGain = 0.5;
       auto tx = std::make_unique<TransmitterState>();
@@ -360,7 +360,7 @@ TEST(Modulator, PhaseContinuesThroughFrameBoundaries) {
 TEST(Modulator, SymbolIsTenStepsAndA171SymbolFrameIs142_5ms) {
   for (bool fourLevel : {false, true}) {
     SCOPED_TRACE(fourLevel);
-    SharedState state;
+    ModulatorControls state;
     state.fourLevelMode = fourLevel;
     auto tx = std::make_unique<TransmitterState>();
     tx->stream.count = fourLevel ? 342 : 171;
@@ -402,7 +402,7 @@ TEST(Modulator, LevelMeterOnlyWhileDialogShowsAndSigned) {
 
   // After the silent tail the buffers are silent, and silence reads 0.
   RepeatFrame frames;
-  synthesiseBuffer(st.tx->modulator, st.state, st.tx->stream, frames, st.host);
+  synthesiseBuffer(st.tx->modulator, modulatorControls(st.state), st.tx->stream, frames, st.host);
   EXPECT_EQ(st.host.peaks.back().first, 0.0);
 
   const std::array<int16_t, 4> negative{-5, -1, -300, -2};

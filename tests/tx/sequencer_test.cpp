@@ -82,13 +82,16 @@ struct Station {
         // the end decision is not on the air.
         const bool onAir = s_.state.txInProgress;
         ::frameBoundary(s_.state, *s_.tx, s_.host);
+        controls = modulatorControls(s_.state);
         if (onAir) s_.record();
       }
       Station& s_;
+      ModulatorControls controls;
     } recorder(*this);
     while (state.txInProgress && buffers < 20000) {
       if (beforeBuffer) beforeBuffer(*this);
-      synthesiseBuffer(tx->modulator, state, tx->stream, recorder, host);
+      recorder.controls = modulatorControls(state);
+      synthesiseBuffer(tx->modulator, recorder.controls, tx->stream, recorder, host);
       ++buffers;
     }
   }

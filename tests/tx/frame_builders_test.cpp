@@ -1,4 +1,4 @@
-#include "framing/frame_builders.h"
+#include "tx/frame_builders.h"
 
 #include <gtest/gtest.h>
 

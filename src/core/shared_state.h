@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "imaging/bit_buffer.h"
-#include "imaging/scale_table.h"
+#include "core/bit_buffer.h"
+#include "core/scale_table.h"
 
 // A block position in the 20 x 15 grid, as kept in the missing and requested block lists.
 struct BlockPosition {

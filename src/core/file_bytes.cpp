@@ -1,4 +1,4 @@
-#include "imaging/file_bytes.h"
+#include "core/file_bytes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

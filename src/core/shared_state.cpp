@@ -1,4 +1,4 @@
-#include "app/shared_state.h"
+#include "core/shared_state.h"
 
 BsrButtonState sendBsrButtonState(int missingBlockCount) {
   if (missingBlockCount != 0 && missingBlockCount != kBlockCount)

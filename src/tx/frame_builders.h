@@ -6,18 +6,13 @@
 #include <cstdint>
 #include <string>
 
-#include "app/shared_state.h"
+#include "core/shared_state.h"
 #include "framing/frame_bits.h"
 #include "imaging/picture.h"
 
 // Longest frame: doubled preamble, sync and header, a fully coded 4096-cell payload and the
 // 4L-FSK padding.
 inline constexpr int kTxBitStreamCells = 512 + 126 + 216 + 8222 + 3;
-
-// Largest macroblock (payload data bits) the other station can receive; a longer payload is
-// abandoned by its frame reader.
-inline constexpr int kMaxPlainPayloadBits = 4080;
-inline constexpr int kMaxCodedPayloadBits = 2032;
 
 struct TxBitStream {
   std::array<uint8_t, kTxBitStreamCells> bits{};  // txBitStream

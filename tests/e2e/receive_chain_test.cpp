@@ -1,6 +1,7 @@
 // Whole receive chain on synthetic audio: a phase-continuous FSK signal at 48000 Hz carrying a
 // full transmission (preamble, callsign, image blocks, a text, end frames) is cut into
 // 12000-sample buffers and run through receiveStep.
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -124,7 +125,7 @@ TEST(EndToEndFuzz, NoiseAndRandomSymbolsNeverBreakTheReceiver) {
     double f = 1200 + 200 * (rng() % 4);
     for (int n = 0; n < kInputBufferSamples; ++n) {
       if (n % 40 == 0) f = 1200 + 200 * (rng() % 4) + (kind == 3 ? 400 : 0);
-      phase += 2 * M_PI * f / 48000;
+      phase += 2 * std::numbers::pi * f / 48000;
       double v = kind == 0 ? level * gauss(rng) : level * std::sin(phase) + 500 * gauss(rng);
       if (kind == 2 && rng() % 100 == 0) v = (rng() & 1) ? 32767 : -32768;
       buffer[n] = static_cast<int16_t>(std::fmax(-32768, std::fmin(32767, v)));

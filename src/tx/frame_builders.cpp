@@ -1,4 +1,4 @@
-#include "framing/frame_builders.h"
+#include "tx/frame_builders.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,8 +8,9 @@
 
 namespace {
 
-// A payload of 4096 data-and-check cells, convolutionally coded.
-constexpr int kMaxPayloadChannelBits = 2 * BitBuffer::kCells;
+// Room for a whole block buffer of data and check cells, convolutionally coded (the builders
+// never produce more than kMaxPayloadChannelBits, but the scratch stays safe for any length).
+constexpr int kPayloadScratchBits = 2 * BitBuffer::kCells;
 
 bool payloadCoded(const FrameSources& sources) { return sources.codeIndex == 1; }
 
@@ -44,7 +45,7 @@ void finishPayloadFrame(SharedState& state, TxBitStream& out, FrameHeader header
   const int withCheck = length + kCrcBits;
   state.blockBits.cursor = withCheck;
 
-  std::array<uint8_t, kMaxPayloadChannelBits> payload;
+  std::array<uint8_t, kPayloadScratchBits> payload;
   int count = withCheck;
   if (header.coded) {
     convolutionalEncode(cells, withCheck, payload.data());
