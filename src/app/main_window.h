@@ -101,6 +101,14 @@ class TForm1 : public Settings {
   // Refreshes "Send BSR" and "Resp BSR" from the two block counts.
   void refreshBsrButtons();
 
+  // --- mode selection: set the combo's index, then call its handler, as a selection does ---
+  void ComboBox1Change();  // Scale
+  void ComboBox2Change();  // Code
+  void ComboBox3Change();  // Mode
+  // Takes the transmit picture from this file, as a file dropped on the window does. True when
+  // the file holds a picture of at least 320 x 240 that the station can send.
+  bool loadTransmitImage(const std::string& path);
+
   // --- operator commands that start or stop a transmission ---
   void SpeedButton1Click();  // "Send Image" toggle (set SpeedButton1.down first, as a click does)
   void SpeedButton2Click();  // "Send BSR" toggle

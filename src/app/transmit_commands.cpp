@@ -21,6 +21,18 @@ bool endsWith(const std::string& s, const std::string& suffix) {
 
 }  // namespace
 
+void TForm1::ComboBox1Change() {}
+
+void TForm1::ComboBox2Change() {}
+
+void TForm1::ComboBox3Change() { state.fourLevelMode = ComboBox3.index != 0; }
+
+bool TForm1::loadTransmitImage(const std::string& path) {
+  state.txImagePath = path;
+  state.imageFromClipboard = false;
+  return !transmitImageSource().empty();
+}
+
 bool TForm1::callsignMissing(Button* toggle) {
   if (!Callsign.empty()) return false;
   platform.messageBox("Set your callsign", true);
