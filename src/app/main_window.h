@@ -120,6 +120,10 @@ class TForm1 : public Settings {
   // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
   Picture transmitImageSource();
 
+  // --- received-image store ---
+  // The automatic save of rxPicture when a reception ends (subject to the store's settings).
+  void saveReceivedImage();
+
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
   void transmitStep();

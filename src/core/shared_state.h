@@ -38,6 +38,8 @@ struct SharedState {
   int missingBlockCount = 0;
   int requestedBlockCount = 0;
   bool awaitingBsrReply = false;
+  // A block from a BSR answer was stored into the held picture since it was last saved.
+  bool bsrBlocksStored = false;
   int txCodedBits = 0;
   std::string remoteCallsign = "No Callsign";
   std::string decodedCallsign;
