@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "library/stored_image_names.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -14,7 +16,7 @@ AppPaths pathsIn(const fs::path& configFolder, const fs::path& dataFolder) {
   AppPaths paths;
   paths.settingsFile = (configFolder / kSettingsName).string();
   paths.dataFolder = dataFolder.string();
-  paths.autoSaveFolder = (dataFolder / "AutoSave").string();
+  paths.autoSaveFolder = storeFolderIn(paths.dataFolder);
   paths.defaultTxImage = (dataFolder / "TxImage.bmp").string();
   return paths;
 }

@@ -120,9 +120,30 @@ class TForm1 : public Settings {
   // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
   Picture transmitImageSource();
 
-  // --- received-image store ---
+  // --- received-image store (received_image_store.cpp) ---
+  // The folder that holds the store folder AutoSave/, as the file locations choose it. While
+  // it is empty the station keeps no store: nothing is saved, listed or deleted.
+  std::string dataFolder;
+  bool browseShown = false;        // a stored image is on display on the LOG tab
+  std::string storedImageName;     // its file name without ".jpg"; empty when none
+  std::string storedImageCaption;  // its status-line text; empty until an image was shown
+  std::string lastSavedPath;       // full path of the file of the last automatic save
+  // dataFolder + "/AutoSave", or empty without a data folder.
+  std::string storeFolder() const;
   // The automatic save of rxPicture when a reception ends (subject to the store's settings).
   void saveReceivedImage();
+  // Shows the stored image at browseIndex on the LOG tab, keeping the index within the list.
+  void showStoredImage();
+  // Deletes stored images older than DeleteDay days.
+  void deleteOldImages();
+  void SpeedButton4Click();   // left arrow: previous stored image
+  void SpeedButton5Click();   // right arrow: next stored image
+  void SpeedButton7Click();   // "Delete" the stored image on display
+  void SpeedButton11Click();  // "To Clipboard": the picture of the current tab
+  void SpeedButton12Click();  // "From Clipboard": the transmit picture from the clipboard
+  void TabControl1Change();   // set TabControl1.index, then call, as a tab click does
+  // The transmit-time estimate of the clipboard picture.
+  void clipboardEstimate();
 
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz

@@ -8,11 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "core/local_time.h"
 #include "imaging/picture.h"
-
-struct LocalTime {
-  int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-};
 
 class Platform {
  public:
@@ -20,6 +17,8 @@ class Platform {
 
   // A modal box with one OK button; `beep` plays the exclamation sound first.
   virtual void messageBox(const std::string& text, bool beep) = 0;
+  // A modal question with Yes and No buttons (beep as above); true when the answer is Yes.
+  virtual bool askYesNo(const std::string& text, bool beep) = 0;
 
   virtual std::optional<Picture> clipboardPicture() = 0;
   virtual void setClipboardPicture(const Picture& picture) = 0;

@@ -1,4 +1,182 @@
-// The received-image store: automatic saves, browsing, deletion and the clipboard commands.
-#include "app/main_window.h"
+// The received-image store: automatic saves, browsing, deletion, the clipboard commands and
+// the tab switching that decides what Image3 and the status line show.
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
-void TForm1::saveReceivedImage() {}
+#include "app/main_window.h"
+#include "imaging/jpeg_file.h"
+#include "library/image_store_files.h"
+#include "library/stored_image_names.h"
+
+namespace {
+
+constexpr int kTxTab = 0;
+constexpr int kRxTab = 1;
+constexpr int kLogTab = 2;
+
+bool fileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+}  // namespace
+
+std::string TForm1::storeFolder() const {
+  return dataFolder.empty() ? std::string() : storeFolderIn(dataFolder);
+}
+
+void TForm1::saveReceivedImage() {
+  if (!AutoSave || storeFolder().empty()) return;
+  if (state.missingBlockCount >= kBlockCount) return;  // no block received
+  if (SaveMin && SaveMinPass >= kBlockCount - state.missingBlockCount) return;
+
+  const std::string path =
+      storeFolder() + "/" + storedImageFileName(platform.localTime(), state.decodedCallsign);
+  std::string error;
+  // The new file is written before the earlier one of the same picture is removed, so a
+  // failed save never costs the picture saved before the BSR answer.
+  if (!saveJpeg(rxPicture, path, error)) {
+    platform.messageBox(error, false);
+    return;
+  }
+  const std::string earlier = lastSavedPath;
+  lastSavedPath = path;
+  if (state.bsrBlocksStored) {
+    state.bsrBlocksStored = false;
+    if (DelImgBSR && !earlier.empty() && earlier != path && fileExists(earlier) &&
+        !deleteStoredFile(earlier, error)) {
+      platform.messageBox(error, false);
+      return;
+    }
+  }
+  if (AutoDelete) deleteOldImages();
+}
+
+void TForm1::deleteOldImages() {
+  if (storeFolder().empty()) return;
+  std::string error;
+  if (!deleteOldImageFiles(storeFolder(), platform.localTime(), DeleteDay, error))
+    platform.messageBox(error, false);
+}
+
+void TForm1::showStoredImage() {
+  TabControl1.index = kLogTab;
+  state.browseIndex = std::max(state.browseIndex, 0);
+  const std::vector<std::string> names =
+      storeFolder().empty() ? std::vector<std::string>() : listStoredImages(storeFolder());
+  const int count = static_cast<int>(names.size());
+
+  if (count == 0) {
+    // Nothing is stored (any more): forget the image that was on display.
+    Label7.caption = "No Image";
+    SpeedButton9.enabled = false;
+    SpeedButton7.enabled = false;
+    browseShown = false;
+    storedImageName.clear();
+    storedImageCaption.clear();
+    browsePicture.fill(colours::black);
+    Image3.show(browsePicture);
+    state.browseIndex = -1;
+    return;
+  }
+  if (state.browseIndex >= count) {
+    state.browseIndex = count - 1;
+    // Stepping past the last image keeps the one on display; without one, show the last.
+    if (browseShown) return;
+  }
+
+  const std::string& file = names[static_cast<size_t>(state.browseIndex)];
+  PictureResult loaded = readJpegFile(storeFolder() + "/" + file);
+  if (!loaded) {
+    platform.messageBox(loaded.error, false);
+    return;
+  }
+  browsePicture = std::move(*loaded.picture);
+  storedImageName = file.substr(0, file.size() - 4);
+  storedImageCaption = captionFromStoredName(storedImageName);
+  Image3.show(browsePicture);
+  Label7.caption = storedImageCaption;
+  browseShown = true;
+  SpeedButton9.enabled = true;
+  SpeedButton7.enabled = true;
+}
+
+void TForm1::SpeedButton4Click() {
+  if (browseShown) --state.browseIndex;
+  showStoredImage();
+}
+
+void TForm1::SpeedButton5Click() {
+  if (browseShown) ++state.browseIndex;
+  showStoredImage();
+}
+
+void TForm1::SpeedButton7Click() {
+  if (storedImageName.empty() || storeFolder().empty()) return;
+  const std::string file = storedImageName + ".jpg";
+  const std::string path = storeFolder() + "/" + file;
+  if (!fileExists(path)) {
+    platform.messageBox("File not found.", true);
+    return;
+  }
+  if (!platform.askYesNo("Delete " + file + " , OK?", true)) return;
+  std::string error;
+  if (!deleteStoredFile(path, error)) {
+    platform.messageBox(error, false);
+    return;
+  }
+  SpeedButton4Click();
+}
+
+void TForm1::SpeedButton11Click() {
+  switch (TabControl1.index) {
+    case kTxTab: platform.setClipboardPicture(txPicture); break;
+    case kRxTab: platform.setClipboardPicture(rxPicture); break;
+    case kLogTab: platform.setClipboardPicture(browsePicture); break;
+    default: break;
+  }
+}
+
+void TForm1::SpeedButton12Click() {
+  if (state.txInProgress) return;
+  clipboardEstimate();
+  state.imageFromClipboard = true;
+}
+
+void TForm1::TabControl1Change() {
+  switch (TabControl1.index) {
+    case kTxTab:
+      Image3.show(state.txInProgress ? txPreviewPicture : txPicture);
+      Label7.caption = state.txTimeText;
+      browseShown = false;
+      SpeedButton9.enabled = false;
+      SpeedButton7.enabled = false;
+      break;
+    case kRxTab:
+      Image3.show(rxPicture);
+      Label7.caption = "From : " + state.remoteCallsign;
+      browseShown = false;
+      SpeedButton9.enabled = true;
+      SpeedButton7.enabled = false;
+      break;
+    case kLogTab:
+      if (storedImageCaption.empty()) {
+        showStoredImage();
+        break;
+      }
+      Image3.show(browsePicture);
+      Label7.caption = storedImageCaption;
+      browseShown = true;
+      SpeedButton9.enabled = true;
+      SpeedButton7.enabled = true;
+      break;
+    default:
+      break;
+  }
+}
+
+// TEMPORARY until the estimate lands: takes the clipboard's picture, nothing more.
+void TForm1::clipboardEstimate() {
+  if (std::optional<Picture> picture = platform.clipboardPicture()) clipboardPicture = *picture;
+}

@@ -11,6 +11,8 @@ class ConsolePlatform : public Platform {
  public:
   explicit ConsolePlatform(std::ostream& err) : err_(err) {}
   void messageBox(const std::string& text, bool beep) override;
+  // No operator to ask: every question is answered No.
+  bool askYesNo(const std::string&, bool) override { return false; }
   std::optional<Picture> clipboardPicture() override { return std::nullopt; }
   void setClipboardPicture(const Picture&) override {}
   void setClipboardText(const std::string&) override {}

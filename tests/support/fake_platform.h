@@ -1,6 +1,6 @@
 #pragma once
 // A scripted stand-in for the desktop: records every message box, clipboard write and drawn
-// text, and answers clipboard and clock questions as the test sets them.
+// text, and answers clipboard, clock and Yes/No questions as the test sets them.
 #include <string>
 #include <vector>
 
@@ -20,6 +20,8 @@ class FakePlatform : public Platform {
   };
 
   std::vector<Message> messages;
+  std::vector<Message> questions;  // Yes/No questions asked
+  bool answerYes = true;           // the answer to every Yes/No question
   std::vector<DrawnText> drawnTexts;
   std::optional<Picture> clipboard;
   std::string clipboardTextValue;
@@ -30,6 +32,10 @@ class FakePlatform : public Platform {
   int mixerStarts = 0;
 
   void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
+  bool askYesNo(const std::string& text, bool beep) override {
+    questions.push_back({text, beep});
+    return answerYes;
+  }
   std::optional<Picture> clipboardPicture() override { return clipboard; }
   void setClipboardPicture(const Picture& picture) override { clipboard = picture; }
   void setClipboardText(const std::string& text) override { clipboardTextValue = text; }

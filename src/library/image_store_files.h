@@ -1,0 +1,25 @@
+#pragma once
+// The files of the received-image store: listing, saving, deleting. Failures come back as a
+// one-line message naming the file; nothing here throws or ends the program.
+#include <string>
+#include <vector>
+
+#include "core/local_time.h"
+#include "imaging/picture.h"
+
+// File names (not paths) of the regular files in folder whose extension is ".jpg" in any
+// letter case, in ascending byte order of their names, which for stored names is time order.
+// A missing or unreadable folder gives an empty list.
+std::vector<std::string> listStoredImages(const std::string& folder);
+
+// Creates the folder part of path if it does not exist (one level), then writes the picture
+// there as a colour JPEG at quality 100, through a temporary file renamed into place.
+bool saveJpeg(const Picture& picture, const std::string& path, std::string& error);
+
+// Removes the file at path; false with a message when it cannot be removed.
+bool deleteStoredFile(const std::string& path, std::string& error);
+
+// Deletes every stored picture of folder whose name dates it more than deleteDay days before
+// now (see storedImageIsOld). Stops at the first file that cannot be deleted and reports it.
+bool deleteOldImageFiles(const std::string& folder, const LocalTime& now, int deleteDay,
+                         std::string& error);
