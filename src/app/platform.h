@@ -10,6 +10,8 @@
 
 #include "imaging/picture.h"
 
+class TForm9;
+
 struct LocalTime {
   int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
 };
@@ -37,4 +39,9 @@ class Platform {
   virtual bool sendF8ToWindow(const std::string& title) = 0;
   // Starts the system's recording-level mixer; false if none can be started.
   virtual bool startMixer() = 0;
+
+  // Shows the settings dialog modally: draws its controls, forwards the operator's events to
+  // its handlers while the buffer steps go on, and returns once a handler set its modalResult
+  // (closing the window otherwise counts as "Cancel"). The dialog is filled before the call.
+  virtual void showModal(TForm9& dialog) = 0;
 };
