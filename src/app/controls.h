@@ -17,6 +17,7 @@ struct Label {
   std::string caption;
   Colour font = colours::black;
   Colour background = colours::valueLabelGrey;
+  bool enabled = true;
 };
 
 struct Combo {
@@ -55,4 +56,29 @@ struct Panel {
 struct TabControl {
   std::vector<std::string> tabs;
   int index = 0;
+};
+
+// --- dialog controls ---
+
+struct CheckBox {
+  std::string caption;
+  bool checked = false;
+  bool enabled = true;
+};
+
+// One button of a group; the window layer keeps exactly one button of a group checked, as the
+// toolkit does, and the form reads which one it is.
+struct RadioButton {
+  std::string caption;
+  bool checked = false;
+  bool enabled = true;
+};
+
+// An up-down counter; its position is shown in a separate value label.
+struct UpDown {
+  int min = 0;
+  int max = 100;
+  int position = 0;
+  bool enabled = true;
+  void setPosition(int value) { position = value < min ? min : (value > max ? max : value); }
 };

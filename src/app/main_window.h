@@ -160,6 +160,8 @@ class TForm1 : public Settings {
   TransmitterState& transmitter() { return *tx_; }
   ReceiverState& receiver() { return *rx_; }
   DeviceRings* deviceRings() { return rings_.get(); }
+  // The sound system the devices are opened on; nullptr when the station runs without one.
+  AudioBackend* audioBackend() const { return devices_.audio; }
   // Opens the output, then the input device of the current settings (messages on failure).
   void openDevices();
   void closeDevices();

@@ -11,6 +11,8 @@
 #include "core/local_time.h"
 #include "imaging/picture.h"
 
+class TForm9;
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -36,4 +38,9 @@ class Platform {
   virtual bool sendF8ToWindow(const std::string& title) = 0;
   // Starts the system's recording-level mixer; false if none can be started.
   virtual bool startMixer() = 0;
+
+  // Shows the settings dialog modally: draws its controls, forwards the operator's events to
+  // its handlers while the buffer steps go on, and returns once a handler set its modalResult
+  // (closing the window otherwise counts as "Cancel"). The dialog is filled before the call.
+  virtual void showModal(TForm9& dialog) = 0;
 };

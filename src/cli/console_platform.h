@@ -21,6 +21,8 @@ class ConsolePlatform : public Platform {
   void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
   bool sendF8ToWindow(const std::string&) override { return false; }
   bool startMixer() override { return false; }
+  // A console shows no dialogs: the dialog closes as if cancelled.
+  void showModal(TForm9&) override {}
 
   // Every message shown so far.
   const std::vector<std::string>& messages() const { return messages_; }

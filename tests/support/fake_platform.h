@@ -1,6 +1,7 @@
 #pragma once
 // A scripted stand-in for the desktop: records every message box, clipboard write and drawn
 // text, and answers clipboard, clock and Yes/No questions as the test sets them.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ class FakePlatform : public Platform {
   std::vector<std::string> f8Targets;
   bool windowPresent = true;
   int mixerStarts = 0;
+  // Plays the operator while a dialog is shown modally: fills in controls, clicks buttons.
+  std::function<void(TForm9&)> onSettingsDialog;
+  int settingsDialogShows = 0;
 
   void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
   bool askYesNo(const std::string& text, bool beep) override {
@@ -52,5 +56,9 @@ class FakePlatform : public Platform {
   bool startMixer() override {
     ++mixerStarts;
     return true;
+  }
+  void showModal(TForm9& dialog) override {
+    ++settingsDialogShows;
+    if (onSettingsDialog) onSettingsDialog(dialog);
   }
 };
