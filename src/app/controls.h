@@ -55,4 +55,5 @@ struct Panel {
 struct TabControl {
   std::vector<std::string> tabs;
   int index = 0;
+  bool enabled = true;
 };
