@@ -127,6 +127,9 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
       if (crcGood && state.awaitingBsrReply) {
         decodeReceivedBlock(info, payload);
         markBlock(info.col, info.row, colours::goodBlock);
+        // Reopened as for a block taken under OverWrite: the answer's end frame lists the
+        // blocks still missing and saves the completed picture again.
+        state.imageClosed = false;
         if (onMap) state.receivedBlockMap[mapIndex] = 1;
         state.bsrBlocksStored = true;
       } else if (crcGood && fromPartner) {
