@@ -124,7 +124,7 @@ TEST(ReceivingStation, SamplePictureArrivesWholeBlockByBlockAndTextsReachTheLog)
 
 TEST(ReceivingStation, DamagedBlocksAreListedAskedForAndCompletedByTheOtherStation) {
   ChannelModel noisy;
-  noisy.snrDb = 9;
+  noisy.snrDb = 12;
   StationLink link(noisy, 3);
   TForm1& a = *link.a;
   TForm1& b = *link.b;
@@ -133,7 +133,7 @@ TEST(ReceivingStation, DamagedBlocksAreListedAskedForAndCompletedByTheOtherStati
   const Picture sent = a.txPreviewPicture;
 
   const int missing = b.state.missingBlockCount;
-  std::printf("9 dB: %d of 300 blocks missing\n", missing);
+  std::printf("12 dB: %d of 300 blocks missing\n", missing);
   ASSERT_GT(missing, 0);
   ASSERT_LT(missing, 300);
   EXPECT_EQ(missing, 300 - blocksHeld(b.state));
