@@ -7,6 +7,7 @@
 #include <string>
 
 #include "e2e/station_link.h"
+#include "support/textured_picture.h"
 #include "framing/frame_bits.h"
 #include "imaging/macroblock_codec.h"
 #include "rx/receiver_state.h"
@@ -15,18 +16,6 @@
 namespace {
 
 const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
-
-Picture texturedPicture() {
-  Picture p(320, 240);
-  uint32_t x = 12345;
-  for (int y = 0; y < 240; ++y)
-    for (int c = 0; c < 320; ++c) {
-      x = x * 1103515245 + 12345;
-      p.set(c, y, Colour{static_cast<uint8_t>(c * 4 / 5), static_cast<uint8_t>(y + ((x >> 16) & 31)),
-                         static_cast<uint8_t>((c + y) / 3)});
-    }
-  return p;
-}
 
 int countPixels(const Picture& p, Colour colour) {
   int n = 0;
