@@ -56,6 +56,7 @@ struct Panel {
 struct TabControl {
   std::vector<std::string> tabs;
   int index = 0;
+  bool enabled = true;
 };
 
 // --- dialog controls ---

@@ -98,9 +98,17 @@ void TForm1::applySettings(const std::string& defaultTxImage) {
 int TForm1::scaleIndex() const { return std::clamp(ComboBox1.index, 0, kScaleCount - 1); }
 
 void TForm1::refreshBsrButtons() {
+  refreshSendBsrButton();
+  refreshRespBsrButton();
+}
+
+void TForm1::refreshSendBsrButton() {
   const BsrButtonState send = sendBsrButtonState(state.missingBlockCount);
   SpeedButton2.caption = send.caption;
   SpeedButton2.enabled = send.enabled;
+}
+
+void TForm1::refreshRespBsrButton() {
   const BsrButtonState resp = respBsrButtonState(state.requestedBlockCount);
   SpeedButton3.caption = resp.caption;
   SpeedButton3.enabled = resp.enabled;

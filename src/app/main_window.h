@@ -26,6 +26,13 @@ struct TransmitterState;
 
 inline constexpr const char* kProgramName = "Pelimo";
 inline constexpr const char* kProgramVersion = "0.1";
+inline constexpr const char* kImageTooSmallMessage =
+    "Image size is too small.The size is 320x240 or more.";
+
+// A picture of at least 320 x 240 can be fitted and sent.
+inline bool largeEnoughToSend(const Picture& p) {
+  return p.width() >= kPictureWidth && p.height() >= kPictureHeight;
+}
 
 // The devices a station runs on. Without an audio backend nothing is opened and the buffer
 // steps are driven by the caller; without serial lines push-to-talk always fails (silently).
@@ -100,14 +107,9 @@ class TForm1 : public Settings {
   double scaleFactor() const { return scaleTable[scaleIndex()]; }
   // Refreshes "Send BSR" and "Resp BSR" from the two block counts.
   void refreshBsrButtons();
+  void refreshSendBsrButton();
+  void refreshRespBsrButton();
 
-  // --- mode selection: set the combo's index, then call its handler, as a selection does ---
-  void ComboBox1Change();  // Scale
-  void ComboBox2Change();  // Code
-  void ComboBox3Change();  // Mode
-  // Takes the transmit picture from this file, as a file dropped on the window does. True when
-  // the file holds a picture of at least 320 x 240 that the station can send.
-  bool loadTransmitImage(const std::string& path);
 
   // --- operator commands that start or stop a transmission ---
   void SpeedButton1Click();  // "Send Image" toggle (set SpeedButton1.down first, as a click does)
@@ -119,6 +121,41 @@ class TForm1 : public Settings {
   // The transmit image as the commands take it: the clipboard picture, or the file at
   // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
   Picture transmitImageSource();
+  // The picture of the file at txImagePath, read by its extension (".jpg", ".JPG", ".bmp",
+  // ".BMP"); empty when missing, unreadable or of another type.
+  Picture transmitFilePicture() const;
+
+  // --- mode selection and transmit-time estimate (transmit_estimate.cpp) ---
+  // Set the combo's index, then call its handler, as a selection does.
+  void ComboBox1Change();  // Scale: estimates again from the file or the clipboard
+  void ComboBox2Change();  // Code: recomputes the time line
+  void ComboBox3Change();  // Mode: fourLevelMode, then the time line
+  // Takes the transmit picture from this file, as a file dropped on the window does (ignored
+  // while transmitting). True when the file held a picture of at least 320 x 240, now coded
+  // into txPicture and txPreviewPicture.
+  bool loadTransmitImage(const std::string& path);
+  // Codes the picture of txImagePath (or of the clipboard) once to learn txCodedBits, shows
+  // how the receiver will see it and sets the time line. True when a picture was coded.
+  bool fileEstimate();
+  bool clipboardEstimate();
+  // txTimeText from txCodedBits and the Mode and Code selections; " (Clip)" or " (File)".
+  void updateTxTimeText(bool fromClipboard);
+
+  // --- reception: frame dispatch and lifecycle (frame_dispatch.cpp, reception.cpp) ---
+  // What every valid frame header and every finished payload does to the received picture,
+  // the block lists, the labels and the time-out.
+  void frameHeaderActions(const RxFrameInfo& info);
+  void framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood);
+  // Opens the reception of a new picture: black picture and error map, RX tab, empty map.
+  void startImageReception();
+  // Ends a reception without end frame (time-out, "Finish RX"): missing list, save if an
+  // image was open, BSR buttons, labels cleared.
+  void finishReception();
+  void SpeedButton8Click();  // "Finish RX"
+  // Shared with the received-image store: a stored picture is on the LOG tab; the file of the
+  // last automatic save.
+  bool browseShown = false;
+  std::string lastSavedPath;
 
   // --- received-image store (received_image_store.cpp) ---
   // The folder that holds the store folder AutoSave/, as the file locations choose it. While
@@ -151,8 +188,8 @@ class TForm1 : public Settings {
   // Runs every pending device message in arrival order; the number run.
   int pumpMessages();
 
-  // Frame events of the receiver are passed on to this listener (the frame dispatch of the
-  // station, a recorder in tests, or the command-line tool).
+  // Frame events of the receiver are passed on to this listener after the station's own frame
+  // actions (a recorder in tests, the command-line tool's frame log).
   ReceiveHost* frameListener = nullptr;
   // Sees every output buffer the transmitter queues (recording, simulated channels).
   std::function<void(const int16_t* samples, int count)> outputTap;
@@ -173,6 +210,12 @@ class TForm1 : public Settings {
   void startCommonTransmission(int txKind);
   bool callsignMissing(Button* toggle);
   void restoreIdleControls();
+  void setEstimateControlsEnabled(bool enabled);
+  bool codeTransmitPicture(const Picture& source, bool fromClipboard);
+  void decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload);
+  void markBlock(int col, int row, Colour colour);
+  void clearReceptionLabels();
+  void showDecodedCallsign();
 
   StationDevices devices_;
   std::unique_ptr<TransmitterState> tx_;

@@ -52,16 +52,18 @@ void TForm1::ReceiveSide::showWaterfall() { form_.Image1.show(form_.waterfallPic
 
 void TForm1::ReceiveSide::onTimeout() {
   form_.Label6.caption = "Time out";
-  // Closing the reception (saving the picture, listing the missing blocks) belongs to the
-  // frame dispatch; here the time-out is disarmed so that it fires once.
-  form_.receiver().rxTimeoutArmed = false;
+  form_.finishReception();
 }
 
+// The station's own frame actions run first; the listener (a frame log, a test recorder) sees
+// every frame as well.
 void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
+  form_.frameHeaderActions(info);
   if (form_.frameListener) form_.frameListener->onFrameHeader(info);
 }
 
 void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                          bool crcGood) {
+  form_.framePayloadActions(info, payload, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }

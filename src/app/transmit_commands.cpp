@@ -13,25 +13,12 @@
 namespace {
 
 const char* const kTextPrompt = "Input Text and Click ->";
-const char* const kImageTooSmall = "Image size is too small.The size is 320x240 or more.";
 
 bool endsWith(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 }  // namespace
-
-void TForm1::ComboBox1Change() {}
-
-void TForm1::ComboBox2Change() {}
-
-void TForm1::ComboBox3Change() { state.fourLevelMode = ComboBox3.index != 0; }
-
-bool TForm1::loadTransmitImage(const std::string& path) {
-  state.txImagePath = path;
-  state.imageFromClipboard = false;
-  return !transmitImageSource().empty();
-}
 
 bool TForm1::callsignMissing(Button* toggle) {
   if (!Callsign.empty()) return false;
@@ -40,23 +27,21 @@ bool TForm1::callsignMissing(Button* toggle) {
   return true;
 }
 
+Picture TForm1::transmitFilePicture() const {
+  const std::string& path = state.txImagePath;
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return Picture();
+  PictureResult result;
+  if (endsWith(path, ".jpg") || endsWith(path, ".JPG"))
+    result = readJpegFile(path);
+  else if (endsWith(path, ".bmp") || endsWith(path, ".BMP"))
+    result = readBmpFile(path);
+  return result ? std::move(*result.picture) : Picture();
+}
+
 Picture TForm1::transmitImageSource() {
-  Picture picture;
-  if (state.imageFromClipboard) {
-    picture = clipboardPicture;
-  } else {
-    const std::string& path = state.txImagePath;
-    std::error_code ec;
-    if (!path.empty() && std::filesystem::is_regular_file(path, ec)) {
-      PictureResult result;
-      if (endsWith(path, ".jpg") || endsWith(path, ".JPG"))
-        result = readJpegFile(path);
-      else if (endsWith(path, ".bmp") || endsWith(path, ".BMP"))
-        result = readBmpFile(path);
-      if (result) picture = std::move(*result.picture);
-    }
-  }
-  if (picture.width() < kPictureWidth || picture.height() < kPictureHeight) return Picture();
+  Picture picture = state.imageFromClipboard ? clipboardPicture : transmitFilePicture();
+  if (!largeEnoughToSend(picture)) return Picture();
   return picture;
 }
 
@@ -133,7 +118,7 @@ void TForm1::SpeedButton1Click() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     SpeedButton1.down = false;
-    platform.messageBox(kImageTooSmall, false);
+    platform.messageBox(kImageTooSmallMessage, false);
     return;
   }
   buildScanPermutation(state.scanPermutation, platform.timeSeconds());
@@ -178,7 +163,7 @@ void TForm1::SpeedButton3Click() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     SpeedButton3.down = false;
-    platform.messageBox(kImageTooSmall, false);
+    platform.messageBox(kImageTooSmallMessage, false);
     return;
   }
   startCommonTransmission(kTxBsrResponse);

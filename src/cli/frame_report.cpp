@@ -2,50 +2,9 @@
 
 #include <cstdio>
 
+#include "core/display_text.h"
 #include "framing/frame_bits.h"
-
-namespace {
-
-// Length of the valid UTF-8 sequence starting at s[i], or 0 if there is none.
-size_t utf8SequenceLength(const std::string& s, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = byte(i);
-  size_t n;
-  unsigned minimum;
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2;
-    minimum = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    minimum = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  unsigned code = c & (0x7F >> n);
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return n;
-}
-
-}  // namespace
-
-std::string payloadBytes(const BitBuffer& payload, int lengthBits) {
-  std::string bytes;
-  const int n = std::min(lengthBits, BitBuffer::kCells) / 8;
-  for (int i = 0; i < n; ++i) {
-    int c = 0;
-    for (int k = 0; k < 8; ++k) c = (c << 1) | (payload.cells[8 * i + k] & 1);
-    bytes.push_back(static_cast<char>(c));
-  }
-  return bytes;
-}
+#include "rx/payload_text.h"
 
 FrameReport makeFrameReport(const RxFrameInfo& info, const BitBuffer* payload, bool crcGood) {
   FrameReport r;

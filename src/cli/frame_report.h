@@ -12,9 +12,6 @@ struct FrameReport {
   std::string text;          // the payload's characters as sent
 };
 
-// The payload's L data bits as bytes, most significant bit first (a trailing partial byte is
-// dropped).
-std::string payloadBytes(const BitBuffer& payload, int lengthBits);
 // A report for a frame that ended with its payload, or (payload == nullptr) at its header.
 FrameReport makeFrameReport(const RxFrameInfo& info, const BitBuffer* payload, bool crcGood);
 

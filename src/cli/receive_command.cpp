@@ -100,6 +100,13 @@ int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
         << printer.badPayloads << " bad, " << printer.distinctBlocks << " of 300 picture blocks";
     if (o.imageOutputPath) out << ", picture written to " << *o.imageOutputPath;
     out << "\n";
+    // What the station itself shows after the recording: the sender, the missing blocks and
+    // the received texts, as they appear in the message log.
+    out << "station: " << (station.rxImageOpen || station.state.imageClosed ? station.Label7.caption : "no picture")
+        << ", " << station.state.missingBlockCount
+        << " blocks missing, \"" << station.SpeedButton2.caption << "\"\n";
+    if (station.state.memoCleared)
+      for (const std::string& line : station.Memo1.lines) out << "text: " << line << "\n";
   }
   return 0;
 }

@@ -16,6 +16,11 @@ struct BlockPosition {
   friend bool operator==(const BlockPosition&, const BlockPosition&) = default;
 };
 
+// Blocks received with a good check: entry col * 32 + row is 1 once block (col, row) arrived.
+// Block positions travel in 6-bit fields; only positions below 32 have an entry.
+inline constexpr int kBlockMapSide = 32;
+using ReceivedBlockMap = std::array<uint8_t, kBlockMapSide * kBlockMapSide>;
+
 // Kinds of transmission a send command starts (3 is not used).
 enum TxKind : int { kTxText = 0, kTxImage = 1, kTxBsrResponse = 2, kTxBsrRequest = 4 };
 
@@ -61,6 +66,14 @@ struct SharedState {
   BitBuffer blockBits;    // cursor = blockBitCount, next free cell
   BitBuffer previewBits;  // cursor = previewBitPos, next cell to read
   BitBuffer payloadBits;  // cursor = payloadBitPos, next cell to read
+
+  // --- reception: frame dispatch and lifecycle ---
+  ReceivedBlockMap receivedBlockMap{};
+  std::string rxKindText;        // shown in the kind label
+  std::string previousCallsign;  // latest callsign frame; kept across end and abort frames
+  bool imageClosed = false;      // the received image was closed (missing list built, saved)
+  bool blockStreamIdle = false;  // no image block handled since the last start, end, text, ...
+  bool bsrListClosed = false;    // the next BSR request or re-sent block starts a new list
 
   // --- gains, from the level dialog positions ---
   double inputGain = 1.0;

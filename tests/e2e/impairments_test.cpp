@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "e2e/station_link.h"
+#include "support/textured_picture.h"
 #include "framing/frame_bits.h"
 
 namespace {
@@ -14,18 +15,6 @@ constexpr bool kSlowBuild = true;
 #else
 constexpr bool kSlowBuild = false;
 #endif
-
-Picture texturedPicture() {
-  Picture p(320, 240);
-  uint32_t x = 12345;
-  for (int y = 0; y < 240; ++y)
-    for (int c = 0; c < 320; ++c) {
-      x = x * 1103515245 + 12345;
-      p.set(c, y, Colour{static_cast<uint8_t>(c * 4 / 5), static_cast<uint8_t>(y + ((x >> 16) & 31)),
-                         static_cast<uint8_t>((c + y) / 3)});
-    }
-  return p;
-}
 
 struct LinkResult {
   int framesSent = 0;      // headers the sender put on the air

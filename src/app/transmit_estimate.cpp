@@ -1,0 +1,138 @@
+// Mode selection and the transmit-time estimate: whenever the transmit picture, the scale, the
+// mode or the code changes, the picture is coded once in advance to learn its exact size, the
+// operator sees how the receiver will decode it, and how long sending it will take.
+#include <cstdio>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "imaging/macroblock_codec.h"
+
+namespace {
+
+// Payload bits per second for the Mode and Code selections.
+int payloadBitRate(bool fourLevel, bool convolution) {
+  const int symbolBits = fourLevel ? 2400 : 1200;
+  return convolution ? symbolBits / 2 : symbolBits;
+}
+
+// Every frame costs 108 bits at 600 bits per second besides its payload, whatever the mode.
+constexpr double kFixedBitsPerBlock = 108.0;
+constexpr double kFixedBitRate = 600.0;
+
+}  // namespace
+
+void TForm1::ComboBox1Change() {
+  if (state.txInProgress) return;
+  if (state.imageFromClipboard)
+    clipboardEstimate();
+  else
+    fileEstimate();
+}
+
+void TForm1::ComboBox2Change() { updateTxTimeText(state.imageFromClipboard); }
+
+void TForm1::ComboBox3Change() {
+  state.fourLevelMode = ComboBox3.index != 0;
+  updateTxTimeText(state.imageFromClipboard);
+}
+
+bool TForm1::loadTransmitImage(const std::string& path) {
+  if (state.txInProgress) return false;
+  state.txImagePath = path;
+  const bool coded = fileEstimate();
+  state.imageFromClipboard = false;
+  return coded;
+}
+
+void TForm1::updateTxTimeText(bool fromClipboard) {
+  if (state.txCodedBits == 0) return;
+  const int rate = payloadBitRate(ComboBox3.index != 0, ComboBox2.index == 1);
+  const int blocks = (txPicture.width() / 16) * (txPicture.height() / 16);
+  const double seconds = blocks * kFixedBitsPerBlock / kFixedBitRate +
+                         static_cast<double>(state.txCodedBits) / rate;
+  const int m = static_cast<int>(seconds / 60);
+  const int s = static_cast<int>(seconds - 60.0 * m);
+  char text[40];
+  std::snprintf(text, sizeof text, "%d'%02d''", m, s);
+  state.txTimeText = std::string("TxTime : ") + text + (fromClipboard ? " (Clip)" : " (File)");
+  if (TabControl1.index == 0) Label7.caption = state.txTimeText;
+}
+
+bool TForm1::fileEstimate() {
+  state.txBlockCol = 0;
+  state.txBlockRow = 0;
+  std::error_code ec;
+  if (state.txImagePath.empty() || !std::filesystem::exists(state.txImagePath, ec)) {
+    Image3.show(txPicture);
+    state.txTimeText = "TxTime : No TX Image";
+    Label7.caption = state.txTimeText;
+    return false;
+  }
+  setEstimateControlsEnabled(false);
+  const bool coded = codeTransmitPicture(transmitFilePicture(), false);
+  setEstimateControlsEnabled(true);
+  browseShown = false;
+  return coded;
+}
+
+bool TForm1::clipboardEstimate() {
+  state.txBlockCol = 0;
+  state.txBlockRow = 0;
+  std::optional<Picture> bitmap = platform.clipboardPicture();
+  if (!bitmap) return false;
+  setEstimateControlsEnabled(false);
+  clipboardPicture = std::move(*bitmap);
+  const bool coded = codeTransmitPicture(clipboardPicture, true);
+  setEstimateControlsEnabled(true);
+  return coded;
+}
+
+// Fits the source into txPicture, codes and preview-decodes every block at the selected scale,
+// counting the bits, and from then on sends the decoded picture. A picture below 320 x 240 is
+// refused with a message and nothing changes.
+bool TForm1::codeTransmitPicture(const Picture& source, bool fromClipboard) {
+  if (!largeEnoughToSend(source)) {
+    platform.messageBox(kImageTooSmallMessage, false);
+    return false;
+  }
+  prepareTransmitPicture(source, true);  // TX tab, "Delete" off, black preview on show
+  const double scale = scaleFactor();
+  state.txCodedBits = 0;
+  state.txBlocksAcross = txPicture.width() / 16;
+  state.txBlocksDown = txPicture.height() / 16;
+  for (int r = 0; r < state.txBlocksDown; ++r) {
+    for (int c = 0; c < state.txBlocksAcross; ++c) {
+      state.blockBits.cursor = 0;
+      state.txCodedBits += encodeMacroblock(txPicture, c, r, scale, state.blockBits);
+      state.previewBits.cells = state.blockBits.cells;
+      state.previewBits.cursor = 0;
+      decodeMacroblock(state.previewBits, c, r, txPreviewPicture, scale);
+    }
+  }
+  txPicture = txPreviewPicture;
+  updateTxTimeText(fromClipboard);
+  return true;
+}
+
+// The controls an estimate locks while it codes, and their state afterwards: "Delete",
+// "Log out" and "Resp BSR" stay off, "Send BSR" follows the missing-block count.
+void TForm1::setEstimateControlsEnabled(bool enabled) {
+  ComboBox1.enabled = enabled;
+  ComboBox2.enabled = enabled;
+  ComboBox3.enabled = enabled;
+  SpeedButton13.enabled = enabled;
+  SpeedButton6.enabled = enabled;
+  SpeedButton11.enabled = enabled;
+  SpeedButton12.enabled = enabled;
+  TabControl1.enabled = enabled;
+  SpeedButton7.enabled = false;
+  SpeedButton9.enabled = false;
+  SpeedButton3.enabled = false;
+  SpeedButton3.caption = "Resp BSR";
+  if (enabled) {
+    refreshSendBsrButton();
+  } else {
+    SpeedButton2.enabled = false;
+    SpeedButton2.caption = "Send BSR";
+  }
+}
