@@ -152,10 +152,6 @@ class TForm1 : public Settings {
   // image was open, BSR buttons, labels cleared.
   void finishReception();
   void SpeedButton8Click();  // "Finish RX"
-  // Shared with the received-image store: a stored picture is on the LOG tab; the file of the
-  // last automatic save.
-  bool browseShown = false;
-  std::string lastSavedPath;
 
   // --- received-image store (received_image_store.cpp) ---
   // The folder that holds the store folder AutoSave/, as the file locations choose it. While
@@ -179,8 +175,6 @@ class TForm1 : public Settings {
   void SpeedButton11Click();  // "To Clipboard": the picture of the current tab
   void SpeedButton12Click();  // "From Clipboard": the transmit picture from the clipboard
   void TabControl1Change();   // set TabControl1.index, then call, as a tab click does
-  // The transmit-time estimate of the clipboard picture.
-  void clipboardEstimate();
 
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz

@@ -175,8 +175,3 @@ void TForm1::TabControl1Change() {
       break;
   }
 }
-
-// TEMPORARY until the estimate lands: takes the clipboard's picture, nothing more.
-void TForm1::clipboardEstimate() {
-  if (std::optional<Picture> picture = platform.clipboardPicture()) clipboardPicture = *picture;
-}
