@@ -22,3 +22,20 @@ inline BitPair fourLevelPair(double d) {
   if (d > -u && d <= 0) return {0, 1};
   return {0, 0};
 }
+
+// The decision for one symbol: one bit, or a pair when the payload is four-level.
+struct SymbolBits {
+  bool fourLevel;  // decided as a four-level symbol
+  int count;       // bits carried: 1, or 2 for a four-level symbol
+  int bits[2];     // in order, first then second
+  int hard;        // the one-bit decision; the sync search always takes this one
+};
+
+// Decides one symbol of value d. `fourLevel` is the frame reader's four-level flag as it
+// stands when the symbol arrives.
+inline SymbolBits decideSymbol(double d, bool fourLevel) {
+  const int hard = mskBit(d);
+  if (!fourLevel) return {false, 1, {hard, 0}, hard};
+  const BitPair pair = fourLevelPair(d);
+  return {true, 2, {pair.first, pair.second}, hard};
+}
