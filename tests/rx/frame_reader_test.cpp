@@ -1,5 +1,5 @@
-// The frame reader driven symbol by symbol with ideal frequency values, through the same
-// receiveSymbol routine the demodulator calls.
+// The frame reader: its frame-bit step on its own, then driven symbol by symbol with ideal
+// frequency values through the same receiveSymbol routine the demodulator calls.
 #include "rx/frame_reader.h"
 
 #include <gtest/gtest.h>
