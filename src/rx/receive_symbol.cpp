@@ -35,7 +35,7 @@ void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveH
   // The number of bits is fixed at entry: a frame may end on the first bit of a pair, and the
   // second bit then goes to the sync search.
   const SymbolBits symbol = decideSymbol(d, frame.rxFourLevel);
-  for (int i = 0; i < symbol.count; ++i) {
+  for (int i = 0; i < symbol.count(); ++i) {
     if (!frame.inFrame) {
       // Outside a frame every bit is the symbol's one-bit decision.
       if (rx.sync.push(symbol.hard)) startFrame(frame, payloadBits);

@@ -39,14 +39,14 @@ TEST(SymbolDecision, FourLevelRangesIncludingBoundaries) {
 
 TEST(SymbolDecision, FourLevelSymbolCarriesAPairAndStillItsOneBitDecision) {
   const SymbolBits plain = decideSymbol(-0.157, false);
-  EXPECT_EQ(plain.count, 1);
+  EXPECT_EQ(plain.count(), 1);
   EXPECT_EQ(plain.bits[0], 0);
   EXPECT_EQ(plain.hard, 0);
   // 1950 Hz in a four-level payload: the pair is 00, yet the one-bit decision (which the sync
   // search takes after a frame ends on the first bit) is 1.
   const SymbolBits high = decideSymbol(0.235, true);
   EXPECT_TRUE(high.fourLevel);
-  EXPECT_EQ(high.count, 2);
+  EXPECT_EQ(high.count(), 2);
   EXPECT_EQ(high.bits[0], 0);
   EXPECT_EQ(high.bits[1], 0);
   EXPECT_EQ(high.hard, 1);
