@@ -17,8 +17,7 @@ double phaseStep(double previousPhase, double phase) {
   return s - kCentreStep;
 }
 
-void demodulateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block,
-                     SymbolReceiver& receiver) {
+void discriminateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block) {
   constexpr int kLead = DemodulatorState::kLead;
   constexpr int kDelay = kFilterTaps / 2;  // I is the band-passed sample 25 samples back
   double* bandIn = state.bandPassLine.data();
@@ -44,16 +43,4 @@ void demodulateBlock(DemodulatorState& state, std::span<const double, kBlockSamp
   // go out, so the filters stay consistent whatever the frame actions do.
   for (double* line : {bandIn, hilbertIn, lowIn})
     std::copy(line + kBlockSamples, line + kBlockSamples + kLead, line);
-
-  state.symbolCount = 0;
-  for (int j = 0; j < kBlockSamples; ++j) {
-    const double d = state.freqTrace[j];
-    if (state.clock.step(d)) {
-      receiver.receiveSymbol(d);
-      state.symbolMarks[j] = 1;
-      ++state.symbolCount;
-    } else {
-      state.symbolMarks[j] = 0;
-    }
-  }
 }

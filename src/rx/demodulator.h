@@ -12,13 +12,6 @@
 #include "rx/input_conditioning.h"
 #include "rx/symbol_clock.h"
 
-// Receives the frequency value at every symbol instant, in sample order.
-class SymbolReceiver {
- public:
-  virtual ~SymbolReceiver() = default;
-  virtual void receiveSymbol(double d) = 0;
-};
-
 struct DemodulatorState {
   static constexpr int kLead = kFilterTaps - 1;
   // Each filter's input: its 50 previous inputs (oldest first), then this block's inputs. The
@@ -39,10 +32,30 @@ struct DemodulatorState {
 // Phase step of the 1500 Hz centre per 12 kHz sample: 2 pi 1500 / 12000 = pi / 4.
 inline constexpr double kCentreStep = std::numbers::pi / 4;
 
-// Runs the discriminator and the clock over one block of 3000 samples, calling
-// receiver.receiveSymbol(d) at every symbol instant before the next sample is clocked.
+// The discriminator over one block of 3000 samples: fills state.freqTrace and carries the
+// filter histories and the last phase over to the next block.
+void discriminateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block);
+
+// Runs the discriminator and the clock over one block of 3000 samples, calling onSymbol(d) at
+// every symbol instant before the next sample is clocked, and fills symbolMarks and
+// symbolCount. onSymbol is called directly (the receiver passes a lambda that hands d to
+// receiveSymbol); another demodulator for the same receiver would be a routine of this shape.
+template <typename OnSymbol>
 void demodulateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block,
-                     SymbolReceiver& receiver);
+                     OnSymbol&& onSymbol) {
+  discriminateBlock(state, block);
+  state.symbolCount = 0;
+  for (int j = 0; j < kBlockSamples; ++j) {
+    const double d = state.freqTrace[j];
+    if (state.clock.step(d)) {
+      onSymbol(d);
+      state.symbolMarks[j] = 1;
+      ++state.symbolCount;
+    } else {
+      state.symbolMarks[j] = 0;
+    }
+  }
+}
 
 // The phase of one sample from the Hilbert pair: 0 when both are exactly 0, else atan2(I, Q).
 double samplePhase(double i, double q);

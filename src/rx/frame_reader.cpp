@@ -4,6 +4,34 @@
 
 namespace {
 
+// One channel bit after descrambling: the decoder input (positive for 0, negative for 1) and
+// the hard bit a plain payload stores.
+struct ChannelBit {
+  int soft;
+  int hard;
+};
+
+// Truncates a soft value toward zero, clamped far outside anything the discriminator gives.
+int softInput(double v) {
+  if (!(v > -1e6)) return -1000000;  // also catches NaN
+  if (v > 1e6) return 1000000;
+  return static_cast<int>(v);
+}
+
+// Undoes the scrambler at the current position and advances it. An MSK bit keeps its
+// confidence (the frequency value, sign-flipped where the scrambler bit is 0); a four-level
+// bit is hard, so its decoder input is +1 or -1.
+ChannelBit descramble(FrameReaderState& s, int bit, double d, bool fourLevelBit) {
+  const int p = scramblerSequence()[s.rxScramblerPos];
+  if (++s.rxScramblerPos == kScramblerLength) s.rxScramblerPos = 0;
+  if (fourLevelBit) {
+    const int hard = (bit ^ p) & 1;
+    return {hard == 0 ? 1 : -1, hard};
+  }
+  const double v = p == 1 ? d * 100.0 : d * -100.0;
+  return {softInput(v), v < 0 ? 1 : 0};
+}
+
 // Feeds one soft value to the decoder; a delivered bit is written to bits[count] and count
 // grows (never past capacity).
 void decodeInto(ViterbiDecoder& decoder, int soft, uint8_t* bits, int capacity, int& count) {
@@ -17,14 +45,9 @@ void flushInto(ViterbiDecoder& decoder, uint8_t* bits, int capacity, int wanted,
   while (count < wanted) decodeInto(decoder, 0, bits, capacity, count);
 }
 
-// Truncates a soft value toward zero, clamped far outside anything the discriminator gives.
-int softInput(double v) {
-  if (!(v > -1e6)) return -1000000;  // also catches NaN
-  if (v > 1e6) return 1000000;
-  return static_cast<int>(v);
-}
-
-void headerEnd(FrameReaderState& s, FrameEvent& event) {
+// After the 108th coded header bit: flush the decoder, check and unpack the header, and set
+// the decoder and scrambler up for the payload.
+FrameEvent finishHeader(FrameReaderState& s) {
   flushInto(s.decoder, s.headerBits.data(), kHeaderBits, kHeaderBits, s.decodedBitCount);
   s.decoder.resetDecoder();
   s.rxScramblerPos = 0;
@@ -33,14 +56,12 @@ void headerEnd(FrameReaderState& s, FrameEvent& event) {
   const std::span<const uint8_t> bits(s.headerBits);
   if (!crcCheckPasses(bits)) {
     endFrame(s);
-    event = FrameEvent::kHeaderDropped;
-    return;
+    return FrameEvent::kHeaderDropped;
   }
   const FrameHeader h = unpackHeader(bits);
   if (h.version != 0) {
     endFrame(s);
-    event = FrameEvent::kHeaderDropped;
-    return;
+    return FrameEvent::kHeaderDropped;
   }
   s.headerVersion = h.version;
   s.rxFrameKind = h.kind;
@@ -53,10 +74,11 @@ void headerEnd(FrameReaderState& s, FrameEvent& event) {
     s.rxScaleIndex = h.scaleIndex;
     s.payloadLength = h.payloadLength;
   }
-  event = FrameEvent::kHeaderValid;
+  return FrameEvent::kHeaderValid;
 }
 
-void payloadEnd(FrameReaderState& s, BitBuffer& payloadBits) {
+// Ends the frame, flushes a coded payload until all L + 16 bits are out and checks them.
+void finishPayload(FrameReaderState& s, BitBuffer& payloadBits) {
   endFrame(s);
   int checked = s.payloadLength + kCrcBits;
   if (checked > BitBuffer::kCells) checked = BitBuffer::kCells;
@@ -65,11 +87,37 @@ void payloadEnd(FrameReaderState& s, BitBuffer& payloadBits) {
   s.payloadGood = crcCheckPasses(std::span<const uint8_t>(payloadBits.cells.data(), checked));
 }
 
+FrameEvent headerBitStep(FrameReaderState& s, ChannelBit b) {
+  decodeInto(s.decoder, b.soft, s.headerBits.data(), kHeaderBits, s.decodedBitCount);
+  if (++s.headerBitCount < kCodedHeaderBits) return FrameEvent::kNone;
+  return finishHeader(s);
+}
+
+FrameEvent payloadBitStep(FrameReaderState& s, ChannelBit b, BitBuffer& payloadBits) {
+  const int index = s.payloadBitIndex++;
+  if (s.rxConvolutional)
+    decodeInto(s.decoder, b.soft, payloadBits.cells.data(), BitBuffer::kCells, s.decodedBitCount);
+  else if (index < BitBuffer::kCells)
+    payloadBits.cells[index] = static_cast<uint8_t>(b.hard);
+
+  // The end comes one bit after the last check bit: the bit at the end index is taken and
+  // not used.
+  const int channelBitsPerBit = s.rxConvolutional ? 2 : 1;
+  if (index == (s.payloadLength + kCrcBits) * channelBitsPerBit) {
+    finishPayload(s, payloadBits);
+    return FrameEvent::kPayloadEnd;
+  }
+  // A payload that cannot end inside the buffer is abandoned once the index passes its end.
+  if (index >= kMaxPayloadChannelBits) endFrame(s);
+  return FrameEvent::kNone;
+}
+
 }  // namespace
 
 void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   state.inFrame = true;
-  state.frameBitIndex = -kCodedHeaderBits;
+  state.headerBitCount = 0;
+  state.payloadBitIndex = 0;
   state.payloadLength = 0;
   state.decoder.resetDecoder();
   state.decodedBitCount = 0;
@@ -77,38 +125,9 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   payloadBits.cells.fill(0);
 }
 
-FrameEvent frameBitStep(FrameReaderState& s, int bit, double d, bool fourLevelBit,
+FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
                         BitBuffer& payloadBits) {
-  FrameEvent event = FrameEvent::kNone;
-
-  // Descramble: an MSK bit becomes a soft value (positive = 0), a four-level bit a hard bit.
-  const int p = scramblerSequence()[s.rxScramblerPos];
-  double v = 0.0;
-  if (fourLevelBit)
-    bit = (bit ^ p) & 1;
-  else
-    v = p == 1 ? d * 100.0 : d * -100.0;
-  if (++s.rxScramblerPos == kScramblerLength) s.rxScramblerPos = 0;
-
-  const int soft = fourLevelBit ? (bit == 0 ? 1 : -1) : softInput(v);
-  if (s.frameBitIndex < 0) {
-    decodeInto(s.decoder, soft, s.headerBits.data(), kHeaderBits, s.decodedBitCount);
-  } else {
-    if (s.rxConvolutional) {
-      decodeInto(s.decoder, soft, payloadBits.cells.data(), BitBuffer::kCells, s.decodedBitCount);
-    } else if (s.frameBitIndex < BitBuffer::kCells) {
-      const int hard = fourLevelBit ? bit : (v < 0 ? 1 : 0);
-      payloadBits.cells[s.frameBitIndex] = static_cast<uint8_t>(hard);
-    }
-    const int perBit = s.rxConvolutional ? 2 : 1;
-    if (s.frameBitIndex == (s.payloadLength + kCrcBits) * perBit) {
-      payloadEnd(s, payloadBits);
-      event = FrameEvent::kPayloadEnd;
-    }
-  }
-
-  if (s.frameBitIndex == -1) headerEnd(s, event);
-  if (s.frameBitIndex > kMaxPayloadChannelBits - 1) endFrame(s);
-  ++s.frameBitIndex;
-  return event;
+  const ChannelBit b = descramble(state, bit, d, fourLevelBit);
+  if (state.readingHeader()) return headerBitStep(state, b);
+  return payloadBitStep(state, b, payloadBits);
 }

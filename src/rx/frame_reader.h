@@ -1,8 +1,9 @@
 #pragma once
-// Reads one frame after its sync word, one bit at a time: descrambles, Viterbi-decodes and
-// checks the 54-bit header, then collects the payload (plain or coded, one or two bits per
-// symbol) up to the length the header gives and checks it. Payload bits are written into the
-// caller's bit buffer (the cells only; its cursor is left alone).
+// Reads one frame after its sync word, one bit at a time, in two phases. Header phase: the 108
+// coded header bits are descrambled and Viterbi-decoded; the 108th ends the phase, the 54-bit
+// header is checked and unpacked. Payload phase: the payload (plain or coded, one or two bits
+// per symbol) is collected up to the length the header gives, then checked. Payload bits are
+// written into the caller's bit buffer (the cells only; its cursor is left alone).
 #include <array>
 #include <cstdint>
 
@@ -13,7 +14,8 @@
 struct FrameReaderState {
   bool inFrame = false;
   bool rxFourLevel = false;  // payload symbols carry two bits
-  int frameBitIndex = 0;     // -108..-1 coded header bits, 0 and up payload bits
+  int headerBitCount = 0;    // coded header bits taken, 0..108; 108 once the header has ended
+  int payloadBitIndex = 0;   // index of the next payload channel bit
   int rxScramblerPos = 0;
   int decodedBitCount = 0;
   std::array<uint8_t, kHeaderBits> headerBits{};
@@ -27,6 +29,13 @@ struct FrameReaderState {
   bool headerFourLevel = false;  // the header's four-level flag (rxFourLevel clears at the end)
   bool payloadGood = false;  // verdict of the last payload check
   ViterbiDecoder decoder;
+
+  bool readingHeader() const { return headerBitCount < kCodedHeaderBits; }
+  // The position of the next bit counted as one run from the sync word: -108..-1 for the
+  // coded header bits, then 0 and up for the payload bits.
+  int frameBitIndex() const {
+    return readingHeader() ? headerBitCount - kCodedHeaderBits : payloadBitIndex;
+  }
 };
 
 // What a frame-bit step finished, if anything.
@@ -40,8 +49,9 @@ enum class FrameEvent {
 // Opens a frame at a sync match: the next bit is the first coded header bit.
 void startFrame(FrameReaderState& state, BitBuffer& payloadBits);
 
-// Takes one bit of an open frame. `bit` is the decided bit and d the symbol's frequency value;
-// `fourLevelBit` tells whether the bit came from a four-level symbol.
+// Takes one bit of an open frame, in the header or the payload phase. `bit` is the decided bit
+// and d the symbol's frequency value; `fourLevelBit` tells whether the bit came from a
+// four-level symbol.
 FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
                         BitBuffer& payloadBits);
 

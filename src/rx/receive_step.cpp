@@ -6,13 +6,6 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
                  const ReceiveSettings& settings, BitBuffer& payloadBits, ReceiveHost& host) {
   if (settings.txInProgress && !settings.waveLoopMode) return;
 
-  // Marks the step as running until it returns, also when a host call throws.
-  struct ActiveMark {
-    bool& flag;
-    explicit ActiveMark(bool& f) : flag(f) { flag = true; }
-    ~ActiveMark() { flag = false; }
-  } active(rx.stepActive);
-
   conditionInput(rx.input, samples, settings.inputGain);
   const std::span<const double, kBlockSamples> block(rx.input.decimatedBlock);
 
@@ -21,8 +14,10 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
   host.waterfallStep(block.data(), kBlockSamples);
   if (settings.SubDisp) host.showWaterfall();
 
-  SymbolDispatcher dispatcher(rx, payloadBits, host);
-  demodulateBlock(rx.demod, block, dispatcher);
+  // Every symbol instant goes straight on to its decision, the sync search and the frame
+  // reader, so a frame can begin, end and be acted on in the middle of the block.
+  demodulateBlock(rx.demod, block,
+                  [&](double d) { receiveSymbol(rx, d, payloadBits, host); });
 
   host.eyeDiagramStep(rx.demod.freqTrace.data(), rx.demod.symbolMarks.data(), kBlockSamples,
                       rx.demod.symbolCount);

@@ -25,5 +25,11 @@ inline constexpr int kInputBuffersPerSecond = 48000 / kInputBufferSamples;
 // waterfall, demodulation with frame reading, eye diagram, time-out and clock overlay.
 // Nothing is done (not even the time-out count) while transmitting outside wave loop mode.
 // Payload bits are written into payloadBits.
+//
+// The step runs to completion on the main thread and must not be re-entered: its filters,
+// clock and frame reader are mid-block while the host's hooks run. Nothing guards this at run
+// time because nothing can break it: the station loop runs one buffer message at a time, and
+// no hook (frame actions included) turns the event loop. A hook that ever needs to yield must
+// leave the input buffers queued until the step has returned.
 void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples> samples,
                  const ReceiveSettings& settings, BitBuffer& payloadBits, ReceiveHost& host);

@@ -19,10 +19,6 @@ struct ReceiverState {
   // True while a reception is expected to go on; set and cleared by the frame actions and
   // finishReception. Only while it is set does the time-out fire.
   bool rxTimeoutArmed = false;
-  // True while receiveStep runs. The step must not be re-entered (for example from an event
-  // loop turn taken inside a frame action): whoever pumps the input buffers should hold them
-  // back while this is set; the device ring has eight seconds of slack.
-  bool stepActive = false;
 };
 
 // The header fields of the frame being read.
@@ -31,16 +27,3 @@ RxFrameInfo frameInfo(const FrameReaderState& frame);
 // Decides one symbol and passes its bit (or its two bits in a four-level payload) to the sync
 // search or, inside a frame, to the frame reader; frame events go to the host as they occur.
 void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveHost& host);
-
-// Adapts receiveSymbol to the demodulator's callback for one block.
-class SymbolDispatcher final : public SymbolReceiver {
- public:
-  SymbolDispatcher(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& host)
-      : rx_(rx), payloadBits_(payloadBits), host_(host) {}
-  void receiveSymbol(double d) override { ::receiveSymbol(rx_, d, payloadBits_, host_); }
-
- private:
-  ReceiverState& rx_;
-  BitBuffer& payloadBits_;
-  ReceiveHost& host_;
-};

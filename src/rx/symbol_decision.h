@@ -22,3 +22,23 @@ inline BitPair fourLevelPair(double d) {
   if (d > -u && d <= 0) return {0, 1};
   return {0, 0};
 }
+
+// The decision for one symbol: one bit, or a pair when the payload is four-level. This is the
+// one place the receiver turns a frequency value into bits; another decision stage would
+// produce the same record.
+struct SymbolBits {
+  bool fourLevel;  // decided as a four-level symbol, carrying two bits
+  int bits[2];     // in order, first then second (the second only when four-level)
+  int hard;        // the one-bit decision; the sync search always takes this one
+
+  int count() const { return fourLevel ? 2 : 1; }
+};
+
+// Decides one symbol of value d. `fourLevel` is the frame reader's four-level flag as it
+// stands when the symbol arrives.
+inline SymbolBits decideSymbol(double d, bool fourLevel) {
+  const int hard = mskBit(d);
+  if (!fourLevel) return {false, {hard, 0}, hard};
+  const BitPair pair = fourLevelPair(d);
+  return {true, {pair.first, pair.second}, hard};
+}

@@ -13,12 +13,8 @@
 
 namespace {
 
-struct RecordingSymbols : SymbolReceiver {
+struct RecordingSymbols {
   std::vector<double> values;
-  std::vector<int> positions;  // absolute sample numbers of the instants
-  int sampleBase = 0;
-  const DemodulatorState* state = nullptr;
-  void receiveSymbol(double d) override { values.push_back(d); }
 };
 
 // The demodulator written out one sample at a time with shifting histories and full sums.
@@ -75,7 +71,7 @@ struct Demod {
   RecordingSymbols symbols;
   void run(const std::vector<double>& block) {
     demodulateBlock(*state, std::span<const double, kBlockSamples>(block.data(), kBlockSamples),
-                    symbols);
+                    [this](double d) { symbols.values.push_back(d); });
   }
 };
 

@@ -1,9 +1,10 @@
-// The frame reader driven symbol by symbol with ideal frequency values, through the same
-// receiveSymbol routine the demodulator calls.
+// The frame reader: its frame-bit step on its own, then driven symbol by symbol with ideal
+// frequency values through the same receiveSymbol routine the demodulator calls.
 #include "rx/frame_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "support/recording_receive_host.h"
@@ -20,7 +21,7 @@ struct IndexRecordingHost : RecordingReceiveHost {
   std::vector<int> payloadEndIndex;
   void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool good) override {
     // The step has already advanced past the bit that ended the payload.
-    payloadEndIndex.push_back(rx->frame.frameBitIndex - 1);
+    payloadEndIndex.push_back(rx->frame.frameBitIndex() - 1);
     RecordingReceiveHost::onFramePayload(info, payload, good);
   }
 };
@@ -60,6 +61,56 @@ std::vector<uint8_t> syncAndHeader(const FrameHeader& h) {
   return bits;
 }
 
+// The frame-bit step on its own: the header phase reports nothing until its 108th bit, which
+// reports the header's verdict; the payload phase reports only its end, once.
+TEST(FrameReader, EachPhaseReportsOnlyAtItsLastBit) {
+  for (bool fourLevel : {false, true}) {
+    const TestFrame f = rxtest::makeFrame(kFrameText, false, fourLevel, 0, 0, 3, 40, 21);
+    auto frame = std::make_unique<FrameReaderState>();
+    auto payload = std::make_unique<BitBuffer>();
+    startFrame(*frame, *payload);
+    std::vector<FrameEvent> events;
+    auto take = [&](uint8_t bit, bool fourLevelBit) {
+      // The value d is an ideal MSK tone; a four-level bit is taken as the hard bit alone.
+      const double d = rxtest::toneValue(bit ? 1800 : 1200);
+      events.push_back(frameBitStep(*frame, bit, fourLevelBit ? -d : d, fourLevelBit, *payload));
+    };
+    for (uint8_t b : encodeHeader(f.header)) {
+      ASSERT_TRUE(frame->readingHeader());
+      EXPECT_EQ(frame->frameBitIndex(), static_cast<int>(events.size()) - 108);
+      take(b, false);
+    }
+    EXPECT_EQ(events.back(), FrameEvent::kHeaderValid);
+    EXPECT_FALSE(frame->readingHeader());
+    EXPECT_EQ(frame->frameBitIndex(), 0);
+    EXPECT_EQ(frame->rxFourLevel, fourLevel);
+
+    for (uint8_t b : rxtest::payloadChannelBits(f)) take(b, fourLevel);
+    EXPECT_TRUE(frame->inFrame);
+    take(1, fourLevel);
+    EXPECT_EQ(events.back(), FrameEvent::kPayloadEnd);
+    EXPECT_EQ(events.size(), 108u + 57u);
+    EXPECT_EQ(std::count(events.begin(), events.end(), FrameEvent::kNone), 108 + 57 - 2);
+    EXPECT_FALSE(frame->inFrame);
+    EXPECT_TRUE(frame->payloadGood);
+    EXPECT_TRUE(std::equal(payload->cells.begin(), payload->cells.begin() + 56,
+                           dataWithCheck(f).begin()));
+  }
+  // A header that fails reports its drop at the 108th bit and ends the frame.
+  FrameHeader h;
+  h.version = 1;
+  auto frame = std::make_unique<FrameReaderState>();
+  auto payload = std::make_unique<BitBuffer>();
+  startFrame(*frame, *payload);
+  FrameEvent last = FrameEvent::kNone;
+  for (uint8_t b : encodeHeader(h)) {
+    EXPECT_EQ(last, FrameEvent::kNone);
+    last = frameBitStep(*frame, b, rxtest::toneValue(b ? 1800 : 1200), false, *payload);
+  }
+  EXPECT_EQ(last, FrameEvent::kHeaderDropped);
+  EXPECT_FALSE(frame->inFrame);
+}
+
 TEST(FrameReader, PlainPayloadEndsOneBitAfterTheLastCheckBit) {
   const TestFrame f = rxtest::makeFrame(kFrameImageBlock, false, false, 7, 3, 5, 100, 1);
   Receiver r;
@@ -67,7 +118,7 @@ TEST(FrameReader, PlainPayloadEndsOneBitAfterTheLastCheckBit) {
   ASSERT_EQ(r.host.headers.size(), 1u);
   EXPECT_EQ(r.host.headers[0], (RxFrameInfo{1, false, false, 7, 3, 5, 100}));
   EXPECT_EQ(r.rx->frame.rxScramblerPos, 0);
-  EXPECT_EQ(r.rx->frame.frameBitIndex, 0);
+  EXPECT_EQ(r.rx->frame.frameBitIndex(), 0);
 
   const auto payload = rxtest::payloadChannelBits(f);
   ASSERT_EQ(payload.size(), 116u);
@@ -215,7 +266,7 @@ TEST(FrameReader, LongestPayloadsArriveLongerOnesAreAbandoned) {
       EXPECT_EQ(r.host.payloadEndIndex[0], 4096);
     } else {
       // Abandoned once the index passed 4095: the step at index 4096 was the last one.
-      EXPECT_EQ(r.rx->frame.frameBitIndex, 4097);
+      EXPECT_EQ(r.rx->frame.frameBitIndex(), 4097);
     }
   }
 }
@@ -237,7 +288,7 @@ TEST(FrameReader, SyncClearsPayloadBufferCellsButNotItsCursor) {
   r.payload->cursor = 77;
   r.mskBits(std::vector<uint8_t>(syncWord().begin(), syncWord().end()));
   EXPECT_TRUE(r.rx->frame.inFrame);
-  EXPECT_EQ(r.rx->frame.frameBitIndex, -108);
+  EXPECT_EQ(r.rx->frame.frameBitIndex(), -108);
   for (uint8_t c : r.payload->cells) ASSERT_EQ(c, 0);
   EXPECT_EQ(r.payload->cursor, 77);
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include "support/recording_receive_host.h"
@@ -123,30 +122,6 @@ TEST(ReceiveStep, HooksRunInOrderAndOnlyWhenAsked) {
   EXPECT_GT(s.host.levelPeaks[1].first, 400.0);  // gain applied: about 500
   EXPECT_LT(s.host.levelPeaks[1].first, 600.0);
   EXPECT_EQ(s.host.levelPeaks[1].second, 0.0);
-}
-
-TEST(ReceiveStep, StepIsMarkedActiveWhileItRuns) {
-  struct ObservingHost : RecordingReceiveHost {
-    const ReceiverState* rx = nullptr;
-    bool activeSeen = false;
-    bool throwInEye = false;
-    void waterfallStep(const double*, int) override { activeSeen = rx->stepActive; }
-    void eyeDiagramStep(const double*, const uint8_t*, int, int) override {
-      if (throwInEye) throw std::runtime_error("display failed");
-    }
-  };
-  auto rx = std::make_unique<ReceiverState>();
-  auto payload = std::make_unique<BitBuffer>();
-  ObservingHost host;
-  host.rx = rx.get();
-  const ReceiveSettings settings;
-  const std::span<const int16_t, kInputBufferSamples> buffer(kSilence.data(), kInputBufferSamples);
-  receiveStep(*rx, buffer, settings, *payload, host);
-  EXPECT_TRUE(host.activeSeen);
-  EXPECT_FALSE(rx->stepActive);
-  host.throwInEye = true;
-  EXPECT_THROW(receiveStep(*rx, buffer, settings, *payload, host), std::runtime_error);
-  EXPECT_FALSE(rx->stepActive);
 }
 
 }  // namespace

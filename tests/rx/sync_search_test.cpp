@@ -1,41 +1,10 @@
+#include "rx/sync_search.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "rx/symbol_decision.h"
-#include "rx/sync_search.h"
-
 namespace {
-
-TEST(SymbolDecision, OneBitDecisionTakesZeroAsOne) {
-  EXPECT_EQ(mskBit(0.0), 1);
-  EXPECT_EQ(mskBit(1e-300), 1);
-  EXPECT_EQ(mskBit(-1e-300), 0);
-  EXPECT_EQ(mskBit(0.157), 1);
-  EXPECT_EQ(mskBit(-0.157), 0);
-}
-
-TEST(SymbolDecision, FourLevelRangesIncludingBoundaries) {
-  const double u = kLevelStep;
-  EXPECT_NEAR(u, 0.104720, 1e-6);
-  auto pair = [](double d) {
-    const BitPair p = fourLevelPair(d);
-    return p.first * 2 + p.second;
-  };
-  EXPECT_EQ(pair(0.157), 3);   // 1800 Hz
-  EXPECT_EQ(pair(0.0524), 2);  // 1600 Hz
-  EXPECT_EQ(pair(-0.0524), 1); // 1400 Hz
-  EXPECT_EQ(pair(-0.157), 0);  // 1200 Hz
-  EXPECT_EQ(pair(0.235), 0);   // 1950 Hz: above two steps decides like the lowest level
-  EXPECT_EQ(pair(2 * u), 3);
-  EXPECT_EQ(pair(std::nextafter(2 * u, 1.0)), 0);
-  EXPECT_EQ(pair(u), 2);
-  EXPECT_EQ(pair(std::nextafter(u, 1.0)), 3);
-  EXPECT_EQ(pair(0.0), 1);
-  EXPECT_EQ(pair(std::nextafter(0.0, 1.0)), 2);
-  EXPECT_EQ(pair(-u), 0);
-  EXPECT_EQ(pair(std::nextafter(-u, 0.0)), 1);
-}
 
 int literalScore(const SyncSearch& s) {
   int score = 0;
