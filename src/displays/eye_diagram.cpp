@@ -1,5 +1,6 @@
 #include "displays/eye_diagram.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "displays/canvas.h"
@@ -33,7 +34,7 @@ void drawGrid(Picture& picture) {
 
 void eyeDiagramStep(Picture& picture, const double* freqTrace, const uint8_t* symbolMarks,
                     int count, int symbolCount) {
-  picture.fill(colours::black);
+  std::fill(picture.bytes().begin(), picture.bytes().end(), uint8_t{0});  // black
   drawGrid(picture);
 
   int marksSinceRestart = 0;

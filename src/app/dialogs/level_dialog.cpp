@@ -6,7 +6,12 @@
 
 namespace {
 
-std::string levelCaption(int position) { return "[" + std::to_string(-position) + "dB]"; }
+std::string levelCaption(int position) {
+  std::string caption = "[";
+  caption += std::to_string(-position);
+  caption += "dB]";
+  return caption;
+}
 
 }  // namespace
 
