@@ -73,18 +73,6 @@ TEST(LevelDialog, ShowingCentresOnTheOwnerAndTakesTheStoredPositions) {
   EXPECT_FALSE(form.Form10.visible);
 }
 
-TEST(DeviceNotice, CentresOnItsOwner) {
-  TForm10 notice;
-  notice.show(FormBounds{50, 60, 400, 300});
-  EXPECT_TRUE(notice.visible);
-  EXPECT_EQ(notice.Caption, "Changing Device...");
-  EXPECT_EQ(notice.Label1.caption, "Now Restart Devices...");
-  EXPECT_EQ(notice.bounds.top, 50 + 150 - 21);
-  EXPECT_EQ(notice.bounds.left, 60 + 200 - 97);
-  notice.close();
-  EXPECT_FALSE(notice.visible);
-}
-
 // A received tone draws the waterfall, Image1 shows a copy of it (or of the eye diagram), the
 // clock goes onto that copy only, and the meters follow the buffers while the dialog shows.
 TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {

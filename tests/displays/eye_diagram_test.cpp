@@ -98,26 +98,6 @@ TEST(EyeDiagram, SweepsOfTwentySamplesRunFromTheLeftEdgeAlongTheTraceRow) {
   }
 }
 
-TEST(EyeDiagram, ToneSwitchAtTheMiddleMarkCrossesOnTheCentreColumn) {
-  EyeBlock b;
-  b.markEvery(5, 10);  // sweeps start at the marks n = 15, 35, 55, ...
-  // The tone switches between +300 and -300 Hz after the middle mark of every sweep (between
-  // samples 25 + 20k and 26 + 20k): that step is the sweep's segment 11, x = 124 to 137.
-  for (int n = 0; n < 3000; ++n) b.trace[n] = deviation(((n + 14) / 20) % 2 == 0 ? 300 : -300);
-  b.draw();
-  const Picture grid = gridOnly();
-  for (int y = 25; y < 103; ++y) {
-    if (y == kEyeCentreRow) continue;
-    bool crossed = false;
-    for (int x = 124; x < 137; ++x)
-      crossed |= b.picture.at(x, y) == colours::white && grid.at(x, y) != colours::white;
-    EXPECT_TRUE(crossed) << "row " << y;
-  }
-  for (int y = 25; y < 103; ++y) EXPECT_EQ(b.picture.at(60, y), grid.at(60, y)) << y;
-  EXPECT_EQ(b.picture.at(60, 24), colours::white);
-  EXPECT_EQ(b.picture.at(60, 103), colours::white);  // over the yellow grid line
-}
-
 TEST(EyeDiagram, HostileTraceValuesAreDrawnClippedWithoutHarm) {
   EyeBlock b;
   b.markEvery(3, 7);

@@ -14,8 +14,6 @@ TEST(LevelMeter, BarHeightFollowsTheLogarithmOfThePeak) {
   EXPECT_EQ(levelMeterBarHeight(32767, 139), 138);
   EXPECT_LE(levelMeterBarHeight(3.7, 139), 0);
   EXPECT_GT(levelMeterBarHeight(4.0, 139), 0);
-  EXPECT_LT(levelMeterBarHeight(0.5, 139), 0);
-  EXPECT_EQ(levelMeterBarHeight(1000, 139), static_cast<int>(69 * std::log(1000.0) * 0.22146187299051515) - 20);
   EXPECT_GE(levelMeterBarHeight(1e300, 139), 139);
 }
 
