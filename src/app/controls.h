@@ -83,3 +83,28 @@ struct UpDown {
   bool enabled = true;
   void setPosition(int value) { position = value < min ? min : (value > max ? max : value); }
 };
+
+// A track bar: `position` always lies within min..max; `frequency` is the tick spacing.
+struct TrackBar {
+  int min = 0;
+  int max = 10;
+  int position = 0;
+  int frequency = 1;
+  bool vertical = true;
+  void setPosition(int p) { position = p < min ? min : p > max ? max : p; }
+};
+
+// A window's place and size on the screen.
+struct FormBounds {
+  int top = 0;
+  int left = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// Places a window of its own size in the middle of its owner (integer halves).
+inline FormBounds centredOn(FormBounds own, const FormBounds& owner) {
+  own.top = owner.top + owner.height / 2 - own.height / 2;
+  own.left = owner.left + owner.width / 2 - own.width / 2;
+  return own;
+}

@@ -1,7 +1,6 @@
 #include "app/main_window.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "app/main_window_hosts.h"
@@ -91,8 +90,11 @@ void TForm1::applySettings(const std::string& defaultTxImage) {
   state.browseIndex = FileLoadNo;
   state.txImagePath = ImageFile.empty() ? defaultTxImage : ImageFile;
   state.fourLevelMode = ComboBox3.index != 0;
-  state.inputGain = std::pow(10.0, -InGainPos / 20.0);
-  state.outputGain = std::pow(10.0, -OutGainPos / 20.0);
+  // Stored positions outside the track bars' ranges are taken as the nearest end.
+  InGainPos = std::clamp(InGainPos, kInGainPosMin, kInGainPosMax);
+  OutGainPos = std::clamp(OutGainPos, kOutGainPosMin, kOutGainPosMax);
+  state.inputGain = levelGain(InGainPos);
+  state.outputGain = levelGain(OutGainPos);
 }
 
 int TForm1::scaleIndex() const { return std::clamp(ComboBox1.index, 0, kScaleCount - 1); }
@@ -121,7 +123,12 @@ void TForm1::receiveStep(const int16_t* samples) {
                 settings, state.payloadBits, *rxSide_);
 }
 
-void TForm1::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
+void TForm1::transmitStep() {
+  const bool synthesising = state.txInProgress;
+  ::transmitStep(state, *tx_, *txSide_);
+  // The step has just set the peaks of the buffer it synthesised.
+  if (synthesising) refreshLevelMeters();
+}
 
 int TForm1::pumpMessages() { return loop_ ? loop_->pump() : 0; }
 

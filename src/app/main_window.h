@@ -8,9 +8,12 @@
 #include <string>
 
 #include "app/controls.h"
+#include "app/dialogs/device_notice.h"
+#include "app/dialogs/level_dialog.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "core/shared_state.h"
+#include "displays/waterfall.h"
 #include "tx/frame_builders.h"
 #include "imaging/picture.h"
 #include "rx/receive_host.h"
@@ -95,8 +98,23 @@ class TForm1 : public Settings {
   // --- level meters, level dialog and reception flag ---
   double inputPeak = 0.0;
   double outputPeak = 0.0;
-  bool levelDialogShowing = false;
   bool rxImageOpen = false;
+
+  // --- signal displays, level dialog and device notice ---
+  // Image1 shows a copy of the waterfall or of the eye diagram (SubDisp chooses), so the clock
+  // overlay and a clear never reach those two pictures.
+  Picture signalDisplayPicture{Image1.width, Image1.height};
+  TForm2 Form2{*this, state};
+  TForm10 Form10;
+  const bool& levelDialogShowing = Form2.visible;
+  // The window's place and size, the owner the level dialog centres on.
+  FormBounds bounds() const { return {MainTop, MainLeft, 833, 317}; }
+  // Fills Image1 black; run when a transmission starts.
+  void clearSignalDisplay();
+  // A click on Image1 swaps the waterfall and the eye diagram.
+  void Image1Click();
+  // While the level dialog is on screen its meters show inputPeak and outputPeak.
+  void refreshLevelMeters();
 
   // Takes over the settings fields into the controls and the shared state: combo selections,
   // fourLevelMode, waveLoopMode, browseIndex, txImagePath, gains; clamps NumEtxData and
@@ -210,6 +228,12 @@ class TForm1 : public Settings {
   void markBlock(int col, int row, Colour colour);
   void clearReceptionLabels();
   void showDecodedCallsign();
+  // The receiver's display hooks (signal_displays.cpp).
+  void feedMetersAndWaterfall(const double* block, int count);
+  void drawEyeDiagram(const double* freqTrace, const uint8_t* symbolMarks, int count,
+                      int symbolCount);
+  void showSignalPicture(const Picture& picture);
+  void drawClockOverlay();
 
   StationDevices devices_;
   std::unique_ptr<TransmitterState> tx_;
@@ -222,4 +246,5 @@ class TForm1 : public Settings {
   std::unique_ptr<DeviceRings> rings_;
   std::unique_ptr<StationLoop> loop_;
   FrameSources frameSources_;
+  std::unique_ptr<Waterfall> waterfall_ = std::make_unique<Waterfall>();
 };

@@ -48,7 +48,7 @@ void TForm1::ReceiveSide::setLevelPeaks(double inputPeak, double outputPeak) {
   form_.outputPeak = outputPeak;
 }
 
-void TForm1::ReceiveSide::showWaterfall() { form_.Image1.show(form_.waterfallPicture); }
+void TForm1::ReceiveSide::showWaterfall() { form_.showSignalPicture(form_.waterfallPicture); }
 
 void TForm1::ReceiveSide::onTimeout() {
   form_.Label6.caption = "Time out";

@@ -30,6 +30,14 @@ class TForm1::ReceiveSide final : public ReceiveHost {
   bool levelDialogShowing() override { return form_.levelDialogShowing; }
   void setLevelPeaks(double inputPeak, double outputPeak) override;
   void showWaterfall() override;
+  void waterfallStep(const double* block, int count) override {
+    form_.feedMetersAndWaterfall(block, count);
+  }
+  void eyeDiagramStep(const double* freqTrace, const uint8_t* symbolMarks, int count,
+                      int symbolCount) override {
+    form_.drawEyeDiagram(freqTrace, symbolMarks, count, symbolCount);
+  }
+  void drawClockOverlay() override { form_.drawClockOverlay(); }
   void onTimeout() override;
   void onFrameHeader(const RxFrameInfo& info) override;
   void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) override;

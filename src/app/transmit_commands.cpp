@@ -86,7 +86,7 @@ void TForm1::startCommonTransmission(int txKind) {
   }
 
   Label6.caption.clear();
-  Image1.shown.fill(colours::black);
+  clearSignalDisplay();
 }
 
 void TForm1::restoreIdleControls() {

@@ -1,0 +1,22 @@
+#pragma once
+// The small notice "Changing Device..." that the settings dialog shows while it restarts the
+// sound devices.
+#include <string>
+
+#include "app/controls.h"
+
+class TForm10 {
+ public:
+  std::string Caption = "Changing Device...";
+  FormBounds bounds{0, 0, 195, 43};
+  Label Label1{"Now Restart Devices..."};
+  bool visible = false;
+
+  // Shows the notice without blocking, centred on its owner (the settings dialog).
+  void show(const FormBounds& owner) {
+    visible = true;
+    FormShow(owner);
+  }
+  void FormShow(const FormBounds& owner) { bounds = centredOn(bounds, owner); }
+  void close() { visible = false; }
+};
