@@ -3,9 +3,12 @@
 // settings, and the station's transmitter and receiver. The window layer draws this model and
 // forwards events to its handlers; tests and the command-line tool drive it directly.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "app/controls.h"
 #include "app/platform.h"
@@ -26,6 +29,8 @@ struct TransmitterState;
 
 inline constexpr const char* kProgramName = "Pelimo";
 inline constexpr const char* kProgramVersion = "0.1";
+// Edit1's text until the operator clicks into it; "Send Text" never sends it.
+inline constexpr const char* kTextPrompt = "Input Text and Click ->";
 
 // The devices a station runs on. Without an audio backend nothing is opened and the buffer
 // steps are driven by the caller; without serial lines push-to-talk always fails (silently).
@@ -62,7 +67,7 @@ class TForm1 : public Settings {
   Combo ComboBox1;  // Scale
   Combo ComboBox2{{"Normal (Non)", "Convolution"}, 0};
   Combo ComboBox3{{"MSK", "4L-FSK"}, 0};
-  Edit Edit1{"Input Text and Click ->", 510};
+  Edit Edit1{kTextPrompt, 510, true, colours::promptGrey};
   Memo Memo1;
   ImageBox Image1{256, 127, {}, {}};
   ImageBox Image2{40, 30, {}, "Error Display"};
@@ -145,6 +150,74 @@ class TForm1 : public Settings {
   // The transmit-time estimate of the clipboard picture.
   void clipboardEstimate();
 
+  // --- operator commands, window messages, start-up and shut-down, log export ---
+  // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)
+
+  // Dialog hooks set by the window layer or a test; an unset hook shows nothing.
+  // The settings dialog is modal: the hook returns when it closed (the callsign check and
+  // "Settings" call it; activation handling follows). The level dialog does not block.
+  std::function<void()> showSettingsDialog;
+  std::function<void()> showLevelDialog;
+
+  int Top = 0;               // window position: FormCreate places it from MainTop/MainLeft,
+  int Left = 0;              // the close saves it back
+  std::string settingsFile;  // written by FormClose; empty: the settings are not saved
+
+  void SpeedButton8Click();   // "Finish RX"
+  void SpeedButton10Click();  // "AF Level"
+  void SpeedButton13Click();  // "Settings"
+  void Edit1Click();
+  void Memo1DblClick();
+  void Image1Click();         // waterfall <-> eye diagram
+  void FormKeyUp(int key);    // virtual-key code of the released key ('1', 'T', ...)
+  // A file dropped on the window (message 563): the first one becomes the transmit image.
+  void FilesDropped(std::span<const std::string> paths);
+
+  void FormCreate();
+  void FormActivate();  // when the window becomes active (first showing, a dialog closed)
+  void FormClose();     // old images deleted if so set, settings saved
+  void FormDestroy();   // push-to-talk released, then the input and the output device closed
+
+  // The window messages that drive the station. The device messages come from the rings
+  // (pumpMessages); the window layer posts 563 with the dropped paths.
+  static constexpr int kDropFilesMessage = 563;
+  static constexpr int kInputBufferMessage = 1025;
+  static constexpr int kOutputBufferMessage = 1026;
+  struct WindowMessage {
+    int id = 0;
+    const int16_t* samples = nullptr;       // 1025: the 12000 recorded samples
+    std::span<const std::string> files;     // 563: the dropped paths
+  };
+  // Runs the message's handler under guard; false for a message that is not ours (the
+  // caller's default handling then takes it).
+  bool dispatchMessage(const WindowMessage& message);
+  // Runs one handler; an exception escaping it is shown as the standard error box and the
+  // program goes on. False when the handler failed. The window layer wraps every event.
+  template <class Handler>
+  bool runGuarded(Handler&& handler) {
+    try {
+      handler();
+      return true;
+    } catch (const std::exception& e) {
+      showException(e.what());
+    } catch (...) {
+      showException(nullptr);
+    }
+    return false;
+  }
+  void showException(const char* what);
+
+  // "Log out": the contact's log line to the clipboard and F8 to the logging program.
+  void SpeedButton9Click();
+  // Notes the modulation of a received picture, text or callsign frame for the log line.
+  void noteReceivedFrame(const RxFrameInfo& info);
+  bool rxLogFourLevel = false;
+  bool rxLogConvolutional = false;
+
+  // Built elsewhere; minimal stand-ins live in pending_parts.cpp until they land.
+  void finishReception();
+  void fileEstimate();
+
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
   void transmitStep();
@@ -170,6 +243,10 @@ class TForm1 : public Settings {
   class DeviceErrors;
   void startCommonTransmission(int txKind);
   bool callsignMissing(Button* toggle);
+  // A send command pressed while a transmission runs: the toggle springs back, true.
+  bool refusedWhileTransmitting(Button* toggle);
+  // The settings dialog, modally, then the activation handling.
+  void showSettingsModal();
   void restoreIdleControls();
 
   StationDevices devices_;

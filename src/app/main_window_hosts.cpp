@@ -58,6 +58,7 @@ void TForm1::ReceiveSide::onTimeout() {
 }
 
 void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
+  form_.noteReceivedFrame(info);
   if (form_.frameListener) form_.frameListener->onFrameHeader(info);
 }
 

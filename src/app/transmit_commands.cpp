@@ -12,7 +12,6 @@
 
 namespace {
 
-const char* const kTextPrompt = "Input Text and Click ->";
 const char* const kImageTooSmall = "Image size is too small.The size is 320x240 or more.";
 
 bool endsWith(const std::string& s, const std::string& suffix) {
@@ -37,6 +36,7 @@ bool TForm1::callsignMissing(Button* toggle) {
   if (!Callsign.empty()) return false;
   platform.messageBox("Set your callsign", true);
   if (toggle) toggle->down = false;
+  showSettingsModal();
   return true;
 }
 
@@ -130,6 +130,7 @@ void TForm1::SpeedButton1Click() {
     }
     return;
   }
+  if (refusedWhileTransmitting(&SpeedButton1)) return;
   const Picture source = transmitImageSource();
   if (source.empty()) {
     SpeedButton1.down = false;
@@ -155,6 +156,7 @@ void TForm1::SpeedButton2Click() {
     if (state.txInProgress) state.missingBlockCount = 1;
     return;
   }
+  if (refusedWhileTransmitting(&SpeedButton2)) return;
   if (state.missingBlockCount <= 0) {
     SpeedButton2.down = false;
     return;
@@ -171,6 +173,7 @@ void TForm1::SpeedButton3Click() {
     if (state.txInProgress) state.requestedBlockCount = 1;
     return;
   }
+  if (refusedWhileTransmitting(&SpeedButton3)) return;
   if (state.requestedBlockCount <= 0) {
     SpeedButton3.down = false;
     return;
@@ -188,6 +191,7 @@ void TForm1::SpeedButton3Click() {
 
 void TForm1::SpeedButton6Click() {
   if (callsignMissing(nullptr)) return;
+  if (refusedWhileTransmitting(nullptr)) return;
   if (Edit1.text.empty() || Edit1.text == kTextPrompt) return;
   // A text longer than one receivable frame is refused (not cut), so the operator can shorten
   // it where it makes sense.
