@@ -6,6 +6,11 @@
 
 #include "imaging/picture.h"
 
+namespace colours {
+// A hint text in an edit field, such as Edit1's prompt.
+inline constexpr Colour promptGrey{128, 128, 128};
+}  // namespace colours
+
 struct Button {
   std::string caption;
   bool enabled = true;
@@ -31,6 +36,7 @@ struct Edit {
   std::string text;
   int maxLength = 0;  // 0 = unlimited
   bool enabled = true;
+  Colour font = colours::black;
 };
 
 struct Memo {

@@ -64,17 +64,14 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
     rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceErrors_, *messages_);
     loop_ = std::make_unique<StationLoop>(
         *messages_, *rings_,
-        StationHandlers{[this](const int16_t* samples) { receiveStep(samples); },
-                        [this] { transmitStep(); }});
+        StationHandlers{[this](const int16_t* samples) {
+                          dispatchMessage({kInputBufferMessage, samples, {}});
+                        },
+                        [this] { dispatchMessage({kOutputBufferMessage, nullptr, {}}); }});
   }
 }
 
-TForm1::~TForm1() {
-  // The push-to-talk lines are released before the sound devices close.
-  ptt_->closePttPort();
-  state.pttPortOpen = false;
-  closeDevices();
-}
+TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::applySettings(const std::string& defaultTxImage) {
   // A stored index outside a combo's list selects the combo's default entry.

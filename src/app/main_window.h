@@ -3,13 +3,17 @@
 // settings, and the station's transmitter and receiver. The window layer draws this model and
 // forwards events to its handlers; tests and the command-line tool drive it directly.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "app/controls.h"
 #include "app/dialogs/device_notice.h"
 #include "app/dialogs/level_dialog.h"
+#include "app/dialogs/settings_dialog.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "core/shared_state.h"
@@ -36,6 +40,8 @@ inline constexpr const char* kImageTooSmallMessage =
 inline bool largeEnoughToSend(const Picture& p) {
   return p.width() >= kPictureWidth && p.height() >= kPictureHeight;
 }
+// Edit1's text until the operator clicks into it; "Send Text" never sends it.
+inline constexpr const char* kTextPrompt = "Input Text and Click ->";
 
 // The devices a station runs on. Without an audio backend nothing is opened and the buffer
 // steps are driven by the caller; without serial lines push-to-talk always fails (silently).
@@ -72,7 +78,7 @@ class TForm1 : public Settings {
   Combo ComboBox1;  // Scale
   Combo ComboBox2{{"Normal (Non)", "Convolution"}, 0};
   Combo ComboBox3{{"MSK", "4L-FSK"}, 0};
-  Edit Edit1{"Input Text and Click ->", 510};
+  Edit Edit1{kTextPrompt, 510, true, colours::promptGrey};
   Memo Memo1;
   ImageBox Image1{256, 127, {}, {}};
   ImageBox Image2{40, 30, {}, "Error Display"};
@@ -194,6 +200,68 @@ class TForm1 : public Settings {
   void SpeedButton12Click();  // "From Clipboard": the transmit picture from the clipboard
   void TabControl1Change();   // set TabControl1.index, then call, as a tab click does
 
+  // --- operator commands, window messages, start-up and shut-down, log export ---
+  // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)
+
+  // The settings dialog, shown modally through the platform by the callsign check and
+  // "Settings" (activation handling follows). The level dialog (Form2) does not block: "AF
+  // Level" makes it visible and the window layer shows it.
+  TForm9 Form9;
+
+  int Top = 0;               // window position: FormCreate places it from MainTop/MainLeft,
+  int Left = 0;              // the close saves it back
+  std::string settingsFile;  // written by FormClose; empty: the settings are not saved
+
+  void SpeedButton10Click();  // "AF Level"
+  void SpeedButton13Click();  // "Settings"
+  void Edit1Click();
+  void Memo1DblClick();
+  void FormKeyUp(int key);    // virtual-key code of the released key ('1', 'T', ...)
+  // A file dropped on the window (message 563): the first one becomes the transmit image.
+  void FilesDropped(std::span<const std::string> paths);
+
+  void FormCreate();
+  void FormActivate();  // when the window becomes active (first showing, a dialog closed)
+  void FormClose();     // old images deleted if so set, settings saved
+  void FormDestroy();   // push-to-talk released, then the input and the output device closed
+
+  // The window messages that drive the station. The device messages come from the rings
+  // (pumpMessages); the window layer posts 563 with the dropped paths.
+  static constexpr int kDropFilesMessage = 563;
+  static constexpr int kInputBufferMessage = 1025;
+  static constexpr int kOutputBufferMessage = 1026;
+  struct WindowMessage {
+    int id = 0;
+    const int16_t* samples = nullptr;       // 1025: the 12000 recorded samples
+    std::span<const std::string> files;     // 563: the dropped paths
+  };
+  // Runs the message's handler under guard; false for a message that is not ours (the
+  // caller's default handling then takes it).
+  bool dispatchMessage(const WindowMessage& message);
+  // Runs one handler; an exception escaping it is shown as the standard error box and the
+  // program goes on. False when the handler failed. The window layer wraps every event.
+  template <class Handler>
+  bool runGuarded(Handler&& handler) {
+    try {
+      handler();
+      return true;
+    } catch (const std::exception& e) {
+      showException(e.what());
+    } catch (...) {
+      showException(nullptr);
+    }
+    return false;
+  }
+  void showException(const char* what);
+
+  // "Log out": the contact's log line to the clipboard and F8 to the logging program.
+  void SpeedButton9Click();
+  // Notes the modulation of a received picture, text or callsign frame for the log line.
+  void noteReceivedFrame(const RxFrameInfo& info);
+  bool rxLogFourLevel = false;
+  bool rxLogConvolutional = false;
+
+
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
   void transmitStep();
@@ -221,6 +289,10 @@ class TForm1 : public Settings {
   class DeviceErrors;
   void startCommonTransmission(int txKind);
   bool callsignMissing(Button* toggle);
+  // A send command pressed while a transmission runs: the toggle springs back, true.
+  bool refusedWhileTransmitting(Button* toggle);
+  // The settings dialog, modally, then the activation handling.
+  void showSettingsModal();
   void restoreIdleControls();
   void setEstimateControlsEnabled(bool enabled);
   bool codeTransmitPicture(const Picture& source, bool fromClipboard);

@@ -59,6 +59,7 @@ void TForm1::ReceiveSide::onTimeout() {
 // every frame as well.
 void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
   form_.frameHeaderActions(info);
+  form_.noteReceivedFrame(info);
   if (form_.frameListener) form_.frameListener->onFrameHeader(info);
 }
 

@@ -34,7 +34,10 @@ class Platform {
   virtual void drawText(Picture& picture, int x, int y, const std::string& text, int size,
                         Colour colour) = 0;
 
-  // Brings the window with this title to the front and sends it the F8 key; false if absent.
+  // True when a top-level window has exactly this title (the logging program's).
+  virtual bool windowExists(const std::string& title) = 0;
+  // Brings the window with this title to the front, waits about 100 ms for it to take the
+  // focus, and sends it the F8 key; false if absent.
   virtual bool sendF8ToWindow(const std::string& title) = 0;
   // Starts the system's recording-level mixer; false if none can be started.
   virtual bool startMixer() = 0;

@@ -12,7 +12,6 @@
 
 namespace {
 
-const char* const kTextPrompt = "Input Text and Click ->";
 
 bool endsWith(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -24,6 +23,7 @@ bool TForm1::callsignMissing(Button* toggle) {
   if (!Callsign.empty()) return false;
   platform.messageBox("Set your callsign", true);
   if (toggle) toggle->down = false;
+  showSettingsModal();
   return true;
 }
 
@@ -115,6 +115,7 @@ void TForm1::SpeedButton1Click() {
     }
     return;
   }
+  if (refusedWhileTransmitting(&SpeedButton1)) return;
   const Picture source = transmitImageSource();
   if (source.empty()) {
     SpeedButton1.down = false;
@@ -140,6 +141,7 @@ void TForm1::SpeedButton2Click() {
     if (state.txInProgress) state.missingBlockCount = 1;
     return;
   }
+  if (refusedWhileTransmitting(&SpeedButton2)) return;
   if (state.missingBlockCount <= 0) {
     SpeedButton2.down = false;
     return;
@@ -156,6 +158,7 @@ void TForm1::SpeedButton3Click() {
     if (state.txInProgress) state.requestedBlockCount = 1;
     return;
   }
+  if (refusedWhileTransmitting(&SpeedButton3)) return;
   if (state.requestedBlockCount <= 0) {
     SpeedButton3.down = false;
     return;
@@ -173,6 +176,7 @@ void TForm1::SpeedButton3Click() {
 
 void TForm1::SpeedButton6Click() {
   if (callsignMissing(nullptr)) return;
+  if (refusedWhileTransmitting(nullptr)) return;
   if (Edit1.text.empty() || Edit1.text == kTextPrompt) return;
   // A text longer than one receivable frame is refused (not cut), so the operator can shorten
   // it where it makes sense.

@@ -19,6 +19,7 @@ class ConsolePlatform : public Platform {
   LocalTime localTime() override;
   int64_t timeSeconds() override;
   void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
+  bool windowExists(const std::string&) override { return false; }
   bool sendF8ToWindow(const std::string&) override { return false; }
   bool startMixer() override { return false; }
   // A console shows no dialogs: the dialog closes as if cancelled.

@@ -14,6 +14,10 @@ class TransmitCommands : public testing::Test {
     form.clipboardPicture.fill(Colour{200, 100, 50});
     form.state.imageFromClipboard = true;
   }
+  // Runs the transmission on the air to its end (a new one starts only after it).
+  void finishTransmission() {
+    for (int i = 0; i < 400 && form.state.txInProgress; ++i) form.transmitStep();
+  }
   FakePlatform platform;
   TForm1 form;
 };
@@ -97,10 +101,12 @@ TEST_F(TransmitCommands, SendTextEchoesOnceClearedAndEmptiesTheField) {
   EXPECT_EQ(form.Memo1.lines, std::vector<std::string>{"QA1BCD>hello"});
   EXPECT_TRUE(form.state.memoCleared);
   EXPECT_EQ(form.Edit1.text, "");
+  finishTransmission();
   form.Edit1.text = "again";
   form.SpeedButton6Click();
   EXPECT_EQ(form.Memo1.lines, (std::vector<std::string>{"QA1BCD>hello", "QA1BCD>again"}));
 
+  finishTransmission();
   form.state.waveLoopMode = true;
   form.Edit1.text = "looped";
   form.SpeedButton6Click();

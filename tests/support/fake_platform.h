@@ -49,6 +49,7 @@ class FakePlatform : public Platform {
     drawnTexts.push_back({x, y, text, size, colour});
     putPixel(x, y, picture, colour);  // leave a mark so a test can see the picture was touched
   }
+  bool windowExists(const std::string& title) override { return windowPresent; }
   bool sendF8ToWindow(const std::string& title) override {
     f8Targets.push_back(title);
     return windowPresent;

@@ -1,0 +1,44 @@
+// "Log out": hands the contact on the RX or LOG tab to the station-logging program as one
+// line on the clipboard followed by the F8 key sent to its window.
+#include "app/main_window.h"
+#include "library/log_line.h"
+
+namespace {
+
+constexpr int kRxTab = 1;
+constexpr int kLogTab = 2;
+
+}  // namespace
+
+// The receiver's own four-level flag is cleared at the end of every frame, so the mode is
+// kept here from the frames that carry the contact: pictures, re-sent blocks, texts and
+// callsigns. End, request and abort frames say nothing about it.
+void TForm1::noteReceivedFrame(const RxFrameInfo& info) {
+  if (info.kind != 0 && info.kind != 1 && info.kind != 2 && info.kind != 6) return;
+  rxLogFourLevel = info.fourLevel;
+  rxLogConvolutional = info.coded;
+}
+
+void TForm1::SpeedButton9Click() {
+  const LogFixedFields fixed{LogSN, LogMode, LogBand};
+  LogLineResult result;
+  if (TabControl1.index == kRxTab)
+    result = logLineFromReception(state.remoteCallsign, platform.localTime(),
+                                  receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
+  else if (TabControl1.index == kLogTab)
+    result = logLineFromStoredName(storedImageName, fixed);
+  else
+    return;
+  if (!result.line) {
+    platform.messageBox(result.error, true);
+    return;
+  }
+  // The clipboard is only touched once the logging program is known to be there.
+  if (!platform.windowExists(ImgEditName)) {
+    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+    return;
+  }
+  platform.setClipboardText(*result.line);
+  if (!platform.sendF8ToWindow(ImgEditName))
+    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+}

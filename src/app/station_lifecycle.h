@@ -1,0 +1,20 @@
+#pragma once
+// Bringing a station up from its folders and taking it down again, in the window's order.
+#include <memory>
+
+#include "app/app_paths.h"
+#include "app/main_window.h"
+
+// The program's own text, shown at start-up when the settings switch wave loop mode on.
+inline constexpr const char* kWaveLoopWarning = "Pelimo is Lunched wave loop mode";
+
+// Builds the main window and runs its construction in order: the data folder, the settings
+// from paths.settingsFile, the wave-loop warning, the clamps and the default transmit image
+// (paths.defaultTxImage), the TX tab, the deletion of old stored images when AutoDelete is
+// set, the output then the input device, and FormCreate. The window layer calls FormActivate
+// when the window is first shown.
+std::unique_ptr<TForm1> startStation(const AppPaths& paths, Platform& platform,
+                                     StationDevices devices = {});
+
+// The close, then the destruction: FormClose (old images, settings saved) and FormDestroy.
+void stopStation(TForm1& form);

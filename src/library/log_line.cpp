@@ -1,0 +1,39 @@
+#include "library/log_line.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string joinLine(const std::string& callsign, const std::string& dateAndTime,
+                     const std::string& mode, const LogFixedFields& fixed) {
+  const std::string& shownMode = fixed.mode.empty() ? mode : fixed.mode;
+  return callsign + dateAndTime + "," + fixed.signalReport + "," + shownMode + "," + fixed.band;
+}
+
+}  // namespace
+
+std::string receivedModeText(bool fourLevel, bool convolutional) {
+  return std::string(fourLevel ? "4L-FSK" : "MSK") + (convolutional ? "/CONV" : "/NORM");
+}
+
+LogLineResult logLineFromReception(const std::string& remoteCallsign, const LocalTime& now,
+                                   const std::string& receivedMode, const LogFixedFields& fixed) {
+  if (remoteCallsign == kNoCallsign) return {std::nullopt, kNoCallsignReceived};
+  char dateAndTime[48];
+  std::snprintf(dateAndTime, sizeof dateAndTime, ",%02d/%02d/%02d,%02d:%02d",
+                ((now.year % 100) + 100) % 100, now.month, now.day, now.hour, now.minute);
+  return {joinLine(remoteCallsign, dateAndTime, receivedMode, fixed), {}};
+}
+
+LogLineResult logLineFromStoredName(const std::string& name, const LogFixedFields& fixed) {
+  // Positions below count from 0: yyyymmdd_hhmm_CALLSIGN.
+  if (name.size() < 14 || name[8] != '_') return {std::nullopt, kNoCallsignInFileName};
+  const std::string dateAndTime = "," + name.substr(2, 2) + "/" + name.substr(4, 2) + "/" +
+                                  name.substr(6, 2) + "," + name.substr(9, 2) + ":" +
+                                  name.substr(11, 2);
+  return {joinLine(name.substr(14), dateAndTime, "MSK/NORM", fixed), {}};
+}
+
+std::string loggerNotFoundMessage(const std::string& windowTitle) {
+  return "Image editor was not detected.\r\nName : " + windowTitle;
+}

@@ -1,0 +1,100 @@
+// Bringing a station up from a settings folder and closing it: the settings read, the
+// wave-loop warning, the clamps, the default transmit image, old pictures deleted, and the
+// settings written back at close.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/settings_file.h"
+#include "app/station_lifecycle.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+AppPaths pathsIn(const TempFolder& home) {
+  return resolveAppPaths("/usr/bin/pelimo", home.path().string(),
+                         [](const std::string&) { return std::nullopt; });
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path) << text;
+}
+
+TEST(StationLifecycle, StartsFromTheSettingsFolderAndWritesItBackAtClose) {
+  TempFolder home("pelimo-home");
+  const AppPaths paths = pathsIn(home);
+  writeFile(paths.settingsFile,
+            "[Form]\nMainTop=40\nMainLeft=-5\n[Set]\nWaveLoop=1\nNumCallSend=0\nNumEtxData=99\n"
+            "ImageQ=99\nMod=1\nCallsign=QA1BCD\nAutoDelete=1\nDeleteDay=120\nFileLoadNo=3\n");
+  writeFile(paths.autoSaveFolder + "/20200101_0000_OLD.jpg", "");
+  writeFile(paths.autoSaveFolder + "/20240301_0000_NEW.jpg", "");
+
+  FakePlatform platform;
+  platform.now = {2024, 3, 15, 9, 42, 0};
+  std::unique_ptr<TForm1> form = startStation(paths, platform);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "Pelimo is Lunched wave loop mode");
+  EXPECT_TRUE(platform.messages[0].beep);
+  EXPECT_TRUE(form->state.waveLoopMode);
+  EXPECT_EQ(form->NumCallSend, 1);
+  EXPECT_EQ(form->NumEtxData, 30);
+  EXPECT_EQ(form->ComboBox1.index, 10);  // out of range: the default entry
+  EXPECT_EQ(form->ComboBox3.index, 1);
+  EXPECT_TRUE(form->state.fourLevelMode);
+  EXPECT_EQ(form->Callsign, "QA1BCD");
+  EXPECT_EQ(form->state.txImagePath, paths.defaultTxImage);
+  EXPECT_EQ(form->state.browseIndex, 3);
+  EXPECT_EQ(form->dataFolder, paths.dataFolder);
+  EXPECT_EQ(form->Top, 40);
+  EXPECT_EQ(form->Left, -5);
+  EXPECT_FALSE(fs::exists(paths.autoSaveFolder + "/20200101_0000_OLD.jpg"));
+  EXPECT_TRUE(fs::exists(paths.autoSaveFolder + "/20240301_0000_NEW.jpg"));
+
+  // The first activation refreshes the tab page; the RX tab's status line shows the sender.
+  form->TabControl1.index = 1;
+  form->FormActivate();
+  EXPECT_EQ(form->Label7.caption, "From : No Callsign");
+
+  form->Top = 7;
+  form->Image1Click();
+  form->ComboBox2.index = 1;
+  stopStation(*form);
+  EXPECT_EQ(platform.messages.size(), 1u);  // the warning was shown once
+
+  const Settings saved = loadSettings(paths.settingsFile);
+  EXPECT_EQ(saved.MainTop, 7);
+  EXPECT_EQ(saved.MainLeft, -5);
+  EXPECT_TRUE(saved.WaveLoop);
+  EXPECT_EQ(saved.NumCallSend, 1);
+  EXPECT_EQ(saved.NumEtxData, 30);
+  EXPECT_EQ(saved.ImageQ, 10);
+  EXPECT_EQ(saved.Encode, 1);
+  EXPECT_EQ(saved.Mod, 1);
+  EXPECT_FALSE(saved.SubDisp);
+  EXPECT_EQ(saved.ImageFile, paths.defaultTxImage);
+  EXPECT_EQ(saved.FileLoadNo, 3);
+  EXPECT_EQ(saved.Callsign, "QA1BCD");
+}
+
+TEST(StationLifecycle, WithoutASettingsFileEveryDefaultHoldsAndACompleteFileIsWritten) {
+  TempFolder home("pelimo-home");
+  const AppPaths paths = pathsIn(home);
+  FakePlatform platform;
+  std::unique_ptr<TForm1> form = startStation(paths, platform);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(static_cast<const Settings&>(*form).NumCallSend, Settings{}.NumCallSend);
+  EXPECT_EQ(form->ComboBox1.index, 10);
+  EXPECT_FALSE(form->state.fourLevelMode);
+  stopStation(*form);
+
+  Settings expected;
+  expected.ImageFile = paths.defaultTxImage;
+  EXPECT_EQ(loadSettings(paths.settingsFile), expected);
+}
+
+}  // namespace
