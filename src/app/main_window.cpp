@@ -14,6 +14,12 @@
 
 namespace {
 
+// Eight buffer periods: the output runs three buffers ahead, so a healthy device reports a
+// played buffer long before this.
+constexpr int kOutputStallMs = 8 * kBufferMilliseconds;
+constexpr const char* kOutputStalled =
+    "The play device stopped playing: the transmission was ended and the radio released";
+
 // Stands in for a machine without a serial port: every open fails, silently.
 class NoSerialLines final : public SerialLines {
  public:
@@ -35,7 +41,7 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
       rx_(std::make_unique<ReceiverState>()),
       txSide_(std::make_unique<TransmitSide>(*this)),
       rxSide_(std::make_unique<ReceiveSide>(*this)),
-      deviceErrors_(std::make_unique<DeviceErrors>(*this)),
+      deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
   for (double s : scaleTable) {
     char text[16];
@@ -62,18 +68,14 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
   applySettings();
   if (devices_.audio) {
     messages_ = std::make_unique<MessageQueue>();
-    rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceErrors_, *messages_);
-    loop_ = std::make_unique<StationLoop>(
-        *messages_, *rings_,
-        StationHandlers{[this](const int16_t* samples) { receiveStep(samples); },
-                        [this] { transmitStep(); }});
+    rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceSide_, *messages_);
+    loop_ = std::make_unique<StationLoop>(*messages_, *rings_, *deviceSide_);
   }
 }
 
 TForm1::~TForm1() {
   // The push-to-talk lines are released before the sound devices close.
   ptt_->closePttPort();
-  state.pttPortOpen = false;
   closeDevices();
 }
 
@@ -116,6 +118,29 @@ void TForm1::receiveStep(const int16_t* samples) {
 void TForm1::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
 int TForm1::pumpMessages() { return loop_ ? loop_->pump() : 0; }
+
+int TForm1::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
+  if (!loop_) return 0;
+  const auto started = std::chrono::steady_clock::now();
+  const int count = loop_->pumpWaiting(timeout);
+  if (count == 0) {
+    const auto waited = std::chrono::steady_clock::now() - started;
+    outputQuietFor(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+  }
+  return count;
+}
+
+void TForm1::outputQuietFor(int ms) {
+  if (!state.txInProgress) {
+    quietOutputMs_ = 0;
+    return;
+  }
+  quietOutputMs_ += ms;
+  if (quietOutputMs_ < kOutputStallMs) return;
+  quietOutputMs_ = 0;
+  endTransmission(state, *txSide_);
+  platform.messageBox(kOutputStalled, true);
+}
 
 void TForm1::openDevices() {
   if (!rings_) return;

@@ -2,6 +2,7 @@
 // The main window as a form model: its controls, the pictures it owns, the shared state, the
 // settings, and the station's transmitter and receiver. The window layer draws this model and
 // forwards events to its handlers; tests and the command-line tool drive it directly.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -129,6 +130,10 @@ class TForm1 : public Settings {
   void transmitStep();
   // Runs every pending device message in arrival order; the number run.
   int pumpMessages();
+  // Waits up to `timeout` for a first device message, then runs every pending one; the number
+  // run. Time spent waiting in vain counts toward the stalled-output check, so a transmission
+  // ends even when neither device reports anything.
+  int pumpMessagesWaiting(std::chrono::milliseconds timeout);
 
   // Frame events of the receiver are passed on to this listener (the frame dispatch of the
   // station, a recorder in tests, or the command-line tool).
@@ -146,8 +151,13 @@ class TForm1 : public Settings {
  private:
   class TransmitSide;
   class ReceiveSide;
-  class DeviceErrors;
+  class DeviceSide;
   void startCommonTransmission(int txKind);
+  void clearSignalDisplay();
+  // Stalled-output check: `ms` passed without a played output buffer. A transmission whose
+  // output makes no progress for kOutputStallMs is ended and the radio released.
+  void outputQuietFor(int ms);
+  void outputProgressed() { quietOutputMs_ = 0; }
   bool callsignMissing(Button* toggle);
   void restoreIdleControls();
 
@@ -156,10 +166,11 @@ class TForm1 : public Settings {
   std::unique_ptr<ReceiverState> rx_;
   std::unique_ptr<TransmitSide> txSide_;
   std::unique_ptr<ReceiveSide> rxSide_;
-  std::unique_ptr<DeviceErrors> deviceErrors_;
+  std::unique_ptr<DeviceSide> deviceSide_;
   std::unique_ptr<PttPort> ptt_;
   std::unique_ptr<MessageQueue> messages_;
   std::unique_ptr<DeviceRings> rings_;
   std::unique_ptr<StationLoop> loop_;
   FrameSources frameSources_;
+  int quietOutputMs_ = 0;
 };

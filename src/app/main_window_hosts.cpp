@@ -21,10 +21,17 @@ void TForm1::TransmitSide::queueOutputBuffer(const int16_t* samples, int count) 
   if (form_.rings_) form_.rings_->queueOutputBuffer(samples);
 }
 
-void TForm1::TransmitSide::setLevelPeaks(double outputPeak, double inputPeak) {
-  form_.outputPeak = outputPeak;
-  form_.inputPeak = inputPeak;
+namespace {
+
+// Both buffer steps feed the same two meters.
+void storeLevelPeaks(TForm1& form, const LevelPeaks& peaks) {
+  form.inputPeak = peaks.input;
+  form.outputPeak = peaks.output;
 }
+
+}  // namespace
+
+void TForm1::TransmitSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
 
 void TForm1::TransmitSide::bsrRequestCountChanged(int count) {
   form_.SpeedButton2.caption = "Send " + std::to_string(count) + " BSR";
@@ -34,19 +41,17 @@ void TForm1::TransmitSide::bsrResponseCountChanged(int count) {
   form_.SpeedButton3.caption = "Resp " + std::to_string(count) + " BSR";
 }
 
-bool TForm1::TransmitSide::openPtt() { return form_.ptt_->openPttPort(form_.PortStr); }
-
-void TForm1::TransmitSide::closePtt() {
-  form_.ptt_->closePttPort();
-  form_.state.pttPortOpen = false;
+void TForm1::TransmitSide::openPtt() {
+  // Without a playing output device nothing would ever end the transmission's keying.
+  if (form_.rings_ && !form_.rings_->outputOpen()) return;
+  form_.ptt_->openPttPort(form_.PortStr);
 }
+
+void TForm1::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
 
 void TForm1::TransmitSide::transmissionEnded() { form_.restoreIdleControls(); }
 
-void TForm1::ReceiveSide::setLevelPeaks(double inputPeak, double outputPeak) {
-  form_.inputPeak = inputPeak;
-  form_.outputPeak = outputPeak;
-}
+void TForm1::ReceiveSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
 
 void TForm1::ReceiveSide::showWaterfall() { form_.Image1.show(form_.waterfallPicture); }
 
@@ -64,4 +69,14 @@ void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                          bool crcGood) {
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
+}
+
+void TForm1::DeviceSide::onInputBuffer(const int16_t* samples) {
+  form_.receiveStep(samples);
+  form_.outputQuietFor(kBufferMilliseconds);
+}
+
+void TForm1::DeviceSide::onOutputBufferDone() {
+  form_.outputProgressed();
+  form_.transmitStep();
 }

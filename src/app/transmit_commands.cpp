@@ -79,6 +79,7 @@ void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
 // callsign panel, the controls a transmission locks, the status and the signal display.
 void TForm1::startCommonTransmission(int txKind) {
   beginTransmission(state, *tx_, txKind);
+  quietOutputMs_ = 0;
   state.decodedCallsign.clear();
   Panel4.caption = Callsign;
   Panel4.font = colours::badBlock;
@@ -101,7 +102,13 @@ void TForm1::startCommonTransmission(int txKind) {
   }
 
   Label6.caption.clear();
-  Image1.shown.fill(colours::black);
+  clearSignalDisplay();
+}
+
+// The signal display (waterfall or eye diagram, whichever Image1 shows) goes black.
+void TForm1::clearSignalDisplay() {
+  Picture& shown = Image1.shown == &eyePicture ? eyePicture : waterfallPicture;
+  shown.fill(colours::black);
 }
 
 void TForm1::restoreIdleControls() {

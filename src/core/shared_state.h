@@ -33,7 +33,6 @@ struct SharedState {
   bool imageFromClipboard = false;
   std::string txImagePath;
   bool waveLoopMode = false;
-  bool pttPortOpen = false;
   int browseIndex = 0;
   int missingBlockCount = 0;
   int requestedBlockCount = 0;

@@ -19,7 +19,6 @@ TEST(SharedStateRecord, EveryFieldStartsAtItsInitialValue) {
   EXPECT_FALSE(s.fourLevelMode);
   EXPECT_FALSE(s.imageFromClipboard);
   EXPECT_FALSE(s.waveLoopMode);
-  EXPECT_FALSE(s.pttPortOpen);
   EXPECT_EQ(s.browseIndex, 0);
   EXPECT_EQ(s.missingBlockCount, 0);
   EXPECT_EQ(s.requestedBlockCount, 0);
