@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/main_window_hosts.h"
+#include "app/settings_ranges.h"
 #include "audio/device_rings.h"
 #include "audio/message_queue.h"
 #include "audio/ptt_port.h"
@@ -87,8 +88,7 @@ void TForm1::applySettings(const std::string& defaultTxImage) {
   select(ComboBox1, ImageQ, Settings{}.ImageQ);
   select(ComboBox2, Encode, 0);
   select(ComboBox3, Mod, 0);
-  NumEtxData = std::clamp(NumEtxData, 1, 30);
-  NumCallSend = std::clamp(NumCallSend, 1, 12);
+  clampToRanges(*this);
   state.waveLoopMode = WaveLoop;
   state.browseIndex = FileLoadNo;
   state.txImagePath = ImageFile.empty() ? defaultTxImage : ImageFile;

@@ -93,8 +93,8 @@ class TForm1 : public Settings {
   bool rxImageOpen = false;
 
   // Takes over the settings fields into the controls and the shared state: combo selections,
-  // fourLevelMode, waveLoopMode, browseIndex, txImagePath, gains; clamps NumEtxData and
-  // NumCallSend. Run after the settings were loaded or changed as a whole.
+  // fourLevelMode, waveLoopMode, browseIndex, txImagePath, gains; clamps every ranged setting
+  // (settings_ranges.h). Run after the settings were loaded or changed as a whole.
   void applySettings(const std::string& defaultTxImage = "");
   // The Scale combo's index, kept inside the table.
   int scaleIndex() const;
@@ -173,4 +173,5 @@ class TForm1 : public Settings {
   std::unique_ptr<StationLoop> loop_;
   FrameSources frameSources_;
   int quietOutputMs_ = 0;
+  int64_t scanSeed_ = 0;  // seed of the last random block order
 };

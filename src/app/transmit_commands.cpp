@@ -1,5 +1,6 @@
 // The operator commands that start and stop transmissions, and the control states that go
 // with them.
+#include <algorithm>
 #include <filesystem>
 
 #include "app/main_window.h"
@@ -143,7 +144,10 @@ void TForm1::SpeedButton1Click() {
     platform.messageBox(kImageTooSmall, false);
     return;
   }
-  buildScanPermutation(state.scanPermutation, platform.timeSeconds());
+  // A fresh order for every press, even two within the same second: the seed is the clock, but
+  // always beyond the previous one.
+  scanSeed_ = std::max(scanSeed_ + 1, platform.timeSeconds());
+  buildScanPermutation(state.scanPermutation, scanSeed_);
   startCommonTransmission(kTxImage);
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;

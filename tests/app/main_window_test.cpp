@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "support/fake_platform.h"
 
 namespace {
@@ -68,7 +70,11 @@ TEST(MainWindowModel, AppliedSettingsSelectCombosClampCountsAndSetGains) {
   form.Mod = -1;
   form.NumEtxData = 99;
   form.NumCallSend = 0;
+  form.InGainPos = INT_MIN;  // negating it once overflowed
+  form.TimeOut = INT_MAX;
   form.applySettings();
+  EXPECT_DOUBLE_EQ(form.state.inputGain, 100.0);
+  EXPECT_EQ(form.TimeOut, 300);
   EXPECT_EQ(form.ComboBox1.index, 10);
   EXPECT_EQ(form.ComboBox3.index, 0);
   EXPECT_FALSE(form.state.fourLevelMode);
