@@ -124,8 +124,9 @@ int TForm1::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
   const auto started = std::chrono::steady_clock::now();
   const int count = loop_->pumpWaiting(timeout);
   if (count == 0) {
-    const auto waited = std::chrono::steady_clock::now() - started;
-    outputQuietFor(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    outputQuietFor(static_cast<int>(std::min<int64_t>(waited.count(), kOutputStallMs)));
   }
   return count;
 }

@@ -13,7 +13,7 @@ namespace {
 std::atomic<int> keyedPort{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT};
 
 extern "C" void releaseAndReraise(int signalNumber) {
   const int savedErrno = errno;

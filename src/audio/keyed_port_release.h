@@ -4,10 +4,12 @@
 // or an exit hook then clears DTR and RTS on it. Everything here is async-signal-safe except
 // installPttReleaseOnSignals.
 
-// Installs handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT that release a keyed port, restore
-// the default action and raise the signal again (so the program still ends as the signal
-// says), and an exit hook that releases a keyed port on exit(). Call it once at program start,
-// before any transmission; calling it again does nothing.
+// Installs handlers for SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT (an uncaught exception)
+// that release a keyed port, restore the default action and raise the signal again (so the
+// program still ends as the signal says), and an exit hook that releases a keyed port on
+// exit(). Signals the program was started to ignore stay ignored. Call it once at program
+// start, before any transmission; calling it again does nothing. Whatever kills the program
+// otherwise, the port's HUPCL setting drops the lines when the kernel closes it.
 void installPttReleaseOnSignals();
 
 // The serial backend's side: the descriptor of the port whose lines are now asserted, and its
