@@ -100,10 +100,12 @@ bool DeviceRings::queueOutputBuffer(const int16_t* samples) {
   AudioBuffer& b = outputRing_.current();
   std::memcpy(b.data, samples, kBufferBytes);
   b.bufferLength = kBufferBytes;
-  // A failed write is not reported; it only means no 1026 will come for this buffer.
-  if (outputDevice_->queueBuffer(b)) ++outputQueued_;
+  // A failed write is not shown to the operator; no 1026 will come for this buffer, which the
+  // station's stalled-output check notices if it lasts.
+  const bool queued = outputDevice_->queueBuffer(b);
+  if (queued) ++outputQueued_;
   outputRing_.advance();
-  return true;
+  return queued;
 }
 
 const int16_t* DeviceRings::handBackInputBuffer() {

@@ -120,6 +120,13 @@ TEST(DeviceRings, ClosingTheOutputTakesQueuedBuffersBackBeforeFreeingThem) {
   EXPECT_EQ(r.rings.outputBufferIndex(), 0);
   r.rings.closeOutputDevice();  // closing a closed device does nothing
   EXPECT_EQ(count(r.backend.log, "close"), 1);
+
+  // A write the device refuses is reported as not queued (and the ring still moves on).
+  ASSERT_TRUE(r.rings.openOutputDevice(0));
+  r.backend.failQueueAt = 0;
+  EXPECT_FALSE(r.rings.queueOutputBuffer(constantBuffer(7).data()));
+  EXPECT_EQ(r.rings.outputBuffersQueued(), 0);
+  EXPECT_EQ(r.rings.outputBufferIndex(), 1);
 }
 
 TEST(DeviceRings, ClosingTheInputStopsResetsAndFrees) {
