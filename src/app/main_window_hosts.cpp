@@ -34,11 +34,11 @@ void storeLevelPeaks(TForm1& form, const LevelPeaks& peaks) {
 void TForm1::TransmitSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
 
 void TForm1::TransmitSide::bsrRequestCountChanged(int count) {
-  form_.SpeedButton2.caption = "Send " + std::to_string(count) + " BSR";
+  form_.SpeedButton2.caption = sendBsrCaption(count);
 }
 
 void TForm1::TransmitSide::bsrResponseCountChanged(int count) {
-  form_.SpeedButton3.caption = "Resp " + std::to_string(count) + " BSR";
+  form_.SpeedButton3.caption = respBsrCaption(count);
 }
 
 void TForm1::TransmitSide::openPtt() {

@@ -72,4 +72,7 @@ struct BsrButtonState {
   bool enabled = false;
 };
 BsrButtonState sendBsrButtonState(int missingBlockCount);
+// The counted captions alone, as the BSR frame builders count down: "Send 12 BSR", "Resp 3 BSR".
+std::string sendBsrCaption(int count);
+std::string respBsrCaption(int count);
 BsrButtonState respBsrButtonState(int requestedBlockCount);
