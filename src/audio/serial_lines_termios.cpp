@@ -32,8 +32,9 @@ bool TermiosSerialLines::open(const std::string& path) {
 
 bool TermiosSerialLines::configure() {
   if (fd_ < 0) return false;
-  termios t{};
-  if (::tcgetattr(fd_, &t) != 0) return false;
+  termios found{};
+  if (::tcgetattr(fd_, &found) != 0) return false;
+  termios t = found;
   t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
   // HUPCL: the driver drops DTR and RTS when the last descriptor closes, so a program that
   // crashes or is killed while transmitting does not leave the radio keyed.
@@ -47,7 +48,9 @@ bool TermiosSerialLines::configure() {
   if (::tcsetattr(fd_, TCSANOW, &t) != 0) return false;
   // Non-blocking was only needed so that opening does not wait for a carrier.
   const int flags = ::fcntl(fd_, F_GETFL);
-  return flags >= 0 && ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) == 0;
+  if (flags >= 0 && ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) == 0) return true;
+  ::tcsetattr(fd_, TCSANOW, &found);  // a failed configuration leaves the port as found
+  return false;
 }
 
 bool TermiosSerialLines::assertLines() {
