@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "audio/channel_model.h"
@@ -12,9 +13,13 @@ namespace {
 
 std::vector<float> toneBuffer() {
   std::vector<float> x(kBufferSamples);
-  for (int i = 0; i < kBufferSamples; ++i) x[i] = float(8000 * std::sin(2 * 3.14159265358979 * 1500 * i / 48000.0));
+  for (int i = 0; i < kBufferSamples; ++i) x[i] = float(8000 * std::sin(2 * std::numbers::pi * 1500 * i / 48000.0));
   return x;
 }
+
+struct IgnoreCompletions final : BufferCompletion {
+  void bufferCompleted(const AudioBuffer&) override {}
+};
 
 // Two stations, one transmitting continuously, both listening through `channel`.
 void runAir(benchmark::State& state, const ChannelModel& channel) {
@@ -25,9 +30,10 @@ void runAir(benchmark::State& state, const ChannelModel& channel) {
   AudioBuffer out[4];
   std::vector<AudioBuffer> in(4);
   std::vector<int16_t> inData(size_t(kBufferSamples) * 4);
-  auto txStream = air.backend(a).openOutput(0, nullptr);
-  auto rxStream = air.backend(b).openInput(0, nullptr);
-  auto ownRx = air.backend(a).openInput(0, nullptr);
+  IgnoreCompletions ignore;
+  auto txStream = air.backend(a).openOutput(0, ignore);
+  auto rxStream = air.backend(b).openInput(0, ignore);
+  auto ownRx = air.backend(a).openInput(0, ignore);
   for (int i = 0; i < 4; ++i) {
     out[i] = {data.data() + size_t(i) * kBufferSamples, kBufferBytes, 0, i, false};
     in[i] = {inData.data() + size_t(i) * kBufferSamples, kBufferBytes, 0, i, false};

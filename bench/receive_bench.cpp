@@ -14,6 +14,7 @@ namespace {
 // A receive host that does nothing with the events (so only the receiver is measured).
 struct QuietHost : ReceiveHost {
   int frames = 0;
+  void onFrameHeader(const RxFrameInfo&) override {}
   void onFramePayload(const RxFrameInfo&, const BitBuffer&, bool) override { ++frames; }
 };
 

@@ -18,10 +18,10 @@ class BenchHost final : public TransmitHost {
   int numEtxData() override { return 10; }
   void queueOutputBuffer(const int16_t* samples, int count) override { checksum += samples[count / 2]; }
   bool levelDialogShowing() override { return true; }
-  void setLevelPeaks(double, double) override {}
+  void showLevelPeaks(const LevelPeaks&) override {}
   void bsrRequestCountChanged(int) override {}
   void bsrResponseCountChanged(int) override {}
-  bool openPtt() override { return false; }
+  void openPtt() override {}
   void closePtt() override {}
   void transmissionEnded() override {}
 };

@@ -43,14 +43,15 @@ struct Memo {
   std::vector<std::string> lines;
 };
 
-// A picture box shows one of the form's pictures; it keeps its own copy of what it shows, as
-// the screen would, refreshed when the form says so.
+// A picture box shows one of the form's pictures itself (not a copy), so every change to that
+// picture is visible at the next redraw. The picture must outlive the box or be replaced first.
 struct ImageBox {
   int width = 0;
   int height = 0;
-  Picture shown;
+  const Picture* shown = nullptr;  // nothing shown yet
   std::string hint;
-  void show(const Picture& picture) { shown = picture; }
+  void show(const Picture& picture) { shown = &picture; }
+  void show(const Picture&&) = delete;  // a temporary would vanish while shown
 };
 
 struct Panel {

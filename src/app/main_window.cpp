@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/main_window_hosts.h"
+#include "app/settings_ranges.h"
 #include "audio/device_rings.h"
 #include "audio/message_queue.h"
 #include "audio/ptt_port.h"
@@ -12,6 +13,12 @@
 #include "tx/sequencer.h"
 
 namespace {
+
+// Eight buffer periods: the output runs three buffers ahead, so a healthy device reports a
+// played buffer long before this.
+constexpr int kOutputStallMs = 8 * kBufferMilliseconds;
+constexpr const char* kOutputStalled =
+    "The play device stopped playing: the transmission was ended and the radio released";
 
 // Stands in for a machine without a serial port: every open fails, silently.
 class NoSerialLines final : public SerialLines {
@@ -34,7 +41,7 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
       rx_(std::make_unique<ReceiverState>()),
       txSide_(std::make_unique<TransmitSide>(*this)),
       rxSide_(std::make_unique<ReceiveSide>(*this)),
-      deviceErrors_(std::make_unique<DeviceErrors>(*this)),
+      deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
   for (double s : scaleTable) {
     char text[16];
@@ -61,13 +68,8 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
   applySettings();
   if (devices_.audio) {
     messages_ = std::make_unique<MessageQueue>();
-    rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceErrors_, *messages_);
-    loop_ = std::make_unique<StationLoop>(
-        *messages_, *rings_,
-        StationHandlers{[this](const int16_t* samples) {
-                          dispatchMessage({kInputBufferMessage, samples, {}});
-                        },
-                        [this] { dispatchMessage({kOutputBufferMessage, nullptr, {}}); }});
+    rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceSide_, *messages_);
+    loop_ = std::make_unique<StationLoop>(*messages_, *rings_, *deviceSide_);
   }
 }
 
@@ -81,8 +83,7 @@ void TForm1::applySettings(const std::string& defaultTxImage) {
   select(ComboBox1, ImageQ, Settings{}.ImageQ);
   select(ComboBox2, Encode, 0);
   select(ComboBox3, Mod, 0);
-  NumEtxData = std::clamp(NumEtxData, 1, 30);
-  NumCallSend = std::clamp(NumCallSend, 1, 12);
+  clampToRanges(*this);
   state.waveLoopMode = WaveLoop;
   state.browseIndex = FileLoadNo;
   state.txImagePath = ImageFile.empty() ? defaultTxImage : ImageFile;
@@ -120,14 +121,33 @@ void TForm1::receiveStep(const int16_t* samples) {
                 settings, state.payloadBits, *rxSide_);
 }
 
-void TForm1::transmitStep() {
-  const bool synthesising = state.txInProgress;
-  ::transmitStep(state, *tx_, *txSide_);
-  // The step has just set the peaks of the buffer it synthesised.
-  if (synthesising) refreshLevelMeters();
-}
+void TForm1::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
 int TForm1::pumpMessages() { return loop_ ? loop_->pump() : 0; }
+
+int TForm1::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
+  if (!loop_) return 0;
+  const auto started = std::chrono::steady_clock::now();
+  const int count = loop_->pumpWaiting(timeout);
+  if (count == 0) {
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    outputQuietFor(static_cast<int>(std::min<int64_t>(waited.count(), kOutputStallMs)));
+  }
+  return count;
+}
+
+void TForm1::outputQuietFor(int ms) {
+  if (!state.txInProgress) {
+    quietOutputMs_ = 0;
+    return;
+  }
+  quietOutputMs_ += ms;
+  if (quietOutputMs_ < kOutputStallMs) return;
+  quietOutputMs_ = 0;
+  endTransmission(state, *txSide_);
+  platform.messageBox(kOutputStalled, true);
+}
 
 void TForm1::openDevices() {
   if (!rings_) return;

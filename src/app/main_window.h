@@ -2,6 +2,7 @@
 // The main window as a form model: its controls, the pictures it owns, the shared state, the
 // settings, and the station's transmitter and receiver. The window layer draws this model and
 // forwards events to its handlers; tests and the command-line tool drive it directly.
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -123,8 +124,8 @@ class TForm1 : public Settings {
   void refreshLevelMeters();
 
   // Takes over the settings fields into the controls and the shared state: combo selections,
-  // fourLevelMode, waveLoopMode, browseIndex, txImagePath, gains; clamps NumEtxData and
-  // NumCallSend. Run after the settings were loaded or changed as a whole.
+  // fourLevelMode, waveLoopMode, browseIndex, txImagePath, gains; clamps every ranged setting
+  // (settings_ranges.h). Run after the settings were loaded or changed as a whole.
   void applySettings(const std::string& defaultTxImage = "");
   // The Scale combo's index, kept inside the table.
   int scaleIndex() const;
@@ -267,6 +268,10 @@ class TForm1 : public Settings {
   void transmitStep();
   // Runs every pending device message in arrival order; the number run.
   int pumpMessages();
+  // Waits up to `timeout` for a first device message, then runs every pending one; the number
+  // run. Time spent waiting in vain counts toward the stalled-output check, so a transmission
+  // ends even when neither device reports anything.
+  int pumpMessagesWaiting(std::chrono::milliseconds timeout);
 
   // Frame events of the receiver are passed on to this listener after the station's own frame
   // actions (a recorder in tests, the command-line tool's frame log).
@@ -286,8 +291,12 @@ class TForm1 : public Settings {
  private:
   class TransmitSide;
   class ReceiveSide;
-  class DeviceErrors;
+  class DeviceSide;
   void startCommonTransmission(int txKind);
+  // Stalled-output check: `ms` passed without a played output buffer. A transmission whose
+  // output makes no progress for kOutputStallMs is ended and the radio released.
+  void outputQuietFor(int ms);
+  void outputProgressed() { quietOutputMs_ = 0; }
   bool callsignMissing(Button* toggle);
   // A send command pressed while a transmission runs: the toggle springs back, true.
   bool refusedWhileTransmitting(Button* toggle);
@@ -312,11 +321,13 @@ class TForm1 : public Settings {
   std::unique_ptr<ReceiverState> rx_;
   std::unique_ptr<TransmitSide> txSide_;
   std::unique_ptr<ReceiveSide> rxSide_;
-  std::unique_ptr<DeviceErrors> deviceErrors_;
+  std::unique_ptr<DeviceSide> deviceSide_;
   std::unique_ptr<PttPort> ptt_;
   std::unique_ptr<MessageQueue> messages_;
   std::unique_ptr<DeviceRings> rings_;
   std::unique_ptr<StationLoop> loop_;
   FrameSources frameSources_;
   std::unique_ptr<Waterfall> waterfall_ = std::make_unique<Waterfall>();
+  int quietOutputMs_ = 0;
+  int64_t scanSeed_ = 0;  // seed of the last random block order
 };

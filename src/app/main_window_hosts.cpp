@@ -21,32 +21,38 @@ void TForm1::TransmitSide::queueOutputBuffer(const int16_t* samples, int count) 
   if (form_.rings_) form_.rings_->queueOutputBuffer(samples);
 }
 
-void TForm1::TransmitSide::setLevelPeaks(double outputPeak, double inputPeak) {
-  form_.outputPeak = outputPeak;
-  form_.inputPeak = inputPeak;
+namespace {
+
+// Both buffer steps feed the same two meters, which the level dialog redraws at once.
+void storeLevelPeaks(TForm1& form, const LevelPeaks& peaks) {
+  form.inputPeak = peaks.input;
+  form.outputPeak = peaks.output;
+  form.refreshLevelMeters();
 }
 
+}  // namespace
+
+void TForm1::TransmitSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
+
 void TForm1::TransmitSide::bsrRequestCountChanged(int count) {
-  form_.SpeedButton2.caption = "Send " + std::to_string(count) + " BSR";
+  form_.SpeedButton2.caption = sendBsrCaption(count);
 }
 
 void TForm1::TransmitSide::bsrResponseCountChanged(int count) {
-  form_.SpeedButton3.caption = "Resp " + std::to_string(count) + " BSR";
+  form_.SpeedButton3.caption = respBsrCaption(count);
 }
 
-bool TForm1::TransmitSide::openPtt() { return form_.ptt_->openPttPort(form_.PortStr); }
-
-void TForm1::TransmitSide::closePtt() {
-  form_.ptt_->closePttPort();
-  form_.state.pttPortOpen = false;
+void TForm1::TransmitSide::openPtt() {
+  // Without a playing output device nothing would ever end the transmission's keying.
+  if (form_.rings_ && !form_.rings_->outputOpen()) return;
+  form_.ptt_->openPttPort(form_.PortStr);
 }
+
+void TForm1::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
 
 void TForm1::TransmitSide::transmissionEnded() { form_.restoreIdleControls(); }
 
-void TForm1::ReceiveSide::setLevelPeaks(double inputPeak, double outputPeak) {
-  form_.inputPeak = inputPeak;
-  form_.outputPeak = outputPeak;
-}
+void TForm1::ReceiveSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
 
 void TForm1::ReceiveSide::showWaterfall() { form_.showSignalPicture(form_.waterfallPicture); }
 
@@ -67,4 +73,14 @@ void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffe
                                          bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
+}
+
+void TForm1::DeviceSide::onInputBuffer(const int16_t* samples) {
+  form_.dispatchMessage({kInputBufferMessage, samples, {}});
+  form_.outputQuietFor(kBufferMilliseconds);
+}
+
+void TForm1::DeviceSide::onOutputBufferDone() {
+  form_.outputProgressed();
+  form_.dispatchMessage({kOutputBufferMessage, nullptr, {}});
 }

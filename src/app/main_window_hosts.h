@@ -3,6 +3,7 @@
 // the output ring, the level meters, the captions and the push-to-talk port.
 #include "app/main_window.h"
 #include "audio/device_rings.h"
+#include "audio/station_loop.h"
 #include "tx/transmit_host.h"
 
 class TForm1::TransmitSide final : public TransmitHost {
@@ -13,10 +14,10 @@ class TForm1::TransmitSide final : public TransmitHost {
   int numEtxData() override { return form_.NumEtxData; }
   void queueOutputBuffer(const int16_t* samples, int count) override;
   bool levelDialogShowing() override { return form_.levelDialogShowing; }
-  void setLevelPeaks(double outputPeak, double inputPeak) override;
+  void showLevelPeaks(const LevelPeaks& peaks) override;
   void bsrRequestCountChanged(int count) override;
   void bsrResponseCountChanged(int count) override;
-  bool openPtt() override;
+  void openPtt() override;
   void closePtt() override;
   void transmissionEnded() override;
 
@@ -28,7 +29,7 @@ class TForm1::ReceiveSide final : public ReceiveHost {
  public:
   explicit ReceiveSide(TForm1& form) : form_(form) {}
   bool levelDialogShowing() override { return form_.levelDialogShowing; }
-  void setLevelPeaks(double inputPeak, double outputPeak) override;
+  void showLevelPeaks(const LevelPeaks& peaks) override;
   void showWaterfall() override;
   void waterfallStep(const double* block, int count) override {
     form_.feedMetersAndWaterfall(block, count);
@@ -46,11 +47,15 @@ class TForm1::ReceiveSide final : public ReceiveHost {
   TForm1& form_;
 };
 
-// A sound device that failed to open is reported to the operator with the exclamation beep.
-class TForm1::DeviceErrors final : public DeviceErrorSink {
+// How the main window serves its sound devices: a device that failed to open is reported to
+// the operator with the exclamation beep; each filled input buffer runs the receive step and
+// each played output buffer the transmit step, and both feed the stalled-output check.
+class TForm1::DeviceSide final : public DeviceErrorSink, public StationHandlers {
  public:
-  explicit DeviceErrors(TForm1& form) : form_(form) {}
+  explicit DeviceSide(TForm1& form) : form_(form) {}
   void deviceError(const std::string& message) override { form_.platform.messageBox(message, true); }
+  void onInputBuffer(const int16_t* samples) override;
+  void onOutputBufferDone() override;
 
  private:
   TForm1& form_;

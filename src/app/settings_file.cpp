@@ -1,7 +1,7 @@
 #include "app/settings_file.h"
 
+#include "app/settings_ranges.h"
 #include "core/file_bytes.h"
-
 
 #include <array>
 #include <charconv>
@@ -33,6 +33,7 @@
 //    " 7 " with blanks around it); "12abc", "0x10", "", and values outside the int range are
 //    not integers and give the default;
 //  - a boolean is an integer, true when non-zero ("2" and "-1" are true);
+//  - a number outside its setting's range (settings_ranges.h) reads as the nearest end;
 //  - only the first kMaxFileBytes of a file are read; an incomplete last line there is
 //    dropped.
 //
@@ -334,6 +335,7 @@ Settings parseSettings(const std::string& fileText) {
       s.*std::get<std::string Settings::*>(kKeys[i].field) = decodeIniText(std::string(value));
     }
   }
+  clampToRanges(s);
   return s;
 }
 

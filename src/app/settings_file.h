@@ -7,7 +7,8 @@
 #include "app/settings.h"
 
 // Reads the settings file. Never fails: a missing or unreadable file, a missing section or
-// key, or a value that does not parse yields that setting's default. No range checks here.
+// key, or a value that does not parse yields that setting's default; a number outside its
+// setting's range (settings_ranges.h) yields the nearest end of the range.
 Settings loadSettings(const std::string& path);
 
 // Writes all settings, creating the folder if needed. The text goes to a temporary file in

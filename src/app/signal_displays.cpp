@@ -23,8 +23,6 @@ void TForm1::refreshLevelMeters() {
 }
 
 void TForm1::feedMetersAndWaterfall(const double* block, int count) {
-  // The receive step sets the peaks right before the waterfall; the meters come first.
-  refreshLevelMeters();
   ::waterfallStep(*waterfall_, block, count, waterfallPicture, ColorType);
 }
 

@@ -35,7 +35,6 @@ void TForm1::FormClose() {
 void TForm1::FormDestroy() {
   // The push-to-talk lines are released before the sound devices close.
   ptt_->closePttPort();
-  state.pttPortOpen = false;
   closeDevices();
 }
 

@@ -1,5 +1,6 @@
 // The operator commands that start and stop transmissions, and the control states that go
 // with them.
+#include <algorithm>
 #include <filesystem>
 
 #include "app/main_window.h"
@@ -64,6 +65,7 @@ void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
 // callsign panel, the controls a transmission locks, the status and the signal display.
 void TForm1::startCommonTransmission(int txKind) {
   beginTransmission(state, *tx_, txKind);
+  quietOutputMs_ = 0;
   state.decodedCallsign.clear();
   Panel4.caption = Callsign;
   Panel4.font = colours::badBlock;
@@ -122,7 +124,10 @@ void TForm1::SpeedButton1Click() {
     platform.messageBox(kImageTooSmallMessage, false);
     return;
   }
-  buildScanPermutation(state.scanPermutation, platform.timeSeconds());
+  // A fresh order for every press, even two within the same second: the seed is the clock, but
+  // always beyond the previous one.
+  scanSeed_ = std::max(scanSeed_ + 1, platform.timeSeconds());
+  buildScanPermutation(state.scanPermutation, scanSeed_);
   startCommonTransmission(kTxImage);
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;

@@ -14,6 +14,7 @@ inline constexpr int kBufferSamples = 12000;                 // 0.25 s
 inline constexpr int kBufferBytes = kBufferSamples * 2;      // 24000
 inline constexpr int kRingBuffers = 32;
 inline constexpr double kBufferSeconds = double(kBufferSamples) / kSampleRate;
+inline constexpr int kBufferMilliseconds = kBufferSamples * 1000 / kSampleRate;  // 250
 
 // Device number meaning "the system's default device".
 inline constexpr int kDefaultAudioDevice = -1;
@@ -28,8 +29,16 @@ struct AudioBuffer {
   bool prepared = false;  // set by prepareBuffer, cleared by unprepareBuffer
 };
 
-// Called once per completed buffer, possibly on another thread. It must return quickly.
-using BufferCompletion = std::function<void(const AudioBuffer& buffer)>;
+// Told of every completed buffer of a stream, possibly on the audio system's own thread. The
+// stream holds it by reference from opening to closing and never deletes it.
+class BufferCompletion {
+ public:
+  // Called once per completed buffer; it must return quickly.
+  virtual void bufferCompleted(const AudioBuffer& buffer) = 0;
+
+ protected:
+  ~BufferCompletion() = default;
+};
 
 class AudioStream {
  public:
@@ -62,7 +71,7 @@ class AudioBackend {
   virtual std::vector<std::string> outputDeviceNames() = 0;
 
   // `deviceNumber` is kDefaultAudioDevice or 0..count-1. nullptr when the device cannot be
-  // opened for 16-bit mono at 48000 Hz.
-  virtual std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion filled) = 0;
-  virtual std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion played) = 0;
+  // opened for 16-bit mono at 48000 Hz. The completion must outlive the stream.
+  virtual std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) = 0;
+  virtual std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion& played) = 0;
 };

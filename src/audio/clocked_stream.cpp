@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-ClockedStream::ClockedStream(Direction direction, BufferCompletion completion)
-    : direction_(direction), completion_(std::move(completion)) {}
+ClockedStream::ClockedStream(Direction direction, BufferCompletion& completion)
+    : direction_(direction), completion_(&completion) {}
 
 ClockedStream::~ClockedStream() { close(); }
 
@@ -60,5 +60,5 @@ void ClockedStream::completeFront() {
   AudioBuffer* b = queue_.front();
   queue_.pop_front();
   if (direction_ == Direction::input) b->bytesRecorded = b->bufferLength;
-  if (completion_) completion_(*b);
+  if (completion_) completion_->bufferCompleted(*b);
 }

@@ -13,7 +13,7 @@ class ClockedStream : public AudioStream {
  public:
   enum class Direction { input, output };
 
-  ClockedStream(Direction direction, BufferCompletion completion);
+  ClockedStream(Direction direction, BufferCompletion& completion);
   ~ClockedStream() override;
 
   bool prepareBuffer(AudioBuffer& buffer) override;
@@ -40,7 +40,7 @@ class ClockedStream : public AudioStream {
 
  private:
   Direction direction_;
-  BufferCompletion completion_;
+  BufferCompletion* completion_;  // nullptr once closed
   std::function<void()> onClose_;
   std::deque<AudioBuffer*> queue_;
   bool open_ = true;

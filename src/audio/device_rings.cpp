@@ -10,26 +10,25 @@ constexpr const char* kBufferError = "Can not get the buffer";
 }  // namespace
 
 DeviceRings::DeviceRings(AudioBackend& backend, DeviceErrorSink& errors, MessageQueue& messages)
-    : backend_(backend), errors_(errors), messages_(messages) {}
+    : backend_(backend),
+      errors_(errors),
+      inputPoster_(messages, kInputBufferFilled),
+      outputPoster_(messages, kOutputBufferPlayed) {}
 
 DeviceRings::~DeviceRings() {
   closeInputDevice();
   closeOutputDevice();
 }
 
-BufferCompletion DeviceRings::poster(int message, uint32_t device) {
-  // Runs on the device's thread: touches nothing but the queue.
-  MessageQueue* queue = &messages_;
-  return [queue, message, device](const AudioBuffer& buffer) {
-    queue->post({message, buffer.index, device});
-  };
+void DeviceRings::Poster::bufferCompleted(const AudioBuffer& buffer) {
+  queue_.post({message_, buffer.index, device.load(std::memory_order_relaxed)});
 }
 
 bool DeviceRings::openOutputDevice(int outputChoice) {
   closeOutputDevice();
   uint32_t id = nextId_++;
-  std::unique_ptr<AudioStream> stream =
-      backend_.openOutput(deviceNumber(outputChoice), poster(kOutputBufferPlayed, id));
+  outputPoster_.device = id;  // the previous stream is closed: it reports nothing any more
+  std::unique_ptr<AudioStream> stream = backend_.openOutput(deviceNumber(outputChoice), outputPoster_);
   if (!stream) {
     errors_.deviceError(kPlayDeviceError);
     return false;
@@ -52,8 +51,8 @@ bool DeviceRings::openOutputDevice(int outputChoice) {
 bool DeviceRings::openInputDevice(int inputChoice) {
   closeInputDevice();
   uint32_t id = nextId_++;
-  std::unique_ptr<AudioStream> stream =
-      backend_.openInput(deviceNumber(inputChoice), poster(kInputBufferFilled, id));
+  inputPoster_.device = id;
+  std::unique_ptr<AudioStream> stream = backend_.openInput(deviceNumber(inputChoice), inputPoster_);
   if (!stream) {
     errors_.deviceError(kRecordDeviceError);
     return false;
@@ -101,10 +100,12 @@ bool DeviceRings::queueOutputBuffer(const int16_t* samples) {
   AudioBuffer& b = outputRing_.current();
   std::memcpy(b.data, samples, kBufferBytes);
   b.bufferLength = kBufferBytes;
-  // A failed write is not reported; it only means no 1026 will come for this buffer.
-  if (outputDevice_->queueBuffer(b)) ++outputQueued_;
+  // A failed write is not shown to the operator; no 1026 will come for this buffer, which the
+  // station's stalled-output check notices if it lasts.
+  const bool queued = outputDevice_->queueBuffer(b);
+  if (queued) ++outputQueued_;
   outputRing_.advance();
-  return true;
+  return queued;
 }
 
 const int16_t* DeviceRings::handBackInputBuffer() {

@@ -3,6 +3,7 @@
 // buffer posts 1025, and the receive side hands it straight back to the device. The output ring
 // plays what the transmitter queues: every played buffer posts 1026. Opening reports failures
 // to the operator through an error sink; the program goes on without that direction.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,7 +13,8 @@
 #include "audio/message_queue.h"
 
 // Where the rings report a device that failed to open; the station shows the text to the
-// operator in a message box with the exclamation beep.
+// operator in a message box with the exclamation beep. Held by reference, never deleted
+// through this interface.
 class DeviceErrorSink {
  public:
   virtual void deviceError(const std::string& message) = 0;
@@ -69,11 +71,23 @@ class DeviceRings {
   int outputBuffersQueued() const { return outputQueued_; }
 
  private:
-  BufferCompletion poster(int message, uint32_t device);
+  // Turns each completed buffer of one direction into a message. Runs on the device's thread:
+  // touches nothing but the queue and the number of the opening it reports for.
+  class Poster final : public BufferCompletion {
+   public:
+    Poster(MessageQueue& queue, int message) : queue_(queue), message_(message) {}
+    void bufferCompleted(const AudioBuffer& buffer) override;
+    std::atomic<uint32_t> device{0};
+
+   private:
+    MessageQueue& queue_;
+    int message_;
+  };
 
   AudioBackend& backend_;
   DeviceErrorSink& errors_;
-  MessageQueue& messages_;
+  Poster inputPoster_;
+  Poster outputPoster_;
 
   std::unique_ptr<AudioStream> inputDevice_;
   std::unique_ptr<AudioStream> outputDevice_;

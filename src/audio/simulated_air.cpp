@@ -11,17 +11,17 @@ struct SimulatedAir::Station : AudioBackend {
   std::vector<std::string> inputDeviceNames() override { return {"Simulated air"}; }
   std::vector<std::string> outputDeviceNames() override { return {"Simulated air"}; }
 
-  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion filled) override {
-    return open(input, ClockedStream::Direction::input, deviceNumber, std::move(filled));
+  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) override {
+    return open(input, ClockedStream::Direction::input, deviceNumber, filled);
   }
-  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion played) override {
-    return open(output, ClockedStream::Direction::output, deviceNumber, std::move(played));
+  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion& played) override {
+    return open(output, ClockedStream::Direction::output, deviceNumber, played);
   }
 
   std::unique_ptr<AudioStream> open(ClockedStream*& slot, ClockedStream::Direction direction,
-                                    int deviceNumber, BufferCompletion completion) {
+                                    int deviceNumber, BufferCompletion& completion) {
     if (slot || (deviceNumber != kDefaultAudioDevice && deviceNumber != 0)) return nullptr;
-    auto stream = std::make_unique<ClockedStream>(direction, std::move(completion));
+    auto stream = std::make_unique<ClockedStream>(direction, completion);
     slot = stream.get();
     ClockedStream** where = &slot;
     stream->setOnClose([where] { *where = nullptr; });

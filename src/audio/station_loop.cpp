@@ -1,18 +1,18 @@
 #include "audio/station_loop.h"
 
-StationLoop::StationLoop(MessageQueue& messages, DeviceRings& rings, StationHandlers handlers)
-    : messages_(messages), rings_(rings), handlers_(std::move(handlers)) {}
+StationLoop::StationLoop(MessageQueue& messages, DeviceRings& rings, StationHandlers& handlers)
+    : messages_(messages), rings_(rings), handlers_(handlers) {}
 
 bool StationLoop::dispatch(const AudioMessage& message) {
   if (!rings_.isCurrent(message)) return false;
   if (message.message == kInputBufferFilled) {
     const int16_t* samples = rings_.handBackInputBuffer();
     if (!samples) return false;
-    if (handlers_.onInputBuffer) handlers_.onInputBuffer(samples);
+    handlers_.onInputBuffer(samples);
     return true;
   }
   rings_.outputBufferPlayed();
-  if (handlers_.onOutputBufferDone) handlers_.onOutputBufferDone();
+  handlers_.onOutputBufferDone();
   return true;
 }
 

@@ -5,19 +5,24 @@
 // step). Messages from a device that has since been closed are dropped.
 #include <chrono>
 #include <cstdint>
-#include <functional>
 
 #include "audio/device_rings.h"
 #include "audio/message_queue.h"
 
-struct StationHandlers {
-  std::function<void(const int16_t* samples)> onInputBuffer;  // 12000 samples at 48000 Hz
-  std::function<void()> onOutputBufferDone;
+// The two buffer steps, implemented by the station; held by reference, never deleted here.
+class StationHandlers {
+ public:
+  virtual void onInputBuffer(const int16_t* samples) = 0;  // 12000 samples at 48000 Hz
+  virtual void onOutputBufferDone() = 0;
+
+ protected:
+  ~StationHandlers() = default;
 };
 
 class StationLoop {
  public:
-  StationLoop(MessageQueue& messages, DeviceRings& rings, StationHandlers handlers);
+  // All three must outlive the loop.
+  StationLoop(MessageQueue& messages, DeviceRings& rings, StationHandlers& handlers);
 
   // Runs one message's step. False when the message was dropped.
   bool dispatch(const AudioMessage& message);
@@ -29,5 +34,5 @@ class StationLoop {
  private:
   MessageQueue& messages_;
   DeviceRings& rings_;
-  StationHandlers handlers_;
+  StationHandlers& handlers_;
 };

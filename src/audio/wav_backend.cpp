@@ -30,7 +30,7 @@ std::vector<std::string> WavBackend::outputDeviceNames() {
   return {outputPath_.empty() ? std::string("Nowhere") : "Sound file " + fileName(outputPath_)};
 }
 
-std::unique_ptr<AudioStream> WavBackend::openInput(int deviceNumber, BufferCompletion filled) {
+std::unique_ptr<AudioStream> WavBackend::openInput(int deviceNumber, BufferCompletion& filled) {
   if (input_ || !isDefaultOrFirst(deviceNumber)) return nullptr;
   if (!inputPath_.empty() && !reader_.isOpen() && !inputFinished_) {
     if (std::string e = reader_.open(inputPath_); !e.empty()) {
@@ -38,13 +38,13 @@ std::unique_ptr<AudioStream> WavBackend::openInput(int deviceNumber, BufferCompl
       return nullptr;
     }
   }
-  auto stream = std::make_unique<ClockedStream>(ClockedStream::Direction::input, std::move(filled));
+  auto stream = std::make_unique<ClockedStream>(ClockedStream::Direction::input, filled);
   input_ = stream.get();
   stream->setOnClose([this] { input_ = nullptr; });
   return stream;
 }
 
-std::unique_ptr<AudioStream> WavBackend::openOutput(int deviceNumber, BufferCompletion played) {
+std::unique_ptr<AudioStream> WavBackend::openOutput(int deviceNumber, BufferCompletion& played) {
   if (output_ || !isDefaultOrFirst(deviceNumber)) return nullptr;
   if (!outputPath_.empty() && !writer_.isOpen()) {
     if (std::string e = writer_.open(outputPath_); !e.empty()) {
@@ -52,7 +52,7 @@ std::unique_ptr<AudioStream> WavBackend::openOutput(int deviceNumber, BufferComp
       return nullptr;
     }
   }
-  auto stream = std::make_unique<ClockedStream>(ClockedStream::Direction::output, std::move(played));
+  auto stream = std::make_unique<ClockedStream>(ClockedStream::Direction::output, played);
   output_ = stream.get();
   stream->setOnClose([this] { output_ = nullptr; });
   return stream;

@@ -27,8 +27,8 @@ class WavBackend : public AudioBackend {
   std::vector<std::string> inputDeviceNames() override;
   std::vector<std::string> outputDeviceNames() override;
   // Device number default or 0. nullptr when the file cannot be opened; error() says why.
-  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion filled) override;
-  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion played) override;
+  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) override;
+  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion& played) override;
 
   void tick();
   void advance(int buffers);

@@ -38,7 +38,6 @@ struct SharedState {
   bool imageFromClipboard = false;
   std::string txImagePath;
   bool waveLoopMode = false;
-  bool pttPortOpen = false;
   int browseIndex = 0;
   int missingBlockCount = 0;
   int requestedBlockCount = 0;
@@ -86,4 +85,7 @@ struct BsrButtonState {
   bool enabled = false;
 };
 BsrButtonState sendBsrButtonState(int missingBlockCount);
+// The counted captions alone, as the BSR frame builders count down: "Send 12 BSR", "Resp 3 BSR".
+std::string sendBsrCaption(int count);
+std::string respBsrCaption(int count);
 BsrButtonState respBsrButtonState(int requestedBlockCount);

@@ -1,11 +1,15 @@
 #pragma once
 // Everything the receiver calls out to: the level meters, the waterfall, the eye diagram and
 // its clock overlay, the reception time-out, and the two frame events. The main window
-// implements it; tests and the command-line tool use a recording host. Every hook has a
-// do-nothing default.
+// implements it; tests and the command-line tool use a recording host. Like every callback
+// interface of the program it is an abstract class that the caller holds by reference and
+// never deletes (protected destructor). The two frame events are pure virtual; the display and
+// meter hooks default to doing nothing (and the level dialog to hidden), since a listener may
+// want the frames only.
 #include <cstdint>
 
 #include "core/bit_buffer.h"
+#include "core/level_peaks.h"
 
 // The fields of a valid frame header, as the frame reader holds them.
 struct RxFrameInfo {
@@ -21,12 +25,10 @@ struct RxFrameInfo {
 
 class ReceiveHost {
  public:
-  virtual ~ReceiveHost() = default;
-
-  // Level meters: asked once per processed buffer; when true, setLevelPeaks follows with the
+  // Level meters: asked once per processed buffer; when true, showLevelPeaks follows with the
   // input peak and an output peak of 0, and the dialog redraws both meters.
   virtual bool levelDialogShowing() { return false; }
-  virtual void setLevelPeaks(double inputPeak, double outputPeak) {}
+  virtual void showLevelPeaks(const LevelPeaks& peaks) {}
   // The 3000 gain-scaled 12 kHz samples of the buffer, before demodulation.
   virtual void waterfallStep(const double* block, int count) {}
   // Called after waterfallStep only when SubDisp is set: show the waterfall picture.
@@ -42,9 +44,12 @@ class ReceiveHost {
 
   // A header with a good check and version 0. The receiver has already restarted the time-out
   // counter. For kinds 3, 4 and 5 the receiver ends the frame itself after this call.
-  virtual void onFrameHeader(const RxFrameInfo& info) {}
+  virtual void onFrameHeader(const RxFrameInfo& info) = 0;
   // The end of a payload (every kind that did not end at its header, kinds 7-15 included,
   // which have no payload actions). `payload` holds L data bits then the 16 check bits;
   // crcGood is the check verdict.
-  virtual void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) {}
+  virtual void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) = 0;
+
+ protected:
+  ~ReceiveHost() = default;
 };

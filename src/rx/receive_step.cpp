@@ -9,7 +9,7 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
   conditionInput(rx.input, samples, settings.inputGain);
   const std::span<const double, kBlockSamples> block(rx.input.decimatedBlock);
 
-  if (host.levelDialogShowing()) host.setLevelPeaks(inputPeak(block), 0.0);
+  if (host.levelDialogShowing()) host.showLevelPeaks({.input = inputPeak(block), .output = 0.0});
 
   host.waterfallStep(block.data(), kBlockSamples);
   if (settings.SubDisp) host.showWaterfall();

@@ -185,7 +185,8 @@ void synthesiseBuffer(ModulatorState& m, const ModulatorControls& controls, cons
                       FrameBoundaryHandler& boundary, TransmitHost& host) {
   synthesiseSamples(m, controls, stream, boundary);
   if (host.levelDialogShowing())
-    host.setLevelPeaks(outputPeak(m.txSamples.data(), kOutputBufferSamples), 0.0);
+    host.showLevelPeaks(
+        {.input = 0.0, .output = double(outputPeak(m.txSamples.data(), kOutputBufferSamples))});
   host.queueOutputBuffer(m.txSamples.data(), kOutputBufferSamples);
 }
 

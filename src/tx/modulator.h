@@ -54,7 +54,7 @@ struct ModulatorControls {
 
 // Called by the modulator between two symbols when the current frame's stream is used up
 // (txSymbolIndex already back at 0). It may rebuild the stream, set txSilent, or end the
-// transmission.
+// transmission. Held by reference, never deleted through this interface.
 class FrameBoundaryHandler {
  public:
   virtual void frameBoundary() = 0;

@@ -44,15 +44,14 @@ void holdOnLastBlock(SharedState& state) {
   state.txBlockRow -= 1;
 }
 
+}  // namespace
+
 void endTransmission(SharedState& state, TransmitHost& host) {
   host.closePtt();
-  state.pttPortOpen = false;
   state.txInProgress = false;
   state.missingBlockCount = state.savedMissingBlockCount;
   host.transmissionEnded();
 }
-
-}  // namespace
 
 void frameBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host) {
   if (state.callsignSendCounter < 0) {
@@ -140,7 +139,7 @@ void launchTransmission(SharedState& state, TransmitterState& tx, TransmitHost& 
       break;
   }
 
-  state.pttPortOpen = host.openPtt();
+  host.openPtt();
   for (int i = 0; i < kPrimedBuffers; ++i) primeOutputBuffer(tx.modulator, host);
 
   if (state.txKind == kTxText) {

@@ -36,9 +36,14 @@ void transmitStep(SharedState& state, TransmitterState& tx, TransmitHost& host);
 // symbol clock).
 void beginTransmission(SharedState& state, TransmitterState& tx, int txKind);
 // Last steps of every send command, once the command's own preparation is done: the position
-// bounds of the kind (an image's from the transmit picture), key the transmitter (pttPortOpen
-// := the result), queue three primed buffers, build the first frame (callsign frame with
+// bounds of the kind (an image's from the transmit picture), key the transmitter, queue three
+// primed buffers, build the first frame (callsign frame with
 // callsignSendCounter := -NumCallSend for image and BSR kinds, the text frame for text).
 void launchTransmission(SharedState& state, TransmitterState& tx, TransmitHost& host);
+// Ends the transmission at once: releases the push-to-talk lines, clears txInProgress,
+// restores missingBlockCount and lets the host restore its controls. The end branch of the
+// frame-boundary decision runs it; the station also uses it to stop a transmission whose
+// output device has stopped playing.
+void endTransmission(SharedState& state, TransmitHost& host);
 // beginTransmission then launchTransmission, for callers with nothing to do in between.
 void startTransmission(SharedState& state, TransmitterState& tx, TransmitHost& host, int txKind);

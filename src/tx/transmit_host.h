@@ -2,8 +2,12 @@
 // What the transmitter needs from the main window that owns it: the control values the frame
 // builders read, the two settings of the sequencer, the output ring, the level meters, the BSR
 // captions, the push-to-talk port and the controls to restore when a transmission ends.
+// Like every callback interface of the program it is an abstract class that the caller holds
+// by reference and never deletes (protected destructor); hooks without a do-nothing default
+// are pure virtual.
 #include <cstdint>
 
+#include "core/level_peaks.h"
 #include "tx/frame_builders.h"
 
 class TransmitHost {
@@ -18,17 +22,19 @@ class TransmitHost {
   // Hands one finished output buffer to the output ring (the samples are copied or played
   // before the next buffer is synthesised).
   virtual void queueOutputBuffer(const int16_t* samples, int count) = 0;
-  // Level meter: asked once per synthesised buffer; the peaks are set only while it shows.
+  // Level meter: asked once per synthesised buffer; the peaks (the buffer's output peak, input
+  // 0) are shown only while it shows.
   virtual bool levelDialogShowing() = 0;
-  virtual void setLevelPeaks(double outputPeak, double inputPeak) = 0;
+  virtual void showLevelPeaks(const LevelPeaks& peaks) = 0;
 
   // A BSR builder has counted down its list: "Send <n> BSR" / "Resp <n> BSR".
   virtual void bsrRequestCountChanged(int count) = 0;
   virtual void bsrResponseCountChanged(int count) = 0;
 
-  // Push-to-talk: key the transmitter (true when the lines are asserted) and release it.
-  // closePtt must release the lines whenever they are asserted.
-  virtual bool openPtt() = 0;
+  // Push-to-talk: key the transmitter (silently nothing when the port cannot be keyed) and
+  // release it. The port itself knows whether it is open; closePtt must release the lines
+  // whenever they are asserted.
+  virtual void openPtt() = 0;
   virtual void closePtt() = 0;
 
   // The transmission has ended (the lines are already released, txInProgress is false and

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "support/fake_platform.h"
 
 namespace {
@@ -19,7 +21,6 @@ TEST(SharedStateRecord, EveryFieldStartsAtItsInitialValue) {
   EXPECT_FALSE(s.fourLevelMode);
   EXPECT_FALSE(s.imageFromClipboard);
   EXPECT_FALSE(s.waveLoopMode);
-  EXPECT_FALSE(s.pttPortOpen);
   EXPECT_EQ(s.browseIndex, 0);
   EXPECT_EQ(s.missingBlockCount, 0);
   EXPECT_EQ(s.requestedBlockCount, 0);
@@ -69,7 +70,11 @@ TEST(MainWindowModel, AppliedSettingsSelectCombosClampCountsAndSetGains) {
   form.Mod = -1;
   form.NumEtxData = 99;
   form.NumCallSend = 0;
+  form.InGainPos = INT_MIN;  // negating it once overflowed
+  form.TimeOut = INT_MAX;
   form.applySettings();
+  EXPECT_DOUBLE_EQ(form.state.inputGain, 100.0);
+  EXPECT_EQ(form.TimeOut, 300);
   EXPECT_EQ(form.ComboBox1.index, 10);
   EXPECT_EQ(form.ComboBox3.index, 0);
   EXPECT_FALSE(form.state.fourLevelMode);

@@ -33,7 +33,7 @@ class ReceivedImageStore : public testing::Test {
     std::string error;
     ASSERT_TRUE(saveJpeg(p, stored(name), error)) << error;
   }
-  static int redShown(const ImageBox& box) { return box.shown.at(0, 0).red; }
+  static int redShown(const ImageBox& box) { return box.shown->at(0, 0).red; }
 
   TempFolder dir{"pelimo-store"};
   FakePlatform platform;

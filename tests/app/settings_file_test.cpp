@@ -1,4 +1,5 @@
 #include "app/settings_file.h"
+#include "app/settings_ranges.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -128,14 +129,14 @@ Settings nonDefaultSettings() {
   s.ImgEditName = "  Logger [x] \\ ";
   s.ColorType = 3;
   s.WaveLoop = true;
-  s.NumEtxData = INT_MAX;
+  s.NumEtxData = 30;
   s.OverWrite = false;
   s.SaveMin = false;
   s.SaveMinPass = 1;
   s.DelImgBSR = false;
   s.AutoDelete = true;
   s.DeleteDay = 365;
-  s.NumCallSend = INT_MIN;
+  s.NumCallSend = 12;
   s.LogMode = "SSTV\tFSK";
   s.LogSN = "-3 dB\nline two";
   s.LogBand = "Grüße 20m 日本";
@@ -176,7 +177,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 34 + 4 + 3);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
   EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
-  EXPECT_NE(text.find("\nNumCallSend=-2147483648\n"), std::string::npos);
+  EXPECT_NE(text.find("\nNumCallSend=12\n"), std::string::npos);
   EXPECT_NE(text.find("\nWaveLoop=1\n"), std::string::npos);
 }
 
@@ -251,16 +252,30 @@ TEST(SettingsParse, IntegerValues) {
   } cases[] = {
       {"7", 7},       {" 7 ", 7},     {"\t7\t", 7},    {"-3", -3},      {"+4", 4},
       {"007", 7},     {"-0", 0},      {"2147483647", INT_MAX},       {"-2147483648", INT_MIN},
-      {"12abc", 15},  {"abc", 15},    {"", 15},         {"   ", 15},     {"0x10", 15},
-      {"1.5", 15},    {"1e3", 15},    {"1 2", 15},      {"+", 15},       {"-", 15},
-      {"+-3", 15},    {"-+3", 15},    {"--3", 15},      {"++3", 15},     {"2147483648", 15},
-      {"99999999999", 15},            {"-99999999999", 15},          {"\"5\"", 15},
-      {"٣", 15},  // not an ASCII digit
+      {"12abc", 0},  {"abc", 0},    {"", 0},         {"   ", 0},     {"0x10", 0},
+      {"1.5", 0},    {"1e3", 0},    {"1 2", 0},      {"+", 0},       {"-", 0},
+      {"+-3", 0},    {"-+3", 0},    {"--3", 0},      {"++3", 0},     {"2147483648", 0},
+      {"99999999999", 0},            {"-99999999999", 0},          {"\"5\"", 0},
+      {"٣", 0},  // not an ASCII digit
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(parseSetLine(std::string("TimeOut=") + c.value).TimeOut, c.expected)
+    EXPECT_EQ(parseSettings("[Form]\nMainTop=" + std::string(c.value) + "\n").MainTop, c.expected)
         << "value '" << c.value << "'";
   }
+}
+
+TEST(SettingsParse, RangedNumbersReadAsTheNearestEndOfTheirRange) {
+  // Extreme values once overflowed the gain and time-out arithmetic.
+  for (const SettingRange& r : kSettingRanges) {
+    const std::pair<int, int> cases[] = {{r.min, r.min},     {r.max, r.max},     {r.min - 1, r.min},
+                                         {r.max + 1, r.max}, {INT_MIN, r.min},   {INT_MAX, r.max}};
+    for (const auto& [value, expected] : cases) {
+      const Settings s = parseSetLine(std::string(r.key) + "=" + std::to_string(value));
+      EXPECT_EQ(s.*r.field, expected) << r.key << "=" << value;
+    }
+  }
+  EXPECT_EQ(parseSetLine("TimeOut=0").TimeOut, 1);
+  EXPECT_EQ(parseSetLine("InGainPos=-2147483648").InGainPos, -40);
 }
 
 TEST(SettingsParse, BooleansAreAnyNonZeroInteger) {
@@ -325,12 +340,12 @@ TEST(SettingsParse, LenientSyntax) {
   EXPECT_EQ(parseSettings("[Set]\n[]\nMod=1\n"), Settings{});
 }
 
-TEST_F(SettingsFileTest, WaveLoopAndUnclampedValuesSurviveALoadSaveCycle) {
+TEST_F(SettingsFileTest, WaveLoopAndClampedValuesSurviveALoadSaveCycle) {
   writeText(path("pelimo.ini"), "[Set]\nWaveLoop=1\nNumCallSend=0\nNumEtxData=99\n");
   Settings s = loadSettings(path("pelimo.ini"));
   EXPECT_TRUE(s.WaveLoop);
-  EXPECT_EQ(s.NumCallSend, 0);  // no range checks while loading
-  EXPECT_EQ(s.NumEtxData, 99);
+  EXPECT_EQ(s.NumCallSend, 1);
+  EXPECT_EQ(s.NumEtxData, 30);
   ASSERT_TRUE(saveSettings(path("pelimo.ini"), s));
   EXPECT_EQ(loadSettings(path("pelimo.ini")), s);
   EXPECT_NE(readText(path("pelimo.ini")).find("\nWaveLoop=1\n"), std::string::npos);

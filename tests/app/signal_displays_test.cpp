@@ -102,7 +102,7 @@ TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {
   EXPECT_EQ(platform.drawnTexts[0].y, 107);
   EXPECT_EQ(platform.drawnTexts[0].size, 11);
   EXPECT_EQ(platform.drawnTexts[0].colour, colours::white);
-  EXPECT_EQ(form.Image1.shown, form.signalDisplayPicture);
+  EXPECT_EQ(*form.Image1.shown, form.signalDisplayPicture);
   // The copy carries the clock (the fake marks its corner); the waterfall itself does not.
   EXPECT_EQ(form.signalDisplayPicture.at(216, 107), colours::white);
   EXPECT_EQ(form.waterfallPicture.at(216, 107), colours::black);
@@ -114,7 +114,7 @@ TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {
   EXPECT_EQ(form.outputPeak, 0.0);
   EXPECT_TRUE(hasLime(form.Form2.inputMeterPicture));
   EXPECT_FALSE(hasLime(form.Form2.outputMeterPicture));
-  EXPECT_EQ(form.Form2.Image1.shown, form.Form2.inputMeterPicture);
+  EXPECT_EQ(*form.Form2.Image1.shown, form.Form2.inputMeterPicture);
   EXPECT_EQ(form.Form2.outputMeterPicture.at(0, 0), (Colour{0, 128, 0}));
   // Lowering the input level by 40 dB shrinks the next bar.
   const int limeRows = [&] {

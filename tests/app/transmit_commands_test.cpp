@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
+#include "imaging/transmit_picture.h"
 #include "support/fake_platform.h"
 
 namespace {
@@ -90,6 +91,38 @@ TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {
   EXPECT_TRUE(form.ComboBox1.enabled);
   EXPECT_FALSE(form.SpeedButton7.enabled);  // TX tab shown
   EXPECT_EQ(form.Panel4.caption, "");
+}
+
+TEST_F(TransmitCommands, BlocksAppearInThePreviewAsTheyAreSentAndEveryPressDrawsANewOrder) {
+  useClipboardPicture(640, 480);
+  form.ScanDir = kScanRandom;
+  form.SpeedButton1.down = true;
+  form.SpeedButton1Click();
+  ASSERT_EQ(form.Image3.shown, &form.txPreviewPicture);
+  const Picture black(320, 240);
+  EXPECT_EQ(*form.Image3.shown, black);
+  const auto firstOrder = form.state.scanPermutation;
+
+  // A few block frames into the transmission the box shows them, without being told again.
+  for (int i = 0; i < 40; ++i) form.transmitStep();
+  ASSERT_TRUE(form.state.txInProgress);
+  const int firstBlock = firstOrder[0];
+  const Colour sent = form.Image3.shown->at(firstBlock % 20 * 16 + 8, firstBlock / 20 * 16 + 8);
+  EXPECT_NEAR(sent.red, 200, 8);  // as coded: close to the picture's colour
+  EXPECT_NEAR(sent.green, 100, 8);
+  EXPECT_NEAR(sent.blue, 50, 8);
+  EXPECT_NE(*form.Image3.shown, black);
+
+  // A second press within the same second (after the first transmission was stopped) still
+  // draws a fresh random order.
+  form.SpeedButton1.down = false;
+  form.SpeedButton1Click();
+  for (int i = 0; i < 400 && form.state.txInProgress; ++i) form.transmitStep();
+  ASSERT_FALSE(form.state.txInProgress);
+  form.SpeedButton1.down = true;
+  form.SpeedButton1Click();
+  EXPECT_EQ(platform.seconds, 1'700'000'000);
+  EXPECT_NE(form.state.scanPermutation, firstOrder);
 }
 
 TEST_F(TransmitCommands, SendTextEchoesOnceClearedAndEmptiesTheField) {

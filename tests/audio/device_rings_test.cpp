@@ -8,6 +8,7 @@
 
 #include "audio/station_loop.h"
 #include "support/fake_audio_backend.h"
+#include "support/function_station_handlers.h"
 
 namespace {
 
@@ -18,9 +19,9 @@ struct Rig {
   DeviceRings rings{backend, errors, queue};
   std::vector<std::vector<int16_t>> heard;
   int playedSteps = 0;
-  StationLoop loop{queue, rings,
-                   {[this](const int16_t* s) { heard.emplace_back(s, s + kBufferSamples); },
-                    [this] { ++playedSteps; }}};
+  FunctionStationHandlers steps{[this](const int16_t* s) { heard.emplace_back(s, s + kBufferSamples); },
+                                [this] { ++playedSteps; }};
+  StationLoop loop{queue, rings, steps};
 
   std::vector<std::string> texts() const { return errors.texts; }
 };
@@ -119,6 +120,13 @@ TEST(DeviceRings, ClosingTheOutputTakesQueuedBuffersBackBeforeFreeingThem) {
   EXPECT_EQ(r.rings.outputBufferIndex(), 0);
   r.rings.closeOutputDevice();  // closing a closed device does nothing
   EXPECT_EQ(count(r.backend.log, "close"), 1);
+
+  // A write the device refuses is reported as not queued (and the ring still moves on).
+  ASSERT_TRUE(r.rings.openOutputDevice(0));
+  r.backend.failQueueAt = 0;
+  EXPECT_FALSE(r.rings.queueOutputBuffer(constantBuffer(7).data()));
+  EXPECT_EQ(r.rings.outputBuffersQueued(), 0);
+  EXPECT_EQ(r.rings.outputBufferIndex(), 1);
 }
 
 TEST(DeviceRings, ClosingTheInputStopsResetsAndFrees) {
@@ -209,8 +217,9 @@ TEST(DeviceRings, DeviceChangeRestartsBothRingsAndDropsTheOldDevicesMessages) {
 TEST(StationLoop, StepsRunInArrivalOrder) {
   Rig r;
   std::string order;
-  StationLoop loop(r.queue, r.rings,
-                   {[&](const int16_t* s) { order += "i" + std::to_string(s[0]); }, [&] { order += "o"; }});
+  FunctionStationHandlers steps([&](const int16_t* s) { order += "i" + std::to_string(s[0]); },
+                                [&] { order += "o"; });
+  StationLoop loop(r.queue, r.rings, steps);
   ASSERT_TRUE(r.rings.openOutputDevice(0));
   ASSERT_TRUE(r.rings.openInputDevice(0));
   for (int k = 0; k < 3; ++k) r.rings.queueOutputBuffer(constantBuffer(0).data());

@@ -1,61 +1,27 @@
-// Push-to-talk over a scripted serial port, and the termios backend on a pseudo-terminal.
+// Push-to-talk over a scripted serial port, the termios backend on a pseudo-terminal, and the
+// release of a keyed port when the program is interrupted.
 #include "audio/ptt_port.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "audio/keyed_port_release.h"
 #include "audio/serial_lines.h"
+#include "support/fake_serial_lines.h"
 
 namespace {
-
-class FakeSerialLines final : public SerialLines {
- public:
-  std::vector<std::string> calls;
-  std::vector<std::string> existing{"/dev/ttyUSB0", "/dev/ttyS0"};
-  bool busy = false;
-  bool failConfigure = false;
-  bool failAssert = false;
-  bool isOpen = false;
-  bool linesAsserted = false;
-  std::string openPath;
-
-  bool open(const std::string& path) override {
-    calls.push_back("open " + path);
-    if (isOpen) return false;  // exclusive
-    if (busy || std::find(existing.begin(), existing.end(), path) == existing.end()) return false;
-    isOpen = true;
-    openPath = path;
-    return true;
-  }
-  bool configure() override {
-    calls.push_back("configure");
-    return isOpen && !failConfigure;
-  }
-  bool assertLines() override {
-    calls.push_back("assert");
-    if (!isOpen || failAssert) return false;
-    linesAsserted = true;
-    return true;
-  }
-  bool releaseLines() override {
-    calls.push_back("release");
-    if (!isOpen) return false;
-    linesAsserted = false;
-    return true;
-  }
-  void close() override {
-    calls.push_back("close");
-    isOpen = false;
-    linesAsserted = false;
-  }
-};
 
 using Calls = std::vector<std::string>;
 
@@ -190,4 +156,86 @@ TEST(TermiosSerialLines, PseudoTerminalOpensExclusivelyAndConfigures) {
   TermiosSerialLines other;
   EXPECT_TRUE(other.open(slave));
   ::close(master);
+}
+
+namespace {
+
+// A pseudo-terminal pair; skips the test where there are none.
+struct PseudoTerminal {
+  PseudoTerminal() {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) slave = ptsname(master);
+  }
+  ~PseudoTerminal() {
+    if (master >= 0) ::close(master);
+  }
+  int master = -1;
+  std::string slave;
+};
+
+int exclusiveMode(int fd) {
+  int exclusive = -1;
+  return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 ? exclusive : -1;
+}
+
+}  // namespace
+
+TEST(TermiosSerialLines, ABusyPortIsLeftExactlyAsFoundAndAnOpenedOneHangsUpOnClose) {
+  PseudoTerminal pty;
+  if (pty.slave.empty()) GTEST_SKIP() << "no pseudo-terminals here";
+
+  // Another program holds the port's lock: the open fails and does not make it exclusive.
+  const int holder = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  termios before{};
+  ASSERT_EQ(::tcgetattr(holder, &before), 0);
+  TermiosSerialLines lines;
+  EXPECT_FALSE(lines.open(pty.slave));
+  EXPECT_EQ(exclusiveMode(holder), 0);
+  termios after{};
+  ASSERT_EQ(::tcgetattr(holder, &after), 0);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  ::close(holder);
+
+  // A free port: opened exclusively, and configured to drop DTR and RTS when the program's
+  // last descriptor closes, whatever way the program ends.
+  ASSERT_TRUE(lines.open(pty.slave));
+  ASSERT_TRUE(lines.configure());
+  const int probe = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (probe >= 0) {  // only a privileged user gets past the exclusive mode
+    termios t{};
+    ASSERT_EQ(::tcgetattr(probe, &t), 0);
+    EXPECT_NE(t.c_cflag & HUPCL, 0u);
+    EXPECT_EQ(exclusiveMode(probe), 1);
+    ::close(probe);
+  }
+}
+
+TEST(KeyedPortRelease, OnlyTheRegisteredPortIsReleasedAndOnlyOnce) {
+  EXPECT_FALSE(releaseKeyedPort());
+  registerKeyedPort(41);
+  unregisterKeyedPort(7);  // another port's release does not forget the keyed one
+  EXPECT_TRUE(releaseKeyedPort());
+  EXPECT_FALSE(releaseKeyedPort());
+  registerKeyedPort(41);
+  unregisterKeyedPort(41);
+  EXPECT_FALSE(releaseKeyedPort());
+}
+
+TEST(KeyedPortReleaseDeathTest, InterruptedProgramsStillEndByTheirSignal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (int signalNumber : {SIGINT, SIGTERM}) {
+    EXPECT_EXIT(
+        {
+          installPttReleaseOnSignals();
+          installPttReleaseOnSignals();  // a second call changes nothing
+          PseudoTerminal pty;
+          const int port = pty.slave.empty() ? -1 : ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+          if (port >= 0) registerKeyedPort(port);
+          raise(signalNumber);
+          std::_Exit(0);  // not reached: the signal ends the program
+        },
+        testing::KilledBySignal(signalNumber), "");
+  }
 }

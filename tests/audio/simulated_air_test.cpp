@@ -11,6 +11,7 @@
 #include "audio/device_rings.h"
 #include "audio/station_loop.h"
 #include "support/fake_audio_backend.h"
+#include "support/function_station_handlers.h"
 #include "support/signal_measures.h"
 
 namespace {
@@ -22,15 +23,16 @@ using Buffer = std::vector<int16_t>;
 struct Station {
   Station(SimulatedAir& air, int number)
       : rings(air.backend(number), errors, queue),
-        loop(queue, rings,
-             {[this](const int16_t* s) {
-                ++buffersHeard;
-                if (keepHeard) heard.insert(heard.end(), s, s + kBufferSamples);
-              },
-              [this] {
-                ++played;
-                feed();
-              }}) {
+        steps(
+            [this](const int16_t* s) {
+              ++buffersHeard;
+              if (keepHeard) heard.insert(heard.end(), s, s + kBufferSamples);
+            },
+            [this] {
+              ++played;
+              feed();
+            }),
+        loop(queue, rings, steps) {
     EXPECT_TRUE(rings.openOutputDevice(0));
     EXPECT_TRUE(rings.openInputDevice(0));
   }
@@ -49,6 +51,7 @@ struct Station {
   RecordedDeviceErrors errors;
   MessageQueue queue;
   DeviceRings rings;
+  FunctionStationHandlers steps;
   StationLoop loop;
   std::vector<int16_t> heard;
   bool keepHeard = true;

@@ -15,6 +15,7 @@
 #include "audio/station_loop.h"
 #include "audio/wav_backend.h"
 #include "support/fake_audio_backend.h"
+#include "support/function_station_handlers.h"
 #include "support/signal_measures.h"
 
 namespace {
@@ -206,8 +207,9 @@ TEST_F(Wav, BackendPlaysAFileIntoTheRingsAndRecordsWhatIsPlayed) {
   DeviceRings rings(backend, errors, queue);
   std::vector<int16_t> heard;
   int played = 0;
-  StationLoop loop(queue, rings,
-                   {[&](const int16_t* s) { heard.insert(heard.end(), s, s + kBufferSamples); }, [&] { ++played; }});
+  FunctionStationHandlers steps([&](const int16_t* s) { heard.insert(heard.end(), s, s + kBufferSamples); },
+                                [&] { ++played; });
+  StationLoop loop(queue, rings, steps);
   ASSERT_TRUE(rings.openOutputDevice(0));
   ASSERT_TRUE(rings.openInputDevice(0));
   EXPECT_EQ(backend.inputDeviceNames(), std::vector<std::string>{"Sound file in.wav"});

@@ -113,15 +113,15 @@ TEST(ReceiveStep, HooksRunInOrderAndOnlyWhenAsked) {
   EXPECT_EQ(s.host.showWaterfallCalls, 1);
   EXPECT_EQ(s.host.clockOverlayCalls, 1);
   ASSERT_EQ(s.host.levelPeaks.size(), 1u);
-  EXPECT_EQ(s.host.levelPeaks[0], std::make_pair(0.0, 0.0));
+  EXPECT_EQ(s.host.levelPeaks[0], (LevelPeaks{.input = 0.0, .output = 0.0}));
 
   std::vector<int16_t> positive(kInputBufferSamples, 1000);
   s.settings.inputGain = 0.5;
   s.step(positive.data());
   ASSERT_EQ(s.host.levelPeaks.size(), 2u);
-  EXPECT_GT(s.host.levelPeaks[1].first, 400.0);  // gain applied: about 500
-  EXPECT_LT(s.host.levelPeaks[1].first, 600.0);
-  EXPECT_EQ(s.host.levelPeaks[1].second, 0.0);
+  EXPECT_GT(s.host.levelPeaks[1].input, 400.0);  // gain applied: about 500
+  EXPECT_LT(s.host.levelPeaks[1].input, 600.0);
+  EXPECT_EQ(s.host.levelPeaks[1].output, 0.0);
 }
 
 }  // namespace

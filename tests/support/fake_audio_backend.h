@@ -21,8 +21,8 @@ class FakeAudioBackend : public AudioBackend {
  public:
   class Stream : public ClockedStream {
    public:
-    Stream(FakeAudioBackend& owner, Direction direction, BufferCompletion completion)
-        : ClockedStream(direction, std::move(completion)), owner_(owner) {}
+    Stream(FakeAudioBackend& owner, Direction direction, BufferCompletion& completion)
+        : ClockedStream(direction, completion), owner_(owner) {}
 
     bool prepareBuffer(AudioBuffer& b) override {
       if (owner_.failPrepareAt == prepares_++) return false;
@@ -74,15 +74,15 @@ class FakeAudioBackend : public AudioBackend {
   std::vector<std::string> inputDeviceNames() override { return {"Line in", "USB codec"}; }
   std::vector<std::string> outputDeviceNames() override { return {"Line out", "USB codec"}; }
 
-  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion filled) override {
+  std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) override {
     inputDevicesOpened.push_back(deviceNumber);
     if (failInputOpen) return nullptr;
-    return open(input, ClockedStream::Direction::input, std::move(filled));
+    return open(input, ClockedStream::Direction::input, filled);
   }
-  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion played) override {
+  std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion& played) override {
     outputDevicesOpened.push_back(deviceNumber);
     if (failOutputOpen) return nullptr;
-    return open(output, ClockedStream::Direction::output, std::move(played));
+    return open(output, ClockedStream::Direction::output, played);
   }
 
   // Fills the oldest queued input buffer with sample(i) and completes it; false if none.
@@ -104,8 +104,8 @@ class FakeAudioBackend : public AudioBackend {
 
  private:
   std::unique_ptr<AudioStream> open(Stream*& slot, ClockedStream::Direction direction,
-                                    BufferCompletion completion) {
-    auto stream = std::make_unique<Stream>(*this, direction, std::move(completion));
+                                    BufferCompletion& completion) {
+    auto stream = std::make_unique<Stream>(*this, direction, completion);
     slot = stream.get();
     Stream** where = &slot;
     stream->setOnClose([where] { *where = nullptr; });

@@ -18,10 +18,9 @@ class FakeTransmitHost : public TransmitHost {
   std::vector<int16_t> audio;
   int buffersQueued = 0;
   bool levelDialog = false;
-  std::vector<std::pair<double, double>> peaks;
+  std::vector<LevelPeaks> peaks;
   std::vector<int> requestCounts;
   std::vector<int> responseCounts;
-  bool pttResult = true;
   int pttOpens = 0;
   int pttCloses = 0;
   int endings = 0;
@@ -35,15 +34,10 @@ class FakeTransmitHost : public TransmitHost {
     if (keepAudio) audio.insert(audio.end(), samples, samples + count);
   }
   bool levelDialogShowing() override { return levelDialog; }
-  void setLevelPeaks(double outputPeak, double inputPeak) override {
-    peaks.emplace_back(outputPeak, inputPeak);
-  }
+  void showLevelPeaks(const LevelPeaks& levels) override { peaks.push_back(levels); }
   void bsrRequestCountChanged(int count) override { requestCounts.push_back(count); }
   void bsrResponseCountChanged(int count) override { responseCounts.push_back(count); }
-  bool openPtt() override {
-    ++pttOpens;
-    return pttResult;
-  }
+  void openPtt() override { ++pttOpens; }
   void closePtt() override {
     ++pttCloses;
     if (onClosePtt) onClosePtt();

@@ -29,12 +29,12 @@ class RecordingReceiveHost : public ReceiveHost {
   int clockOverlayCalls = 0;
   int lastSymbolCount = 0;
   int totalSymbols = 0;
-  std::vector<std::pair<double, double>> levelPeaks;
+  std::vector<LevelPeaks> levelPeaks;
   // Order of every event, for checks of sequencing: 'H' header, 'P' payload, 'T' time-out.
   std::vector<char> events;
 
   bool levelDialogShowing() override { return levelDialogVisible; }
-  void setLevelPeaks(double in, double out) override { levelPeaks.emplace_back(in, out); }
+  void showLevelPeaks(const LevelPeaks& peaks) override { levelPeaks.push_back(peaks); }
   void waterfallStep(const double*, int) override { ++waterfallCalls; }
   void showWaterfall() override { ++showWaterfallCalls; }
   void eyeDiagramStep(const double*, const uint8_t*, int, int symbolCount) override {

@@ -395,15 +395,15 @@ TEST(Modulator, LevelMeterOnlyWhileDialogShowsAndSigned) {
   for (size_t b = 0; b < st.host.peaks.size(); ++b) {
     const size_t first = (kPrimedBuffers + 1 + b) * kOutputBufferSamples;
     const int expected = outputPeak(st.host.audio.data() + first, kOutputBufferSamples);
-    EXPECT_EQ(st.host.peaks[b].first, expected);
-    EXPECT_EQ(st.host.peaks[b].second, 0.0);
+    EXPECT_EQ(st.host.peaks[b].output, expected);
+    EXPECT_EQ(st.host.peaks[b].input, 0.0);
   }
-  EXPECT_GT(st.host.peaks.front().first, 1000.0);
+  EXPECT_GT(st.host.peaks.front().output, 1000.0);
 
   // After the silent tail the buffers are silent, and silence reads 0.
   RepeatFrame frames;
   synthesiseBuffer(st.tx->modulator, modulatorControls(st.state), st.tx->stream, frames, st.host);
-  EXPECT_EQ(st.host.peaks.back().first, 0.0);
+  EXPECT_EQ(st.host.peaks.back().output, 0.0);
 
   const std::array<int16_t, 4> negative{-5, -1, -300, -2};
   EXPECT_EQ(outputPeak(negative.data(), 4), 0);

@@ -1,0 +1,42 @@
+#pragma once
+// The allowed range of every numeric setting that has one: the counters of the settings
+// dialog and the track bars of the level dialog. Values read from the settings file are
+// clamped into these ranges, and the dialogs take their limits from here, so an edited file
+// can never feed an overflowing or meaningless number into the station.
+//
+// The combo indices (ImageQ, Encode, Mod) are not clamped but fall back to the combo's default
+// entry (TForm1::applySettings); ScanDir and ColorType read any other value as their last
+// choice; window position, device choices, PortNum and FileLoadNo have no fixed range.
+#include <algorithm>
+#include <array>
+
+#include "app/settings.h"
+
+struct SettingRange {
+  int Settings::*field;
+  const char* key;
+  int min;
+  int max;
+};
+
+inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
+    {&Settings::InGainPos, "InGainPos", -40, 40},  // input level, +40 dB .. -40 dB
+    {&Settings::OutGainPos, "OutGainPos", 0, 80},  // output level, 0 dB .. -80 dB
+    {&Settings::TimeOut, "TimeOut", 1, 300},       // reception time-out, seconds
+    {&Settings::NumEtxData, "NumEtxData", 1, 30},  // end and abort frames
+    {&Settings::SaveMinPass, "SaveMinPass", 1, 300},  // error-free blocks to save a picture
+    {&Settings::DeleteDay, "DeleteDay", 1, 365},   // age of stored pictures to delete, days
+    {&Settings::NumCallSend, "NumCallSend", 1, 12},  // callsign frames at the head
+}};
+
+// The range of one of the fields above.
+consteval const SettingRange& settingRange(int Settings::*field) {
+  for (const SettingRange& r : kSettingRanges)
+    if (r.field == field) return r;
+  throw "not a ranged setting";  // fails the compilation
+}
+
+// Brings every ranged setting to the nearest end of its range.
+inline void clampToRanges(Settings& s) {
+  for (const SettingRange& r : kSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
+}
