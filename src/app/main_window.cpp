@@ -88,9 +88,6 @@ void TForm1::applySettings(const std::string& defaultTxImage) {
   state.browseIndex = FileLoadNo;
   state.txImagePath = ImageFile.empty() ? defaultTxImage : ImageFile;
   state.fourLevelMode = ComboBox3.index != 0;
-  // Stored positions outside the track bars' ranges are taken as the nearest end.
-  InGainPos = std::clamp(InGainPos, kInGainPosMin, kInGainPosMax);
-  OutGainPos = std::clamp(OutGainPos, kOutGainPosMin, kOutGainPosMax);
   state.inputGain = levelGain(InGainPos);
   state.outputGain = levelGain(OutGainPos);
 }

@@ -5,16 +5,17 @@
 
 #include "app/controls.h"
 #include "app/settings.h"
+#include "app/settings_ranges.h"
 #include "core/shared_state.h"
 #include "imaging/picture.h"
 
 // Gain of a level position: 10^(-position / 20), so position -40 is +40 dB and 80 is -80 dB.
 double levelGain(int position);
 
-inline constexpr int kInGainPosMin = -40;
-inline constexpr int kInGainPosMax = 40;
-inline constexpr int kOutGainPosMin = 0;
-inline constexpr int kOutGainPosMax = 80;
+inline constexpr int kInGainPosMin = settingRange(&Settings::InGainPos).min;
+inline constexpr int kInGainPosMax = settingRange(&Settings::InGainPos).max;
+inline constexpr int kOutGainPosMin = settingRange(&Settings::OutGainPos).min;
+inline constexpr int kOutGainPosMax = settingRange(&Settings::OutGainPos).max;
 
 class TForm2 {
  public:

@@ -5,26 +5,18 @@
 
 #include "app/callsign_check.h"
 #include "app/main_window.h"
+#include "app/settings_ranges.h"
 #include "audio/audio_backend.h"
 #include "audio/device_rings.h"
 
 namespace {
 
-// The counters' ranges. A setting outside its range is shown, and stored on "OK", as the
-// nearest end.
-struct CounterRange {
-  int min, max;
-};
-constexpr CounterRange kTimeOutRange{1, 300};
-constexpr CounterRange kNumEtxDataRange{1, 30};
-constexpr CounterRange kSaveMinPassRange{1, 300};
-constexpr CounterRange kDeleteDayRange{1, 365};
-constexpr CounterRange kNumCallSendRange{1, 12};
-
 // The face colour of the dialog, behind its plain labels.
 constexpr Colour kDialogFace{240, 240, 240};
 
-void setRange(UpDown& counter, CounterRange range) {
+// A counter takes its limits from the setting's range; a setting outside it is shown, and
+// stored on "OK", as the nearest end.
+void setRange(UpDown& counter, const SettingRange& range) {
   counter.min = range.min;
   counter.max = range.max;
   counter.setPosition(counter.position);
@@ -54,11 +46,11 @@ constexpr int kColourTypeOfButton[4] = {0, 1, 3, 2};
 }  // namespace
 
 TForm9::TForm9(const SerialPortLister& ports) : ports_(ports) {
-  setRange(UpDown1, kTimeOutRange);
-  setRange(UpDown2, kNumEtxDataRange);
-  setRange(UpDown3, kSaveMinPassRange);
-  setRange(UpDown4, kDeleteDayRange);
-  setRange(UpDown5, kNumCallSendRange);
+  setRange(UpDown1, settingRange(&Settings::TimeOut));
+  setRange(UpDown2, settingRange(&Settings::NumEtxData));
+  setRange(UpDown3, settingRange(&Settings::SaveMinPass));
+  setRange(UpDown4, settingRange(&Settings::DeleteDay));
+  setRange(UpDown5, settingRange(&Settings::NumCallSend));
   Label13 = Label{"Error free", colours::black, kDialogFace};
   Label15 = Label{"days", colours::black, kDialogFace};
 }
