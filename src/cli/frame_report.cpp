@@ -1,37 +1,34 @@
 #include "cli/frame_report.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "framing/frame_bits.h"
 
 namespace {
 
-// Length of the valid UTF-8 sequence starting at s[i], or 0 if there is none.
-size_t utf8SequenceLength(const std::string& s, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = byte(i);
-  size_t n;
-  unsigned minimum;
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2;
-    minimum = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    minimum = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    minimum = 0x10000;
-  } else {
-    return 0;
+using Json = nlohmann::ordered_json;
+
+std::string dump(const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+std::string hexBytes(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    hex += digits[b >> 4];
+    hex += digits[b & 15];
   }
-  if (i + n > s.size()) return 0;
-  unsigned code = c & (0x7F >> n);
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
+  return hex;
+}
+
+const char* checkName(PayloadCheck check) {
+  switch (check) {
+    case PayloadCheck::good: return "good";
+    case PayloadCheck::bad: return "bad";
+    case PayloadCheck::unread: return "unread";
   }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return n;
+  return "unread";
 }
 
 }  // namespace
@@ -47,10 +44,10 @@ std::string payloadBytes(const BitBuffer& payload, int lengthBits) {
   return bytes;
 }
 
-FrameReport makeFrameReport(const RxFrameInfo& info, const BitBuffer* payload, bool crcGood) {
+FrameReport makeFrameReport(const RxFrameInfo& info, const BitBuffer* payload, PayloadCheck check) {
   FrameReport r;
   r.info = info;
-  r.crcGood = crcGood;
+  r.check = check;
   if (payload && (info.kind == kFrameText || info.kind == kFrameCallsign)) {
     r.hasText = true;
     r.text = payloadBytes(*payload, info.payloadLength);
@@ -71,62 +68,27 @@ const char* frameKindName(int kind) {
   }
 }
 
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    char escape[8];
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-      ++i;
-    } else if (c == '\n') {
-      out += "\\n";
-      ++i;
-    } else if (c == '\r') {
-      out += "\\r";
-      ++i;
-    } else if (c == '\t') {
-      out += "\\t";
-      ++i;
-    } else if (c < 0x20 || c == 0x7F) {
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-      ++i;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-    } else if (const size_t n = utf8SequenceLength(text, i)) {
-      out.append(text, i, n);
-      i += n;
-    } else {
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-      ++i;
-    }
-  }
-  return out + "\"";
-}
-
 std::string formatFrameText(const FrameReport& r) {
   const RxFrameInfo& f = r.info;
   std::string line = std::string(frameKindName(f.kind)) + " (kind " + std::to_string(f.kind) +
                      ") col " + std::to_string(f.col) + " row " + std::to_string(f.row) +
                      " scale " + std::to_string(f.scaleIndex) + " " + (f.coded ? "CONV" : "NORM") +
                      " " + (f.fourLevel ? "4L-FSK" : "MSK") + " L " + std::to_string(f.payloadLength) +
-                     " crc " + (r.crcGood ? "good" : "bad");
-  if (r.hasText) line += " text " + jsonString(r.text);
+                     " crc " + checkName(r.check);
+  if (r.check == PayloadCheck::unread) line += " (payload not read)";
+  if (r.hasText) line += " text " + dump(Json(r.text)) + " bytes " + hexBytes(r.text);
   return line;
 }
 
 std::string formatFrameJson(const FrameReport& r) {
   const RxFrameInfo& f = r.info;
-  std::string json = "{\"kind\":" + std::to_string(f.kind) + ",\"col\":" + std::to_string(f.col) +
-                     ",\"row\":" + std::to_string(f.row) + ",\"scale\":" + std::to_string(f.scaleIndex) +
-                     ",\"conv\":" + (f.coded ? "true" : "false") +
-                     ",\"fourLevel\":" + (f.fourLevel ? "true" : "false") +
-                     ",\"length\":" + std::to_string(f.payloadLength) + ",\"crc\":\"" +
-                     (r.crcGood ? "good" : "bad") + "\"";
-  if (r.hasText) json += ",\"text\":" + jsonString(r.text);
-  return json + "}";
+  Json json = {{"kind", f.kind},           {"col", f.col},
+               {"row", f.row},             {"scale", f.scaleIndex},
+               {"conv", f.coded},          {"fourLevel", f.fourLevel},
+               {"length", f.payloadLength}, {"crc", checkName(r.check)}};
+  if (r.hasText) {
+    json["text"] = r.text;
+    json["bytes"] = hexBytes(r.text);
+  }
+  return dump(json);
 }
