@@ -329,9 +329,13 @@ PictureResult readBmpMemory(const uint8_t* data, size_t byteCount) {
 
   // Where the pixels start: the file header says; a zero there means "right after the table".
   uint64_t pixelStart = le32(data + 10);
+  // Pixels that start inside the headers or masks would be read as colours and header fields
+  // at once. A table whose size the header states (a colour count) must end before the pixels;
+  // without a count, the table ends where the pixels start, as in many older files.
   if (pixelStart != 0 && pixelStart < l.paletteStart)
     return PictureResult::failure("The BMP picture's pixel data would start inside its header");
-  if (pixelStart != 0 && l.bitsPerPixel <= 8 && pixelStart < l.paletteStart + paletteBytes(l))
+  if (pixelStart != 0 && l.bitsPerPixel <= 8 && l.coloursUsed != 0 &&
+      pixelStart < l.paletteStart + paletteBytes(l))
     return PictureResult::failure("The BMP picture's colour table overlaps its pixel data");
   std::array<Colour, 256> palette;
   if (l.bitsPerPixel <= 8) {
