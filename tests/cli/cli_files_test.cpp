@@ -13,6 +13,7 @@
 #include "cli_test_support.h"
 #include "core/file_bytes.h"
 #include "imaging/bmp_file.h"
+#include "support/rx_test_signal.h"
 
 namespace {
 
@@ -174,6 +175,24 @@ TEST(CliRecordings, ADamagedRecordingFailsAndSaysHowFarItWasRead) {
   EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
   EXPECT_EQ(lines(run.out).size(), 11u) << run.out;  // the frames before the damage are printed
   EXPECT_FALSE(fs::exists(dir.file("p.jpg")));
+}
+
+TEST(CliRecordings, AFrameTooLongToReadIsReportedAsUnread) {
+  TempDir dir;
+  // A coded block frame whose header announces more payload than the receiver reads, then an
+  // end frame.
+  const std::vector<rxtest::TestFrame> frames = {rxtest::makeFrame(kFrameImageBlock, true, false, 3, 4, 10, 4000, 7),
+                                                 rxtest::makeFrame(kFrameEnd, false, false, 0, 0, 10, 0, 1)};
+  const auto signal = rxtest::fskSignal(rxtest::symbolTones(rxtest::transmissionBits(frames, false), false));
+  ASSERT_EQ(writeWav48k(dir.file("long.wav"), signal), "");
+  const CliRun run = runCli({"receive", dir.file("long.wav"), "--json", "--summary"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto got = lines(run.out);
+  ASSERT_EQ(got.size(), 3u) << run.out;
+  EXPECT_NE(got[0].find("\"kind\":1,\"col\":3,\"row\":4"), std::string::npos) << got[0];
+  EXPECT_NE(got[0].find("\"length\":4000,\"crc\":\"unread\""), std::string::npos) << got[0];
+  EXPECT_NE(got[1].find("\"kind\":3"), std::string::npos) << got[1];
+  EXPECT_NE(got[2].find("2 frames, 0 payloads good, 0 bad, 1 not read"), std::string::npos) << got[2];
 }
 
 // A stream whose every write fails, as standard output on a full disk.
