@@ -130,6 +130,21 @@ TEST(CliPictures, JpegWithWarningsIsSentWithANoteAndBadBmpOffsetsAreRefused) {
   EXPECT_FALSE(fs::exists(dir.file("b.wav")));
 }
 
+TEST(CliRecordings, MissingUnreadableAndNonAudioFilesFailClearly) {
+  TempDir dir;
+  writeText(dir.file("notes.wav"), "this is not a recording\n");
+  writeText(dir.file("empty.wav"), "");
+  fs::create_directory(dir.file("folder.wav"));
+  for (const std::string& path :
+       {dir.file("missing.wav"), dir.file("notes.wav"), dir.file("empty.wav"), dir.file("folder.wav"), std::string()}) {
+    const CliRun run = runCli({"receive", path});
+    EXPECT_EQ(run.status, 1) << path;
+    EXPECT_EQ(run.err.rfind("pelimo-cli: ", 0), 0u) << path << ": " << run.err;
+    EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+  }
+}
+
 TEST(CliRecordings, TheLastFrameOnABufferBoundaryIsRead) {
   TempDir dir;
   std::vector<int16_t> samples = textRecording(dir);
