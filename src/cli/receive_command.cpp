@@ -86,7 +86,8 @@ CLI::App* ReceiveCommand::addTo(CLI::App& app) {
   receive->add_option("recording", options.inputPath, "The recording to read")->required();
   receive->add_flag("--json", options.json, "One JSON object per frame");
   receive->add_flag("--summary", options.summary, "A summary line at the end");
-  receive->add_option("--image", options.imageOutputPath, "Write the received picture as a JPEG file");
+  receive->add_option("--image", options.imageOutputPath, "Write the received picture as a JPEG file")
+      ->option_text("OUT.jpg");
   return receive;
 }
 

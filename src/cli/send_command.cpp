@@ -5,7 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <charconv>
-#include <map>
+#include <algorithm>
+#include <vector>
 #include <ostream>
 
 #include "app/main_window.h"
@@ -43,6 +44,23 @@ std::string textProblem(const std::string& text, const std::string& prompt, cons
   return {};
 }
 
+// An option whose value is one of `words`, stored as its position in the list.
+void addChoice(CLI::App& command, const std::string& name, int& target, const std::vector<std::string>& words,
+               const std::string& help) {
+  std::string list;
+  for (const std::string& w : words) list += (list.empty() ? "" : "|") + w;
+  command.add_option(name, target, help)
+      ->transform(CLI::Validator(
+          [words, list](std::string& v) {
+            const auto found = std::find(words.begin(), words.end(), v);
+            if (found == words.end()) return "takes " + list + ", not '" + v + "'";
+            v = std::to_string(found - words.begin());
+            return std::string();
+          },
+          ""))
+      ->option_text(list);
+}
+
 }  // namespace
 
 std::string callsignProblem(const std::string& callsign) {
@@ -77,11 +95,10 @@ CLI::App* SendCommand::addTo(CLI::App& app) {
       "send", "Write the transmission of a picture or a text as a 48 kHz mono 16-bit WAV recording");
   send->add_option("--callsign", options.callsign, "Your callsign, sent in every transmission")
       ->required()
-      ->check(CLI::Validator([](std::string& v) { return callsignProblem(v); }, "CALL"));
-  send->add_option("--mode", options.modeIndex, "Modulation (default msk)")
-      ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"msk", 0}, {"4l-fsk", 1}}));
-  send->add_option("--code", options.codeIndex, "Payload code (default normal)")
-      ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"normal", 0}, {"conv", 1}}));
+      ->check(CLI::Validator([](std::string& v) { return callsignProblem(v); }, ""))
+      ->option_text("CALL REQUIRED");
+  addChoice(*send, "--mode", options.modeIndex, {"msk", "4l-fsk"}, "Modulation (default msk)");
+  addChoice(*send, "--code", options.codeIndex, {"normal", "conv"}, "Payload code (default normal)");
   send->add_option("--scale", options.scaleIndex,
                    "Picture quality: an index 0..15 or a value (" + scaleValues() + "); default 10 = 1.00")
       ->transform(CLI::Validator(
@@ -91,14 +108,17 @@ CLI::App* SendCommand::addTo(CLI::App& app) {
             v = std::to_string(index);
             return std::string();
           },
-          "INDEX|VALUE"));
-  send->add_option("--scan", options.scanDirection, "Block order (default random)")
-      ->transform(CLI::CheckedTransformer(
-          std::map<std::string, int>{{"horizontal", 0}, {"vertical", 1}, {"random", 2}}));
-  CLI::Option* image = send->add_option("--image", options.imagePath, "Picture to send (.jpg or .bmp)");
-  CLI::Option* text = send->add_option("--text", options.text, "Text to send");
+          ""))
+      ->option_text("INDEX|VALUE");
+  addChoice(*send, "--scan", options.scanDirection, {"horizontal", "vertical", "random"},
+            "Block order (default random)");
+  CLI::Option* image = send->add_option("--image", options.imagePath, "Picture to send (.jpg or .bmp)")
+                            ->option_text("FILE");
+  CLI::Option* text = send->add_option("--text", options.text, "Text to send (or --image)");
   image->excludes(text);
-  send->add_option("-o,--output", options.outputPath, "The WAV recording to write")->required();
+  send->add_option("-o,--output", options.outputPath, "The WAV recording to write")
+      ->required()
+      ->option_text("OUT.wav REQUIRED");
   send->callback([image, text] {
     if (image->count() == 0 && text->count() == 0)
       throw CLI::ValidationError("send", "needs --image FILE or --text TEXT");
