@@ -60,6 +60,7 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
         refreshSendBsrButton();
         state.imageClosed = true;
         saveReceivedImage();
+        if (observer) observer->receptionClosed();
       }
       refreshRespBsrButton();
       rxImageOpen = false;
@@ -156,6 +157,7 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
         state.memoCleared = true;
       }
       Memo1.lines.push_back(displayText(payloadText(payload, info.payloadLength)));
+      if (observer) observer->textReceived(Memo1.lines.back());
       state.blockStreamIdle = true;
       break;
 

@@ -51,6 +51,18 @@ struct StationDevices {
   SerialLines* serial = nullptr;
 };
 
+// What a station without a window (the command-line tool) is told about its reception: a
+// received text as it reaches the message log, and each picture reception as it closes (end
+// frames, time-out or "Finish RX", after the automatic save). Both do nothing by default.
+class StationObserver {
+ public:
+  virtual void textReceived(const std::string& line) {}
+  virtual void receptionClosed() {}
+
+ protected:
+  ~StationObserver() = default;
+};
+
 class TForm1 : public Settings {
  public:
   explicit TForm1(Platform& platform, StationDevices devices = {});
@@ -190,6 +202,8 @@ class TForm1 : public Settings {
   std::string storeFolder() const;
   // The automatic save of rxPicture when a reception ends (subject to the store's settings).
   void saveReceivedImage();
+  // What the last automatic save did, in words: "saved PATH" or why nothing was saved.
+  std::string lastSaveOutcome;
   // Shows the stored image at browseIndex on the LOG tab, keeping the index within the list.
   void showStoredImage();
   // Deletes stored images older than DeleteDay days.
@@ -276,6 +290,7 @@ class TForm1 : public Settings {
   // Frame events of the receiver are passed on to this listener after the station's own frame
   // actions (a recorder in tests, the command-line tool's frame log).
   ReceiveHost* frameListener = nullptr;
+  StationObserver* observer = nullptr;
   // Sees every output buffer the transmitter queues (recording, simulated channels).
   std::function<void(const int16_t* samples, int count)> outputTap;
 

@@ -27,9 +27,20 @@ std::string TForm1::storeFolder() const {
 }
 
 void TForm1::saveReceivedImage() {
-  if (!AutoSave || storeFolder().empty()) return;
-  if (state.missingBlockCount >= kBlockCount) return;  // no block received
-  if (SaveMin && SaveMinPass >= kBlockCount - state.missingBlockCount) return;
+  const int good = kBlockCount - state.missingBlockCount;
+  if (!AutoSave || storeFolder().empty()) {
+    lastSaveOutcome = storeFolder().empty() ? "not saved: no store folder" : "not saved: AutoSave is off";
+    return;
+  }
+  if (good <= 0) {
+    lastSaveOutcome = "not saved: no block received";
+    return;
+  }
+  if (SaveMin && SaveMinPass >= good) {
+    lastSaveOutcome = "not saved: " + std::to_string(good) + " good blocks, SaveMinPass is " +
+                      std::to_string(SaveMinPass);
+    return;
+  }
 
   const std::string path =
       storeFolder() + "/" + storedImageFileName(platform.localTime(), state.decodedCallsign);
@@ -37,9 +48,11 @@ void TForm1::saveReceivedImage() {
   // The new file is written before the earlier one of the same picture is removed, so a
   // failed save never costs the picture saved before the BSR answer.
   if (!saveJpeg(rxPicture, path, error)) {
+    lastSaveOutcome = "not saved: " + error;
     platform.messageBox(error, false);
     return;
   }
+  lastSaveOutcome = "saved " + path;
   const std::string earlier = lastSavedPath;
   lastSavedPath = path;
   if (state.bsrBlocksStored) {

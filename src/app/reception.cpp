@@ -32,7 +32,8 @@ void TForm1::startImageReception() {
 void TForm1::finishReception() {
   rx_->rxTimeoutArmed = false;
   state.missingBlockCount = listMissingBlocks(state.receivedBlockMap, state.missingBlockList);
-  if (rxImageOpen) saveReceivedImage();
+  const bool pictureOpen = rxImageOpen;
+  if (pictureOpen) saveReceivedImage();
   rxImageOpen = false;
   refreshBsrButtons();
   state.imageClosed = true;
@@ -43,6 +44,7 @@ void TForm1::finishReception() {
   state.blockStreamIdle = true;
   state.bsrListClosed = true;
   SpeedButton8.enabled = false;
+  if (pictureOpen && observer) observer->receptionClosed();
 }
 
 void TForm1::SpeedButton8Click() {

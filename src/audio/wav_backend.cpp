@@ -69,6 +69,7 @@ void WavBackend::tick() {
     if (writer_.isOpen()) {
       if (std::string e = writer_.write({b->data, size_t(n)}); !e.empty()) error_ = e;
     }
+    if (keepRecording_) recording_.insert(recording_.end(), b->data, b->data + n);
     ++buffersRecorded_;
     output_->completeFront();
   }
@@ -77,22 +78,41 @@ void WavBackend::tick() {
   AudioBuffer* b = input_ ? input_->front() : nullptr;
   if (!b) return;
   int n = std::clamp(b->bufferLength / 2, 0, kBufferSamples);
-  if (inputPath_.empty()) {
+  if (inputPath_.empty() || fileEnded_) {
     std::fill(b->data, b->data + n, int16_t(0));
+    if (fileEnded_ && --trailingSilence_ <= 0) inputFinished_ = true;
   } else {
     size_t got = reader_.read(b->data, size_t(n));
-    if (got == 0) {  // nothing was left for this buffer
+    if (!reader_.error().empty()) {  // a damaged recording: what was read is not all there is
+      error_ = reader_.error();
       inputFinished_ = true;
       reader_.close();
       return;
     }
-    std::fill(b->data + got, b->data + n, int16_t(0));
-    if (got < size_t(n) || reader_.atEnd()) {
-      inputFinished_ = true;
-      reader_.close();
+    if (got == 0) {  // nothing was left for this buffer
+      endOfFile();
+      if (inputFinished_) return;
+      std::fill(b->data, b->data + n, int16_t(0));
+      if (--trailingSilence_ <= 0) inputFinished_ = true;
+    } else {
+      std::fill(b->data + got, b->data + n, int16_t(0));
+      const bool ended = got < size_t(n) || reader_.atEnd();
+      if (!reader_.error().empty()) {
+        error_ = reader_.error();
+        inputFinished_ = true;
+        reader_.close();
+      } else if (ended) {
+        endOfFile();
+      }
     }
   }
   input_->completeFront();
+}
+
+void WavBackend::endOfFile() {
+  fileEnded_ = true;
+  reader_.close();
+  if (trailingSilence_ <= 0) inputFinished_ = true;
 }
 
 std::string WavBackend::finishOutput() {

@@ -9,8 +9,14 @@
 // the oldest queued input buffer is filled (1025). The input waits (no file samples are lost)
 // while no input buffer is queued. The files stay open across device closing and reopening, so
 // a device change neither rewinds the input nor truncates the recording.
+//
+// Instead of a file, the output can be kept in memory (keepRecordingInMemory), for callers that
+// write the whole recording at once when it is complete. After the input file, a number of
+// silent buffers can follow (setTrailingSilence), so the receive chain's filters give up the
+// last symbols a recording ends with.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "audio/audio_backend.h"
 #include "audio/wav_file.h"
@@ -34,8 +40,14 @@ class WavBackend : public AudioBackend {
   void advance(int buffers);
   int64_t ticks() const { return ticks_; }
 
-  // True once the whole input file was delivered (never without an input file).
+  // True once the whole input file (and the trailing silence) was delivered, or reading it
+  // failed (see error()); never without an input file.
   bool inputFinished() const { return inputFinished_; }
+  // Silent buffers delivered after the input file's last samples.
+  void setTrailingSilence(int buffers) { trailingSilence_ = buffers; }
+  // Keeps every played buffer in recording() (on top of the output file, if any).
+  void keepRecordingInMemory() { keepRecording_ = true; }
+  const std::vector<int16_t>& recording() const { return recording_; }
   int64_t buffersRecorded() const { return buffersRecorded_; }
   // The last file error, empty if none.
   const std::string& error() const { return error_; }
@@ -43,12 +55,18 @@ class WavBackend : public AudioBackend {
   std::string finishOutput();
 
  private:
+  void endOfFile();
+
   std::string inputPath_, outputPath_;
   WavReader reader_;
   WavWriter writer_;
   ClockedStream* input_ = nullptr;
   ClockedStream* output_ = nullptr;
   bool inputFinished_ = false;
+  bool fileEnded_ = false;
+  int trailingSilence_ = 0;
+  bool keepRecording_ = false;
+  std::vector<int16_t> recording_;
   int64_t ticks_ = 0;
   int64_t buffersRecorded_ = 0;
   std::string error_;

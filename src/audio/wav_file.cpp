@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
+
+#include "core/file_bytes.h"
 
 namespace {
 
@@ -55,6 +58,18 @@ struct WavReader::State {
   long inputCount = 0, inputPos = 0;
   bool inputDone = false;
   bool finished = false;
+  std::string path;
+  sf_count_t framesRead = 0;  // at the file's own rate
+  std::string failure;        // why reading stopped early
+
+  // Stops reading with a message saying how far the recording was read.
+  void fail(const std::string& reason) {
+    finished = true;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", double(framesRead) / info.samplerate);
+    failure = "The recording " + inQuotes(path) + " cannot be read to its end: reading failed after " +
+              seconds + " s (" + reason + ")";
+  }
 
   ~State() {
     if (converter) src_delete(converter);
@@ -64,7 +79,13 @@ struct WavReader::State {
   // Reads the next chunk's first channel into `mono`; false at the end of the file.
   bool readChunk() {
     sf_count_t n = sf_readf_float(file, frames.data(), kChunkFrames);
+    // libsndfile gives a short count both at the end and on a read error; only sf_error tells.
+    if (sf_error(file) != SF_ERR_NO_ERROR) {
+      fail(sf_strerror(file));
+      return false;
+    }
     if (n <= 0) return false;
+    framesRead += n;
     const int channels = info.channels;
     for (sf_count_t i = 0; i < n; ++i) mono[i] = frames[size_t(i) * channels];
     inputCount = long(n);
@@ -99,8 +120,8 @@ struct WavReader::State {
       d.output_frames = long(out.size());
       d.end_of_input = inputDone ? 1 : 0;
       d.src_ratio = ratio;
-      if (src_process(converter, &d) != 0) {
-        finished = true;
+      if (const int e = src_process(converter, &d); e != 0) {
+        fail(std::string("sample rate conversion: ") + src_strerror(e));
         out.clear();
         return false;
       }
@@ -123,6 +144,7 @@ WavReader::~WavReader() = default;
 
 std::string WavReader::open(const std::string& path) {
   close();
+  error_.clear();
   if (std::string why = checkReadable(path); !why.empty()) return why;
   auto s = std::make_unique<State>();
   s->file = sf_open(path.c_str(), SFM_READ, &s->info);
@@ -140,6 +162,7 @@ std::string WavReader::open(const std::string& path) {
     s->converter = src_new(SRC_SINC_FASTEST, 1, &error);
     if (!s->converter) return std::string("The sample rate converter failed: ") + src_strerror(error);
   }
+  s->path = path;
   s->frames.resize(size_t(kChunkFrames) * s->info.channels);
   s->mono.resize(kChunkFrames);
   state_ = std::move(s);
@@ -150,6 +173,7 @@ bool WavReader::isOpen() const { return state_ != nullptr; }
 int WavReader::fileRate() const { return state_ ? state_->info.samplerate : 0; }
 int WavReader::fileChannels() const { return state_ ? state_->info.channels : 0; }
 void WavReader::close() { state_.reset(); }
+const std::string& WavReader::error() const { return error_; }
 
 size_t WavReader::read(int16_t* out, size_t count) {
   if (!state_) return 0;
@@ -162,6 +186,7 @@ size_t WavReader::read(int16_t* out, size_t count) {
     s.pendingPos += n;
     done += n;
   }
+  if (!s.failure.empty()) error_ = s.failure;
   return done;
 }
 
@@ -169,7 +194,9 @@ bool WavReader::atEnd() {
   if (!state_) return true;
   State& s = *state_;
   if (s.pendingPos < s.pending.size()) return false;
-  return !s.refill();
+  const bool more = s.refill();
+  if (!s.failure.empty()) error_ = s.failure;
+  return !more;
 }
 
 struct WavWriter::State {
@@ -242,13 +269,85 @@ WavReadResult readWavMono48k(const std::string& path, double maxSeconds) {
     samples.resize(at + n);
     if (n < kStep) break;
   }
+  if (!reader.error().empty()) {
+    samples.clear();
+    result.error = reader.error();
+    return result;
+  }
   if (samples.empty()) result.error = "The file " + inQuotes(path) + " holds no sound";
   return result;
 }
 
+namespace {
+
+// libsndfile's virtual I/O over a growing byte vector.
+struct MemoryFile {
+  std::vector<uint8_t>* bytes;
+  sf_count_t position = 0;
+};
+
+sf_count_t memoryLength(void* user) { return sf_count_t(static_cast<MemoryFile*>(user)->bytes->size()); }
+sf_count_t memorySeek(sf_count_t offset, int whence, void* user) {
+  auto* m = static_cast<MemoryFile*>(user);
+  const sf_count_t base = whence == SEEK_CUR ? m->position : whence == SEEK_END ? memoryLength(user) : 0;
+  if (base + offset < 0) return -1;
+  m->position = base + offset;
+  return m->position;
+}
+sf_count_t memoryRead(void* out, sf_count_t count, void* user) {
+  auto* m = static_cast<MemoryFile*>(user);
+  const sf_count_t size = memoryLength(user);
+  const sf_count_t n = std::clamp<sf_count_t>(size - m->position, 0, count);
+  if (n > 0) std::memcpy(out, m->bytes->data() + m->position, size_t(n));
+  m->position += n;
+  return n;
+}
+sf_count_t memoryWrite(const void* in, sf_count_t count, void* user) {
+  auto* m = static_cast<MemoryFile*>(user);
+  const size_t end = size_t(m->position + count);
+  try {
+    if (end > m->bytes->size()) m->bytes->resize(end);
+  } catch (const std::bad_alloc&) {
+    return 0;  // libsndfile reports the short write
+  }
+  std::memcpy(m->bytes->data() + m->position, in, size_t(count));
+  m->position += count;
+  return count;
+}
+sf_count_t memoryTell(void* user) { return static_cast<MemoryFile*>(user)->position; }
+
+}  // namespace
+
+std::string encodeWav48k(std::span<const int16_t> samples, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  try {
+    bytes.reserve(samples.size() * 2 + 64);
+  } catch (const std::bad_alloc&) {
+    return "There is not enough memory for the recording (" + std::to_string(samples.size() / kRate) +
+           " s of sound)";
+  }
+  MemoryFile memory{&bytes};
+  SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
+  SF_INFO info{};
+  info.samplerate = kRate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, &memory);
+  if (!file) return std::string("The recording cannot be made (") + sf_strerror(nullptr) + ")";
+  const sf_count_t written = sf_write_short(file, samples.data(), sf_count_t(samples.size()));
+  std::string error;
+  if (written != sf_count_t(samples.size()))
+    error = std::string("The recording cannot be made (") + sf_strerror(file) + ")";
+  if (sf_close(file) != 0 && error.empty()) error = "The recording cannot be made (closing failed)";
+  if (!error.empty()) bytes.clear();
+  return error;
+}
+
 std::string writeWav48k(const std::string& path, std::span<const int16_t> samples) {
-  WavWriter writer;
-  if (std::string e = writer.open(path); !e.empty()) return e;
-  if (std::string e = writer.write(samples); !e.empty()) return e;
-  return writer.close();
+  if (path.empty()) return "No sound file was given";
+  std::vector<uint8_t> bytes;
+  if (std::string e = encodeWav48k(samples, bytes); !e.empty()) return e;
+  std::string error;
+  if (!writeFileReplacing(path, bytes.data(), bytes.size(), &error)) return error;
+  return {};
 }

@@ -20,8 +20,12 @@ class WavReader {
   // Empty on success, otherwise why the file cannot be read.
   std::string open(const std::string& path);
   bool isOpen() const;
-  // Fills up to `count` samples at 48000 Hz; the number written, less only at the end.
+  // Fills up to `count` samples at 48000 Hz; the number written, less only at the end of the
+  // file or when reading failed (see error()).
   size_t read(int16_t* out, size_t count);
+  // Why reading stopped before the end of the file (a damaged or unreadable recording), naming
+  // the file and how far it was read; empty while all is well.
+  const std::string& error() const;
   // True once every sample has been read.
   bool atEnd();
   // The file's own rate and channel count.
@@ -32,6 +36,7 @@ class WavReader {
  private:
   struct State;
   std::unique_ptr<State> state_;
+  std::string error_;
 };
 
 class WavWriter {
@@ -61,5 +66,10 @@ struct WavReadResult {
 
 // Reads a whole file (see WavReader). Files longer than `maxSeconds` are refused.
 WavReadResult readWavMono48k(const std::string& path, double maxSeconds = 3600.0);
-// Writes a 48000 Hz mono 16-bit WAV file; empty on success, otherwise the reason.
+// The bytes of a 48000 Hz mono 16-bit WAV file holding the samples; empty on success,
+// otherwise the reason (out of memory included).
+std::string encodeWav48k(std::span<const int16_t> samples, std::vector<uint8_t>& bytes);
+// Writes a 48000 Hz mono 16-bit WAV file through a temporary file renamed into place, so an
+// error never leaves a partial file and an existing file stays as it was; empty on success,
+// otherwise the reason.
 std::string writeWav48k(const std::string& path, std::span<const int16_t> samples);

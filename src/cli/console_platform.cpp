@@ -2,12 +2,8 @@
 
 #include <chrono>
 #include <ctime>
-#include <ostream>
 
-void ConsolePlatform::messageBox(const std::string& text, bool) {
-  messages_.push_back(text);
-  err_ << "pelimo-cli: " << text << "\n";
-}
+void ConsolePlatform::messageBox(const std::string& text, bool) { messages_.push_back(text); }
 
 LocalTime ConsolePlatform::localTime() {
   const std::time_t now = std::time(nullptr);

@@ -1,7 +1,7 @@
 #pragma once
-// The platform as a console program sees it: message boxes become lines on standard error,
-// there is no clipboard and no other program's window, the clock is the system's.
-#include <iosfwd>
+// The platform as a console program sees it: message boxes are kept for the command to report
+// as it sees fit (a station's device messages mean nothing to a command-line user), there is no
+// clipboard and no other program's window, the clock is the system's.
 #include <string>
 #include <vector>
 
@@ -9,7 +9,6 @@
 
 class ConsolePlatform : public Platform {
  public:
-  explicit ConsolePlatform(std::ostream& err) : err_(err) {}
   void messageBox(const std::string& text, bool beep) override;
   // No operator to ask: every question is answered No.
   bool askYesNo(const std::string&, bool) override { return false; }
@@ -29,6 +28,5 @@ class ConsolePlatform : public Platform {
   const std::vector<std::string>& messages() const { return messages_; }
 
  private:
-  std::ostream& err_;
   std::vector<std::string> messages_;
 };

@@ -1,15 +1,43 @@
 #include "cli/frame_report.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
 
-#include "core/display_text.h"
 #include "framing/frame_bits.h"
 #include "rx/payload_text.h"
 
-FrameReport makeFrameReport(const RxFrameInfo& info, const BitBuffer* payload, bool crcGood) {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string dump(const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+std::string hexBytes(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    hex += digits[b >> 4];
+    hex += digits[b & 15];
+  }
+  return hex;
+}
+
+const char* checkName(PayloadCheck check) {
+  switch (check) {
+    case PayloadCheck::good: return "good";
+    case PayloadCheck::bad: return "bad";
+    case PayloadCheck::unread: return "unread";
+  }
+  return "unread";
+}
+
+}  // namespace
+
+FrameReport makeFrameReport(const RxFrameInfo& info, const BitBuffer* payload, PayloadCheck check) {
   FrameReport r;
   r.info = info;
-  r.crcGood = crcGood;
+  r.check = check;
   if (payload && (info.kind == kFrameText || info.kind == kFrameCallsign)) {
     r.hasText = true;
     r.text = payloadBytes(*payload, info.payloadLength);
@@ -30,62 +58,27 @@ const char* frameKindName(int kind) {
   }
 }
 
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    char escape[8];
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-      ++i;
-    } else if (c == '\n') {
-      out += "\\n";
-      ++i;
-    } else if (c == '\r') {
-      out += "\\r";
-      ++i;
-    } else if (c == '\t') {
-      out += "\\t";
-      ++i;
-    } else if (c < 0x20 || c == 0x7F) {
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-      ++i;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-    } else if (const size_t n = utf8SequenceLength(text, i)) {
-      out.append(text, i, n);
-      i += n;
-    } else {
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-      ++i;
-    }
-  }
-  return out + "\"";
-}
-
 std::string formatFrameText(const FrameReport& r) {
   const RxFrameInfo& f = r.info;
   std::string line = std::string(frameKindName(f.kind)) + " (kind " + std::to_string(f.kind) +
                      ") col " + std::to_string(f.col) + " row " + std::to_string(f.row) +
                      " scale " + std::to_string(f.scaleIndex) + " " + (f.coded ? "CONV" : "NORM") +
                      " " + (f.fourLevel ? "4L-FSK" : "MSK") + " L " + std::to_string(f.payloadLength) +
-                     " crc " + (r.crcGood ? "good" : "bad");
-  if (r.hasText) line += " text " + jsonString(r.text);
+                     " crc " + checkName(r.check);
+  if (r.check == PayloadCheck::unread) line += " (payload not read)";
+  if (r.hasText) line += " text " + dump(Json(r.text)) + " bytes " + hexBytes(r.text);
   return line;
 }
 
 std::string formatFrameJson(const FrameReport& r) {
   const RxFrameInfo& f = r.info;
-  std::string json = "{\"kind\":" + std::to_string(f.kind) + ",\"col\":" + std::to_string(f.col) +
-                     ",\"row\":" + std::to_string(f.row) + ",\"scale\":" + std::to_string(f.scaleIndex) +
-                     ",\"conv\":" + (f.coded ? "true" : "false") +
-                     ",\"fourLevel\":" + (f.fourLevel ? "true" : "false") +
-                     ",\"length\":" + std::to_string(f.payloadLength) + ",\"crc\":\"" +
-                     (r.crcGood ? "good" : "bad") + "\"";
-  if (r.hasText) json += ",\"text\":" + jsonString(r.text);
-  return json + "}";
+  Json json = {{"kind", f.kind},           {"col", f.col},
+               {"row", f.row},             {"scale", f.scaleIndex},
+               {"conv", f.coded},          {"fourLevel", f.fourLevel},
+               {"length", f.payloadLength}, {"crc", checkName(r.check)}};
+  if (r.hasText) {
+    json["text"] = r.text;
+    json["bytes"] = hexBytes(r.text);
+  }
+  return dump(json);
 }

@@ -1,26 +1,20 @@
 // pelimo-cli: the station without a window, on WAV files.
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
-#include "cli/commands.h"
+#include "cli/command_line.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  const ParsedCommandLine parsed = parseCommandLine(args);
-  if (!parsed.command) {
-    std::cerr << "pelimo-cli: " << parsed.error << "\n" << cliUsage();
-    return 2;
+  // Process-wide set-up that must precede any command (signal handling for the push-to-talk
+  // port) goes here, before the command line runs.
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  int status = runCommandLine(args, std::cout, std::cerr);
+  // Standard output is only known to be written once the C library's buffer has gone out.
+  if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == 0) {
+    std::cerr << "pelimo-cli: the output could not be written to standard output\n";
+    status = 1;
   }
-  try {
-    if (const auto* send = std::get_if<SendOptions>(&*parsed.command)) return runSend(*send, std::cout, std::cerr);
-    if (const auto* receive = std::get_if<ReceiveOptions>(&*parsed.command))
-      return runReceive(*receive, std::cout, std::cerr);
-    std::cout << cliUsage();
-    return 0;
-  } catch (const std::exception& e) {
-    std::cerr << "pelimo-cli: " << e.what() << "\n";
-    return 1;
-  }
+  return status;
 }

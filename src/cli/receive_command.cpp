@@ -1,34 +1,55 @@
+#include "cli/receive_command.h"
+
+#include <CLI/CLI.hpp>
+
 #include <chrono>
+#include <filesystem>
 #include <ostream>
 
+#include "app/app_paths.h"
 #include "app/main_window.h"
+#include "app/station_lifecycle.h"
 #include "audio/device_rings.h"
 #include "audio/wav_backend.h"
 #include "audio/wav_file.h"
-#include "cli/commands.h"
 #include "cli/console_platform.h"
 #include "cli/frame_report.h"
+#include "cli/output_file.h"
+#include "core/file_bytes.h"
 #include "framing/frame_bits.h"
 #include "imaging/jpeg_file.h"
+#include "core/display_text.h"
 #include "imaging/macroblock_codec.h"
 
 namespace {
 
-// Prints every frame as it is read and keeps the image blocks that arrived with good checks.
+bool endsAtHeader(int kind) { return kind == kFrameEnd || kind == kFrameBsrRequest || kind == kFrameAbort; }
+
+// Prints every frame as it is read and keeps the image blocks that arrived with good checks. A
+// header whose payload never follows (too long to read, or cut off by the end) is printed as
+// unread when the next header comes or the recording ends.
 class FramePrinter final : public ReceiveHost {
  public:
-  FramePrinter(std::ostream& out, bool json) : picture(320, 240), out_(out), json_(json) {}
+  // `printing` off: the frames are only counted and their blocks kept.
+  FramePrinter(std::ostream& out, bool json, bool printing = true)
+      : picture(320, 240), out_(out), json_(json), printing_(printing) {}
 
   void onFrameHeader(const RxFrameInfo& info) override {
+    finishPending();
     ++headers;
-    if (info.kind == kFrameEnd || info.kind == kFrameBsrRequest || info.kind == kFrameAbort)
-      print(makeFrameReport(info, nullptr, true));
+    if (endsAtHeader(info.kind)) {
+      print(makeFrameReport(info, nullptr, PayloadCheck::good));
+    } else {
+      pending_ = info;
+      hasPending_ = true;
+    }
   }
 
   void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) override {
+    hasPending_ = false;
     ++payloads;
     if (!crcGood) ++badPayloads;
-    print(makeFrameReport(info, &payload, crcGood));
+    print(makeFrameReport(info, &payload, crcGood ? PayloadCheck::good : PayloadCheck::bad));
     const bool block = info.kind == kFrameImageBlock || info.kind == kFrameBsrResponse;
     if (block && crcGood && info.col < 20 && info.row < 15) {
       scratch_ = payload;
@@ -39,74 +60,137 @@ class FramePrinter final : public ReceiveHost {
     }
   }
 
-  int headers = 0, payloads = 0, badPayloads = 0, distinctBlocks = 0;
+  // Reports a header still waiting for its payload.
+  void finishPending() {
+    if (!hasPending_) return;
+    hasPending_ = false;
+    ++unreadPayloads;
+    print(makeFrameReport(pending_, nullptr, PayloadCheck::unread));
+  }
+
+  bool outputFailed() const { return !out_; }
+
+  int headers = 0, payloads = 0, badPayloads = 0, unreadPayloads = 0, distinctBlocks = 0;
   Picture picture;
 
  private:
-  void print(const FrameReport& r) { out_ << (json_ ? formatFrameJson(r) : formatFrameText(r)) << "\n"; }
+  void print(const FrameReport& r) {
+    if (printing_) out_ << (json_ ? formatFrameJson(r) : formatFrameText(r)) << "\n";
+  }
 
   std::ostream& out_;
   bool json_;
+  bool printing_;
   BitBuffer scratch_;
+  RxFrameInfo pending_;
+  bool hasPending_ = false;
   bool blockSeen_[300] = {};
 };
 
+// The headless station's own report: every received text as the message log shows it, and one
+// line per closed picture reception with its blocks and what the store did with it.
+class StationReport final : public StationObserver {
+ public:
+  StationReport(std::ostream& out, const TForm1& station) : out_(out), station_(station) {}
+  void textReceived(const std::string& line) override { out_ << line << "\n"; }
+  void receptionClosed() override {
+    ++pictures;
+    const int missing = station_.state.missingBlockCount;
+    out_ << "picture from " << displayText(station_.state.remoteCallsign) << ": " << 300 - missing
+         << " blocks good, " << missing << " missing, " << station_.lastSaveOutcome << "\n";
+  }
+  int pictures = 0;
+
+ private:
+  std::ostream& out_;
+  const TForm1& station_;
+};
+
+// The station a recording is played into: a bare one, or with --home the station as it starts
+// from that folder (its settings, its store of received pictures).
+std::unique_ptr<TForm1> makeStation(const ReceiveOptions& o, ConsolePlatform& platform, WavBackend& backend) {
+  if (!o.home) return std::make_unique<TForm1>(platform, StationDevices{&backend});
+  const AppPaths paths = resolveAppPaths(executablePath(), o.home, systemEnv);
+  return startStation(paths, platform, StationDevices{&backend});
+}
+
 }  // namespace
+
+CLI::App* ReceiveCommand::addTo(CLI::App& app) {
+  CLI::App* receive = app.add_subcommand(
+      "receive", "Read the frames of a recording (WAV or any sound file libsndfile reads, any rate)");
+  receive->add_option("recording", options.inputPath, "The recording to read")->required();
+  receive->add_flag("--json", options.json, "One JSON object per frame");
+  receive->add_flag("--summary", options.summary, "A summary line at the end");
+  receive->add_option("--image", options.imageOutputPath, "Write the received picture as a JPEG file")
+      ->option_text("OUT.jpg");
+  receive->add_option("--home", options.home,
+                      "Run the whole receiving station with the settings and picture store of DIR")
+      ->option_text("DIR");
+  return receive;
+}
 
 int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
   {
     WavReader probe;
-    const std::string problem = probe.open(o.inputPath);
-    if (!problem.empty()) {
-      err << "pelimo-cli: " << problem << "\n";
-      return 1;
-    }
+    if (const std::string problem = probe.open(o.inputPath); !problem.empty()) return reportFailure(err, problem);
+  }
+  OutputTarget image;
+  if (o.imageOutputPath) {
+    image = checkOutputFile(*o.imageOutputPath);
+    if (!image.error.empty()) return reportFailure(err, image.error);
   }
 
-  ConsolePlatform platform(err);
-  WavBackend backend(o.inputPath, "");
-  TForm1 station(platform, StationDevices{&backend});
-  FramePrinter printer(out, o.json);
-  station.frameListener = &printer;
-  station.openDevices();
-  if (!station.deviceRings()->inputOpen()) {
-    err << "pelimo-cli: " << (backend.error().empty() ? "cannot read " + o.inputPath : backend.error()) << "\n";
-    return 1;
+  if (o.home) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(*o.home, ec))
+      return reportFailure(err, "--home " + *o.home + ": no such folder");
   }
+  ConsolePlatform platform;
+  WavBackend backend(o.inputPath, "");
+  backend.setTrailingSilence(kFlushBuffers);
+  std::unique_ptr<TForm1> stationOwner = makeStation(o, platform, backend);
+  TForm1& station = *stationOwner;
+  // With --home the station reports its texts and pictures; the frame log is --json's.
+  FramePrinter printer(out, o.json, !o.home || o.json);
+  StationReport report(out, station);
+  station.frameListener = &printer;
+  if (o.home) station.observer = &report;
+  else station.openDevices();
+  if (!station.deviceRings()->inputOpen())
+    return reportFailure(err, backend.error().empty() ? "cannot read " + o.inputPath : backend.error());
 
   int buffers = 0;
-  while (!backend.inputFinished()) {
+  while (!backend.inputFinished() && !printer.outputFailed()) {
     backend.tick();
     station.pumpMessages();
     ++buffers;
   }
-  if (!backend.error().empty()) {
-    err << "pelimo-cli: " << backend.error() << "\n";
-    return 1;
-  }
+  printer.finishPending();
+  // A reception still open when the recording ends is finished as "Finish RX" finishes it.
+  if (o.home && station.rxImageOpen) station.SpeedButton8Click();
+  if (o.home) station.FormDestroy();
+  if (printer.outputFailed()) return reportFailure(err, "the frames could not be written to standard output");
+  if (!backend.error().empty()) return reportFailure(err, backend.error());
 
   if (o.imageOutputPath) {
+    std::vector<uint8_t> jpeg;
     std::string problem;
-    if (!writeJpegFile(*o.imageOutputPath, printer.picture, 100, &problem)) {
-      err << "pelimo-cli: " << problem << "\n";
-      return 1;
-    }
+    if (!encodeJpeg(printer.picture, 100, jpeg, &problem) ||
+        !writeFileReplacing(image.path, jpeg.data(), jpeg.size(), &problem))
+      return reportFailure(err, problem);
   }
   if (o.summary) {
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    out << "received " << buffers * 0.25 << " s of audio in " << static_cast<int>(ms) << " ms: "
-        << printer.headers << " frames, " << printer.payloads - printer.badPayloads << " payloads good, "
-        << printer.badPayloads << " bad, " << printer.distinctBlocks << " of 300 picture blocks";
+    out << "received " << std::max(0, buffers - kFlushBuffers) * 0.25 << " s of audio in " << static_cast<int>(ms)
+        << " ms: " << printer.headers << " frames, " << printer.payloads - printer.badPayloads << " payloads good, "
+        << printer.badPayloads << " bad, ";
+    if (printer.unreadPayloads > 0) out << printer.unreadPayloads << " not read (too long or cut off), ";
+    out << printer.distinctBlocks << " of 300 picture blocks";
     if (o.imageOutputPath) out << ", picture written to " << *o.imageOutputPath;
     out << "\n";
-    // What the station itself shows after the recording: the sender, the missing blocks and
-    // the received texts, as they appear in the message log.
-    out << "station: " << (station.rxImageOpen || station.state.imageClosed ? station.Label7.caption : "no picture")
-        << ", " << station.state.missingBlockCount
-        << " blocks missing, \"" << station.SpeedButton2.caption << "\"\n";
-    if (station.state.memoCleared)
-      for (const std::string& line : station.Memo1.lines) out << "text: " << line << "\n";
   }
+  if (o.home && report.pictures == 0) out << "no picture was received\n";
   return 0;
 }

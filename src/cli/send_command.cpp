@@ -1,64 +1,176 @@
+#include "cli/send_command.h"
+
+#include <CLI/CLI.hpp>
+
 #include <chrono>
+#include <cmath>
+#include <charconv>
+#include <algorithm>
+#include <vector>
 #include <ostream>
 
 #include "app/main_window.h"
 #include "audio/device_rings.h"
 #include "audio/wav_backend.h"
-#include "cli/commands.h"
+#include "audio/wav_file.h"
 #include "cli/console_platform.h"
-#include "imaging/picture_file.h"
+#include "cli/output_file.h"
+#include "cli/transmit_picture_check.h"
+#include "tx/frame_builders.h"
 
 namespace {
 
 // A transmission longer than this (in buffer periods) is a fault, not a picture: 2 hours.
 constexpr int kMaxBuffers = 2 * 3600 * 4;
 
+std::string scaleValues() {
+  std::string list;
+  for (int i = 0; i < 16; ++i) {
+    char value[16];
+    std::snprintf(value, sizeof value, "%s%.2f", i ? ", " : "", scaleTable[i]);
+    list += value;
+  }
+  return list;
+}
+
+// Everything about a text that stops it from being sent, or empty.
+std::string textProblem(const std::string& text, const std::string& prompt, const SendOptions& o) {
+  if (text.empty()) return "the text is empty, so nothing was sent";
+  if (text == prompt) return "the text is the input box's prompt \"" + prompt + "\", which is never sent";
+  const int limit = maxTextBytes(o.callsign, o.codeIndex);
+  if (static_cast<int>(text.size()) > limit)
+    return "The text is too long to send: at most " + std::to_string(limit) +
+           " characters fit in one frame with this callsign and code.";
+  return {};
+}
+
+// An option whose value is one of `words`, stored as its position in the list.
+void addChoice(CLI::App& command, const std::string& name, int& target, const std::vector<std::string>& words,
+               const std::string& help) {
+  std::string list;
+  for (const std::string& w : words) list += (list.empty() ? "" : "|") + w;
+  command.add_option(name, target, help)
+      ->transform(CLI::Validator(
+          [words, list](std::string& v) {
+            const auto found = std::find(words.begin(), words.end(), v);
+            if (found == words.end()) return "takes " + list + ", not '" + v + "'";
+            v = std::to_string(found - words.begin());
+            return std::string();
+          },
+          ""))
+      ->option_text(list);
+}
+
 }  // namespace
+
+std::string callsignProblem(const std::string& callsign) {
+  if (callsign.empty()) return "the callsign is empty";
+  if (callsign.size() > static_cast<size_t>(kMaxCallsignLength))
+    return "the callsign is longer than " + std::to_string(kMaxCallsignLength) + " characters";
+  for (const char c : callsign) {
+    if (c == '>') return "the callsign may not contain \">\" (it separates callsign and text)";
+    if (c < 0x20 || c > 0x7E) return "the callsign may hold only printable ASCII characters";
+  }
+  return {};
+}
+
+int scaleIndexFromText(const std::string& text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (text.find('.') == std::string::npos) {
+    int index = -1;
+    const auto [stop, ec] = std::from_chars(begin, end, index);
+    return ec == std::errc() && stop == end && index >= 0 && index < 16 ? index : -1;
+  }
+  double value = 0;
+  const auto [stop, ec] = std::from_chars(begin, end, value);
+  if (ec != std::errc() || stop != end) return -1;
+  for (int i = 0; i < 16; ++i)
+    if (std::fabs(scaleTable[i] - value) < 0.005) return i;
+  return -1;
+}
+
+CLI::App* SendCommand::addTo(CLI::App& app) {
+  CLI::App* send = app.add_subcommand(
+      "send", "Write the transmission of a picture or a text as a 48 kHz mono 16-bit WAV recording");
+  send->add_option("--callsign", options.callsign, "Your callsign, sent in every transmission")
+      ->required()
+      ->check(CLI::Validator([](std::string& v) { return callsignProblem(v); }, ""))
+      ->option_text("CALL REQUIRED");
+  addChoice(*send, "--mode", options.modeIndex, {"msk", "4l-fsk"}, "Modulation (default msk)");
+  addChoice(*send, "--code", options.codeIndex, {"normal", "conv"}, "Payload code (default normal)");
+  send->add_option("--scale", options.scaleIndex,
+                   "Picture quality: an index 0..15 or a value (" + scaleValues() + "); default 10 = 1.00")
+      ->transform(CLI::Validator(
+          [](std::string& v) {
+            const int index = scaleIndexFromText(v);
+            if (index < 0) return "takes an index 0..15 or one of " + scaleValues() + ", not '" + v + "'";
+            v = std::to_string(index);
+            return std::string();
+          },
+          ""))
+      ->option_text("INDEX|VALUE");
+  addChoice(*send, "--scan", options.scanDirection, {"horizontal", "vertical", "random"},
+            "Block order (default random)");
+  CLI::Option* image = send->add_option("--image", options.imagePath, "Picture to send (.jpg or .bmp)")
+                            ->option_text("FILE");
+  CLI::Option* text = send->add_option("--text", options.text, "Text to send (or --image)");
+  image->excludes(text);
+  send->add_option("-o,--output", options.outputPath, "The WAV recording to write")
+      ->required()
+      ->option_text("OUT.wav REQUIRED");
+  send->callback([image, text] {
+    if (image->count() == 0 && text->count() == 0)
+      throw CLI::ValidationError("send", "needs --image FILE or --text TEXT");
+  });
+  return send;
+}
 
 int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
-  ConsolePlatform platform(err);
+  // Everything is checked before the station starts, so a refused command leaves no trace.
+  if (const std::string why = callsignProblem(o.callsign); !why.empty()) return reportFailure(err, why);
+  if (o.imagePath.has_value() == o.text.has_value())
+    return reportFailure(err, "send needs exactly one of --image FILE or --text TEXT");
 
-  Picture source;
-  if (o.imagePath) {
-    PictureResult read = readPictureFile(*o.imagePath);
-    if (!read) {
-      err << "pelimo-cli: " << read.error << "\n";
-      return 1;
-    }
-    source = std::move(*read.picture);
-    if (source.width() < 320 || source.height() < 240) {
-      err << "pelimo-cli: " << *o.imagePath << ": Image size is too small.The size is 320x240 or more.\n";
-      return 1;
-    }
-  }
-
-  WavBackend backend("", o.outputPath);
+  ConsolePlatform platform;
+  WavBackend backend("", "");
+  backend.keepRecordingInMemory();
   TForm1 station(platform, StationDevices{&backend});
+  if (o.text) {
+    if (const std::string why = textProblem(*o.text, station.Edit1.text, o); !why.empty())
+      return reportFailure(err, why);
+  } else {
+    const TransmitPictureCheck check = checkTransmitPicture(*o.imagePath);
+    if (!check.error.empty()) return reportFailure(err, check.error);
+    if (!check.note.empty()) err << "pelimo-cli: note: " << check.note << "\n";
+  }
+  const OutputTarget target = checkOutputFile(o.outputPath);
+  if (!target.error.empty()) return reportFailure(err, target.error);
+
   station.Callsign = o.callsign;
-  station.ComboBox3.index = o.fourLevel ? 1 : 0;
-  station.state.fourLevelMode = o.fourLevel;
-  station.ComboBox2.index = o.coded ? 1 : 0;
+  station.ComboBox3.index = o.modeIndex;
+  station.ComboBox3Change();
+  station.ComboBox2.index = o.codeIndex;
+  station.ComboBox2Change();
   station.ComboBox1.index = o.scaleIndex;
+  station.ComboBox1Change();
   station.ScanDir = o.scanDirection;
   station.openDevices();
-  if (!station.deviceRings()->outputOpen()) {
-    err << "pelimo-cli: " << (backend.error().empty() ? "cannot write " + o.outputPath : backend.error()) << "\n";
-    return 1;
-  }
+  if (!station.deviceRings()->outputOpen()) return reportFailure(err, "the transmitter could not be started");
 
   if (o.text) {
     station.Edit1.text = *o.text;
     station.SpeedButton6Click();
   } else {
-    station.clipboardPicture = std::move(source);
-    station.state.imageFromClipboard = true;
+    if (!station.loadTransmitImage(*o.imagePath))
+      return reportFailure(err, *o.imagePath + ": the station could not take the picture");
     station.SpeedButton1.down = true;
     station.SpeedButton1Click();
   }
   if (!station.state.txInProgress) {
-    err << "pelimo-cli: nothing was sent\n";
-    return 1;
+    const std::string why = platform.messages().empty() ? "the station did not start" : platform.messages().back();
+    return reportFailure(err, "nothing was sent: " + why);
   }
 
   int buffers = 0;
@@ -68,11 +180,9 @@ int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
     station.pumpMessages();
     ++buffers;
   }
-  const std::string closeError = backend.finishOutput();
-  if (!closeError.empty() || !backend.error().empty()) {
-    err << "pelimo-cli: " << (closeError.empty() ? backend.error() : closeError) << "\n";
-    return 1;
-  }
+  if (buffers == kMaxBuffers) return reportFailure(err, "the transmission did not end within two hours");
+  if (const std::string e = writeWav48k(target.path, backend.recording()); !e.empty())
+    return reportFailure(err, e);
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
   out << "wrote " << o.outputPath << ": " << buffers << " buffers, " << buffers * 0.25
       << " s of audio, in " << static_cast<int>(ms) << " ms\n";

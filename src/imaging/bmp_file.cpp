@@ -197,12 +197,18 @@ bool readLayout(const uint8_t* data, uint64_t size, Layout& l, std::string& erro
   return true;
 }
 
+// The size of the colour table the header announces.
+uint64_t paletteBytes(const Layout& l) {
+  uint64_t entries = uint64_t{1} << l.bitsPerPixel;
+  if (l.coloursUsed != 0) entries = std::min(entries, l.coloursUsed);
+  return entries * l.paletteEntrySize;
+}
+
 // Fills palette (blue, green, red) from the colour table; missing entries stay black.
 bool readPalette(const uint8_t* data, uint64_t size, uint64_t pixelStart, const Layout& l,
                  std::array<Colour, 256>& palette, std::string& error) {
   palette.fill(colours::black);
-  uint64_t expected = uint64_t{1} << l.bitsPerPixel;
-  if (l.coloursUsed != 0) expected = std::min(expected, l.coloursUsed);
+  const uint64_t expected = paletteBytes(l) / l.paletteEntrySize;
   // The table ends where the pixels start (when that is after it), or at the end of the data.
   uint64_t end = pixelStart > l.paletteStart ? pixelStart : size;
   end = std::min(end, size);
@@ -323,20 +329,20 @@ PictureResult readBmpMemory(const uint8_t* data, size_t byteCount) {
 
   // Where the pixels start: the file header says; a zero there means "right after the table".
   uint64_t pixelStart = le32(data + 10);
+  // Pixels that start inside the headers or masks would be read as colours and header fields
+  // at once. A table whose size the header states (a colour count) must end before the pixels;
+  // without a count, the table ends where the pixels start, as in many older files.
+  if (pixelStart != 0 && pixelStart < l.paletteStart)
+    return PictureResult::failure("The BMP picture's pixel data would start inside its header");
+  if (pixelStart != 0 && l.bitsPerPixel <= 8 && l.coloursUsed != 0 &&
+      pixelStart < l.paletteStart + paletteBytes(l))
+    return PictureResult::failure("The BMP picture's colour table overlaps its pixel data");
   std::array<Colour, 256> palette;
   if (l.bitsPerPixel <= 8) {
     if (!readPalette(data, size, pixelStart == 0 ? size : pixelStart, l, palette, error))
       return PictureResult::failure(error);
   }
-  if (pixelStart == 0) {
-    uint64_t tableBytes = 0;
-    if (l.bitsPerPixel <= 8) {
-      uint64_t entries = uint64_t{1} << l.bitsPerPixel;
-      if (l.coloursUsed != 0) entries = std::min(entries, l.coloursUsed);
-      tableBytes = entries * l.paletteEntrySize;
-    }
-    pixelStart = l.paletteStart + tableBytes;
-  }
+  if (pixelStart == 0) pixelStart = l.paletteStart + (l.bitsPerPixel <= 8 ? paletteBytes(l) : 0);
 
   if (isRle(l)) {
     if (pixelStart >= size) return PictureResult::failure("The BMP picture is truncated");

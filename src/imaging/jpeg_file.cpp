@@ -34,6 +34,7 @@ struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX + 64];
+  char firstWarning[JMSG_LENGTH_MAX];
   long warnings;
 };
 
@@ -53,7 +54,9 @@ struct ErrorManager {
 
 // Warnings (level -1) are counted; trace messages are ignored; nothing is ever printed.
 void onEmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0) ++reinterpret_cast<ErrorManager*>(cinfo->err)->warnings;
+  if (level >= 0) return;
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  if (err->warnings++ == 0) (*cinfo->err->format_message)(cinfo, err->firstWarning);
 }
 void onOutputMessage(j_common_ptr) {}
 
@@ -283,7 +286,7 @@ bool compressStep(WriteContext* c, const Picture* picture, int quality) {
 
 }  // namespace
 
-PictureResult readJpegMemory(const uint8_t* data, size_t size) {
+PictureResult readJpegMemory(const uint8_t* data, size_t size, JpegWarnings* warnings) {
   if (!data || size < 2 || data[0] != 0xFF || data[1] != 0xD8)
     return PictureResult::failure("The data is not a JPEG picture");
   ReadContext c;
@@ -325,17 +328,21 @@ PictureResult readJpegMemory(const uint8_t* data, size_t size) {
                                   std::to_string(c.cinfo.image_height) + " pixels)");
   }
   if (!decodeStep(&c, &*result.picture)) return PictureResult::failure(readFailure(c));
+  if (warnings) {
+    warnings->count = c.err.warnings;
+    warnings->first = c.err.warnings ? c.err.firstWarning : "";
+  }
   return result;
 }
 
-PictureResult readJpegFile(const std::string& path) {
+PictureResult readJpegFile(const std::string& path, JpegWarnings* warnings) {
   std::vector<uint8_t> bytes;
   std::string error;
   if (!readFileBytes(path, kMaxPictureFileBytes, bytes, error))
     return PictureResult::failure(error);
   if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
     return PictureResult::failure("The file is not a JPEG picture: " + path);
-  PictureResult result = readJpegMemory(bytes.data(), bytes.size());
+  PictureResult result = readJpegMemory(bytes.data(), bytes.size(), warnings);
   if (!result) result.error += ": " + path;
   return result;
 }

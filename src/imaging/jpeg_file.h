@@ -16,8 +16,15 @@
 #include "imaging/picture.h"
 #include "imaging/picture_result.h"
 
-PictureResult readJpegFile(const std::string& path);
-PictureResult readJpegMemory(const uint8_t* data, size_t size);
+// The recoverable damage libjpeg worked around while decoding.
+struct JpegWarnings {
+  long count = 0;
+  std::string first;  // libjpeg's text of the first warning
+};
+
+// `warnings`, when given, receives the warnings of a successful read.
+PictureResult readJpegFile(const std::string& path, JpegWarnings* warnings = nullptr);
+PictureResult readJpegMemory(const uint8_t* data, size_t size, JpegWarnings* warnings = nullptr);
 
 // Codes the picture as a colour JPEG (libjpeg defaults, the given quality 1..100) into out.
 bool encodeJpeg(const Picture& picture, int quality, std::vector<uint8_t>& out,

@@ -13,10 +13,12 @@ PictureFormat detectPictureFormat(const uint8_t* data, size_t size) {
   return PictureFormat::kUnknown;
 }
 
-PictureResult readPictureMemory(const uint8_t* data, size_t size) {
-  switch (detectPictureFormat(data, size)) {
+PictureResult readPictureMemory(const uint8_t* data, size_t size, PictureReadDetails* details) {
+  const PictureFormat format = detectPictureFormat(data, size);
+  if (details) details->format = format;
+  switch (format) {
     case PictureFormat::kJpeg:
-      return readJpegMemory(data, size);
+      return readJpegMemory(data, size, details ? &details->jpegWarnings : nullptr);
     case PictureFormat::kBmp:
       return readBmpMemory(data, size);
     case PictureFormat::kUnknown:
@@ -25,14 +27,14 @@ PictureResult readPictureMemory(const uint8_t* data, size_t size) {
   return PictureResult::failure("The data is not a JPEG or BMP picture");
 }
 
-PictureResult readPictureFile(const std::string& path) {
+PictureResult readPictureFile(const std::string& path, PictureReadDetails* details) {
   std::vector<uint8_t> bytes;
   std::string error;
   if (!readFileBytes(path, kMaxPictureFileBytes, bytes, error))
     return PictureResult::failure(error);
   if (detectPictureFormat(bytes.data(), bytes.size()) == PictureFormat::kUnknown)
     return PictureResult::failure("The file is not a JPEG or BMP picture: " + path);
-  PictureResult result = readPictureMemory(bytes.data(), bytes.size());
+  PictureResult result = readPictureMemory(bytes.data(), bytes.size(), details);
   if (!result) result.error += ": " + path;
   return result;
 }

@@ -294,3 +294,26 @@ TEST(BmpFile, FileErrorsNameThePath) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BmpFile, RefusesPixelsInsideTheHeaderOrAStatedColourTable) {
+  BmpSpec s;
+  s.bitsPerPixel = 8;
+  s.width = 4;
+  s.height = 2;
+  for (int i = 0; i < 16; ++i) s.palette.push_back(Colour{uint8_t(i), 0, 0});
+  s.coloursUsed = 16;
+  const auto pixel = [](int x, int) { return uint32_t(x); };
+  ASSERT_TRUE(decode(buildBmp(s, pixel)));
+
+  std::vector<uint8_t> overlap = buildBmp(s, pixel);
+  patch(overlap, 10, 14 + 40 + 8 * 4);  // the pixels would start at the table's ninth entry
+  EXPECT_EQ(decode(overlap).error, "The BMP picture's colour table overlaps its pixel data");
+
+  std::vector<uint8_t> header = buildBmp(s, pixel);
+  patch(header, 10, 30);
+  EXPECT_EQ(decode(header).error, "The BMP picture's pixel data would start inside its header");
+}
+
+}  // namespace

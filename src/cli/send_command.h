@@ -1,0 +1,38 @@
+#pragma once
+// pelimo-cli send: the whole transmission of a picture or a text, exactly as the station puts
+// it on the air (three primed buffers, head, data, end frames, silent tail), as a 48 kHz mono
+// 16-bit WAV recording. Everything is checked before anything is written, and the recording
+// replaces the output file only once it is complete.
+#include <optional>
+#include <string>
+
+#include "cli/command.h"
+
+struct SendOptions {
+  std::string callsign;
+  int modeIndex = 0;   // the Mode combo: 0 "MSK", 1 "4L-FSK"
+  int codeIndex = 0;   // the Code combo: 0 "Normal (Non)", 1 "Convolution"
+  int scaleIndex = 10; // the Scale combo: index into scaleTable (10 = 1.00)
+  int scanDirection = 2;
+  std::optional<std::string> imagePath;
+  std::optional<std::string> text;
+  std::string outputPath;
+};
+
+int runSend(const SendOptions& options, std::ostream& out, std::ostream& err);
+
+// Why a callsign cannot be sent (empty, longer than kMaxCallsignLength, a character that is not
+// printable ASCII, or ">", which separates callsign and text in a text frame); empty if fine.
+inline constexpr int kMaxCallsignLength = 20;
+std::string callsignProblem(const std::string& callsign);
+// The Scale combo index named by `text`: an index 0..15, or a value of the scale table written
+// with a decimal point ("1.00", "0.5"); -1 when it is neither.
+int scaleIndexFromText(const std::string& text);
+
+class SendCommand final : public CliCommand {
+ public:
+  CLI::App* addTo(CLI::App& app) override;
+  int run(std::ostream& out, std::ostream& err) override { return runSend(options, out, err); }
+
+  SendOptions options;
+};
