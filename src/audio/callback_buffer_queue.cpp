@@ -53,6 +53,7 @@ void CallbackBufferQueue::completeFront() {
 
 void CallbackBufferQueue::record(const int16_t* samples, unsigned long frames) {
   callbacks_.fetch_add(1, std::memory_order_relaxed);
+  frames_.fetch_add(int64_t(frames), std::memory_order_relaxed);
   while (frames > 0) {
     AudioBuffer* buffer = front();
     if (!buffer) {
@@ -74,6 +75,7 @@ void CallbackBufferQueue::record(const int16_t* samples, unsigned long frames) {
 
 void CallbackBufferQueue::play(int16_t* samples, unsigned long frames) {
   callbacks_.fetch_add(1, std::memory_order_relaxed);
+  frames_.fetch_add(int64_t(frames), std::memory_order_relaxed);
   while (frames > 0) {
     AudioBuffer* buffer = front();
     if (!buffer) {

@@ -43,6 +43,8 @@ class CallbackBufferQueue {
   int64_t droppedFrames() const { return dropped_.load(std::memory_order_relaxed); }
   int64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); }
   int64_t callbacks() const { return callbacks_.load(std::memory_order_relaxed); }
+  // Samples the callbacks handled (recorded, dropped, played or silent).
+  int64_t frames() const { return frames_.load(std::memory_order_relaxed); }
 
   static constexpr int kCapacity = 64;  // a power of two, above the rings' 32 buffers
 
@@ -60,4 +62,5 @@ class CallbackBufferQueue {
   std::atomic<int64_t> dropped_{0};
   std::atomic<int64_t> silent_{0};
   std::atomic<int64_t> callbacks_{0};
+  std::atomic<int64_t> frames_{0};
 };

@@ -47,7 +47,7 @@ class PortAudioBackend : public AudioBackend {
   // it regularly (a window's timer, a command loop), as a dead device posts no buffers that
   // would wake the station. A running stream whose callback has not run for `stallLimit` counts
   // as failed too.
-  std::vector<std::string> takeErrors(std::chrono::milliseconds stallLimit = std::chrono::seconds(2));
+  std::vector<std::string> takeErrors(std::chrono::milliseconds stallLimit = std::chrono::seconds(3));
   // Called on the audio thread when a stream stops by itself, e.g. to wake the event loop so it
   // calls takeErrors(). Set it before opening streams.
   void setErrorWakeUp(std::function<void()> wakeUp) { wakeUp_ = std::move(wakeUp); }
