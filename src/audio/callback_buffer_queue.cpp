@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-CallbackBufferQueue::CallbackBufferQueue(Direction direction, BufferCompletion completion)
-    : direction_(direction), completion_(std::move(completion)) {}
+CallbackBufferQueue::CallbackBufferQueue(Direction direction, BufferCompletion completion, int channels)
+    : direction_(direction), completion_(std::move(completion)), channels_(std::max(channels, 1)) {}
 
 bool CallbackBufferQueue::push(AudioBuffer& buffer) {
   if (!buffer.data || buffer.bufferLength < 2) return false;
@@ -62,12 +62,15 @@ void CallbackBufferQueue::record(const int16_t* samples, unsigned long frames) {
     }
     const int capacity = buffer->bufferLength / 2;
     const int n = int(std::min<unsigned long>(frames, unsigned(capacity - position_)));
-    if (samples)
-      std::memcpy(buffer->data + position_, samples, size_t(n) * 2);
+    int16_t* to = buffer->data + position_;
+    if (!samples)
+      std::memset(to, 0, size_t(n) * 2);  // the system had no input
+    else if (channels_ == 1)
+      std::memcpy(to, samples, size_t(n) * 2);
     else
-      std::memset(buffer->data + position_, 0, size_t(n) * 2);  // the system had no input
+      for (int i = 0; i < n; ++i) to[i] = samples[i * channels_];  // the first channel
     position_ += n;
-    if (samples) samples += n;
+    if (samples) samples += size_t(n) * channels_;
     frames -= unsigned(n);
     if (position_ >= capacity) completeFront();
   }
@@ -79,15 +82,19 @@ void CallbackBufferQueue::play(int16_t* samples, unsigned long frames) {
   while (frames > 0) {
     AudioBuffer* buffer = front();
     if (!buffer) {
-      std::memset(samples, 0, frames * 2);
+      std::memset(samples, 0, frames * channels_ * 2);
       silent_.fetch_add(int64_t(frames), std::memory_order_relaxed);
       return;
     }
     const int capacity = buffer->bufferLength / 2;
     const int n = int(std::min<unsigned long>(frames, unsigned(capacity - position_)));
-    std::memcpy(samples, buffer->data + position_, size_t(n) * 2);
+    const int16_t* from = buffer->data + position_;
+    if (channels_ == 1)
+      std::memcpy(samples, from, size_t(n) * 2);
+    else
+      for (int i = 0; i < n; ++i) std::fill_n(samples + i * channels_, channels_, from[i]);  // on every channel
     position_ += n;
-    samples += n;
+    samples += size_t(n) * channels_;
     frames -= unsigned(n);
     if (position_ >= capacity) completeFront();
   }

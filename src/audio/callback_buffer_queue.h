@@ -19,7 +19,9 @@ class CallbackBufferQueue {
  public:
   enum class Direction { input, output };
 
-  CallbackBufferQueue(Direction direction, BufferCompletion completion);
+  // `channels` is the number of interleaved channels of the callback's frames: an input keeps
+  // the first, an output plays the buffer on every one.
+  CallbackBufferQueue(Direction direction, BufferCompletion completion, int channels = 1);
 
   // --- main thread ---
   // Appends a buffer. False when the buffer is already queued, holds no whole sample, or the
@@ -32,10 +34,10 @@ class CallbackBufferQueue {
   int queued() const;
 
   // --- callback thread ---
-  // Input: copies `frames` samples into the queued buffers; samples that find no queued buffer
-  // are dropped.
+  // Input: copies `frames` frames into the queued buffers; frames that find no queued buffer are
+  // dropped.
   void record(const int16_t* samples, unsigned long frames);
-  // Output: fills `frames` samples from the queued buffers; silence where none is queued.
+  // Output: fills `frames` frames from the queued buffers; silence where none is queued.
   void play(int16_t* samples, unsigned long frames);
 
   // Counters, readable from any thread.
@@ -43,7 +45,7 @@ class CallbackBufferQueue {
   int64_t droppedFrames() const { return dropped_.load(std::memory_order_relaxed); }
   int64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); }
   int64_t callbacks() const { return callbacks_.load(std::memory_order_relaxed); }
-  // Samples the callbacks handled (recorded, dropped, played or silent).
+  // Frames the callbacks handled (recorded, dropped, played or silent).
   int64_t frames() const { return frames_.load(std::memory_order_relaxed); }
 
   static constexpr int kCapacity = 64;  // a power of two, above the rings' 32 buffers
@@ -54,6 +56,7 @@ class CallbackBufferQueue {
 
   const Direction direction_;
   const BufferCompletion completion_;
+  const int channels_;
   std::array<AudioBuffer*, kCapacity> slots_{};
   std::atomic<uint32_t> head_{0};  // next to complete; written by the callback
   std::atomic<uint32_t> tail_{0};  // next free slot; written by the main thread

@@ -50,11 +50,7 @@ const char* directionWord(bool input) { return input ? "input" : "output"; }
 class PortAudioStream : public AudioStream {
  public:
   PortAudioStream(PortAudioBackend& owner, bool input, std::string deviceName, BufferCompletion completion)
-      : owner_(&owner),
-        input_(input),
-        deviceName_(std::move(deviceName)),
-        queue_(input ? CallbackBufferQueue::Direction::input : CallbackBufferQueue::Direction::output,
-               std::move(completion)) {}
+      : owner_(&owner), input_(input), deviceName_(std::move(deviceName)), completion_(std::move(completion)) {}
   ~PortAudioStream() override { close(); }
 
   // Opens the PortAudio stream; false with the reason in `error`.
@@ -70,9 +66,14 @@ class PortAudioStream : public AudioStream {
     params.sampleFormat = paInt16;
     params.suggestedLatency = input_ ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
     QuietStderr quiet;
-    const PaError opened = Pa_OpenStream(&stream_, input_ ? &params : nullptr, input_ ? nullptr : &params,
-                                         kSampleRate, paFramesPerBufferUnspecified, paNoFlag,
-                                         &PortAudioStream::callback, this);
+    PaError opened = openWith(params);
+    // Sound cards opened directly (ALSA "hw:" devices) often take two channels only: the
+    // station then uses the first input channel and plays on both.
+    const int most = input_ ? info->maxInputChannels : info->maxOutputChannels;
+    if (opened == paInvalidChannelCount && most >= 2) {
+      params.channelCount = 2;
+      opened = openWith(params);
+    }
     if (opened != paNoError) {
       stream_ = nullptr;
       error = paText(opened);
@@ -90,7 +91,7 @@ class PortAudioStream : public AudioStream {
   void unprepareBuffer(AudioBuffer& buffer) override { buffer.prepared = false; }
 
   bool queueBuffer(AudioBuffer& buffer) override {
-    if (!stream_ || !buffer.prepared || !queue_.push(buffer)) return false;
+    if (!stream_ || !buffer.prepared || !queue_->push(buffer)) return false;
     if (!input_ && !running_) startStream();  // an output plays as soon as it has something
     return true;
   }
@@ -103,7 +104,7 @@ class PortAudioStream : public AudioStream {
   }
   std::vector<AudioBuffer*> reset() override {
     stopStream();
-    return queue_.drain();
+    return queue_ ? queue_->drain() : std::vector<AudioBuffer*>{};
   }
 
   void close() override {
@@ -134,7 +135,7 @@ class PortAudioStream : public AudioStream {
       return false;
     }
     running_ = true;
-    lastCallbacks_ = queue_.callbacks();
+    lastCallbacks_ = queue_->callbacks();
     lastProgress_ = std::chrono::steady_clock::now();
     return true;
   }
@@ -142,7 +143,7 @@ class PortAudioStream : public AudioStream {
   // A one-line message when the stream has stopped by itself or stalled since the last check.
   std::string checkHealth(std::chrono::steady_clock::time_point now, std::chrono::milliseconds stallLimit) {
     if (!stream_ || !running_ || reported_) return {};
-    const int64_t calls = queue_.callbacks();
+    const int64_t calls = queue_->callbacks();
     if (calls != lastCallbacks_) {
       lastCallbacks_ = calls;
       lastProgress_ = now;
@@ -163,16 +164,14 @@ class PortAudioStream : public AudioStream {
   }
   std::string takePending() { return std::exchange(pending_, {}); }
 
-  const CallbackBufferQueue& queue() const { return queue_; }
-
  private:
   static int callback(const void* in, void* out, unsigned long frames, const PaStreamCallbackTimeInfo*,
                       PaStreamCallbackFlags, void* self) {
     auto* stream = static_cast<PortAudioStream*>(self);
     if (stream->input_)
-      stream->queue_.record(static_cast<const int16_t*>(in), frames);
+      stream->queue_->record(static_cast<const int16_t*>(in), frames);
     else
-      stream->queue_.play(static_cast<int16_t*>(out), frames);
+      stream->queue_->play(static_cast<int16_t*>(out), frames);
     return paContinue;
   }
   // PortAudio calls this when the stream becomes inactive: after our own stop, or by itself when
@@ -182,6 +181,14 @@ class PortAudioStream : public AudioStream {
     if (stream->stopping_.load()) return;
     stream->failed_.store(true);
     if (stream->owner_ && stream->owner_->wakeUp_) stream->owner_->wakeUp_();
+  }
+
+  PaError openWith(const PaStreamParameters& params) {
+    queue_ = std::make_unique<CallbackBufferQueue>(
+        input_ ? CallbackBufferQueue::Direction::input : CallbackBufferQueue::Direction::output, completion_,
+        params.channelCount);
+    return Pa_OpenStream(&stream_, input_ ? &params : nullptr, input_ ? nullptr : &params, kSampleRate,
+                         paFramesPerBufferUnspecified, paNoFlag, &PortAudioStream::callback, this);
   }
 
   void stopStream() {
@@ -201,7 +208,8 @@ class PortAudioStream : public AudioStream {
   PortAudioBackend* owner_;
   const bool input_;
   const std::string deviceName_;
-  CallbackBufferQueue queue_;
+  const BufferCompletion completion_;
+  std::unique_ptr<CallbackBufferQueue> queue_;
   PaStream* stream_ = nullptr;
   bool running_ = false;
   bool reported_ = false;

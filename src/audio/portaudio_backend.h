@@ -3,7 +3,8 @@
 // Each stream's callback copies between PortAudio's buffers (of whatever size it chooses) and
 // the queued 12000-sample AudioBuffers, and reports every completed buffer through the
 // completion (see CallbackBufferQueue). An output with nothing queued plays silence; input that
-// finds no queued buffer is dropped.
+// finds no queued buffer is dropped. A device that takes no mono stream (a sound card opened
+// directly) is opened with two channels: the first one is recorded, both play the same sound.
 //
 // Device numbers: kDefaultAudioDevice is the system's default device; 0..count-1 index
 // inputDeviceNames() / outputDeviceNames(), which list the devices able to take the direction at

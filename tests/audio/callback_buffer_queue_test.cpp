@@ -116,6 +116,24 @@ TEST(CallbackBufferQueue, DrainHandsBackQueuedBuffersAndRejectsBadOnes) {
   EXPECT_EQ(accepted, CallbackBufferQueue::kCapacity - 1) << "the ring holds at most its capacity";
 }
 
+TEST(CallbackBufferQueue, TwoChannelFramesRecordTheFirstChannelAndPlayOnBoth) {
+  Buffers buffers(2, 4);
+  CallbackBufferQueue input(CallbackBufferQueue::Direction::input, nullptr, 2);
+  ASSERT_TRUE(input.push(buffers.headers[0]));
+  const int16_t frames[] = {1, -1, 2, -2, 3, -3, 4, -4, 5, -5};
+  input.record(frames, 3);
+  input.record(frames + 6, 2);
+  EXPECT_EQ(std::vector<int16_t>(buffers.data.begin(), buffers.data.begin() + 4), (std::vector<int16_t>{1, 2, 3, 4}));
+  EXPECT_EQ(input.droppedFrames(), 1);
+
+  CallbackBufferQueue output(CallbackBufferQueue::Direction::output, nullptr, 2);
+  ASSERT_TRUE(output.push(buffers.headers[1]));
+  std::copy_n(frames, 4, buffers.data.begin() + 4);
+  std::vector<int16_t> out(12, 99);
+  output.play(out.data(), 6);
+  EXPECT_EQ(out, (std::vector<int16_t>{1, 1, -1, -1, 2, 2, -2, -2, 0, 0, 0, 0}));
+}
+
 // The main thread keeps 4 buffers queued, refilling each with the next stretch of a counter as
 // soon as it completes; a callback thread plays odd-sized chunks. What it plays must be the
 // counter without gaps or repeats, apart from silence while it ran dry.
