@@ -39,6 +39,11 @@ class QuietStderr {
   int saved_ = -1;
 };
 
+// The device's own buffering. The rings already keep 0.75 s of output queued, so a generous
+// device buffer costs nothing but survives a busy machine without underruns; it stays well
+// inside the silent tail the transmitter plays before releasing push-to-talk.
+constexpr double kSuggestedLatency = 0.2;
+
 std::string paText(PaError error) { return Pa_GetErrorText(error); }
 
 const char* directionWord(bool input) { return input ? "input" : "output"; }
@@ -64,7 +69,8 @@ class PortAudioStream : public AudioStream {
     params.device = deviceIndex;
     params.channelCount = 1;
     params.sampleFormat = paInt16;
-    params.suggestedLatency = input_ ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
+    params.suggestedLatency =
+        std::max(kSuggestedLatency, input_ ? info->defaultHighInputLatency : info->defaultHighOutputLatency);
     QuietStderr quiet;
     PaError opened = openWith(params);
     // Sound cards opened directly (ALSA "hw:" devices) often take two channels only: the

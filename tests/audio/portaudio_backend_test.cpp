@@ -15,6 +15,7 @@
 #include "audio/device_rings.h"
 #include "support/fake_audio_backend.h"
 #include "support/signal_measures.h"
+#include "support/sound_library_leaks.h"
 #include "support/test_audio_server.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "audio/device_rings.h"
 #include "audio/portaudio_backend.h"
 #include "e2e/station_link.h"
+#include "support/sound_library_leaks.h"
 #include "framing/frame_bits.h"
 #include "support/test_audio_server.h"
 
