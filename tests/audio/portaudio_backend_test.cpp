@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -112,6 +113,46 @@ TEST(PortAudioBackend, RingsPlayIntoTheNullSinkAndRecordItBackAtFourBuffersPerSe
                        recording.begin();
   ASSERT_LT(start + 2 * kBufferSamples, recording.size());
   EXPECT_NEAR(zeroCrossingFrequency(recording, start + 1000, start + 1000 + kBufferSamples), 1000.0, 1.0);
+}
+
+// The contract's bookkeeping on a real device: unprepared buffers are refused, reset hands back
+// what was not completed in queue order, and nothing completes after close.
+TEST(PortAudioBackend, ResetHandsBackUncompletedBuffersInOrderAndCloseEndsCompletions) {
+  if (std::string why = testAudioServerMissing(); !why.empty()) GTEST_SKIP() << why;
+  PortAudioBackend backend;
+  std::atomic<int> completed{0};
+  std::atomic<int> lastIndex{-1};
+  std::unique_ptr<AudioStream> output = backend.openOutput(0, [&](const AudioBuffer& b) {
+    lastIndex.store(b.index);
+    completed.fetch_add(1);
+  });
+  ASSERT_NE(output, nullptr) << backend.error();
+  std::vector<int16_t> data(4 * kBufferSamples, 500);
+  std::vector<AudioBuffer> buffers(4);
+  for (int i = 0; i < 4; ++i) buffers[i] = AudioBuffer{data.data() + i * kBufferSamples, kBufferBytes, 0, i};
+  EXPECT_FALSE(output->queueBuffer(buffers[0])) << "an unprepared buffer is refused";
+  for (AudioBuffer& b : buffers) {
+    ASSERT_TRUE(output->prepareBuffer(b));
+    ASSERT_TRUE(output->queueBuffer(b));
+  }
+  EXPECT_FALSE(output->queueBuffer(buffers[2])) << "a queued buffer cannot be queued twice";
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (completed.load() < 1 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_GE(completed.load(), 1) << "nothing was played";
+  const std::vector<AudioBuffer*> back = output->reset();
+  const int done = completed.load();
+  ASSERT_EQ(done + int(back.size()), 4);
+  for (size_t i = 0; i < back.size(); ++i) EXPECT_EQ(back[i]->index, done + int(i));
+  EXPECT_EQ(lastIndex.load(), done - 1);
+
+  // The stream takes buffers again after the reset; after close nothing more completes.
+  ASSERT_TRUE(output->queueBuffer(buffers[0]));
+  output->close();
+  const int atClose = completed.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(completed.load(), atClose);
+  EXPECT_FALSE(output->queueBuffer(buffers[1]));
+  EXPECT_TRUE(backend.takeErrors().empty());
 }
 
 // A sound server of its own, stopped while the stream plays: the stream's device is gone for good.
