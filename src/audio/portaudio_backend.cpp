@@ -94,6 +94,7 @@ class PortAudioStream : public AudioStream {
     buffer.prepared = true;
     return true;
   }
+  // Only the flag: a buffer still queued keeps being used until reset() hands it back.
   void unprepareBuffer(AudioBuffer& buffer) override { buffer.prepared = false; }
 
   bool queueBuffer(AudioBuffer& buffer) override {
@@ -165,6 +166,7 @@ class PortAudioStream : public AudioStream {
   }
   // A failure found on the main thread (a start that did not work).
   void fail(const std::string& why) {
+    if (reported_) return;
     reported_ = true;
     pending_ = describe(why);
   }
