@@ -157,18 +157,26 @@ TEST(PortAudioBackend, ResetHandsBackUncompletedBuffersInOrderAndCloseEndsComple
 
 // A sound server of its own, stopped while the stream plays: the stream's device is gone for good.
 TEST(PortAudioBackend, OutputWhoseServerDiesIsReportedOnceAndClosesSafely) {
-  const std::string dir = "PELIMO_TEST_AUDIO_DIR=/tmp/pelimo-vanishing-" + std::to_string(getpid()) + " ";
+  const std::string folder = "/tmp/pelimo-vanishing-" + std::to_string(getpid());
+  const std::string dir = "PELIMO_TEST_AUDIO_DIR=" + folder + " ";
   const std::string script = std::string(PELIMO_SOURCE_DIR) + "/scripts/start-test-audio";
+  struct StopServer {
+    std::string command;
+    ~StopServer() { runForOutput(command); }
+  } stopServer{dir + script + " --stop; rm -rf " + folder};
   const std::string exported = runForOutput(dir + script);
   if (exported.rfind("export PULSE_SERVER=", 0) != 0) GTEST_SKIP() << "no PulseAudio server could be started";
   const std::string usual = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
   setenv("PULSE_SERVER", exported.substr(exported.find('=') + 1).c_str(), 1);
   PortAudioBackend backend;
-  int woken = 0;
+  std::atomic<int> woken{0};
   backend.setErrorWakeUp([&] { ++woken; });
-  int played = 0;
+  std::atomic<int> played{0};
   std::unique_ptr<AudioStream> stream = backend.openOutput(kDefaultAudioDevice, [&](const AudioBuffer&) { ++played; });
-  setenv("PULSE_SERVER", usual.c_str(), 1);
+  if (usual.empty())
+    unsetenv("PULSE_SERVER");
+  else
+    setenv("PULSE_SERVER", usual.c_str(), 1);
   ASSERT_NE(stream, nullptr) << backend.error();
   std::vector<int16_t> data(kBufferSamples, 1000);
   AudioBuffer buffer{data.data(), kBufferBytes};
@@ -188,7 +196,7 @@ TEST(PortAudioBackend, OutputWhoseServerDiesIsReportedOnceAndClosesSafely) {
   EXPECT_EQ(reported[0].find('\n'), std::string::npos);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(backend.takeErrors().empty()) << "a failure is reported once";
-  std::printf("reported: %s (wake-ups %d, buffers played %d)\n", reported[0].c_str(), woken, played);
+  std::printf("reported: %s (wake-ups %d, buffers played %d)\n", reported[0].c_str(), woken.load(), played.load());
   stream->reset();
   stream->close();
 }
