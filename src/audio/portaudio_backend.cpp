@@ -1,0 +1,329 @@
+#include "audio/portaudio_backend.h"
+
+#include <fcntl.h>
+#include <portaudio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "audio/callback_buffer_queue.h"
+
+namespace {
+
+// Sends stderr to /dev/null for its lifetime. ALSA and JACK print pages of probing noise while
+// PortAudio looks for devices and opens streams; the program's own one-line messages would be
+// lost in it.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+// The device's own buffering. The rings already keep 0.75 s of output queued, so a generous
+// device buffer costs nothing but survives a busy machine without underruns; it stays well
+// inside the silent tail the transmitter plays before releasing push-to-talk.
+constexpr double kSuggestedLatency = 0.2;
+
+std::string paText(PaError error) { return Pa_GetErrorText(error); }
+
+const char* directionWord(bool input) { return input ? "input" : "output"; }
+
+}  // namespace
+
+// One direction of one device. The PortAudio callback runs the CallbackBufferQueue; everything
+// else runs on the main thread.
+class PortAudioStream : public AudioStream {
+ public:
+  PortAudioStream(PortAudioBackend& owner, bool input, std::string deviceName, BufferCompletion& completion)
+      : owner_(&owner), input_(input), deviceName_(std::move(deviceName)), completion_(completion) {}
+  ~PortAudioStream() override { close(); }
+
+  // Opens the PortAudio stream; false with the reason in `error`.
+  bool openOn(int deviceIndex, std::string& error) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(deviceIndex);
+    if (!info) {
+      error = "no such sound device";
+      return false;
+    }
+    PaStreamParameters params{};
+    params.device = deviceIndex;
+    params.channelCount = 1;
+    params.sampleFormat = paInt16;
+    params.suggestedLatency =
+        std::max(kSuggestedLatency, input_ ? info->defaultHighInputLatency : info->defaultHighOutputLatency);
+    QuietStderr quiet;
+    PaError opened = openWith(params);
+    // Sound cards opened directly (ALSA "hw:" devices) often take two channels only: the
+    // station then uses the first input channel and plays on both.
+    const int most = input_ ? info->maxInputChannels : info->maxOutputChannels;
+    if (opened == paInvalidChannelCount && most >= 2) {
+      params.channelCount = 2;
+      opened = openWith(params);
+    }
+    if (opened != paNoError) {
+      stream_ = nullptr;
+      error = paText(opened);
+      return false;
+    }
+    Pa_SetStreamFinishedCallback(stream_, &PortAudioStream::finished);
+    return true;
+  }
+
+  bool prepareBuffer(AudioBuffer& buffer) override {
+    if (!stream_ || !buffer.data || buffer.bufferLength < 2 || buffer.bufferLength > kBufferBytes) return false;
+    buffer.prepared = true;
+    return true;
+  }
+  // Only the flag: a buffer still queued keeps being used until reset() hands it back.
+  void unprepareBuffer(AudioBuffer& buffer) override { buffer.prepared = false; }
+
+  bool queueBuffer(AudioBuffer& buffer) override {
+    if (!stream_ || !buffer.prepared || !queue_->push(buffer)) return false;
+    if (!input_ && !running_) startStream();  // an output plays as soon as it has something
+    return true;
+  }
+
+  void start() override {
+    if (input_) startStream();
+  }
+  void stop() override {
+    if (input_) stopStream();
+  }
+  std::vector<AudioBuffer*> reset() override {
+    stopStream();
+    return queue_ ? queue_->drain() : std::vector<AudioBuffer*>{};
+  }
+
+  void close() override {
+    if (!stream_) return;
+    stopping_.store(true);
+    {
+      QuietStderr quiet;
+      Pa_CloseStream(stream_);  // aborts the stream first if it still runs
+    }
+    stream_ = nullptr;
+    running_ = false;
+    if (owner_) owner_->forget(this);
+    owner_ = nullptr;
+  }
+
+  // Starts the stream; an output starts at once so that it plays silence until buffers come.
+  bool startStream() {
+    if (!stream_ || running_) return running_;
+    stopping_.store(false);
+    failed_.store(false);
+    PaError started;
+    {
+      QuietStderr quiet;
+      started = Pa_StartStream(stream_);
+    }
+    if (started != paNoError) {
+      fail("could not start: " + paText(started));
+      return false;
+    }
+    running_ = true;
+    lastCallbacks_ = queue_->callbacks();
+    lastProgress_ = std::chrono::steady_clock::now();
+    return true;
+  }
+
+  // A one-line message when the stream has stopped by itself or stalled since the last check.
+  std::string checkHealth(std::chrono::steady_clock::time_point now, std::chrono::milliseconds stallLimit) {
+    if (!stream_ || !running_ || reported_) return {};
+    const int64_t calls = queue_->callbacks();
+    if (calls != lastCallbacks_) {
+      lastCallbacks_ = calls;
+      lastProgress_ = now;
+    }
+    std::string why;
+    if (failed_.load() || Pa_IsStreamActive(stream_) != 1)
+      why = "stopped working";
+    else if (now - lastProgress_ > stallLimit)
+      why = "stopped delivering sound";
+    if (why.empty()) return {};
+    reported_ = true;
+    return describe(why);
+  }
+  // A failure found on the main thread (a start that did not work).
+  void fail(const std::string& why) {
+    if (reported_) return;
+    reported_ = true;
+    pending_ = describe(why);
+  }
+  std::string takePending() { return std::exchange(pending_, {}); }
+
+ private:
+  static int callback(const void* in, void* out, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                      PaStreamCallbackFlags, void* self) {
+    auto* stream = static_cast<PortAudioStream*>(self);
+    if (stream->input_)
+      stream->queue_->record(static_cast<const int16_t*>(in), frames);
+    else
+      stream->queue_->play(static_cast<int16_t*>(out), frames);
+    return paContinue;
+  }
+  // PortAudio calls this when the stream becomes inactive: after our own stop, or by itself when
+  // the device failed.
+  static void finished(void* self) {
+    auto* stream = static_cast<PortAudioStream*>(self);
+    if (stream->stopping_.load()) return;
+    stream->failed_.store(true);
+    if (stream->owner_ && stream->owner_->wakeUp_) stream->owner_->wakeUp_();
+  }
+
+  PaError openWith(const PaStreamParameters& params) {
+    queue_ = std::make_unique<CallbackBufferQueue>(
+        input_ ? CallbackBufferQueue::Direction::input : CallbackBufferQueue::Direction::output, completion_,
+        params.channelCount);
+    return Pa_OpenStream(&stream_, input_ ? &params : nullptr, input_ ? nullptr : &params, kSampleRate,
+                         paFramesPerBufferUnspecified, paNoFlag, &PortAudioStream::callback, this);
+  }
+
+  void stopStream() {
+    if (!stream_ || !running_) return;
+    stopping_.store(true);
+    {
+      QuietStderr quiet;
+      Pa_AbortStream(stream_);  // buffers still queued are handed back, not played out
+    }
+    running_ = false;
+  }
+
+  std::string describe(const std::string& why) const {
+    return "The sound " + std::string(directionWord(input_)) + " device \"" + deviceName_ + "\" " + why + ".";
+  }
+
+  PortAudioBackend* owner_;
+  const bool input_;
+  const std::string deviceName_;
+  BufferCompletion& completion_;
+  std::unique_ptr<CallbackBufferQueue> queue_;
+  PaStream* stream_ = nullptr;
+  bool running_ = false;
+  bool reported_ = false;
+  std::string pending_;
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> failed_{false};
+  int64_t lastCallbacks_ = 0;
+  std::chrono::steady_clock::time_point lastProgress_{};
+};
+
+PortAudioBackend::PortAudioBackend() {
+  // PortAudio's JACK host would otherwise try to launch a JACK server just to list devices.
+  setenv("JACK_NO_START_SERVER", "1", 0);
+  PaError result;
+  {
+    QuietStderr quiet;
+    result = Pa_Initialize();
+  }
+  if (result != paNoError) {
+    error_ = "The sound system could not be started: " + paText(result);
+    return;
+  }
+  initialised_ = true;
+  const int count = Pa_GetDeviceCount();
+  for (int i = 0; i < count; ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (!info || !info->name) continue;
+    std::string name = info->name;
+    const PaHostApiInfo* host = Pa_GetHostApiInfo(info->hostApi);
+    if (host && host->type != paALSA) name += std::string(" (") + host->name + ")";
+    if (info->maxInputChannels > 0) inputs_.push_back({i, name});
+    if (info->maxOutputChannels > 0) outputs_.push_back({i, name});
+  }
+}
+
+PortAudioBackend::~PortAudioBackend() {
+  while (!streams_.empty()) streams_.back()->close();  // each close forgets its stream
+  if (!initialised_) return;
+  QuietStderr quiet;
+  Pa_Terminate();
+}
+
+std::vector<std::string> PortAudioBackend::inputDeviceNames() {
+  std::vector<std::string> names;
+  for (const Device& d : inputs_) names.push_back(d.name);
+  return names;
+}
+
+std::vector<std::string> PortAudioBackend::outputDeviceNames() {
+  std::vector<std::string> names;
+  for (const Device& d : outputs_) names.push_back(d.name);
+  return names;
+}
+
+std::unique_ptr<AudioStream> PortAudioBackend::openInput(int deviceNumber, BufferCompletion& filled) {
+  return open(true, deviceNumber, filled);
+}
+
+std::unique_ptr<AudioStream> PortAudioBackend::openOutput(int deviceNumber, BufferCompletion& played) {
+  return open(false, deviceNumber, played);
+}
+
+std::unique_ptr<AudioStream> PortAudioBackend::open(bool input, int deviceNumber, BufferCompletion& completion) {
+  if (!initialised_) return nullptr;
+  const std::vector<Device>& devices = input ? inputs_ : outputs_;
+  int index = paNoDevice;
+  std::string name;
+  if (deviceNumber == kDefaultAudioDevice) {
+    index = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+    const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
+    name = info && info->name ? info->name : "default";
+  } else if (deviceNumber >= 0 && deviceNumber < int(devices.size())) {
+    index = devices[deviceNumber].index;
+    name = devices[deviceNumber].name;
+  }
+  if (index == paNoDevice) {
+    error_ = std::string("There is no sound ") + directionWord(input) + " device number " +
+             std::to_string(deviceNumber) + ".";
+    if (deviceNumber == kDefaultAudioDevice)
+      error_ = std::string("There is no default sound ") + directionWord(input) + " device.";
+    return nullptr;
+  }
+  auto stream = std::make_unique<PortAudioStream>(*this, input, name, completion);
+  std::string why;
+  if (!stream->openOn(index, why)) {
+    error_ = "The sound " + std::string(directionWord(input)) + " device \"" + name +
+             "\" cannot be opened for 16-bit mono at 48000 Hz: " + why;
+    return nullptr;
+  }
+  streams_.push_back(stream.get());
+  if (!input) stream->startStream();  // silence until the transmitter queues buffers
+  return stream;
+}
+
+void PortAudioBackend::forget(PortAudioStream* stream) {
+  streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
+}
+
+std::vector<std::string> PortAudioBackend::takeErrors(std::chrono::milliseconds stallLimit) {
+  std::vector<std::string> errors;
+  const auto now = std::chrono::steady_clock::now();
+  for (PortAudioStream* stream : streams_) {
+    std::string pending = stream->takePending();
+    if (!pending.empty()) errors.push_back(std::move(pending));
+    std::string failure = stream->checkHealth(now, stallLimit);
+    if (!failure.empty()) errors.push_back(std::move(failure));
+  }
+  return errors;
+}
