@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "audio/keyed_port_release.h"
 #include "cli/command_line.h"
 
 int main(int argc, char** argv) {
-  // Process-wide set-up that must precede any command (signal handling for the push-to-talk
-  // port) goes here, before the command line runs.
+  // A keyed push-to-talk port is released whatever ends the program.
+  installPttReleaseOnSignals();
   const std::vector<std::string> args(argv + 1, argv + argc);
   int status = runCommandLine(args, std::cout, std::cerr);
   // Standard output is only known to be written once the C library's buffer has gone out.

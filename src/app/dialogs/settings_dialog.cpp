@@ -171,10 +171,13 @@ void TForm9::restartDevices(int input, int output) {
   TForm1& f = *owner_;
   DeviceRings* rings = f.deviceRings();
   const int unplayed = rings ? rings->outputBuffersQueued() : 0;
+  // The "Changing Device..." notice stands while the devices are closed and opened again.
+  f.Form10.show(f.bounds());
   f.closeDevices();
   f.Input = input;
   f.Output = output;
   f.openDevices();
+  f.Form10.close();
   // Closing the output dropped its queued buffers without a played notice. A running
   // transmission gets the transmit step each of those notices would have run, so it goes on
   // on the new device instead of waiting, keyed, for notices that never come. An idle
