@@ -1,7 +1,7 @@
 #pragma once
 // The waterfall: one spectrum line per receive buffer, drawn at the top of the picture while
 // the older lines move down, with two dashed frequency markers.
-#include "displays/spectrum.h"
+#include "displays/fourier_levels.h"
 #include "imaging/picture.h"
 
 // Columns of the two markers: bins 66 and 190 (773 Hz and 2227 Hz at 11.71875 Hz a bin).

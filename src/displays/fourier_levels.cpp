@@ -1,4 +1,4 @@
-#include "displays/spectrum.h"
+#include "displays/fourier_levels.h"
 
 #include <cmath>
 #include <numbers>
