@@ -12,6 +12,7 @@
 #include "imaging/macroblock_codec.h"
 #include "rx/receiver_state.h"
 #include "support/rx_test_signal.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -273,19 +274,22 @@ TEST(ReceivingStation, HandBuiltFramesKeepTheBlockMapAndListsInBounds) {
 // Blocks received and pictures completed across SNR (run with --gtest_also_run_disabled_tests).
 TEST(ReceivingStation, DISABLED_BlocksReceivedPerSnr) {
   for (double snr : {4.0, 6.0, 8.0, 10.0, 12.0, 15.0, 20.0}) {
-    int held = 0, complete = 0;
+    int held = 0, complete = 0, saved = 0;
     const int runs = 3;
     for (int seed = 1; seed <= runs; ++seed) {
       ChannelModel channel;
       channel.snrDb = snr;
       StationLink link(channel, seed);
+      TempFolder store;
+      link.b->dataFolder = store.path().string();
       sendTexturedImage(*link.a, 15);
       runUntilSent(link, *link.a);
       held += blocksHeld(link.b->state);
       complete += link.b->state.imageClosed && link.b->state.missingBlockCount == 0;
+      saved += link.b->lastSaveOutcome.rfind("saved ", 0) == 0;
     }
-    std::printf("MSK plain, %4.1f dB: %5.1f of 300 blocks, %d of %d pictures whole\n", snr,
-                double(held) / runs, complete, runs);
+    std::printf("MSK plain, %4.1f dB: %5.1f of 300 blocks, %d of %d pictures whole, %d saved\n", snr,
+                double(held) / runs, complete, runs, saved);
   }
 }
 
