@@ -68,6 +68,7 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
   applySettings();
   if (devices_.audio) {
     messages_ = std::make_unique<MessageQueue>();
+    if (devices_.wakeUp) messages_->setWakeUp(devices_.wakeUp);
     rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceSide_, *messages_);
     loop_ = std::make_unique<StationLoop>(*messages_, *rings_, *deviceSide_);
   }
