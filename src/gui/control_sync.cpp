@@ -1,5 +1,6 @@
 #include "gui/control_sync.h"
 
+#include <QScrollBar>
 #include <QSignalBlocker>
 
 #include "gui/picture_view.h"
@@ -7,11 +8,13 @@
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string ss(const QString& text) { return text.toStdString(); }
 
+// The model's text colour while the control is enabled; a disabled control keeps the style's
+// grey, so it reads as disabled.
 static void setTextColour(QWidget* widget, Colour font) {
   QPalette palette = widget->palette();
-  palette.setColor(QPalette::ButtonText, toQColor(font));
-  palette.setColor(QPalette::WindowText, toQColor(font));
-  palette.setColor(QPalette::Text, toQColor(font));
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+    for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText, QPalette::Text})
+      palette.setColor(group, role, toQColor(font));
   widget->setPalette(palette);
 }
 
@@ -61,7 +64,9 @@ void syncMemo(QPlainTextEdit* widget, const Memo& memo) {
   const QString text = lines.join('\n');
   if (widget->toPlainText() == text) return;
   widget->setPlainText(text);
-  widget->moveCursor(QTextCursor::End);  // the newest line in view, as a log is read
+  // The newest line in view, read from its start, as a log is read.
+  widget->verticalScrollBar()->setValue(widget->verticalScrollBar()->maximum());
+  widget->horizontalScrollBar()->setValue(0);
 }
 
 void syncCheck(QAbstractButton* widget, const CheckBox& box) {

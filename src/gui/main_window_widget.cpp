@@ -108,32 +108,33 @@ MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(pare
             true);
   addButton(form.SpeedButton3, QRect(kRight + kRightW - kHalfW, 40, kHalfW, 26),
             [this] { form_.SpeedButton3Click(); }, true);
-  addCombo(form.ComboBox3, "Mode", QRect(kRight, 86, 62, 24), [this] { form_.ComboBox3Change(); });
-  addCombo(form.ComboBox2, "Code", QRect(kRight + 65, 86, 96, 24),
-           [this] { form_.ComboBox2Change(); });
-  auto* scale = addCombo(form.ComboBox1, "Scale", QRect(kRight + 164, 86, 45, 24),
+  addCombo(form.ComboBox3, "Mode", QRect(kRight + 40, 72, 68, 24),
+           [this] { form_.ComboBox3Change(); });
+  auto* scale = addCombo(form.ComboBox1, "Scale", QRect(kRight + 152, 72, 57, 24),
                          [this] { form_.ComboBox1Change(); });
   scale->setMaxVisibleItems(16);
+  addCombo(form.ComboBox2, "Code", QRect(kRight + 40, 100, kRightW - 40, 24),
+           [this] { form_.ComboBox2Change(); });
 
   edit_ = new QLineEdit(this);
-  edit_->setGeometry(kRight, 116, kRightW, 24);
+  edit_->setGeometry(kRight, 130, kRightW, 24);
   edit_->installEventFilter(this);
   widgets_[&form.Edit1] = edit_;
   connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
     form_.Edit1.text = ss(text);
   });
   syncs_.push_back([this] { syncEdit(edit_, form_.Edit1); });
-  addButton(form.SpeedButton6, QRect(kRight, 144, kRightW, 26), [this] { form_.SpeedButton6Click(); });
+  addButton(form.SpeedButton6, QRect(kRight, 158, kRightW, 26), [this] { form_.SpeedButton6Click(); });
 
-  addButton(form.SpeedButton4, QRect(kRight, 180, 40, 26), [this] { form_.SpeedButton4Click(); });
-  addButton(form.SpeedButton5, QRect(kRight + 44, 180, 40, 26), [this] { form_.SpeedButton5Click(); });
-  addButton(form.SpeedButton7, QRect(kRight + 88, 180, kRightW - 88, 26),
+  addButton(form.SpeedButton4, QRect(kRight, 192, 40, 26), [this] { form_.SpeedButton4Click(); });
+  addButton(form.SpeedButton5, QRect(kRight + 44, 192, 40, 26), [this] { form_.SpeedButton5Click(); });
+  addButton(form.SpeedButton7, QRect(kRight + 88, 192, kRightW - 88, 26),
             [this] { form_.SpeedButton7Click(); });
-  addButton(form.SpeedButton11, QRect(kRight, 212, kHalfW, 26), [this] { form_.SpeedButton11Click(); });
-  addButton(form.SpeedButton12, QRect(kRight + kRightW - kHalfW, 212, kHalfW, 26),
+  addButton(form.SpeedButton11, QRect(kRight, 224, kHalfW, 26), [this] { form_.SpeedButton11Click(); });
+  addButton(form.SpeedButton12, QRect(kRight + kRightW - kHalfW, 224, kHalfW, 26),
             [this] { form_.SpeedButton12Click(); });
-  addButton(form.SpeedButton10, QRect(kRight, 250, kHalfW, 26), [this] { form_.SpeedButton10Click(); });
-  addButton(form.SpeedButton13, QRect(kRight + kRightW - kHalfW, 250, kHalfW, 26),
+  addButton(form.SpeedButton10, QRect(kRight, 262, kHalfW, 26), [this] { form_.SpeedButton10Click(); });
+  addButton(form.SpeedButton13, QRect(kRight + kRightW - kHalfW, 262, kHalfW, 26),
             [this] { form_.SpeedButton13Click(); });
 
   level_ = new LevelWindow(form.Form2, *this);
@@ -169,8 +170,9 @@ QPushButton* MainWindowWidget::addButton(Button& button, const QRect& place,
 
 QComboBox* MainWindowWidget::addCombo(Combo& combo, const char* caption, const QRect& place,
                                       std::function<void()> handler) {
-  auto* label = new QLabel(caption, this);
-  label->setGeometry(place.x(), place.y() - 16, place.width(), 14);
+  auto* label = new QLabel(caption, this);  // the caption on the combo's left
+  label->setGeometry(place.x() - 40, place.y(), 38, place.height());
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   auto* widget = new QComboBox(this);
   widget->setGeometry(place);
   widgets_[&combo] = widget;

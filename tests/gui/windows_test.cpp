@@ -102,7 +102,7 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->text(), e.caption);
     EXPECT_EQ(b->isEnabled(), e.enabled) << e.caption;
-    EXPECT_EQ(b->palette().color(QPalette::ButtonText), e.text) << e.caption;
+    EXPECT_EQ(b->palette().color(QPalette::Active, QPalette::ButtonText), e.text) << e.caption;
     places.push_back(b->geometry());
   }
   EXPECT_TRUE(widget<QPushButton>(s.window, &f.SpeedButton1)->isCheckable());
