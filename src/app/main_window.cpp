@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/device_choice.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -149,6 +151,8 @@ void TForm1::outputQuietFor(int ms) {
 
 void TForm1::openDevices() {
   if (!rings_) return;
+  Input = chooseDevice(devices_.audio->inputDeviceNames(), Input, InputName);
+  Output = chooseDevice(devices_.audio->outputDeviceNames(), Output, OutputName);
   rings_->openOutputDevice(Output);
   rings_->openInputDevice(Input);
 }
