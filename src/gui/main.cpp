@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <atomic>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,11 +17,8 @@
 #include "gui/qt_platform.h"
 
 int main(int argc, char** argv) {
-  installPttReleaseOnSignals();
-  QApplication app(argc, argv);  // takes Qt's own options (-platform, ...) out of argv
-  QApplication::setApplicationName(kProgramName);
-  QApplication::setApplicationVersion(kProgramVersion);
-
+  // The command line is read before the window system is reached, so --help and --version work
+  // without a display. Single-dash arguments are Qt's own (-platform offscreen, -style ...).
   CLI::App cli("Pelimo: pictures and short texts over an SSB voice channel.", "pelimo");
   std::optional<std::string> home;
   cli.add_option("--home", home,
@@ -29,11 +27,28 @@ int main(int argc, char** argv) {
                  "~/.config/pelimo and ~/.local/share/pelimo)")
       ->type_name("DIR");
   cli.set_version_flag("--version", std::string("pelimo ") + kProgramVersion);
+  cli.allow_extras();
   try {
     cli.parse(argc, argv);
+    bool qtOptionBefore = false;  // a word after a Qt option is its value
+    for (const std::string& extra : cli.remaining()) {
+      const bool qtOption = extra.size() > 1 && extra[0] == '-' && extra[1] != '-';
+      if (!qtOption && !qtOptionBefore) throw CLI::ExtrasError({extra});
+      qtOptionBefore = qtOption;
+    }
   } catch (const CLI::ParseError& e) {
-    return cli.exit(e);
+    return cli.exit(e) == 0 ? 0 : 2;  // help and version succeed; usage errors exit with 2
   }
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    std::cerr << "pelimo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                 "not set); pelimo-cli works without one\n";
+    return 1;
+  }
+
+  installPttReleaseOnSignals();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(kProgramName);
+  QApplication::setApplicationVersion(kProgramVersion);
 
   PortAudioBackend audio;
   TermiosSerialLines serial;
