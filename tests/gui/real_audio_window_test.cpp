@@ -16,7 +16,7 @@
 #include "gui/main_window_widget.h"
 #include "gui/picture_view.h"
 #include "support/fake_platform.h"
-#include "support/sound_library_leaks.h"
+#include "gui/window_library_leaks.h"
 #include "support/test_audio_server.h"
 #include "support/textured_picture.h"
 

@@ -23,6 +23,7 @@
 #include "gui/picture_view.h"
 #include "support/fake_platform.h"
 #include "support/textured_picture.h"
+#include "gui/window_library_leaks.h"
 
 namespace {
 
