@@ -32,8 +32,10 @@ QApplication& application() {
   static char name[] = "windows_test";
   static char* argv[] = {name, nullptr};
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
+  // Kept to the end of the process: taking Qt down among the other static objects at exit can
+  // crash in the libraries it loaded.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 void saveScreenshot(QWidget& window, const char* name) {
