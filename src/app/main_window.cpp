@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/device_choice.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -68,6 +70,7 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
   applySettings();
   if (devices_.audio) {
     messages_ = std::make_unique<MessageQueue>();
+    if (devices_.wakeUp) messages_->setWakeUp(devices_.wakeUp);
     rings_ = std::make_unique<DeviceRings>(*devices_.audio, *deviceSide_, *messages_);
     loop_ = std::make_unique<StationLoop>(*messages_, *rings_, *deviceSide_);
   }
@@ -148,6 +151,8 @@ void TForm1::outputQuietFor(int ms) {
 
 void TForm1::openDevices() {
   if (!rings_) return;
+  Input = chooseDevice(devices_.audio->inputDeviceNames(), Input, InputName);
+  Output = chooseDevice(devices_.audio->outputDeviceNames(), Output, OutputName);
   rings_->openOutputDevice(Output);
   rings_->openInputDevice(Input);
 }

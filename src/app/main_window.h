@@ -49,6 +49,9 @@ inline constexpr const char* kTextPrompt = "Input Text and Click ->";
 struct StationDevices {
   AudioBackend* audio = nullptr;
   SerialLines* serial = nullptr;
+  // Called on a device thread after every posted device message, so a window system's event
+  // loop can wake and run pumpMessages() on the main thread.
+  std::function<void()> wakeUp = nullptr;
 };
 
 // What a station without a window (the command-line tool) is told about its reception: a

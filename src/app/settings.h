@@ -11,6 +11,10 @@ struct Settings {
   // [Wave]
   int Input = 0;   // 0 = system default device, k >= 1 = device k - 1
   int Output = 0;
+  // The names of the chosen devices (empty: the system default), so a device that moved to
+  // another number is found again. Keys of their own beside the numbers.
+  std::string InputName;
+  std::string OutputName;
   // [IO]
   int PortNum = 0;
   std::string PortStr;

@@ -69,6 +69,8 @@ const char kDefaultFile[] =
     "[Wave]\n"
     "Input=0\n"
     "Output=0\n"
+    "InputName=\n"
+    "OutputName=\n"
     "\n"
     "[IO]\n"
     "PortNum=0\n"
@@ -111,6 +113,8 @@ Settings nonDefaultSettings() {
   s.MainLeft = 1919;
   s.Input = 3;
   s.Output = 2;
+  s.InputName = "pulse";
+  s.OutputName = "USB Audio CODEC: - (hw:1,0)";
   s.PortNum = 4;
   s.PortStr = "/dev/ttyUSB0";
   s.ImageQ = 15;
@@ -174,7 +178,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 34 + 4 + 3);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 36 + 4 + 3);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
   EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
   EXPECT_NE(text.find("\nNumCallSend=12\n"), std::string::npos);

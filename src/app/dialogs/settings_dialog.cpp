@@ -176,6 +176,12 @@ void TForm9::restartDevices(int input, int output) {
   f.closeDevices();
   f.Input = input;
   f.Output = output;
+  // The names go with the numbers, so opening finds exactly the devices the operator picked.
+  auto nameOf = [](const Combo& list, int n) {
+    return n >= 1 && n < static_cast<int>(list.items.size()) ? list.items[n] : std::string();
+  };
+  f.InputName = nameOf(ComboBox1, input);
+  f.OutputName = nameOf(ComboBox2, output);
   f.openDevices();
   f.Form10.close();
   // Closing the output dropped its queued buffers without a played notice. A running

@@ -1,0 +1,286 @@
+#include "gui/dialog_windows.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "gui/control_sync.h"
+#include "gui/main_window_widget.h"
+#include "gui/picture_view.h"
+
+namespace {
+
+// Places a window of the model's size at the model's place (client area = model bounds).
+void placeAsModel(QWidget* window, const FormBounds& bounds) {
+  window->setFixedSize(bounds.width, bounds.height);
+  window->move(bounds.left, bounds.top);
+}
+
+
+}  // namespace
+
+// --- level dialog ---
+
+LevelWindow::LevelWindow(TForm2& form, MainWindowWidget& main)
+    : QWidget(&main, Qt::Tool), form_(form), main_(main) {
+  setWindowTitle(qs(form.Caption));
+  setFixedSize(form.bounds.width, form.bounds.height);
+  struct Side {
+    const std::string& caption;
+    TrackBar& bar;
+    Label &top, &bottom, &value;
+    ImageBox& meter;
+    void (TForm2::*change)();
+  };
+  const Side sides[2] = {
+      {form.GroupBox1, form.TrackBar1, form.Label1, form.Label2, form.Label5, form.Image1,
+       &TForm2::TrackBar1Change},
+      {form.GroupBox2, form.TrackBar2, form.Label3, form.Label4, form.Label6, form.Image2,
+       &TForm2::TrackBar2Change}};
+  for (int i = 0; i < 2; ++i) {
+    const Side& side = sides[i];
+    auto* group = new QGroupBox(qs(side.caption), this);
+    group->setGeometry(4 + i * 109, 2, 105, 181);
+    auto* slider = new QSlider(group);
+    slider->setGeometry(6, 20, 26, 150);
+    sliders_[i] = slider;
+    TrackBar& bar = side.bar;
+    auto change = side.change;
+    connect(slider, &QSlider::valueChanged, this, [this, &bar, change](int value) {
+      main_.run([this, &bar, change, value] {
+        bar.setPosition(value);
+        (form_.*change)();
+      });
+    });
+    syncs_.push_back([slider, &bar] { syncTrackBar(slider, bar); });
+    for (auto [label, place] : {std::pair{&side.top, QRect(34, 20, 44, 16)},
+                                std::pair{&side.bottom, QRect(34, 154, 44, 16)},
+                                std::pair{&side.value, QRect(34, 87, 44, 16)}}) {
+      auto* widget = new QLabel(group);
+      widget->setGeometry(place);
+      Label& model = *label;
+      syncs_.push_back([widget, &model] { syncLabel(widget, model); });
+    }
+    auto* meter = new PictureView(side.meter, group);
+    meter->move(80, 26);
+  }
+}
+
+void LevelWindow::refresh() {
+  if (!form_.visible) {
+    if (isVisible()) hide();
+    return;
+  }
+  for (const auto& sync : syncs_) sync();
+  if (!isVisible()) {
+    move(form_.bounds.left, form_.bounds.top);
+    show();
+  }
+  for (auto* view : findChildren<PictureView*>()) view->update();
+}
+
+void LevelWindow::closeEvent(QCloseEvent* event) {
+  form_.hide();
+  event->accept();
+}
+
+// --- device notice ---
+
+NoticeWindow::NoticeWindow(TForm10& form, QWidget* owner)
+    : QWidget(owner, Qt::Tool), form_(form), label_(new QLabel(this)) {
+  setWindowTitle(qs(form.Caption));
+  label_->setAlignment(Qt::AlignCenter);
+  label_->setGeometry(0, 0, form.bounds.width, form.bounds.height);
+}
+
+void NoticeWindow::refresh() {
+  label_->setText(qs(form_.Label1.caption));
+  if (form_.visible && !isVisible()) {
+    placeAsModel(this, form_.bounds);
+    show();
+  } else if (!form_.visible && isVisible()) {
+    hide();
+  }
+}
+
+// --- settings dialog ---
+
+SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
+    : QDialog(&main), form_(form), main_(main) {
+  setWindowTitle(qs(form.Caption));
+  auto* grid = new QGridLayout(this);
+  auto track = [this](const void* control, QWidget* widget) { widgets_.push_back({control, widget}); };
+
+  auto addCombo = [&](Combo& combo, const char* caption, int row) {
+    grid->addWidget(new QLabel(caption), row, 0);
+    auto* widget = new QComboBox;
+    grid->addWidget(widget, row, 1, 1, 3);
+    connect(widget, &QComboBox::activated, this, [this, &combo](int i) {
+      run([&combo, i] { combo.index = i; });
+    });
+    syncs_.push_back([widget, &combo] { syncCombo(widget, combo); });
+    track(&combo, widget);
+  };
+  auto addEdit = [&](Edit& edit, QGridLayout* layout, int row, int column) {
+    auto* widget = new QLineEdit;
+    layout->addWidget(widget, row, column);
+    connect(widget, &QLineEdit::textEdited, this, [&edit](const QString& t) { edit.text = ss(t); });
+    syncs_.push_back([widget, &edit] { syncEdit(widget, edit); });
+    track(&edit, widget);
+  };
+  auto addLabel = [&](Label& label, QGridLayout* layout, int row, int column) {
+    auto* widget = new QLabel;
+    widget->setAlignment(Qt::AlignCenter);
+    widget->setMinimumWidth(36);
+    layout->addWidget(widget, row, column);
+    syncs_.push_back([widget, &label] { syncLabel(widget, label); });
+    track(&label, widget);
+  };
+  // A counter: arrows only, its value in the label beside it, then the unit.
+  auto addCounter = [&](UpDown& upDown, Label& value, void (TForm9::*click)(), const char* caption,
+                        const char* unit, int row) {
+    if (caption) grid->addWidget(new QLabel(caption), row, 0);
+    auto* widget = new QSpinBox;
+    widget->setFixedWidth(18);
+    widget->setStyleSheet("QSpinBox { color: transparent; }");
+    auto* line = new QGridLayout;
+    addLabel(value, line, 0, 0);
+    line->addWidget(widget, 0, 1);
+    if (unit) line->addWidget(new QLabel(unit), 0, 2);
+    line->setColumnStretch(3, 1);
+    grid->addLayout(line, row, caption ? 1 : 2, 1, caption ? 3 : 2);
+    connect(widget, &QSpinBox::valueChanged, this, [this, &upDown, click](int v) {
+      run([this, &upDown, click, v] {
+        upDown.setPosition(v);
+        (form_.*click)();
+      });
+    });
+    syncs_.push_back([widget, &upDown] { syncUpDown(widget, upDown); });
+    track(&upDown, widget);
+  };
+  auto addCheck = [&](CheckBox& box, void (TForm9::*click)(), int row, int span) {
+    auto* widget = new QCheckBox;
+    grid->addWidget(widget, row, 0, 1, span);
+    connect(widget, &QCheckBox::clicked, this, [this, &box, click](bool checked) {
+      run([this, &box, click, checked] {
+        box.checked = checked;
+        if (click) (form_.*click)();
+      });
+    });
+    syncs_.push_back([widget, &box] { syncCheck(widget, box); });
+    track(&box, widget);
+  };
+  auto addRadios = [&](const char* caption, std::vector<RadioButton*> radios, int row, int column) {
+    auto* group = new QGroupBox(caption);
+    auto* layout = new QHBoxLayout(group);
+    auto* buttons = new QButtonGroup(group);
+    for (RadioButton* radio : radios) {
+      auto* widget = new QRadioButton;
+      layout->addWidget(widget);
+      buttons->addButton(widget);
+      syncs_.push_back([widget, radio] { syncRadio(widget, *radio); });
+      track(radio, widget);
+      connect(widget, &QRadioButton::clicked, this, [this, radios, radio] {
+        run([radios, radio] {
+          for (RadioButton* r : radios) r->checked = r == radio;
+        });
+      });
+    }
+    grid->addWidget(group, row, column, 1, 2);
+  };
+
+  int row = 0;
+  addCombo(form.ComboBox1, "Input device", row++);
+  addCombo(form.ComboBox2, "Output device", row++);
+  addCombo(form.ComboBox3, "RS232C port number", row++);
+  grid->addWidget(new QLabel("Callsign"), row, 0);
+  addEdit(form.Edit1, grid, row, 1);
+  grid->addWidget(new QLabel("Image editor name"), row, 2);
+  addEdit(form.Edit2, grid, row++, 3);
+  addCounter(form.UpDown1, form.Label6, &TForm9::UpDown1Click, "Time out timer", "sec.", row++);
+  addCounter(form.UpDown2, form.Label10, &TForm9::UpDown2Click, "End and abort command", "times",
+             row++);
+  addCounter(form.UpDown5, form.Label17, &TForm9::UpDown5Click, "Header of callsign data",
+             "times", row++);
+  addCheck(form.CheckBox1, &TForm9::CheckBox1Click, row++, 4);
+  addCheck(form.CheckBox2, nullptr, row++, 4);
+  addCheck(form.CheckBox3, nullptr, row++, 4);
+  addCheck(form.CheckBox5, nullptr, row++, 4);
+  addCheck(form.CheckBox4, &TForm9::CheckBox4Click, row, 2);
+  addCounter(form.UpDown3, form.Label12, &TForm9::UpDown3Click, nullptr, nullptr, row);
+  addLabel(form.Label13, grid, row++, 3);
+  addCheck(form.CheckBox6, &TForm9::CheckBox6Click, row, 2);
+  addCounter(form.UpDown4, form.Label14, &TForm9::UpDown4Click, nullptr, nullptr, row);
+  addLabel(form.Label15, grid, row++, 3);
+  addCheck(form.CheckBox7, nullptr, row++, 4);
+  addRadios("Image block scan direction",
+            {&form.RadioButton1, &form.RadioButton2, &form.RadioButton3}, row, 0);
+  addRadios("Waterfall display color",
+            {&form.RadioButton4, &form.RadioButton5, &form.RadioButton6, &form.RadioButton7}, row++,
+            2);
+  auto* log = new QGroupBox("Log out fix values");
+  auto* logGrid = new QGridLayout(log);
+  const char* logCaptions[] = {"Mode", "S/N", "Band"};
+  Edit* logEdits[] = {&form.Edit3, &form.Edit4, &form.Edit5};
+  for (int i = 0; i < 3; ++i) {
+    logGrid->addWidget(new QLabel(logCaptions[i]), 0, i * 2);
+    addEdit(*logEdits[i], logGrid, 0, i * 2 + 1);
+  }
+  grid->addWidget(log, row++, 0, 1, 4);
+
+  auto* buttons = new QHBoxLayout;
+  for (auto [button, click] : {std::pair{&form.Button1, &TForm9::Button1Click},
+                               std::pair{&form.Button2, &TForm9::Button2Click},
+                               std::pair{&form.Button3, &TForm9::Button3Click}}) {
+    auto* widget = new QPushButton;
+    buttons->addWidget(widget);
+    widget->setAutoDefault(false);
+    widget->setDefault(button == &form.Button1);
+    Button& model = *button;
+    connect(widget, &QPushButton::clicked, this, [this, click] { run([this, click] { (form_.*click)(); }); });
+    syncs_.push_back([widget, &model] { syncButton(widget, model); });
+    track(button, widget);
+  }
+  grid->addLayout(buttons, row, 0, 1, 4);
+  refresh();
+  setFixedSize(sizeHint());
+}
+
+QWidget* SettingsWindow::widgetOf(const void* control) const {
+  for (const auto& [model, widget] : widgets_)
+    if (model == control) return widget;
+  return nullptr;
+}
+
+void SettingsWindow::refresh() {
+  for (const auto& sync : syncs_) sync();
+}
+
+void SettingsWindow::run(const std::function<void()>& handler) {
+  main_.run(handler);
+  refresh();
+  if (form_.modalResult == ModalResult::ok) accept();
+  if (form_.modalResult == ModalResult::cancel) QDialog::reject();
+}
+
+void SettingsWindow::reject() {
+  if (form_.modalResult == ModalResult::none) run([this] { form_.Button3Click(); });
+}
+
+void runSettingsWindow(TForm9& form, MainWindowWidget& main) {
+  SettingsWindow window(form, main);
+  // Centred on the main window as the model placed it; the model's size is only a hint here.
+  window.move(main.geometry().center() - window.rect().center());
+  window.exec();
+}

@@ -1,0 +1,82 @@
+// pelimo: the station with its window, on the sound card and a serial port's push-to-talk.
+#include <CLI/CLI.hpp>
+#include <QApplication>
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "app/app_paths.h"
+#include "app/station_lifecycle.h"
+#include "audio/keyed_port_release.h"
+#include "audio/portaudio_backend.h"
+#include "audio/serial_lines.h"
+#include "gui/dialog_windows.h"
+#include "gui/main_window_widget.h"
+#include "gui/qt_platform.h"
+
+int main(int argc, char** argv) {
+  // The command line is read before the window system is reached, so --help and --version work
+  // without a display. Single-dash arguments are Qt's own (-platform offscreen, -style ...).
+  CLI::App cli("Pelimo: pictures and short texts over an SSB voice channel.", "pelimo");
+  std::optional<std::string> home;
+  cli.add_option("--home", home,
+                 "Folder for pelimo.ini, the AutoSave folder of received pictures and "
+                 "TxImage.bmp (default: beside the program if pelimo.ini is there, else "
+                 "~/.config/pelimo and ~/.local/share/pelimo)")
+      ->type_name("DIR");
+  cli.set_version_flag("--version", std::string("pelimo ") + kProgramVersion);
+  cli.allow_extras();
+  try {
+    cli.parse(argc, argv);
+    bool qtOptionBefore = false;  // a word after a Qt option is its value
+    for (const std::string& extra : cli.remaining()) {
+      const bool qtOption = extra.size() > 1 && extra[0] == '-' && extra[1] != '-';
+      if (!qtOption && !qtOptionBefore) throw CLI::ExtrasError({extra});
+      qtOptionBefore = qtOption;
+    }
+  } catch (const CLI::ParseError& e) {
+    return cli.exit(e) == 0 ? 0 : 2;  // help and version succeed; usage errors exit with 2
+  }
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    std::cerr << "pelimo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                 "not set); pelimo-cli works without one\n";
+    return 1;
+  }
+
+  installPttReleaseOnSignals();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(kProgramName);
+  QApplication::setApplicationVersion(kProgramVersion);
+
+  PortAudioBackend audio;
+  TermiosSerialLines serial;
+  QtPlatform platform;
+  std::atomic<MainWindowWidget*> window{nullptr};
+  auto wake = [&window] {
+    if (MainWindowWidget* w = window.load()) w->wakeUp();
+  };
+  audio.setErrorWakeUp(wake);
+  if (!audio.initialised()) platform.messageBox(audio.error(), true);
+
+  const AppPaths paths = resolveAppPaths(executablePath(), home, systemEnv);
+  std::unique_ptr<TForm1> form = startStation(paths, platform, StationDevices{&audio, &serial, wake});
+  {
+    MainWindowWidget shown(*form);
+    platform.setOwner(&shown);
+    platform.setSettingsRunner([&shown](TForm9& dialog) { runSettingsWindow(dialog, shown); });
+    shown.setErrorSource([&audio] { return audio.takeErrors(); });
+    shown.move(form->Left, form->Top);
+    window = &shown;
+    shown.show();
+    shown.wakeUp();  // buffers that completed before the window existed
+    app.exec();
+    form->Left = shown.x();
+    form->Top = shown.y();
+    stopStation(*form);
+    window = nullptr;
+    platform.setOwner(nullptr);
+  }
+  return 0;
+}

@@ -1,0 +1,283 @@
+#include "gui/main_window_widget.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QUrl>
+
+#include "gui/control_sync.h"
+#include "gui/dialog_windows.h"
+#include "gui/picture_view.h"
+
+int virtualKeyCode(int qtKey) {
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+    return qtKey;  // Qt's codes of these keys are their capital ASCII codes
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return 0x70 + (qtKey - Qt::Key_F1);
+  return 0;
+}
+
+namespace {
+// The places of the controls in the 833 x 317 client area: the signal displays, the callsign
+// panel, the error map and the message log on the left; the picture with its tabs in the
+// middle; the transmit controls and the commands on the right.
+constexpr int kRight = 616;   // left edge of the command column
+constexpr int kRightW = 209;  // its width
+constexpr int kHalfW = 102;   // a button of half that width
+}  // namespace
+
+MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
+  setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  setAcceptDrops(true);
+
+  // --- left: waterfall / eye diagram, callsign panel, error map, message log ---
+  auto* image1 = new PictureView(form.Image1, this);
+  image1->move(8, 8);
+  widgets_[&form.Image1] = image1;
+  connect(image1, &PictureView::clicked, this, [this] { run([this] { form_.Image1Click(); }); });
+
+  panel_ = new QFrame(this);
+  panel_->setGeometry(8, 140, 256, 46);
+  panel_->setAutoFillBackground(true);
+  widgets_[&form.Panel4] = panel_;
+  QFont panelFont = font();
+  panelFont.setPixelSize(16);
+  for (auto [label, place] : {std::pair{&form.Label5, QRect(4, 2, 124, 20)},
+                              std::pair{&form.Label9, QRect(4, 23, 124, 20)},
+                              std::pair{&form.Label6, QRect(130, 2, 122, 20)},
+                              std::pair{&form.Label8, QRect(130, 23, 122, 20)}})
+    addLabel(*label, panel_, place)->setFont(panelFont);
+
+  auto* image2 = new PictureView(form.Image2, this);
+  image2->move(8, 192);
+  widgets_[&form.Image2] = image2;
+  addButton(form.SpeedButton8, QRect(54, 192, 100, 30), [this] { form_.SpeedButton8Click(); });
+  addButton(form.SpeedButton9, QRect(160, 192, 104, 30), [this] { form_.SpeedButton9Click(); });
+
+  memo_ = new QPlainTextEdit(this);
+  memo_->setGeometry(8, 228, 256, 81);
+  memo_->setReadOnly(true);
+  memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo_->viewport()->installEventFilter(this);
+  widgets_[&form.Memo1] = memo_;
+  syncs_.push_back([this] { syncMemo(memo_, form_.Memo1); });
+
+  // --- middle: the picture, its status line and the tabs below ---
+  auto* page = new QFrame(this);
+  page->setGeometry(272, 8, 336, 272);
+  page->setFrameShape(QFrame::StyledPanel);
+  auto* image3 = new PictureView(form.Image3, page);
+  image3->move(8, 6);
+  widgets_[&form.Image3] = image3;
+  addLabel(form.Label7, page, QRect(8, 250, 320, 18));
+  tabs_ = new QTabBar(this);
+  tabs_->setShape(QTabBar::RoundedSouth);
+  for (const std::string& tab : form.TabControl1.tabs) tabs_->addTab(qs(tab));
+  tabs_->setGeometry(272, 279, 336, 30);
+  tabs_->setExpanding(false);
+  widgets_[&form.TabControl1] = tabs_;
+  connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+    run([this, index] {
+      form_.TabControl1.index = index;
+      form_.TabControl1Change();
+    });
+  });
+  syncs_.push_back([this] {
+    const QSignalBlocker block(tabs_);
+    tabs_->setCurrentIndex(form_.TabControl1.index);
+    tabs_->setEnabled(form_.TabControl1.enabled);
+  });
+
+  // --- right: transmit controls, then the commands ---
+  addButton(form.SpeedButton1, QRect(kRight, 8, kRightW, 28), [this] { form_.SpeedButton1Click(); },
+            true);
+  addButton(form.SpeedButton2, QRect(kRight, 40, kHalfW, 26), [this] { form_.SpeedButton2Click(); },
+            true);
+  addButton(form.SpeedButton3, QRect(kRight + kRightW - kHalfW, 40, kHalfW, 26),
+            [this] { form_.SpeedButton3Click(); }, true);
+  addCombo(form.ComboBox3, "Mode", QRect(kRight + 40, 72, 68, 24),
+           [this] { form_.ComboBox3Change(); });
+  auto* scale = addCombo(form.ComboBox1, "Scale", QRect(kRight + 152, 72, 57, 24),
+                         [this] { form_.ComboBox1Change(); });
+  scale->setMaxVisibleItems(16);
+  addCombo(form.ComboBox2, "Code", QRect(kRight + 40, 100, kRightW - 40, 24),
+           [this] { form_.ComboBox2Change(); });
+
+  edit_ = new QLineEdit(this);
+  edit_->setGeometry(kRight, 130, kRightW, 24);
+  edit_->installEventFilter(this);
+  widgets_[&form.Edit1] = edit_;
+  connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    form_.Edit1.text = ss(text);
+  });
+  syncs_.push_back([this] { syncEdit(edit_, form_.Edit1); });
+  addButton(form.SpeedButton6, QRect(kRight, 158, kRightW, 26), [this] { form_.SpeedButton6Click(); });
+
+  addButton(form.SpeedButton4, QRect(kRight, 192, 40, 26), [this] { form_.SpeedButton4Click(); });
+  addButton(form.SpeedButton5, QRect(kRight + 44, 192, 40, 26), [this] { form_.SpeedButton5Click(); });
+  addButton(form.SpeedButton7, QRect(kRight + 88, 192, kRightW - 88, 26),
+            [this] { form_.SpeedButton7Click(); });
+  addButton(form.SpeedButton11, QRect(kRight, 224, kHalfW, 26), [this] { form_.SpeedButton11Click(); });
+  addButton(form.SpeedButton12, QRect(kRight + kRightW - kHalfW, 224, kHalfW, 26),
+            [this] { form_.SpeedButton12Click(); });
+  addButton(form.SpeedButton10, QRect(kRight, 262, kHalfW, 26), [this] { form_.SpeedButton10Click(); });
+  addButton(form.SpeedButton13, QRect(kRight + kRightW - kHalfW, 262, kHalfW, 26),
+            [this] { form_.SpeedButton13Click(); });
+
+  level_ = new LevelWindow(form.Form2, *this);
+  notice_ = new NoticeWindow(form.Form10, this);
+
+  // Key preview: every key released anywhere in this window reaches FormKeyUp.
+  qApp->installEventFilter(this);
+  // A device that died posts nothing; its failure is looked for twice a second.
+  auto* errorPoll = new QTimer(this);
+  connect(errorPoll, &QTimer::timeout, this, [this] { reportDeviceErrors(); });
+  errorPoll->start(500);
+  refresh();
+}
+
+MainWindowWidget::~MainWindowWidget() { qApp->removeEventFilter(this); }
+
+QPushButton* MainWindowWidget::addButton(Button& button, const QRect& place,
+                                         std::function<void()> handler, bool toggle) {
+  auto* widget = new QPushButton(this);
+  widget->setGeometry(place);
+  widget->setCheckable(toggle);
+  widget->setFocusPolicy(Qt::NoFocus);  // speed buttons take no focus
+  widgets_[&button] = widget;
+  connect(widget, &QPushButton::clicked, this, [this, &button, handler, toggle](bool checked) {
+    run([&button, handler, checked, toggle] {
+      if (toggle) button.down = checked;  // a toggle is down or up before its handler runs
+      handler();
+    });
+  });
+  syncs_.push_back([widget, &button] { syncButton(widget, button); });
+  return widget;
+}
+
+QComboBox* MainWindowWidget::addCombo(Combo& combo, const char* caption, const QRect& place,
+                                      std::function<void()> handler) {
+  auto* label = new QLabel(caption, this);  // the caption on the combo's left
+  label->setGeometry(place.x() - 40, place.y(), 38, place.height());
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* widget = new QComboBox(this);
+  widget->setGeometry(place);
+  widgets_[&combo] = widget;
+  connect(widget, &QComboBox::activated, this, [this, &combo, handler](int index) {
+    run([&combo, handler, index] {
+      combo.index = index;
+      handler();
+    });
+  });
+  syncs_.push_back([widget, &combo] { syncCombo(widget, combo); });
+  return widget;
+}
+
+QLabel* MainWindowWidget::addLabel(Label& label, QWidget* parent, const QRect& place) {
+  auto* widget = new QLabel(parent);
+  widget->setGeometry(place);
+  widgets_[&label] = widget;
+  syncs_.push_back([widget, &label] { syncLabel(widget, label); });
+  return widget;
+}
+
+QWidget* MainWindowWidget::widgetOf(const void* control) const {
+  auto it = widgets_.find(control);
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+void MainWindowWidget::refresh() {
+  setWindowTitle(qs(form_.Caption));
+  QPalette palette = panel_->palette();
+  palette.setColor(QPalette::Window, toQColor(form_.Panel4.background));
+  palette.setColor(QPalette::WindowText, toQColor(form_.Panel4.font));
+  panel_->setPalette(palette);
+  for (const auto& sync : syncs_) sync();
+  for (auto* view : findChildren<PictureView*>()) view->update();
+  level_->refresh();
+  notice_->refresh();
+}
+
+void MainWindowWidget::run(const std::function<void()>& handler) {
+  form_.runGuarded(handler);
+  refresh();
+}
+
+void MainWindowWidget::wakeUp() {
+  if (pumpPosted_.exchange(true)) return;  // one queued pump serves every message before it
+  QMetaObject::invokeMethod(this, "pump", Qt::QueuedConnection);
+}
+
+void MainWindowWidget::pump() {
+  pumpPosted_ = false;
+  if (closed_) return;
+  form_.pumpMessages();  // each buffer step runs under the model's guard
+  refresh();
+  reportDeviceErrors();
+}
+
+void MainWindowWidget::reportDeviceErrors() {
+  if (!takeErrors_ || closed_) return;
+  for (const std::string& error : takeErrors_()) form_.platform.messageBox(error, true);
+}
+
+bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease && watched->isWidgetType()) {
+    auto* target = static_cast<QWidget*>(watched);
+    // Each release is seen once: at the widget that has the focus, or at the window itself.
+    QWidget* focus = QApplication::focusWidget();
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (target->window() == this && (target == focus || (!focus && target == this)) &&
+        !key->isAutoRepeat()) {
+      const int code = virtualKeyCode(key->key());
+      if (code) run([this, code] { form_.FormKeyUp(code); });
+    }
+  }
+  if (watched == edit_ && event->type() == QEvent::MouseButtonPress)
+    run([this] { form_.Edit1Click(); });
+  if (watched == memo_->viewport() && event->type() == QEvent::MouseButtonDblClick)
+    run([this] { form_.Memo1DblClick(); });
+  return QWidget::eventFilter(watched, event);
+}
+
+void MainWindowWidget::keyReleaseEvent(QKeyEvent* event) { event->accept(); }
+
+void MainWindowWidget::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindowWidget::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths.push_back(ss(url.toLocalFile()));
+  event->acceptProposedAction();
+  form_.dispatchMessage({TForm1::kDropFilesMessage, nullptr, paths});
+  refresh();
+}
+
+void MainWindowWidget::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (activated_) return;
+  activated_ = true;
+  run([this] { form_.FormActivate(); });
+}
+
+void MainWindowWidget::closeEvent(QCloseEvent* event) {
+  closed_ = true;
+  level_->close();
+  notice_->close();
+  event->accept();
+}

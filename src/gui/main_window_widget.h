@@ -1,0 +1,83 @@
+#pragma once
+// The main window "Pelimo": draws the TForm1 model (fixed client area of 833 x 317) and forwards
+// every click, selection, key release and dropped file to the model's handlers. It also runs
+// the device messages: the rings' wake-up posts a queued call to pump(), on the main thread.
+#include <QTabBar>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <map>
+
+#include "app/main_window.h"
+
+class QPushButton;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QFrame;
+class PictureView;
+class LevelWindow;
+class NoticeWindow;
+
+class MainWindowWidget : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidth = 833;
+  static constexpr int kClientHeight = 317;
+
+  explicit MainWindowWidget(TForm1& form, QWidget* parent = nullptr);
+  ~MainWindowWidget() override;
+
+  TForm1& form() { return form_; }
+  // Copies the whole model (and the level dialog and notice) into the widgets.
+  void refresh();
+  // Runs one handler under the model's guard, then refreshes.
+  void run(const std::function<void()>& handler);
+  // Thread-safe: asks the main thread to run the pending device messages (coalesced).
+  void wakeUp();
+  // Sources of run-time device failures, polled after every pump and by a timer.
+  void setErrorSource(std::function<std::vector<std::string>()> takeErrors) {
+    takeErrors_ = std::move(takeErrors);
+  }
+  // The widget of a model control, for tests and screenshots; nullptr if unknown.
+  QWidget* widgetOf(const void* control) const;
+  LevelWindow* levelWindow() const { return level_; }
+
+ public slots:
+  void pump();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QPushButton* addButton(Button& button, const QRect& place, std::function<void()> handler,
+                         bool toggle = false);
+  QComboBox* addCombo(Combo& combo, const char* caption, const QRect& place,
+                      std::function<void()> handler);
+  QLabel* addLabel(Label& label, QWidget* parent, const QRect& place);
+  void reportDeviceErrors();
+
+  TForm1& form_;
+  std::map<const void*, QWidget*> widgets_;
+  std::vector<std::function<void()>> syncs_;
+  QTabBar* tabs_ = nullptr;
+  QLineEdit* edit_ = nullptr;
+  QPlainTextEdit* memo_ = nullptr;
+  QWidget* panel_ = nullptr;
+  LevelWindow* level_ = nullptr;
+  NoticeWindow* notice_ = nullptr;
+  std::atomic<bool> pumpPosted_{false};
+  std::function<std::vector<std::string>()> takeErrors_;
+  bool activated_ = false;
+  bool closed_ = false;
+};
+
+// The model's virtual-key code of a Qt key (letters and digits as their capital ASCII codes,
+// F1..F12 as 0x70..0x7B); 0 for keys the model does not know.
+int virtualKeyCode(int qtKey);

@@ -1,0 +1,104 @@
+#include "gui/qt_platform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFont>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <ctime>
+
+#include "gui/control_sync.h"
+#include "gui/picture_view.h"
+#include "gui/x11_windows.h"
+
+void QtPlatform::messageBox(const std::string& text, bool beep) {
+  if (beep) QApplication::beep();
+  QMessageBox::information(owner_, QApplication::applicationName(), qs(text), QMessageBox::Ok);
+}
+
+bool QtPlatform::askYesNo(const std::string& text, bool beep) {
+  if (beep) QApplication::beep();
+  return QMessageBox::question(owner_, QApplication::applicationName(), qs(text),
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<Picture> QtPlatform::clipboardPicture() {
+  const QImage image = QApplication::clipboard()->image();
+  if (image.isNull()) return std::nullopt;
+  return fromQImage(image);
+}
+
+void QtPlatform::setClipboardPicture(const Picture& picture) {
+  QApplication::clipboard()->setImage(toQImage(picture));
+}
+
+void QtPlatform::setClipboardText(const std::string& text) {
+  QApplication::clipboard()->setText(qs(text));
+}
+
+LocalTime QtPlatform::localTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+int64_t QtPlatform::timeSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
+
+void QtPlatform::drawText(Picture& picture, int x, int y, const std::string& text, int size,
+                          Colour colour) {
+  if (picture.empty()) return;
+  QImage image = toQImage(picture);
+  {
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPointSize(size > 0 ? size : 9);
+    painter.setFont(font);
+    painter.setPen(toQColor(colour));
+    painter.drawText(QRect(x, y, image.width() * 2, image.height() * 2),
+                     Qt::AlignLeft | Qt::AlignTop, qs(text));
+  }
+  picture = fromQImage(image);
+}
+
+bool QtPlatform::windowExists(const std::string& title) {
+  return findTitledWindow(title) != WindowReach::absent;
+}
+
+bool QtPlatform::sendF8ToWindow(const std::string& title) {
+  const WindowReach reach = sendF8ToTitledWindow(title);
+  if (reach == WindowReach::noX11)
+    messageBox("The log line is on the clipboard, but no key could be sent to \"" + title +
+                   "\": this desktop session has no X11 windows. Paste the line there by hand.",
+               true);
+  return reach != WindowReach::absent;
+}
+
+const std::vector<std::vector<std::string>>& QtPlatform::mixerCommands() {
+  static const std::vector<std::vector<std::string>> commands{
+      {"pavucontrol", "--tab=4"},
+      {"pavucontrol-qt", "--tab=4"},
+      {"pwvucontrol"},
+      {"gnome-control-center", "sound"},
+      {"kmix"},
+  };
+  return commands;
+}
+
+bool QtPlatform::startMixer() {
+  for (const std::vector<std::string>& command : mixerCommands()) {
+    const QString program = QStandardPaths::findExecutable(qs(command.front()));
+    if (program.isEmpty()) continue;
+    QStringList arguments;
+    for (size_t i = 1; i < command.size(); ++i) arguments << qs(command[i]);
+    if (QProcess::startDetached(program, arguments)) return true;
+  }
+  messageBox(kNoMixerMessage, true);
+  return false;
+}
+
+void QtPlatform::showModal(TForm9& dialog) {
+  if (runSettings_) runSettings_(dialog);
+}

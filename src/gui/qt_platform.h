@@ -1,0 +1,47 @@
+#pragma once
+// The desktop through Qt: modal message boxes and the beep, the clipboard, text drawn into
+// pictures, the settings dialog shown modally, the system mixer, and the logging program's
+// window on X11.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+class QWidget;
+
+class QtPlatform : public Platform {
+ public:
+  // The window the message boxes and dialogs belong to; may be set later (nullptr: none).
+  void setOwner(QWidget* owner) { owner_ = owner; }
+  // Runs the settings dialog window; set by the window layer once the main window exists.
+  void setSettingsRunner(std::function<void(TForm9&)> runner) { runSettings_ = std::move(runner); }
+
+  void messageBox(const std::string& text, bool beep) override;
+  bool askYesNo(const std::string& text, bool beep) override;
+  std::optional<Picture> clipboardPicture() override;
+  void setClipboardPicture(const Picture& picture) override;
+  void setClipboardText(const std::string& text) override;
+  LocalTime localTime() override;
+  int64_t timeSeconds() override;
+  void drawText(Picture& picture, int x, int y, const std::string& text, int size,
+                Colour colour) override;
+  // Without X11 the window cannot be looked for: it counts as present, so the log line still
+  // reaches the clipboard, and sendF8ToWindow then says why no key was sent.
+  bool windowExists(const std::string& title) override;
+  bool sendF8ToWindow(const std::string& title) override;
+  // Tries the known recording-level mixers in turn; says so when none is installed.
+  bool startMixer() override;
+  void showModal(TForm9& dialog) override;
+
+  // The mixers tried, each a program and its arguments, first found wins.
+  static const std::vector<std::vector<std::string>>& mixerCommands();
+
+ private:
+  QWidget* owner_ = nullptr;
+  std::function<void(TForm9&)> runSettings_;
+};
+
+inline constexpr const char* kNoMixerMessage =
+    "No recording-level mixer is installed. Install pavucontrol (or pwvucontrol) to set the "
+    "input level.";

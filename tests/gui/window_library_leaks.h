@@ -1,0 +1,17 @@
+#pragma once
+// For the window test binaries under LeakSanitizer: Qt, fontconfig and GLib keep caches for the
+// life of the process, and the sound libraries their plugins' start-up allocations (see
+// support/sound_library_leaks.h). Include it in exactly one file of a test binary.
+
+extern "C" __attribute__((used)) const char* __lsan_default_suppressions() {
+  return "leak:libQt6\n"
+         "leak:libfontconfig\n"
+         "leak:libfreetype\n"
+         "leak:libglib\n"
+         "leak:libdbus\n"
+         "leak:libasound.so\n"
+         "leak:libpulse\n"
+         "leak:libjack\n";
+}
+
+extern "C" __attribute__((used)) const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }

@@ -1,0 +1,301 @@
+// The windows under Qt's offscreen platform: they draw the form models and forward the
+// operator's events to the models' handlers. Screenshots of every window are saved in the
+// build folder on each run (screenshots/*.png).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTimer>
+
+#include "e2e/station_link.h"
+#include "gui/dialog_windows.h"
+#include "gui/main_window_widget.h"
+#include "gui/picture_view.h"
+#include "support/fake_platform.h"
+#include "support/textured_picture.h"
+#include "gui/window_library_leaks.h"
+
+namespace {
+
+QApplication& application() {
+  static int argc = 1;
+  static char name[] = "windows_test";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Kept to the end of the process: taking Qt down among the other static objects at exit can
+  // crash in the libraries it loaded.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+void saveScreenshot(QWidget& window, const char* name) {
+  QDir().mkpath("screenshots");
+  const QString path = QString("screenshots/%1.png").arg(name);
+  ASSERT_TRUE(window.grab().save(path)) << path.toStdString();
+}
+
+template <class W>
+W* widget(MainWindowWidget& window, const void* control) {
+  auto* w = qobject_cast<W*>(window.widgetOf(control));
+  EXPECT_NE(w, nullptr);
+  return w;
+}
+
+// A station window whose settings dialog is drawn as a real window; while it is open,
+// `operate` plays the operator (the dialog runs its own modal loop).
+struct WithApplication {
+  WithApplication() { application(); }
+};
+
+struct Station : WithApplication {
+  FakePlatform platform;
+  TForm1 form{platform};
+  MainWindowWidget window{form};
+  std::function<void(SettingsWindow&)> operate;
+  Station() {
+    platform.onSettingsDialog = [this](TForm9& dialog) {
+      QTimer::singleShot(0, [this] {
+        auto* shown = qobject_cast<SettingsWindow*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr);
+        if (operate) operate(*shown);
+        if (shown->isVisible()) shown->reject();
+      });
+      runSettingsWindow(dialog, window);
+    };
+    window.show();
+  }
+};
+
+TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
+  Station s;
+  TForm1& f = s.form;
+  EXPECT_EQ(s.window.windowTitle(), "Pelimo");
+  EXPECT_EQ(s.window.size(), QSize(833, 317));
+  EXPECT_EQ(s.window.minimumSize(), s.window.maximumSize());
+
+  struct Expected {
+    Button* button;
+    const char* caption;
+    bool enabled;
+    QColor text;
+  };
+  const Expected buttons[] = {
+      {&f.SpeedButton1, "Send Image", true, Qt::red},    {&f.SpeedButton2, "Send BSR", false, Qt::black},
+      {&f.SpeedButton3, "Resp BSR", false, Qt::black},   {&f.SpeedButton4, "<", true, Qt::black},
+      {&f.SpeedButton5, ">", true, Qt::black},           {&f.SpeedButton6, "Send Text", true, Qt::red},
+      {&f.SpeedButton7, "Delete", false, Qt::black},  // off on the TX tab
+           {&f.SpeedButton8, "Finish RX", false, Qt::blue},
+      {&f.SpeedButton9, "Log out", false, Qt::black},    {&f.SpeedButton10, "AF Level", true, Qt::black},
+      {&f.SpeedButton11, "To Clipboard", true, Qt::black},
+      {&f.SpeedButton12, "From Clipboard", true, Qt::black},
+      {&f.SpeedButton13, "Settings", true, Qt::black}};
+  std::vector<QRect> places;
+  for (const Expected& e : buttons) {
+    auto* b = widget<QPushButton>(s.window, e.button);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->text(), e.caption);
+    EXPECT_EQ(b->isEnabled(), e.enabled) << e.caption;
+    EXPECT_EQ(b->palette().color(QPalette::Active, QPalette::ButtonText), e.text) << e.caption;
+    places.push_back(b->geometry());
+  }
+  EXPECT_TRUE(widget<QPushButton>(s.window, &f.SpeedButton1)->isCheckable());
+  EXPECT_FALSE(widget<QPushButton>(s.window, &f.SpeedButton6)->isCheckable());
+
+  auto items = [](QComboBox* c) {
+    QStringList l;
+    for (int i = 0; i < c->count(); ++i) l << c->itemText(i);
+    return l;
+  };
+  auto* mode = widget<QComboBox>(s.window, &f.ComboBox3);
+  EXPECT_EQ(items(mode), QStringList({"MSK", "4L-FSK"}));
+  EXPECT_EQ(items(widget<QComboBox>(s.window, &f.ComboBox2)), QStringList({"Normal (Non)", "Convolution"}));
+  auto* scale = widget<QComboBox>(s.window, &f.ComboBox1);
+  ASSERT_EQ(scale->count(), 16);
+  EXPECT_EQ(scale->itemText(0), "0.07");
+  EXPECT_EQ(scale->itemText(15), "2.00");
+  EXPECT_EQ(scale->maxVisibleItems(), 16);
+  for (QWidget* c : {static_cast<QWidget*>(mode), static_cast<QWidget*>(scale)}) places.push_back(c->geometry());
+
+  auto* edit = widget<QLineEdit>(s.window, &f.Edit1);
+  EXPECT_EQ(edit->text(), "Input Text and Click ->");
+  EXPECT_EQ(edit->maxLength(), 510);
+  auto* tabs = widget<QTabBar>(s.window, &f.TabControl1);
+  ASSERT_EQ(tabs->count(), 3);
+  EXPECT_EQ(tabs->tabText(2), "LOG");
+  EXPECT_EQ(tabs->shape(), QTabBar::RoundedSouth);
+  EXPECT_EQ(widget<QLabel>(s.window, &f.Label7)->palette().color(QPalette::Window), QColor(160, 160, 160));
+  EXPECT_EQ(widget<PictureView>(s.window, &f.Image1)->size(), QSize(256, 127));
+  EXPECT_EQ(widget<PictureView>(s.window, &f.Image2)->toolTip(), "Error Display");
+  EXPECT_EQ(widget<PictureView>(s.window, &f.Image3)->size(), QSize(320, 240));
+  places.push_back(tabs->geometry());
+  places.push_back(edit->geometry());
+
+  // Every control lies inside the client area and none covers another.
+  for (size_t i = 0; i < places.size(); ++i) {
+    EXPECT_TRUE(s.window.rect().contains(places[i])) << i;
+    for (size_t j = i + 1; j < places.size(); ++j) EXPECT_FALSE(places[i].intersects(places[j])) << i << "," << j;
+  }
+
+  // A key released anywhere in the window reaches the model (key preview): "T", "1".
+  edit->setFocus();
+  for (int key : {Qt::Key_T, Qt::Key_1}) {
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : &s.window, &release);
+  }
+  EXPECT_EQ(f.state.keyHistory[0], '1');
+  EXPECT_EQ(f.state.keyHistory[1], 'T');
+  saveScreenshot(s.window, "main_window_idle");
+}
+
+TEST(MainWindow, SendImageWithoutCallsignAsksForItInTheSettingsDialog) {
+  Station s;
+  bool dialogSeen = false;
+  s.operate = [&](SettingsWindow& dialog) {
+    dialogSeen = dialog.isVisible() && dialog.windowTitle() == "Settings";
+    EXPECT_EQ(s.platform.messages.size(), 1u);
+  };
+  widget<QPushButton>(s.window, &s.form.SpeedButton1)->click();
+  ASSERT_FALSE(s.platform.messages.empty());
+  EXPECT_EQ(s.platform.messages[0].text, "Set your callsign");
+  EXPECT_TRUE(dialogSeen);
+  EXPECT_FALSE(s.form.state.txInProgress);
+  // The toggle springs back in the model and on the screen.
+  EXPECT_FALSE(s.form.SpeedButton1.down);
+  EXPECT_FALSE(widget<QPushButton>(s.window, &s.form.SpeedButton1)->isChecked());
+}
+
+TEST(SettingsWindow, ShowsTheSettingsAndStoresWhatTheOperatorChangedOnOk) {
+  Station s;
+  s.form.Callsign = "JA1ABC";
+  s.form.TimeOut = 40;
+  s.form.ScanDir = 1;
+  s.form.SaveMin = false;
+  s.form.LogBand = "20";
+  s.operate = [&](SettingsWindow& d) {
+    TForm9& m = s.form.Form9;
+    auto* callsign = qobject_cast<QLineEdit*>(d.widgetOf(&m.Edit1));
+    EXPECT_EQ(callsign->text(), "JA1ABC");
+    EXPECT_EQ(qobject_cast<QLabel*>(d.widgetOf(&m.Label6))->text(), "40");
+    EXPECT_TRUE(qobject_cast<QRadioButton*>(d.widgetOf(&m.RadioButton2))->isChecked());
+    EXPECT_FALSE(qobject_cast<QSpinBox*>(d.widgetOf(&m.UpDown3))->isEnabled());
+    EXPECT_EQ(qobject_cast<QLineEdit*>(d.widgetOf(&m.Edit5))->text(), "20");
+    auto* input = qobject_cast<QComboBox*>(d.widgetOf(&m.ComboBox1));
+    EXPECT_EQ(input->itemText(0), "Default input device");
+    saveScreenshot(d, "settings_dialog");
+
+    callsign->setText("DL2XYZ");
+    emit callsign->textEdited("DL2XYZ");
+    qobject_cast<QSpinBox*>(d.widgetOf(&m.UpDown1))->setValue(75);
+    EXPECT_EQ(qobject_cast<QLabel*>(d.widgetOf(&m.Label6))->text(), "75");
+    qobject_cast<QCheckBox*>(d.widgetOf(&m.CheckBox4))->click();
+    EXPECT_TRUE(qobject_cast<QSpinBox*>(d.widgetOf(&m.UpDown3))->isEnabled());
+    qobject_cast<QRadioButton*>(d.widgetOf(&m.RadioButton6))->click();  // "FullColor" is 3
+    qobject_cast<QPushButton*>(d.widgetOf(&m.Button1))->click();
+    EXPECT_FALSE(d.isVisible());
+  };
+  widget<QPushButton>(s.window, &s.form.SpeedButton13)->click();
+  EXPECT_EQ(s.form.Callsign, "DL2XYZ");
+  EXPECT_EQ(s.form.TimeOut, 75);
+  EXPECT_TRUE(s.form.SaveMin);
+  EXPECT_EQ(s.form.ColorType, 3);
+  EXPECT_EQ(s.form.ScanDir, 1);
+  EXPECT_EQ(s.form.LogBand, "20");
+
+  // Closing the window stores nothing.
+  s.operate = [&](SettingsWindow& d) {
+    auto* callsign = qobject_cast<QLineEdit*>(d.widgetOf(&s.form.Form9.Edit1));
+    emit callsign->textEdited("XX9XX");
+    d.close();
+  };
+  widget<QPushButton>(s.window, &s.form.SpeedButton13)->click();
+  EXPECT_EQ(s.form.Callsign, "DL2XYZ");
+}
+
+TEST(LevelWindow, OpensFromAfLevelAndItsLabelsFollowTheTrackBars) {
+  Station s;
+  s.form.InGainPos = -10;
+  widget<QPushButton>(s.window, &s.form.SpeedButton10)->click();
+  LevelWindow* level = s.window.levelWindow();
+  ASSERT_TRUE(level->isVisible());
+  EXPECT_EQ(level->windowTitle(), "Adjust input and output level");
+  EXPECT_EQ(level->size(), QSize(222, 185));
+  EXPECT_EQ(level->inputSlider()->value(), -10);
+  level->inputSlider()->setValue(25);
+  level->outputSlider()->setValue(80);
+  EXPECT_EQ(s.form.InGainPos, 25);
+  EXPECT_EQ(s.form.OutGainPos, 80);
+  QStringList texts;
+  for (auto* l : level->findChildren<QLabel*>()) texts << l->text();
+  EXPECT_TRUE(texts.contains("[-25dB]")) << texts.join('|').toStdString();
+  EXPECT_TRUE(texts.contains("[-80dB]"));
+  EXPECT_TRUE(texts.contains("+40dB"));
+  s.form.inputPeak = 0.5;
+  s.form.refreshLevelMeters();
+  s.window.refresh();
+  saveScreenshot(*level, "level_dialog");
+  level->close();
+  EXPECT_FALSE(s.form.Form2.visible);
+}
+
+TEST(MainWindow, ReceivedBlocksAndTheWaterfallAppearInTheDrawnWindow) {
+  application();
+  StationLink link;
+  link.a->ComboBox1.index = 15;
+  link.a->state.imageFromClipboard = true;
+  link.a->clipboardPicture = texturedPicture();
+  link.a->SpeedButton1.down = true;
+  link.a->SpeedButton1Click();
+  ASSERT_TRUE(link.a->state.txInProgress);
+  MainWindowWidget window(*link.b);
+  window.show();
+  link.runTransmission();
+  window.refresh();
+  ASSERT_LT(link.b->state.missingBlockCount, 300);
+
+  const QImage shot = window.grab().toImage();
+  auto* view = window.widgetOf(&link.b->Image3);
+  const QPoint origin = view->mapTo(&window, QPoint(0, 0));
+  EXPECT_EQ(link.b->Image3.shown, &link.b->rxPicture);
+  int same = 0, lit = 0;
+  for (int y = 0; y < 240; y += 7)
+    for (int x = 0; x < 320; x += 7) {
+      const QColor drawn = shot.pixelColor(origin + QPoint(x, y));
+      same += drawn == toQColor(link.b->rxPicture.at(x, y));
+      lit += drawn != Qt::black;
+    }
+  const int samples = 35 * 46;
+  EXPECT_GT(same, samples * 99 / 100);
+  EXPECT_GT(lit, samples / 2);
+  // The error map shows green blocks, the waterfall is no longer black.
+  const QPoint map = window.widgetOf(&link.b->Image2)->mapTo(&window, QPoint(1, 1));
+  EXPECT_EQ(shot.pixelColor(map), QColor(0, 255, 0));
+  const QImage waterfall = window.widgetOf(&link.b->Image1)->grab().toImage();
+  int bright = 0;
+  for (int y = 0; y < waterfall.height(); ++y) bright += waterfall.pixelColor(128, y) != Qt::black;
+  EXPECT_GT(bright, 10);
+  saveScreenshot(window, "main_window_received");
+}
+
+TEST(PictureConversion, RoundTripsThroughQImageKeepingColourOrder) {
+  Picture p(3, 2);
+  p.set(0, 0, Colour{255, 0, 0});
+  p.set(2, 1, Colour{1, 2, 3});
+  const QImage image = toQImage(p);
+  EXPECT_EQ(image.pixelColor(0, 0), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(2, 1), QColor(1, 2, 3));
+  EXPECT_EQ(fromQImage(image), p);
+  EXPECT_TRUE(fromQImage(QImage()).empty());
+  EXPECT_TRUE(toQImage(Picture()).isNull());
+}
+
+}  // namespace
