@@ -15,6 +15,7 @@ class ConsolePlatform : public Platform {
   std::optional<Picture> clipboardPicture() override { return std::nullopt; }
   void setClipboardPicture(const Picture&) override {}
   void setClipboardText(const std::string&) override {}
+  // The local time of timeSeconds().
   LocalTime localTime() override;
   int64_t timeSeconds() override;
   void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
