@@ -15,9 +15,10 @@ class ConsolePlatform : public Platform {
   std::optional<Picture> clipboardPicture() override { return std::nullopt; }
   void setClipboardPicture(const Picture&) override {}
   void setClipboardText(const std::string&) override {}
-  // The local time of timeSeconds().
   LocalTime localTime() override;
   int64_t timeSeconds() override;
+  // The local time of a moment in seconds since 1970.
+  static LocalTime localTimeOf(int64_t seconds);
   void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
   bool windowExists(const std::string&) override { return false; }
   bool sendF8ToWindow(const std::string&) override { return false; }

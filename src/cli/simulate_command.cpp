@@ -5,9 +5,12 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <ostream>
+#include <sstream>
 
 #include "app/app_paths.h"
 #include "app/main_window.h"
@@ -29,17 +32,23 @@ constexpr int kMaxTransmissionBuffers = 2 * 3600 * 4;
 // Buffer periods run after a transmission so that its last samples pass the receiver's filters
 // and frame reader.
 constexpr int kReceiverDelayBuffers = 8;
+// Where the seconds count behind the random block orders starts, before the seed is added.
+constexpr int64_t kCountStart = 1'000'000'000;
 
-// A console whose clock runs with the simulated air, so that the stored pictures carry the time
-// of the contact as the stations lived it.
+// A console whose clocks run with the simulated air. The wall clock (stored pictures' names and
+// ages) starts at the real time; the seconds count that seeds each random block order starts
+// at a value fixed by the run's seed, so that a run repeats exactly.
 class SimulatedClockPlatform final : public ConsolePlatform {
  public:
-  SimulatedClockPlatform(const SimulatedAir& air, int64_t start) : air_(air), start_(start) {}
-  int64_t timeSeconds() override { return start_ + static_cast<int64_t>(air_.seconds()); }
+  SimulatedClockPlatform(const SimulatedAir& air, int64_t wallStart, int64_t countStart)
+      : air_(air), wallStart_(wallStart), countStart_(countStart) {}
+  LocalTime localTime() override { return localTimeOf(wallStart_ + elapsed()); }
+  int64_t timeSeconds() override { return countStart_ + elapsed(); }
 
  private:
+  int64_t elapsed() const { return static_cast<int64_t>(air_.seconds()); }
   const SimulatedAir& air_;
-  int64_t start_;
+  int64_t wallStart_, countStart_;
 };
 
 // A station's folder: the one given, or a temporary one removed with everything in it.
@@ -92,6 +101,12 @@ int blocksHeld(const TForm1& station) {
   return n;
 }
 
+std::string formatNumber(double x) {
+  std::ostringstream text;
+  text << x;
+  return text.str();
+}
+
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 struct Station {
@@ -121,14 +136,14 @@ class Contact {
   Station b{"B"};
 
   // Writes the callsign into the station's settings when they hold another, then starts it.
-  std::string start(Station& s, int index, const ChannelModel& heard, int64_t clockStart) {
+  std::string start(Station& s, int index, const ChannelModel& heard, int64_t wallStart, int64_t countStart) {
     Settings settings = loadSettings(s.paths.settingsFile);
     if (settings.Callsign != s.callsign) {
       settings.Callsign = s.callsign;
       std::string error;
       if (!saveSettings(s.paths.settingsFile, settings, &error)) return error;
     }
-    s.platform = std::make_unique<SimulatedClockPlatform>(air, clockStart);
+    s.platform = std::make_unique<SimulatedClockPlatform>(air, wallStart, countStart);
     s.form = startStation(s.paths, *s.platform, StationDevices{&air.backend(index)});
     ChannelModel channel = heard;
     channel.hearsItself = s.form->state.waveLoopMode;
@@ -200,6 +215,19 @@ std::string checkHome(const std::optional<std::string>& home, const char* option
   return {};
 }
 
+// A number option within [low, high]; NaN and infinities are refused.
+CLI::Validator numberWithin(double low, double high) {
+  return CLI::Validator(
+      [low, high](std::string& v) {
+        char* end = nullptr;
+        const double x = std::strtod(v.c_str(), &end);
+        if (end == v.c_str() || *end != '\0' || !std::isfinite(x) || x < low || x > high)
+          return "takes a number from " + formatNumber(low) + " to " + formatNumber(high) + ", not '" + v + "'";
+        return std::string();
+      },
+      "");
+}
+
 bool sameFolder(const std::optional<std::string>& x, const std::optional<std::string>& y) {
   std::error_code ec;
   return x && y && fs::equivalent(*x, *y, ec);
@@ -233,13 +261,13 @@ CLI::App* SimulateCommand::addTo(CLI::App& app) {
   addChoice(*sim, "--code", options.codeIndex, {"normal", "conv"}, "Payload code (default normal)");
   addScaleOption(*sim, options.scaleIndex);
   sim->add_option("--snr", options.air.snrDb, "Noise on A's signal at B: SNR in dB in a 2500 Hz band (default none)")
-      ->check(CLI::Range(-30.0, 100.0))
+      ->check(numberWithin(-30, 100))
       ->option_text("DB");
   sim->add_option("--freq", options.air.frequencyOffsetHz, "Frequency offset between the radios in Hz (default 0)")
-      ->check(CLI::Range(-500.0, 500.0))
+      ->check(numberWithin(-500, 500))
       ->option_text("HZ");
   sim->add_option("--ppm", options.air.clockOffsetPpm, "B's sound-card clock against A's in ppm (default 0)")
-      ->check(CLI::Range(-2000.0, 2000.0))
+      ->check(numberWithin(-2000, 2000))
       ->option_text("PPM");
   sim->add_option("--seed", options.seed, "Seed of the noise, for repeatable runs (default 1)")->option_text("N");
   sim->add_option("--rounds", options.rounds, "Block re-send rounds at most (default 3)")
@@ -288,10 +316,11 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
 
   const int indexA = contact.air.addStation();
   const int indexB = contact.air.addStation();
-  const int64_t clockStart = std::time(nullptr);
-  if (const std::string why = contact.start(a, indexA, channelToA(o.air), clockStart); !why.empty())
+  const int64_t wallStart = std::time(nullptr);
+  const int64_t countStart = kCountStart + static_cast<int64_t>(o.seed % 1'000'000'000);
+  if (const std::string why = contact.start(a, indexA, channelToA(o.air), wallStart, countStart); !why.empty())
     return reportFailure(err, why);
-  if (const std::string why = contact.start(b, indexB, channelToB(o.air), clockStart); !why.empty())
+  if (const std::string why = contact.start(b, indexB, channelToB(o.air), wallStart, countStart + 1); !why.empty())
     return reportFailure(err, why);
   TForm1& formA = *a.form;
   TForm1& formB = *b.form;
