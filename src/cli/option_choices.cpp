@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/main_window.h"
 #include "core/scale_table.h"
 
 namespace {
@@ -68,4 +69,13 @@ int scaleIndexFromText(const std::string& text) {
   for (int i = 0; i < 16; ++i)
     if (std::fabs(scaleTable[i] - value) < 0.005) return i;
   return -1;
+}
+
+void selectTransmitCombos(TForm1& station, int modeIndex, int codeIndex, int scaleIndex) {
+  station.ComboBox3.index = modeIndex;
+  station.ComboBox3Change();
+  station.ComboBox2.index = codeIndex;
+  station.ComboBox2Change();
+  station.ComboBox1.index = scaleIndex;
+  station.ComboBox1Change();
 }

@@ -92,12 +92,7 @@ int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   if (!target.error.empty()) return reportFailure(err, target.error);
 
   station.Callsign = o.callsign;
-  station.ComboBox3.index = o.modeIndex;
-  station.ComboBox3Change();
-  station.ComboBox2.index = o.codeIndex;
-  station.ComboBox2Change();
-  station.ComboBox1.index = o.scaleIndex;
-  station.ComboBox1Change();
+  selectTransmitCombos(station, o.modeIndex, o.codeIndex, o.scaleIndex);
   station.ScanDir = o.scanDirection;
   station.openDevices();
   if (!station.deviceRings()->outputOpen()) return reportFailure(err, "the transmitter could not be started");

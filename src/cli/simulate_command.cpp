@@ -331,12 +331,7 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   };
 
   // 1. The picture: A chooses mode, code and scale, takes the picture and sends it.
-  formA.ComboBox3.index = o.modeIndex;
-  formA.ComboBox3Change();
-  formA.ComboBox2.index = o.codeIndex;
-  formA.ComboBox2Change();
-  formA.ComboBox1.index = o.scaleIndex;
-  formA.ComboBox1Change();
+  selectTransmitCombos(formA, o.modeIndex, o.codeIndex, o.scaleIndex);
   if (!formA.loadTransmitImage(o.imagePath))
     return reportFailure(err, o.imagePath + ": station A could not take the picture");
   std::string why = contact.press(a, &formA.SpeedButton1, &TForm1::SpeedButton1Click);
