@@ -269,7 +269,7 @@ CLI::App* SimulateCommand::addTo(CLI::App& app) {
   sim->add_option("--ppm", options.air.clockOffsetPpm, "B's sound-card clock against A's in ppm (default 0)")
       ->check(numberWithin(-2000, 2000))
       ->option_text("PPM");
-  sim->add_option("--seed", options.seed, "Seed of the noise, for repeatable runs (default 1)")->option_text("N");
+  sim->add_option("--seed", options.seed, "Seed of the noise and the block order, for repeatable runs (default 1)")->option_text("N");
   sim->add_option("--rounds", options.rounds, "Block re-send rounds at most (default 3)")
       ->check(CLI::Range(0, 100))
       ->option_text("N");
