@@ -9,6 +9,7 @@
 
 #include "cli/receive_command.h"
 #include "cli/send_command.h"
+#include "cli/simulate_command.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ std::vector<std::unique_ptr<CliCommand>> allCommands() {
   std::vector<std::unique_ptr<CliCommand>> commands;
   commands.push_back(std::make_unique<SendCommand>());
   commands.push_back(std::make_unique<ReceiveCommand>());
+  commands.push_back(std::make_unique<SimulateCommand>());
   return commands;
 }
 
@@ -38,7 +40,7 @@ int reportFailure(std::ostream& err, const std::string& message) {
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   ParsedCommandLine parsed;
   parsed.commands = allCommands();
-  CLI::App app{"The Pelimo station without a window: pictures and texts to and from WAV recordings.",
+  CLI::App app{"The Pelimo station without a window: pictures and texts to and from WAV recordings, and two stations on simulated air.",
                "pelimo-cli"};
   app.require_subcommand(1);
   std::vector<CLI::App*> subcommands;

@@ -5,8 +5,10 @@
 
 void ConsolePlatform::messageBox(const std::string& text, bool) { messages_.push_back(text); }
 
-LocalTime ConsolePlatform::localTime() {
-  const std::time_t now = std::time(nullptr);
+LocalTime ConsolePlatform::localTime() { return localTimeOf(std::time(nullptr)); }
+
+LocalTime ConsolePlatform::localTimeOf(int64_t seconds) {
+  const std::time_t now = static_cast<std::time_t>(seconds);
   std::tm tm{};
   localtime_r(&now, &tm);
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};

@@ -17,6 +17,8 @@ class ConsolePlatform : public Platform {
   void setClipboardText(const std::string&) override {}
   LocalTime localTime() override;
   int64_t timeSeconds() override;
+  // The local time of a moment in seconds since 1970.
+  static LocalTime localTimeOf(int64_t seconds);
   void drawText(Picture&, int, int, const std::string&, int, Colour) override {}
   bool windowExists(const std::string&) override { return false; }
   bool sendF8ToWindow(const std::string&) override { return false; }

@@ -3,10 +3,6 @@
 #include <CLI/CLI.hpp>
 
 #include <chrono>
-#include <cmath>
-#include <charconv>
-#include <algorithm>
-#include <vector>
 #include <ostream>
 
 #include "app/main_window.h"
@@ -14,6 +10,7 @@
 #include "audio/wav_backend.h"
 #include "audio/wav_file.h"
 #include "cli/console_platform.h"
+#include "cli/option_choices.h"
 #include "cli/output_file.h"
 #include "cli/transmit_picture_check.h"
 #include "tx/frame_builders.h"
@@ -23,45 +20,17 @@ namespace {
 // A transmission longer than this (in buffer periods) is a fault, not a picture: 2 hours.
 constexpr int kMaxBuffers = 2 * 3600 * 4;
 
-std::string scaleValues() {
-  std::string list;
-  for (int i = 0; i < 16; ++i) {
-    char value[16];
-    std::snprintf(value, sizeof value, "%s%.2f", i ? ", " : "", scaleTable[i]);
-    list += value;
-  }
-  return list;
-}
+}  // namespace
 
-// Everything about a text that stops it from being sent, or empty.
-std::string textProblem(const std::string& text, const std::string& prompt, const SendOptions& o) {
+std::string textProblem(const std::string& text, const std::string& callsign, int codeIndex) {
   if (text.empty()) return "the text is empty, so nothing was sent";
-  if (text == prompt) return "the text is the input box's prompt \"" + prompt + "\", which is never sent";
-  const int limit = maxTextBytes(o.callsign, o.codeIndex);
+  if (text == kTextPrompt) return std::string("the text is the input box's prompt \"") + kTextPrompt + "\", which is never sent";
+  const int limit = maxTextBytes(callsign, codeIndex);
   if (static_cast<int>(text.size()) > limit)
     return "The text is too long to send: at most " + std::to_string(limit) +
            " characters fit in one frame with this callsign and code.";
   return {};
 }
-
-// An option whose value is one of `words`, stored as its position in the list.
-void addChoice(CLI::App& command, const std::string& name, int& target, const std::vector<std::string>& words,
-               const std::string& help) {
-  std::string list;
-  for (const std::string& w : words) list += (list.empty() ? "" : "|") + w;
-  command.add_option(name, target, help)
-      ->transform(CLI::Validator(
-          [words, list](std::string& v) {
-            const auto found = std::find(words.begin(), words.end(), v);
-            if (found == words.end()) return "takes " + list + ", not '" + v + "'";
-            v = std::to_string(found - words.begin());
-            return std::string();
-          },
-          ""))
-      ->option_text(list);
-}
-
-}  // namespace
 
 std::string callsignProblem(const std::string& callsign) {
   if (callsign.empty()) return "the callsign is empty";
@@ -74,22 +43,6 @@ std::string callsignProblem(const std::string& callsign) {
   return {};
 }
 
-int scaleIndexFromText(const std::string& text) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (text.find('.') == std::string::npos) {
-    int index = -1;
-    const auto [stop, ec] = std::from_chars(begin, end, index);
-    return ec == std::errc() && stop == end && index >= 0 && index < 16 ? index : -1;
-  }
-  double value = 0;
-  const auto [stop, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || stop != end) return -1;
-  for (int i = 0; i < 16; ++i)
-    if (std::fabs(scaleTable[i] - value) < 0.005) return i;
-  return -1;
-}
-
 CLI::App* SendCommand::addTo(CLI::App& app) {
   CLI::App* send = app.add_subcommand(
       "send", "Write the transmission of a picture or a text as a 48 kHz mono 16-bit WAV recording");
@@ -99,17 +52,7 @@ CLI::App* SendCommand::addTo(CLI::App& app) {
       ->option_text("CALL REQUIRED");
   addChoice(*send, "--mode", options.modeIndex, {"msk", "4l-fsk"}, "Modulation (default msk)");
   addChoice(*send, "--code", options.codeIndex, {"normal", "conv"}, "Payload code (default normal)");
-  send->add_option("--scale", options.scaleIndex,
-                   "Picture quality: an index 0..15 or a value (" + scaleValues() + "); default 10 = 1.00")
-      ->transform(CLI::Validator(
-          [](std::string& v) {
-            const int index = scaleIndexFromText(v);
-            if (index < 0) return "takes an index 0..15 or one of " + scaleValues() + ", not '" + v + "'";
-            v = std::to_string(index);
-            return std::string();
-          },
-          ""))
-      ->option_text("INDEX|VALUE");
+  addScaleOption(*send, options.scaleIndex);
   addChoice(*send, "--scan", options.scanDirection, {"horizontal", "vertical", "random"},
             "Block order (default random)");
   CLI::Option* image = send->add_option("--image", options.imagePath, "Picture to send (.jpg or .bmp)")
@@ -138,7 +81,7 @@ int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   backend.keepRecordingInMemory();
   TForm1 station(platform, StationDevices{&backend});
   if (o.text) {
-    if (const std::string why = textProblem(*o.text, station.Edit1.text, o); !why.empty())
+    if (const std::string why = textProblem(*o.text, o.callsign, o.codeIndex); !why.empty())
       return reportFailure(err, why);
   } else {
     const TransmitPictureCheck check = checkTransmitPicture(*o.imagePath);
@@ -149,12 +92,7 @@ int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   if (!target.error.empty()) return reportFailure(err, target.error);
 
   station.Callsign = o.callsign;
-  station.ComboBox3.index = o.modeIndex;
-  station.ComboBox3Change();
-  station.ComboBox2.index = o.codeIndex;
-  station.ComboBox2Change();
-  station.ComboBox1.index = o.scaleIndex;
-  station.ComboBox1Change();
+  selectTransmitCombos(station, o.modeIndex, o.codeIndex, o.scaleIndex);
   station.ScanDir = o.scanDirection;
   station.openDevices();
   if (!station.deviceRings()->outputOpen()) return reportFailure(err, "the transmitter could not be started");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/option_choices.h"
 
 struct SendOptions {
   std::string callsign;
@@ -25,9 +26,9 @@ int runSend(const SendOptions& options, std::ostream& out, std::ostream& err);
 // printable ASCII, or ">", which separates callsign and text in a text frame); empty if fine.
 inline constexpr int kMaxCallsignLength = 20;
 std::string callsignProblem(const std::string& callsign);
-// The Scale combo index named by `text`: an index 0..15, or a value of the scale table written
-// with a decimal point ("1.00", "0.5"); -1 when it is neither.
-int scaleIndexFromText(const std::string& text);
+// Everything about a text that stops it from being sent by this callsign with this Code combo
+// index (empty, the input box's prompt, too long for one frame), or empty.
+std::string textProblem(const std::string& text, const std::string& callsign, int codeIndex);
 
 class SendCommand final : public CliCommand {
  public:

@@ -1,0 +1,396 @@
+#include "cli/simulate_command.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+
+#include "app/app_paths.h"
+#include "app/main_window.h"
+#include "app/settings_file.h"
+#include "app/station_lifecycle.h"
+#include "audio/device_rings.h"
+#include "audio/simulated_air.h"
+#include "cli/console_platform.h"
+#include "cli/option_choices.h"
+#include "cli/send_command.h"
+#include "cli/transmit_picture_check.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A transmission longer than this (in buffer periods) is a fault, not a picture: 2 hours.
+constexpr int kMaxTransmissionBuffers = 2 * 3600 * 4;
+// Buffer periods run after a transmission so that its last samples pass the receiver's filters
+// and frame reader.
+constexpr int kReceiverDelayBuffers = 8;
+// Where the seconds count behind the random block orders starts, before the seed is added.
+constexpr int64_t kCountStart = 1'000'000'000;
+
+// A console whose clocks run with the simulated air. The wall clock (stored pictures' names and
+// ages) starts at the real time; the seconds count that seeds each random block order starts
+// at a value fixed by the run's seed, so that a run repeats exactly.
+class SimulatedClockPlatform final : public ConsolePlatform {
+ public:
+  SimulatedClockPlatform(const SimulatedAir& air, int64_t wallStart, int64_t countStart)
+      : air_(air), wallStart_(wallStart), countStart_(countStart) {}
+  LocalTime localTime() override { return localTimeOf(wallStart_ + elapsed()); }
+  int64_t timeSeconds() override { return countStart_ + elapsed(); }
+
+ private:
+  int64_t elapsed() const { return static_cast<int64_t>(air_.seconds()); }
+  const SimulatedAir& air_;
+  int64_t wallStart_, countStart_;
+};
+
+// A station's folder: the one given, or a temporary one removed with everything in it.
+class StationHome {
+ public:
+  explicit StationHome(const std::optional<std::string>& given) {
+    if (given) {
+      path = *given;
+      return;
+    }
+    std::string pattern = (fs::temp_directory_path() / "pelimo-simulate-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) {
+      path = pattern;
+      temporary_ = true;
+    }
+  }
+  ~StationHome() {
+    std::error_code ec;
+    if (temporary_) fs::remove_all(path, ec);
+  }
+  StationHome(const StationHome&) = delete;
+  StationHome& operator=(const StationHome&) = delete;
+
+  std::string path;  // empty when no temporary folder could be made
+
+ private:
+  bool temporary_ = false;
+};
+
+// B's account of its receptions: every picture file saved, and every text.
+class ReceptionLog final : public StationObserver {
+ public:
+  explicit ReceptionLog(const TForm1& station) : station_(station) {}
+  void receptionClosed() override {
+    if (station_.lastSaveOutcome.rfind("saved ", 0) == 0) savedFiles.push_back(station_.lastSavedPath);
+  }
+  void textReceived(const std::string& line) override { texts.push_back(line); }
+
+  std::vector<std::string> savedFiles;
+  std::vector<std::string> texts;
+
+ private:
+  const TForm1& station_;
+};
+
+int blocksHeld(const TForm1& station) {
+  int n = 0;
+  for (int row = 0; row < 15; ++row)
+    for (int col = 0; col < 20; ++col) n += station.state.receivedBlockMap[col * 32 + row] == 1;
+  return n;
+}
+
+std::string formatNumber(double x) {
+  std::ostringstream text;
+  text << x;
+  return text.str();
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+struct Station {
+  explicit Station(const char* stationName) : name(stationName) {}
+  const char* name;  // "A" or "B"
+  AppPaths paths;
+  std::string callsign;
+  std::unique_ptr<SimulatedClockPlatform> platform;
+  std::unique_ptr<TForm1> form;
+  size_t messagesShown = 0;
+};
+
+// The callsign a station starts with: the one asked for, else its folder's own, else the default.
+std::string chooseCallsign(const AppPaths& paths, const std::optional<std::string>& asked, const char* fallback) {
+  if (asked) return *asked;
+  const std::string own = loadSettings(paths.settingsFile).Callsign;
+  return own.empty() ? fallback : own;
+}
+
+// The two stations on the air, and the operator's moves on them.
+class Contact {
+ public:
+  Contact(const SimulateOptions& o, std::ostream& out) : air(o.seed), out_(out) {}
+
+  SimulatedAir air;
+  Station a{"A"};
+  Station b{"B"};
+
+  // Writes the callsign into the station's settings when they hold another, then starts it.
+  std::string start(Station& s, int index, const ChannelModel& heard, int64_t wallStart, int64_t countStart) {
+    Settings settings = loadSettings(s.paths.settingsFile);
+    if (settings.Callsign != s.callsign) {
+      settings.Callsign = s.callsign;
+      std::string error;
+      if (!saveSettings(s.paths.settingsFile, settings, &error)) return error;
+    }
+    s.platform = std::make_unique<SimulatedClockPlatform>(air, wallStart, countStart);
+    s.form = startStation(s.paths, *s.platform, StationDevices{&air.backend(index)});
+    ChannelModel channel = heard;
+    channel.hearsItself = s.form->state.waveLoopMode;
+    air.setChannel(index, channel);
+    reportMessages();
+    if (!s.form->deviceRings()->inputOpen() || !s.form->deviceRings()->outputOpen())
+      return std::string("station ") + s.name + "'s sound devices could not be opened";
+    out_ << s.name << " " << s.callsign << " started from " << s.paths.settingsFile << "\n";
+    return {};
+  }
+
+  void tick() {
+    air.tick();
+    a.form->pumpMessages();
+    b.form->pumpMessages();
+  }
+
+  // Presses a send command (setting its toggle down first, as a click does); why nothing was
+  // sent, or empty when the transmission started.
+  std::string press(Station& s, Button* toggle, void (TForm1::*click)()) {
+    TForm1& form = *s.form;
+    const size_t before = s.platform->messages().size();
+    if (toggle) toggle->down = true;
+    form.runGuarded([&] { (form.*click)(); });
+    reportMessages();
+    if (form.state.txInProgress) return {};
+    const auto& shown = s.platform->messages();
+    return std::string(s.name) + " sent nothing: " + (shown.size() > before ? shown.back() : "the station did not start");
+  }
+
+  // Runs until the sender's transmission has ended and its queued buffers are played, then the
+  // receiver's delay. A reception the receiver still holds open is finished as its operator
+  // would ("Finish RX"). Empty, or why the transmission did not end.
+  std::string runTransmission(Station& sender) {
+    TForm1& form = *sender.form;
+    int n = 0;
+    while ((form.state.txInProgress || form.deviceRings()->outputBuffersQueued() > 0) && n < kMaxTransmissionBuffers) {
+      tick();
+      ++n;
+    }
+    for (int i = 0; i < kReceiverDelayBuffers; ++i) tick();
+    reportMessages();
+    if (n == kMaxTransmissionBuffers) return std::string(sender.name) + "'s transmission did not end within two hours";
+    Station& receiver = &sender == &a ? b : a;
+    if (receiver.form->rxImageOpen) {
+      out_ << receiver.name << " presses \"Finish RX\": no end frame arrived\n";
+      receiver.form->runGuarded([&] { receiver.form->SpeedButton8Click(); });
+    }
+    return {};
+  }
+
+  // Every message box a station showed since the last report, one line each.
+  void reportMessages() {
+    for (Station* s : {&a, &b}) {
+      if (!s->platform) continue;
+      const auto& shown = s->platform->messages();
+      for (; s->messagesShown < shown.size(); ++s->messagesShown)
+        out_ << s->name << " shows a message: " << shown[s->messagesShown] << "\n";
+    }
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+std::string checkHome(const std::optional<std::string>& home, const char* option) {
+  std::error_code ec;
+  if (home && !fs::is_directory(*home, ec)) return std::string(option) + " " + *home + ": no such folder";
+  return {};
+}
+
+// A number option within [low, high]; NaN and infinities are refused.
+CLI::Validator numberWithin(double low, double high) {
+  return CLI::Validator(
+      [low, high](std::string& v) {
+        char* end = nullptr;
+        const double x = std::strtod(v.c_str(), &end);
+        if (end == v.c_str() || *end != '\0' || !std::isfinite(x) || x < low || x > high)
+          return "takes a number from " + formatNumber(low) + " to " + formatNumber(high) + ", not '" + v + "'";
+        return std::string();
+      },
+      "");
+}
+
+bool sameFolder(const std::optional<std::string>& x, const std::optional<std::string>& y) {
+  std::error_code ec;
+  return x && y && fs::equivalent(*x, *y, ec);
+}
+
+}  // namespace
+
+ChannelModel channelToB(const AirOptions& air) {
+  ChannelModel model;
+  model.snrDb = air.snrDb;
+  model.frequencyOffsetHz = air.frequencyOffsetHz;
+  model.clockOffsetPpm = air.clockOffsetPpm;
+  return model;
+}
+
+ChannelModel channelToA(const AirOptions& air) {
+  ChannelModel model;
+  model.frequencyOffsetHz = -air.frequencyOffsetHz;
+  // A's clock against B's: the inverse ratio of B's against A's.
+  model.clockOffsetPpm = -air.clockOffsetPpm / (1 + air.clockOffsetPpm * 1e-6);
+  return model;
+}
+
+CLI::App* SimulateCommand::addTo(CLI::App& app) {
+  CLI::App* sim = app.add_subcommand(
+      "simulate", "Two stations on simulated air: a picture, the block re-send rounds and a text");
+  sim->add_option("--image", options.imagePath, "Picture A sends (.jpg or .bmp)")
+      ->required()
+      ->option_text("FILE REQUIRED");
+  addChoice(*sim, "--mode", options.modeIndex, {"msk", "4l-fsk"}, "Modulation (default msk)");
+  addChoice(*sim, "--code", options.codeIndex, {"normal", "conv"}, "Payload code (default normal)");
+  addScaleOption(*sim, options.scaleIndex);
+  sim->add_option("--snr", options.air.snrDb, "Noise on A's signal at B: SNR in dB in a 2500 Hz band (default none)")
+      ->check(numberWithin(-30, 100))
+      ->option_text("DB");
+  sim->add_option("--freq", options.air.frequencyOffsetHz, "Frequency offset between the radios in Hz (default 0)")
+      ->check(numberWithin(-500, 500))
+      ->option_text("HZ");
+  sim->add_option("--ppm", options.air.clockOffsetPpm, "B's sound-card clock against A's in ppm (default 0)")
+      ->check(numberWithin(-2000, 2000))
+      ->option_text("PPM");
+  sim->add_option("--seed", options.seed, "Seed of the noise and the block order, for repeatable runs (default 1)")->option_text("N");
+  sim->add_option("--rounds", options.rounds, "Block re-send rounds at most (default 3)")
+      ->check(CLI::Range(0, 100))
+      ->option_text("N");
+  sim->add_option("--text", options.text, "Text A sends at the end");
+  sim->add_option("--home-a", options.homeA, "Station A's folder (settings, AutoSave); default a temporary one")
+      ->option_text("DIR");
+  sim->add_option("--home-b", options.homeB, "Station B's folder; default a temporary one")->option_text("DIR");
+  const auto callsignCheck = CLI::Validator([](std::string& v) { return callsignProblem(v); }, "");
+  sim->add_option("--callsign-a", options.callsignA, std::string("A's callsign (default the folder's, else ") +
+                                                         kDefaultCallsignA + ")")
+      ->check(callsignCheck)
+      ->option_text("CALL");
+  sim->add_option("--callsign-b", options.callsignB, std::string("B's callsign (default the folder's, else ") +
+                                                         kDefaultCallsignB + ")")
+      ->check(callsignCheck)
+      ->option_text("CALL");
+  return sim;
+}
+
+int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, SimulationWatcher* watcher) {
+  const auto started = std::chrono::steady_clock::now();
+  // Everything is checked before a settings file is touched.
+  const TransmitPictureCheck check = checkTransmitPicture(o.imagePath);
+  if (!check.error.empty()) return reportFailure(err, check.error);
+  if (!check.note.empty()) err << "pelimo-cli: note: " << check.note << "\n";
+  for (const std::string& why : {checkHome(o.homeA, "--home-a"), checkHome(o.homeB, "--home-b")})
+    if (!why.empty()) return reportFailure(err, why);
+  if (sameFolder(o.homeA, o.homeB)) return reportFailure(err, "--home-a and --home-b must be two different folders");
+
+  StationHome homeA(o.homeA), homeB(o.homeB);
+  if (homeA.path.empty() || homeB.path.empty()) return reportFailure(err, "no temporary folder could be made");
+  Contact contact(o, out);
+  Station& a = contact.a;
+  Station& b = contact.b;
+  a.paths = resolveAppPaths(executablePath(), homeA.path, systemEnv);
+  b.paths = resolveAppPaths(executablePath(), homeB.path, systemEnv);
+  a.callsign = chooseCallsign(a.paths, o.callsignA, kDefaultCallsignA);
+  b.callsign = chooseCallsign(b.paths, o.callsignB, kDefaultCallsignB);
+  for (const Station* s : {&a, &b})
+    if (const std::string why = callsignProblem(s->callsign); !why.empty())
+      return reportFailure(err, std::string("station ") + s->name + ": " + why);
+  if (const std::string why = textProblem(o.text, a.callsign, o.codeIndex); !why.empty())
+    return reportFailure(err, why);
+
+  const int indexA = contact.air.addStation();
+  const int indexB = contact.air.addStation();
+  const int64_t wallStart = std::time(nullptr);
+  const int64_t countStart = kCountStart + static_cast<int64_t>(o.seed % 1'000'000'000);
+  if (const std::string why = contact.start(a, indexA, channelToA(o.air), wallStart, countStart); !why.empty())
+    return reportFailure(err, why);
+  if (const std::string why = contact.start(b, indexB, channelToB(o.air), wallStart, countStart + 1); !why.empty())
+    return reportFailure(err, why);
+  TForm1& formA = *a.form;
+  TForm1& formB = *b.form;
+  ReceptionLog log(formB);
+  formB.observer = &log;
+  const auto at = [&](SimulationStep step, int round) {
+    if (watcher) watcher->atStep(step, round, formA, formB);
+  };
+
+  // 1. The picture: A chooses mode, code and scale, takes the picture and sends it.
+  selectTransmitCombos(formA, o.modeIndex, o.codeIndex, o.scaleIndex);
+  if (!formA.loadTransmitImage(o.imagePath))
+    return reportFailure(err, o.imagePath + ": station A could not take the picture");
+  std::string why = contact.press(a, &formA.SpeedButton1, &TForm1::SpeedButton1Click);
+  if (why.empty()) why = contact.runTransmission(a);
+  if (!why.empty()) return reportFailure(err, why);
+  const int blocksAfterImage = blocksHeld(formB);
+  out << "image: A sent " << formA.ComboBox3.items[formA.ComboBox3.index] << " " << formA.ComboBox2.items[formA.ComboBox2.index]
+      << " scale " << formA.ComboBox1.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage << " of 300 blocks, "
+      << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
+  at(SimulationStep::imageReceived, 0);
+
+  // 2. The block re-send rounds.
+  std::vector<int> blocksAfterBsr;
+  for (int round = 1; round <= o.rounds && formB.state.missingBlockCount > 0 && formB.SpeedButton2.enabled; ++round) {
+    const std::string asked = formB.SpeedButton2.caption;
+    why = contact.press(b, &formB.SpeedButton2, &TForm1::SpeedButton2Click);
+    if (why.empty()) why = contact.runTransmission(b);
+    if (!why.empty()) return reportFailure(err, why);
+    out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows " << quoted(formA.SpeedButton3.caption)
+        << "\n";
+    at(SimulationStep::bsrRequested, round);
+    if (!formA.SpeedButton3.enabled) {
+      out << "BSR round " << round << ": A holds no request, the exchange ends\n";
+      break;
+    }
+    why = contact.press(a, &formA.SpeedButton3, &TForm1::SpeedButton3Click);
+    if (why.empty()) why = contact.runTransmission(a);
+    if (!why.empty()) return reportFailure(err, why);
+    blocksAfterBsr.push_back(blocksHeld(formB));
+    out << "BSR round " << round << ": A answered; B holds " << blocksAfterBsr.back() << " of 300 blocks, "
+        << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
+    at(SimulationStep::bsrAnswered, round);
+  }
+
+  // 3. The text.
+  formA.Edit1.text = o.text;
+  why = contact.press(a, nullptr, &TForm1::SpeedButton6Click);
+  if (why.empty()) why = contact.runTransmission(a);
+  if (!why.empty()) return reportFailure(err, why);
+  const std::string textReceived = log.texts.empty() ? std::string() : log.texts.back();
+  out << "text: B's log shows " << (log.texts.empty() ? "nothing" : quoted(textReceived)) << "\n";
+  at(SimulationStep::textReceived, 0);
+
+  // 4. Both stations close and write their settings.
+  const int missing = formB.state.missingBlockCount;
+  for (Station* s : {&a, &b}) {
+    stopStation(*s->form);
+    contact.reportMessages();
+    out << s->name << " closed, settings written to " << s->paths.settingsFile << "\n";
+  }
+
+  nlohmann::json summary;
+  summary["blocksAfterImage"] = blocksAfterImage;
+  summary["blocksAfterBsr"] = blocksAfterBsr;
+  summary["missing"] = missing;
+  summary["savedFiles"] = log.savedFiles;
+  summary["textReceived"] = textReceived;
+  summary["airSeconds"] = contact.air.seconds();
+  summary["realSeconds"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  out << summary.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  return 0;
+}

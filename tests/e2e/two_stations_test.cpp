@@ -1,0 +1,163 @@
+// Two whole stations started from their own folders on simulated air, run through pelimo-cli's
+// simulate command: a picture through noise, the block re-send rounds until it is whole, a text,
+// and both settings files written at the close.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/main_window.h"
+#include "app/settings_file.h"
+#include "cli/command_line.h"
+#include "cli/simulate_command.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
+
+// What the stations' controls showed at each step of the run.
+struct ControlWatch final : SimulationWatcher {
+  void atStep(SimulationStep step, int round, const TForm1& a, const TForm1& b) override {
+    switch (step) {
+      case SimulationStep::imageReceived:
+      case SimulationStep::bsrAnswered:
+        sendBsrCaptions.push_back(b.SpeedButton2.caption);
+        break;
+      case SimulationStep::bsrRequested:
+        respBsrCaptions.push_back(a.SpeedButton3.caption);
+        break;
+      case SimulationStep::textReceived:
+        lastLogLine = b.Memo1.lines.empty() ? "" : b.Memo1.lines.back();
+        pictureAsSent = b.rxPicture == a.txPreviewPicture;
+        break;
+    }
+  }
+  std::vector<std::string> sendBsrCaptions, respBsrCaptions;
+  std::string lastLogLine;
+  bool pictureAsSent = false;
+};
+
+std::string bsrCaption(const char* verb, int count) {
+  return std::string(verb) + " " + std::to_string(count) + " BSR";
+}
+
+TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreWritten) {
+  TempFolder homeA, homeB;
+  Settings own;
+  own.Callsign = "JA1ABC";  // A's folder has its callsign; B's folder is empty
+  ASSERT_TRUE(saveSettings(homeA.file("pelimo.ini"), own));
+
+  SimulateOptions o;
+  o.imagePath = kSample;
+  o.scaleIndex = 7;  // 0.50
+  o.air.snrDb = 12;
+  o.seed = 2;
+  o.text = "ur pic 5/9";
+  o.homeA = homeA.path().string();
+  o.homeB = homeB.path().string();
+  ControlWatch watch;
+  std::ostringstream out, err;
+  ASSERT_EQ(runSimulate(o, out, err, &watch), 0) << err.str();
+  EXPECT_EQ(err.str(), "");
+
+  std::string last, line;
+  for (std::istringstream lines(out.str()); std::getline(lines, line);) last = line;
+  const nlohmann::json summary = nlohmann::json::parse(last);
+  const int afterImage = summary["blocksAfterImage"];
+  const std::vector<int> afterBsr = summary["blocksAfterBsr"];
+  const std::vector<std::string> saved = summary["savedFiles"];
+  ASSERT_GT(afterImage, 0);
+  ASSERT_LT(afterImage, 300) << "the noise is meant to cost some blocks";
+  ASSERT_FALSE(afterBsr.empty());
+  EXPECT_EQ(summary["missing"], 0);
+  EXPECT_EQ(afterBsr.back(), 300);
+  EXPECT_GT(summary["airSeconds"].get<double>(), 60);
+
+  // B offered exactly the blocks it lacked, A offered back exactly what B asked for.
+  ASSERT_EQ(watch.sendBsrCaptions.size(), afterBsr.size() + 1);
+  ASSERT_EQ(watch.respBsrCaptions.size(), afterBsr.size());
+  EXPECT_EQ(watch.sendBsrCaptions[0], bsrCaption("Send", 300 - afterImage));
+  for (size_t r = 0; r < afterBsr.size(); ++r) {
+    EXPECT_EQ(watch.respBsrCaptions[r], bsrCaption("Resp", 300 - (r ? afterBsr[r - 1] : afterImage)));
+    EXPECT_EQ(watch.sendBsrCaptions[r + 1], afterBsr[r] == 300 ? "Send BSR" : bsrCaption("Send", 300 - afterBsr[r]));
+  }
+  EXPECT_TRUE(watch.pictureAsSent);
+  EXPECT_EQ(watch.lastLogLine, "JA1ABC>ur pic 5/9");
+  EXPECT_EQ(summary["textReceived"], "JA1ABC>ur pic 5/9");
+
+  // Every save is listed; with DelImgBSR on only the completed picture is left in the store.
+  ASSERT_GE(saved.size(), 2u);
+  std::vector<fs::path> stored;
+  for (const auto& entry : fs::directory_iterator(homeB.path() / "AutoSave")) stored.push_back(entry.path());
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0], fs::path(saved.back()));
+  EXPECT_NE(saved.front().find("_JA1ABC.jpg"), std::string::npos);
+
+  // Both stations closed and wrote their settings: callsigns, and A's choices at the close.
+  const Settings a = loadSettings(homeA.file("pelimo.ini"));
+  const Settings b = loadSettings(homeB.file("pelimo.ini"));
+  EXPECT_EQ(a.Callsign, "JA1ABC");
+  EXPECT_EQ(b.Callsign, kDefaultCallsignB);
+  EXPECT_EQ(a.ImageQ, 7);
+  EXPECT_EQ(a.ImageFile, kSample);
+
+  // The same run from the command line in temporary folders: the seed repeats it exactly, and
+  // the folders are gone afterwards.
+  std::ostringstream again, againErr;
+  ASSERT_EQ(runCommandLine({"simulate", "--image", kSample, "--scale", "0.50", "--snr", "12", "--seed", "2",
+                            "--callsign-a", "JA1ABC", "--text", "ur pic 5/9"},
+                           again, againErr),
+            0)
+      << againErr.str();
+  const std::string text = again.str();
+  const nlohmann::json repeated = nlohmann::json::parse(text.substr(text.rfind('\n', text.size() - 2) + 1));
+  for (const char* field : {"blocksAfterImage", "blocksAfterBsr", "missing", "airSeconds", "textReceived"})
+    EXPECT_EQ(repeated[field], summary[field]) << field;
+  EXPECT_FALSE(fs::exists(fs::path(repeated["savedFiles"].back().get<std::string>()).parent_path().parent_path()));
+}
+
+TEST(TwoStations, RefusedRunsSayWhyInOneLineAndTouchNoFolder) {
+  TempFolder homeA, homeB;
+  const std::string a = homeA.path().string(), b = homeB.path().string();
+  const std::vector<std::vector<std::string>> refused = {
+      {"simulate", "--image", a + "/missing.jpg", "--home-a", a, "--home-b", b},
+      {"simulate", "--image", kSample, "--home-a", a, "--home-b", a + "/."},
+      {"simulate", "--image", kSample, "--home-a", a + "/none", "--home-b", b},
+      {"simulate", "--image", kSample, "--home-a", a, "--home-b", b, "--text", ""},
+      {"simulate", "--image", kSample, "--home-a", a, "--home-b", b, "--callsign-b", "A>B"},
+      {"simulate", "--image", kSample, "--home-a", a, "--home-b", b, "--snr", "nan"},
+  };
+  for (const auto& args : refused) {
+    std::ostringstream out, err;
+    EXPECT_NE(runCommandLine(args, out, err), 0) << args[2] << " " << args.back();
+    EXPECT_EQ(out.str(), "");
+    const std::string message = err.str();
+    EXPECT_EQ(message.rfind("pelimo-cli: ", 0), 0u) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  }
+  EXPECT_TRUE(fs::is_empty(homeA.path()));
+  EXPECT_TRUE(fs::is_empty(homeB.path()));
+}
+
+// The channels the options make: A's signal reaches B impaired; B's returns clean of noise with
+// the mirrored offsets, so that A's clock seen from B and B's seen from A agree.
+TEST(TwoStations, TheReturnChannelMirrorsTheOffsetsWithoutNoise) {
+  AirOptions air;
+  air.snrDb = 9;
+  air.frequencyOffsetHz = 25;
+  air.clockOffsetPpm = 200;
+  const ChannelModel toB = channelToB(air), toA = channelToA(air);
+  EXPECT_EQ(toB.snrDb, 9.0);
+  EXPECT_EQ(toB.frequencyOffsetHz, 25);
+  EXPECT_EQ(toB.clockOffsetPpm, 200);
+  EXPECT_FALSE(toA.snrDb);
+  EXPECT_EQ(toA.frequencyOffsetHz, -25);
+  EXPECT_NEAR((1 + toA.clockOffsetPpm * 1e-6) * (1 + toB.clockOffsetPpm * 1e-6), 1.0, 1e-12);
+}
+
+}  // namespace
