@@ -1,5 +1,6 @@
 #include "rx/receiver_state.h"
 #include "rx/symbol_decision.h"
+#include "rx/tone_tracker.h"
 
 RxFrameInfo frameInfo(const FrameReaderState& f) {
   return RxFrameInfo{f.rxFrameKind, f.rxConvolutional, f.headerFourLevel, f.rxBlockCol,
@@ -44,5 +45,35 @@ void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveH
     const FrameEvent event =
         frameBitStep(frame, symbol.bits[i], d, symbol.fourLevel, payloadBits);
     reportFrameEvent(rx, event, payloadBits, host);
+  }
+}
+
+void receiveTrackedSymbol(ReceiverState& rx, double x, double d, BitBuffer& payloadBits,
+                          ReceiveHost& host) {
+  FrameReaderState& frame = rx.frame;
+  ToneTracker& tones = rx.tones;
+  tones.push(x, frame.inFrame);
+  rx.traceTones.push(d, frame.inFrame);
+  const bool fourLevel = frame.rxFourLevel;
+  double soft[2] = {0.0, 0.0};
+  if (frame.inFrame) {
+    if (fourLevel) {
+      rx.traceTones.fourLevelSoft(d, soft);
+    } else {
+      soft[0] = tones.mskSoft(x);
+      rx.traceTones.mskSoft(d);
+    }
+  }
+  const int count = fourLevel ? 2 : 1;
+  for (int i = 0; i < count; ++i) {
+    if (!frame.inFrame) {
+      if (rx.sync.push(tones.hardOutside(x))) {
+        tones.fitSync();
+        rx.traceTones.fitSync();
+        startFrame(frame, payloadBits);
+      }
+      continue;
+    }
+    reportFrameEvent(rx, frameChannelStep(frame, soft[i], payloadBits), payloadBits, host);
   }
 }

@@ -6,13 +6,19 @@
 #include "rx/frame_reader.h"
 #include "rx/input_conditioning.h"
 #include "rx/receive_host.h"
+#include "rx/symbol_detector.h"
 #include "rx/sync_search.h"
+#include "rx/tone_tracker.h"
 
 struct ReceiverState {
   InputConditioningState input;
   DemodulatorState demod;
   SyncSearch sync;
   FrameReaderState frame;
+  // The tolerant receiver's own stages (unused by the specified one).
+  SymbolDetector detector;
+  ToneTracker tones;       // levels of the detector's values: sync, header, MSK payloads
+  ToneTracker traceTones;  // levels of the frequency trace: four-level payloads
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.
   int rxBufferCount = 0;
@@ -27,3 +33,12 @@ RxFrameInfo frameInfo(const FrameReaderState& frame);
 // Decides one symbol and passes its bit (or its two bits in a four-level payload) to the sync
 // search or, inside a frame, to the frame reader; frame events go to the host as they occur.
 void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveHost& host);
+
+// The tolerant receiver's symbol routine: x is the detector's symbol value and d the frequency
+// trace at the symbol instant. Two-tone symbols are read from x; four-level symbols from d,
+// whose low-pass smoothing copes better with the clock's jitter between the closer levels.
+// Decisions are made about the measured carrier offset with levels scaled from the measured
+// deviation, and every bit goes to the frame reader as a soft value scaled by the measured
+// noise.
+void receiveTrackedSymbol(ReceiverState& rx, double x, double d, BitBuffer& payloadBits,
+                          ReceiveHost& host);
