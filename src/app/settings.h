@@ -11,6 +11,7 @@ struct Settings {
   // [Wave]
   int Input = 0;   // 0 = system default device, k >= 1 = device k - 1
   int Output = 0;
+  int Receiver = 0;  // 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
   // [IO]
   int PortNum = 0;
   std::string PortStr;

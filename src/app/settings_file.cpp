@@ -66,11 +66,12 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 34> kKeys = {{
+const std::array<KeyEntry, 35> kKeys = {{
     {"Form", "MainTop", &Settings::MainTop},
     {"Form", "MainLeft", &Settings::MainLeft},
     {"Wave", "Input", &Settings::Input},
     {"Wave", "Output", &Settings::Output},
+    {"Wave", "Receiver", &Settings::Receiver},
     {"IO", "PortNum", &Settings::PortNum},
     {"IO", "PortStr", &Settings::PortStr},
     {"Set", "ImageQ", &Settings::ImageQ},

@@ -26,9 +26,10 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
       SymbolDetector::Reading r;
       const ToneTracker& levels = rx.traceTones;
       if (rx.detector.readAt(j, levels.currentCentre(rx.frame.inFrame), levels.deviation, r))
-        receiveTrackedSymbol(rx, r.whole, r.trace, payloadBits, host);
+        receiveTrackedSymbol(rx, r, payloadBits, host);
     });
     rx.detector.carry();
+    rx.blockStart += kBlockSamples;
   }
 
   host.eyeDiagramStep(rx.demod.freqTrace.data(), rx.demod.symbolMarks.data(), kBlockSamples,

@@ -10,6 +10,22 @@
 #include "rx/sync_search.h"
 #include "rx/tone_tracker.h"
 
+// Measures of the frame being read by the tolerant receiver: the reading points from the sync
+// word on (their spacing against 10 samples gives the clock offset) and the moments of the
+// signal envelope (constant for FSK, so the second and fourth moments separate the signal
+// from the noise).
+struct FrameMeasures {
+  double syncPosition = 0;  // absolute sample position of the sync word's last reading
+  double lastPosition = 0;
+  int symbols = 0;
+  double m2 = 0, m4 = 0;
+  int powerCount = 0;
+
+  void start(double position);
+  void add(double position, double power);
+  SignalEstimate estimate(const ToneTracker& tones) const;
+};
+
 struct ReceiverState {
   InputConditioningState input;
   DemodulatorState demod;
@@ -19,6 +35,8 @@ struct ReceiverState {
   SymbolDetector detector;
   ToneTracker tones;       // levels of the detector's values: sync, header, MSK payloads
   ToneTracker traceTones;  // levels of the frequency trace: four-level payloads
+  FrameMeasures measures;
+  double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.
   int rxBufferCount = 0;
@@ -40,5 +58,5 @@ void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveH
 // Decisions are made about the measured carrier offset with levels scaled from the measured
 // deviation, and every bit goes to the frame reader as a soft value scaled by the measured
 // noise.
-void receiveTrackedSymbol(ReceiverState& rx, double x, double d, BitBuffer& payloadBits,
-                          ReceiveHost& host);
+void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& reading,
+                          BitBuffer& payloadBits, ReceiveHost& host);

@@ -43,6 +43,9 @@ bool SymbolDetector::readAt(int j, double centre, double deviation, Reading& r) 
   if (instant == kNoInstant || instant < -(kSpan + kSpan / 2)) return false;
   const double point = instant + timing;
   r.trace = traceAt(point);
+  r.position = point;
+  const int at = kLead + int(std::lround(point));
+  r.power = re[at] * re[at] + im[at] * im[at];
   r.whole = wholeSymbolAt(kLead + instant - kTraceDelay + kSpan / 2 + int(std::lround(timing)));
   // Gardner: a reading late after a falling transition finds the halfway value already
   // below the centre, so the error pulls the point earlier.

@@ -47,6 +47,8 @@ struct SymbolDetector {
   struct Reading {
     double whole;  // the whole-symbol phase detector's value
     double trace;  // the trace at the reading point
+    double power;  // |w|^2 at the reading point
+    double position;  // the reading point, in samples of the block
   };
   bool readAt(int j, double centre, double deviation, Reading& reading);
   // Carries the last kLead samples over to the next block.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <numbers>
 #include <set>
 #include <utility>
 #include <vector>
@@ -139,6 +140,38 @@ inline Reception receiveThrough(const std::vector<int16_t>& samples, ChannelMode
     while (air.next(heard.data()))
       receiveStep(*rx, std::span<const int16_t, kInputBufferSamples>(heard.data(), kInputBufferSamples),
                   settings, *payload, host);
+  }
+  return host.result;
+}
+
+// Receives `buffers` buffers of white noise (standard deviation 3000), with `withTones` also a
+// steady 1500 Hz carrier, a tone alternating between 1200 and 1800 Hz every symbol (a preamble
+// that never ends) and a full-scale click every 0.3 s.
+inline Reception receiveNoise(int buffers, bool withTones, ReceiverKind kind, uint64_t seed) {
+  GaussianNoise noise(seed);
+  auto rx = std::make_unique<ReceiverState>();
+  auto payload = std::make_unique<BitBuffer>();
+  CountingHost host;
+  ReceiveSettings settings;
+  settings.receiver = kind;
+  std::vector<float> air(kBufferSamples);
+  std::vector<int16_t> samples(kBufferSamples);
+  double phase = 0;
+  for (int b = 0; b < buffers; ++b) {
+    std::fill(air.begin(), air.end(), 0.0f);
+    noise.add(air.data(), kBufferSamples, 3000.0);
+    if (withTones) {
+      for (int i = 0; i < kBufferSamples; ++i) {
+        const int64_t t = int64_t(b) * kBufferSamples + i;
+        phase += 2 * std::numbers::pi * ((t / 40) % 2 ? 1800.0 : 1200.0) / kSampleRate;
+        const double carrier = std::sin(2 * std::numbers::pi * 1500.0 * double(t % 48000) / kSampleRate);
+        air[i] += float(4000.0 * std::sin(phase) + 2000.0 * carrier);
+        if (t % 14400 == 0) air[i] += 30000.0f;
+      }
+    }
+    quantise(air.data(), samples.data(), kBufferSamples);
+    receiveStep(*rx, std::span<const int16_t, kInputBufferSamples>(samples.data(), kInputBufferSamples),
+                settings, *payload, host);
   }
   return host.result;
 }
