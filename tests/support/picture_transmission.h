@@ -30,19 +30,22 @@ struct TransmissionMode {
   int blocks = 300;
 };
 
+// Frame builders run in turn at the modulator's frame boundaries; after the last one the
+// transmitter falls silent.
+struct FrameSequence : FrameBoundaryHandler {
+  std::vector<std::function<void()>> builders;
+  size_t next = 0;
+  ModulatorControls controls;
+  void frameBoundary() override {
+    if (next < builders.size())
+      builders[next++]();
+    else
+      controls.txSilent = true;
+  }
+};
+
 // The transmission's 48 kHz samples: 0.75 s of silence, the frames, 0.75 s of silence.
 inline std::vector<int16_t> pictureTransmission(const TransmissionMode& mode) {
-  struct Sequence : FrameBoundaryHandler {
-    std::vector<std::function<void()>> builders;
-    size_t next = 0;
-    ModulatorControls controls;
-    void frameBoundary() override {
-      if (next < builders.size())
-        builders[next++]();
-      else
-        controls.txSilent = true;
-    }
-  };
   auto state = std::make_unique<SharedState>();
   state->fourLevelMode = mode.fourLevel;
   state->outputGain = std::pow(10.0, -10 / 20.0);
@@ -59,7 +62,7 @@ inline std::vector<int16_t> pictureTransmission(const TransmissionMode& mode) {
   sources.txPicture = &picture;
   sources.txPreviewPicture = &preview;
 
-  Sequence sequence;
+  FrameSequence sequence;
   sequence.controls = modulatorControls(*state);
   SharedState& s = *state;
   TxBitStream& out = *stream;
