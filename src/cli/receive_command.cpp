@@ -67,7 +67,8 @@ class FramePrinter final : public ReceiveHost {
     if (!hasPending_) return;
     hasPending_ = false;
     ++unreadPayloads;
-    print(makeFrameReport(pending_, nullptr, PayloadCheck::unread));
+    // The measures held now belong to the frame that comes next.
+    print(makeFrameReport(pending_, nullptr, PayloadCheck::unread), false);
   }
 
   bool outputFailed() const { return !out_; }
@@ -76,9 +77,11 @@ class FramePrinter final : public ReceiveHost {
   Picture picture;
 
  private:
-  void print(FrameReport r) {
-    r.estimate = estimate_;
-    estimate_.reset();
+  void print(FrameReport r, bool ownMeasures = true) {
+    if (ownMeasures) {
+      r.estimate = estimate_;
+      estimate_.reset();
+    }
     if (printing_) out_ << (json_ ? formatFrameJson(r) : formatFrameText(r)) << "\n";
   }
 

@@ -69,6 +69,7 @@ const char kDefaultFile[] =
     "[Wave]\n"
     "Input=0\n"
     "Output=0\n"
+    "Receiver=0\n"
     "\n"
     "[IO]\n"
     "PortNum=0\n"
@@ -109,7 +110,8 @@ Settings nonDefaultSettings() {
   Settings s;
   s.MainTop = -120;
   s.MainLeft = 1919;
-  s.Input = 3;
+  s.Output = 2;
+  s.Receiver = 1;
   s.Output = 2;
   s.PortNum = 4;
   s.PortStr = "/dev/ttyUSB0";
@@ -174,7 +176,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 34 + 4 + 3);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 35 + 4 + 3);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
   EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
   EXPECT_NE(text.find("\nNumCallSend=12\n"), std::string::npos);
