@@ -6,6 +6,7 @@
 //
 //   sensitivity_bench            a short run: fewer SNR points and channels (a few minutes)
 //   sensitivity_bench --full     every channel at 1 dB steps
+//   sensitivity_bench --fading   only the three fading channels, at 2 dB steps
 //   sensitivity_bench --blocks N blocks per transmission (default 300)
 //
 // Output: one line per measurement, "mode receiver channel snr share", then a summary of the
@@ -55,10 +56,11 @@ double crossing(const std::vector<double>& snrs, const std::vector<double>& shar
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool full = false;
+  bool full = false, fadingOnly = false;
   int blocks = 300;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--full") == 0) full = true;
+    else if (std::strcmp(argv[i], "--fading") == 0) fadingOnly = true;
     else if (std::strcmp(argv[i], "--blocks") == 0 && i + 1 < argc) blocks = std::atoi(argv[++i]);
     else {
       std::fprintf(stderr, "usage: sensitivity_bench [--full] [--blocks N]\n");
@@ -78,7 +80,8 @@ int main(int argc, char** argv) {
                                    {"offset-200ppm", 0, -200, FadingProfile::none},
                                    {"offset+60Hz-200ppm", 60, -200, FadingProfile::none},
                                    {"offset-60Hz+200ppm", -60, 200, FadingProfile::none}};
-  if (full) {
+  if (fadingOnly) channels.clear();
+  if (full || fadingOnly) {
     channels.push_back({"ccir-good", 0, 0, FadingProfile::good});
     channels.push_back({"ccir-moderate", 0, 0, FadingProfile::moderate});
     channels.push_back({"ccir-poor", 0, 0, FadingProfile::poor});
