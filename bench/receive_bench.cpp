@@ -1,4 +1,5 @@
-// One receive step (12000 samples at 48000 Hz) on a live MSK transmission and on noise.
+// One receive step (12000 samples at 48000 Hz) on a live MSK transmission and on noise, for
+// both receivers side by side (the last argument: 0 the tolerant one, 1 the plain one).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -30,11 +31,12 @@ std::vector<int16_t> liveMskSignal(bool coded, bool fourLevel) {
   return rxtest::fskSignal(rxtest::symbolTones(rxtest::transmissionBits(frames, fourLevel), fourLevel), o);
 }
 
-void runSteps(benchmark::State& state, const std::vector<int16_t>& signal) {
+void runSteps(benchmark::State& state, const std::vector<int16_t>& signal, int64_t receiver) {
   auto rx = std::make_unique<ReceiverState>();
   auto payload = std::make_unique<BitBuffer>();
   QuietHost host;
   ReceiveSettings settings;
+  settings.receiver = static_cast<ReceiverKind>(receiver);
   const size_t buffers = signal.size() / kInputBufferSamples;
   size_t b = 0;
   for (auto _ : state) {
@@ -49,15 +51,15 @@ void runSteps(benchmark::State& state, const std::vector<int16_t>& signal) {
 
 void BM_ReceiveStepLiveMsk(benchmark::State& state) {
   static const auto signal = liveMskSignal(state.range(0) != 0, false);
-  runSteps(state, signal);
+  runSteps(state, signal, state.range(1));
 }
-BENCHMARK(BM_ReceiveStepLiveMsk)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReceiveStepLiveMsk)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveStepLiveFourLevel(benchmark::State& state) {
   static const auto signal = liveMskSignal(false, true);
-  runSteps(state, signal);
+  runSteps(state, signal, state.range(0));
 }
-BENCHMARK(BM_ReceiveStepLiveFourLevel)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReceiveStepLiveFourLevel)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveStepNoise(benchmark::State& state) {
   static const auto signal = [] {
@@ -67,8 +69,8 @@ void BM_ReceiveStepNoise(benchmark::State& state) {
     for (auto& v : s) v = static_cast<int16_t>(std::fmax(-32768, std::fmin(32767, g(rng))));
     return s;
   }();
-  runSteps(state, signal);
+  runSteps(state, signal, state.range(0));
 }
-BENCHMARK(BM_ReceiveStepNoise)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReceiveStepNoise)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -75,6 +75,10 @@ void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffe
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }
 
+void TForm1::ReceiveSide::onSignalEstimate(const SignalEstimate& estimate) {
+  if (form_.frameListener) form_.frameListener->onSignalEstimate(estimate);
+}
+
 void TForm1::DeviceSide::onInputBuffer(const int16_t* samples) {
   form_.dispatchMessage({kInputBufferMessage, samples, {}});
   form_.outputQuietFor(kBufferMilliseconds);

@@ -42,6 +42,7 @@ class TForm1::ReceiveSide final : public ReceiveHost {
   void onTimeout() override;
   void onFrameHeader(const RxFrameInfo& info) override;
   void onFramePayload(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) override;
+  void onSignalEstimate(const SignalEstimate& estimate) override;
 
  private:
   TForm1& form_;

@@ -15,6 +15,7 @@ struct Settings {
   // another number is found again. Keys of their own beside the numbers.
   std::string InputName;
   std::string OutputName;
+  int Receiver = 0;  // 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
   // [IO]
   int PortNum = 0;
   std::string PortStr;

@@ -66,13 +66,14 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 36> kKeys = {{
+const std::array<KeyEntry, 37> kKeys = {{
     {"Form", "MainTop", &Settings::MainTop},
     {"Form", "MainLeft", &Settings::MainLeft},
     {"Wave", "Input", &Settings::Input},
     {"Wave", "Output", &Settings::Output},
     {"Wave", "InputName", &Settings::InputName},
     {"Wave", "OutputName", &Settings::OutputName},
+    {"Wave", "Receiver", &Settings::Receiver},
     {"IO", "PortNum", &Settings::PortNum},
     {"IO", "PortStr", &Settings::PortStr},
     {"Set", "ImageQ", &Settings::ImageQ},

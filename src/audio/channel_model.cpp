@@ -20,6 +20,9 @@ void quantise(const float* in, int16_t* out, int n) {
 
 ReceiverChannel::ReceiverChannel(const ChannelModel& model, uint64_t seed)
     : model_(model), noise_(seed), pending_(kBufferSamples, 0.0f), heldPower_(model.signalPower) {
+  if (model.fading != FadingProfile::none)
+    fading_ = std::make_unique<TwoPathFading>(fadingParameters(model.fading), double(kSampleRate),
+                                              seed ^ 0x5DEECE66Dull);
   if (model.frequencyOffsetHz != 0)
     shifter_ = std::make_unique<FrequencyShifter>(model.frequencyOffsetHz, double(kSampleRate));
   if (model.clockOffsetPpm != 0) resampler_ = std::make_unique<ClockResampler>(model.clockOffsetPpm);
@@ -38,6 +41,7 @@ void ReceiverChannel::carry(float* air) {
       heldPower_ = sum / (last - first + 1);
     }
   }
+  if (fading_) fading_->process(air, kBufferSamples);
   if (shifter_) shifter_->process(air, kBufferSamples);
   if (resampler_) {
     resampler_->push(air, kBufferSamples);
@@ -56,6 +60,10 @@ bool ReceiverChannel::next(int16_t* out) {
   }
   if (model_.snrDb && heldPower_ > 0)
     noise_.add(pending_.data(), kBufferSamples, std::sqrt(noiseVariance(heldPower_, *model_.snrDb)));
+  if (model_.clipLevel > 0) {
+    const float limit = float(model_.clipLevel);
+    for (float& v : pending_) v = std::clamp(v, -limit, limit);
+  }
   quantise(pending_.data(), out, kBufferSamples);
   return true;
 }

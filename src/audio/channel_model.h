@@ -1,7 +1,7 @@
 #pragma once
-// What the air does to the signal on its way to one receiving station: a frequency offset, a
-// sample-clock offset and additive white Gaussian noise, in that order, then rounding to 16 bits
-// (with saturation).
+// What the air does to the signal on its way to one receiving station: two-path fading, a
+// frequency offset, a sample-clock offset, additive white Gaussian noise and clipping at the
+// receiver's input, in that order, then rounding to 16 bits (with saturation).
 //
 // Noise level: the SNR is the signal power over the noise power in a 2500 Hz bandwidth. The
 // noise is white over the whole 24000 Hz Nyquist band, so its variance is
@@ -19,6 +19,7 @@
 #include "audio/clock_resampler.h"
 #include "audio/frequency_shifter.h"
 #include "audio/gaussian_noise.h"
+#include "audio/two_path_fading.h"
 
 struct ChannelModel {
   std::optional<double> snrDb;      // none: no noise
@@ -26,8 +27,13 @@ struct ChannelModel {
   double frequencyOffsetHz = 0;     // positive moves the signal up
   double clockOffsetPpm = 0;        // receiver's sample clock relative to the sender's
   bool hearsItself = false;         // the station also hears its own output (wave loop mode)
+  FadingProfile fading = FadingProfile::none;  // two-path CCIR fading
+  double clipLevel = 0;             // > 0: the input clips at +-clipLevel (16-bit units)
 
-  bool impaired() const { return snrDb || frequencyOffsetHz != 0 || clockOffsetPpm != 0; }
+  bool impaired() const {
+    return snrDb || frequencyOffsetHz != 0 || clockOffsetPpm != 0 ||
+           fading != FadingProfile::none || clipLevel > 0;
+  }
 };
 
 // Noise variance for a signal power and an SNR in 2500 Hz (see above).
@@ -48,6 +54,7 @@ class ReceiverChannel {
  private:
   ChannelModel model_;
   GaussianNoise noise_;
+  std::unique_ptr<TwoPathFading> fading_;
   std::unique_ptr<FrequencyShifter> shifter_;
   std::unique_ptr<ClockResampler> resampler_;
   std::vector<float> pending_;  // the period's samples when the clocks agree

@@ -1,5 +1,7 @@
 #include "cli/frame_report.h"
 
+#include <cmath>
+
 #include <nlohmann/json.hpp>
 
 #include "framing/frame_bits.h"
@@ -79,6 +81,14 @@ std::string formatFrameJson(const FrameReport& r) {
   if (r.hasText) {
     json["text"] = r.text;
     json["bytes"] = hexBytes(r.text);
+  }
+  if (r.estimate) {
+    const auto put = [&](const char* key, double v) {
+      if (std::isfinite(v)) json[key] = std::round(v * 10.0) / 10.0;
+    };
+    put("offsetHz", r.estimate->offsetHz);
+    put("clockPpm", r.estimate->clockPpm);
+    put("snrDb", r.estimate->snrDb);
   }
   return dump(json);
 }

@@ -10,6 +10,10 @@
 //   bytes  the same payload bytes in lowercase hex, two digits a byte. Two payloads whose text
 //          looks the same (different invalid bytes) always differ here.
 // The text line carries the same two fields, the text as a JSON string literal.
+// With the tolerant receiver the JSON object also carries what it measured on the frame:
+// offsetHz (carrier offset), clockPpm (sample-clock offset, from long frames only) and snrDb
+// (SNR in 2500 Hz); a value it could not measure is left out.
+#include <optional>
 #include <string>
 
 #include "core/bit_buffer.h"
@@ -22,6 +26,7 @@ struct FrameReport {
   PayloadCheck check = PayloadCheck::good;  // header-only kinds: good (bad headers are dropped)
   bool hasText = false;                     // kinds 0 and 6 with a payload
   std::string text;                         // the payload's bytes as sent
+  std::optional<SignalEstimate> estimate;   // the receiver's measures, if it made any
 };
 
 // A report for a frame that ended with its payload, or (payload == nullptr) at its header.

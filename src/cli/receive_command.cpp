@@ -34,6 +34,8 @@ class FramePrinter final : public ReceiveHost {
   FramePrinter(std::ostream& out, bool json, bool printing = true)
       : picture(320, 240), out_(out), json_(json), printing_(printing) {}
 
+  void onSignalEstimate(const SignalEstimate& e) override { estimate_ = e; }
+
   void onFrameHeader(const RxFrameInfo& info) override {
     finishPending();
     ++headers;
@@ -65,7 +67,8 @@ class FramePrinter final : public ReceiveHost {
     if (!hasPending_) return;
     hasPending_ = false;
     ++unreadPayloads;
-    print(makeFrameReport(pending_, nullptr, PayloadCheck::unread));
+    // The measures held now belong to the frame that comes next.
+    print(makeFrameReport(pending_, nullptr, PayloadCheck::unread), false);
   }
 
   bool outputFailed() const { return !out_; }
@@ -74,7 +77,11 @@ class FramePrinter final : public ReceiveHost {
   Picture picture;
 
  private:
-  void print(const FrameReport& r) {
+  void print(FrameReport r, bool ownMeasures = true) {
+    if (ownMeasures) {
+      r.estimate = estimate_;
+      estimate_.reset();
+    }
     if (printing_) out_ << (json_ ? formatFrameJson(r) : formatFrameText(r)) << "\n";
   }
 
@@ -85,6 +92,7 @@ class FramePrinter final : public ReceiveHost {
   RxFrameInfo pending_;
   bool hasPending_ = false;
   bool blockSeen_[300] = {};
+  std::optional<SignalEstimate> estimate_;  // the receiver's measures of the frame being read
 };
 
 // The headless station's own report: every received text as the message log shows it, and one
@@ -127,6 +135,10 @@ CLI::App* ReceiveCommand::addTo(CLI::App& app) {
   receive->add_option("--home", options.home,
                       "Run the whole receiving station with the settings and picture store of DIR")
       ->option_text("DIR");
+  receive->add_option("--receiver", options.receiver,
+                      "improved (tolerant of mistuning and noise, the default) or specified (the "
+                      "plain discriminator with fixed thresholds)")
+      ->check(CLI::IsMember({"improved", "specified"}));
   return receive;
 }
 
@@ -152,6 +164,7 @@ int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
   backend.setTrailingSilence(kFlushBuffers);
   std::unique_ptr<TForm1> stationOwner = makeStation(o, platform, backend);
   TForm1& station = *stationOwner;
+  if (o.receiver) station.Receiver = *o.receiver == "specified" ? 1 : 0;
   // With --home the station reports its texts and pictures; the frame log is --json's.
   FramePrinter printer(out, o.json, !o.home || o.json);
   StationReport report(out, station);

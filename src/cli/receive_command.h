@@ -14,6 +14,9 @@ struct ReceiveOptions {
   std::optional<std::string> imageOutputPath;
   // --home DIR: the whole receiving station with DIR's settings and picture store.
   std::optional<std::string> home;
+  // --receiver: "improved" or "specified"; none keeps the station's setting (improved unless
+  // a --home settings file says otherwise).
+  std::optional<std::string> receiver;
 };
 
 // Silent buffers run through the receive chain after the recording, so that a frame whose last

@@ -32,7 +32,8 @@ void discriminateBlock(DemodulatorState& state, std::span<const double, kBlockSa
 
   double previous = state.lastPhase;
   for (int j = 0; j < kBlockSamples; ++j) {
-    const double phase = samplePhase(hilbertIn[kLead + j - kDelay], state.quadrature[j]);
+    state.inPhase[j] = hilbertIn[kLead + j - kDelay];
+    const double phase = samplePhase(state.inPhase[j], state.quadrature[j]);
     lowIn[kLead + j] = phaseStep(previous, phase);
     previous = phase;
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <numbers>
 #include <span>
+#include <type_traits>
 
 #include "framing/filter_tables.h"
 #include "rx/input_conditioning.h"
@@ -20,6 +21,7 @@ struct DemodulatorState {
   std::array<double, kLead + kBlockSamples> hilbertLine{};  // band-passed samples
   std::array<double, kLead + kBlockSamples> lowPassLine{};  // phase steps
   std::array<double, kBlockSamples> quadrature{};          // Hilbert output Q per sample
+  std::array<double, kBlockSamples> inPhase{};             // I aligned with Q, per sample
   double lastPhase = 0.0;  // phase of the last sample of the previous block
   SymbolClock clock;
 
@@ -36,25 +38,36 @@ inline constexpr double kCentreStep = std::numbers::pi / 4;
 // filter histories and the last phase over to the next block.
 void discriminateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block);
 
-// Runs the discriminator and the clock over one block of 3000 samples, calling onSymbol(d) at
-// every symbol instant before the next sample is clocked, and fills symbolMarks and
-// symbolCount. onSymbol is called directly (the receiver passes a lambda that hands d to
-// receiveSymbol); another demodulator for the same receiver would be a routine of this shape.
+// Runs the symbol clock over the block's frequency trace, calling onSymbol(d) (or
+// onSymbol(d, j) with the sample index) at every symbol instant, and fills symbolMarks and
+// symbolCount.
 template <typename OnSymbol>
-void demodulateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block,
-                     OnSymbol&& onSymbol) {
-  discriminateBlock(state, block);
+void clockSymbols(DemodulatorState& state, OnSymbol&& onSymbol) {
   state.symbolCount = 0;
   for (int j = 0; j < kBlockSamples; ++j) {
     const double d = state.freqTrace[j];
     if (state.clock.step(d)) {
-      onSymbol(d);
+      if constexpr (std::is_invocable_v<OnSymbol, double, int>)
+        onSymbol(d, j);
+      else
+        onSymbol(d);
       state.symbolMarks[j] = 1;
       ++state.symbolCount;
     } else {
       state.symbolMarks[j] = 0;
     }
   }
+}
+
+// Runs the discriminator and the clock over one block of 3000 samples, calling onSymbol(d) at
+// every symbol instant before the next sample is clocked, and fills symbolMarks and
+// symbolCount. onSymbol is called directly (the receiver passes a lambda that hands d to
+// receiveSymbol).
+template <typename OnSymbol>
+void demodulateBlock(DemodulatorState& state, std::span<const double, kBlockSamples> block,
+                     OnSymbol&& onSymbol) {
+  discriminateBlock(state, block);
+  clockSymbols(state, onSymbol);
 }
 
 // The phase of one sample from the Hilbert pair: 0 when both are exactly 0, else atan2(I, Q).

@@ -18,17 +18,14 @@ int softInput(double v) {
   return static_cast<int>(v);
 }
 
-// Undoes the scrambler at the current position and advances it. An MSK bit keeps its
-// confidence (the frequency value, sign-flipped where the scrambler bit is 0); a four-level
-// bit is hard, so its decoder input is +1 or -1.
-ChannelBit descramble(FrameReaderState& s, int bit, double d, bool fourLevelBit) {
+// Undoes the scrambler at the current position and advances it. `channelSoft` is the
+// received channel bit as a signed confidence, positive for 1; the decoder input is it with
+// the sign flipped where the scrambler bit is 0 (positive then means a descrambled 0), and the
+// hard bit is 1 when that input is negative.
+ChannelBit descramble(FrameReaderState& s, double channelSoft) {
   const int p = scramblerSequence()[s.rxScramblerPos];
   if (++s.rxScramblerPos == kScramblerLength) s.rxScramblerPos = 0;
-  if (fourLevelBit) {
-    const int hard = (bit ^ p) & 1;
-    return {hard == 0 ? 1 : -1, hard};
-  }
-  const double v = p == 1 ? d * 100.0 : d * -100.0;
+  const double v = p == 1 ? channelSoft : -channelSoft;
   return {softInput(v), v < 0 ? 1 : 0};
 }
 
@@ -125,9 +122,16 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   payloadBits.cells.fill(0);
 }
 
-FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
-                        BitBuffer& payloadBits) {
-  const ChannelBit b = descramble(state, bit, d, fourLevelBit);
+FrameEvent frameChannelStep(FrameReaderState& state, double channelSoft, BitBuffer& payloadBits) {
+  const ChannelBit b = descramble(state, channelSoft);
   if (state.readingHeader()) return headerBitStep(state, b);
   return payloadBitStep(state, b, payloadBits);
+}
+
+FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
+                        BitBuffer& payloadBits) {
+  // An MSK bit keeps its confidence, the frequency value times 100; a four-level bit is hard,
+  // so its decoder input is +1 or -1.
+  const double channelSoft = fourLevelBit ? (bit ? 1.0 : -1.0) : d * 100.0;
+  return frameChannelStep(state, channelSoft, payloadBits);
 }

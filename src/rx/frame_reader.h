@@ -55,6 +55,11 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits);
 FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
                         BitBuffer& payloadBits);
 
+// Takes one channel bit given as a signed confidence (positive for 1, magnitude as the
+// Viterbi decoder's soft input, truncated toward zero); frameBitStep is this with the
+// frequency value times 100 for an MSK bit and +-1 for a four-level bit.
+FrameEvent frameChannelStep(FrameReaderState& state, double channelSoft, BitBuffer& payloadBits);
+
 // Closes the frame without further reading (the next bits go back to the sync search).
 inline void endFrame(FrameReaderState& state) {
   state.inFrame = false;

@@ -23,6 +23,14 @@ struct RxFrameInfo {
   friend bool operator==(const RxFrameInfo&, const RxFrameInfo&) = default;
 };
 
+// What the tolerant receiver measured on the frame being read; NaN where it has no value
+// (the plain receiver measures nothing).
+struct SignalEstimate {
+  double offsetHz;   // carrier offset: the received tones lie this far above the sent ones
+  double clockPpm;   // the receiver's sample clock against the sender's (NaN at a header)
+  double snrDb;      // signal against the noise in 2500 Hz
+};
+
 class ReceiveHost {
  public:
   // Level meters: asked once per processed buffer; when true, showLevelPeaks follows with the
@@ -41,6 +49,9 @@ class ReceiveHost {
   virtual void onTimeout() {}
   // Called at the end of every processed buffer when ShowClock is set.
   virtual void drawClockOverlay() {}
+  // The tolerant receiver's measures, given just before each onFrameHeader and
+  // onFramePayload of the frame they belong to.
+  virtual void onSignalEstimate(const SignalEstimate& estimate) {}
 
   // A header with a good check and version 0. The receiver has already restarted the time-out
   // counter. For kinds 3, 4 and 5 the receiver ends the frame itself after this call.

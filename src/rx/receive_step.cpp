@@ -16,8 +16,21 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
 
   // Every symbol instant goes straight on to its decision, the sync search and the frame
   // reader, so a frame can begin, end and be acted on in the middle of the block.
-  demodulateBlock(rx.demod, block,
-                  [&](double d) { receiveSymbol(rx, d, payloadBits, host); });
+  if (settings.receiver == ReceiverKind::specified) {
+    demodulateBlock(rx.demod, block,
+                    [&](double d) { receiveSymbol(rx, d, payloadBits, host); });
+  } else {
+    discriminateBlock(rx.demod, block);
+    rx.detector.load(rx.demod);
+    clockSymbols(rx.demod, [&](double, int j) {
+      SymbolDetector::Reading r;
+      const ToneTracker& levels = rx.traceTones;
+      if (rx.detector.readAt(j, levels.currentCentre(rx.frame.inFrame), levels.deviation, r))
+        receiveTrackedSymbol(rx, r, payloadBits, host);
+    });
+    rx.detector.carry();
+    rx.blockStart += kBlockSamples;
+  }
 
   host.eyeDiagramStep(rx.demod.freqTrace.data(), rx.demod.symbolMarks.data(), kBlockSamples,
                       rx.demod.symbolCount);

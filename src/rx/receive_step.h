@@ -8,6 +8,12 @@
 #include "rx/receive_host.h"
 #include "rx/receiver_state.h"
 
+// Which receiver turns the frequency trace into bits: the tolerant one (a whole-symbol phase
+// detector, carrier offset and tone levels measured on each frame, soft decisions for the
+// decoder) or the plain discriminator with fixed thresholds. Both feed the same displays and
+// read the same signal.
+enum class ReceiverKind { improved = 0, specified = 1 };
+
 // The settings and operating state the step reads.
 struct ReceiveSettings {
   bool txInProgress = false;
@@ -16,6 +22,7 @@ struct ReceiveSettings {
   int TimeOut = 15;           // seconds without a valid header before an armed reception ends
   bool SubDisp = true;
   bool ShowClock = false;
+  ReceiverKind receiver = ReceiverKind::improved;
 };
 
 // Buffers per second of input (48000 / 12000).

@@ -1,5 +1,11 @@
 #include "rx/receiver_state.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 #include "rx/symbol_decision.h"
+#include "rx/tone_tracker.h"
 
 RxFrameInfo frameInfo(const FrameReaderState& f) {
   return RxFrameInfo{f.rxFrameKind, f.rxConvolutional, f.headerFourLevel, f.rxBlockCol,
@@ -7,6 +13,9 @@ RxFrameInfo frameInfo(const FrameReaderState& f) {
 }
 
 namespace {
+
+// Noise bandwidth of the receiver's 500-2500 Hz band-pass (half gain at the edges).
+constexpr double kBandPassNoiseHz = 2000.0;
 
 // Hands a finished header or payload to the host. A valid header restarts the time-out count
 // first; end, BSR request and abort frames end at their header.
@@ -45,4 +54,72 @@ void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveH
         frameBitStep(frame, symbol.bits[i], d, symbol.fourLevel, payloadBits);
     reportFrameEvent(rx, event, payloadBits, host);
   }
+}
+
+void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& reading,
+                          BitBuffer& payloadBits, ReceiveHost& host) {
+  FrameReaderState& frame = rx.frame;
+  ToneTracker& tones = rx.tones;
+  const double x = reading.whole, d = reading.trace;
+  const double position = rx.blockStart + reading.position;
+  tones.push(x, frame.inFrame);
+  rx.traceTones.push(d, frame.inFrame);
+  const bool fourLevel = frame.rxFourLevel;
+  double soft[2] = {0.0, 0.0};
+  if (frame.inFrame) {
+    rx.measures.add(position, reading.power);
+    if (fourLevel) {
+      rx.traceTones.fourLevelSoft(d, soft);
+    } else {
+      soft[0] = tones.mskSoft(x);
+      rx.traceTones.mskSoft(d);
+    }
+  }
+  const int count = fourLevel ? 2 : 1;
+  for (int i = 0; i < count; ++i) {
+    if (!frame.inFrame) {
+      if (rx.sync.push(tones.hardOutside(x))) {
+        tones.fitSync();
+        rx.traceTones.fitSync();
+        rx.measures.start(position);
+        startFrame(frame, payloadBits);
+      }
+      continue;
+    }
+    const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
+    if (event == FrameEvent::kHeaderValid || event == FrameEvent::kPayloadEnd)
+      host.onSignalEstimate(rx.measures.estimate(tones));
+    reportFrameEvent(rx, event, payloadBits, host);
+  }
+}
+
+void FrameMeasures::start(double position) {
+  *this = FrameMeasures{};
+  syncPosition = lastPosition = position;
+}
+
+void FrameMeasures::add(double position, double power) {
+  lastPosition = position;
+  ++symbols;
+  if (!std::isfinite(power)) return;
+  m2 += power;
+  m4 += power * power;
+  ++powerCount;
+}
+
+SignalEstimate FrameMeasures::estimate(const ToneTracker& tones) const {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  SignalEstimate e{tones.offsetHz(), nan, nan};
+  // Clock: only over a long enough stretch (a header alone is too short to tell 100 ppm).
+  if (symbols >= 400)
+    e.clockPpm = ((lastPosition - syncPosition) / (symbols * 10.0) - 1.0) * 1e6;
+  if (powerCount > 0) {
+    // Constant envelope S in complex Gaussian noise N: M2 = S + N, M4 = S^2 + 4 S N + 2 N^2.
+    const double M2 = m2 / powerCount, M4 = m4 / powerCount;
+    const double s = std::sqrt(std::max(0.0, 2.0 * M2 * M2 - M4));
+    const double n = M2 - s;
+    // The receiver's band-pass passes about 2000 Hz of noise; the SNR counts 2500 Hz.
+    if (n > 0) e.snrDb = 10.0 * std::log10(s / (n * 2500.0 / kBandPassNoiseHz));
+  }
+  return e;
 }

@@ -6,13 +6,37 @@
 #include "rx/frame_reader.h"
 #include "rx/input_conditioning.h"
 #include "rx/receive_host.h"
+#include "rx/symbol_detector.h"
 #include "rx/sync_search.h"
+#include "rx/tone_tracker.h"
+
+// Measures of the frame being read by the tolerant receiver: the reading points from the sync
+// word on (their spacing against 10 samples gives the clock offset) and the moments of the
+// signal envelope (constant for FSK, so the second and fourth moments separate the signal
+// from the noise).
+struct FrameMeasures {
+  double syncPosition = 0;  // absolute sample position of the sync word's last reading
+  double lastPosition = 0;
+  int symbols = 0;
+  double m2 = 0, m4 = 0;
+  int powerCount = 0;
+
+  void start(double position);
+  void add(double position, double power);
+  SignalEstimate estimate(const ToneTracker& tones) const;
+};
 
 struct ReceiverState {
   InputConditioningState input;
   DemodulatorState demod;
   SyncSearch sync;
   FrameReaderState frame;
+  // The tolerant receiver's own stages (unused by the specified one).
+  SymbolDetector detector;
+  ToneTracker tones;       // levels of the detector's values: sync, header, MSK payloads
+  ToneTracker traceTones;  // levels of the frequency trace: four-level payloads
+  FrameMeasures measures;
+  double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.
   int rxBufferCount = 0;
@@ -27,3 +51,12 @@ RxFrameInfo frameInfo(const FrameReaderState& frame);
 // Decides one symbol and passes its bit (or its two bits in a four-level payload) to the sync
 // search or, inside a frame, to the frame reader; frame events go to the host as they occur.
 void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveHost& host);
+
+// The tolerant receiver's symbol routine: x is the detector's symbol value and d the frequency
+// trace at the symbol instant. Two-tone symbols are read from x; four-level symbols from d,
+// whose low-pass smoothing copes better with the clock's jitter between the closer levels.
+// Decisions are made about the measured carrier offset with levels scaled from the measured
+// deviation, and every bit goes to the frame reader as a soft value scaled by the measured
+// noise.
+void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& reading,
+                          BitBuffer& payloadBits, ReceiveHost& host);

@@ -71,6 +71,7 @@ const char kDefaultFile[] =
     "Output=0\n"
     "InputName=\n"
     "OutputName=\n"
+    "Receiver=0\n"
     "\n"
     "[IO]\n"
     "PortNum=0\n"
@@ -111,7 +112,8 @@ Settings nonDefaultSettings() {
   Settings s;
   s.MainTop = -120;
   s.MainLeft = 1919;
-  s.Input = 3;
+  s.Output = 2;
+  s.Receiver = 1;
   s.Output = 2;
   s.InputName = "pulse";
   s.OutputName = "USB Audio CODEC: - (hw:1,0)";
@@ -178,7 +180,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 36 + 4 + 3);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 37 + 4 + 3);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
   EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
   EXPECT_NE(text.find("\nNumCallSend=12\n"), std::string::npos);

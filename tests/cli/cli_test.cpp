@@ -1,6 +1,8 @@
 // pelimo-cli: command lines, frame lines, and the send/receive round trip over WAV files.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "cli/frame_report.h"
 #include "cli/receive_command.h"
 #include "cli/send_command.h"
@@ -62,6 +64,7 @@ TEST(CliOptions, UsageErrorsExitTwoWithOneLineAndHelpExitsZero) {
       {"receive"},
       {"receive", "a.wav", "b.wav"},
       {"receive", "a.wav", "--bogus"},
+      {"receive", "a.wav", "--receiver", "best"},
       {"transmit"},
   };
   for (const auto& args : bad) {
@@ -143,6 +146,21 @@ TEST_P(CliRoundTrip, SendThenReceiveGivesEveryFrameWithAGoodCheck) {
   const bool four = std::string(GetParam().mode) == "4l-fsk";
   EXPECT_NE(got[0].find(conv ? "\"conv\":true" : "\"conv\":false"), std::string::npos);
   EXPECT_NE(got[0].find(four ? "\"fourLevel\":true" : "\"fourLevel\":false"), std::string::npos);
+  // The tolerant receiver (the default) tells what it measured: a clean recording is on tune
+  // (within the few hertz a short frame tells) and far above the noise (the band-limited
+  // envelope of a clean signal reads as about 27 dB). The plain receiver reads the same frames and measures nothing.
+  const auto field = [](const std::string& line, const std::string& key) {
+    const size_t at = line.find("\"" + key + "\":");
+    return at == std::string::npos ? std::nan("") : std::stod(line.substr(at + key.size() + 3));
+  };
+  EXPECT_NEAR(field(got[0], "offsetHz"), 0.0, 6.0) << got[0];
+  EXPECT_GT(field(got[0], "snrDb"), 22.0) << got[0];
+  const CliRun plain = runCli({"receive", wav, "--json", "--receiver", "specified"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const auto plainLines = lines(plain.out);
+  ASSERT_EQ(plainLines.size(), 11u);
+  EXPECT_EQ(plainLines[0].find("offsetHz"), std::string::npos);
+  EXPECT_NE(plainLines[0].find("\"crc\":\"good\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, CliRoundTrip,

@@ -13,6 +13,7 @@
 #include "tx/frame_builders.h"
 #include "imaging/picture.h"
 #include "rx/receive_step.h"
+#include "support/picture_transmission.h"
 #include "support/recording_receive_host.h"
 #include "tx/sequencer.h"
 
@@ -28,17 +29,7 @@ std::string payloadText(const RecordedPayload& p) {
   return text;
 }
 
-struct FrameSequence : FrameBoundaryHandler {
-  std::vector<std::function<void()>> builders;
-  size_t next = 0;
-  ModulatorControls controls;
-  void frameBoundary() override {
-    if (next < builders.size())
-      builders[next++]();
-    else
-      controls.txSilent = true;
-  }
-};
+using txsim::FrameSequence;
 
 struct LoopMode {
   bool coded;
