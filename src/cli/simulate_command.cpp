@@ -240,6 +240,8 @@ ChannelModel channelToB(const AirOptions& air) {
   model.snrDb = air.snrDb;
   model.frequencyOffsetHz = air.frequencyOffsetHz;
   model.clockOffsetPpm = air.clockOffsetPpm;
+  model.fading = static_cast<FadingProfile>(air.fading);
+  model.clipLevel = air.clipLevel;
   return model;
 }
 
@@ -269,6 +271,12 @@ CLI::App* SimulateCommand::addTo(CLI::App& app) {
   sim->add_option("--ppm", options.air.clockOffsetPpm, "B's sound-card clock against A's in ppm (default 0)")
       ->check(numberWithin(-2000, 2000))
       ->option_text("PPM");
+  addChoice(*sim, "--fading", options.air.fading, {"none", "good", "moderate", "poor"},
+            "Two-path CCIR fading on A's signal at B: good 0.5 ms / 0.1 Hz, moderate 1 ms / 0.5 Hz, "
+            "poor 2 ms / 1 Hz (default none)");
+  sim->add_option("--clip", options.air.clipLevel, "B's input clips at +-LEVEL (16-bit units; default off)")
+      ->check(numberWithin(0, 32767))
+      ->option_text("LEVEL");
   sim->add_option("--seed", options.seed, "Seed of the noise and the block order, for repeatable runs (default 1)")->option_text("N");
   sim->add_option("--rounds", options.rounds, "Block re-send rounds at most (default 3)")
       ->check(CLI::Range(0, 100))

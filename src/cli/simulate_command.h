@@ -21,6 +21,8 @@ struct AirOptions {
   std::optional<double> snrDb;  // in a 2500 Hz band; none: no noise
   double frequencyOffsetHz = 0;
   double clockOffsetPpm = 0;    // B's sound-card clock against A's
+  int fading = 0;               // 0 none, 1 good, 2 moderate, 3 poor (two-path CCIR)
+  double clipLevel = 0;         // > 0: B's input clips at +-clipLevel (16-bit units)
 };
 
 ChannelModel channelToB(const AirOptions& air);
