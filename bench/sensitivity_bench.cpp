@@ -6,6 +6,7 @@
 //
 //   sensitivity_bench            a short run: fewer SNR points and channels (a few minutes)
 //   sensitivity_bench --full     every channel at 1 dB steps
+//   sensitivity_bench --noise-hour  only the hour of noise (and of noise with tones and clicks)
 //   sensitivity_bench --fading   only the three fading channels, at 2 dB steps
 //   sensitivity_bench --blocks N blocks per transmission (default 300)
 //
@@ -56,14 +57,15 @@ double crossing(const std::vector<double>& snrs, const std::vector<double>& shar
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool full = false, fadingOnly = false;
+  bool full = false, fadingOnly = false, noiseOnly = false;
   int blocks = 300;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--full") == 0) full = true;
     else if (std::strcmp(argv[i], "--fading") == 0) fadingOnly = true;
+    else if (std::strcmp(argv[i], "--noise-hour") == 0) noiseOnly = full = true;
     else if (std::strcmp(argv[i], "--blocks") == 0 && i + 1 < argc) blocks = std::atoi(argv[++i]);
     else {
-      std::fprintf(stderr, "usage: sensitivity_bench [--full] [--blocks N]\n");
+      std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour] [--blocks N]\n");
       return 2;
     }
   }
@@ -91,6 +93,7 @@ int main(int argc, char** argv) {
   std::printf("# mode receiver channel snr_db share\n");
   std::vector<std::string> summary;
   for (const Mode& mode : modes) {
+    if (noiseOnly) break;  // only the hour of noise
     txsim::TransmissionMode tm;
     tm.fourLevel = mode.fourLevel;
     tm.coded = mode.coded;
