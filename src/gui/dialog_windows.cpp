@@ -57,10 +57,13 @@ LevelWindow::LevelWindow(TForm2& form, MainWindowWidget& main)
     sliders_[i] = slider;
     TrackBar& bar = side.bar;
     auto change = side.change;
-    connect(slider, &QSlider::valueChanged, this, [this, &bar, change](int value) {
-      main_.run([this, &bar, change, value] {
-        bar.setPosition(value);
-        (form_.*change)();
+    // The handlers capture plain pointers, never `this`: see the note on addCounter.
+    TrackBar* track = &bar;
+    auto* form = &form_;
+    connect(slider, &QSlider::valueChanged, this, [this, track, form, change](int value) {
+      main_.run([track, form, change, value] {
+        track->setPosition(value);
+        (form->*change)();
       });
     });
     syncs_.push_back([slider, &bar] { syncTrackBar(slider, bar); });
@@ -126,8 +129,9 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
     grid->addWidget(new QLabel(caption), row, 0);
     auto* widget = new QComboBox;
     grid->addWidget(widget, row, 1, 1, 3);
-    connect(widget, &QComboBox::activated, this, [this, &combo](int i) {
-      run([&combo, i] { combo.index = i; });
+    Combo* list = &combo;
+    connect(widget, &QComboBox::activated, this, [this, list](int i) {
+      run([list, i] { list->index = i; });
     });
     syncs_.push_back([widget, &combo] { syncCombo(widget, combo); });
     track(&combo, widget);
@@ -160,10 +164,15 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
     if (unit) line->addWidget(new QLabel(unit), 0, 2);
     line->setColumnStretch(3, 1);
     grid->addLayout(line, row, caption ? 1 : 2, 1, caption ? 3 : 2);
-    connect(widget, &QSpinBox::valueChanged, this, [this, &upDown, click](int v) {
-      run([this, &upDown, click, v] {
-        upDown.setPosition(v);
-        (form_.*click)();
+    // A handler that runs later must not reach the window through a `this` captured inside a
+    // lambda of the constructor: the sanitizer saw it point at a dead stack slot. Plain
+    // pointers to the model's objects are captured instead.
+    UpDown* counter = &upDown;
+    TForm9* form = &form_;
+    connect(widget, &QSpinBox::valueChanged, this, [this, counter, form, click](int v) {
+      run([counter, form, click, v] {
+        counter->setPosition(v);
+        (form->*click)();
       });
     });
     syncs_.push_back([widget, &upDown] { syncUpDown(widget, upDown); });
@@ -172,10 +181,12 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
   auto addCheck = [&](CheckBox& box, void (TForm9::*click)(), int row, int span) {
     auto* widget = new QCheckBox;
     grid->addWidget(widget, row, 0, 1, span);
-    connect(widget, &QCheckBox::clicked, this, [this, &box, click](bool checked) {
-      run([this, &box, click, checked] {
-        box.checked = checked;
-        if (click) (form_.*click)();
+    CheckBox* check = &box;
+    TForm9* form = &form_;
+    connect(widget, &QCheckBox::clicked, this, [this, check, form, click](bool checked) {
+      run([check, form, click, checked] {
+        check->checked = checked;
+        if (click) (form->*click)();
       });
     });
     syncs_.push_back([widget, &box] { syncCheck(widget, box); });
@@ -248,7 +259,8 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
     widget->setAutoDefault(false);
     widget->setDefault(button == &form.Button1);
     Button& model = *button;
-    connect(widget, &QPushButton::clicked, this, [this, click] { run([this, click] { (form_.*click)(); }); });
+    TForm9* dialog = &form_;
+    connect(widget, &QPushButton::clicked, this, [this, dialog, click] { run([dialog, click] { (dialog->*click)(); }); });
     syncs_.push_back([widget, &model] { syncButton(widget, model); });
     track(button, widget);
   }
