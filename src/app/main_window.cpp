@@ -45,6 +45,7 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
+  lastOutputAt_ = std::chrono::steady_clock::now();
   for (double s : scaleTable) {
     char text[16];
     std::snprintf(text, sizeof text, "%0.2f", s);
@@ -124,10 +125,10 @@ void TForm1::receiveStep(const int16_t* samples) {
 
 void TForm1::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
-int TForm1::pumpMessages() { return loop_ ? loop_->pump() : 0; }
+int TForm1::pumpMessages() { return loop_ && !stepRunning_ ? loop_->pump() : 0; }
 
 int TForm1::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
-  if (!loop_) return 0;
+  if (!loop_ || stepRunning_) return 0;
   const auto started = std::chrono::steady_clock::now();
   const int count = loop_->pumpWaiting(timeout);
   if (count == 0) {
@@ -144,10 +145,44 @@ void TForm1::outputQuietFor(int ms) {
     return;
   }
   quietOutputMs_ += ms;
-  if (quietOutputMs_ < kOutputStallMs) return;
+  if (quietOutputMs_ >= kOutputStallMs) endStalledTransmission();
+}
+
+void TForm1::checkOutputStall(std::chrono::steady_clock::time_point now) {
+  if (!state.txInProgress || now - lastOutputAt_ < kOutputSilenceLimit) return;
+  endStalledTransmission();
+}
+
+void TForm1::endStalledTransmission() {
   quietOutputMs_ = 0;
-  endTransmission(state, *txSide_);
-  platform.messageBox(kOutputStalled, true);
+  endTransmission(state, *txSide_);  // the lines first, then the controls
+  // The device that stopped playing is closed; the next send opens it again.
+  if (rings_) rings_->closeOutputDevice();
+  notify(kOutputStalled, true);
+}
+
+void TForm1::releaseRadio() {
+  if (state.txInProgress) endTransmission(state, *txSide_);
+  ptt_->closePttPort();
+}
+
+bool TForm1::playDeviceReady() {
+  if (!rings_ || rings_->outputOpen()) return true;
+  return rings_->openOutputDevice(Output);  // says "Can not open the play device" on failure
+}
+
+void TForm1::keyRadio() {
+  // Without a playing output device nothing would ever end the transmission's keying.
+  if (rings_ && !rings_->outputOpen()) return;
+  if (ptt_->openPttPort(PortStr)) {
+    reportedPttFailure_.clear();
+    return;
+  }
+  // No port chosen means no keying wanted. A port that fails is told once, not at every send.
+  const std::string& failure = ptt_->failure();
+  if (PortStr.empty() || failure == reportedPttFailure_) return;
+  reportedPttFailure_ = failure;
+  notify(failure, true);
 }
 
 void TForm1::openDevices() {

@@ -271,6 +271,12 @@ class TForm1 : public Settings {
     return false;
   }
   void showException(const char* what);
+  // A problem the operator must hear of. While a buffer step runs it goes to the message log
+  // (Memo1) and a box that does not stop the station; otherwise it is a modal box.
+  void report(const std::string& text, bool beep);
+  // The message log line and the box that does not stop the station (device failures, a
+  // push-to-talk port that cannot be opened, problems found while receiving).
+  void notify(const std::string& text, bool beep);
 
   // "Log out": the contact's log line to the clipboard and F8 to the logging program.
   void SpeedButton9Click();
@@ -283,7 +289,8 @@ class TForm1 : public Settings {
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
   void transmitStep();
-  // Runs every pending device message in arrival order; the number run.
+  // Runs every pending device message in arrival order; the number run. Called while a buffer
+  // step runs (a nested event loop), it runs nothing: no step ever runs inside another.
   int pumpMessages();
   // Waits up to `timeout` for a first device message, then runs every pending one; the number
   // run. Time spent waiting in vain counts toward the stalled-output check, so a transmission
@@ -306,15 +313,36 @@ class TForm1 : public Settings {
   void openDevices();
   void closeDevices();
 
+  // The window's wall-clock watchdog, run on its own timer: a transmission whose output device
+  // has played nothing for kOutputSilenceLimit is ended, the radio released, the controls
+  // restored and the dead output closed, so the next send (or "Settings") opens it again.
+  static constexpr std::chrono::milliseconds kOutputSilenceLimit{1500};
+  void checkOutputStall(std::chrono::steady_clock::time_point now);
+  // Ends a running transmission at once and releases the push-to-talk lines (closing the window).
+  void releaseRadio();
+
  private:
   class TransmitSide;
   class ReceiveSide;
   class DeviceSide;
+  class StepScope;
+  // Runs one buffer step under guard, marked as running.
+  void runStep(const std::function<void()>& step);
+  // The stalled output was found: end, release, close the output, tell the operator.
+  void endStalledTransmission();
+  // Keys the radio for a starting transmission; a port that cannot be opened is reported once.
+  void keyRadio();
+  // Without an open play device a send command reopens it; false (with the device's message)
+  // when it is still missing, and the command does nothing.
+  bool playDeviceReady();
   void startCommonTransmission(int txKind);
   // Stalled-output check: `ms` passed without a played output buffer. A transmission whose
   // output makes no progress for kOutputStallMs is ended and the radio released.
   void outputQuietFor(int ms);
-  void outputProgressed() { quietOutputMs_ = 0; }
+  void outputProgressed() {
+    quietOutputMs_ = 0;
+    lastOutputAt_ = std::chrono::steady_clock::now();
+  }
   bool callsignMissing(Button* toggle);
   // A send command pressed while a transmission runs: the toggle springs back, true.
   bool refusedWhileTransmitting(Button* toggle);
@@ -347,5 +375,8 @@ class TForm1 : public Settings {
   FrameSources frameSources_;
   std::unique_ptr<Waterfall> waterfall_ = std::make_unique<Waterfall>();
   int quietOutputMs_ = 0;
+  std::chrono::steady_clock::time_point lastOutputAt_{};
+  bool stepRunning_ = false;
+  std::string reportedPttFailure_;  // the push-to-talk failure told last; empty after a success
   int64_t scanSeed_ = 0;  // seed of the last random block order
 };

@@ -42,11 +42,7 @@ void TForm1::TransmitSide::bsrResponseCountChanged(int count) {
   form_.SpeedButton3.caption = respBsrCaption(count);
 }
 
-void TForm1::TransmitSide::openPtt() {
-  // Without a playing output device nothing would ever end the transmission's keying.
-  if (form_.rings_ && !form_.rings_->outputOpen()) return;
-  form_.ptt_->openPttPort(form_.PortStr);
-}
+void TForm1::TransmitSide::openPtt() { form_.keyRadio(); }
 
 void TForm1::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
 

@@ -17,6 +17,9 @@ void TForm1::FormActivate() {
 }
 
 void TForm1::FormClose() {
+  // The radio first: nothing that follows (a box about old images or the settings file) may
+  // keep it keyed.
+  releaseRadio();
   if (AutoDelete) deleteOldImages();
   MainTop = Top;
   MainLeft = Left;

@@ -65,7 +65,7 @@ void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
 // callsign panel, the controls a transmission locks, the status and the signal display.
 void TForm1::startCommonTransmission(int txKind) {
   beginTransmission(state, *tx_, txKind);
-  quietOutputMs_ = 0;
+  outputProgressed();  // the watchdog counts from the start
   state.decodedCallsign.clear();
   Panel4.caption = Callsign;
   Panel4.font = colours::badBlock;
@@ -118,6 +118,10 @@ void TForm1::SpeedButton1Click() {
     return;
   }
   if (refusedWhileTransmitting(&SpeedButton1)) return;
+  if (!playDeviceReady()) {
+    SpeedButton1.down = false;
+    return;
+  }
   const Picture source = transmitImageSource();
   if (source.empty()) {
     SpeedButton1.down = false;
@@ -131,6 +135,7 @@ void TForm1::SpeedButton1Click() {
   startCommonTransmission(kTxImage);
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;
+  browseShown = false;
   SpeedButton2.caption = "Send BSR";
   SpeedButton3.caption = "Resp BSR";
   prepareTransmitPicture(source, true);
@@ -147,7 +152,7 @@ void TForm1::SpeedButton2Click() {
     return;
   }
   if (refusedWhileTransmitting(&SpeedButton2)) return;
-  if (state.missingBlockCount <= 0) {
+  if (state.missingBlockCount <= 0 || !playDeviceReady()) {
     SpeedButton2.down = false;
     return;
   }
@@ -164,7 +169,7 @@ void TForm1::SpeedButton3Click() {
     return;
   }
   if (refusedWhileTransmitting(&SpeedButton3)) return;
-  if (state.requestedBlockCount <= 0) {
+  if (state.requestedBlockCount <= 0 || !playDeviceReady()) {
     SpeedButton3.down = false;
     return;
   }
@@ -192,6 +197,7 @@ void TForm1::SpeedButton6Click() {
                         true);
     return;
   }
+  if (!playDeviceReady()) return;
   startCommonTransmission(kTxText);
   launchTransmission(state, *tx_, *txSide_);
   if (!state.waveLoopMode) {

@@ -16,6 +16,28 @@
 #include "gui/main_window_widget.h"
 #include "gui/qt_platform.h"
 
+namespace {
+
+// Qt ends the program with a core dump when its window system cannot be reached (a DISPLAY
+// that does not answer, a Wayland socket that is gone). While the application starts, that
+// end is turned into one line and exit status 1; every other message goes on as before.
+QtMessageHandler qtMessages = nullptr;
+
+void refuseUnreachableDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    if (qtMessages) qtMessages(type, context, text);
+    return;
+  }
+  const char* display = std::getenv("DISPLAY");
+  std::cerr << "pelimo: the window system cannot be reached (DISPLAY="
+            << (display ? display : "") << "); pelimo-cli works without one\n";
+  std::_Exit(1);
+}
+
+int runStation(int argc, char** argv, const std::optional<std::string>& home);
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // The command line is read before the window system is reached, so --help and --version work
   // without a display. Single-dash arguments are Qt's own (-platform offscreen, -style ...).
@@ -46,7 +68,29 @@ int main(int argc, char** argv) {
   }
 
   installPttReleaseOnSignals();
+  try {
+    return runStation(argc, argv, home);
+  } catch (const std::exception& e) {
+    // The station and its port are gone by now (their destructors released the lines); the
+    // registered port is released once more in case something kept it.
+    releaseKeyedPort();
+    std::string line = e.what();
+    for (char& c : line)
+      if (c == '\n' || c == '\r') c = ' ';
+    std::cerr << "pelimo: " << line << "\n";
+  } catch (...) {
+    releaseKeyedPort();
+    std::cerr << "pelimo: stopped by an unexpected error\n";
+  }
+  return 1;
+}
+
+namespace {
+
+int runStation(int argc, char** argv, const std::optional<std::string>& home) {
+  qtMessages = qInstallMessageHandler(refuseUnreachableDisplay);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qtMessages);
   QApplication::setApplicationName(kProgramName);
   QApplication::setApplicationVersion(kProgramVersion);
 
@@ -80,3 +124,5 @@ int main(int argc, char** argv) {
   }
   return 0;
 }
+
+}  // namespace

@@ -62,7 +62,7 @@ TEST(SettingsDialog, ShowFillsFromTheSettingsAndOkStoresThemBackClamped) {
     EXPECT_EQ(d.ComboBox1.index, 2);
     EXPECT_EQ(d.ComboBox2.index, -1);
     EXPECT_EQ(d.ComboBox3.index, 1);
-    EXPECT_EQ(f.PortStr, "/dev/ttyUSB0");  // showing alone takes the port name from the list
+    EXPECT_EQ(f.PortStr, "");  // showing alone changes no setting; "OK" stores the port shown
     EXPECT_EQ(d.Label6.caption, "1");
     EXPECT_EQ(d.Label10.caption, "30");
     EXPECT_EQ(d.Label12.caption, "77");
@@ -97,6 +97,7 @@ TEST(SettingsDialog, ShowFillsFromTheSettingsAndOkStoresThemBackClamped) {
   EXPECT_EQ(f.DeleteDay, 365);
   EXPECT_EQ(f.NumCallSend, 1);
   EXPECT_EQ(f.SaveMinPass, 300);
+  EXPECT_EQ(f.PortStr, "/dev/ttyUSB0");
   EXPECT_EQ(f.ScanDir, 2);
   EXPECT_FALSE(f.SaveMin);
   EXPECT_FALSE(f.AutoDelete);
@@ -202,6 +203,25 @@ TEST(SettingsDialog, PortIsFoundByNameAndEmptiedWithoutPorts) {
   });
   EXPECT_EQ(f.PortStr, "");
   EXPECT_EQ(f.PortNum, 2);
+}
+
+TEST(SettingsDialog, AStoredPortThatIsGoneIsNeitherReplacedNorChangedByCancel) {
+  DialogBench b;
+  TForm1& f = b.form;
+  f.PortNum = 0;
+  f.PortStr = "/dev/ttyUSB3";  // unplugged: the list has /dev/ttyS0 first
+  EXPECT_FALSE(b.show([&](TForm9& d) {
+    EXPECT_EQ(d.ComboBox3.index, -1);
+    EXPECT_EQ(f.PortStr, "/dev/ttyUSB3");
+    d.ComboBox3.index = 0;
+    d.Button3Click();
+  }));
+  EXPECT_EQ(f.PortStr, "/dev/ttyUSB3");
+  EXPECT_EQ(f.PortNum, 0);
+  // A play device that stopped is opened again by "OK", though the choice is the same.
+  f.deviceRings()->closeOutputDevice();
+  EXPECT_TRUE(b.show([](TForm9& d) { d.Button1Click(); }));
+  EXPECT_TRUE(f.deviceRings()->outputOpen() && f.deviceRings()->inputOpen());
 }
 
 TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpen) {

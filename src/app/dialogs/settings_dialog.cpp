@@ -78,18 +78,21 @@ void TForm9::fillDeviceList(Combo& list, const char* defaultEntry, int choice, b
 }
 
 void TForm9::fillPortList() {
-  TForm1& f = *owner_;
+  const TForm1& f = *owner_;
   ComboBox3.items = ports_.serialPorts();
   // Port numbering follows the order the adapters were plugged in, so the stored port name is
-  // looked up first; the stored list index is used when that name is not listed.
+  // looked up; a stored name that is not listed (an adapter unplugged) selects nothing, and the
+  // list index only serves settings that have no port name yet. Showing changes no setting:
+  // "OK" stores the port shown.
   const auto named = std::find(ComboBox3.items.begin(), ComboBox3.items.end(), f.PortStr);
-  if (!f.PortStr.empty() && named != ComboBox3.items.end()) {
-    ComboBox3.index = static_cast<int>(named - ComboBox3.items.begin());
+  if (!f.PortStr.empty()) {
+    ComboBox3.index = named == ComboBox3.items.end()
+                          ? -1
+                          : static_cast<int>(named - ComboBox3.items.begin());
     return;
   }
   ComboBox3.index = f.PortNum;
   if (!ComboBox3.valid()) ComboBox3.index = -1;
-  f.PortStr = ComboBox3.valid() ? ComboBox3.items[ComboBox3.index] : std::string();
 }
 
 void TForm9::FormShow() {
@@ -158,12 +161,14 @@ void TForm9::Button1Click() {
   // A list without a selection (its device is gone) keeps the stored choice.
   const int input = ComboBox1.valid() ? ComboBox1.index : f.Input;
   const int output = ComboBox2.valid() ? ComboBox2.index : f.Output;
-  if (input != f.Input || output != f.Output) restartDevices(input, output);
+  // A device that is not open (it failed or stopped) is opened again, whatever was chosen.
+  DeviceRings* rings = f.deviceRings();
+  const bool deviceMissing = rings && (!rings->inputOpen() || !rings->outputOpen());
+  if (input != f.Input || output != f.Output || deviceMissing) restartDevices(input, output);
 
-  if (ComboBox3.valid() && ComboBox3.index != f.PortNum) {
-    f.PortNum = ComboBox3.index;
-    f.PortStr = ComboBox3.items[ComboBox3.index];
-  }
+  // The port shown is stored; a list without a selection means no port.
+  if (ComboBox3.valid()) f.PortNum = ComboBox3.index;
+  f.PortStr = ComboBox3.valid() ? ComboBox3.items[ComboBox3.index] : std::string();
   modalResult = ModalResult::ok;
 }
 
