@@ -129,8 +129,8 @@ class TForm1 : public Settings {
   TForm2 Form2{*this, state};
   TForm10 Form10;
   const bool& levelDialogShowing = Form2.visible;
-  // The window's place and size, the owner the level dialog centres on.
-  FormBounds bounds() const { return {MainTop, MainLeft, 833, 317}; }
+  // The window's place (where it is now) and size, the owner the level dialog centres on.
+  FormBounds bounds() const { return {Top, Left, 833, 317}; }
   // Fills Image1 black; run when a transmission starts.
   void clearSignalDisplay();
   // A click on Image1 swaps the waterfall and the eye diagram.

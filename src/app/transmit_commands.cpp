@@ -53,6 +53,7 @@ void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
     txPreviewPicture.fill(colours::black);
     platform.drawText(txPreviewPicture, 80, 110, "Now Image Compressing...", 10, colours::white);
     Image3.show(txPreviewPicture);
+    platform.paintNow();  // on the screen before the long fit
   }
   fitTransmitPicture(source, txPicture);
   if (showNotice) {

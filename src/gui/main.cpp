@@ -110,6 +110,7 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
     MainWindowWidget shown(*form);
     platform.setOwner(&shown);
     platform.setSettingsRunner([&shown](TForm9& dialog) { runSettingsWindow(dialog, shown); });
+    platform.setPainter([&shown] { shown.paintNow(); });
     shown.setErrorSource([&audio] { return audio.takeErrors(); });
     shown.move(form->Left, form->Top);
     window = &shown;
@@ -121,6 +122,7 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
     stopStation(*form);
     window = nullptr;
     platform.setOwner(nullptr);
+    platform.setPainter(nullptr);
   }
   return 0;
 }

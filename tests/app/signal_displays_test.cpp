@@ -36,6 +36,7 @@ TEST(LevelDialog, ShowingCentresOnTheOwnerAndTakesTheStoredPositions) {
   TForm1 form(platform);
   form.MainTop = 100;
   form.MainLeft = 200;
+  form.FormCreate();  // the window is placed where it was
   const double inputGain = form.state.inputGain;
   const double outputGain = form.state.outputGain;
   form.Form2.show(form.bounds());
@@ -47,6 +48,12 @@ TEST(LevelDialog, ShowingCentresOnTheOwnerAndTakesTheStoredPositions) {
   EXPECT_EQ(form.state.inputGain, inputGain);
   EXPECT_EQ(form.state.outputGain, outputGain);
   EXPECT_NEAR(outputGain, 0.316227766, 1e-9);
+  // Moved since: the dialog centres on the window where it is now.
+  form.Top = 300;
+  form.Left = 40;
+  form.Form2.show(form.bounds());
+  EXPECT_EQ(form.Form2.bounds.top, 300 + 317 / 2 - 185 / 2);
+  EXPECT_EQ(form.Form2.bounds.left, 40 + 833 / 2 - 222 / 2);
 
   form.Form2.TrackBar1.setPosition(-40);  // the top: +40 dB
   form.Form2.TrackBar1Change();

@@ -178,6 +178,7 @@ void TForm9::restartDevices(int input, int output) {
   const int unplayed = rings ? rings->outputBuffersQueued() : 0;
   // The "Changing Device..." notice stands while the devices are closed and opened again.
   f.Form10.show(f.bounds());
+  f.platform.paintNow();  // on the screen before the devices close
   f.closeDevices();
   f.Input = input;
   f.Output = output;
