@@ -351,6 +351,9 @@ class TForm1 : public Settings {
   void restoreIdleControls();
   void setEstimateControlsEnabled(bool enabled);
   bool codeTransmitPicture(const Picture& source, bool fromClipboard);
+  // Codes the fitted picture block by block as the sender will: the preview (copied into
+  // txPicture) and txCodedBits.
+  void previewAsSent();
   void decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload);
   void markBlock(int col, int row, Colour colour);
   void clearReceptionLabels();
@@ -378,5 +381,7 @@ class TForm1 : public Settings {
   std::chrono::steady_clock::time_point lastOutputAt_{};
   bool stepRunning_ = false;
   std::string reportedPttFailure_;  // the push-to-talk failure told last; empty after a success
-  int64_t scanSeed_ = 0;  // seed of the last random block order
+  int64_t scanSeed_ = 0;
+  bool pictureEstimated_ = false;  // an estimate fitted fittedPicture_
+  Picture fittedPicture_;           // the transmit picture as the last estimate fitted it  // seed of the last random block order
 };

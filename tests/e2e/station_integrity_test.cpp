@@ -1,0 +1,111 @@
+// Two stations on simulated air, for what the operator relies on: the preview and the size
+// estimate describe exactly what is sent, and a problem found while receiving never costs the
+// next picture a block.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "e2e/station_link.h"
+#include "framing/frame_bits.h"
+#include "support/temp_folder.h"
+#include "support/textured_picture.h"
+
+namespace {
+
+const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
+
+int imageBlockBits(const RecordingReceiveHost& heard, int* coarsened) {
+  int bits = 0;
+  for (const RxFrameInfo& h : heard.headers) {
+    if (h.kind != kFrameImageBlock) continue;
+    bits += h.payloadLength;
+    if (h.scaleIndex > 0) ++*coarsened;
+  }
+  return bits;
+}
+
+TEST(StationIntegrity, UnderConvolutionThePreviewAndTheEstimateAreWhatIsSent) {
+  StationLink link;
+  TForm1& a = *link.a;
+  ASSERT_TRUE(a.loadTransmitImage(kSample));
+  a.ComboBox2.index = 1;  // "Convolution": many blocks at scale 0.07 exceed one frame
+  a.ComboBox2Change();
+  a.ComboBox1.index = 0;
+  a.ComboBox1Change();
+  const Picture preview = a.txPreviewPicture;
+  const int estimatedBits = a.state.txCodedBits;
+  const std::string timeLine = a.state.txTimeText;
+
+  // A change of code alone follows the limit of the new code, and back.
+  a.ComboBox2.index = 0;
+  a.ComboBox2Change();
+  EXPECT_GT(a.state.txCodedBits, estimatedBits);
+  a.ComboBox2.index = 1;
+  a.ComboBox2Change();
+  EXPECT_EQ(a.state.txCodedBits, estimatedBits);
+  EXPECT_EQ(a.state.txTimeText, timeLine);
+
+  a.SpeedButton1.down = true;
+  a.SpeedButton1Click();
+  ASSERT_TRUE(a.state.txInProgress);
+  link.runTransmission();
+  ASSERT_FALSE(a.state.txInProgress);
+
+  int coarsened = 0;
+  EXPECT_EQ(imageBlockBits(link.heardByB, &coarsened), estimatedBits);
+  EXPECT_GT(coarsened, 0);
+  EXPECT_EQ(link.b->state.missingBlockCount, 0);
+  EXPECT_TRUE(link.b->rxPicture == preview);  // the receiver shows what the preview showed
+  EXPECT_TRUE(a.txPreviewPicture == preview);
+}
+
+TEST(StationIntegrity, APictureArrivingWhileASaveFailureIsShownKeepsEveryBlock) {
+  StationLink link;
+  TempFolder home;
+  TForm1& a = *link.a;
+  TForm1& b = *link.b;
+  // The store folder is a file: every automatic save of B fails.
+  b.dataFolder = home.path().string();
+  std::ofstream(home.file("AutoSave")) << "in the way";
+  b.AutoSave = true;
+  // A box that stopped the station would run the window system's loop while it is open: the
+  // air goes on, and B's buffers are pumped from inside the box.
+  bool boxOpen = false;
+  link.platformB.whileBoxOpen = [&] {
+    boxOpen = true;
+    for (int i = 0; i < 400; ++i) link.tick();
+  };
+
+  auto send = [&](const Picture& picture) {
+    a.clipboardPicture = picture;
+    a.state.imageFromClipboard = true;
+    a.ComboBox1.index = 15;
+    a.ComboBox3.index = 1;
+    a.ComboBox3Change();
+    a.SpeedButton1.down = true;
+    a.SpeedButton1Click();
+    ASSERT_TRUE(a.state.txInProgress);
+  };
+  send(texturedPicture());
+  // The end frames close B's reception and its save fails; A sends the next picture at once.
+  while (a.state.txInProgress) link.tick();
+  Picture second = texturedPicture();
+  second.fill(Colour{20, 200, 90});
+  send(second);
+  link.runTransmission();
+
+  EXPECT_FALSE(boxOpen);
+  EXPECT_EQ(b.state.missingBlockCount, 0);
+  EXPECT_TRUE(b.rxPicture == a.txPreviewPicture);
+  // Both failures were told without stopping the station, and are in the message log.
+  int notices = 0;
+  for (const auto& m : link.platformB.messages) {
+    EXPECT_FALSE(m.modal) << m.text;
+    notices += m.modal ? 0 : 1;
+  }
+  EXPECT_EQ(notices, 2);
+  ASSERT_FALSE(b.Memo1.lines.empty());
+  EXPECT_EQ(b.Memo1.lines.back(), link.platformB.messages.back().text);
+}
+
+}  // namespace
