@@ -83,6 +83,26 @@ TEST(PttPort, EveryFailureIsSilentAndLeavesNothingOpen) {
   }
 }
 
+TEST(PttPort, AFailureNamesThePortAndWhyAndASuccessForgetsIt) {
+  FakeSerialLines lines;
+  PttPort port(lines);
+  EXPECT_FALSE(port.openPttPort("/dev/ttyUSB7"));
+  EXPECT_EQ(port.failure(),
+            "The push-to-talk port /dev/ttyUSB7 could not be opened: it does not exist; the radio "
+            "is not keyed.");
+  lines.failAssert = true;
+  EXPECT_FALSE(port.openPttPort("/dev/ttyS0"));
+  EXPECT_NE(port.failure().find("/dev/ttyS0 could not be opened: it could not be set up"),
+            std::string::npos);
+  EXPECT_EQ(port.failure().find('\n'), std::string::npos);
+  lines.failAssert = false;
+  EXPECT_TRUE(port.openPttPort("/dev/ttyS0"));
+  EXPECT_EQ(port.failure(), "");
+  port.closePttPort();
+  EXPECT_FALSE(port.openPttPort(""));  // no port chosen: nothing to tell
+  EXPECT_EQ(port.failure(), "");
+}
+
 TEST(PttPort, OpeningWhileOpenKeepsThePortSoTheEndAlwaysReleasesIt) {
   FakeSerialLines lines;
   PttPort port(lines);
@@ -119,6 +139,7 @@ TEST(TermiosSerialLines, RefusesWhatIsNotAFreeTerminal) {
   TermiosSerialLines lines;
   EXPECT_FALSE(lines.open(""));
   EXPECT_FALSE(lines.open("/dev/pelimo-no-such-port"));
+  EXPECT_NE(lines.failure().find("does not exist"), std::string::npos);
   EXPECT_FALSE(lines.configure());
   EXPECT_FALSE(lines.assertLines());
   EXPECT_FALSE(lines.releaseLines());
@@ -130,6 +151,26 @@ TEST(TermiosSerialLines, RefusesWhatIsNotAFreeTerminal) {
   ::close(fd);
   EXPECT_FALSE(lines.open(path));  // a plain file is no terminal
   std::remove(path);
+  // Nor is a device of another kind, which is never opened at all.
+  for (const char* other : {"/dev/null", "/dev/zero", "/dev/tty"}) {
+    EXPECT_FALSE(lines.open(other)) << other;
+    EXPECT_NE(lines.failure().find("not a serial port"), std::string::npos) << other;
+  }
+
+  const std::string drivers =
+      "/dev/tty             /dev/tty        5       0 system:/dev/tty\n"
+      "serial               /dev/ttyS       4 64-111 serial\n"
+      "usbserial            /dev/ttyUSB   188 0-511 serial\n"
+      "pty_slave            /dev/pts      136 0-1048575 pty:slave\n"
+      "pty_master           /dev/ptm      128 0-1048575 pty:master\n"
+      "unknown              /dev/tty        4 1-63 console\n";
+  EXPECT_TRUE(isSerialTerminal(4, 64, drivers));
+  EXPECT_TRUE(isSerialTerminal(188, 3, drivers));
+  EXPECT_TRUE(isSerialTerminal(136, 9, drivers));
+  EXPECT_FALSE(isSerialTerminal(4, 1, drivers));    // a virtual console
+  EXPECT_FALSE(isSerialTerminal(5, 0, drivers));    // the controlling terminal
+  EXPECT_FALSE(isSerialTerminal(128, 9, drivers));  // a pseudo-terminal's master side
+  EXPECT_FALSE(isSerialTerminal(188, 512, drivers));
 }
 
 TEST(TermiosSerialLines, PseudoTerminalOpensExclusivelyAndConfigures) {
@@ -184,6 +225,24 @@ TEST(TermiosSerialLines, ABusyPortIsLeftExactlyAsFoundAndAnOpenedOneHangsUpOnClo
   PseudoTerminal pty;
   if (pty.slave.empty()) GTEST_SKIP() << "no pseudo-terminals here";
 
+  // Another program has the port open without any lock: it is not opened at all, so neither
+  // its lines (opening raises them) nor its modes change.
+  {
+    const int user = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(user, 0);
+    termios before{};
+    ASSERT_EQ(::tcgetattr(user, &before), 0);
+    TermiosSerialLines lines;
+    EXPECT_FALSE(lines.open(pty.slave));
+    EXPECT_NE(lines.failure().find("in use by another program"), std::string::npos);
+    EXPECT_EQ(exclusiveMode(user), 0);
+    termios after{};
+    ASSERT_EQ(::tcgetattr(user, &after), 0);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    ::close(user);
+  }
+
   // Another program holds the port's lock: the open fails and does not make it exclusive.
   const int holder = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(holder, 0);
@@ -212,6 +271,24 @@ TEST(TermiosSerialLines, ABusyPortIsLeftExactlyAsFoundAndAnOpenedOneHangsUpOnClo
   }
 }
 
+TEST(TermiosSerialLines, TheOpenedPortIsRawSoNothingFromTheRadioComesBack) {
+  PseudoTerminal pty;
+  if (pty.slave.empty()) GTEST_SKIP() << "no pseudo-terminals here";
+  TermiosSerialLines lines;
+  ASSERT_TRUE(lines.open(pty.slave));
+  ASSERT_TRUE(lines.configure());
+  // The radio's side of the line sends a few bytes, a carriage return among them.
+  ASSERT_EQ(::write(pty.master, "AT\r\x03\x11", 5), 5);
+  ::usleep(50 * 1000);
+  const int flags = ::fcntl(pty.master, F_GETFL);
+  ::fcntl(pty.master, F_SETFL, flags | O_NONBLOCK);
+  char back[16];
+  EXPECT_LE(::read(pty.master, back, sizeof back), 0);  // no echo, no CR turned into CRLF
+  // A second opener cannot change that: the port stays exclusive while it is held.
+  TermiosSerialLines other;
+  EXPECT_FALSE(other.open(pty.slave));
+}
+
 TEST(KeyedPortRelease, OnlyTheRegisteredPortIsReleasedAndOnlyOnce) {
   EXPECT_FALSE(releaseKeyedPort());
   registerKeyedPort(41);
@@ -225,11 +302,14 @@ TEST(KeyedPortRelease, OnlyTheRegisteredPortIsReleasedAndOnlyOnce) {
 
 TEST(KeyedPortReleaseDeathTest, InterruptedProgramsStillEndByTheirSignal) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  for (int signalNumber : {SIGINT, SIGTERM}) {
+  for (int signalNumber : {SIGINT, SIGTERM, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) {
     EXPECT_EXIT(
         {
           installPttReleaseOnSignals();
           installPttReleaseOnSignals();  // a second call changes nothing
+          struct sigaction installed {};
+          sigaction(signalNumber, nullptr, &installed);
+          if (installed.sa_handler == SIG_DFL) std::_Exit(3);  // nothing would release the port
           PseudoTerminal pty;
           const int port = pty.slave.empty() ? -1 : ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
           if (port >= 0) registerKeyedPort(port);

@@ -22,6 +22,7 @@ class FakeSerialLines final : public SerialLines {
 
   bool open(const std::string& path) override {
     calls.push_back("open " + path);
+    why.clear();
     if (isOpen || busy) {  // exclusive
       why = "it is in use by another program";
       return false;
