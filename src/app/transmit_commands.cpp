@@ -199,8 +199,8 @@ void TForm1::SpeedButton6Click() {
     return;
   }
   if (!playDeviceReady()) return;
-  startCommonTransmission(kTxText);
-  launchTransmission(state, *tx_, *txSide_);
+  // The echo comes first, so that the first one's clearing of the start-up lines never takes
+  // a line the start of the transmission logs (a port that cannot be opened).
   if (!state.waveLoopMode) {
     if (!state.memoCleared) {
       Memo1.lines.clear();
@@ -208,5 +208,7 @@ void TForm1::SpeedButton6Click() {
     }
     Memo1.lines.push_back(Callsign + ">" + Edit1.text);
   }
+  startCommonTransmission(kTxText);
+  launchTransmission(state, *tx_, *txSide_);
   Edit1.text.clear();
 }

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "app/main_window.h"
 #include "support/fake_audio_backend.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_lines.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -132,3 +134,95 @@ TEST(StationDevices, AnOutputThatStopsPlayingIsEndedEvenWithoutAnInputDevice) {
 }
 
 }  // namespace
+
+namespace {
+
+// Plays the station's output until its transmission has ended.
+void playToTheEnd(Station& s) {
+  for (int i = 0; i < 4000 && s.form.state.txInProgress; ++i) {
+    ASSERT_TRUE(s.audio.playOutput());
+    s.form.pumpMessages();
+  }
+  ASSERT_FALSE(s.form.state.txInProgress);
+}
+
+}  // namespace
+
+TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceInTheLogWhileTheStationSends) {
+  Station s(false, false);
+  s.serial.existing.clear();  // the adapter is unplugged
+  s.sendText();
+  ASSERT_EQ(s.platform.messages.size(), 1u);
+  const std::string told = s.platform.messages[0].text;
+  EXPECT_EQ(told, "The push-to-talk port /dev/ttyUSB0 could not be opened: it does not exist; "
+                  "the radio is not keyed.");
+  EXPECT_FALSE(s.platform.messages[0].modal);
+  EXPECT_EQ(s.form.Memo1.lines.back(), told);
+  playToTheEnd(s);
+
+  s.sendText();  // the same failure again: not told twice
+  EXPECT_TRUE(s.platform.messages.empty());
+  playToTheEnd(s);
+
+  s.serial.existing = {"/dev/ttyUSB0"};  // plugged in: keyed, nothing to tell
+  s.sendText();
+  EXPECT_TRUE(s.serial.linesAsserted);
+  EXPECT_TRUE(s.platform.messages.empty());
+  playToTheEnd(s);
+  EXPECT_FALSE(s.serial.linesAsserted);
+
+  s.serial.busy = true;  // after a success, a failure is told again
+  s.sendText();
+  ASSERT_EQ(s.platform.messages.size(), 1u);
+  EXPECT_NE(s.platform.messages[0].text.find("in use by another program"), std::string::npos);
+}
+
+TEST(StationDevices, ClosingTheWindowReleasesTheRadioBeforeAnyBox) {
+  Station s(false, false);
+  TempFolder home;
+  std::ofstream(home.file("file")) << "not a folder";
+  s.form.settingsFile = home.file("file") + "/pelimo.ini";  // the save fails with a box
+  s.sendText();
+  ASSERT_TRUE(s.serial.linesAsserted);
+  bool keyedWhileBoxShown = true;
+  s.platform.whileBoxOpen = [&] { keyedWhileBoxShown = s.serial.linesAsserted; };
+  s.form.FormClose();
+  ASSERT_FALSE(s.platform.messages.empty());
+  EXPECT_FALSE(keyedWhileBoxShown);
+  EXPECT_FALSE(s.serial.isOpen);
+  EXPECT_FALSE(s.form.state.txInProgress);
+}
+
+TEST(StationDevices, NoticesOfLongStepsArePaintedBeforeTheStepRuns) {
+  Station s(false, false);
+  // "Send Image" shows "Now Image Compressing..." while it fits the picture.
+  bool noticeShown = false;
+  s.platform.onPaint = [&] {
+    noticeShown = s.form.Image3.shown == &s.form.txPreviewPicture &&
+                  !s.platform.drawnTexts.empty() &&
+                  s.platform.drawnTexts.back().text == "Now Image Compressing...";
+  };
+  s.form.browseShown = true;
+  s.form.state.imageFromClipboard = true;
+  s.form.clipboardPicture = Picture(640, 480);
+  s.form.SpeedButton1.down = true;
+  s.form.SpeedButton1Click();
+  ASSERT_TRUE(s.form.state.txInProgress);
+  EXPECT_TRUE(noticeShown);
+  EXPECT_FALSE(s.form.browseShown);  // the LOG tab no longer shows a stored picture
+  playToTheEnd(s);
+
+  // "OK" with another device shows "Changing Device..." while the devices restart.
+  bool restartNoticeShown = false;
+  const size_t opens = s.audio.outputDevicesOpened.size();
+  s.platform.onPaint = [&] {
+    restartNoticeShown = s.form.Form10.visible && s.audio.outputDevicesOpened.size() == opens;
+  };
+  s.platform.onSettingsDialog = [](TForm9& d) {
+    d.ComboBox2.index = 1;
+    d.Button1Click();
+  };
+  s.form.SpeedButton13Click();
+  EXPECT_TRUE(restartNoticeShown);
+  EXPECT_FALSE(s.form.Form10.visible);
+}

@@ -40,13 +40,17 @@ class FakePlatform : public Platform {
   // comes meanwhile (the next buffers, for example).
   std::function<void()> whileBoxOpen;
   int paints = 0;
+  std::function<void()> onPaint;  // runs at every paintNow
 
   void messageBox(const std::string& text, bool beep) override {
     messages.push_back({text, beep});
     if (whileBoxOpen) whileBoxOpen();
   }
   void notice(const std::string& text, bool beep) override { messages.push_back({text, beep, false}); }
-  void paintNow() override { ++paints; }
+  void paintNow() override {
+    ++paints;
+    if (onPaint) onPaint();
+  }
   bool askYesNo(const std::string& text, bool beep) override {
     questions.push_back({text, beep});
     return answerYes;
