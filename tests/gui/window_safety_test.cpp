@@ -1,0 +1,186 @@
+// The station window under Qt's offscreen platform, for what must hold whatever the air or the
+// sound system does: text from the air is shown as it is, never as markup; the radio is released
+// on the window's own timer when the play device stops; the controls work the way they are
+// labelled.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QSlider>
+#include <QTimer>
+
+#include "e2e/station_link.h"
+#include "gui/dialog_windows.h"
+#include "gui/main_window_widget.h"
+#include "gui/qt_platform.h"
+#include "gui/window_library_leaks.h"
+#include "support/fake_audio_backend.h"
+#include "support/fake_platform.h"
+#include "support/fake_serial_lines.h"
+#include "support/textured_picture.h"
+
+namespace {
+
+QApplication& application() {
+  static int argc = 1;
+  static char name[] = "window_safety_test";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication* app = new QApplication(argc, argv);  // kept to the end of the process
+  return *app;
+}
+
+QLabel* labelShowing(QWidget& window, const QString& text) {
+  for (QLabel* label : window.findChildren<QLabel*>())
+    if (label->text() == text) return label;
+  return nullptr;
+}
+
+void expectEveryLabelPlain(QWidget& window) {
+  for (QLabel* label : window.findChildren<QLabel*>())
+    EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+}
+
+// Runs the event loop until `done` or `limitMs`; the milliseconds it took.
+qint64 runUntil(const std::function<bool()>& done, int limitMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return clock.elapsed();
+}
+
+TEST(WindowSafety, ACallsignOfMarkupIsShownLiterally) {
+  application();
+  StationLink link;
+  // A hostile station's callsign: an image it would read and a font that takes over the line.
+  const std::string markup = "<img src=/pelimo/none.png><font size=7 color=red>QA1";
+  link.a->Callsign = markup;
+  link.a->ComboBox1.index = 15;
+  link.a->ComboBox3.index = 1;
+  link.a->ComboBox3Change();
+  link.a->state.imageFromClipboard = true;
+  link.a->clipboardPicture = texturedPicture();
+  link.a->SpeedButton1.down = true;
+  link.a->SpeedButton1Click();
+  ASSERT_TRUE(link.a->state.txInProgress);
+  MainWindowWidget sender(*link.a), receiver(*link.b);
+  sender.show();
+  receiver.show();
+
+  // While sending, the callsign panel shows the own callsign in red.
+  sender.refresh();
+  QLabel* own = labelShowing(sender, QString::fromStdString(markup));
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_TRUE(own->isVisible());
+
+  // While receiving, the callsign panel shows the received callsign, as plain text.
+  for (int i = 0; i < 400 && link.b->Panel4.caption.empty(); ++i) link.tick();
+  receiver.refresh();
+  QLabel* panel = labelShowing(receiver, QString::fromStdString(markup));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(receiver.widgetOf(&link.b->Panel4)->isAncestorOf(panel));
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_EQ(panel->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+  expectEveryLabelPlain(receiver);
+
+  link.runTransmission();
+  receiver.refresh();
+  ASSERT_EQ(link.b->state.remoteCallsign, markup);
+  expectEveryLabelPlain(*receiver.levelWindow());
+  ASSERT_NE(labelShowing(receiver, QString::fromStdString("From : " + markup)), nullptr);
+
+  // Boxes show their text as it is too, the non-modal notice as well as the modal box.
+  QtPlatform platform;
+  platform.notice("Can not save " + markup, false);
+  QMessageBox* box = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(box->isModal());
+  EXPECT_EQ(box->textFormat(), Qt::PlainText);
+  box->close();
+}
+
+TEST(WindowSafety, ThePlayDeviceStoppingReleasesTheRadioOnTheWindowsOwnTimer) {
+  application();
+  FakeAudioBackend audio;
+  FakeSerialLines serial;
+  FakePlatform platform;
+  audio.failInputOpen = true;  // no input buffers either: only the window's timer can tell
+  TForm1 form(platform, StationDevices{&audio, &serial});
+  form.openDevices();
+  form.Callsign = "QA1BCD";
+  form.PortStr = "/dev/ttyUSB0";
+  platform.messages.clear();
+  MainWindowWidget window(form);
+  window.show();
+  form.Edit1.text = "hello";
+  window.run([&] { form.SpeedButton6Click(); });
+  ASSERT_TRUE(serial.linesAsserted);
+  // The sound server is gone: nothing is ever played. The lines drop within two seconds.
+  const qint64 took = runUntil([&] { return !serial.linesAsserted; }, 4000);
+  EXPECT_FALSE(serial.linesAsserted);
+  EXPECT_LT(took, 2000);
+  EXPECT_FALSE(form.state.txInProgress);
+  // The controls are back and drawn so.
+  EXPECT_TRUE(window.widgetOf(&form.SpeedButton13)->isEnabled());
+  EXPECT_TRUE(window.widgetOf(&form.SpeedButton6)->isEnabled());
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_FALSE(platform.messages[0].modal);
+}
+
+TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
+  application();
+  FakePlatform platform;
+  TForm1 form(platform);
+  MainWindowWidget window(form);
+  window.show();
+  window.run([&] { form.SpeedButton10Click(); });
+  QSlider* input = window.levelWindow()->inputSlider();
+  QSlider* output = window.levelWindow()->outputSlider();
+  // A click near the top moves toward the top label ("+40dB", "0dB"): the minimum positions.
+  for (QSlider* slider : {input, output}) {
+    const int before = slider->value();
+    const QPointF top(slider->width() / 2.0, 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, top, slider->mapToGlobal(top), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slider, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, top, slider->mapToGlobal(top), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(slider, &release);
+    EXPECT_LT(slider->value(), before);
+  }
+  EXPECT_LT(form.InGainPos, 0);  // louder input: the gain above 1
+  EXPECT_GT(form.state.inputGain, 1.0);
+  EXPECT_EQ(form.Form2.Label5.caption, "[" + std::to_string(-form.InGainPos) + "dB]");
+  const int outputBefore = output->value();
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QApplication::sendEvent(output, &down);
+  EXPECT_EQ(output->value(), outputBefore + 1);  // the Down key moves the handle down: quieter
+
+  // Space, comma, a keypad digit or any other key between the keys breaks "1 T 1 P".
+  platform.clipboard = Picture(400, 300);
+  auto type = [&](std::initializer_list<std::pair<int, Qt::KeyboardModifiers>> keys) {
+    for (auto [key, modifiers] : keys) {
+      QKeyEvent released(QEvent::KeyRelease, key, modifiers);
+      QApplication::sendEvent(&window, &released);
+    }
+  };
+  const auto none = Qt::NoModifier;
+  for (int breaker : {int(Qt::Key_Space), int(Qt::Key_Comma), int(Qt::Key_Minus)}) {
+    type({{Qt::Key_1, none}, {Qt::Key_T, none}, {Qt::Key_1, none}, {breaker, none}, {Qt::Key_P, none}});
+    EXPECT_FALSE(form.state.imageFromClipboard) << breaker;
+  }
+  type({{Qt::Key_1, none}, {Qt::Key_T, none}, {Qt::Key_1, Qt::KeypadModifier}, {Qt::Key_P, none}});
+  EXPECT_FALSE(form.state.imageFromClipboard);
+  // Modifier keys alone do not count as keys; the shortcut still works through them.
+  type({{Qt::Key_1, none}, {Qt::Key_Shift, none}, {Qt::Key_T, none}, {Qt::Key_1, none}, {Qt::Key_P, none}});
+  EXPECT_TRUE(form.state.imageFromClipboard);
+}
+
+}  // namespace
