@@ -6,6 +6,8 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app_paths.h"
 #include "app/station_lifecycle.h"
@@ -19,19 +21,31 @@
 namespace {
 
 // Qt ends the program with a core dump when its window system cannot be reached (a DISPLAY
-// that does not answer, a Wayland socket that is gone). While the application starts, that
-// end is turned into one line and exit status 1; every other message goes on as before.
+// that does not answer, a Wayland socket that is gone). While the application starts, its
+// messages are held back: that end becomes one line and exit status 1, and once the window
+// system answers the held messages go out as usual.
 QtMessageHandler qtMessages = nullptr;
+std::vector<std::pair<QtMsgType, QString>> heldMessages;
 
-void refuseUnreachableDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+void holdStartMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
   if (type != QtFatalMsg) {
-    if (qtMessages) qtMessages(type, context, text);
+    heldMessages.emplace_back(type, text);
     return;
   }
-  const char* display = std::getenv("DISPLAY");
-  std::cerr << "pelimo: the window system cannot be reached (DISPLAY="
-            << (display ? display : "") << "); pelimo-cli works without one\n";
+  auto shown = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(name) + "=" + (value ? value : "");
+  };
+  std::cerr << "pelimo: the display cannot be reached (" << shown("DISPLAY") << ", "
+            << shown("WAYLAND_DISPLAY") << "); pelimo-cli works without one\n";
   std::_Exit(1);
+}
+
+void releaseStartMessages() {
+  qInstallMessageHandler(qtMessages);
+  for (const auto& [type, text] : heldMessages)
+    if (qtMessages) qtMessages(type, QMessageLogContext(), text);
+  heldMessages.clear();
 }
 
 int runStation(int argc, char** argv, const std::optional<std::string>& home);
@@ -88,9 +102,9 @@ int main(int argc, char** argv) {
 namespace {
 
 int runStation(int argc, char** argv, const std::optional<std::string>& home) {
-  qtMessages = qInstallMessageHandler(refuseUnreachableDisplay);
+  qtMessages = qInstallMessageHandler(holdStartMessages);
   QApplication app(argc, argv);
-  qInstallMessageHandler(qtMessages);
+  releaseStartMessages();
   QApplication::setApplicationName(kProgramName);
   QApplication::setApplicationVersion(kProgramVersion);
 

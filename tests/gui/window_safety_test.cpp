@@ -21,6 +21,7 @@
 #include "support/fake_audio_backend.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_lines.h"
+#include "support/test_audio_server.h"
 #include "support/textured_picture.h"
 
 namespace {
@@ -181,6 +182,15 @@ TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
   // Modifier keys alone do not count as keys; the shortcut still works through them.
   type({{Qt::Key_1, none}, {Qt::Key_Shift, none}, {Qt::Key_T, none}, {Qt::Key_1, none}, {Qt::Key_P, none}});
   EXPECT_TRUE(form.state.imageFromClipboard);
+}
+
+TEST(WindowSafety, AnUnreachableDisplayEndsTheProgramWithOneLine) {
+  const std::string run = std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:97 ") +
+                          PELIMO_STATION_BINARY + " --home /nonexistent-pelimo-home 2>&1; echo \"exit $?\"";
+  const std::string out = runForOutput(run);
+  EXPECT_EQ(out,
+            "pelimo: the display cannot be reached (DISPLAY=:97, WAYLAND_DISPLAY=); pelimo-cli "
+            "works without one\nexit 1");
 }
 
 }  // namespace
