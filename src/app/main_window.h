@@ -316,7 +316,7 @@ class TForm1 : public Settings {
   // The window's wall-clock watchdog, run on its own timer: a transmission whose output device
   // has played nothing for kOutputSilenceLimit is ended, the radio released, the controls
   // restored and the dead output closed, so the next send (or "Settings") opens it again.
-  static constexpr std::chrono::milliseconds kOutputSilenceLimit{1500};
+  static constexpr std::chrono::milliseconds kOutputSilenceLimit{1750};
   void checkOutputStall(std::chrono::steady_clock::time_point now);
   // Ends a running transmission at once and releases the push-to-talk lines (closing the window).
   void releaseRadio();

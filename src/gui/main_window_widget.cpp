@@ -183,7 +183,7 @@ MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(pare
     if (painting_ || closed_ || !form_.state.txInProgress) return;
     run([this] { form_.checkOutputStall(std::chrono::steady_clock::now()); });
   });
-  watchdog->start(200);
+  watchdog->start(100);  // with the model's limit, the lines drop within 1.85 s of the last buffer
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindowWidget::focusMoved);
   refresh();
 }

@@ -97,9 +97,9 @@ TEST(StationDevices, TheWatchdogReleasesADeadOutputOnWallTimeAndTheNextSendReope
   EXPECT_TRUE(s.form.state.txInProgress);
   // The sound server is gone: no buffer is played any more, and none recorded either.
   const auto lastPlayed = steady_clock::now();
-  s.form.checkOutputStall(lastPlayed + milliseconds(1400));
+  s.form.checkOutputStall(lastPlayed + milliseconds(1650));
   EXPECT_TRUE(s.serial.linesAsserted);
-  s.form.checkOutputStall(lastPlayed + milliseconds(1600));
+  s.form.checkOutputStall(lastPlayed + milliseconds(1850));
   s.expectEndedAndReleased();
   EXPECT_FALSE(s.platform.messages[0].modal);  // the station does not stop for it
   EXPECT_EQ(s.form.Memo1.lines.back(), kStalled);

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -50,7 +51,13 @@ void expectEveryLabelPlain(QWidget& window) {
 qint64 runUntil(const std::function<bool()>& done, int limitMs) {
   QElapsedTimer clock;
   clock.start();
-  while (!done() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (done() || clock.elapsed() >= limitMs) loop.quit();
+  });
+  poll.start(10);
+  if (!done()) loop.exec();
   return clock.elapsed();
 }
 
