@@ -191,6 +191,29 @@ TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
   EXPECT_TRUE(form.state.imageFromClipboard);
 }
 
+TEST(WindowSafety, ActivationHandlingRunsWhenTheFocusComesBackFromABox) {
+  application();
+  FakePlatform platform;
+  TForm1 form(platform);
+  form.state.txImagePath = "/nonexistent-pelimo/TxImage.bmp";
+  MainWindowWidget window(form);
+  window.show();
+  window.activateWindow();
+  runUntil([&] { return QApplication::focusWindow() == window.windowHandle(); }, 2000);
+  ASSERT_EQ(form.state.txTimeText, "TxTime : No TX Image");  // the first showing
+
+  form.state.txTimeText = "TxTime :";  // as if no estimate had been made
+  QMessageBox box(QMessageBox::Information, "Pelimo", "a box", QMessageBox::Ok, &window);
+  box.show();
+  box.activateWindow();
+  runUntil([&] { return QApplication::focusWindow() == box.windowHandle(); }, 2000);
+  EXPECT_EQ(form.state.txTimeText, "TxTime :");
+  box.close();
+  window.activateWindow();
+  runUntil([&] { return QApplication::focusWindow() == window.windowHandle(); }, 2000);
+  EXPECT_EQ(form.state.txTimeText, "TxTime : No TX Image");
+}
+
 TEST(WindowSafety, AnUnreachableDisplayEndsTheProgramWithOneLine) {
   const std::string run = std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:97 ") +
                           PELIMO_STATION_BINARY + " --home /nonexistent-pelimo-home 2>&1; echo \"exit $?\"";
