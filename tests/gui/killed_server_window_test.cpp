@@ -7,18 +7,14 @@
 #include <signal.h>
 #include <stdlib.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "audio/device_rings.h"
 #include "audio/portaudio_backend.h"
 #include "gui/main_window_widget.h"
+#include "gui/offscreen_events.h"
 #include "gui/window_library_leaks.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_lines.h"
@@ -47,30 +43,13 @@ struct PrivateSoundServer {
   ~PrivateSoundServer() { kill(); }
 };
 
-qint64 runUntil(const std::function<bool()>& done, int limitMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (done() || clock.elapsed() >= limitMs) loop.quit();
-  });
-  poll.start(10);
-  if (!done()) loop.exec();
-  return clock.elapsed();
-}
-
 TEST(KilledSoundServer, TheRadioIsReleasedWithinTwoSecondsAndTheNextSendTransmits) {
   if (runForOutput("command -v pulseaudio").empty()) GTEST_SKIP() << "pulseaudio is not installed";
   PrivateSoundServer server;
   const std::string address = server.start();
   if (address.empty()) GTEST_SKIP() << "the private sound server did not start";
   ::setenv("PULSE_SERVER", address.c_str(), 1);
-  static int argc = 1;
-  static char name[] = "killed_server_window_test";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+  offscreenApplication();
 
   PortAudioBackend audio;
   ASSERT_TRUE(audio.initialised()) << audio.error();

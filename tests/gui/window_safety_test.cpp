@@ -5,19 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QSlider>
-#include <QTimer>
 
 #include "e2e/station_link.h"
 #include "gui/dialog_windows.h"
 #include "gui/main_window_widget.h"
 #include "gui/qt_platform.h"
+#include "gui/offscreen_events.h"
 #include "gui/window_library_leaks.h"
 #include "support/fake_audio_backend.h"
 #include "support/fake_platform.h"
@@ -26,15 +24,6 @@
 #include "support/textured_picture.h"
 
 namespace {
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "window_safety_test";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);  // kept to the end of the process
-  return *app;
-}
 
 QLabel* labelShowing(QWidget& window, const QString& text) {
   for (QLabel* label : window.findChildren<QLabel*>())
@@ -47,22 +36,8 @@ void expectEveryLabelPlain(QWidget& window) {
     EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
 }
 
-// Runs the event loop until `done` or `limitMs`; the milliseconds it took.
-qint64 runUntil(const std::function<bool()>& done, int limitMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (done() || clock.elapsed() >= limitMs) loop.quit();
-  });
-  poll.start(10);
-  if (!done()) loop.exec();
-  return clock.elapsed();
-}
-
 TEST(WindowSafety, ACallsignOfMarkupIsShownLiterally) {
-  application();
+  offscreenApplication();
   StationLink link;
   // A hostile station's callsign: an image it would read and a font that takes over the line.
   const std::string markup = "<img src=/pelimo/none.png><font size=7 color=red>QA1";
@@ -115,7 +90,7 @@ TEST(WindowSafety, ACallsignOfMarkupIsShownLiterally) {
 }
 
 TEST(WindowSafety, ThePlayDeviceStoppingReleasesTheRadioOnTheWindowsOwnTimer) {
-  application();
+  offscreenApplication();
   FakeAudioBackend audio;
   FakeSerialLines serial;
   FakePlatform platform;
@@ -143,7 +118,7 @@ TEST(WindowSafety, ThePlayDeviceStoppingReleasesTheRadioOnTheWindowsOwnTimer) {
 }
 
 TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
-  application();
+  offscreenApplication();
   FakePlatform platform;
   TForm1 form(platform);
   MainWindowWidget window(form);
@@ -192,7 +167,7 @@ TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
 }
 
 TEST(WindowSafety, ActivationHandlingRunsWhenTheFocusComesBackFromABox) {
-  application();
+  offscreenApplication();
   FakePlatform platform;
   TForm1 form(platform);
   form.state.txImagePath = "/nonexistent-pelimo/TxImage.bmp";
