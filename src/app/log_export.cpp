@@ -15,19 +15,19 @@ constexpr int kLogTab = 2;
 // every frame, so the modulation is kept here from the frames that carry the contact:
 // pictures, re-sent blocks, texts and callsigns; end, request and abort frames say nothing
 // about it.
-void TForm1::noteReceivedFrame(const RxFrameInfo& info) {
+void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
   rxLogConvolutional = info.coded;
   if (info.kind != 0 && info.kind != 1 && info.kind != 2 && info.kind != 6) return;
   rxLogFourLevel = info.fourLevel;
 }
 
-void TForm1::SpeedButton9Click() {
-  const LogFixedFields fixed{LogSN, LogMode, LogBand};
+void MainWindow::logOutClicked() {
+  const LogFixedFields fixed{settings.logReport, settings.logMode, settings.logBand};
   LogLineResult result;
-  if (TabControl1.index == kRxTab)
+  if (pictureTabs.index == kRxTab)
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
-  else if (TabControl1.index == kLogTab)
+  else if (pictureTabs.index == kLogTab)
     result = logLineFromStoredName(storedImageName, fixed);
   else
     return;
@@ -36,11 +36,11 @@ void TForm1::SpeedButton9Click() {
     return;
   }
   // The clipboard is only touched once the logging program is known to be there.
-  if (!platform.windowExists(ImgEditName)) {
-    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+  if (!platform.windowExists(settings.imageEditorName)) {
+    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
     return;
   }
   platform.setClipboardText(*result.line);
-  if (!platform.sendF8ToWindow(ImgEditName))
-    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+  if (!platform.sendF8ToWindow(settings.imageEditorName))
+    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
 }

@@ -10,7 +10,7 @@ const char* const kUnknownError = "An unexpected error occurred.";
 
 // Marks a buffer step as running for its whole length, so that nothing it shows can start
 // another step inside it.
-class TForm1::StepScope {
+class MainWindow::StepScope {
  public:
   explicit StepScope(bool& running) : running_(running) { running_ = true; }
   ~StepScope() { running_ = false; }
@@ -21,10 +21,10 @@ class TForm1::StepScope {
   bool& running_;
 };
 
-bool TForm1::dispatchMessage(const WindowMessage& message) {
+bool MainWindow::dispatchMessage(const WindowMessage& message) {
   switch (message.id) {
     case kDropFilesMessage:
-      runGuarded([&] { FilesDropped(message.files); });
+      runGuarded([&] { filesDropped(message.files); });
       return true;
     case kInputBufferMessage:
       if (message.samples) runStep([&] { receiveStep(message.samples); });
@@ -37,13 +37,13 @@ bool TForm1::dispatchMessage(const WindowMessage& message) {
   }
 }
 
-void TForm1::runStep(const std::function<void()>& step) {
+void MainWindow::runStep(const std::function<void()>& step) {
   if (stepRunning_) return;  // never reached through pumpMessages, which waits for the step
   StepScope scope(stepRunning_);
   runGuarded(step);
 }
 
-void TForm1::report(const std::string& text, bool beep) {
+void MainWindow::report(const std::string& text, bool beep) {
   if (!stepRunning_) {
     platform.messageBox(text, beep);
     return;
@@ -53,12 +53,12 @@ void TForm1::report(const std::string& text, bool beep) {
   notify(text, beep);
 }
 
-void TForm1::notify(const std::string& text, bool beep) {
-  Memo1.lines.push_back(text);
+void MainWindow::notify(const std::string& text, bool beep) {
+  messageLog.lines.push_back(text);
   platform.notice(text, beep);
 }
 
-void TForm1::showException(const char* what) {
+void MainWindow::showException(const char* what) {
   const std::string text = what && *what ? what : kUnknownError;
   try {
     report(text, false);

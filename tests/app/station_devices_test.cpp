@@ -20,21 +20,21 @@ struct Station {
   explicit Station(bool inputFails, bool outputFails) {
     audio.failInputOpen = inputFails;
     audio.failOutputOpen = outputFails;
-    form.Callsign = "QA1BCD";
-    form.PortStr = "/dev/ttyUSB0";
+    form.settings.callsign = "QA1BCD";
+    form.settings.portPath = "/dev/ttyUSB0";
     form.openDevices();
   }
   void sendText() {
     platform.messages.clear();
-    form.Edit1.text = "hello";
-    form.SpeedButton6Click();
+    form.textEdit.text = "hello";
+    form.sendTextClicked();
     ASSERT_TRUE(form.state.txInProgress);
   }
   void expectEndedAndReleased() {
     EXPECT_FALSE(form.state.txInProgress);
     EXPECT_FALSE(serial.linesAsserted);
     EXPECT_FALSE(serial.isOpen);
-    EXPECT_TRUE(form.SpeedButton6.enabled);  // the controls are back
+    EXPECT_TRUE(form.sendTextButton.enabled);  // the controls are back
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, kStalled);
     EXPECT_TRUE(platform.messages[0].beep);
@@ -43,7 +43,7 @@ struct Station {
   FakeAudioBackend audio;
   FakeSerialLines serial;
   FakePlatform platform;
-  TForm1 form{platform, StationDevices{&audio, &serial}};
+  MainWindow form{platform, StationDevices{&audio, &serial}};
 };
 
 TEST(StationDevices, WithoutAPlayDeviceASendSaysWhyAndDoesNothingUntilTheDeviceIsBack) {
@@ -54,17 +54,17 @@ TEST(StationDevices, WithoutAPlayDeviceASendSaysWhyAndDoesNothingUntilTheDeviceI
   // Every send command tries the device again, says why it cannot send, and leaves the station
   // as it was: nothing started, the port never touched, the toggle raised, "Settings" usable.
   s.platform.messages.clear();
-  s.form.Edit1.text = "hello";
-  s.form.SpeedButton6Click();
+  s.form.textEdit.text = "hello";
+  s.form.sendTextClicked();
   s.form.state.imageFromClipboard = true;
   s.form.clipboardPicture = Picture(640, 480);
-  s.form.SpeedButton1.down = true;
-  s.form.SpeedButton1Click();
+  s.form.sendImageButton.down = true;
+  s.form.sendImageClicked();
   EXPECT_FALSE(s.form.state.txInProgress);
-  EXPECT_FALSE(s.form.SpeedButton1.down);
-  EXPECT_TRUE(s.form.SpeedButton13.enabled && s.form.SpeedButton6.enabled);
+  EXPECT_FALSE(s.form.sendImageButton.down);
+  EXPECT_TRUE(s.form.settingsButton.enabled && s.form.sendTextButton.enabled);
   EXPECT_TRUE(s.serial.calls.empty());
-  EXPECT_EQ(s.form.Edit1.text, "hello");  // the text waits for the device
+  EXPECT_EQ(s.form.textEdit.text, "hello");  // the text waits for the device
   ASSERT_EQ(s.platform.messages.size(), 2u);
   for (const auto& m : s.platform.messages) EXPECT_EQ(m.text, "Can not open the play device");
   EXPECT_EQ(s.audio.outputDevicesOpened.size(), 3u);
@@ -102,7 +102,7 @@ TEST(StationDevices, TheWatchdogReleasesADeadOutputOnWallTimeAndTheNextSendReope
   s.form.checkOutputStall(lastPlayed + milliseconds(1850));
   s.expectEndedAndReleased();
   EXPECT_FALSE(s.platform.messages[0].modal);  // the station does not stop for it
-  EXPECT_EQ(s.form.Memo1.lines.back(), kStalled);
+  EXPECT_EQ(s.form.messageLog.lines.back(), kStalled);
   EXPECT_FALSE(s.form.deviceRings()->outputOpen());
 
   // The next send opens the play device again and transmits.
@@ -157,7 +157,7 @@ TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceInTheLogWhileTheStationSen
   EXPECT_EQ(told, "The push-to-talk port /dev/ttyUSB0 could not be opened: it does not exist; "
                   "the radio is not keyed.");
   EXPECT_FALSE(s.platform.messages[0].modal);
-  EXPECT_EQ(s.form.Memo1.lines.back(), told);
+  EXPECT_EQ(s.form.messageLog.lines.back(), told);
   playToTheEnd(s);
 
   s.sendText();  // the same failure again: not told twice
@@ -186,7 +186,7 @@ TEST(StationDevices, ClosingTheWindowReleasesTheRadioBeforeAnyBox) {
   ASSERT_TRUE(s.serial.linesAsserted);
   bool keyedWhileBoxShown = true;
   s.platform.whileBoxOpen = [&] { keyedWhileBoxShown = s.serial.linesAsserted; };
-  s.form.FormClose();
+  s.form.closing();
   ASSERT_FALSE(s.platform.messages.empty());
   EXPECT_FALSE(keyedWhileBoxShown);
   EXPECT_FALSE(s.serial.isOpen);
@@ -198,15 +198,15 @@ TEST(StationDevices, NoticesOfLongStepsArePaintedBeforeTheStepRuns) {
   // "Send Image" shows "Now Image Compressing..." while it fits the picture.
   bool noticeShown = false;
   s.platform.onPaint = [&] {
-    noticeShown = s.form.Image3.shown == &s.form.txPreviewPicture &&
+    noticeShown = s.form.pictureBox.shown == &s.form.txPreviewPicture &&
                   !s.platform.drawnTexts.empty() &&
                   s.platform.drawnTexts.back().text == "Now Image Compressing...";
   };
   s.form.browseShown = true;
   s.form.state.imageFromClipboard = true;
   s.form.clipboardPicture = Picture(640, 480);
-  s.form.SpeedButton1.down = true;
-  s.form.SpeedButton1Click();
+  s.form.sendImageButton.down = true;
+  s.form.sendImageClicked();
   ASSERT_TRUE(s.form.state.txInProgress);
   EXPECT_TRUE(noticeShown);
   EXPECT_FALSE(s.form.browseShown);  // the LOG tab no longer shows a stored picture
@@ -216,13 +216,13 @@ TEST(StationDevices, NoticesOfLongStepsArePaintedBeforeTheStepRuns) {
   bool restartNoticeShown = false;
   const size_t opens = s.audio.outputDevicesOpened.size();
   s.platform.onPaint = [&] {
-    restartNoticeShown = s.form.Form10.visible && s.audio.outputDevicesOpened.size() == opens;
+    restartNoticeShown = s.form.deviceNotice.visible && s.audio.outputDevicesOpened.size() == opens;
   };
-  s.platform.onSettingsDialog = [](TForm9& d) {
-    d.ComboBox2.index = 1;
-    d.Button1Click();
+  s.platform.onSettingsDialog = [](SettingsDialog& d) {
+    d.outputDeviceCombo.index = 1;
+    d.okClicked();
   };
-  s.form.SpeedButton13Click();
+  s.form.settingsClicked();
   EXPECT_TRUE(restartNoticeShown);
-  EXPECT_FALSE(s.form.Form10.visible);
+  EXPECT_FALSE(s.form.deviceNotice.visible);
 }

@@ -26,27 +26,27 @@ int imageBlockBits(const RecordingReceiveHost& heard, int* coarsened) {
 
 TEST(StationIntegrity, UnderConvolutionThePreviewAndTheEstimateAreWhatIsSent) {
   StationLink link;
-  TForm1& a = *link.a;
+  MainWindow& a = *link.a;
   ASSERT_TRUE(a.loadTransmitImage(kSample));
-  a.ComboBox2.index = 1;  // "Convolution": many blocks at scale 0.07 exceed one frame
-  a.ComboBox2Change();
-  a.ComboBox1.index = 0;
-  a.ComboBox1Change();
+  a.codeCombo.index = 1;  // "Convolution": many blocks at scale 0.07 exceed one frame
+  a.codeChanged();
+  a.scaleCombo.index = 0;
+  a.scaleChanged();
   const Picture preview = a.txPreviewPicture;
   const int estimatedBits = a.state.txCodedBits;
   const std::string timeLine = a.state.txTimeText;
 
   // A change of code alone follows the limit of the new code, and back.
-  a.ComboBox2.index = 0;
-  a.ComboBox2Change();
+  a.codeCombo.index = 0;
+  a.codeChanged();
   EXPECT_GT(a.state.txCodedBits, estimatedBits);
-  a.ComboBox2.index = 1;
-  a.ComboBox2Change();
+  a.codeCombo.index = 1;
+  a.codeChanged();
   EXPECT_EQ(a.state.txCodedBits, estimatedBits);
   EXPECT_EQ(a.state.txTimeText, timeLine);
 
-  a.SpeedButton1.down = true;
-  a.SpeedButton1Click();
+  a.sendImageButton.down = true;
+  a.sendImageClicked();
   ASSERT_TRUE(a.state.txInProgress);
   link.runTransmission();
   ASSERT_FALSE(a.state.txInProgress);
@@ -62,12 +62,12 @@ TEST(StationIntegrity, UnderConvolutionThePreviewAndTheEstimateAreWhatIsSent) {
 TEST(StationIntegrity, APictureArrivingWhileASaveFailureIsShownKeepsEveryBlock) {
   StationLink link;
   TempFolder home;
-  TForm1& a = *link.a;
-  TForm1& b = *link.b;
+  MainWindow& a = *link.a;
+  MainWindow& b = *link.b;
   // The store folder is a file: every automatic save of B fails.
   b.dataFolder = home.path().string();
   std::ofstream(home.file("AutoSave")) << "in the way";
-  b.AutoSave = true;
+  b.settings.autoSave = true;
   // A box that stopped the station would run the window system's loop while it is open: the
   // air goes on, and B's buffers are pumped from inside the box.
   bool boxOpen = false;
@@ -79,11 +79,11 @@ TEST(StationIntegrity, APictureArrivingWhileASaveFailureIsShownKeepsEveryBlock) 
   auto send = [&](const Picture& picture) {
     a.clipboardPicture = picture;
     a.state.imageFromClipboard = true;
-    a.ComboBox1.index = 15;
-    a.ComboBox3.index = 1;
-    a.ComboBox3Change();
-    a.SpeedButton1.down = true;
-    a.SpeedButton1Click();
+    a.scaleCombo.index = 15;
+    a.modeCombo.index = 1;
+    a.modeChanged();
+    a.sendImageButton.down = true;
+    a.sendImageClicked();
     ASSERT_TRUE(a.state.txInProgress);
   };
   send(texturedPicture());
@@ -104,8 +104,8 @@ TEST(StationIntegrity, APictureArrivingWhileASaveFailureIsShownKeepsEveryBlock) 
     notices += m.modal ? 0 : 1;
   }
   EXPECT_EQ(notices, 2);
-  ASSERT_FALSE(b.Memo1.lines.empty());
-  EXPECT_EQ(b.Memo1.lines.back(), link.platformB.messages.back().text);
+  ASSERT_FALSE(b.messageLog.lines.empty());
+  EXPECT_EQ(b.messageLog.lines.back(), link.platformB.messages.back().text);
 }
 
 }  // namespace

@@ -56,17 +56,17 @@ TEST(KilledSoundServer, TheRadioIsReleasedWithinTwoSecondsAndTheNextSendTransmit
   FakeSerialLines serial;
   FakePlatform platform;
   std::atomic<MainWindowWidget*> shown{nullptr};
-  TForm1 form(platform, StationDevices{&audio, &serial, [&shown] {
+  MainWindow form(platform, StationDevices{&audio, &serial, [&shown] {
                                          if (MainWindowWidget* w = shown.load()) w->wakeUp();
                                        }});
-  form.Callsign = "QA1BCD";
-  form.PortStr = "/dev/ttyUSB0";
+  form.settings.callsign = "QA1BCD";
+  form.settings.portPath = "/dev/ttyUSB0";
   form.openDevices();
   ASSERT_TRUE(form.deviceRings()->outputOpen()) << audio.error();
   MainWindowWidget window(form);
   struct Forget {
     std::atomic<MainWindowWidget*>& shown;
-    TForm1& form;
+    MainWindow& form;
     ~Forget() {
       form.closeDevices();
       shown = nullptr;
@@ -76,11 +76,11 @@ TEST(KilledSoundServer, TheRadioIsReleasedWithinTwoSecondsAndTheNextSendTransmit
   shown = &window;
   window.show();
 
-  form.ComboBox1.index = 15;
+  form.scaleCombo.index = 15;
   form.state.imageFromClipboard = true;
   form.clipboardPicture = texturedPicture();
-  form.SpeedButton1.down = true;
-  window.run([&] { form.SpeedButton1Click(); });
+  form.sendImageButton.down = true;
+  window.run([&] { form.sendImageClicked(); });
   ASSERT_TRUE(form.state.txInProgress);
   ASSERT_TRUE(serial.linesAsserted);
   runUntil([] { return false; }, 2000);  // on the air for a while
@@ -95,14 +95,14 @@ TEST(KilledSoundServer, TheRadioIsReleasedWithinTwoSecondsAndTheNextSendTransmit
   EXPECT_FALSE(serial.linesAsserted);
   EXPECT_LE(took, 2000);
   EXPECT_FALSE(form.state.txInProgress);
-  EXPECT_TRUE(window.widgetOf(&form.SpeedButton13)->isEnabled());  // "Settings" is back
-  EXPECT_FALSE(window.widgetOf(&form.SpeedButton1)->property("checked").toBool());
+  EXPECT_TRUE(window.widgetOf(&form.settingsButton)->isEnabled());  // "Settings" is back
+  EXPECT_FALSE(window.widgetOf(&form.sendImageButton)->property("checked").toBool());
 
   // The server runs again: the next send opens the play device anew and goes to its end.
   ASSERT_EQ(server.start(), address);
   platform.messages.clear();
-  form.Edit1.text = "again";
-  window.run([&] { form.SpeedButton6Click(); });
+  form.textEdit.text = "again";
+  window.run([&] { form.sendTextClicked(); });
   ASSERT_TRUE(form.state.txInProgress);
   EXPECT_TRUE(serial.linesAsserted);
   runUntil([&] { return !form.state.txInProgress; }, 30000);

@@ -41,14 +41,14 @@ TEST(WindowSafety, ACallsignOfMarkupIsShownLiterally) {
   StationLink link;
   // A hostile station's callsign: an image it would read and a font that takes over the line.
   const std::string markup = "<img src=/pelimo/none.png><font size=7 color=red>QA1";
-  link.a->Callsign = markup;
-  link.a->ComboBox1.index = 15;
-  link.a->ComboBox3.index = 1;
-  link.a->ComboBox3Change();
+  link.a->settings.callsign = markup;
+  link.a->scaleCombo.index = 15;
+  link.a->modeCombo.index = 1;
+  link.a->modeChanged();
   link.a->state.imageFromClipboard = true;
   link.a->clipboardPicture = texturedPicture();
-  link.a->SpeedButton1.down = true;
-  link.a->SpeedButton1Click();
+  link.a->sendImageButton.down = true;
+  link.a->sendImageClicked();
   ASSERT_TRUE(link.a->state.txInProgress);
   MainWindowWidget sender(*link.a), receiver(*link.b);
   sender.show();
@@ -62,11 +62,11 @@ TEST(WindowSafety, ACallsignOfMarkupIsShownLiterally) {
   EXPECT_TRUE(own->isVisible());
 
   // While receiving, the callsign panel shows the received callsign, as plain text.
-  for (int i = 0; i < 400 && link.b->Panel4.caption.empty(); ++i) link.tick();
+  for (int i = 0; i < 400 && link.b->callsignPanel.caption.empty(); ++i) link.tick();
   receiver.refresh();
   QLabel* panel = labelShowing(receiver, QString::fromStdString(markup));
   ASSERT_NE(panel, nullptr);
-  EXPECT_TRUE(receiver.widgetOf(&link.b->Panel4)->isAncestorOf(panel));
+  EXPECT_TRUE(receiver.widgetOf(&link.b->callsignPanel)->isAncestorOf(panel));
   EXPECT_TRUE(panel->isVisible());
   EXPECT_EQ(panel->palette().color(QPalette::WindowText), QColor(0, 255, 0));
   expectEveryLabelPlain(receiver);
@@ -95,15 +95,15 @@ TEST(WindowSafety, ThePlayDeviceStoppingReleasesTheRadioOnTheWindowsOwnTimer) {
   FakeSerialLines serial;
   FakePlatform platform;
   audio.failInputOpen = true;  // no input buffers either: only the window's timer can tell
-  TForm1 form(platform, StationDevices{&audio, &serial});
+  MainWindow form(platform, StationDevices{&audio, &serial});
   form.openDevices();
-  form.Callsign = "QA1BCD";
-  form.PortStr = "/dev/ttyUSB0";
+  form.settings.callsign = "QA1BCD";
+  form.settings.portPath = "/dev/ttyUSB0";
   platform.messages.clear();
   MainWindowWidget window(form);
   window.show();
-  form.Edit1.text = "hello";
-  window.run([&] { form.SpeedButton6Click(); });
+  form.textEdit.text = "hello";
+  window.run([&] { form.sendTextClicked(); });
   ASSERT_TRUE(serial.linesAsserted);
   // The sound server is gone: nothing is ever played. The lines drop within two seconds.
   const qint64 took = runUntil([&] { return !serial.linesAsserted; }, 4000);
@@ -111,8 +111,8 @@ TEST(WindowSafety, ThePlayDeviceStoppingReleasesTheRadioOnTheWindowsOwnTimer) {
   EXPECT_LT(took, 2000);
   EXPECT_FALSE(form.state.txInProgress);
   // The controls are back and drawn so.
-  EXPECT_TRUE(window.widgetOf(&form.SpeedButton13)->isEnabled());
-  EXPECT_TRUE(window.widgetOf(&form.SpeedButton6)->isEnabled());
+  EXPECT_TRUE(window.widgetOf(&form.settingsButton)->isEnabled());
+  EXPECT_TRUE(window.widgetOf(&form.sendTextButton)->isEnabled());
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_FALSE(platform.messages[0].modal);
 }
@@ -120,10 +120,10 @@ TEST(WindowSafety, ThePlayDeviceStoppingReleasesTheRadioOnTheWindowsOwnTimer) {
 TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
   offscreenApplication();
   FakePlatform platform;
-  TForm1 form(platform);
+  MainWindow form(platform);
   MainWindowWidget window(form);
   window.show();
-  window.run([&] { form.SpeedButton10Click(); });
+  window.run([&] { form.afLevelClicked(); });
   QSlider* input = window.levelWindow()->inputSlider();
   QSlider* output = window.levelWindow()->outputSlider();
   // A click near the top moves toward the top label ("+40dB", "0dB"): the minimum positions.
@@ -138,9 +138,9 @@ TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
     QApplication::sendEvent(slider, &release);
     EXPECT_LT(slider->value(), before);
   }
-  EXPECT_LT(form.InGainPos, 0);  // louder input: the gain above 1
+  EXPECT_LT(form.settings.inGainPos, 0);  // louder input: the gain above 1
   EXPECT_GT(form.state.inputGain, 1.0);
-  EXPECT_EQ(form.Form2.Label5.caption, "[" + std::to_string(-form.InGainPos) + "dB]");
+  EXPECT_EQ(form.levelDialog.inputLevelValue.caption, "[" + std::to_string(-form.settings.inGainPos) + "dB]");
   const int outputBefore = output->value();
   QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
   QApplication::sendEvent(output, &down);
@@ -169,7 +169,7 @@ TEST(WindowSafety, TrackBarsRunAsLabelledAndAnyOtherKeyBreaksAShortcut) {
 TEST(WindowSafety, ActivationHandlingRunsWhenTheFocusComesBackFromABox) {
   offscreenApplication();
   FakePlatform platform;
-  TForm1 form(platform);
+  MainWindow form(platform);
   form.state.txImagePath = "/nonexistent-pelimo/TxImage.bmp";
   MainWindowWidget window(form);
   window.show();

@@ -33,7 +33,7 @@ class FakePlatform : public Platform {
   bool windowPresent = true;
   int mixerStarts = 0;
   // Plays the operator while a dialog is shown modally: fills in controls, clicks buttons.
-  std::function<void(TForm9&)> onSettingsDialog;
+  std::function<void(SettingsDialog&)> onSettingsDialog;
   int settingsDialogShows = 0;
 
   // Runs inside every modal box, as the window system's nested event loop would run whatever
@@ -73,7 +73,7 @@ class FakePlatform : public Platform {
     ++mixerStarts;
     return true;
   }
-  void showModal(TForm9& dialog) override {
+  void showModal(SettingsDialog& dialog) override {
     ++settingsDialogShows;
     if (onSettingsDialog) onSettingsDialog(dialog);
   }
