@@ -15,7 +15,9 @@ class QtPlatform : public Platform {
   // The window the message boxes and dialogs belong to; may be set later (nullptr: none).
   void setOwner(QWidget* owner) { owner_ = owner; }
   // Runs the settings dialog window; set by the window layer once the main window exists.
-  void setSettingsRunner(std::function<void(SettingsDialog&)> runner) { runSettings_ = std::move(runner); }
+  void setSettingsRunner(std::function<void(SettingsDialog&)> runner) {
+    runSettings_ = std::move(runner);
+  }
   // Paints the windows as the forms show them now; set by the window layer.
   void setPainter(std::function<void()> painter) { painter_ = std::move(painter); }
 

@@ -84,11 +84,12 @@ void SettingsDialog::fillPortList() {
   // looked up; a stored name that is not listed (an adapter unplugged) selects nothing, and the
   // list index only serves settings that have no port name yet. Showing changes no setting:
   // "OK" stores the port shown.
-  const auto named = std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
+  const auto named =
+      std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
   if (!f.settings.portPath.empty()) {
     serialPortCombo.index = named == serialPortCombo.items.end()
-                          ? -1
-                          : static_cast<int>(named - serialPortCombo.items.begin());
+                                ? -1
+                                : static_cast<int>(named - serialPortCombo.items.begin());
     return;
   }
   serialPortCombo.index = f.settings.portNumber;
@@ -111,9 +112,14 @@ void SettingsDialog::shown() {
   showCounter(callsignRepeatCounter, callsignRepeatValue, f.settings.callsignRepeat);
   errorFreeOnlyCheck.checked = f.settings.errorFreeOnly;
   checkOne({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio},
-           f.settings.scanDirection == 0 ? 0 : f.settings.scanDirection == 1 ? 1 : 2);
+           f.settings.scanDirection == 0   ? 0
+           : f.settings.scanDirection == 1 ? 1
+                                           : 2);
   checkOne({&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio},
-           f.settings.waterfallColours == 0 ? 0 : f.settings.waterfallColours == 1 ? 1 : f.settings.waterfallColours == 2 ? 3 : 2);
+           f.settings.waterfallColours == 0   ? 0
+           : f.settings.waterfallColours == 1 ? 1
+           : f.settings.waterfallColours == 2 ? 3
+                                              : 2);
   imageEditorEdit.text = f.settings.imageEditorName;
   overwriteBsrCheck.checked = f.settings.overwriteBsrBlocks;
   saveMinimumCheck.checked = f.settings.saveMinimum;
@@ -141,7 +147,8 @@ void SettingsDialog::okClicked() {
   f.settings.autoSave = autoSaveCheck.checked;
   f.settings.timeoutSeconds = timeoutCounter.position;
   f.settings.errorFreeOnly = errorFreeOnlyCheck.checked;
-  f.settings.scanDirection = checkedIndex({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio}, 2);
+  f.settings.scanDirection =
+      checkedIndex({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio}, 2);
   f.settings.waterfallColours = kColourTypeOfButton[checkedIndex(
       {&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio}, 2)];
   f.settings.imageEditorName = imageEditorEdit.text;
@@ -164,7 +171,8 @@ void SettingsDialog::okClicked() {
   // A device that is not open (it failed or stopped) is opened again, whatever was chosen.
   DeviceRings* rings = f.deviceRings();
   const bool deviceMissing = rings && (!rings->inputOpen() || !rings->outputOpen());
-  if (input != f.settings.inputDevice || output != f.settings.outputDevice || deviceMissing) restartDevices(input, output);
+  if (input != f.settings.inputDevice || output != f.settings.outputDevice || deviceMissing)
+    restartDevices(input, output);
 
   // The port shown is stored; a list without a selection means no port.
   if (serialPortCombo.valid()) f.settings.portNumber = serialPortCombo.index;
@@ -203,11 +211,21 @@ void SettingsDialog::volumeControlClicked() {
 
 void SettingsDialog::cancelClicked() { modalResult = ModalResult::cancel; }
 
-void SettingsDialog::timeoutStepped() { showCounter(timeoutCounter, timeoutValue, timeoutCounter.position); }
-void SettingsDialog::endFramesStepped() { showCounter(endFramesCounter, endFramesValue, endFramesCounter.position); }
-void SettingsDialog::saveMinimumStepped() { showCounter(saveMinimumCounter, saveMinimumValue, saveMinimumCounter.position); }
-void SettingsDialog::deleteDaysStepped() { showCounter(deleteDaysCounter, deleteDaysValue, deleteDaysCounter.position); }
-void SettingsDialog::callsignRepeatStepped() { showCounter(callsignRepeatCounter, callsignRepeatValue, callsignRepeatCounter.position); }
+void SettingsDialog::timeoutStepped() {
+  showCounter(timeoutCounter, timeoutValue, timeoutCounter.position);
+}
+void SettingsDialog::endFramesStepped() {
+  showCounter(endFramesCounter, endFramesValue, endFramesCounter.position);
+}
+void SettingsDialog::saveMinimumStepped() {
+  showCounter(saveMinimumCounter, saveMinimumValue, saveMinimumCounter.position);
+}
+void SettingsDialog::deleteDaysStepped() {
+  showCounter(deleteDaysCounter, deleteDaysValue, deleteDaysCounter.position);
+}
+void SettingsDialog::callsignRepeatStepped() {
+  showCounter(callsignRepeatCounter, callsignRepeatValue, callsignRepeatCounter.position);
+}
 
 void SettingsDialog::autoSaveToggled() { updateSaveControls(); }
 void SettingsDialog::saveMinimumToggled() { updateSaveControls(); }
