@@ -2,6 +2,7 @@
 // radio without a play device, and one whose output stops making progress is ended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -68,48 +69,11 @@ TEST(StationDevices, WithoutAPlayDeviceASendSaysWhyAndDoesNothingUntilTheDeviceI
   ASSERT_EQ(s.platform.messages.size(), 2u);
   for (const auto& m : s.platform.messages) EXPECT_EQ(m.text, "Can not open the play device");
   EXPECT_EQ(s.audio.outputDevicesOpened.size(), 3u);
-
-  // Recording goes on meanwhile without further messages.
-  for (int i = 0; i < 20; ++i) {
-    ASSERT_TRUE(s.audio.fillInput([](int) { return int16_t(0); }));
-    s.form.pumpMessages();
-  }
-  EXPECT_EQ(s.platform.messages.size(), 2u);
-
   // The device is back: the next send opens it and keys the radio.
   s.audio.failOutputOpen = false;
   s.sendText();
   EXPECT_TRUE(s.serial.linesAsserted);
   EXPECT_TRUE(s.platform.messages.empty());
-}
-
-TEST(StationDevices, TheWatchdogReleasesADeadOutputOnWallTimeAndTheNextSendReopensIt) {
-  Station s(true, false);
-  s.sendText();
-  ASSERT_TRUE(s.serial.linesAsserted);
-  using namespace std::chrono;
-  // Each played buffer restarts the watchdog's count.
-  for (int i = 0; i < 6; ++i) {
-    s.form.checkOutputStall(steady_clock::now() + milliseconds(1000));
-    ASSERT_TRUE(s.audio.playOutput());
-    s.form.pumpMessages();
-  }
-  EXPECT_TRUE(s.form.state.txInProgress);
-  // The sound server is gone: no buffer is played any more, and none recorded either.
-  const auto lastPlayed = steady_clock::now();
-  s.form.checkOutputStall(lastPlayed + milliseconds(1650));
-  EXPECT_TRUE(s.serial.linesAsserted);
-  s.form.checkOutputStall(lastPlayed + milliseconds(1850));
-  s.expectEndedAndReleased();
-  EXPECT_FALSE(s.platform.messages[0].modal);  // the station does not stop for it
-  EXPECT_EQ(s.form.messageLog.lines.back(), kStalled);
-  EXPECT_FALSE(s.form.deviceRings()->outputOpen());
-
-  // The next send opens the play device again and transmits.
-  s.sendText();
-  EXPECT_TRUE(s.form.deviceRings()->outputOpen());
-  EXPECT_TRUE(s.serial.linesAsserted);
-  EXPECT_EQ(s.audio.outputDevicesOpened.size(), 2u);
 }
 
 TEST(StationDevices, AnOutputThatStopsPlayingIsEndedEvenWithoutAnInputDevice) {
@@ -150,79 +114,47 @@ void playToTheEnd(Station& s) {
 
 TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceInTheLogWhileTheStationSends) {
   Station s(false, false);
-  s.serial.existing.clear();  // the adapter is unplugged
-  s.sendText();
-  ASSERT_EQ(s.platform.messages.size(), 1u);
-  const std::string told = s.platform.messages[0].text;
-  EXPECT_EQ(told, "The push-to-talk port /dev/ttyUSB0 could not be opened: it does not exist; "
-                  "the radio is not keyed.");
-  EXPECT_FALSE(s.platform.messages[0].modal);
-  EXPECT_EQ(s.form.messageLog.lines.back(), told);
-  playToTheEnd(s);
-
-  s.sendText();  // the same failure again: not told twice
-  EXPECT_TRUE(s.platform.messages.empty());
-  playToTheEnd(s);
-
-  s.serial.existing = {"/dev/ttyUSB0"};  // plugged in: keyed, nothing to tell
-  s.sendText();
-  EXPECT_TRUE(s.serial.linesAsserted);
-  EXPECT_TRUE(s.platform.messages.empty());
-  playToTheEnd(s);
-  EXPECT_FALSE(s.serial.linesAsserted);
-
+  for (bool plugged : {false, false, true}) {
+    s.serial.existing = plugged ? std::vector<std::string>{"/dev/ttyUSB0"} : std::vector<std::string>{};
+    s.sendText();
+    EXPECT_EQ(s.serial.linesAsserted, plugged);
+    playToTheEnd(s);
+  }
+  // Told once, not at the second send, and kept in the message log.
+  EXPECT_EQ(std::count(s.form.messageLog.lines.begin(), s.form.messageLog.lines.end(),
+                       "The push-to-talk port /dev/ttyUSB0 could not be opened: it does not exist; "
+                       "the radio is not keyed."),
+            1);
   s.serial.busy = true;  // after a success, a failure is told again
   s.sendText();
   ASSERT_EQ(s.platform.messages.size(), 1u);
+  EXPECT_FALSE(s.platform.messages[0].modal);
   EXPECT_NE(s.platform.messages[0].text.find("in use by another program"), std::string::npos);
 }
 
-TEST(StationDevices, ClosingTheWindowReleasesTheRadioBeforeAnyBox) {
+TEST(StationDevices, ClosingTheWindowReleasesTheRadioBeforeAnyBoxAndLongStepsPaintFirst) {
   Station s(false, false);
-  TempFolder home;
-  std::ofstream(home.file("file")) << "not a folder";
-  s.form.settingsFile = home.file("file") + "/pelimo.ini";  // the save fails with a box
-  s.sendText();
-  ASSERT_TRUE(s.serial.linesAsserted);
-  bool keyedWhileBoxShown = true;
-  s.platform.whileBoxOpen = [&] { keyedWhileBoxShown = s.serial.linesAsserted; };
-  s.form.closing();
-  ASSERT_FALSE(s.platform.messages.empty());
-  EXPECT_FALSE(keyedWhileBoxShown);
-  EXPECT_FALSE(s.serial.isOpen);
-  EXPECT_FALSE(s.form.state.txInProgress);
-}
-
-TEST(StationDevices, NoticesOfLongStepsArePaintedBeforeTheStepRuns) {
-  Station s(false, false);
-  // "Send Image" shows "Now Image Compressing..." while it fits the picture.
-  bool noticeShown = false;
+  // "Send Image" shows "Now Image Compressing..." on the screen before it fits the picture.
+  bool noticePainted = false;
   s.platform.onPaint = [&] {
-    noticeShown = s.form.pictureBox.shown == &s.form.txPreviewPicture &&
-                  !s.platform.drawnTexts.empty() &&
-                  s.platform.drawnTexts.back().text == "Now Image Compressing...";
+    noticePainted = !s.platform.drawnTexts.empty() &&
+                    s.platform.drawnTexts.back().text == "Now Image Compressing...";
   };
   s.form.browseShown = true;
   s.form.state.imageFromClipboard = true;
   s.form.clipboardPicture = Picture(640, 480);
   s.form.sendImageButton.down = true;
   s.form.sendImageClicked();
-  ASSERT_TRUE(s.form.state.txInProgress);
-  EXPECT_TRUE(noticeShown);
-  EXPECT_FALSE(s.form.browseShown);  // the LOG tab no longer shows a stored picture
-  playToTheEnd(s);
+  EXPECT_TRUE(noticePainted);
+  EXPECT_FALSE(s.form.browseShown);
+  ASSERT_TRUE(s.serial.linesAsserted);
 
-  // "OK" with another device shows "Changing Device..." while the devices restart.
-  bool restartNoticeShown = false;
-  const size_t opens = s.audio.outputDevicesOpened.size();
-  s.platform.onPaint = [&] {
-    restartNoticeShown = s.form.deviceNotice.visible && s.audio.outputDevicesOpened.size() == opens;
-  };
-  s.platform.onSettingsDialog = [](SettingsDialog& d) {
-    d.outputDeviceCombo.index = 1;
-    d.okClicked();
-  };
-  s.form.settingsClicked();
-  EXPECT_TRUE(restartNoticeShown);
-  EXPECT_FALSE(s.form.deviceNotice.visible);
+  TempFolder home;
+  std::ofstream(home.file("file")) << "not a folder";
+  s.form.settingsFile = home.file("file") + "/pelimo.ini";  // the save fails with a box
+  bool keyedWhileBoxShown = true;
+  s.platform.whileBoxOpen = [&] { keyedWhileBoxShown = s.serial.linesAsserted; };
+  s.form.closing();
+  ASSERT_FALSE(s.platform.messages.empty());
+  EXPECT_FALSE(keyedWhileBoxShown || s.serial.isOpen || s.form.state.txInProgress);
 }
