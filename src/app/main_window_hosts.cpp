@@ -71,7 +71,7 @@ void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 
 void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                          bool crcGood) {
-  form_.framePayloadActions(info, payload, crcGood);
+  form_.framePayloadActions(info, payload, crcGood, payloadChannelSoft(form_.rx_->frame));
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }
 
