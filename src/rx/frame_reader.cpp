@@ -1,6 +1,7 @@
 #include "rx/frame_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 
 namespace {
@@ -18,6 +19,13 @@ int softInput(double v) {
   if (!(v > -1e6)) return -1000000;  // also catches NaN
   if (v > 1e6) return 1000000;
   return static_cast<int>(v);
+}
+
+// A channel value as kept for combining: within the decoder's input range, NaN as no
+// information, so that a sum of copies stays finite.
+float keptValue(double v) {
+  if (std::isnan(v)) return 0.0f;
+  return static_cast<float>(std::clamp(v, -1e6, 1e6));
 }
 
 // Undoes the scrambler at the current position and advances it. `channelSoft` is the
@@ -99,7 +107,7 @@ int payloadChannelBits(bool coded, int payloadLength) {
 
 FrameEvent payloadBitStep(FrameReaderState& s, ChannelBit b, BitBuffer& payloadBits) {
   const int index = s.payloadBitIndex++;
-  if (index < kMaxPayloadChannelBits) s.payloadSoft[index] = static_cast<float>(b.value);
+  if (index < kMaxPayloadChannelBits) s.payloadSoft[index] = keptValue(b.value);
   if (s.rxConvolutional)
     decodeInto(s.decoder, b.soft, payloadBits.cells.data(), BitBuffer::kCells, s.decodedBitCount);
   else if (index < BitBuffer::kCells)
