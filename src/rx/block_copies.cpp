@@ -6,6 +6,18 @@
 
 namespace {
 
+// Two damaged readings of the same bits mostly agree in sign; readings of other bits (another
+// picture under the same settings, or a copy read a bit early or late after a clock slip)
+// agree in about half the places. Past this share of disagreements the kept copy is taken
+// for such a stranger and replaced, so that it cannot spoil the sums to come.
+constexpr double kStrangerShare = 0.4;
+
+bool unrelated(const float* kept, std::span<const float> soft, int count) {
+  int differ = 0;
+  for (int k = 0; k < count; ++k) differ += (kept[k] < 0) != (soft[k] < 0);
+  return differ > kStrangerShare * count;
+}
+
 int slotIndex(int col, int row) {
   if (col < 0 || row < 0 || col >= kBlocksAcross || row >= kBlocksDown) return -1;
   return row * kBlocksAcross + col;
@@ -29,7 +41,7 @@ FailedBlockCopies::Outcome FailedBlockCopies::add(int col, int row, const BlockC
   if (!soft_) soft_ = std::make_unique_for_overwrite<float[]>(static_cast<size_t>(kBlockCount) * kSlotValues);
   Slot& slot = slots_[i];
   float* kept = values(i);
-  if (!slot.kept || slot.key != key || slot.count != count) {
+  if (!slot.kept || slot.key != key || slot.count != count || unrelated(kept, soft, count)) {
     std::copy_n(soft.begin(), count, kept);
     slot = Slot{true, key, count};
     return {};

@@ -10,9 +10,9 @@
 // image block and a re-sent block differ only in the header). The modulation does not change
 // the channel bits (four-level symbols carry the same bits two at a time), so it is not part
 // of the match. A copy under another scale or code, or of another length, replaces the kept
-// one; a copy of another picture under the same settings (the sender changed its picture
-// file between the picture and the answer) cannot be told apart here, and its sum fails the
-// check like any damaged block.
+// one. A copy of another picture under the same settings (the sender changed its picture file
+// between the picture and the answer) has the same header; it is told apart by its signs,
+// which agree with the kept copy's only by chance, and replaces the kept copy too.
 //
 // Storage is one slot of the largest payload per block position, taken once when the first
 // copy is kept and reused for the whole run; nothing else allocates.
@@ -45,9 +45,10 @@ class FailedBlockCopies {
   void forget(int col, int row);
   // Takes a failed copy of the block at (col, row) with the channel values `soft` (as the frame
   // reader keeps them). With a matching kept copy the two are added, the sum is decoded into
-  // combinedBits() and kept in place of the old copy (two damaged copies together are the better copy
-  // for a third); otherwise this copy is kept instead. Positions off the 20 x 15 picture are
-  // not kept.
+  // combinedBits() and kept in place of the old copy (two damaged copies together are the
+  // better copy for a third); otherwise, or when the two disagree in too many signs to be
+  // readings of the same bits, this copy is kept instead. Positions off the 20 x 15 picture
+  // are not kept.
   Outcome add(int col, int row, const BlockCopyKey& key, std::span<const float> soft);
   // The payload bits (data and check) decoded from the last sum.
   const BitBuffer& combinedBits() const { return combined_; }

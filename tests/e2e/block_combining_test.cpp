@@ -95,17 +95,19 @@ bool sameBlock(const Picture& a, const Picture& b) {
 TEST(BlockCombining, TwoDamagedCopiesMakeTheBlockWholeWhereEitherAloneFails) {
   for (const bool coded : {false, true}) {
     SCOPED_TRACE(coded ? "coded" : "plain");
-    // A burst of 40 channel bits is beyond what the code corrects.
+    // A burst of 20 bits fails any check; one of 40 channel bits is beyond what the code
+    // corrects.
+    const int burst = coded ? 40 : 20;
     Sender sender;
     const TxBitStream first = sender.imageBlock(10, coded);
     const TxBitStream resent = sender.resentBlock(10, coded);
     Receiver alone(false), combining(true);
     for (Receiver* r : {&alone, &combining}) {
-      r->take(first, 0.2, 40);
+      r->take(first, 0.2, burst);
       EXPECT_FALSE(r->held());
       EXPECT_FALSE(r->reader->payloadGood);
       r->station.state.awaitingBsrReply = true;  // B asked for the block
-      r->take(resent, 0.6, 40);
+      r->take(resent, 0.6, burst);
       EXPECT_FALSE(r->reader->payloadGood);
     }
     EXPECT_FALSE(alone.held());
@@ -124,9 +126,9 @@ TEST(BlockCombining, OnlyCopiesOfTheSameScaleAndCodeAreAddedAndANewPictureForget
   Sender sender;
   Receiver r(true);
   // A copy at another scale has other bits: it replaces the kept copy instead of joining it.
-  r.take(sender.imageBlock(10, false), 0.2, 40);
+  r.take(sender.imageBlock(10, false), 0.2, 20);
   r.station.state.awaitingBsrReply = true;
-  r.take(sender.resentBlock(9, false), 0.6, 40);
+  r.take(sender.resentBlock(9, false), 0.6, 20);
   EXPECT_FALSE(r.held());
   // Another code: replaced again.
   r.take(sender.resentBlock(9, true), 0.3, 40);
@@ -140,12 +142,12 @@ TEST(BlockCombining, OnlyCopiesOfTheSameScaleAndCodeAreAddedAndANewPictureForget
   // A new picture opens (its first block arrives after the old reception ended): what was
   // kept of the old picture is gone, so the new first copy stands alone.
   Receiver next(true);
-  next.take(sender.imageBlock(10, false), 0.2, 40);
+  next.take(sender.imageBlock(10, false), 0.2, 20);
   next.station.rxImageOpen = false;
-  next.take(sender.imageBlock(10, false), 0.6, 40);
+  next.take(sender.imageBlock(10, false), 0.6, 20);
   EXPECT_FALSE(next.held());
   next.station.state.awaitingBsrReply = true;
-  next.take(sender.resentBlock(10, false), 0.2, 40);  // joins the new picture's copy
+  next.take(sender.resentBlock(10, false), 0.2, 20);  // joins the new picture's copy
   EXPECT_TRUE(next.held());
 }
 
