@@ -56,7 +56,7 @@ inline Run runExchange(const Exchange& x, const Channel& channel, const Receiver
                        bool combining, uint64_t seed) {
   TempFolder homeA("pelimo-bsr-a"), homeB("pelimo-bsr-b");
   Settings settings;
-  settings.Receiver = receiver.setting;
+  settings.receiverKind = receiver.setting;
   Run run;
   if (!saveSettings(homeB.file("pelimo.ini"), settings, &run.error)) return run;
 

@@ -16,7 +16,7 @@ const char* const kNoCallsign = "No Callsign";
 
 }  // namespace
 
-void TForm1::frameHeaderActions(const RxFrameInfo& info) {
+void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
   ReceiverState& rx = *rx_;
   switch (info.kind) {
     case kFrameText: state.rxKindText = "TXT"; break;
@@ -25,34 +25,34 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
     case kFrameBsrRequest: state.rxKindText = "BSR " + std::to_string(state.requestedBlockCount + 1); break;
     default: break;
   }
-  Label9.caption = state.rxKindText;
+  rxKindLabel.caption = state.rxKindText;
   rx.rxBufferCount = 0;
   // A re-sent block or a BSR request after an end, abort or finish starts a new request list.
   if ((info.kind == kFrameBsrResponse || info.kind == kFrameBsrRequest) && state.bsrListClosed) {
     state.requestedBlockCount = 0;
-    SpeedButton3.caption = "Resp BSR";
-    SpeedButton3.enabled = false;
+    respBsrButton.caption = "Resp BSR";
+    respBsrButton.enabled = false;
     state.bsrListClosed = false;
   }
 
   switch (info.kind) {
     case kFrameImageBlock:
     case kFrameBsrResponse:
-      Label6.caption = info.fourLevel ? "4L-FSK" : "MSK";
-      Label8.font = colours::goodBlock;
-      Label8.caption = info.coded ? "CONV" : "NORM";
-      Label5.font = colours::goodBlock;
-      Label5.caption = info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(ComboBox1.items.size())
-                           ? ComboBox1.items[info.scaleIndex]
+      rxModeLabel.caption = info.fourLevel ? "4L-FSK" : "MSK";
+      rxCodeLabel.font = colours::goodBlock;
+      rxCodeLabel.caption = info.coded ? "CONV" : "NORM";
+      rxScaleLabel.font = colours::goodBlock;
+      rxScaleLabel.caption = info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(scaleCombo.items.size())
+                           ? scaleCombo.items[info.scaleIndex]
                            : "";
       rx.rxTimeoutArmed = true;
-      SpeedButton8.enabled = true;
+      finishRxButton.enabled = true;
       break;
 
     case kFrameText:
-      Label6.caption.clear();
-      Label8.caption.clear();
-      Label5.caption.clear();
+      rxModeLabel.caption.clear();
+      rxCodeLabel.caption.clear();
+      rxScaleLabel.caption.clear();
       break;
 
     case kFrameEnd:
@@ -69,15 +69,15 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
       showDecodedCallsign();
       if (state.rxKindText == "IMG(BSR)") state.awaitingBsrReply = false;
       clearReceptionLabels();
-      Label6.caption.clear();
+      rxModeLabel.caption.clear();
       rx.rxTimeoutArmed = false;
       state.bsrListClosed = true;
-      SpeedButton8.enabled = false;
+      finishRxButton.enabled = false;
       break;
 
     case kFrameBsrRequest:
-      SpeedButton8.enabled = true;
-      Label6.caption.clear();
+      finishRxButton.enabled = true;
+      rxModeLabel.caption.clear();
       state.requestedBlockCount =
           storeRequestedBlock(state.requestedBlockList, state.requestedBlockCount, {info.col, info.row});
       state.blockStreamIdle = true;
@@ -90,10 +90,10 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
       state.decodedCallsign.clear();
       showDecodedCallsign();
       clearReceptionLabels();
-      Label6.caption = "Abort";
+      rxModeLabel.caption = "Abort";
       rx.rxTimeoutArmed = false;
       state.bsrListClosed = true;
-      SpeedButton8.enabled = false;
+      finishRxButton.enabled = false;
       break;
 
     default:
@@ -101,7 +101,7 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
   }
 }
 
-void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& received, bool crcGood,
+void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& received, bool crcGood,
                                  std::span<const float> payloadSoft) {
   const bool onMap = onBlockMap(info.col, info.row);
   const int mapIndex = onMap ? blockMapIndex(info.col, info.row) : 0;
@@ -111,25 +111,25 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& recei
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;
-        if (TabControl1.index == 1) Label7.caption = "From : " + displayText(state.remoteCallsign);
+        if (pictureTabs.index == 1) statusLine.caption = "From : " + displayText(state.remoteCallsign);
       }
       const BitBuffer& payload =
           held ? received : combineWithKeptCopy(info, received, payloadSoft, crcGood);
-      if (!NoErrDecode || crcGood) decodeReceivedBlock(info, payload);
+      if (!settings.errorFreeOnly || crcGood) decodeReceivedBlock(info, payload);
       if (crcGood) {
         markBlock(info.col, info.row, colours::goodBlock);
         if (onMap) state.receivedBlockMap[mapIndex] = 1;
       } else {
         markBlock(info.col, info.row, colours::badBlock);
       }
-      Image2.show(errorPicture);
+      errorMap.show(errorPicture);
       state.blockStreamIdle = false;
       break;
     }
 
     case kFrameBsrResponse: {
       if (held) break;  // already held: nothing at all
-      const bool fromPartner = !state.awaitingBsrReply && OverWrite &&
+      const bool fromPartner = !state.awaitingBsrReply && settings.overwriteBsrBlocks &&
                                state.decodedCallsign == state.remoteCallsign;
       // Only an answer this station takes is combined (one meant for another station may
       // belong to another picture).
@@ -151,12 +151,12 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& recei
         if (onMap) state.receivedBlockMap[mapIndex] = 1;
         state.bsrBlocksStored = true;
       } else if (!crcGood && state.awaitingBsrReply) {
-        if (!NoErrDecode) decodeReceivedBlock(info, payload);
+        if (!settings.errorFreeOnly) decodeReceivedBlock(info, payload);
         markBlock(info.col, info.row, colours::badBlock);
       } else if (!crcGood && fromPartner) {
         markBlock(info.col, info.row, colours::badBlock);
       }
-      Image2.show(errorPicture);
+      errorMap.show(errorPicture);
       state.blockStreamIdle = false;
       break;
     }
@@ -164,18 +164,18 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& recei
     case kFrameText:
       if (!crcGood) break;
       if (!state.memoCleared) {
-        Memo1.lines.clear();
+        messageLog.lines.clear();
         state.memoCleared = true;
       }
-      Memo1.lines.push_back(displayText(payloadText(received, info.payloadLength)));
-      if (observer) observer->textReceived(Memo1.lines.back());
+      messageLog.lines.push_back(displayText(payloadText(received, info.payloadLength)));
+      if (observer) observer->textReceived(messageLog.lines.back());
       state.blockStreamIdle = true;
       break;
 
     case kFrameCallsign:
       if (!crcGood) break;
       state.decodedCallsign = payloadText(received, info.payloadLength);
-      Panel4.font = colours::goodBlock;
+      callsignPanel.font = colours::goodBlock;
       showDecodedCallsign();
       state.previousCallsign = state.decodedCallsign;
       break;
@@ -185,7 +185,7 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& recei
   }
 }
 
-const BitBuffer& TForm1::combineWithKeptCopy(const RxFrameInfo& info, const BitBuffer& payload,
+const BitBuffer& MainWindow::combineWithKeptCopy(const RxFrameInfo& info, const BitBuffer& payload,
                                              std::span<const float> soft, bool& crcGood) {
   if (crcGood) {
     failedCopies_->forget(info.col, info.row);
@@ -203,7 +203,7 @@ const BitBuffer& TForm1::combineWithKeptCopy(const RxFrameInfo& info, const BitB
 
 // Decodes a block into rxPicture from the start of the payload. The codec writes only inside
 // the picture, so a block position beyond the 20 x 15 grid decodes nothing.
-void TForm1::decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload) {
+void MainWindow::decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload) {
   BitBuffer& bits = state.payloadBits;
   if (&payload != &bits) bits.cells = payload.cells;
   bits.cursor = 0;
@@ -211,18 +211,18 @@ void TForm1::decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& paylo
 }
 
 // Two by two pixels per block on the error map; pixels outside the map are skipped.
-void TForm1::markBlock(int col, int row, Colour colour) {
+void MainWindow::markBlock(int col, int row, Colour colour) {
   putPixel(2 * col, 2 * row, errorPicture, colour);
   putPixel(2 * col, 2 * row + 1, errorPicture, colour);
   putPixel(2 * col + 1, 2 * row, errorPicture, colour);
   putPixel(2 * col + 1, 2 * row + 1, errorPicture, colour);
 }
 
-void TForm1::clearReceptionLabels() {
+void MainWindow::clearReceptionLabels() {
   state.rxKindText.clear();
-  Label9.caption.clear();
-  Label5.caption.clear();
-  Label8.caption.clear();
+  rxKindLabel.caption.clear();
+  rxScaleLabel.caption.clear();
+  rxCodeLabel.caption.clear();
 }
 
-void TForm1::showDecodedCallsign() { Panel4.caption = displayText(state.decodedCallsign); }
+void MainWindow::showDecodedCallsign() { callsignPanel.caption = displayText(state.decodedCallsign); }

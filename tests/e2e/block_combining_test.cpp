@@ -80,7 +80,7 @@ struct Receiver {
   bool held() const { return station.state.receivedBlockMap[blockMapIndex(kCol, kRow)] == 1; }
 
   FakePlatform platform;
-  TForm1 station;
+  MainWindow station;
   std::unique_ptr<FrameReaderState> reader = std::make_unique<FrameReaderState>();
   BitBuffer bits;
 };
