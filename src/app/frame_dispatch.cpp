@@ -42,9 +42,10 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
       rxCodeLabel.font = colours::goodBlock;
       rxCodeLabel.caption = info.coded ? "CONV" : "NORM";
       rxScaleLabel.font = colours::goodBlock;
-      rxScaleLabel.caption = info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(scaleCombo.items.size())
-                           ? scaleCombo.items[info.scaleIndex]
-                           : "";
+      rxScaleLabel.caption =
+          info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(scaleCombo.items.size())
+              ? scaleCombo.items[info.scaleIndex]
+              : "";
       rx.rxTimeoutArmed = true;
       finishRxButton.enabled = true;
       break;
@@ -101,8 +102,8 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
   }
 }
 
-void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& received, bool crcGood,
-                                 std::span<const float> payloadSoft) {
+void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& received,
+                                     bool crcGood, std::span<const float> payloadSoft) {
   const bool onMap = onBlockMap(info.col, info.row);
   const int mapIndex = onMap ? blockMapIndex(info.col, info.row) : 0;
   const bool held = onMap && state.receivedBlockMap[mapIndex] == 1;
@@ -111,7 +112,8 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& r
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;
-        if (pictureTabs.index == 1) statusLine.caption = "From : " + displayText(state.remoteCallsign);
+        if (pictureTabs.index == 1)
+          statusLine.caption = "From : " + displayText(state.remoteCallsign);
       }
       const BitBuffer& payload =
           held ? received : combineWithKeptCopy(info, received, payloadSoft, crcGood);
@@ -186,7 +188,7 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& r
 }
 
 const BitBuffer& MainWindow::combineWithKeptCopy(const RxFrameInfo& info, const BitBuffer& payload,
-                                             std::span<const float> soft, bool& crcGood) {
+                                                 std::span<const float> soft, bool& crcGood) {
   if (crcGood) {
     failedCopies_->forget(info.col, info.row);
     return payload;
@@ -225,4 +227,6 @@ void MainWindow::clearReceptionLabels() {
   rxCodeLabel.caption.clear();
 }
 
-void MainWindow::showDecodedCallsign() { callsignPanel.caption = displayText(state.decodedCallsign); }
+void MainWindow::showDecodedCallsign() {
+  callsignPanel.caption = displayText(state.decodedCallsign);
+}
