@@ -17,7 +17,7 @@ constexpr int kLogTab = 2;
 
 bool fileExists(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::exists(path, ec);
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
 }  // namespace
@@ -42,14 +42,19 @@ void TForm1::saveReceivedImage() {
     return;
   }
 
+  // A save never replaces another picture: only the earlier save of this same picture, which
+  // a save after BSR answers replaces anyway, may be written over; any other file of the same
+  // name keeps it and this picture gets a numbered name.
+  const bool replacesEarlier = state.bsrBlocksStored && DelImgBSR;
   const std::string path =
-      storeFolder() + "/" + storedImageFileName(platform.localTime(), state.decodedCallsign);
+      unusedStoredPath(storeFolder(), storedImageFileName(platform.localTime(), state.decodedCallsign),
+                       replacesEarlier ? lastSavedPath : std::string());
   std::string error;
   // The new file is written before the earlier one of the same picture is removed, so a
   // failed save never costs the picture saved before the BSR answer.
   if (!saveJpeg(rxPicture, path, error)) {
     lastSaveOutcome = "not saved: " + error;
-    platform.messageBox(error, false);
+    reportFileProblem(error);
     return;
   }
   lastSaveOutcome = "saved " + path;
@@ -59,7 +64,7 @@ void TForm1::saveReceivedImage() {
     state.bsrBlocksStored = false;
     if (DelImgBSR && !earlier.empty() && earlier != path && fileExists(earlier) &&
         !deleteStoredFile(earlier, error)) {
-      platform.messageBox(error, false);
+      reportFileProblem(error);
       return;
     }
   }
@@ -70,7 +75,12 @@ void TForm1::deleteOldImages() {
   if (storeFolder().empty()) return;
   std::string error;
   if (!deleteOldImageFiles(storeFolder(), platform.localTime(), DeleteDay, error))
-    platform.messageBox(error, false);
+    reportFileProblem(error);
+}
+
+void TForm1::reportFileProblem(const std::string& message) {
+  lastFileProblem = message;
+  platform.messageBox(message, false);
 }
 
 void TForm1::showStoredImage() {
@@ -87,6 +97,7 @@ void TForm1::showStoredImage() {
     SpeedButton7.enabled = false;
     browseShown = false;
     storedImageName.clear();
+    storedImageFile.clear();
     storedImageCaption.clear();
     browsePicture.fill(colours::black);
     Image3.show(browsePicture);
@@ -107,6 +118,7 @@ void TForm1::showStoredImage() {
   }
   browsePicture = std::move(*loaded.picture);
   storedImageName = file.substr(0, file.size() - 4);
+  storedImageFile = file;
   storedImageCaption = captionFromStoredName(storedImageName);
   Image3.show(browsePicture);
   Label7.caption = storedImageCaption;
@@ -126,8 +138,9 @@ void TForm1::SpeedButton5Click() {
 }
 
 void TForm1::SpeedButton7Click() {
-  if (storedImageName.empty() || storeFolder().empty()) return;
-  const std::string file = storedImageName + ".jpg";
+  if (storedImageFile.empty() || storeFolder().empty()) return;
+  // Exactly the file on display, whatever the letter case of its extension.
+  const std::string& file = storedImageFile;
   const std::string path = storeFolder() + "/" + file;
   if (!fileExists(path)) {
     platform.messageBox("File not found.", true);
@@ -136,7 +149,7 @@ void TForm1::SpeedButton7Click() {
   if (!platform.askYesNo("Delete " + file + " , OK?", true)) return;
   std::string error;
   if (!deleteStoredFile(path, error)) {
-    platform.messageBox(error, false);
+    reportFileProblem(error);
     return;
   }
   SpeedButton4Click();

@@ -29,7 +29,10 @@ void TForm1::FormClose() {
   if (settingsFile.empty()) return;
   std::string error;
   // The file is replaced as a whole, so a failed save leaves the previous one intact.
-  if (!saveSettings(settingsFile, *this, &error)) platform.messageBox(error, true);
+  if (!saveSettings(settingsFile, *this, &error)) {
+    lastFileProblem = error;
+    platform.messageBox(error, true);
+  }
 }
 
 void TForm1::FormDestroy() {
@@ -43,8 +46,12 @@ std::unique_ptr<TForm1> startStation(const AppPaths& paths, Platform& platform,
   // The form builds its controls, the scale list, the pictures and the receive constants.
   auto form = std::make_unique<TForm1>(platform, devices);
   form->dataFolder = paths.dataFolder;
-  form->settingsFile = paths.settingsFile;
-  static_cast<Settings&>(*form) = loadSettings(paths.settingsFile);
+  const SettingsRead read = readSettingsFile(paths.settingsFile);
+  static_cast<Settings&>(*form) = read.settings;
+  // A file that is there but cannot be read is never written over: the station runs on the
+  // defaults and keeps no settings file.
+  form->settingsFile = read.problem.empty() ? paths.settingsFile : std::string();
+  if (!read.problem.empty()) platform.messageBox(read.problem + kUnreadSettingsNote, true);
   if (form->WaveLoop) platform.messageBox(kWaveLoopWarning, true);
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);

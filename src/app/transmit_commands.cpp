@@ -46,6 +46,14 @@ Picture TForm1::transmitImageSource() {
   return picture;
 }
 
+const char* TForm1::transmitImageProblem() const {
+  std::error_code ec;
+  const bool chosen = state.imageFromClipboard
+                          ? !clipboardPicture.empty()
+                          : !state.txImagePath.empty() && std::filesystem::exists(state.txImagePath, ec);
+  return chosen ? kImageTooSmallMessage : kNoImageChosenMessage;
+}
+
 void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
   TabControl1.index = 0;
   SpeedButton7.enabled = false;
@@ -121,7 +129,7 @@ void TForm1::SpeedButton1Click() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     SpeedButton1.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   // A fresh order for every press, even two within the same second: the seed is the clock, but
@@ -171,7 +179,7 @@ void TForm1::SpeedButton3Click() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     SpeedButton3.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   startCommonTransmission(kTxBsrResponse);

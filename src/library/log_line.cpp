@@ -1,13 +1,25 @@
 #include "library/log_line.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "core/display_text.h"
+#include "library/stored_image_names.h"
+
 namespace {
+
+// A callsign from the air as one field of the line: no control or line-separating character
+// (displayText), and no comma or quote that would add or merge fields.
+std::string callsignField(const std::string& callsign) {
+  std::string field = displayText(callsign);
+  std::replace_if(field.begin(), field.end(), [](char c) { return c == ',' || c == '"'; }, '-');
+  return field;
+}
 
 std::string joinLine(const std::string& callsign, const std::string& dateAndTime,
                      const std::string& mode, const LogFixedFields& fixed) {
   const std::string& shownMode = fixed.mode.empty() ? mode : fixed.mode;
-  return callsign + dateAndTime + "," + fixed.signalReport + "," + shownMode + "," + fixed.band;
+  return callsignField(callsign) + dateAndTime + "," + fixed.signalReport + "," + shownMode + "," + fixed.band;
 }
 
 }  // namespace
@@ -31,7 +43,7 @@ LogLineResult logLineFromStoredName(const std::string& name, const LogFixedField
   const std::string dateAndTime = "," + name.substr(2, 2) + "/" + name.substr(4, 2) + "/" +
                                   name.substr(6, 2) + "," + name.substr(9, 2) + ":" +
                                   name.substr(11, 2);
-  return {joinLine(name.substr(14), dateAndTime, "MSK/NORM", fixed), {}};
+  return {joinLine(callsignOfStoredName(name), dateAndTime, "MSK/NORM", fixed), {}};
 }
 
 std::string loggerNotFoundMessage(const std::string& windowTitle) {

@@ -134,7 +134,7 @@ void TForm9::Button1Click() {
   }
 
   // Disabled controls are stored like the others.
-  f.Callsign = Edit1.text;
+  f.Callsign = callsignInCapitals(Edit1.text);
   f.AutoSave = CheckBox1.checked;
   f.TimeOut = UpDown1.position;
   f.NoErrDecode = CheckBox2.checked;
