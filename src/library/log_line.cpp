@@ -37,13 +37,14 @@ LogLineResult logLineFromReception(const std::string& remoteCallsign, const Loca
   return {joinLine(remoteCallsign, dateAndTime, receivedMode, fixed), {}};
 }
 
-LogLineResult logLineFromStoredName(const std::string& name, const LogFixedFields& fixed) {
+LogLineResult logLineFromStoredName(const std::string& storedName, const LogFixedFields& fixed) {
+  const std::string name = withoutNumberSuffix(storedName);
   // Positions below count from 0: yyyymmdd_hhmm_CALLSIGN.
   if (name.size() < 14 || name[8] != '_') return {std::nullopt, kNoCallsignInFileName};
   const std::string dateAndTime = "," + name.substr(2, 2) + "/" + name.substr(4, 2) + "/" +
                                   name.substr(6, 2) + "," + name.substr(9, 2) + ":" +
                                   name.substr(11, 2);
-  return {joinLine(callsignOfStoredName(name), dateAndTime, "MSK/NORM", fixed), {}};
+  return {joinLine(name.substr(14), dateAndTime, "MSK/NORM", fixed), {}};
 }
 
 std::string loggerNotFoundMessage(const std::string& windowTitle) {

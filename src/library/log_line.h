@@ -35,8 +35,7 @@ LogLineResult logLineFromReception(const std::string& remoteCallsign, const Loca
                                    const std::string& receivedMode, const LogFixedFields& fixed);
 
 // The LOG tab: a stored picture's name without ".jpg" (yyyymmdd_hhmm_CALLSIGN). Date and time
-// are cut from the name as they stand; the callsign is the name's without a "~N" suffix; the
-// mode is "MSK/NORM".
+// are cut from the name (without a "~N" suffix) as they stand; the mode is "MSK/NORM".
 LogLineResult logLineFromStoredName(const std::string& name, const LogFixedFields& fixed);
 
 // The message shown when the logging program's window is not found.

@@ -23,7 +23,7 @@ constexpr char kNumberMark = '~';
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The text without a trailing "~N" (N decimal digits, not starting with 0).
-std::string_view withoutNumberSuffix(std::string_view text) {
+std::string_view stripNumberSuffix(std::string_view text) {
   const size_t mark = text.rfind(kNumberMark);
   if (mark == std::string_view::npos || mark + 1 == text.size() || text[mark + 1] == '0') return text;
   const std::string_view digits = text.substr(mark + 1);
@@ -100,7 +100,7 @@ bool isStationImageName(const std::string& fileName) {
   for (size_t i = 0; i < kStampLength; ++i)
     if (i == 8 ? name[i] != '_' : !isDigit(name[i])) return false;
   std::string_view rest = name.substr(kStampLength, name.size() - kStampLength - kExtension.size());
-  rest = withoutNumberSuffix(rest);
+  rest = stripNumberSuffix(rest);
   if (rest.empty()) return true;
   if (rest.front() != '_') return false;
   rest.remove_prefix(1);
@@ -109,9 +109,8 @@ bool isStationImageName(const std::string& fileName) {
   });
 }
 
-std::string callsignOfStoredName(const std::string& name) {
-  if (name.size() < 14) return {};
-  return std::string(withoutNumberSuffix(std::string_view(name).substr(14)));
+std::string withoutNumberSuffix(const std::string& name) {
+  return std::string(stripNumberSuffix(std::string_view(name)));
 }
 
 bool storedImageIsOld(const std::string& fileName, const LocalTime& now, int deleteDay) {

@@ -31,9 +31,9 @@ std::string numberedStoredName(const std::string& fileName, int number);
 // 20200101_vacation.jpg or a .JPG file is not one of them.
 bool isStationImageName(const std::string& fileName);
 
-// The callsign part of a stored name without ".jpg" (from its 15th character on), without
-// the "~N" suffix; empty for names without one.
-std::string callsignOfStoredName(const std::string& name);
+// A stored name without ".jpg" and without its "~N" suffix: the name as the station first
+// chose it, from which the log line takes date, time and callsign.
+std::string withoutNumberSuffix(const std::string& name);
 
 // The status-line text for a stored picture's name without ".jpg":
 // "yyyy/mm/dd hh:mm", followed by " " + the callsign when the name is longer than 15
