@@ -204,7 +204,7 @@ TEST(SettingsDialog, PortIsFoundByNameAndEmptiedWithoutPorts) {
   EXPECT_EQ(f.PortNum, 2);
 }
 
-TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpen) {
+TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpenAGoodOneIsTakenInCapitals) {
   DialogBench b;
   b.form.Callsign = "JA1ABC";
   EXPECT_TRUE(b.show([&](TForm9& d) {
@@ -220,7 +220,7 @@ TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpen) {
     EXPECT_TRUE(b.platform.messages[0].beep);
     EXPECT_EQ(b.platform.messages[1].text, "The callsign must not contain \">\".");
     EXPECT_EQ(b.platform.messages[3].text, "The callsign is too long: at most 20 characters.");
-    d.Edit1.text = "VK2/JA1ABC/P";
+    d.Edit1.text = "vk2/ja1abc/p";  // taken in capitals, as callsigns are written
     d.Button1Click();
   }));
   EXPECT_EQ(b.form.Callsign, "VK2/JA1ABC/P");
