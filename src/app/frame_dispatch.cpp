@@ -108,7 +108,7 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;
-        if (TabControl1.index == 1) Label7.caption = "From : " + displayText(state.remoteCallsign);
+        if (TabControl1.index == 1) Label7.caption = senderCaption();
       }
       if (!NoErrDecode || crcGood) decodeReceivedBlock(info, payload);
       if (crcGood) {

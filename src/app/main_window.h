@@ -230,6 +230,8 @@ class TForm1 : public Settings {
   void SpeedButton11Click();  // "To Clipboard": the picture of the current tab
   void SpeedButton12Click();  // "From Clipboard": the transmit picture from the clipboard
   void TabControl1Change();   // set TabControl1.index, then call, as a tab click does
+  // "From : " and the sender's callsign, cleaned for display (it came from the air).
+  std::string senderCaption() const;
 
   // --- operator commands, window messages, start-up and shut-down, log export ---
   // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)

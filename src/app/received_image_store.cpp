@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/main_window.h"
+#include "core/display_text.h"
 #include "imaging/jpeg_file.h"
 #include "library/image_store_files.h"
 #include "library/stored_image_names.h"
@@ -70,6 +71,8 @@ void TForm1::saveReceivedImage() {
   }
   if (AutoDelete) deleteOldImages();
 }
+
+std::string TForm1::senderCaption() const { return "From : " + displayText(state.remoteCallsign); }
 
 void TForm1::deleteOldImages() {
   if (storeFolder().empty()) return;
@@ -181,7 +184,7 @@ void TForm1::TabControl1Change() {
       break;
     case kRxTab:
       Image3.show(rxPicture);
-      Label7.caption = "From : " + state.remoteCallsign;
+      Label7.caption = senderCaption();
       browseShown = false;
       SpeedButton9.enabled = true;
       SpeedButton7.enabled = false;

@@ -135,7 +135,11 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   EXPECT_EQ(stored[0], "20240315_0942_-b-QA1--b-,-[2J--X---Y---Z,..--.jpg");
 
   // Both log lines: one line of six fields, whatever the callsign held.
+  form.TabControl1.index = 0;
+  form.TabControl1Change();
   form.TabControl1.index = 1;
+  form.TabControl1Change();
+  EXPECT_EQ(form.Label7.caption, "From : " + shown);
   const std::string fromReception = press();
   form.TabControl1.index = 2;
   form.TabControl1Change();
