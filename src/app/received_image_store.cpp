@@ -1,5 +1,5 @@
 // The received-image store: automatic saves, browsing, deletion, the clipboard commands and
-// the tab switching that decides what Image3 and the status line show.
+// the tab switching that decides what pictureBox and the status line show.
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -23,13 +23,13 @@ bool fileExists(const std::string& path) {
 
 }  // namespace
 
-std::string TForm1::storeFolder() const {
+std::string MainWindow::storeFolder() const {
   return dataFolder.empty() ? std::string() : storeFolderIn(dataFolder);
 }
 
-void TForm1::saveReceivedImage() {
+void MainWindow::saveReceivedImage() {
   const int good = kBlockCount - state.missingBlockCount;
-  if (!AutoSave || storeFolder().empty()) {
+  if (!settings.autoSave || storeFolder().empty()) {
     lastSaveOutcome = storeFolder().empty() ? "not saved: no store folder" : "not saved: AutoSave is off";
     return;
   }
@@ -37,16 +37,16 @@ void TForm1::saveReceivedImage() {
     lastSaveOutcome = "not saved: no block received";
     return;
   }
-  if (SaveMin && SaveMinPass >= good) {
+  if (settings.saveMinimum && settings.saveMinimumBlocks >= good) {
     lastSaveOutcome = "not saved: " + std::to_string(good) + " good blocks, SaveMinPass is " +
-                      std::to_string(SaveMinPass);
+                      std::to_string(settings.saveMinimumBlocks);
     return;
   }
 
   // A save never replaces another picture: only the earlier save of this same picture, which
   // a save after BSR answers replaces anyway, may be written over; any other file of the same
   // name keeps it and this picture gets a numbered name.
-  const bool replacesEarlier = state.bsrBlocksStored && DelImgBSR;
+  const bool replacesEarlier = state.bsrBlocksStored && settings.deleteOnBsrOverwrite;
   const std::string path =
       unusedStoredPath(storeFolder(), storedImageFileName(platform.localTime(), state.decodedCallsign),
                        replacesEarlier ? lastSavedPath : std::string());
@@ -63,31 +63,31 @@ void TForm1::saveReceivedImage() {
   lastSavedPath = path;
   if (state.bsrBlocksStored) {
     state.bsrBlocksStored = false;
-    if (DelImgBSR && !earlier.empty() && earlier != path && fileExists(earlier) &&
+    if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path && fileExists(earlier) &&
         !deleteStoredFile(earlier, error)) {
       reportFileProblem(error);
       return;
     }
   }
-  if (AutoDelete) deleteOldImages();
+  if (settings.autoDelete) deleteOldImages();
 }
 
-std::string TForm1::senderCaption() const { return "From : " + displayText(state.remoteCallsign); }
+std::string MainWindow::senderCaption() const { return "From : " + displayText(state.remoteCallsign); }
 
-void TForm1::deleteOldImages() {
+void MainWindow::deleteOldImages() {
   if (storeFolder().empty()) return;
   std::string error;
-  if (!deleteOldImageFiles(storeFolder(), platform.localTime(), DeleteDay, error))
+  if (!deleteOldImageFiles(storeFolder(), platform.localTime(), settings.deleteAfterDays, error))
     reportFileProblem(error);
 }
 
-void TForm1::reportFileProblem(const std::string& message) {
+void MainWindow::reportFileProblem(const std::string& message) {
   lastFileProblem = message;
   platform.messageBox(message, false);
 }
 
-void TForm1::showStoredImage() {
-  TabControl1.index = kLogTab;
+void MainWindow::showStoredImage() {
+  pictureTabs.index = kLogTab;
   state.browseIndex = std::max(state.browseIndex, 0);
   const std::vector<std::string> names =
       storeFolder().empty() ? std::vector<std::string>() : listStoredImages(storeFolder());
@@ -95,15 +95,15 @@ void TForm1::showStoredImage() {
 
   if (count == 0) {
     // Nothing is stored (any more): forget the image that was on display.
-    Label7.caption = "No Image";
-    SpeedButton9.enabled = false;
-    SpeedButton7.enabled = false;
+    statusLine.caption = "No Image";
+    logOutButton.enabled = false;
+    deleteImageButton.enabled = false;
     browseShown = false;
     storedImageName.clear();
     storedImageFile.clear();
     storedImageCaption.clear();
     browsePicture.fill(colours::black);
-    Image3.show(browsePicture);
+    pictureBox.show(browsePicture);
     state.browseIndex = -1;
     return;
   }
@@ -123,24 +123,24 @@ void TForm1::showStoredImage() {
   storedImageName = file.substr(0, file.size() - 4);
   storedImageFile = file;
   storedImageCaption = captionFromStoredName(storedImageName);
-  Image3.show(browsePicture);
-  Label7.caption = storedImageCaption;
+  pictureBox.show(browsePicture);
+  statusLine.caption = storedImageCaption;
   browseShown = true;
-  SpeedButton9.enabled = true;
-  SpeedButton7.enabled = true;
+  logOutButton.enabled = true;
+  deleteImageButton.enabled = true;
 }
 
-void TForm1::SpeedButton4Click() {
+void MainWindow::previousImageClicked() {
   if (browseShown) --state.browseIndex;
   showStoredImage();
 }
 
-void TForm1::SpeedButton5Click() {
+void MainWindow::nextImageClicked() {
   if (browseShown) ++state.browseIndex;
   showStoredImage();
 }
 
-void TForm1::SpeedButton7Click() {
+void MainWindow::deleteImageClicked() {
   if (storedImageFile.empty() || storeFolder().empty()) return;
   // Exactly the file on display, whatever the letter case of its extension.
   const std::string& file = storedImageFile;
@@ -155,11 +155,11 @@ void TForm1::SpeedButton7Click() {
     reportFileProblem(error);
     return;
   }
-  SpeedButton4Click();
+  previousImageClicked();
 }
 
-void TForm1::SpeedButton11Click() {
-  switch (TabControl1.index) {
+void MainWindow::toClipboardClicked() {
+  switch (pictureTabs.index) {
     case kTxTab: platform.setClipboardPicture(txPicture); break;
     case kRxTab: platform.setClipboardPicture(rxPicture); break;
     case kLogTab: platform.setClipboardPicture(browsePicture); break;
@@ -167,38 +167,38 @@ void TForm1::SpeedButton11Click() {
   }
 }
 
-void TForm1::SpeedButton12Click() {
+void MainWindow::fromClipboardClicked() {
   if (state.txInProgress) return;
   clipboardEstimate();
   state.imageFromClipboard = true;
 }
 
-void TForm1::TabControl1Change() {
-  switch (TabControl1.index) {
+void MainWindow::pictureTabChanged() {
+  switch (pictureTabs.index) {
     case kTxTab:
-      Image3.show(state.txInProgress ? txPreviewPicture : txPicture);
-      Label7.caption = state.txTimeText;
+      pictureBox.show(state.txInProgress ? txPreviewPicture : txPicture);
+      statusLine.caption = state.txTimeText;
       browseShown = false;
-      SpeedButton9.enabled = false;
-      SpeedButton7.enabled = false;
+      logOutButton.enabled = false;
+      deleteImageButton.enabled = false;
       break;
     case kRxTab:
-      Image3.show(rxPicture);
-      Label7.caption = senderCaption();
+      pictureBox.show(rxPicture);
+      statusLine.caption = senderCaption();
       browseShown = false;
-      SpeedButton9.enabled = true;
-      SpeedButton7.enabled = false;
+      logOutButton.enabled = true;
+      deleteImageButton.enabled = false;
       break;
     case kLogTab:
       if (storedImageCaption.empty()) {
         showStoredImage();
         break;
       }
-      Image3.show(browsePicture);
-      Label7.caption = storedImageCaption;
+      pictureBox.show(browsePicture);
+      statusLine.caption = storedImageCaption;
       browseShown = true;
-      SpeedButton9.enabled = true;
-      SpeedButton7.enabled = true;
+      logOutButton.enabled = true;
+      deleteImageButton.enabled = true;
       break;
     default:
       break;

@@ -22,25 +22,25 @@ class LogExport : public testing::Test {
   std::string press() {
     platform.clipboardTextValue = "untouched";
     const size_t sent = platform.f8Targets.size();
-    form.SpeedButton9Click();
+    form.logOutClicked();
     if (platform.f8Targets.size() == sent) {
       EXPECT_EQ(platform.clipboardTextValue, "untouched");
       return "";
     }
-    EXPECT_EQ(platform.f8Targets.back(), form.ImgEditName);
+    EXPECT_EQ(platform.f8Targets.back(), form.settings.imageEditorName);
     return platform.clipboardTextValue;
   }
   std::string lastBox() const { return platform.messages.empty() ? "" : platform.messages.back().text; }
 
   FakePlatform platform;
-  TForm1 form;
+  MainWindow form;
 };
 
 TEST_F(LogExport, ReceptionLineNamesTheModeTheContactWasReceivedIn) {
   EXPECT_EQ(press(), "");  // TX tab: nothing at all
   EXPECT_TRUE(platform.messages.empty());
 
-  form.TabControl1.index = 1;
+  form.pictureTabs.index = 1;
   EXPECT_EQ(press(), "");
   EXPECT_EQ(lastBox(), "No callsign data received.");
   EXPECT_TRUE(platform.messages.back().beep);
@@ -57,19 +57,19 @@ TEST_F(LogExport, ReceptionLineNamesTheModeTheContactWasReceivedIn) {
   form.noteReceivedFrame(end);
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,4L-FSK/CONV,40");
 
-  form.LogMode = "DIGI";
-  form.LogSN = "-3dB";
-  form.LogBand = "20";
+  form.settings.logMode = "DIGI";
+  form.settings.logReport = "-3dB";
+  form.settings.logBand = "20";
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,-3dB,DIGI,20");
 }
 
 TEST_F(LogExport, StoredPictureLineIsCutFromItsName) {
-  form.TabControl1.index = 2;
+  form.pictureTabs.index = 2;
   form.storedImageName = "20240315_0942_QA1BCD";
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
   form.storedImageName = "20240315_0942_";
   EXPECT_EQ(press(), ",24/03/15,09:42,15dB,MSK/NORM,40");
-  form.LogMode = "SSB";
+  form.settings.logMode = "SSB";
   EXPECT_EQ(press(), ",24/03/15,09:42,15dB,SSB,40");
 
   for (const char* name : {"20240315_0942", "202403150942_QA1", ""}) {
@@ -80,9 +80,9 @@ TEST_F(LogExport, StoredPictureLineIsCutFromItsName) {
 }
 
 TEST_F(LogExport, AbsentLoggingProgramLeavesTheClipboardAlone) {
-  form.TabControl1.index = 2;
+  form.pictureTabs.index = 2;
   form.storedImageName = "20240315_0942_QA1BCD";
-  form.ImgEditName = "Station Log";
+  form.settings.imageEditorName = "Station Log";
   platform.windowPresent = false;
   EXPECT_EQ(press(), "");
   EXPECT_EQ(lastBox(), "Image editor was not detected.\r\nName : Station Log");
@@ -107,7 +107,7 @@ BitBuffer payloadOf(const std::string& bytes) {
 TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   TempFolder home("pelimo-hostile");
   form.dataFolder = home.path().string();
-  form.SaveMin = false;
+  form.settings.saveMinimum = false;
   // Markup, a terminal escape, a line break, a line separator, a direction override, commas
   // and path characters.
   const std::string hostile = "<b>QA1</b>,\x1b[2J\r\nX\xE2\x80\xA8Y\xE2\x80\xAEZ,../\"";
@@ -123,9 +123,9 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
 
   const std::string r = "\xEF\xBF\xBD";
   const std::string shown = "<b>QA1</b>," + r + "[2J" + r + r + "X" + r + "Y" + r + "Z,../\"";
-  EXPECT_EQ(form.Panel4.caption, shown);  // markup stays text; the window draws it as such
-  EXPECT_EQ(form.TabControl1.index, 1);
-  EXPECT_EQ(form.Label7.caption, "From : " + shown);
+  EXPECT_EQ(form.callsignPanel.caption, shown);  // markup stays text; the window draws it as such
+  EXPECT_EQ(form.pictureTabs.index, 1);
+  EXPECT_EQ(form.statusLine.caption, "From : " + shown);
 
   RxFrameInfo end;
   end.kind = kFrameEnd;
@@ -135,14 +135,14 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   EXPECT_EQ(stored[0], "20240315_0942_-b-QA1--b-,-[2J--X---Y---Z,..--.jpg");
 
   // Both log lines: one line of six fields, whatever the callsign held.
-  form.TabControl1.index = 0;
-  form.TabControl1Change();
-  form.TabControl1.index = 1;
-  form.TabControl1Change();
-  EXPECT_EQ(form.Label7.caption, "From : " + shown);
+  form.pictureTabs.index = 0;
+  form.pictureTabChanged();
+  form.pictureTabs.index = 1;
+  form.pictureTabChanged();
+  EXPECT_EQ(form.statusLine.caption, "From : " + shown);
   const std::string fromReception = press();
-  form.TabControl1.index = 2;
-  form.TabControl1Change();
+  form.pictureTabs.index = 2;
+  form.pictureTabChanged();
   const std::string fromStore = press();
   for (const std::string& line : {fromReception, fromStore}) {
     EXPECT_EQ(std::count(line.begin(), line.end(), ','), 5) << line;

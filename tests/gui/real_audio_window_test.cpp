@@ -30,8 +30,8 @@ namespace {
 
 struct WindowStation {
   WindowStation(PortAudioBackend& backend, const char* callsign)
-      : owner(std::make_unique<TForm1>(platform, devicesOn(backend))), form(*owner) {
-    form.Callsign = callsign;
+      : owner(std::make_unique<MainWindow>(platform, devicesOn(backend))), form(*owner) {
+    form.settings.callsign = callsign;
     form.openDevices();
   }
   // Started as the installed program starts: from the folders it finds without --home.
@@ -45,8 +45,8 @@ struct WindowStation {
   }
   FakePlatform platform;
   std::atomic<MainWindowWidget*> window{nullptr};
-  std::unique_ptr<TForm1> owner;
-  TForm1& form;
+  std::unique_ptr<MainWindow> owner;
+  MainWindow& form;
 };
 
 TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
@@ -85,13 +85,13 @@ TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
   windowB.show();
 
   // The fastest picture: scale 2.00, four-level tones, payloads without the code.
-  a.form.ComboBox1.index = 15;
-  a.form.ComboBox3.index = 1;
-  a.form.ComboBox3Change();
+  a.form.scaleCombo.index = 15;
+  a.form.modeCombo.index = 1;
+  a.form.modeChanged();
   a.form.clipboardPicture = texturedPicture();
   a.form.state.imageFromClipboard = true;
-  a.form.SpeedButton1.down = true;
-  windowA.run([&] { a.form.SpeedButton1Click(); });
+  a.form.sendImageButton.down = true;
+  windowA.run([&] { a.form.sendImageClicked(); });
   ASSERT_TRUE(a.form.state.txInProgress);
 
   QElapsedTimer clock;
@@ -116,7 +116,7 @@ TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
   EXPECT_EQ(b.form.state.remoteCallsign, "JA1ABC");
   EXPECT_TRUE(b.form.rxPicture == a.form.txPreviewPicture);
   windowB.refresh();
-  const QImage drawn = windowB.widgetOf(&b.form.Image3)->grab().toImage();
+  const QImage drawn = windowB.widgetOf(&b.form.pictureBox)->grab().toImage();
   EXPECT_EQ(drawn.pixelColor(100, 100), toQColor(b.form.rxPicture.at(100, 100)));
 
   // The picture was saved in the default store, whose folders were made for it, and the
@@ -124,7 +124,7 @@ TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
   EXPECT_EQ(b.form.lastSavedPath.rfind(dataHome + "/pelimo/AutoSave/", 0), 0u) << b.form.lastSaveOutcome;
   EXPECT_TRUE(std::filesystem::is_regular_file(b.form.lastSavedPath)) << b.form.lastSaveOutcome;
   EXPECT_NE(b.form.lastSavedPath.find("_JA1ABC.jpg"), std::string::npos);
-  b.form.FormClose();
+  b.form.closing();
   EXPECT_TRUE(std::filesystem::is_regular_file(configHome + "/pelimo/pelimo.ini"));
   EXPECT_TRUE(b.platform.messages.empty()) << b.platform.messages[0].text;
 }
