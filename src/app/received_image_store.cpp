@@ -63,8 +63,8 @@ void MainWindow::saveReceivedImage() {
   lastSavedPath = path;
   if (state.bsrBlocksStored) {
     state.bsrBlocksStored = false;
-    if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path && fileExists(earlier) &&
-        !deleteStoredFile(earlier, error)) {
+    if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path &&
+        fileExists(earlier) && !deleteStoredFile(earlier, error)) {
       reportFileProblem(error);
       return;
     }

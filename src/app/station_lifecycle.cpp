@@ -29,7 +29,7 @@ void MainWindow::closing() {
   if (settingsFile.empty()) return;
   std::string error;
   // The file is replaced as a whole, so a failed save leaves the previous one intact.
-  if (!saveSettings(settingsFile, *this, &error)) {
+  if (!saveSettings(settingsFile, settings, &error)) {
     lastFileProblem = error;
     platform.messageBox(error, true);
   }
@@ -42,12 +42,12 @@ void MainWindow::destroying() {
 }
 
 std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platform,
-                                     StationDevices devices) {
+                                         StationDevices devices) {
   // The form builds its controls, the scale list, the pictures and the receive constants.
   auto form = std::make_unique<MainWindow>(platform, devices);
   form->dataFolder = paths.dataFolder;
   const SettingsRead read = readSettingsFile(paths.settingsFile);
-  static_cast<Settings&>(*form) = read.settings;
+  form->settings = read.settings;
   // A file that is there but cannot be read is never written over: the station runs on the
   // defaults and keeps no settings file.
   form->settingsFile = read.problem.empty() ? paths.settingsFile : std::string();

@@ -89,7 +89,7 @@ TEST(StationLifecycle, WithoutASettingsFileEveryDefaultHoldsAndACompleteFileIsWr
   FakePlatform platform;
   std::unique_ptr<MainWindow> form = startStation(paths, platform);
   EXPECT_TRUE(platform.messages.empty());
-  EXPECT_EQ(static_cast<const Settings&>(*form).callsignRepeat, Settings{}.callsignRepeat);
+  EXPECT_EQ(form->settings.callsignRepeat, Settings{}.callsignRepeat);
   EXPECT_EQ(form->scaleCombo.index, 10);
   EXPECT_FALSE(form->state.fourLevelMode);
   stopStation(*form);
@@ -131,7 +131,7 @@ TEST(StationLifecycle, ASettingsFileThatCannotBeReadIsReportedAndNeverWrittenOve
     EXPECT_NE(shown.find(paths.settingsFile), std::string::npos) << shown;
     EXPECT_NE(shown.find(kUnreadSettingsNote), std::string::npos) << shown;
     EXPECT_EQ(shown.find('\n'), std::string::npos);
-    EXPECT_EQ(static_cast<const Settings&>(*form), Settings{});  // the defaults, as said
+    EXPECT_EQ(form->settings, Settings{});  // the defaults, as said
     form->settings.callsign = "QA1NEW";
     stopStation(*form);
     EXPECT_EQ(platform.messages.size(), 1u);  // nothing more at the close
