@@ -114,11 +114,11 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   RxFrameInfo callsign;
   callsign.kind = kFrameCallsign;
   callsign.payloadLength = static_cast<int>(hostile.size()) * 8;
-  form.framePayloadActions(callsign, payloadOf(hostile), true);
+  form.framePayloadActions(callsign, payloadOf(hostile), true, {});
   RxFrameInfo block;
   block.kind = kFrameImageBlock;
   form.frameHeaderActions(block);
-  form.framePayloadActions(block, BitBuffer{}, true);
+  form.framePayloadActions(block, BitBuffer{}, true, {});
   ASSERT_EQ(form.state.remoteCallsign, hostile);  // kept as received, byte for byte
 
   const std::string r = "\xEF\xBF\xBD";
