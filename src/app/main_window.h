@@ -37,6 +37,10 @@ inline constexpr const char* kProgramName = "Pelimo";
 inline constexpr const char* kProgramVersion = "0.1";
 inline constexpr const char* kImageTooSmallMessage =
     "Image size is too small.The size is 320x240 or more.";
+// Shown instead when there is no picture to send at all (a new station's first try).
+inline constexpr const char* kNoImageChosenMessage =
+    "No picture is chosen to send. Drop a .jpg or .bmp file of at least 320x240 on the window, "
+    "or copy a picture and press \"From Clipboard\".";
 
 // A picture of at least 320 x 240 can be fitted and sent.
 inline bool largeEnoughToSend(const Picture& p) {
@@ -164,6 +168,9 @@ class MainWindow {
   // The transmit image as the commands take it: the clipboard picture, or the file at
   // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
   Picture transmitImageSource();
+  // Why transmitImageSource gave nothing: no picture chosen, or one below 320 x 240 (or
+  // unreadable).
+  const char* transmitImageProblem() const;
   // The picture of the file at txImagePath, read by its extension (".jpg", ".JPG", ".bmp",
   // ".BMP"); empty when missing, unreadable or of another type.
   Picture transmitFilePicture() const;
@@ -209,6 +216,7 @@ class MainWindow {
   std::string dataFolder;
   bool browseShown = false;        // a stored image is on display on the LOG tab
   std::string storedImageName;     // its file name without ".jpg"; empty when none
+  std::string storedImageFile;     // its file name as it is in the folder; empty when none
   std::string storedImageCaption;  // its status-line text; empty until an image was shown
   std::string lastSavedPath;       // full path of the file of the last automatic save
   // dataFolder + "/AutoSave", or empty without a data folder.
@@ -217,6 +225,11 @@ class MainWindow {
   void saveReceivedImage();
   // What the last automatic save did, in words: "saved PATH" or why nothing was saved.
   std::string lastSaveOutcome;
+  // The last picture or settings file that could not be written or deleted, in one line;
+  // empty while every write succeeded. A station without a window fails on it.
+  std::string lastFileProblem;
+  // Keeps the message as lastFileProblem and shows it without stopping the station.
+  void reportFileProblem(const std::string& message);
   // Shows the stored image at browseIndex on the LOG tab, keeping the index within the list.
   void showStoredImage();
   // Deletes stored images older than settings.deleteAfterDays days.
@@ -227,6 +240,8 @@ class MainWindow {
   void toClipboardClicked();    // "To Clipboard": the picture of the current tab
   void fromClipboardClicked();  // "From Clipboard": the transmit picture from the clipboard
   void pictureTabChanged();     // set pictureTabs.index, then call, as a tab click does
+  // "From : " and the sender's callsign, cleaned for display (it came from the air).
+  std::string senderCaption() const;
 
   // --- operator commands, window messages, start-up and shut-down, log export ---
   // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)

@@ -46,6 +46,14 @@ Picture MainWindow::transmitImageSource() {
   return picture;
 }
 
+const char* MainWindow::transmitImageProblem() const {
+  std::error_code ec;
+  const bool chosen = state.imageFromClipboard
+                          ? !clipboardPicture.empty()
+                          : !state.txImagePath.empty() && std::filesystem::exists(state.txImagePath, ec);
+  return chosen ? kImageTooSmallMessage : kNoImageChosenMessage;
+}
+
 void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) {
   pictureTabs.index = 0;
   deleteImageButton.enabled = false;
@@ -126,7 +134,7 @@ void MainWindow::sendImageClicked() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     sendImageButton.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   // A fresh order for every press, even two within the same second: the seed is the clock, but
@@ -177,7 +185,7 @@ void MainWindow::respBsrClicked() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     respBsrButton.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   startCommonTransmission(kTxBsrResponse);

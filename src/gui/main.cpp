@@ -75,6 +75,12 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return cli.exit(e) == 0 ? 0 : 2;  // help and version succeed; usage errors exit with 2
   }
+  std::string homeProblem;
+  home = absoluteHomeOption(home, homeProblem);
+  if (!homeProblem.empty()) {  // refused now rather than found out when the settings are saved
+    std::cerr << "pelimo: " << homeProblem << "\n";
+    return 1;
+  }
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
     std::cerr << "pelimo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
                  "not set); pelimo-cli works without one\n";

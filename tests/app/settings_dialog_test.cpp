@@ -229,7 +229,7 @@ TEST(SettingsDialog, AStoredPortThatIsGoneIsNeitherReplacedNorChangedByCancel) {
   EXPECT_TRUE(f.deviceRings()->outputOpen() && f.deviceRings()->inputOpen());
 }
 
-TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpen) {
+TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpenAGoodOneIsTakenInCapitals) {
   DialogBench b;
   b.form.settings.callsign = "JA1ABC";
   EXPECT_TRUE(b.show([&](SettingsDialog& d) {
@@ -245,7 +245,7 @@ TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpen) {
     EXPECT_TRUE(b.platform.messages[0].beep);
     EXPECT_EQ(b.platform.messages[1].text, "The callsign must not contain \">\".");
     EXPECT_EQ(b.platform.messages[3].text, "The callsign is too long: at most 20 characters.");
-    d.callsignEdit.text = "VK2/JA1ABC/P";
+    d.callsignEdit.text = "vk2/ja1abc/p";  // taken in capitals, as callsigns are written
     d.okClicked();
   }));
   EXPECT_EQ(b.form.settings.callsign, "VK2/JA1ABC/P");

@@ -143,7 +143,7 @@ void SettingsDialog::okClicked() {
   }
 
   // Disabled controls are stored like the others.
-  f.settings.callsign = callsignEdit.text;
+  f.settings.callsign = callsignInCapitals(callsignEdit.text);
   f.settings.autoSave = autoSaveCheck.checked;
   f.settings.timeoutSeconds = timeoutCounter.position;
   f.settings.errorFreeOnly = errorFreeOnlyCheck.checked;
