@@ -117,7 +117,7 @@ void TForm1::refreshRespBsrButton() {
 void TForm1::receiveStep(const int16_t* samples) {
   const ReceiveSettings settings{state.txInProgress, state.waveLoopMode, state.inputGain,
                                  TimeOut, SubDisp, ShowClock,
-                                 Receiver == 1 ? ReceiverKind::specified : ReceiverKind::improved};
+                                 receiverFromSetting(Receiver)};
   ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
                 settings, state.payloadBits, *rxSide_);
 }

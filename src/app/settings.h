@@ -15,7 +15,9 @@ struct Settings {
   // another number is found again. Keys of their own beside the numbers.
   std::string InputName;
   std::string OutputName;
-  int Receiver = 0;  // 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
+  // 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds, 2 = the
+  // coherent receiver with its equalizer
+  int Receiver = 0;
   // [IO]
   int PortNum = 0;
   std::string PortStr;

@@ -30,6 +30,7 @@ constexpr double kNoiseTracking = 0.02;
 constexpr double kNoiseFloor = 1e-3;
 // The value at the sync word's last boundary is known.
 constexpr double kKnownLlr = 30.0;
+constexpr int kSymbolSamples = 10;
 
 const std::array<double, 2 * CoherentDetector::kHalfPulse + 1>& halfSine() {
   static const auto pulse = [] {
@@ -147,6 +148,14 @@ int CoherentDetector::differentialBit() const {
   const double last = boundaries[(boundaryCount - 1) % kHistory];
   const double before = boundaries[(boundaryCount - 2) % kHistory];
   return std::imag(matchedAt(last) * std::conj(matchedAt(before))) >= 0 ? 1 : 0;
+}
+
+double CoherentDetector::symbolTurn(double boundary) const {
+  const int64_t end = int64_t(std::lround(boundary));
+  Complex sum = 0;
+  for (int64_t t = end - 2; t <= end + 2; ++t)
+    sum += baseband[t & kMask] * std::conj(baseband[(t - kSymbolSamples) & kMask]);
+  return std::arg(sum) / kSymbolSamples;
 }
 
 Complex CoherentDetector::matchedAt(double position) const {

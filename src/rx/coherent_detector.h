@@ -89,6 +89,9 @@ struct CoherentDetector {
   // The one-bit decision outside frames, for the sync search: the turn of the filtered signal
   // between the last two recorded boundaries (up for the upper tone).
   int differentialBit() const;
+  // The carrier's turn over the symbol ending at `boundary`, in radians per sample on the
+  // frequency trace's scale: the four-level symbols are read from it.
+  double symbolTurn(double boundary) const;
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the symbol ending at

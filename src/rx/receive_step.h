@@ -15,6 +15,14 @@
 // equalizer trained on every sync word). All feed the same displays and read the same signal.
 enum class ReceiverKind { improved = 0, specified = 1, coherent = 2 };
 
+// The receiver a settings value (`Receiver` in section `Wave`) chooses; unknown values keep
+// the tolerant one.
+inline ReceiverKind receiverFromSetting(int value) {
+  if (value == 1) return ReceiverKind::specified;
+  if (value == 2) return ReceiverKind::coherent;
+  return ReceiverKind::improved;
+}
+
 // The settings and operating state the step reads.
 struct ReceiveSettings {
   bool txInProgress = false;

@@ -63,14 +63,21 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
   const double x = reading.whole, d = reading.trace;
   const double position = rx.blockStart + reading.position;
   const double boundary = CoherentDetector::boundaryAt(position);
-  if (coherent) rx.coherent.record(boundary);
+  double turn = 0.0;
+  if (coherent) {
+    rx.coherent.record(boundary);
+    turn = 0.5 * (rx.coherent.symbolTurn(boundary) + d);
+    rx.turnTones.push(turn, frame.inFrame);
+  }
   tones.push(x, frame.inFrame);
   rx.traceTones.push(d, frame.inFrame);
   const bool fourLevel = frame.rxFourLevel;
   double soft[2] = {0.0, 0.0};
   if (frame.inFrame) {
     rx.measures.add(position, reading.power);
-    if (fourLevel) {
+    if (fourLevel && coherent) {
+      rx.turnTones.fourLevelSoft(turn, soft);
+    } else if (fourLevel) {
       rx.traceTones.fourLevelSoft(d, soft);
     } else {
       soft[0] = tones.mskSoft(x);
@@ -89,7 +96,10 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
         tones.fitSync();
         rx.traceTones.fitSync();
         rx.measures.start(position);
-        if (coherent) rx.coherent.train();
+        if (coherent) {
+          rx.coherent.train();
+          rx.turnTones.fitSync();
+        }
         startFrame(frame, payloadBits);
       }
       continue;

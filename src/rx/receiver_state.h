@@ -39,6 +39,7 @@ struct ReceiverState {
   FrameMeasures measures;
   // The coherent receiver's two-tone detector (unused by the other two).
   CoherentDetector coherent;
+  ToneTracker turnTones;  // levels of the coherent detector's symbol turns: four-level payloads
   double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.
