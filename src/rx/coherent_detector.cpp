@@ -30,7 +30,12 @@ constexpr double kNoiseTracking = 0.02;
 constexpr double kNoiseFloor = 1e-3;
 // The value at the sync word's last boundary is known.
 constexpr double kKnownLlr = 30.0;
-constexpr int kSymbolSamples = 10;
+// Smoothing of the carrier gain and its noise for four-level reading, per symbol.
+constexpr double kGainTracking = 0.05;
+
+// The phase (in twelfths of a turn) of a boundary whose stream value is u, q boundaries
+// after the sync word's last one (modulo 4): the value u on the axis i^q.
+int twelfthsOf(double u, int q) { return ((u < 0 ? 6 : 0) + 3 * q) % 12; }
 
 const std::array<double, 2 * CoherentDetector::kHalfPulse + 1>& halfSine() {
   static const auto pulse = [] {
@@ -119,9 +124,11 @@ void CoherentDetector::queue(const SymbolDetector::Reading& reading) {
   pending[pendingCount++] = reading;
 }
 
-bool CoherentDetector::ready(int64_t blockStart) const {
+bool CoherentDetector::ready(int64_t blockStart, bool fourLevel) const {
   if (pendingCount == 0) return false;
   const double boundary = boundaryAt(double(blockStart) + pending[0].position);
+  if (fourLevel)
+    return boundary + four_level::kLookAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
   return boundary + kLastTap + 1 < double(matchedEnd);
 }
 
@@ -150,12 +157,40 @@ int CoherentDetector::differentialBit() const {
   return std::imag(matchedAt(last) * std::conj(matchedAt(before))) >= 0 ? 1 : 0;
 }
 
-double CoherentDetector::symbolTurn(double boundary) const {
-  const int64_t end = int64_t(std::lround(boundary));
-  Complex sum = 0;
-  for (int64_t t = end - 2; t <= end + 2; ++t)
-    sum += baseband[t & kMask] * std::conj(baseband[(t - kSymbolSamples) & kMask]);
-  return std::arg(sum) / kSymbolSamples;
+void CoherentDetector::derotated(double start, double startPhase, int count, Complex* out) const {
+  const int64_t first = int64_t(std::floor(start)) + 1;
+  Complex turn = std::polar(1.0, -(startPhase + frequency * (double(first) - start)));
+  const Complex step = std::polar(1.0, -frequency);
+  for (int i = 0; i < count; ++i) {
+    out[i] = baseband[(first + i) & kMask] * turn;
+    turn *= step;
+  }
+}
+
+void CoherentDetector::trackGain(Complex correlation) {
+  const double share = std::max(kGainTracking, 1.0 / ++gainCount);
+  gain += share * (correlation - gain);
+  gainNoise += share * (std::norm(correlation - gain) - gainNoise);
+}
+
+void CoherentDetector::fourLevelLlrs(double boundary, double llr[2]) {
+  llr[0] = llr[1] = 0.0;
+  if (!trained) return;
+  if (!readingFourLevel) {
+    phaseTwelfths = twelfthsOf(past[0], quarter);
+    readingFourLevel = true;
+  }
+  std::array<Complex, four_level::kWindow * four_level::kSymbolSamples> samples;
+  derotated(lastBoundary, phase, int(samples.size()), samples.data());
+  four_level::Correlations c;
+  four_level::correlate(samples.data(), c);
+  const four_level::Reading r = four_level::readSymbol(c, phaseTwelfths, gain, gainNoise);
+  trackGain(c[0][r.value] * std::polar(1.0, -2.0 * kPi * phaseTwelfths / 12.0));
+  phaseTwelfths = (phaseTwelfths + four_level::phaseStep(r.value) + 12) % 12;
+  phase = wrapAngle(phase + frequency * (boundary - lastBoundary));
+  lastBoundary = boundary;
+  llr[0] = r.llr[0];
+  llr[1] = r.llr[1];
 }
 
 Complex CoherentDetector::matchedAt(double position) const {
@@ -244,12 +279,19 @@ void CoherentDetector::train() {
   phase = 0.0;
   quarter = 0;
   previousLlr = kKnownLlr;
+  gain = 0.0;
+  gainNoise = 1.0;
+  gainCount = 0;
+  readingFourLevel = false;
   trained = true;
 }
 
 double CoherentDetector::detect(double boundary) {
   if (!trained) return 0.0;
   const double spacing = boundary - lastBoundary;
+  std::array<Complex, four_level::kSymbolSamples> symbol;
+  derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
+  const int fromTwelfths = twelfthsOf(past[0], quarter);
   phase = wrapAngle(phase + frequency * spacing);
   lastBoundary = boundary;
   quarter = (quarter + 1) & 3;
@@ -263,6 +305,10 @@ double CoherentDetector::detect(double boundary) {
     trained = false;
     return 0.0;
   }
+  // The symbol's tone follows from the two ends; its correlation measures the carrier.
+  const int value = decision * past[0] > 0 ? 3 : 0;
+  trackGain(four_level::correlateOne(symbol.data(), value) *
+            std::polar(1.0, -2.0 * kPi * fromTwelfths / 12.0));
   for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];
   past[0] = decision;
   const double llr = 2.0 * y / noise;

@@ -16,6 +16,10 @@
 // fading, echoes up to about two symbols long and what is left of the carrier offset. Each
 // symbol leaves as a soft value scaled by the equalizer's measured error.
 //
+// Four-level payloads are read coherently as well (four_level_trellis.h), from the phase the
+// frame's two-tone part ended on and the carrier gain measured on its symbols; each reading
+// waits for the samples of the symbols it looks ahead at.
+//
 // Symbol positions come from the tolerant receiver's clock and timing loop. A boundary is
 // read once the samples up to the last equalizer tap have arrived, so the readings of the last
 // symbols of a block wait for the next block.
@@ -25,6 +29,7 @@
 #include <span>
 
 #include "rx/demodulator.h"
+#include "rx/four_level_trellis.h"
 #include "rx/rls_equalizer.h"
 #include "rx/symbol_detector.h"
 #include "rx/sync_search.h"
@@ -40,7 +45,7 @@ struct CoherentDetector {
   static constexpr int kFeedbackTaps = 3;
   static constexpr int kInputs = 2 * kForwardTaps + kFeedbackTaps;
   static constexpr int kHistory = 64;     // symbol boundaries kept for training
-  static constexpr int kPendingLimit = 16;
+  static constexpr int kPendingLimit = 32;
 
   // Analytic signal moved down by 1500 Hz, and its half-sine filtered copy, by absolute sample
   // index modulo the ring size.
@@ -70,6 +75,13 @@ struct CoherentDetector {
   double noise = 1.0;       // mean squared equalizer error
   double previousLlr = 0.0; // the value at the last boundary as a log-likelihood ratio
   std::array<double, kFeedbackTaps> past{};  // the latest decisions, newest first
+  // The carrier as a four-level reading needs it: the correlation a symbol gives at phase 0,
+  // its noise variance, and the phase (in twelfths of a turn) at the last boundary.
+  Complex gain = 0.0;
+  double gainNoise = 1.0;
+  int gainCount = 0;
+  int phaseTwelfths = 0;
+  bool readingFourLevel = false;
 
   // Moves one input buffer (48 kHz) down by 1500 Hz, low-passes and decimates it to 12 kHz
   // (a filter of its own: the input conditioning's half-band filter lets the noise from 9.5 to
@@ -77,7 +89,9 @@ struct CoherentDetector {
   void load(std::span<const int16_t, kInputBufferSamples> samples, int64_t blockStart);
   // Readings wait here until their samples are in.
   void queue(const SymbolDetector::Reading& reading);
-  bool ready(int64_t blockStart) const;
+  // True when the first waiting reading has its samples: with `fourLevel`, those of the
+  // symbols looked ahead at too.
+  bool ready(int64_t blockStart, bool fourLevel) const;
   SymbolDetector::Reading take();
   // After the block: pending positions move to the next block's frame of reference.
   void carry();
@@ -89,9 +103,9 @@ struct CoherentDetector {
   // The one-bit decision outside frames, for the sync search: the turn of the filtered signal
   // between the last two recorded boundaries (up for the upper tone).
   int differentialBit() const;
-  // The carrier's turn over the symbol ending at `boundary`, in radians per sample on the
-  // frequency trace's scale: the four-level symbols are read from it.
-  double symbolTurn(double boundary) const;
+  // The log-likelihood ratios (positive for 1) of the two bits of the four-level symbol ending
+  // at `boundary`, read coherently from the phase the frame's two-tone part ended on.
+  void fourLevelLlrs(double boundary, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the symbol ending at
@@ -100,6 +114,10 @@ struct CoherentDetector {
 
  private:
   Complex matchedAt(double position) const;
+  // `count` baseband samples from the first after `start`, with the carrier offset and phase
+  // removed (`startPhase` is the phase removed at `start`).
+  void derotated(double start, double startPhase, int count, Complex* out) const;
+  void trackGain(Complex correlation);
   void features(double boundary, double boundaryPhase, int quarterTurns,
                 std::array<double, kInputs>& x) const;
 };

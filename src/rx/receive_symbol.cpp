@@ -63,12 +63,7 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
   const double x = reading.whole, d = reading.trace;
   const double position = rx.blockStart + reading.position;
   const double boundary = CoherentDetector::boundaryAt(position);
-  double turn = 0.0;
-  if (coherent) {
-    rx.coherent.record(boundary);
-    turn = 0.5 * (rx.coherent.symbolTurn(boundary) + d);
-    rx.turnTones.push(turn, frame.inFrame);
-  }
+  if (coherent) rx.coherent.record(boundary);
   tones.push(x, frame.inFrame);
   rx.traceTones.push(d, frame.inFrame);
   const bool fourLevel = frame.rxFourLevel;
@@ -76,7 +71,10 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
   if (frame.inFrame) {
     rx.measures.add(position, reading.power);
     if (fourLevel && coherent) {
-      rx.turnTones.fourLevelSoft(turn, soft);
+      double llr[2];
+      rx.coherent.fourLevelLlrs(boundary, llr);
+      soft[0] = softFromLlr(llr[0]);
+      soft[1] = softFromLlr(llr[1]);
     } else if (fourLevel) {
       rx.traceTones.fourLevelSoft(d, soft);
     } else {
@@ -96,10 +94,7 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
         tones.fitSync();
         rx.traceTones.fitSync();
         rx.measures.start(position);
-        if (coherent) {
-          rx.coherent.train();
-          rx.turnTones.fitSync();
-        }
+        if (coherent) rx.coherent.train();
         startFrame(frame, payloadBits);
       }
       continue;

@@ -39,7 +39,6 @@ struct ReceiverState {
   FrameMeasures measures;
   // The coherent receiver's two-tone detector (unused by the other two).
   CoherentDetector coherent;
-  ToneTracker turnTones;  // levels of the coherent detector's symbol turns: four-level payloads
   double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.
@@ -63,7 +62,7 @@ void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveH
 // deviation, and every bit goes to the frame reader as a soft value scaled by the measured
 // noise.
 //
-// With `coherent` set, two-tone symbols inside a frame are read by the coherent detector
-// instead (trained at every sync word); four-level payload symbols stay with the trace.
+// With `coherent` set, symbols inside a frame are read by the coherent detector instead
+// (trained at every sync word), and the sync search also runs on its own decisions.
 void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& reading,
                           BitBuffer& payloadBits, ReceiveHost& host, bool coherent = false);

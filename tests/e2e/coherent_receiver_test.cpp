@@ -47,8 +47,8 @@ TEST(CoherentReceiver, SensitivityFloorPerMode) {
   };
   const Floor floors[] = {{"MSK plain", false, false, {4.5, 6.0}, {0.55, 0.85}},
                           {"MSK coded", false, true, {2.5, 4.0}, {0.6, 0.85}},
-                          {"4L-FSK plain", true, false, {17.0, 19.0}, {0.4, 0.7}},
-                          {"4L-FSK coded", true, true, {11.0, 13.0}, {0.45, 0.8}}};
+                          {"4L-FSK plain", true, false, {11.0, 12.5}, {0.35, 0.65}},
+                          {"4L-FSK coded", true, true, {8.0, 9.5}, {0.35, 0.7}}};
   for (const Floor& f : floors) {
     const auto signal = txsim::pictureTransmission(modeOf(f.fourLevel, f.coded));
     for (int i = 0; i < 2; ++i) {
