@@ -1,8 +1,8 @@
 // Sensitivity of the three receivers: whole picture transmissions (scale 1.00, 300 blocks) made by
 // the real frame builders and modulator, carried through a simulated channel (white noise at
 // an SNR in 2500 Hz, carrier and clock offsets, two-path fading), and the share of blocks read
-// with a good check against SNR, per mode, receiver and channel, beside the theory line for
-// non-coherent binary FSK (the block share of a perfect non-coherent MSK-plain receiver).
+// with a good check against SNR, per mode, receiver and channel, beside the theory lines for
+// non-coherent binary FSK and coherent MSK (the block shares of perfect MSK-plain receivers).
 //
 //   sensitivity_bench            a short run: fewer SNR points and channels (a few minutes)
 //   sensitivity_bench --full     every channel at 1 dB steps
@@ -13,6 +13,7 @@
 // Output: one line per measurement, "mode receiver channel snr share", then a summary of the
 // 50 % and 99 % points and a table of the main figures with the tolerant and the coherent
 // receiver side by side. scripts/plot-sensitivity turns the lines into a plot.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -44,6 +45,14 @@ double theoryShare(double snrDb, double bitsPerBlock) {
   const double ebn0 = std::pow(10.0, snrDb / 10.0) * 2500.0 / 1200.0;
   const double p = 0.5 * std::exp(-ebn0 / 2.0);
   return std::pow(1.0 - p, bitsPerBlock);
+}
+
+// The same for coherent MSK read symbol by symbol (each bit the product of two antipodal
+// values): bit error 2 Q(sqrt(2 Eb / N0)) at low error rates.
+double coherentTheoryShare(double snrDb, double bitsPerBlock) {
+  const double ebn0 = std::pow(10.0, snrDb / 10.0) * 2500.0 / 1200.0;
+  const double q = 0.5 * std::erfc(std::sqrt(ebn0));
+  return std::pow(1.0 - std::min(0.5, 2.0 * q * (1.0 - q)), bitsPerBlock);
 }
 
 // SNR at which the share first reaches `level` (linear between points); NaN if never.
@@ -125,6 +134,7 @@ int main(int argc, char** argv) {
   std::printf("# mode receiver channel snr_db share\n");
   std::vector<std::string> summary;
   Shares shares;
+  double meanBlockBits = 0;  // payload bits per block of the picture, from a whole reception
   std::map<std::pair<std::string, std::string>, double> fiftyPercent;  // white noise
   for (const Mode& mode : modes) {
     if (noiseOnly) break;  // only the hour of noise
@@ -150,6 +160,7 @@ int main(int argc, char** argv) {
           model.fading = ch.fading;
           const txsim::Reception r = txsim::receiveThrough(signal, model, kind, 11);
           const double share = double(r.goodBlocks) / blocks;
+          if (r.goodBlocks == blocks && meanBlockBits == 0) meanBlockBits = double(r.blockBits) / blocks;
           std::printf("%s %s %s %.1f %.4f\n", mode.name, rname, ch.name, snr, share);
           std::fflush(stdout);
           snrs.push_back(snr);
@@ -173,6 +184,8 @@ int main(int argc, char** argv) {
   }
   std::printf("\n");
   for (double snr = 0; snr <= 20; snr += 0.5) std::printf("theory noncoherent-fsk awgn %.1f %.4f\n", snr, theoryShare(snr, 700));
+  for (double snr = 0; snr <= 12; snr += 0.5)
+    std::printf("theory coherent-msk awgn %.1f %.4f\n", snr, coherentTheoryShare(snr, 700));
   // Noise alone, and noise with tones and clicks: frames accepted in an hour (ten minutes in
   // the short run).
   const int noiseBuffers = (full ? 3600 : 600) * 4;
@@ -194,6 +207,7 @@ int main(int argc, char** argv) {
     return percent(shares, mode, "improved", channel, snr) + " / " +
            percent(shares, mode, "coherent", channel, snr);
   };
+  std::printf("# picture blocks average %.0f payload bits at scale 1.00\n", meanBlockBits);
   std::printf("# table: case | tolerant / coherent\n");
   if (!noiseOnly && !fadingOnly) {
     std::printf("# white noise, 50 %% of blocks, MSK plain / MSK coded / 4L-FSK plain / 4L-FSK coded |");

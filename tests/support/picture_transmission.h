@@ -108,6 +108,7 @@ struct Reception {
   int goodBlocks = 0;     // distinct blocks read with a good check
   int goodFrames = 0;     // payloads of any kind with a good check
   int headers = 0;        // headers with a good check
+  int64_t blockBits = 0;  // payload data bits of the good image blocks
 };
 
 // Counts what one receiver makes of the samples heard through the channel.
@@ -119,8 +120,10 @@ class CountingHost : public ReceiveHost {
   void onFramePayload(const RxFrameInfo& info, const BitBuffer&, bool good) override {
     if (!good) return;
     ++result.goodFrames;
-    if (info.kind == kFrameImageBlock && blocks.insert({info.col, info.row}).second)
+    if (info.kind == kFrameImageBlock && blocks.insert({info.col, info.row}).second) {
       ++result.goodBlocks;
+      result.blockBits += info.payloadLength;
+    }
   }
 };
 
