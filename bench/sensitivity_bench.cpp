@@ -195,9 +195,10 @@ int main(int argc, char** argv) {
       const txsim::Reception r = txsim::receiveNoise(noiseBuffers, tones, kind, tones ? 21 : 22);
       char line[200];
       std::snprintf(line, sizeof line, "noise%-17s %-9s %d s: %d headers, %d payloads accepted",
-                    tones ? "+tones+clicks" : "", kind == ReceiverKind::improved ? "improved" : "specified",
-                    noiseBuffers / 4, r.headers, r.goodFrames);
+                    tones ? "+tones+clicks" : "", receiverName(kind), noiseBuffers / 4, r.headers,
+                    r.goodFrames);
       summary.push_back(line);
+      noiseFrames[kind] += r.goodFrames + r.headers;
     }
   std::printf("# summary\n");
   for (const auto& l : summary) std::printf("# %s\n", l.c_str());
@@ -234,7 +235,7 @@ int main(int argc, char** argv) {
   }
   // Rounds of block re-sending between two stations (simulate --fading moderate --snr 20):
   // measured through the two-station simulation, not here.
-  std::printf("# noise (with tones and clicks), payloads accepted | %d / %d\n",
+  std::printf("# an hour of noise (and of noise with tones and clicks), frames accepted | %d / %d\n",
               noiseFrames[ReceiverKind::improved], noiseFrames[ReceiverKind::coherent]);
   return 0;
 }

@@ -30,6 +30,14 @@ constexpr double kNoiseTracking = 0.02;
 constexpr double kNoiseFloor = 1e-3;
 // The value at the sync word's last boundary is known.
 constexpr double kKnownLlr = 30.0;
+// Four-level symbols are read coherently on a channel without echoes, judged from the header:
+// there the symbol correlation's SNR (capped near 16 dB by the correlation's own errors) lies
+// about 3 dB below the equalizer's. An echo spoils the correlation far more than the
+// equalizer, and the symbols are then read from the frequency trace like the tolerant
+// receiver does.
+constexpr double kFlatBelowEqualized = 3.0;
+constexpr double kFlatCeilingDb = 16.0;
+constexpr double kFlatMarginDb = 3.0;
 // Smoothing of the carrier gain and its noise for four-level reading, per symbol.
 constexpr double kGainTracking = 0.05;
 
@@ -173,12 +181,15 @@ void CoherentDetector::trackGain(Complex correlation) {
   gainNoise += share * (std::norm(correlation - gain) - gainNoise);
 }
 
-void CoherentDetector::fourLevelLlrs(double boundary, double llr[2]) {
+bool CoherentDetector::fourLevelLlrs(double boundary, double llr[2]) {
   llr[0] = llr[1] = 0.0;
-  if (!trained) return;
+  if (!trained) return false;
   if (!readingFourLevel) {
     phaseTwelfths = twelfthsOf(past[0], quarter);
     readingFourLevel = true;
+    const double flatDb = 10 * std::log10(std::norm(gain) / gainNoise);
+    const double equalizedDb = 10 * std::log10(1.0 / noise);
+    fourLevelFlat = flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
   }
   std::array<Complex, four_level::kWindow * four_level::kSymbolSamples> samples;
   derotated(lastBoundary, phase, int(samples.size()), samples.data());
@@ -191,6 +202,7 @@ void CoherentDetector::fourLevelLlrs(double boundary, double llr[2]) {
   lastBoundary = boundary;
   llr[0] = r.llr[0];
   llr[1] = r.llr[1];
+  return fourLevelFlat;
 }
 
 Complex CoherentDetector::matchedAt(double position) const {

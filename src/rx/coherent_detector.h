@@ -18,7 +18,8 @@
 //
 // Four-level payloads are read coherently as well (four_level_trellis.h), from the phase the
 // frame's two-tone part ended on and the carrier gain measured on its symbols; each reading
-// waits for the samples of the symbols it looks ahead at.
+// waits for the samples of the symbols it looks ahead at. On a channel with echoes they are
+// left to the frequency trace.
 //
 // Symbol positions come from the tolerant receiver's clock and timing loop. A boundary is
 // read once the samples up to the last equalizer tap have arrived, so the readings of the last
@@ -82,6 +83,7 @@ struct CoherentDetector {
   int gainCount = 0;
   int phaseTwelfths = 0;
   bool readingFourLevel = false;
+  bool fourLevelFlat = true;  // the frame's four-level symbols are read coherently
 
   // Moves one input buffer (48 kHz) down by 1500 Hz, low-passes and decimates it to 12 kHz
   // (a filter of its own: the input conditioning's half-band filter lets the noise from 9.5 to
@@ -104,8 +106,9 @@ struct CoherentDetector {
   // between the last two recorded boundaries (up for the upper tone).
   int differentialBit() const;
   // The log-likelihood ratios (positive for 1) of the two bits of the four-level symbol ending
-  // at `boundary`, read coherently from the phase the frame's two-tone part ended on.
-  void fourLevelLlrs(double boundary, double llr[2]);
+  // at `boundary`, read coherently from the phase the frame's two-tone part ended on. False
+  // when the frame's channel has echoes that spoil this reading (see fourLevelFlat).
+  bool fourLevelLlrs(double boundary, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the symbol ending at

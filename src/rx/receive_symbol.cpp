@@ -70,9 +70,8 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
   double soft[2] = {0.0, 0.0};
   if (frame.inFrame) {
     rx.measures.add(position, reading.power);
-    if (fourLevel && coherent) {
-      double llr[2];
-      rx.coherent.fourLevelLlrs(boundary, llr);
+    double llr[2];
+    if (fourLevel && coherent && rx.coherent.fourLevelLlrs(boundary, llr)) {
       soft[0] = softFromLlr(llr[0]);
       soft[1] = softFromLlr(llr[1]);
     } else if (fourLevel) {
