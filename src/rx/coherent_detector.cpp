@@ -49,7 +49,8 @@ const std::array<double, 2 * CoherentDetector::kHalfPulse + 1>& halfSine() {
   static const auto pulse = [] {
     std::array<double, 2 * CoherentDetector::kHalfPulse + 1> p{};
     for (int i = -CoherentDetector::kHalfPulse; i <= CoherentDetector::kHalfPulse; ++i)
-      p[i + CoherentDetector::kHalfPulse] = std::cos(kPi * i / (2.0 * CoherentDetector::kHalfPulse));
+      p[i + CoherentDetector::kHalfPulse] =
+          std::cos(kPi * i / (2.0 * CoherentDetector::kHalfPulse));
     return p;
   }();
   return pulse;
@@ -70,8 +71,10 @@ const DownTaps& downTaps() {
     DownTaps t{};
     for (int k = 0; k < L; ++k) {
       const double c = k - (L - 1) / 2.0;
-      const double sinc = 2 * kCutoff * (c == 0 ? 1.0 : std::sin(2 * kPi * kCutoff * c) / (2 * kPi * kCutoff * c));
-      const double w = 0.42 - 0.5 * std::cos(2 * kPi * k / (L - 1)) + 0.08 * std::cos(4 * kPi * k / (L - 1));
+      const double sinc =
+          2 * kCutoff * (c == 0 ? 1.0 : std::sin(2 * kPi * kCutoff * c) / (2 * kPi * kCutoff * c));
+      const double w =
+          0.42 - 0.5 * std::cos(2 * kPi * k / (L - 1)) + 0.08 * std::cos(4 * kPi * k / (L - 1));
       for (int p = 0; p < 8; ++p) {
         const int n = p * 4 - k;  // input sample n - k of output m with m mod 8 = p
         t[p][k] = sinc * w * std::polar(1.0, -2 * kPi * 1500.0 * n / 48000.0);
@@ -121,7 +124,8 @@ void CoherentDetector::load(std::span<const int16_t, kInputBufferSamples> sample
   const int64_t end = basebandEnd - kHalfPulse;
   for (int64_t n = std::max(matchedEnd, end - kRingSize / 2); n < end; ++n) {
     Complex s = 0;
-    for (int i = -kHalfPulse; i <= kHalfPulse; ++i) s += baseband[(n + i) & kMask] * pulse[i + kHalfPulse];
+    for (int i = -kHalfPulse; i <= kHalfPulse; ++i)
+      s += baseband[(n + i) & kMask] * pulse[i + kHalfPulse];
     matched[n & kMask] = s;
   }
   matchedEnd = end;
@@ -189,7 +193,8 @@ bool CoherentDetector::fourLevelLlrs(double boundary, double llr[2]) {
     readingFourLevel = true;
     const double flatDb = 10 * std::log10(std::norm(gain) / gainNoise);
     const double equalizedDb = 10 * std::log10(1.0 / noise);
-    fourLevelFlat = flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
+    fourLevelFlat =
+        flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
   }
   std::array<Complex, four_level::kWindow * four_level::kSymbolSamples> samples;
   derotated(lastBoundary, phase, int(samples.size()), samples.data());
@@ -231,7 +236,8 @@ void CoherentDetector::train() {
   if (boundaryCount < kSymbols + 1) return;
   // b[k + 1] ends sync symbol k; b[0] is the boundary before the first one.
   std::array<double, kSymbols + 1> b{};
-  for (int k = 0; k <= kSymbols; ++k) b[k] = boundaries[(boundaryCount - kSymbols - 1 + k) % kHistory];
+  for (int k = 0; k <= kSymbols; ++k)
+    b[k] = boundaries[(boundaryCount - kSymbols - 1 + k) % kHistory];
   const double span = (b[kSymbols] - b[0]) / kSymbols;
   if (!(span > 8.0 && span < 12.0)) return;
 

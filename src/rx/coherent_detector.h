@@ -45,15 +45,15 @@ struct CoherentDetector {
   static constexpr int kForwardTaps = (kLastTap - kFirstTap) / kTapSpacing + 1;
   static constexpr int kFeedbackTaps = 3;
   static constexpr int kInputs = 2 * kForwardTaps + kFeedbackTaps;
-  static constexpr int kHistory = 64;     // symbol boundaries kept for training
+  static constexpr int kHistory = 64;  // symbol boundaries kept for training
   static constexpr int kPendingLimit = 32;
 
   // Analytic signal moved down by 1500 Hz, and its half-sine filtered copy, by absolute sample
   // index modulo the ring size.
   std::array<Complex, kRingSize> baseband{};
   std::array<Complex, kRingSize> matched{};
-  int64_t basebandEnd = 0;  // one past the last baseband sample
-  int64_t matchedEnd = 0;   // one past the last filtered sample
+  int64_t basebandEnd = 0;              // one past the last baseband sample
+  int64_t matchedEnd = 0;               // one past the last filtered sample
   static constexpr int kDownTaps = 64;  // the 48 kHz low-pass ahead of the decimation
   std::array<double, kDownTaps - 1 + kInputBufferSamples> inputLine{};
 
@@ -68,13 +68,13 @@ struct CoherentDetector {
   // The frame being read.
   RlsCombiner<kInputs> equalizer;
   bool trained = false;
-  double frequency = 0.0;   // carrier offset measured on the sync word, radians per sample
-  double phase = 0.0;       // carrier phase removed at the last boundary
+  double frequency = 0.0;  // carrier offset measured on the sync word, radians per sample
+  double phase = 0.0;      // carrier phase removed at the last boundary
   double lastBoundary = 0.0;
-  int quarter = 0;          // boundary count modulo 4: the stream alternates axes
-  double scale = 1.0;       // input normalisation, from the sync word
-  double noise = 1.0;       // mean squared equalizer error
-  double previousLlr = 0.0; // the value at the last boundary as a log-likelihood ratio
+  int quarter = 0;           // boundary count modulo 4: the stream alternates axes
+  double scale = 1.0;        // input normalisation, from the sync word
+  double noise = 1.0;        // mean squared equalizer error
+  double previousLlr = 0.0;  // the value at the last boundary as a log-likelihood ratio
   std::array<double, kFeedbackTaps> past{};  // the latest decisions, newest first
   // The carrier as a four-level reading needs it: the correlation a symbol gives at phase 0,
   // its noise variance, and the phase (in twelfths of a turn) at the last boundary.

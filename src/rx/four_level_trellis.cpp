@@ -23,7 +23,8 @@ const std::array<std::array<Complex, kSymbolSamples>, kValues>& ramps() {
     std::array<std::array<Complex, kSymbolSamples>, kValues> a{};
     for (int v = 0; v < kValues; ++v)
       for (int m = 0; m < kSymbolSamples; ++m)
-        a[v][m] = std::polar(1.0, -2.0 * std::numbers::pi / kPhases * phaseStep(v) * (m + 0.5) / kSymbolSamples);
+        a[v][m] = std::polar(
+            1.0, -2.0 * std::numbers::pi / kPhases * phaseStep(v) * (m + 0.5) / kSymbolSamples);
     return a;
   }();
   return r;

@@ -11,9 +11,9 @@
 namespace four_level {
 
 using Complex = std::complex<double>;
-inline constexpr int kPhases = 12;      // twelfths of a turn
+inline constexpr int kPhases = 12;  // twelfths of a turn
 inline constexpr int kValues = 4;
-inline constexpr int kLookAhead = 6;    // symbols beyond the one being read
+inline constexpr int kLookAhead = 6;  // symbols beyond the one being read
 inline constexpr int kWindow = kLookAhead + 1;
 inline constexpr int kSymbolSamples = 10;
 

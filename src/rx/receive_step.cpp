@@ -55,7 +55,8 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
     demodulateBlock(rx.demod, block,
                     [&](double d) { receiveSymbol(rx, d, payloadBits, host); });
   } else {
-    readTrackedBlock(rx, samples, block, settings.receiver == ReceiverKind::coherent, payloadBits, host);
+    const bool coherent = settings.receiver == ReceiverKind::coherent;
+    readTrackedBlock(rx, samples, block, coherent, payloadBits, host);
   }
 
   host.eyeDiagramStep(rx.demod.freqTrace.data(), rx.demod.symbolMarks.data(), kBlockSamples,

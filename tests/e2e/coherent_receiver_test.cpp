@@ -66,7 +66,9 @@ TEST(CoherentReceiver, MistunedAndFadedPicturesArrive) {
     bool fourLevel, coded;
     double hz, ppm;
   };
-  const Case cases[] = {{false, false, 60, 200}, {false, true, -60, -200}, {true, false, -60, 200},
+  const Case cases[] = {{false, false, 60, 200},
+                        {false, true, -60, -200},
+                        {true, false, -60, 200},
                         {true, true, 60, -200}};
   for (const Case& c : cases) {
     const auto signal = txsim::pictureTransmission(modeOf(c.fourLevel, c.coded));
@@ -77,7 +79,8 @@ TEST(CoherentReceiver, MistunedAndFadedPicturesArrive) {
   const auto signal = txsim::pictureTransmission(modeOf(false, false));
   const double coherent = blockShare(signal, 25, ReceiverKind::coherent, FadingProfile::moderate);
   const double tolerant = blockShare(signal, 25, ReceiverKind::improved, FadingProfile::moderate);
-  std::printf("MSK plain, moderate fading at 25 dB: coherent %.3f, tolerant %.3f\n", coherent, tolerant);
+  std::printf("MSK plain, moderate fading at 25 dB: coherent %.3f, tolerant %.3f\n", coherent,
+              tolerant);
   EXPECT_GE(coherent, 0.6);
   EXPECT_GE(coherent, tolerant + 0.1);
 }
