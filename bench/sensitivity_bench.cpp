@@ -56,6 +56,9 @@ double coherentTheoryShare(double snrDb, double bitsPerBlock) {
   return std::pow(1.0 - std::min(0.5, 2.0 * q * (1.0 - q)), bitsPerBlock);
 }
 
+// Bits per block for the theory lines: the picture's mean payload and its check.
+constexpr double kTheoryBits = 500;
+
 // SNR at which the share first reaches `level` (linear between points); NaN if never.
 double crossing(const std::vector<double>& snrs, const std::vector<double>& shares, double level) {
   for (size_t i = 0; i < snrs.size(); ++i) {
@@ -180,14 +183,14 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::printf("# theory non-coherent binary FSK (MSK plain, 700-bit blocks):");
+  std::printf("# theory non-coherent binary FSK (MSK plain, 500-bit blocks):");
   for (double snr = 2; snr <= 14; snr += 0.5) {
-    if (std::fabs(theoryShare(snr, 700) - 0.5) < 0.2) std::printf(" %.1f dB: %.2f", snr, theoryShare(snr, 700));
+    if (std::fabs(theoryShare(snr, kTheoryBits) - 0.5) < 0.2) std::printf(" %.1f dB: %.2f", snr, theoryShare(snr, kTheoryBits));
   }
   std::printf("\n");
-  for (double snr = 0; snr <= 20; snr += 0.5) std::printf("theory noncoherent-fsk awgn %.1f %.4f\n", snr, theoryShare(snr, 700));
+  for (double snr = 0; snr <= 20; snr += 0.5) std::printf("theory noncoherent-fsk awgn %.1f %.4f\n", snr, theoryShare(snr, kTheoryBits));
   for (double snr = 0; snr <= 12; snr += 0.5)
-    std::printf("theory coherent-msk awgn %.1f %.4f\n", snr, coherentTheoryShare(snr, 700));
+    std::printf("theory coherent-msk awgn %.1f %.4f\n", snr, coherentTheoryShare(snr, kTheoryBits));
   // Noise alone, and noise with tones and clicks: frames accepted in an hour (ten minutes in
   // the short run).
   const int noiseBuffers = (full ? 3600 : 600) * 4;
