@@ -49,7 +49,7 @@ void MainWindow::saveReceivedImage() {
   // failed save never costs the picture saved before the BSR answer.
   if (!saveJpeg(rxPicture, path, error)) {
     lastSaveOutcome = "not saved: " + error;
-    platform.messageBox(error, false);
+    report(error, false);
     return;
   }
   lastSaveOutcome = "saved " + path;
@@ -59,7 +59,7 @@ void MainWindow::saveReceivedImage() {
     state.bsrBlocksStored = false;
     if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path &&
         fileExists(earlier) && !deleteStoredFile(earlier, error)) {
-      platform.messageBox(error, false);
+      report(error, false);
       return;
     }
   }
@@ -70,7 +70,7 @@ void MainWindow::deleteOldImages() {
   if (storeFolder().empty()) return;
   std::string error;
   if (!deleteOldImageFiles(storeFolder(), platform.localTime(), settings.deleteAfterDays, error))
-    platform.messageBox(error, false);
+    report(error, false);
 }
 
 void MainWindow::showStoredImage() {

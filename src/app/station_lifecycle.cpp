@@ -17,6 +17,9 @@ void MainWindow::activated() {
 }
 
 void MainWindow::closing() {
+  // The radio first: nothing that follows (a box about old images or the settings file) may
+  // keep it keyed.
+  releaseRadio();
   if (settings.autoDelete) deleteOldImages();
   settings.mainTop = windowTop;
   settings.mainLeft = windowLeft;

@@ -53,6 +53,7 @@ void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) 
     txPreviewPicture.fill(colours::black);
     platform.drawText(txPreviewPicture, 80, 110, "Now Image Compressing...", 10, colours::white);
     pictureBox.show(txPreviewPicture);
+    platform.paintNow();  // on the screen before the long fit
   }
   fitTransmitPicture(source, txPicture);
   if (showNotice) {
@@ -65,7 +66,7 @@ void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) 
 // callsign panel, the controls a transmission locks, the status and the signal display.
 void MainWindow::startCommonTransmission(int txKind) {
   beginTransmission(state, *tx_, txKind);
-  quietOutputMs_ = 0;
+  outputProgressed();  // the watchdog counts from the start
   state.decodedCallsign.clear();
   callsignPanel.caption = settings.callsign;
   callsignPanel.font = colours::badBlock;
@@ -118,6 +119,10 @@ void MainWindow::sendImageClicked() {
     return;
   }
   if (refusedWhileTransmitting(&sendImageButton)) return;
+  if (!playDeviceReady()) {
+    sendImageButton.down = false;
+    return;
+  }
   const Picture source = transmitImageSource();
   if (source.empty()) {
     sendImageButton.down = false;
@@ -131,6 +136,7 @@ void MainWindow::sendImageClicked() {
   startCommonTransmission(kTxImage);
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;
+  browseShown = false;
   sendBsrButton.caption = "Send BSR";
   respBsrButton.caption = "Resp BSR";
   prepareTransmitPicture(source, true);
@@ -147,7 +153,7 @@ void MainWindow::sendBsrClicked() {
     return;
   }
   if (refusedWhileTransmitting(&sendBsrButton)) return;
-  if (state.missingBlockCount <= 0) {
+  if (state.missingBlockCount <= 0 || !playDeviceReady()) {
     sendBsrButton.down = false;
     return;
   }
@@ -164,7 +170,7 @@ void MainWindow::respBsrClicked() {
     return;
   }
   if (refusedWhileTransmitting(&respBsrButton)) return;
-  if (state.requestedBlockCount <= 0) {
+  if (state.requestedBlockCount <= 0 || !playDeviceReady()) {
     respBsrButton.down = false;
     return;
   }
@@ -192,8 +198,9 @@ void MainWindow::sendTextClicked() {
                         true);
     return;
   }
-  startCommonTransmission(kTxText);
-  launchTransmission(state, *tx_, *txSide_);
+  if (!playDeviceReady()) return;
+  // The echo comes first, so that the first one's clearing of the start-up lines never takes
+  // a line the start of the transmission logs (a port that cannot be opened).
   if (!state.waveLoopMode) {
     if (!state.memoCleared) {
       messageLog.lines.clear();
@@ -201,5 +208,7 @@ void MainWindow::sendTextClicked() {
     }
     messageLog.lines.push_back(settings.callsign + ">" + textEdit.text);
   }
+  startCommonTransmission(kTxText);
+  launchTransmission(state, *tx_, *txSide_);
   textEdit.text.clear();
 }

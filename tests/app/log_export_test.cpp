@@ -48,9 +48,15 @@ TEST_F(LogExport, ReceptionLineNamesTheModeTheContactWasReceivedIn) {
   block.coded = true;
   form.noteReceivedFrame(block);
   RxFrameInfo end;
-  end.kind = 3;  // end frames do not change the mode of the contact
+  end.kind = 3;  // end frames do not change the modulation of the contact
+  end.coded = true;
   form.noteReceivedFrame(end);
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,4L-FSK/CONV,40");
+  // The code is that of the last header of any kind.
+  RxFrameInfo request;
+  request.kind = 4;
+  form.noteReceivedFrame(request);
+  EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,4L-FSK/NORM,40");
 
   form.settings.logMode = "DIGI";
   form.settings.logReport = "-3dB";
