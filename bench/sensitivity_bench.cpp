@@ -10,6 +10,8 @@
 //   sensitivity_bench --noise-hour  only the hour of noise (and of noise with tones and clicks)
 //   sensitivity_bench --fading   only the three fading channels, at 2 dB steps
 //   sensitivity_bench --blocks N blocks per transmission (default 300)
+//   sensitivity_bench --bsr      only the rounds of block re-sending to a whole picture between
+//                                two stations (simulate), tolerant and coherent receiver
 //
 // Output: one line per measurement, "mode receiver channel snr share", then a summary of the
 // 50 % and 99 % points and a table of the main figures with the tolerant and the coherent
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "../tests/support/picture_transmission.h"
+#include "bsr_rounds.h"
 
 namespace {
 
@@ -102,19 +105,29 @@ std::string percent(const Shares& shares, const std::string& mode, const char* r
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool full = false, fadingOnly = false, noiseOnly = false;
+  bool full = false, fadingOnly = false, noiseOnly = false, bsrOnly = false;
   int blocks = 300;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--full") == 0) full = true;
     else if (std::strcmp(argv[i], "--fading") == 0) fadingOnly = true;
     else if (std::strcmp(argv[i], "--noise-hour") == 0) noiseOnly = full = true;
     else if (std::strcmp(argv[i], "--blocks") == 0 && i + 1 < argc) blocks = std::atoi(argv[++i]);
+    else if (std::strcmp(argv[i], "--bsr") == 0) bsrOnly = true;
     else {
-      std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour] [--blocks N]\n");
+      std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour | --bsr] [--blocks N]\n");
       return 2;
     }
   }
   if (blocks < 1 || blocks > 300) blocks = 300;
+  if (bsrOnly) {
+    // The sample picture, MSK plain, at the SNRs where the channels are usable, one seed.
+    bsrrounds::Exchange x;
+    x.image = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
+    bsrrounds::printBsrRoundsTable(
+        stdout, x, {{"awgn", 0, 8}, {"ccir-good", 1, 20}, {"ccir-moderate", 2, 20}, {"ccir-poor", 3, 20}},
+        {{"tolerant", 0}, {"coherent", 2}}, 1);
+    return 0;
+  }
 
   const Mode modes[] = {{"MSK-plain", false, false}, {"MSK-coded", false, true},
                         {"4L-plain", true, false}, {"4L-coded", true, true}};
