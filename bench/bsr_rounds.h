@@ -34,7 +34,9 @@ struct Receiver {
   int setting;
 };
 
-inline std::vector<Receiver> availableReceivers() { return {{"tolerant", 0}, {"specified", 1}}; }
+inline std::vector<Receiver> availableReceivers() {
+  return {{"tolerant", 0}, {"specified", 1}, {"coherent", 2}};
+}
 
 struct Run {
   int blocksAfterImage = 0;

@@ -1,5 +1,6 @@
 // One receive step (12000 samples at 48000 Hz) on a live MSK transmission and on noise, for
-// both receivers side by side (the last argument: 0 the tolerant one, 1 the plain one).
+// the receivers side by side (the last argument: 0 the tolerant one, 1 the plain one, 2 the
+// coherent one).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -53,13 +54,13 @@ void BM_ReceiveStepLiveMsk(benchmark::State& state) {
   static const auto signal = liveMskSignal(state.range(0) != 0, false);
   runSteps(state, signal, state.range(1));
 }
-BENCHMARK(BM_ReceiveStepLiveMsk)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReceiveStepLiveMsk)->ArgsProduct({{0, 1}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveStepLiveFourLevel(benchmark::State& state) {
   static const auto signal = liveMskSignal(false, true);
   runSteps(state, signal, state.range(0));
 }
-BENCHMARK(BM_ReceiveStepLiveFourLevel)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReceiveStepLiveFourLevel)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveStepNoise(benchmark::State& state) {
   static const auto signal = [] {
@@ -71,6 +72,6 @@ void BM_ReceiveStepNoise(benchmark::State& state) {
   }();
   runSteps(state, signal, state.range(0));
 }
-BENCHMARK(BM_ReceiveStepNoise)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReceiveStepNoise)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -1,24 +1,32 @@
-// Sensitivity of both receivers: whole picture transmissions (scale 1.00, 300 blocks) made by
+// Sensitivity of the three receivers: whole picture transmissions (a detailed picture at scale
+// 1.00, blocks of about 480 bits, 300 blocks) made by
 // the real frame builders and modulator, carried through a simulated channel (white noise at
 // an SNR in 2500 Hz, carrier and clock offsets, two-path fading), and the share of blocks read
-// with a good check against SNR, per mode, receiver and channel, beside the theory line for
-// non-coherent binary FSK (the block share of a perfect non-coherent MSK-plain receiver).
+// with a good check against SNR, per mode, receiver and channel, beside the theory lines for
+// non-coherent binary FSK and coherent MSK (the block shares of perfect MSK-plain receivers).
 //
 //   sensitivity_bench            a short run: fewer SNR points and channels (a few minutes)
 //   sensitivity_bench --full     every channel at 1 dB steps
 //   sensitivity_bench --noise-hour  only the hour of noise (and of noise with tones and clicks)
 //   sensitivity_bench --fading   only the three fading channels, at 2 dB steps
 //   sensitivity_bench --blocks N blocks per transmission (default 300)
+//   sensitivity_bench --bsr      only the rounds of block re-sending to a whole picture between
+//                                two stations (simulate), tolerant and coherent receiver
 //
 // Output: one line per measurement, "mode receiver channel snr share", then a summary of the
-// 50 % and 99 % points. scripts/plot-sensitivity turns the lines into a plot.
+// 50 % and 99 % points and a table of the main figures with the tolerant and the coherent
+// receiver side by side. scripts/plot-sensitivity turns the lines into a plot.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
 #include "../tests/support/picture_transmission.h"
+#include "bsr_rounds.h"
 
 namespace {
 
@@ -43,6 +51,17 @@ double theoryShare(double snrDb, double bitsPerBlock) {
   return std::pow(1.0 - p, bitsPerBlock);
 }
 
+// The same for coherent MSK read symbol by symbol (each bit the product of two antipodal
+// values): bit error 2 Q(sqrt(2 Eb / N0)) at low error rates.
+double coherentTheoryShare(double snrDb, double bitsPerBlock) {
+  const double ebn0 = std::pow(10.0, snrDb / 10.0) * 2500.0 / 1200.0;
+  const double q = 0.5 * std::erfc(std::sqrt(ebn0));
+  return std::pow(1.0 - std::min(0.5, 2.0 * q * (1.0 - q)), bitsPerBlock);
+}
+
+// Bits per block for the theory lines: the picture's mean payload and its check.
+constexpr double kTheoryBits = 500;
+
 // SNR at which the share first reaches `level` (linear between points); NaN if never.
 double crossing(const std::vector<double>& snrs, const std::vector<double>& shares, double level) {
   for (size_t i = 0; i < snrs.size(); ++i) {
@@ -54,22 +73,61 @@ double crossing(const std::vector<double>& snrs, const std::vector<double>& shar
   return NAN;
 }
 
+const char* receiverName(ReceiverKind kind) {
+  switch (kind) {
+    case ReceiverKind::improved: return "improved";
+    case ReceiverKind::specified: return "specified";
+    case ReceiverKind::coherent: return "coherent";
+  }
+  return "?";
+}
+
+// Every measured share, by mode, receiver, channel and SNR (tenths of a dB).
+using Key = std::tuple<std::string, std::string, std::string, int>;
+using Shares = std::map<Key, double>;
+
+std::string percent(const Shares& shares, const std::string& mode, const char* receiver,
+                    const std::string& channel, double snr) {
+  const auto it = shares.find({mode, receiver, channel, int(std::lround(snr * 10))});
+  if (it == shares.end()) {
+    // A line stops once every block arrives: the later points are all good.
+    for (const auto& [key, share] : shares)
+      if (std::get<0>(key) == mode && std::get<1>(key) == receiver && std::get<2>(key) == channel &&
+          std::get<3>(key) < snr * 10 && share >= 0.999)
+        return "100 %";
+    return "-";
+  }
+  char text[16];
+  std::snprintf(text, sizeof text, "%.0f %%", 100 * it->second);
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool full = false, fadingOnly = false, noiseOnly = false;
+  bool full = false, fadingOnly = false, noiseOnly = false, bsrOnly = false;
   int blocks = 300;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--full") == 0) full = true;
     else if (std::strcmp(argv[i], "--fading") == 0) fadingOnly = true;
     else if (std::strcmp(argv[i], "--noise-hour") == 0) noiseOnly = full = true;
     else if (std::strcmp(argv[i], "--blocks") == 0 && i + 1 < argc) blocks = std::atoi(argv[++i]);
+    else if (std::strcmp(argv[i], "--bsr") == 0) bsrOnly = true;
     else {
-      std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour] [--blocks N]\n");
+      std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour | --bsr] [--blocks N]\n");
       return 2;
     }
   }
   if (blocks < 1 || blocks > 300) blocks = 300;
+  if (bsrOnly) {
+    // The sample picture, MSK plain, at the SNRs where the channels are usable, one seed.
+    bsrrounds::Exchange x;
+    x.image = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
+    bsrrounds::printBsrRoundsTable(
+        stdout, x, {{"awgn", 0, 8}, {"ccir-good", 1, 20}, {"ccir-moderate", 2, 20}, {"ccir-poor", 3, 20}},
+        {{"tolerant", 0}, {"coherent", 2}}, 1);
+    return 0;
+  }
 
   const Mode modes[] = {{"MSK-plain", false, false}, {"MSK-coded", false, true},
                         {"4L-plain", true, false}, {"4L-coded", true, true}};
@@ -92,21 +150,25 @@ int main(int argc, char** argv) {
 
   std::printf("# mode receiver channel snr_db share\n");
   std::vector<std::string> summary;
+  Shares shares;
+  double meanBlockBits = 0;  // payload bits per block of the picture, from a whole reception
+  std::map<std::pair<std::string, std::string>, double> fiftyPercent;  // white noise
   for (const Mode& mode : modes) {
     if (noiseOnly) break;  // only the hour of noise
     txsim::TransmissionMode tm;
     tm.fourLevel = mode.fourLevel;
     tm.coded = mode.coded;
     tm.blocks = blocks;
+    tm.detailed = true;  // blocks of about 480 bits, like a detailed photograph
     const std::vector<int16_t> signal = txsim::pictureTransmission(tm);
     const double power = txsim::soundingPower(signal);
     for (const Channel& ch : channels) {
       const bool offsetOnly = (ch.hz != 0 || ch.ppm != 0) && ch.fading == FadingProfile::none;
-      const double low = offsetOnly ? 25 : (mode.fourLevel ? 6 : 2);
+      const double low = offsetOnly ? 25 : (mode.fourLevel ? 6 : 0);
       const double high = offsetOnly ? 25 : (mode.fourLevel ? 26 : 20);
-      for (ReceiverKind kind : {ReceiverKind::specified, ReceiverKind::improved}) {
-        const char* rname = kind == ReceiverKind::improved ? "improved" : "specified";
-        std::vector<double> snrs, shares;
+      for (ReceiverKind kind : {ReceiverKind::specified, ReceiverKind::improved, ReceiverKind::coherent}) {
+        const char* rname = receiverName(kind);
+        std::vector<double> snrs, lineShares;
         for (double snr = low; snr <= high + 1e-9; snr += step) {
           ChannelModel model;
           model.snrDb = snr;
@@ -116,39 +178,82 @@ int main(int argc, char** argv) {
           model.fading = ch.fading;
           const txsim::Reception r = txsim::receiveThrough(signal, model, kind, 11);
           const double share = double(r.goodBlocks) / blocks;
+          if (r.goodBlocks == blocks && meanBlockBits == 0) meanBlockBits = double(r.blockBits) / blocks;
           std::printf("%s %s %s %.1f %.4f\n", mode.name, rname, ch.name, snr, share);
           std::fflush(stdout);
           snrs.push_back(snr);
-          shares.push_back(share);
+          lineShares.push_back(share);
+          shares[{mode.name, rname, ch.name, int(std::lround(snr * 10))}] = share;
           if (share >= 0.999 && !offsetOnly) break;  // the rest of the line is all good
         }
+        if (ch.fading == FadingProfile::none && !offsetOnly)
+          fiftyPercent[{mode.name, rname}] = crossing(snrs, lineShares, 0.5);
         char line[200];
         std::snprintf(line, sizeof line, "%-10s %-9s %-20s 50%% at %5.1f dB, 99%% at %5.1f dB, best %.1f%%",
-                      mode.name, rname, ch.name, crossing(snrs, shares, 0.5), crossing(snrs, shares, 0.99),
-                      100 * shares.back());
+                      mode.name, rname, ch.name, crossing(snrs, lineShares, 0.5),
+                      crossing(snrs, lineShares, 0.99), 100 * lineShares.back());
         summary.push_back(line);
       }
     }
   }
-  std::printf("# theory non-coherent binary FSK (MSK plain, 700-bit blocks):");
+  std::printf("# theory non-coherent binary FSK (MSK plain, 500-bit blocks):");
   for (double snr = 2; snr <= 14; snr += 0.5) {
-    if (std::fabs(theoryShare(snr, 700) - 0.5) < 0.2) std::printf(" %.1f dB: %.2f", snr, theoryShare(snr, 700));
+    if (std::fabs(theoryShare(snr, kTheoryBits) - 0.5) < 0.2) std::printf(" %.1f dB: %.2f", snr, theoryShare(snr, kTheoryBits));
   }
   std::printf("\n");
-  for (double snr = 0; snr <= 20; snr += 0.5) std::printf("theory noncoherent-fsk awgn %.1f %.4f\n", snr, theoryShare(snr, 700));
+  for (double snr = 0; snr <= 20; snr += 0.5) std::printf("theory noncoherent-fsk awgn %.1f %.4f\n", snr, theoryShare(snr, kTheoryBits));
+  for (double snr = 0; snr <= 12; snr += 0.5)
+    std::printf("theory coherent-msk awgn %.1f %.4f\n", snr, coherentTheoryShare(snr, kTheoryBits));
   // Noise alone, and noise with tones and clicks: frames accepted in an hour (ten minutes in
   // the short run).
   const int noiseBuffers = (full ? 3600 : 600) * 4;
-  for (ReceiverKind kind : {ReceiverKind::specified, ReceiverKind::improved})
+  std::map<ReceiverKind, int> noiseFrames;
+  for (ReceiverKind kind : {ReceiverKind::specified, ReceiverKind::improved, ReceiverKind::coherent})
     for (bool tones : {false, true}) {
       const txsim::Reception r = txsim::receiveNoise(noiseBuffers, tones, kind, tones ? 21 : 22);
       char line[200];
       std::snprintf(line, sizeof line, "noise%-17s %-9s %d s: %d headers, %d payloads accepted",
-                    tones ? "+tones+clicks" : "", kind == ReceiverKind::improved ? "improved" : "specified",
-                    noiseBuffers / 4, r.headers, r.goodFrames);
+                    tones ? "+tones+clicks" : "", receiverName(kind), noiseBuffers / 4, r.headers,
+                    r.goodFrames);
       summary.push_back(line);
+      noiseFrames[kind] += r.goodFrames + r.headers;
     }
   std::printf("# summary\n");
   for (const auto& l : summary) std::printf("# %s\n", l.c_str());
+
+  // The main figures, tolerant / coherent.
+  auto pair = [&](const std::string& mode, const std::string& channel, double snr) {
+    return percent(shares, mode, "improved", channel, snr) + " / " +
+           percent(shares, mode, "coherent", channel, snr);
+  };
+  std::printf("# picture blocks average %.0f payload bits at scale 1.00\n", meanBlockBits);
+  std::printf("# table: case | tolerant / coherent\n");
+  if (!noiseOnly && !fadingOnly) {
+    std::printf("# white noise, 50 %% of blocks, MSK plain / MSK coded / 4L-FSK plain / 4L-FSK coded |");
+    for (const Mode& mode : modes)
+      std::printf(" %.1f / %.1f dB;", fiftyPercent[{mode.name, "improved"}], fiftyPercent[{mode.name, "coherent"}]);
+    std::printf("\n");
+    for (const Mode& mode : modes) {
+      double worst[2] = {1.0, 1.0};
+      for (const Channel& ch : channels)
+        if ((ch.hz != 0 || ch.ppm != 0) && ch.fading == FadingProfile::none)
+          for (int r = 0; r < 2; ++r) {
+            const auto it = shares.find({mode.name, r ? "coherent" : "improved", ch.name, 250});
+            if (it != shares.end()) worst[r] = std::min(worst[r], it->second);
+          }
+      std::printf("# mistuning +-60 Hz with +-200 ppm at 25 dB, %s, worst | %.0f %% / %.0f %%\n", mode.name,
+                  100 * worst[0], 100 * worst[1]);
+    }
+  }
+  if (full || fadingOnly) {
+    std::printf("# CCIR good, 20 dB, MSK plain | %s\n", pair("MSK-plain", "ccir-good", 20).c_str());
+    std::printf("# CCIR moderate, 20 dB, MSK plain / 4L-FSK coded | %s; %s\n",
+                pair("MSK-plain", "ccir-moderate", 20).c_str(), pair("4L-coded", "ccir-moderate", 20).c_str());
+    std::printf("# CCIR poor, 20 dB, MSK plain | %s\n", pair("MSK-plain", "ccir-poor", 20).c_str());
+  }
+  // Rounds of block re-sending between two stations (simulate --fading moderate --snr 20):
+  // measured through the two-station simulation, not here.
+  std::printf("# an hour of noise (and of noise with tones and clicks), frames accepted | %d / %d\n",
+              noiseFrames[ReceiverKind::improved], noiseFrames[ReceiverKind::coherent]);
   return 0;
 }

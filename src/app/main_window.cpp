@@ -125,7 +125,7 @@ void MainWindow::receiveStep(const int16_t* samples) {
       settings.timeoutSeconds,
       settings.showWaterfall,
       settings.showClock,
-      settings.receiverKind == 1 ? ReceiverKind::specified : ReceiverKind::improved};
+      receiverFromSetting(settings.receiverKind)};
   ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
                 rxSettings, state.payloadBits, *rxSide_);
 }

@@ -15,7 +15,8 @@ struct Settings {
   // another number is found again. Keys of their own beside the numbers.
   std::string inputDeviceName;   // InputName
   std::string outputDeviceName;  // OutputName
-  // Receiver: 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
+  // Receiver: 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds,
+  // 2 = the coherent receiver with its equalizer
   int receiverKind = 0;
   // [IO]
   int portNumber = 0;    // PortNum

@@ -135,9 +135,10 @@ CLI::App* ReceiveCommand::addTo(CLI::App& app) {
                       "Run the whole receiving station with the settings and picture store of DIR")
       ->option_text("DIR");
   receive->add_option("--receiver", options.receiver,
-                      "improved (tolerant of mistuning and noise, the default) or specified (the "
-                      "plain discriminator with fixed thresholds)")
-      ->check(CLI::IsMember({"improved", "specified"}));
+                      "improved (tolerant of mistuning and noise, the default), specified (the "
+                      "plain discriminator with fixed thresholds) or coherent (coherent two-tone "
+                      "detection through an adaptive equalizer, for weak signals and echoes)")
+      ->check(CLI::IsMember({"improved", "specified", "coherent"}));
   return receive;
 }
 
@@ -173,7 +174,8 @@ int runReceive(const ReceiveOptions& options, std::ostream& out, std::ostream& e
   backend.setTrailingSilence(kFlushBuffers);
   std::unique_ptr<MainWindow> stationOwner = makeStation(o, platform, backend);
   MainWindow& station = *stationOwner;
-  if (o.receiver) station.settings.receiverKind = *o.receiver == "specified" ? 1 : 0;
+  if (o.receiver)
+    station.settings.receiverKind = *o.receiver == "specified" ? 1 : *o.receiver == "coherent" ? 2 : 0;
   // With --home the station reports its texts and pictures; the frame log is --json's.
   FramePrinter printer(out, o.json, !o.home || o.json);
   StationReport report(out, station);

@@ -14,8 +14,8 @@ struct ReceiveOptions {
   std::optional<std::string> imageOutputPath;
   // --home DIR: the whole receiving station with DIR's settings and picture store.
   std::optional<std::string> home;
-  // --receiver: "improved" or "specified"; none keeps the station's setting (improved unless
-  // a --home settings file says otherwise).
+  // --receiver: "improved", "specified" or "coherent"; none keeps the station's setting
+  // (improved unless a --home settings file says otherwise).
   std::optional<std::string> receiver;
 };
 

@@ -2,6 +2,41 @@
 
 #include <climits>
 
+namespace {
+
+// The tolerant and the coherent receiver: the discriminator and the clock place the readings;
+// the coherent one holds each reading back until the samples its equalizer needs are in.
+void readTrackedBlock(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples> samples,
+                      std::span<const double, kBlockSamples> block, bool coherent,
+                      BitBuffer& payloadBits, ReceiveHost& host) {
+  discriminateBlock(rx.demod, block);
+  rx.detector.load(rx.demod);
+  CoherentDetector& held = rx.coherent;
+  if (coherent) held.load(samples, int64_t(rx.blockStart));
+  auto readReady = [&] {
+    while (held.ready(int64_t(rx.blockStart), rx.frame.inFrame && rx.frame.rxFourLevel))
+      receiveTrackedSymbol(rx, held.take(), payloadBits, host, true);
+  };
+  if (coherent) readReady();
+  clockSymbols(rx.demod, [&](double, int j) {
+    SymbolDetector::Reading r;
+    const ToneTracker& levels = rx.traceTones;
+    if (!rx.detector.readAt(j, levels.currentCentre(rx.frame.inFrame), levels.deviation, r))
+      return;
+    if (!coherent) {
+      receiveTrackedSymbol(rx, r, payloadBits, host);
+      return;
+    }
+    held.queue(r);
+    readReady();
+  });
+  rx.detector.carry();
+  if (coherent) held.carry();
+  rx.blockStart += kBlockSamples;
+}
+
+}  // namespace
+
 void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples> samples,
                  const ReceiveSettings& settings, BitBuffer& payloadBits, ReceiveHost& host) {
   if (settings.txInProgress && !settings.waveLoopMode) return;
@@ -20,16 +55,8 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
     demodulateBlock(rx.demod, block,
                     [&](double d) { receiveSymbol(rx, d, payloadBits, host); });
   } else {
-    discriminateBlock(rx.demod, block);
-    rx.detector.load(rx.demod);
-    clockSymbols(rx.demod, [&](double, int j) {
-      SymbolDetector::Reading r;
-      const ToneTracker& levels = rx.traceTones;
-      if (rx.detector.readAt(j, levels.currentCentre(rx.frame.inFrame), levels.deviation, r))
-        receiveTrackedSymbol(rx, r, payloadBits, host);
-    });
-    rx.detector.carry();
-    rx.blockStart += kBlockSamples;
+    const bool coherent = settings.receiver == ReceiverKind::coherent;
+    readTrackedBlock(rx, samples, block, coherent, payloadBits, host);
   }
 
   host.eyeDiagramStep(rx.demod.freqTrace.data(), rx.demod.symbolMarks.data(), kBlockSamples,

@@ -8,11 +8,20 @@
 #include "rx/receive_host.h"
 #include "rx/receiver_state.h"
 
-// Which receiver turns the frequency trace into bits: the tolerant one (a whole-symbol phase
-// detector, carrier offset and tone levels measured on each frame, soft decisions for the
-// decoder) or the plain discriminator with fixed thresholds. Both feed the same displays and
-// read the same signal.
-enum class ReceiverKind { improved = 0, specified = 1 };
+// Which receiver turns the signal into bits: the tolerant one (a whole-symbol phase detector,
+// carrier offset and tone levels measured on each frame, soft decisions for the decoder), the
+// plain discriminator with fixed thresholds, or the coherent one (the tolerant receiver's
+// timing and sync search, with two-tone symbols read coherently through an adaptive
+// equalizer trained on every sync word). All feed the same displays and read the same signal.
+enum class ReceiverKind { improved = 0, specified = 1, coherent = 2 };
+
+// The receiver a settings value (`Receiver` in section `Wave`) chooses; unknown values keep
+// the tolerant one.
+inline ReceiverKind receiverFromSetting(int value) {
+  if (value == 1) return ReceiverKind::specified;
+  if (value == 2) return ReceiverKind::coherent;
+  return ReceiverKind::improved;
+}
 
 // The settings and operating state the step reads.
 struct ReceiveSettings {

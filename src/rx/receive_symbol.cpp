@@ -57,31 +57,43 @@ void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveH
 }
 
 void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& reading,
-                          BitBuffer& payloadBits, ReceiveHost& host) {
+                          BitBuffer& payloadBits, ReceiveHost& host, bool coherent) {
   FrameReaderState& frame = rx.frame;
   ToneTracker& tones = rx.tones;
   const double x = reading.whole, d = reading.trace;
   const double position = rx.blockStart + reading.position;
+  const double boundary = CoherentDetector::boundaryAt(position);
+  if (coherent) rx.coherent.record(boundary);
   tones.push(x, frame.inFrame);
   rx.traceTones.push(d, frame.inFrame);
   const bool fourLevel = frame.rxFourLevel;
   double soft[2] = {0.0, 0.0};
   if (frame.inFrame) {
     rx.measures.add(position, reading.power);
-    if (fourLevel) {
+    double llr[2];
+    if (fourLevel && coherent && rx.coherent.fourLevelLlrs(boundary, llr)) {
+      soft[0] = softFromLlr(llr[0]);
+      soft[1] = softFromLlr(llr[1]);
+    } else if (fourLevel) {
       rx.traceTones.fourLevelSoft(d, soft);
     } else {
       soft[0] = tones.mskSoft(x);
       rx.traceTones.mskSoft(d);
+      if (coherent) soft[0] = softFromLlr(rx.coherent.detect(boundary));
     }
   }
   const int count = fourLevel ? 2 : 1;
   for (int i = 0; i < count; ++i) {
     if (!frame.inFrame) {
-      if (rx.sync.push(tones.hardOutside(x))) {
+      // The coherent receiver searches both its own decisions and the tolerant ones: each
+      // finds sync words the other misses (noise against echoes).
+      const bool tolerantMatch = rx.sync.push(tones.hardOutside(x));
+      const bool coherentMatch = coherent && rx.coherent.sync.push(rx.coherent.differentialBit());
+      if (tolerantMatch || coherentMatch) {
         tones.fitSync();
         rx.traceTones.fitSync();
         rx.measures.start(position);
+        if (coherent) rx.coherent.train();
         startFrame(frame, payloadBits);
       }
       continue;

@@ -2,6 +2,7 @@
 // All receiver state, allocated once by its owner and kept for the whole run, and the symbol
 // routine that joins the demodulator to the sync search and the frame reader.
 #include "core/bit_buffer.h"
+#include "rx/coherent_detector.h"
 #include "rx/demodulator.h"
 #include "rx/frame_reader.h"
 #include "rx/input_conditioning.h"
@@ -36,6 +37,8 @@ struct ReceiverState {
   ToneTracker tones;       // levels of the detector's values: sync, header, MSK payloads
   ToneTracker traceTones;  // levels of the frequency trace: four-level payloads
   FrameMeasures measures;
+  // The coherent receiver's two-tone detector (unused by the other two).
+  CoherentDetector coherent;
   double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.
@@ -58,5 +61,8 @@ void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveH
 // Decisions are made about the measured carrier offset with levels scaled from the measured
 // deviation, and every bit goes to the frame reader as a soft value scaled by the measured
 // noise.
+//
+// With `coherent` set, symbols inside a frame are read by the coherent detector instead
+// (trained at every sync word), and the sync search also runs on its own decisions.
 void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& reading,
-                          BitBuffer& payloadBits, ReceiveHost& host);
+                          BitBuffer& payloadBits, ReceiveHost& host, bool coherent = false);

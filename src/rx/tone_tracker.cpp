@@ -18,9 +18,12 @@ constexpr double kSoftLimit = 4000.0;
 // not give absurd confidences.
 constexpr double kNoiseFloorShare = 0.05;
 
-double clampSoft(double v) { return std::clamp(v, -kSoftLimit, kSoftLimit); }
-
 }  // namespace
+
+double softFromLlr(double llr) {
+  if (!std::isfinite(llr)) return 0.0;
+  return std::clamp(kSoftScale * llr, -kSoftLimit, kSoftLimit);
+}
 
 void ToneTracker::push(double x, bool inFrame) {
   recent[recentPos] = x;
@@ -54,7 +57,7 @@ double ToneTracker::mskSoft(double x) {
   if (!std::isfinite(y)) return 0.0;
   centre += kCentreTracking * (y - (y >= 0 ? deviation : -deviation));
   // Two tones at +-A in Gaussian noise of variance s^2: LLR = 2 A y / s^2.
-  return clampSoft(kSoftScale * 2.0 * deviation * y / (noise * noise));
+  return softFromLlr(2.0 * deviation * y / (noise * noise));
 }
 
 void ToneTracker::fourLevelSoft(double x, double soft[2]) const {
@@ -74,7 +77,7 @@ void ToneTracker::fourLevelSoft(double x, double soft[2]) const {
     best[1][v & 1] = std::min(best[1][v & 1], e);
   }
   const double scale = deviation * deviation / (2.0 * noise * noise);
-  for (int b = 0; b < 2; ++b) soft[b] = clampSoft(kSoftScale * scale * (best[b][0] - best[b][1]));
+  for (int b = 0; b < 2; ++b) soft[b] = softFromLlr(scale * (best[b][0] - best[b][1]));
 }
 
 double ToneTracker::offsetHz() const { return centre * 12000.0 / (2.0 * std::numbers::pi); }

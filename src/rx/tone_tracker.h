@@ -15,6 +15,10 @@
 // The outer tones (1200 and 1800 Hz) on the frequency scale: 2 pi 300 / 12000.
 inline constexpr double kOuterDeviation = 2.0 * std::numbers::pi * 300.0 / 12000.0;
 
+// A bit's log-likelihood ratio as the frame reader's channel soft value (positive for 1):
+// scaled so that the Viterbi decoder's integers keep weak bits apart, and clamped.
+double softFromLlr(double llr);
+
 struct ToneTracker {
   std::array<double, kSyncLength> recent{};  // the last 63 symbol values, a ring
   int recentPos = 0;                         // next slot to write (the oldest value)

@@ -69,14 +69,18 @@ TEST(TolerantReceiver, WeakCodedPictureArrivesWhereThePlainReceiverLosesIt) {
 }
 
 // Noise alone, and noise with a steady carrier, a tone hopping between the outer tones and
-// loud clicks: ten minutes of it must give no header and no payload with a good check.
+// loud clicks: ten minutes of it must give no header and no payload with a good check, to the
+// tolerant receiver and to the coherent one (which also searches its own decisions).
 TEST(TolerantReceiver, NoiseTonesAndClicksGiveNoFrames) {
   constexpr int kBuffers = 10 * 60 * 4;
-  for (bool withTones : {false, true}) {
-    const txsim::Reception r = txsim::receiveNoise(kBuffers, withTones, ReceiverKind::improved, withTones ? 3 : 4);
-    EXPECT_EQ(r.headers, 0) << (withTones ? "with tones" : "noise alone");
-    EXPECT_EQ(r.goodFrames, 0);
-  }
+  for (ReceiverKind kind : {ReceiverKind::improved, ReceiverKind::coherent})
+    for (bool withTones : {false, true}) {
+      const uint64_t seed = (withTones ? 3 : 4) + (kind == ReceiverKind::coherent ? 10 : 0);
+      const txsim::Reception r = txsim::receiveNoise(kBuffers, withTones, kind, seed);
+      EXPECT_EQ(r.headers, 0) << (withTones ? "with tones" : "noise alone") << ", receiver "
+                              << int(kind);
+      EXPECT_EQ(r.goodFrames, 0);
+    }
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ struct TransmissionMode {
   bool coded = false;
   int scaleIndex = 10;  // 1.00
   int blocks = 300;
+  bool detailed = false;  // the busier picture (blocks of several hundred bits)
 };
 
 // Frame builders run in turn at the modulator's frame boundaries; after the last one the
@@ -53,7 +54,7 @@ inline std::vector<int16_t> pictureTransmission(const TransmissionMode& mode) {
   state->txBlocksDown = 15;
   auto stream = std::make_unique<TxBitStream>();
   auto modulator = std::make_unique<ModulatorState>();
-  Picture picture = texturedPicture(), preview(320, 240);
+  Picture picture = mode.detailed ? detailedPicture() : texturedPicture(), preview(320, 240);
   FrameSources sources;
   sources.callsign = "JA1ZZZ";
   sources.codeIndex = mode.coded ? 1 : 0;
@@ -108,6 +109,7 @@ struct Reception {
   int goodBlocks = 0;     // distinct blocks read with a good check
   int goodFrames = 0;     // payloads of any kind with a good check
   int headers = 0;        // headers with a good check
+  int64_t blockBits = 0;  // payload data bits of the good image blocks
 };
 
 // Counts what one receiver makes of the samples heard through the channel.
@@ -119,8 +121,10 @@ class CountingHost : public ReceiveHost {
   void onFramePayload(const RxFrameInfo& info, const BitBuffer&, bool good) override {
     if (!good) return;
     ++result.goodFrames;
-    if (info.kind == kFrameImageBlock && blocks.insert({info.col, info.row}).second)
+    if (info.kind == kFrameImageBlock && blocks.insert({info.col, info.row}).second) {
       ++result.goodBlocks;
+      result.blockBits += info.payloadLength;
+    }
   }
 };
 

@@ -1,0 +1,336 @@
+#include "rx/coherent_detector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "framing/frame_bits.h"
+
+namespace {
+
+using Complex = CoherentDetector::Complex;
+constexpr int64_t kMask = CoherentDetector::kRingSize - 1;
+constexpr double kPi = std::numbers::pi;
+
+// The reading position of the tolerant detector lies on the frequency trace, which the
+// low-pass delays by 25 samples against the analytic signal; the symbol read there ends half a
+// symbol after its centre.
+constexpr double kBoundaryFromReading = -SymbolDetector::kTraceDelay + SymbolDetector::kSpan / 2;
+
+// Forgetting factor of the equalizer: a memory of about 100 symbols follows fading at 1 Hz
+// without much noise in the taps.
+constexpr double kForgetting = 0.99;
+// Initial inverse correlation of the equalizer (inputs are normalised to about 1).
+constexpr double kStartDelta = 0.01;
+// The sync word is run through the equalizer this many times before the frame.
+constexpr int kTrainingPasses = 2;
+// Smoothing of the measured equalizer error inside the frame, per symbol.
+constexpr double kNoiseTracking = 0.02;
+// The error is never taken as less than this (a clean signal gives absurd confidences).
+constexpr double kNoiseFloor = 1e-3;
+// The value at the sync word's last boundary is known.
+constexpr double kKnownLlr = 30.0;
+// Four-level symbols are read coherently on a channel without echoes, judged from the header:
+// there the symbol correlation's SNR (capped near 16 dB by the correlation's own errors) lies
+// about 3 dB below the equalizer's. An echo spoils the correlation far more than the
+// equalizer, and the symbols are then read from the frequency trace like the tolerant
+// receiver does.
+constexpr double kFlatBelowEqualized = 3.0;
+constexpr double kFlatCeilingDb = 16.0;
+constexpr double kFlatMarginDb = 3.0;
+// Smoothing of the carrier gain and its noise for four-level reading, per symbol.
+constexpr double kGainTracking = 0.05;
+
+// The phase (in twelfths of a turn) of a boundary whose stream value is u, q boundaries
+// after the sync word's last one (modulo 4): the value u on the axis i^q.
+int twelfthsOf(double u, int q) { return ((u < 0 ? 6 : 0) + 3 * q) % 12; }
+
+const std::array<double, 2 * CoherentDetector::kHalfPulse + 1>& halfSine() {
+  static const auto pulse = [] {
+    std::array<double, 2 * CoherentDetector::kHalfPulse + 1> p{};
+    for (int i = -CoherentDetector::kHalfPulse; i <= CoherentDetector::kHalfPulse; ++i)
+      p[i + CoherentDetector::kHalfPulse] =
+          std::cos(kPi * i / (2.0 * CoherentDetector::kHalfPulse));
+    return p;
+  }();
+  return pulse;
+}
+
+// The 48 kHz input is multiplied by e^(-i 2 pi 1500 n / 48000), which repeats every 32
+// samples, and low-passed (windowed sinc, 1800 Hz, Blackman window); only every fourth output
+// is computed. The mixer folds into the taps: output sample m uses the tap set of m mod 8.
+// The filter delays by 31.5 input samples; the discriminator's analytic signal lags the input
+// by about 48.4 decimated samples (input, band-pass and Hilbert filters), so the baseband is
+// stored that much later to line up with it.
+constexpr int kDownDelay = 48;
+using DownTaps = std::array<std::array<Complex, CoherentDetector::kDownTaps>, 8>;
+const DownTaps& downTaps() {
+  static const DownTaps taps = [] {
+    constexpr int L = CoherentDetector::kDownTaps;
+    constexpr double kCutoff = 1800.0 / 48000.0;
+    DownTaps t{};
+    for (int k = 0; k < L; ++k) {
+      const double c = k - (L - 1) / 2.0;
+      const double sinc =
+          2 * kCutoff * (c == 0 ? 1.0 : std::sin(2 * kPi * kCutoff * c) / (2 * kPi * kCutoff * c));
+      const double w =
+          0.42 - 0.5 * std::cos(2 * kPi * k / (L - 1)) + 0.08 * std::cos(4 * kPi * k / (L - 1));
+      for (int p = 0; p < 8; ++p) {
+        const int n = p * 4 - k;  // input sample n - k of output m with m mod 8 = p
+        t[p][k] = sinc * w * std::polar(1.0, -2 * kPi * 1500.0 * n / 48000.0);
+      }
+    }
+    return t;
+  }();
+  return taps;
+}
+
+// (-i)^q for q = 0..3: turns the stream's axis of boundary q onto the real axis.
+Complex quarterTurn(int q) {
+  static const Complex turns[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
+  return turns[q & 3];
+}
+
+// The log-likelihood ratio of the product of two independent +-1 values.
+double productLlr(double a, double b) {
+  const double sign = (a < 0) != (b < 0) ? -1.0 : 1.0;
+  return sign * std::min(std::fabs(a), std::fabs(b)) + std::log1p(std::exp(-std::fabs(a + b))) -
+         std::log1p(std::exp(-std::fabs(a - b)));
+}
+
+double wrapAngle(double a) { return std::remainder(a, 2.0 * kPi); }
+
+}  // namespace
+
+void CoherentDetector::load(std::span<const int16_t, kInputBufferSamples> samples,
+                            int64_t blockStart) {
+  constexpr int kLead = kDownTaps - 1;
+  for (int n = 0; n < kInputBufferSamples; ++n) inputLine[kLead + n] = samples[n];
+  const auto& taps = downTaps();
+  for (int m = 0; m < kBlockSamples; ++m) {
+    const int n = m * kDecimation;
+    const auto& phaseTaps = taps[m % 8];
+    double re = 0, im = 0;
+    const double* x = inputLine.data() + kLead + n;
+    for (int k = 0; k < kDownTaps; ++k) {
+      re += phaseTaps[k].real() * x[-k];
+      im += phaseTaps[k].imag() * x[-k];
+    }
+    baseband[(blockStart + m + kDownDelay) & kMask] = Complex(re, im);
+  }
+  std::copy(inputLine.end() - kLead, inputLine.end(), inputLine.begin());
+  basebandEnd = blockStart + kBlockSamples + kDownDelay;
+  const auto& pulse = halfSine();
+  const int64_t end = basebandEnd - kHalfPulse;
+  for (int64_t n = std::max(matchedEnd, end - kRingSize / 2); n < end; ++n) {
+    Complex s = 0;
+    for (int i = -kHalfPulse; i <= kHalfPulse; ++i)
+      s += baseband[(n + i) & kMask] * pulse[i + kHalfPulse];
+    matched[n & kMask] = s;
+  }
+  matchedEnd = end;
+}
+
+void CoherentDetector::queue(const SymbolDetector::Reading& reading) {
+  if (pendingCount == kPendingLimit) take();  // cannot happen with a working clock
+  pending[pendingCount++] = reading;
+}
+
+bool CoherentDetector::ready(int64_t blockStart, bool fourLevel) const {
+  if (pendingCount == 0) return false;
+  const double boundary = boundaryAt(double(blockStart) + pending[0].position);
+  if (fourLevel)
+    return boundary + four_level::kLookAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
+  return boundary + kLastTap + 1 < double(matchedEnd);
+}
+
+SymbolDetector::Reading CoherentDetector::take() {
+  const SymbolDetector::Reading first = pending[0];
+  std::copy(pending.begin() + 1, pending.begin() + pendingCount, pending.begin());
+  --pendingCount;
+  return first;
+}
+
+void CoherentDetector::carry() {
+  for (int i = 0; i < pendingCount; ++i) pending[i].position -= kBlockSamples;
+}
+
+double CoherentDetector::boundaryAt(double position) { return position + kBoundaryFromReading; }
+
+void CoherentDetector::record(double boundary) {
+  boundaries[boundaryCount % kHistory] = boundary;
+  ++boundaryCount;
+}
+
+int CoherentDetector::differentialBit() const {
+  if (boundaryCount < 2) return 0;
+  const double last = boundaries[(boundaryCount - 1) % kHistory];
+  const double before = boundaries[(boundaryCount - 2) % kHistory];
+  return std::imag(matchedAt(last) * std::conj(matchedAt(before))) >= 0 ? 1 : 0;
+}
+
+void CoherentDetector::derotated(double start, double startPhase, int count, Complex* out) const {
+  const int64_t first = int64_t(std::floor(start)) + 1;
+  Complex turn = std::polar(1.0, -(startPhase + frequency * (double(first) - start)));
+  const Complex step = std::polar(1.0, -frequency);
+  for (int i = 0; i < count; ++i) {
+    out[i] = baseband[(first + i) & kMask] * turn;
+    turn *= step;
+  }
+}
+
+void CoherentDetector::trackGain(Complex correlation) {
+  const double share = std::max(kGainTracking, 1.0 / ++gainCount);
+  gain += share * (correlation - gain);
+  gainNoise += share * (std::norm(correlation - gain) - gainNoise);
+}
+
+bool CoherentDetector::fourLevelLlrs(double boundary, double llr[2]) {
+  llr[0] = llr[1] = 0.0;
+  if (!trained) return false;
+  if (!readingFourLevel) {
+    phaseTwelfths = twelfthsOf(past[0], quarter);
+    readingFourLevel = true;
+    const double flatDb = 10 * std::log10(std::norm(gain) / gainNoise);
+    const double equalizedDb = 10 * std::log10(1.0 / noise);
+    fourLevelFlat =
+        flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
+  }
+  std::array<Complex, four_level::kWindow * four_level::kSymbolSamples> samples;
+  derotated(lastBoundary, phase, int(samples.size()), samples.data());
+  four_level::Correlations c;
+  four_level::correlate(samples.data(), c);
+  const four_level::Reading r = four_level::readSymbol(c, phaseTwelfths, gain, gainNoise);
+  trackGain(c[0][r.value] * std::polar(1.0, -2.0 * kPi * phaseTwelfths / 12.0));
+  phaseTwelfths = (phaseTwelfths + four_level::phaseStep(r.value) + 12) % 12;
+  phase = wrapAngle(phase + frequency * (boundary - lastBoundary));
+  lastBoundary = boundary;
+  llr[0] = r.llr[0];
+  llr[1] = r.llr[1];
+  return fourLevelFlat;
+}
+
+Complex CoherentDetector::matchedAt(double position) const {
+  const double floor = std::floor(position);
+  const double f = position - floor;
+  const int64_t i = int64_t(floor);
+  return matched[i & kMask] * (1.0 - f) + matched[(i + 1) & kMask] * f;
+}
+
+void CoherentDetector::features(double boundary, double boundaryPhase, int quarterTurns,
+                                std::array<double, kInputs>& x) const {
+  const Complex axis = quarterTurn(quarterTurns) * scale;
+  for (int i = 0; i < kForwardTaps; ++i) {
+    const int offset = kFirstTap + i * kTapSpacing;
+    const Complex v = matchedAt(boundary + offset) * axis *
+                      std::polar(1.0, -(boundaryPhase + frequency * offset));
+    x[2 * i] = v.real();
+    x[2 * i + 1] = v.imag();
+  }
+  for (int m = 0; m < kFeedbackTaps; ++m) x[2 * kForwardTaps + m] = past[m];
+}
+
+void CoherentDetector::train() {
+  trained = false;
+  constexpr int kSymbols = kSyncLength;
+  if (boundaryCount < kSymbols + 1) return;
+  // b[k + 1] ends sync symbol k; b[0] is the boundary before the first one.
+  std::array<double, kSymbols + 1> b{};
+  for (int k = 0; k <= kSymbols; ++k)
+    b[k] = boundaries[(boundaryCount - kSymbols - 1 + k) % kHistory];
+  const double span = (b[kSymbols] - b[0]) / kSymbols;
+  if (!(span > 8.0 && span < 12.0)) return;
+
+  // The stream's values at the boundaries, from the known bits: the last one is +1, and each
+  // symbol's bit is the product of the values at its ends.
+  const auto& word = syncWord();
+  std::array<double, kSymbols + 1> u{};
+  u[kSymbols] = 1.0;
+  for (int k = kSymbols - 1; k >= 0; --k) u[k] = (word[k] ? 1.0 : -1.0) * u[k + 1];
+  auto quarterOf = [](int k) { return ((k - kSymbols) % 4 + 4) % 4; };
+
+  // Carrier offset: the known phase path taken out of each symbol, then the turn between
+  // symbols 1, 8 and 24 apart, each step resolving the one before.
+  std::array<Complex, kSymbols> r{};
+  for (int k = 0; k < kSymbols; ++k) {
+    const double start = b[k], length = b[k + 1] - b[k];
+    const double sign = word[k] ? 1.0 : -1.0;
+    const Complex from = u[k] * std::conj(quarterTurn(quarterOf(k)));  // u i^q
+    Complex sum = 0;
+    for (int64_t t = int64_t(std::floor(start)) + 1; t <= int64_t(std::floor(b[k + 1])); ++t) {
+      const double f = (double(t) - start) / length;
+      sum += baseband[t & kMask] * std::conj(from * std::polar(1.0, sign * kPi / 2 * f));
+    }
+    r[k] = sum;
+  }
+  double omega = 0.0;
+  for (int lag : {1, 8, 24}) {
+    Complex s = 0;
+    for (int k = lag; k < kSymbols; ++k)
+      s += r[k] * std::conj(r[k - lag]) * std::polar(1.0, -omega * lag * span);
+    omega += std::arg(s) / (lag * span);
+  }
+  frequency = omega;
+
+  double power = 0;
+  for (int k = 1; k <= kSymbols; ++k) power += std::norm(matchedAt(b[k]));
+  if (!(power > 0)) return;
+  scale = 1.0 / std::sqrt(power / kSymbols);
+
+  equalizer.forgetting = kForgetting;
+  equalizer.reset(kStartDelta);
+  std::array<double, kInputs> x{};
+  double squares = 0;
+  for (int pass = 0; pass < kTrainingPasses; ++pass) {
+    squares = 0;
+    for (int k = 1; k <= kSymbols; ++k) {
+      for (int m = 0; m < kFeedbackTaps; ++m) past[m] = k - 1 - m >= 0 ? u[k - 1 - m] : 0.0;
+      features(b[k], frequency * (b[k] - b[kSymbols]), quarterOf(k), x);
+      const double e = u[k] - equalizer.output(x);
+      squares += e * e;
+      if (!equalizer.update(x, u[k])) return;
+    }
+  }
+  noise = std::max(squares / kSymbols, kNoiseFloor);
+  for (int m = 0; m < kFeedbackTaps; ++m) past[m] = u[kSymbols - m];
+  lastBoundary = b[kSymbols];
+  phase = 0.0;
+  quarter = 0;
+  previousLlr = kKnownLlr;
+  gain = 0.0;
+  gainNoise = 1.0;
+  gainCount = 0;
+  readingFourLevel = false;
+  trained = true;
+}
+
+double CoherentDetector::detect(double boundary) {
+  if (!trained) return 0.0;
+  const double spacing = boundary - lastBoundary;
+  std::array<Complex, four_level::kSymbolSamples> symbol;
+  derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
+  const int fromTwelfths = twelfthsOf(past[0], quarter);
+  phase = wrapAngle(phase + frequency * spacing);
+  lastBoundary = boundary;
+  quarter = (quarter + 1) & 3;
+  std::array<double, kInputs> x{};
+  features(boundary, phase, quarter, x);
+  const double y = equalizer.output(x);
+  const double decision = y >= 0 ? 1.0 : -1.0;
+  const double e = decision - y;
+  noise = std::max(noise + kNoiseTracking * (e * e - noise), kNoiseFloor);
+  if (!std::isfinite(y) || !equalizer.update(x, decision)) {
+    trained = false;
+    return 0.0;
+  }
+  // The symbol's tone follows from the two ends; its correlation measures the carrier.
+  const int value = decision * past[0] > 0 ? 3 : 0;
+  trackGain(four_level::correlateOne(symbol.data(), value) *
+            std::polar(1.0, -2.0 * kPi * fromTwelfths / 12.0));
+  for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];
+  past[0] = decision;
+  const double llr = 2.0 * y / noise;
+  const double bit = productLlr(previousLlr, llr);
+  previousLlr = llr;
+  return bit;
+}

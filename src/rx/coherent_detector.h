@@ -1,0 +1,126 @@
+#pragma once
+// The coherent receiver's two-tone symbol detector.
+//
+// A two-tone symbol at 1200 baud with 600 Hz between the tones turns the carrier phase by a
+// quarter turn, up for the upper tone and down for the lower one, so at the symbol boundaries
+// the phase sits on one of four points a quarter turn apart, alternately on the real and the
+// imaginary axis. Seen that way the signal is two interleaved streams of +-1 values, each
+// shaped by a half-sine two symbols long, and the bit of a symbol is the product of the values
+// at its two ends. That allows coherent detection: the analytic signal is moved down by
+// 1500 Hz, filtered by the half-sine, and read at every symbol boundary.
+//
+// At every sync word the known 63 symbols give the carrier offset (from the phase turn
+// between symbols, in three steps of growing span) and train an adaptive decision-feedback
+// equalizer (recursive least squares over nine taps half a symbol apart and three past
+// decisions). Through the frame the equalizer keeps adapting on its own decisions and follows
+// fading, echoes up to about two symbols long and what is left of the carrier offset. Each
+// symbol leaves as a soft value scaled by the equalizer's measured error.
+//
+// Four-level payloads are read coherently as well (four_level_trellis.h), from the phase the
+// frame's two-tone part ended on and the carrier gain measured on its symbols; each reading
+// waits for the samples of the symbols it looks ahead at. On a channel with echoes they are
+// left to the frequency trace.
+//
+// Symbol positions come from the tolerant receiver's clock and timing loop. A boundary is
+// read once the samples up to the last equalizer tap have arrived, so the readings of the last
+// symbols of a block wait for the next block.
+#include <array>
+#include <complex>
+#include <cstdint>
+#include <span>
+
+#include "rx/demodulator.h"
+#include "rx/four_level_trellis.h"
+#include "rx/rls_equalizer.h"
+#include "rx/symbol_detector.h"
+#include "rx/sync_search.h"
+
+struct CoherentDetector {
+  using Complex = std::complex<double>;
+  static constexpr int kRingSize = 8192;  // samples of baseband kept (a power of two)
+  static constexpr int kHalfPulse = 10;   // the half-sine spans two symbols
+  static constexpr int kTapSpacing = 5;   // half a symbol
+  static constexpr int kFirstTap = -10;   // equalizer taps from one symbol before...
+  static constexpr int kLastTap = 30;     // ...to three symbols after the boundary
+  static constexpr int kForwardTaps = (kLastTap - kFirstTap) / kTapSpacing + 1;
+  static constexpr int kFeedbackTaps = 3;
+  static constexpr int kInputs = 2 * kForwardTaps + kFeedbackTaps;
+  static constexpr int kHistory = 64;  // symbol boundaries kept for training
+  static constexpr int kPendingLimit = 32;
+
+  // Analytic signal moved down by 1500 Hz, and its half-sine filtered copy, by absolute sample
+  // index modulo the ring size.
+  std::array<Complex, kRingSize> baseband{};
+  std::array<Complex, kRingSize> matched{};
+  int64_t basebandEnd = 0;              // one past the last baseband sample
+  int64_t matchedEnd = 0;               // one past the last filtered sample
+  static constexpr int kDownTaps = 64;  // the 48 kHz low-pass ahead of the decimation
+  std::array<double, kDownTaps - 1 + kInputBufferSamples> inputLine{};
+
+  // Readings waiting for their samples, positions relative to the current block.
+  std::array<SymbolDetector::Reading, kPendingLimit> pending{};
+  int pendingCount = 0;
+
+  // Boundaries (absolute sample positions) at the end of the latest symbols, a ring.
+  std::array<double, kHistory> boundaries{};
+  int64_t boundaryCount = 0;
+
+  // The frame being read.
+  RlsCombiner<kInputs> equalizer;
+  bool trained = false;
+  double frequency = 0.0;  // carrier offset measured on the sync word, radians per sample
+  double phase = 0.0;      // carrier phase removed at the last boundary
+  double lastBoundary = 0.0;
+  int quarter = 0;           // boundary count modulo 4: the stream alternates axes
+  double scale = 1.0;        // input normalisation, from the sync word
+  double noise = 1.0;        // mean squared equalizer error
+  double previousLlr = 0.0;  // the value at the last boundary as a log-likelihood ratio
+  std::array<double, kFeedbackTaps> past{};  // the latest decisions, newest first
+  // The carrier as a four-level reading needs it: the correlation a symbol gives at phase 0,
+  // its noise variance, and the phase (in twelfths of a turn) at the last boundary.
+  Complex gain = 0.0;
+  double gainNoise = 1.0;
+  int gainCount = 0;
+  int phaseTwelfths = 0;
+  bool readingFourLevel = false;
+  bool fourLevelFlat = true;  // the frame's four-level symbols are read coherently
+
+  // Moves one input buffer (48 kHz) down by 1500 Hz, low-passes and decimates it to 12 kHz
+  // (a filter of its own: the input conditioning's half-band filter lets the noise from 9.5 to
+  // 11.5 kHz fold into the band), aligned with the discriminator's samples of the block.
+  void load(std::span<const int16_t, kInputBufferSamples> samples, int64_t blockStart);
+  // Readings wait here until their samples are in.
+  void queue(const SymbolDetector::Reading& reading);
+  // True when the first waiting reading has its samples: with `fourLevel`, those of the
+  // symbols looked ahead at too.
+  bool ready(int64_t blockStart, bool fourLevel) const;
+  SymbolDetector::Reading take();
+  // After the block: pending positions move to the next block's frame of reference.
+  void carry();
+
+  // The boundary after the symbol read at `position` (absolute), recorded for training.
+  static double boundaryAt(double position);
+  void record(double boundary);
+  SyncSearch sync;  // the sync search over differentialBit()
+  // The one-bit decision outside frames, for the sync search: the turn of the filtered signal
+  // between the last two recorded boundaries (up for the upper tone).
+  int differentialBit() const;
+  // The log-likelihood ratios (positive for 1) of the two bits of the four-level symbol ending
+  // at `boundary`, read coherently from the phase the frame's two-tone part ended on. False
+  // when the frame's channel has echoes that spoil this reading (see fourLevelFlat).
+  bool fourLevelLlrs(double boundary, double llr[2]);
+  // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
+  void train();
+  // The channel soft value (log-likelihood ratio, positive for bit 1) of the symbol ending at
+  // `boundary`, inside a trained frame.
+  double detect(double boundary);
+
+ private:
+  Complex matchedAt(double position) const;
+  // `count` baseband samples from the first after `start`, with the carrier offset and phase
+  // removed (`startPhase` is the phase removed at `start`).
+  void derotated(double start, double startPhase, int count, Complex* out) const;
+  void trackGain(Complex correlation);
+  void features(double boundary, double boundaryPhase, int quarterTurns,
+                std::array<double, kInputs>& x) const;
+};

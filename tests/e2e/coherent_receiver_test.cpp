@@ -1,0 +1,85 @@
+// The coherent receiver on whole picture transmissions from the real transmitter: how weak a
+// signal each mode still reads (a floor a little below what it reaches, so that a loss of a
+// dB or two fails), and mistuned and faded pictures. Noise is in tolerant_receiver_test.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "support/picture_transmission.h"
+
+namespace {
+
+// The same blocks in every build (the sanitizer build too), so the floors hold everywhere.
+constexpr int kBlocks = 60;
+
+txsim::TransmissionMode modeOf(bool fourLevel, bool coded) {
+  txsim::TransmissionMode mode;
+  mode.fourLevel = fourLevel;
+  mode.coded = coded;
+  mode.blocks = kBlocks;
+  return mode;
+}
+
+double blockShare(const std::vector<int16_t>& signal, double snrDb, ReceiverKind kind,
+                  FadingProfile fading = FadingProfile::none, double hz = 0, double ppm = 0) {
+  ChannelModel c;
+  c.snrDb = snrDb;
+  c.signalPower = txsim::soundingPower(signal);
+  c.frequencyOffsetHz = hz;
+  c.clockOffsetPpm = ppm;
+  c.fading = fading;
+  return double(txsim::receiveThrough(signal, c, kind, 7).goodBlocks) / kBlocks;
+}
+
+// Share of good blocks at two SNRs per mode. The floors lie some 1-2 dB below the receiver:
+// a timing loop pulling the wrong way, a carrier estimate off by a few hertz or soft values on
+// the wrong scale all fall under them.
+TEST(CoherentReceiver, SensitivityFloorPerMode) {
+  struct Floor {
+    const char* name;
+    bool fourLevel, coded;
+    double snrDb[2];
+    double share[2];
+  };
+  const Floor floors[] = {{"MSK plain", false, false, {4.5, 6.0}, {0.55, 0.85}},
+                          {"MSK coded", false, true, {2.5, 4.0}, {0.6, 0.85}},
+                          {"4L-FSK plain", true, false, {11.0, 12.5}, {0.35, 0.65}},
+                          {"4L-FSK coded", true, true, {8.0, 9.5}, {0.35, 0.7}}};
+  for (const Floor& f : floors) {
+    const auto signal = txsim::pictureTransmission(modeOf(f.fourLevel, f.coded));
+    for (int i = 0; i < 2; ++i) {
+      const double share = blockShare(signal, f.snrDb[i], ReceiverKind::coherent);
+      std::printf("%s at %.1f dB: %.3f\n", f.name, f.snrDb[i], share);
+      EXPECT_GE(share, f.share[i]) << f.name << " at " << f.snrDb[i] << " dB";
+    }
+  }
+}
+
+// Mistuning and a sound card's clock offset in every mode, and a picture over a two-path
+// fading channel with a 1 ms echo, where the tolerant receiver loses most blocks.
+TEST(CoherentReceiver, MistunedAndFadedPicturesArrive) {
+  struct Case {
+    bool fourLevel, coded;
+    double hz, ppm;
+  };
+  const Case cases[] = {{false, false, 60, 200},
+                        {false, true, -60, -200},
+                        {true, false, -60, 200},
+                        {true, true, 60, -200}};
+  for (const Case& c : cases) {
+    const auto signal = txsim::pictureTransmission(modeOf(c.fourLevel, c.coded));
+    EXPECT_EQ(blockShare(signal, 25, ReceiverKind::coherent, FadingProfile::none, c.hz, c.ppm), 1.0)
+        << (c.fourLevel ? "4L-FSK " : "MSK ") << (c.coded ? "coded " : "plain ") << c.hz << " Hz "
+        << c.ppm << " ppm";
+  }
+  const auto signal = txsim::pictureTransmission(modeOf(false, false));
+  const double coherent = blockShare(signal, 25, ReceiverKind::coherent, FadingProfile::moderate);
+  const double tolerant = blockShare(signal, 25, ReceiverKind::improved, FadingProfile::moderate);
+  std::printf("MSK plain, moderate fading at 25 dB: coherent %.3f, tolerant %.3f\n", coherent,
+              tolerant);
+  EXPECT_GE(coherent, 0.6);
+  EXPECT_GE(coherent, tolerant + 0.1);
+}
+
+}  // namespace
