@@ -152,8 +152,8 @@ void TForm1::outputQuietFor(int ms) {
 
 void TForm1::openDevices() {
   if (!rings_) return;
-  Input = chooseDevice(devices_.audio->inputDeviceNames(), Input, InputName);
-  Output = chooseDevice(devices_.audio->outputDeviceNames(), Output, OutputName);
+  Input = chooseDevice(deviceNames(devices_.audio->inputDevices()), Input, InputName);
+  Output = chooseDevice(deviceNames(devices_.audio->outputDevices()), Output, OutputName);
   rings_->openOutputDevice(Output);
   rings_->openInputDevice(Input);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/callsign_check.h"
+#include "app/device_choice.h"
 #include "app/main_window.h"
 #include "app/settings_ranges.h"
 #include "audio/audio_backend.h"
@@ -65,16 +66,23 @@ bool TForm9::ShowModal(TForm1& owner) {
   return modalResult == ModalResult::ok;
 }
 
-void TForm9::fillDeviceList(Combo& list, const char* defaultEntry, int choice, bool input) {
+void TForm9::fillDeviceList(Combo& list, const char* defaultEntry, bool input) {
+  const TForm1& f = *owner_;
+  std::vector<std::string>& names = input ? inputNames_ : outputNames_;
   list.items = {defaultEntry};
+  names.clear();
   if (AudioBackend* audio = owner_->audioBackend()) {
-    // The backend names its devices in device-number order, so entry k is device k - 1.
-    const std::vector<std::string> names =
-        input ? audio->inputDeviceNames() : audio->outputDeviceNames();
-    list.items.insert(list.items.end(), names.begin(), names.end());
+    // The backend lists its devices in device-number order, so entry k is device k - 1.
+    const std::vector<AudioDevice> devices = input ? audio->inputDevices() : audio->outputDevices();
+    const std::vector<std::string> captions = deviceCaptions(devices);
+    list.items.insert(list.items.end(), captions.begin(), captions.end());
+    names = deviceNames(devices);
   }
-  list.index = choice;
+  // Showing changes no setting: the stored device is only looked up.
+  std::string storedName = input ? f.InputName : f.OutputName;
+  list.index = chooseDevice(names, input ? f.Input : f.Output, storedName);
   if (!list.valid()) list.index = -1;  // a device that is gone: no entry is selected
+  (input ? shownInput_ : shownOutput_) = list.index;
 }
 
 void TForm9::fillPortList() {
@@ -95,8 +103,8 @@ void TForm9::fillPortList() {
 void TForm9::FormShow() {
   if (!owner_) return;
   const TForm1& f = *owner_;
-  fillDeviceList(ComboBox1, "Default input device", f.Input, true);
-  fillDeviceList(ComboBox2, "Default output device", f.Output, false);
+  fillDeviceList(ComboBox1, "Default input device", true);
+  fillDeviceList(ComboBox2, "Default output device", false);
   fillPortList();
 
   Edit1.text = f.Callsign;
@@ -155,10 +163,13 @@ void TForm9::Button1Click() {
   f.LogBand = Edit5.text;
   f.ShowClock = CheckBox7.checked;
 
-  // A list without a selection (its device is gone) keeps the stored choice.
-  const int input = ComboBox1.valid() ? ComboBox1.index : f.Input;
-  const int output = ComboBox2.valid() ? ComboBox2.index : f.Output;
-  if (input != f.Input || output != f.Output) restartDevices(input, output);
+  // A list left at the entry it showed (or without a selection: its device is gone) keeps the
+  // stored choice; the devices restart only when the operator picked another one.
+  const bool inputPicked = ComboBox1.valid() && ComboBox1.index != shownInput_;
+  const bool outputPicked = ComboBox2.valid() && ComboBox2.index != shownOutput_;
+  if (inputPicked || outputPicked)
+    restartDevices(inputPicked ? ComboBox1.index : shownInput_ >= 0 ? shownInput_ : f.Input,
+                   outputPicked ? ComboBox2.index : shownOutput_ >= 0 ? shownOutput_ : f.Output);
 
   if (ComboBox3.valid() && ComboBox3.index != f.PortNum) {
     f.PortNum = ComboBox3.index;
@@ -176,12 +187,13 @@ void TForm9::restartDevices(int input, int output) {
   f.closeDevices();
   f.Input = input;
   f.Output = output;
-  // The names go with the numbers, so opening finds exactly the devices the operator picked.
-  auto nameOf = [](const Combo& list, int n) {
-    return n >= 1 && n < static_cast<int>(list.items.size()) ? list.items[n] : std::string();
+  // The names go with the numbers, so opening finds exactly the devices the operator picked; a
+  // device that is gone keeps its stored name.
+  auto nameOf = [](const std::vector<std::string>& names, int n, const std::string& stored) {
+    return n == 0 ? std::string() : n >= 1 && n <= static_cast<int>(names.size()) ? names[n - 1] : stored;
   };
-  f.InputName = nameOf(ComboBox1, input);
-  f.OutputName = nameOf(ComboBox2, output);
+  f.InputName = nameOf(inputNames_, input, f.InputName);
+  f.OutputName = nameOf(outputNames_, output, f.OutputName);
   f.openDevices();
   f.Form10.close();
   // Closing the output dropped its queued buffers without a played notice. A running
