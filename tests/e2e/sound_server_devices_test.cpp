@@ -34,8 +34,9 @@ class NamedSink {
   NamedSink() { plugIn(); }
   ~NamedSink() { unplug(); }
   bool plugIn() {
+    // The quoting that both PulseAudio and PipeWire's PulseAudio server read the same way.
     module_ = runForOutput(std::string("pactl load-module module-null-sink sink_name=") + kSink +
-                           " rate=48000 channels=1 sink_properties=\"device.description='Pelimo\\ Test\\ Codec'\"");
+                           R"( rate=48000 channels=1 "sink_properties=\"device.description='Pelimo Test Codec'\"")");
     return !module_.empty();
   }
   void unplug() {
@@ -58,8 +59,8 @@ bool listed(const std::vector<AudioDevice>& devices, const std::string& name, co
   return false;
 }
 
-// Plays a 1000 Hz tone on the output choice for a second while recording the input choice, and
-// returns the loudest sample recorded.
+// Plays a 1000 Hz tone on the output choice for a second while recording the input choice for
+// 1.5 s, and returns the loudest sample recorded.
 int loudestHeard(PortAudioBackend& backend, int outputChoice, int inputChoice) {
   MessageQueue messages;
   RecordedDeviceErrors errors;
@@ -70,7 +71,7 @@ int loudestHeard(PortAudioBackend& backend, int outputChoice, int inputChoice) {
   for (int i = 0; i < 4; ++i) rings.queueOutputBuffer(tone.data());
   int loudest = 0, filled = 0;
   const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (filled < 8 && Clock::now() < deadline) {
+  while (filled < 6 && Clock::now() < deadline) {
     const std::optional<AudioMessage> m = messages.waitAndTake(std::chrono::milliseconds(500));
     if (!m || !rings.isCurrent(*m)) continue;
     if (m->message == kOutputBufferPlayed) {
