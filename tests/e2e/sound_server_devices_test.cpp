@@ -10,12 +10,9 @@
 #include <thread>
 
 #include "app/device_choice.h"
-#include "app/dialogs/settings_dialog.h"
-#include "app/main_window.h"
 #include "audio/device_rings.h"
 #include "audio/portaudio_backend.h"
 #include "support/fake_audio_backend.h"
-#include "support/fake_platform.h"
 #include "support/sound_library_leaks.h"
 #include "support/test_audio_server.h"
 
@@ -47,10 +44,6 @@ class NamedSink {
 
  private:
   std::string module_;
-};
-
-struct NoPorts final : SerialPortLister {
-  std::vector<std::string> serialPorts() const override { return {}; }
 };
 
 bool listed(const std::vector<AudioDevice>& devices, const std::string& name, const std::string& description) {
@@ -123,31 +116,4 @@ TEST(SoundServerDevices, NamedSinkIsListedByDescriptionOpenedByNameAndFoundAgain
   const int again = chooseDevice(deviceNames(backend.outputDevices()), output, outputName);
   const int againIn = chooseDevice(deviceNames(backend.inputDevices()), input, inputName);
   EXPECT_NEAR(loudestHeard(backend, again, againIn), 8000, 400);
-}
-
-// The settings dialog reads the lists afresh each time it is shown: a sink loaded while the
-// station runs appears by its description, and the choice is stored by its name.
-TEST(SoundServerDevices, DialogAndDeviceListShowDescriptionsAndStoreNames) {
-  if (std::string why = testAudioServerMissing(); !why.empty()) GTEST_SKIP() << why;
-  PortAudioBackend backend;
-  FakePlatform platform;
-  TForm1 form(platform, StationDevices{&backend});
-  form.Callsign = "JA1ABC";
-  form.openDevices();
-  NoPorts ports;
-  TForm9 dialog(ports);
-
-  NamedSink sink;
-  ASSERT_TRUE(sink.present());
-  platform.onSettingsDialog = [](TForm9& d) {
-    const auto shown = std::find(d.ComboBox2.items.begin(), d.ComboBox2.items.end(), kDescription);
-    ASSERT_NE(shown, d.ComboBox2.items.end());
-    d.ComboBox2.index = int(shown - d.ComboBox2.items.begin());
-    d.Button1Click();
-  };
-  ASSERT_TRUE(dialog.ShowModal(form));
-  EXPECT_EQ(form.OutputName, kSink);
-  ASSERT_NE(form.deviceRings(), nullptr);
-  EXPECT_TRUE(form.deviceRings()->outputOpen());
-  EXPECT_TRUE(form.deviceRings()->inputOpen());
 }
