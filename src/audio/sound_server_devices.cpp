@@ -14,9 +14,17 @@ struct Listing {
   std::string error;   // set when the connection failed or a question was refused
 };
 
+// A device can be chosen only by a name that the settings file and the sound system's device
+// strings carry unchanged: one without control characters.
+bool usableName(const char* name) {
+  if (!name || !*name) return false;
+  for (const char* c = name; *c; ++c)
+    if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) return false;
+  return true;
+}
+
 AudioDevice deviceOf(const char* name, const char* description) {
-  const std::string id = name ? name : "";
-  return {id, description && *description ? std::string(description) : id};
+  return {name, description && *description ? std::string(description) : std::string(name)};
 }
 
 // Every list ends with a call whose `eol` is 1 (done) or negative (refused).
@@ -29,13 +37,13 @@ bool listEnded(Listing& listing, pa_context* context, int eol) {
 
 void onSink(pa_context* context, const pa_sink_info* info, int eol, void* data) {
   auto& listing = *static_cast<Listing*>(data);
-  if (listEnded(listing, context, eol) || !info || !info->name) return;
+  if (listEnded(listing, context, eol) || !info || !usableName(info->name)) return;
   listing.devices.sinks.push_back(deviceOf(info->name, info->description));
 }
 
 void onSource(pa_context* context, const pa_source_info* info, int eol, void* data) {
   auto& listing = *static_cast<Listing*>(data);
-  if (listEnded(listing, context, eol) || !info || !info->name) return;
+  if (listEnded(listing, context, eol) || !info || !usableName(info->name)) return;
   listing.devices.sources.push_back(deviceOf(info->name, info->description));
 }
 
@@ -79,6 +87,8 @@ struct MainLoopFree {
 };
 struct ContextRelease {
   void operator()(pa_context* context) const {
+    // Disconnecting reports the state change at once; nobody listens any more.
+    pa_context_set_state_callback(context, nullptr, nullptr);
     pa_context_disconnect(context);
     pa_context_unref(context);
   }
@@ -91,13 +101,13 @@ std::optional<SoundServerDevices> listSoundServerDevices(std::chrono::millisecon
     if (why) *why = "no sound server: " + std::move(reason);
     return std::nullopt;
   };
+  Listing listing;  // outlives the connection that reports into it
   std::unique_ptr<pa_mainloop, MainLoopFree> loop(pa_mainloop_new());
   if (!loop) return fail("out of memory");
   std::unique_ptr<pa_context, ContextRelease> context(
       pa_context_new(pa_mainloop_get_api(loop.get()), "Pelimo device list"));
   if (!context) return fail("out of memory");
 
-  Listing listing;
   pa_context_set_state_callback(context.get(), onState, &listing);
   // Listing devices must never start a sound server the user did not run.
   if (pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
