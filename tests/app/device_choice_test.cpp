@@ -31,26 +31,26 @@ TEST(DeviceChoice, FollowsTheNameAndKeepsTheNumberOnlyWhenTheNameIsGone) {
 TEST(DeviceChoice, TheStationOpensTheNamedDeviceAndTheDialogsChoiceWins) {
   FakePlatform platform;
   FakeAudioBackend audio;  // inputs "Line in", "USB codec"; outputs "Line out", "USB codec"
-  TForm1 form(platform, StationDevices{&audio});
-  form.Input = 1;
-  form.InputName = "USB codec";
-  form.Output = 2;
-  form.OutputName = "Line out";
+  MainWindow form(platform, StationDevices{&audio});
+  form.settings.inputDevice = 1;
+  form.settings.inputDeviceName = "USB codec";
+  form.settings.outputDevice = 2;
+  form.settings.outputDeviceName = "Line out";
   form.openDevices();
   EXPECT_EQ(audio.inputDevicesOpened.back(), 1);  // backend numbers count from 0
   EXPECT_EQ(audio.outputDevicesOpened.back(), 0);
-  EXPECT_EQ(form.Input, 2);
-  EXPECT_EQ(form.Output, 1);
+  EXPECT_EQ(form.settings.inputDevice, 2);
+  EXPECT_EQ(form.settings.outputDevice, 1);
 
   // Choosing another device in the settings dialog is not undone by the stored name.
-  platform.onSettingsDialog = [](TForm9& dialog) {
-    dialog.ComboBox1.index = 1;  // "Line in"
-    dialog.Button1Click();
+  platform.onSettingsDialog = [](SettingsDialog& dialog) {
+    dialog.inputDeviceCombo.index = 1;  // "Line in"
+    dialog.okClicked();
   };
-  form.Callsign = "JA1ABC";
-  form.SpeedButton13Click();
-  EXPECT_EQ(form.Input, 1);
-  EXPECT_EQ(form.InputName, "Line in");
+  form.settings.callsign = "JA1ABC";
+  form.settingsClicked();
+  EXPECT_EQ(form.settings.inputDevice, 1);
+  EXPECT_EQ(form.settings.inputDeviceName, "Line in");
   EXPECT_EQ(audio.inputDevicesOpened.back(), 0);
 }
 
@@ -62,33 +62,33 @@ TEST(DeviceChoice, DialogShowsDescriptionsSelectsByNameAndRestartsOnlyOnAChoice)
   FakeAudioBackend audio;
   audio.outputs = {{"alsa_output.pci.analog", "Built-in Audio Analog Stereo"},
                    {"alsa_output.usb-1", "USB Audio CODEC Analog Stereo"}};
-  TForm1 form(platform, StationDevices{&audio});
-  form.Callsign = "JA1ABC";
-  form.Output = 2;
-  form.OutputName = "alsa_output.usb-1";
+  MainWindow form(platform, StationDevices{&audio});
+  form.settings.callsign = "JA1ABC";
+  form.settings.outputDevice = 2;
+  form.settings.outputDeviceName = "alsa_output.usb-1";
   form.openDevices();
   const size_t opens = audio.outputDevicesOpened.size();
 
   // A second codec of the same make is plugged in ahead of the first.
   audio.outputs.insert(audio.outputs.begin(), {"alsa_output.usb-2", "USB Audio CODEC Analog Stereo"});
-  platform.onSettingsDialog = [](TForm9& d) {
-    EXPECT_EQ(d.ComboBox2.items, (std::vector<std::string>{"Default output device",
+  platform.onSettingsDialog = [](SettingsDialog& d) {
+    EXPECT_EQ(d.outputDeviceCombo.items, (std::vector<std::string>{"Default output device",
                                                            "USB Audio CODEC Analog Stereo (alsa_output.usb-2)",
                                                            "Built-in Audio Analog Stereo",
                                                            "USB Audio CODEC Analog Stereo (alsa_output.usb-1)"}));
-    EXPECT_EQ(d.ComboBox2.index, 3);
-    d.Button1Click();
+    EXPECT_EQ(d.outputDeviceCombo.index, 3);
+    d.okClicked();
   };
-  form.SpeedButton13Click();
+  form.settingsClicked();
   EXPECT_EQ(audio.outputDevicesOpened.size(), opens) << "an unchanged choice restarted the devices";
-  EXPECT_EQ(form.OutputName, "alsa_output.usb-1");
+  EXPECT_EQ(form.settings.outputDeviceName, "alsa_output.usb-1");
 
-  platform.onSettingsDialog = [](TForm9& d) {
-    d.ComboBox2.index = 1;
-    d.Button1Click();
+  platform.onSettingsDialog = [](SettingsDialog& d) {
+    d.outputDeviceCombo.index = 1;
+    d.okClicked();
   };
-  form.SpeedButton13Click();
-  EXPECT_EQ(form.OutputName, "alsa_output.usb-2");
-  EXPECT_EQ(form.Output, 1);
+  form.settingsClicked();
+  EXPECT_EQ(form.settings.outputDeviceName, "alsa_output.usb-2");
+  EXPECT_EQ(form.settings.outputDevice, 1);
   EXPECT_EQ(audio.outputDevicesOpened.back(), 0);
 }
