@@ -72,10 +72,10 @@ TEST(DeviceChoice, DialogShowsDescriptionsSelectsByNameAndRestartsOnlyOnAChoice)
   // A second codec of the same make is plugged in ahead of the first.
   audio.outputs.insert(audio.outputs.begin(), {"alsa_output.usb-2", "USB Audio CODEC Analog Stereo"});
   platform.onSettingsDialog = [](SettingsDialog& d) {
-    EXPECT_EQ(d.outputDeviceCombo.items, (std::vector<std::string>{"Default output device",
-                                                           "USB Audio CODEC Analog Stereo (alsa_output.usb-2)",
-                                                           "Built-in Audio Analog Stereo",
-                                                           "USB Audio CODEC Analog Stereo (alsa_output.usb-1)"}));
+    EXPECT_EQ(d.outputDeviceCombo.items,
+              (std::vector<std::string>{"Default output device", "USB Audio CODEC Analog Stereo (alsa_output.usb-2)",
+                                        "Built-in Audio Analog Stereo",
+                                        "USB Audio CODEC Analog Stereo (alsa_output.usb-1)"}));
     EXPECT_EQ(d.outputDeviceCombo.index, 3);
     d.okClicked();
   };

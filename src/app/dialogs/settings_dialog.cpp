@@ -67,7 +67,7 @@ bool SettingsDialog::runModal(MainWindow& owner) {
 }
 
 void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, bool input) {
-  const MainWindow& f = *owner_;
+  const Settings& s = owner_->settings;
   std::vector<std::string>& names = input ? inputNames_ : outputNames_;
   list.items = {defaultEntry};
   names.clear();
@@ -79,8 +79,8 @@ void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, bool 
     names = deviceNames(devices);
   }
   // Showing changes no setting: the stored device is only looked up.
-  std::string storedName = input ? f.settings.inputDeviceName : f.settings.outputDeviceName;
-  list.index = chooseDevice(names, input ? f.settings.inputDevice : f.settings.outputDevice, storedName);
+  std::string storedName = input ? s.inputDeviceName : s.outputDeviceName;
+  list.index = chooseDevice(names, input ? s.inputDevice : s.outputDevice, storedName);
   if (!list.valid()) list.index = -1;  // a device that is gone: no entry is selected
   (input ? shownInput_ : shownOutput_) = list.index;
 }
@@ -90,14 +90,16 @@ void SettingsDialog::fillPortList() {
   serialPortCombo.items = ports_.serialPorts();
   // Port numbering follows the order the adapters were plugged in, so the stored port name is
   // looked up first; the stored list index is used when that name is not listed.
-  const auto named = std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
+  const auto named =
+      std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
   if (!f.settings.portPath.empty() && named != serialPortCombo.items.end()) {
     serialPortCombo.index = static_cast<int>(named - serialPortCombo.items.begin());
     return;
   }
   serialPortCombo.index = f.settings.portNumber;
   if (!serialPortCombo.valid()) serialPortCombo.index = -1;
-  f.settings.portPath = serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
+  f.settings.portPath =
+      serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
 }
 
 void SettingsDialog::shown() {
@@ -116,9 +118,14 @@ void SettingsDialog::shown() {
   showCounter(callsignRepeatCounter, callsignRepeatValue, f.settings.callsignRepeat);
   errorFreeOnlyCheck.checked = f.settings.errorFreeOnly;
   checkOne({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio},
-           f.settings.scanDirection == 0 ? 0 : f.settings.scanDirection == 1 ? 1 : 2);
+           f.settings.scanDirection == 0   ? 0
+           : f.settings.scanDirection == 1 ? 1
+                                           : 2);
   checkOne({&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio},
-           f.settings.waterfallColours == 0 ? 0 : f.settings.waterfallColours == 1 ? 1 : f.settings.waterfallColours == 2 ? 3 : 2);
+           f.settings.waterfallColours == 0   ? 0
+           : f.settings.waterfallColours == 1 ? 1
+           : f.settings.waterfallColours == 2 ? 3
+                                              : 2);
   imageEditorEdit.text = f.settings.imageEditorName;
   overwriteBsrCheck.checked = f.settings.overwriteBsrBlocks;
   saveMinimumCheck.checked = f.settings.saveMinimum;
@@ -146,7 +153,8 @@ void SettingsDialog::okClicked() {
   f.settings.autoSave = autoSaveCheck.checked;
   f.settings.timeoutSeconds = timeoutCounter.position;
   f.settings.errorFreeOnly = errorFreeOnlyCheck.checked;
-  f.settings.scanDirection = checkedIndex({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio}, 2);
+  f.settings.scanDirection =
+      checkedIndex({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio}, 2);
   f.settings.waterfallColours = kColourTypeOfButton[checkedIndex(
       {&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio}, 2)];
   f.settings.imageEditorName = imageEditorEdit.text;
@@ -209,11 +217,21 @@ void SettingsDialog::volumeControlClicked() {
 
 void SettingsDialog::cancelClicked() { modalResult = ModalResult::cancel; }
 
-void SettingsDialog::timeoutStepped() { showCounter(timeoutCounter, timeoutValue, timeoutCounter.position); }
-void SettingsDialog::endFramesStepped() { showCounter(endFramesCounter, endFramesValue, endFramesCounter.position); }
-void SettingsDialog::saveMinimumStepped() { showCounter(saveMinimumCounter, saveMinimumValue, saveMinimumCounter.position); }
-void SettingsDialog::deleteDaysStepped() { showCounter(deleteDaysCounter, deleteDaysValue, deleteDaysCounter.position); }
-void SettingsDialog::callsignRepeatStepped() { showCounter(callsignRepeatCounter, callsignRepeatValue, callsignRepeatCounter.position); }
+void SettingsDialog::timeoutStepped() {
+  showCounter(timeoutCounter, timeoutValue, timeoutCounter.position);
+}
+void SettingsDialog::endFramesStepped() {
+  showCounter(endFramesCounter, endFramesValue, endFramesCounter.position);
+}
+void SettingsDialog::saveMinimumStepped() {
+  showCounter(saveMinimumCounter, saveMinimumValue, saveMinimumCounter.position);
+}
+void SettingsDialog::deleteDaysStepped() {
+  showCounter(deleteDaysCounter, deleteDaysValue, deleteDaysCounter.position);
+}
+void SettingsDialog::callsignRepeatStepped() {
+  showCounter(callsignRepeatCounter, callsignRepeatValue, callsignRepeatCounter.position);
+}
 
 void SettingsDialog::autoSaveToggled() { updateSaveControls(); }
 void SettingsDialog::saveMinimumToggled() { updateSaveControls(); }
