@@ -310,9 +310,12 @@ std::vector<AudioDevice> PortAudioBackend::list(bool input) {
   std::vector<Device>& devices = input ? inputs_ : outputs_;
   (input ? inputsListed_ : outputsListed_) = true;
   devices.clear();
+  std::string why;
+  std::optional<SoundServerDevices> server;
+  if (initialised_) server = listSoundServerDevices(kSoundServerTimeout, &why);
   if (!initialised_) {
     listedFrom_ = error_;
-  } else if (std::string why; std::optional<SoundServerDevices> server = listSoundServerDevices(kSoundServerTimeout, &why)) {
+  } else if (server) {
     listedFrom_ = "sound server " + server->server;
     for (AudioDevice& d : input ? server->sources : server->sinks) devices.push_back({paNoDevice, std::move(d)});
   } else {

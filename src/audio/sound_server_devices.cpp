@@ -115,7 +115,8 @@ std::optional<SoundServerDevices> listSoundServerDevices(std::chrono::millisecon
 
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (listing.error.empty() && !(listing.ready && listing.pending == 0)) {
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+    using std::chrono::microseconds;
+    const auto left = std::chrono::duration_cast<microseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
       return fail("the server did not answer within " + std::to_string(timeout.count()) + " ms");
     if (pa_mainloop_prepare(loop.get(), static_cast<int>(left.count())) < 0 || pa_mainloop_poll(loop.get()) < 0 ||
