@@ -44,11 +44,7 @@ void MainWindow::TransmitSide::bsrResponseCountChanged(int count) {
   form_.respBsrButton.caption = respBsrCaption(count);
 }
 
-void MainWindow::TransmitSide::openPtt() {
-  // Without a playing output device nothing would ever end the transmission's keying.
-  if (form_.rings_ && !form_.rings_->outputOpen()) return;
-  form_.ptt_->openPttPort(form_.settings.portPath);
-}
+void MainWindow::TransmitSide::openPtt() { form_.keyRadio(); }
 
 void MainWindow::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
 
@@ -75,7 +71,7 @@ void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 
 void MainWindow::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                              bool crcGood) {
-  form_.framePayloadActions(info, payload, crcGood);
+  form_.framePayloadActions(info, payload, crcGood, payloadChannelSoft(form_.rx_->frame));
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }
 
