@@ -14,3 +14,19 @@ int chooseDevice(const std::vector<std::string>& names, int number, std::string&
   }
   return number;
 }
+
+std::vector<std::string> deviceNames(const std::vector<AudioDevice>& devices) {
+  std::vector<std::string> names;
+  for (const AudioDevice& d : devices) names.push_back(d.name);
+  return names;
+}
+
+std::vector<std::string> deviceCaptions(const std::vector<AudioDevice>& devices) {
+  std::vector<std::string> captions;
+  for (const AudioDevice& d : devices) {
+    const auto sameLook = std::count_if(devices.begin(), devices.end(),
+                                        [&](const AudioDevice& other) { return other.description == d.description; });
+    captions.push_back(sameLook > 1 && d.name != d.description ? d.description + " (" + d.name + ")" : d.description);
+  }
+  return captions;
+}

@@ -194,9 +194,9 @@ void MainWindow::keyRadio() {
 
 void MainWindow::openDevices() {
   if (!rings_) return;
-  settings.inputDevice = chooseDevice(devices_.audio->inputDeviceNames(), settings.inputDevice,
+  settings.inputDevice = chooseDevice(deviceNames(devices_.audio->inputDevices()), settings.inputDevice,
                                       settings.inputDeviceName);
-  settings.outputDevice = chooseDevice(devices_.audio->outputDeviceNames(), settings.outputDevice,
+  settings.outputDevice = chooseDevice(deviceNames(devices_.audio->outputDevices()), settings.outputDevice,
                                        settings.outputDeviceName);
   rings_->openOutputDevice(settings.outputDevice);
   rings_->openInputDevice(settings.inputDevice);

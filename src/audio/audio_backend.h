@@ -62,16 +62,26 @@ class AudioStream {
   virtual void close() = 0;
 };
 
+// A sound device as a backend lists it: `name` finds the device again after a restart or after
+// it was unplugged and plugged back (the settings keep it), `description` is what the operator
+// reads ("USB Audio CODEC Analog Stereo"). Both are the same where the system has no better.
+struct AudioDevice {
+  std::string name;
+  std::string description;
+  bool operator==(const AudioDevice&) const = default;
+};
+
 class AudioBackend {
  public:
   virtual ~AudioBackend() = default;
 
-  // Device names in device-number order, for the settings dialog.
-  virtual std::vector<std::string> inputDeviceNames() = 0;
-  virtual std::vector<std::string> outputDeviceNames() = 0;
+  // The devices in device-number order, as the system lists them now, for the settings dialog
+  // and for finding a stored device by its name. Listing again may renumber the devices.
+  virtual std::vector<AudioDevice> inputDevices() = 0;
+  virtual std::vector<AudioDevice> outputDevices() = 0;
 
-  // `deviceNumber` is kDefaultAudioDevice or 0..count-1. nullptr when the device cannot be
-  // opened for 16-bit mono at 48000 Hz. The completion must outlive the stream.
+  // `deviceNumber` is kDefaultAudioDevice or 0..count-1 of the latest list. nullptr when the
+  // device cannot be opened for 16-bit mono at 48000 Hz. The completion must outlive the stream.
   virtual std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) = 0;
   virtual std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion& played) = 0;
 };

@@ -1,6 +1,7 @@
 #include "audio/portaudio_backend.h"
 
 #include <fcntl.h>
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
 #include <unistd.h>
 
@@ -8,9 +9,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "audio/callback_buffer_queue.h"
+#include "audio/sound_server_devices.h"
 
 namespace {
 
@@ -48,6 +51,19 @@ std::string paText(PaError error) { return Pa_GetErrorText(error); }
 
 const char* directionWord(bool input) { return input ? "input" : "output"; }
 
+// The ALSA name that opens one sink or source of the sound server through the "pulse" plugin.
+// The name is quoted so that its dots and dashes reach the plugin as they are; empty for a name
+// with control characters, which no quoting carries.
+std::string pulsePluginDevice(const std::string& name) {
+  std::string quoted = "pulse:DEVICE=\"";
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7f) return {};
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += char(c);
+  }
+  return quoted + '"';
+}
+
 }  // namespace
 
 // One direction of one device. The PortAudio callback runs the CallbackBufferQueue; everything
@@ -58,7 +74,28 @@ class PortAudioStream : public AudioStream {
       : owner_(&owner), input_(input), deviceName_(std::move(deviceName)), completion_(completion) {}
   ~PortAudioStream() override { close(); }
 
-  // Opens the PortAudio stream; false with the reason in `error`.
+  // Opens the PortAudio stream on a sound server's sink or source through the ALSA plugin;
+  // false with the reason in `error`.
+  bool openOnServer(const std::string& name, std::string& error) {
+    const std::string alsaName = pulsePluginDevice(name);
+    if (alsaName.empty()) {
+      error = "its name cannot be passed to the sound server";
+      return false;
+    }
+    PaAlsaStreamInfo where;
+    PaAlsa_InitializeStreamInfo(&where);
+    where.deviceString = alsaName.c_str();
+    PaStreamParameters params{};
+    params.device = paUseHostApiSpecificDeviceSpecification;
+    params.channelCount = 1;
+    params.sampleFormat = paInt16;
+    params.suggestedLatency = kSuggestedLatency;
+    params.hostApiSpecificStreamInfo = &where;
+    QuietStderr quiet;
+    return opened(openWith(params), error);
+  }
+
+  // Opens the PortAudio stream on one of PortAudio's devices; false with the reason in `error`.
   bool openOn(int deviceIndex, std::string& error) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(deviceIndex);
     if (!info) {
@@ -72,21 +109,15 @@ class PortAudioStream : public AudioStream {
     params.suggestedLatency =
         std::max(kSuggestedLatency, input_ ? info->defaultHighInputLatency : info->defaultHighOutputLatency);
     QuietStderr quiet;
-    PaError opened = openWith(params);
+    PaError result = openWith(params);
     // Sound cards opened directly (ALSA "hw:" devices) often take two channels only: the
     // station then uses the first input channel and plays on both.
     const int most = input_ ? info->maxInputChannels : info->maxOutputChannels;
-    if (opened == paInvalidChannelCount && most >= 2) {
+    if (result == paInvalidChannelCount && most >= 2) {
       params.channelCount = 2;
-      opened = openWith(params);
+      result = openWith(params);
     }
-    if (opened != paNoError) {
-      stream_ = nullptr;
-      error = paText(opened);
-      return false;
-    }
-    Pa_SetStreamFinishedCallback(stream_, &PortAudioStream::finished);
-    return true;
+    return opened(result, error);
   }
 
   bool prepareBuffer(AudioBuffer& buffer) override {
@@ -191,6 +222,17 @@ class PortAudioStream : public AudioStream {
     if (stream->owner_ && stream->owner_->wakeUp_) stream->owner_->wakeUp_();
   }
 
+  // Completes an opening that PortAudio answered with `result`.
+  bool opened(PaError result, std::string& error) {
+    if (result != paNoError) {
+      stream_ = nullptr;
+      error = paText(result);
+      return false;
+    }
+    Pa_SetStreamFinishedCallback(stream_, &PortAudioStream::finished);
+    return true;
+  }
+
   PaError openWith(const PaStreamParameters& params) {
     queue_ = std::make_unique<CallbackBufferQueue>(
         input_ ? CallbackBufferQueue::Direction::input : CallbackBufferQueue::Direction::output, completion_,
@@ -248,8 +290,8 @@ PortAudioBackend::PortAudioBackend() {
     std::string name = info->name;
     const PaHostApiInfo* host = Pa_GetHostApiInfo(info->hostApi);
     if (host && host->type != paALSA) name += std::string(" (") + host->name + ")";
-    if (info->maxInputChannels > 0) inputs_.push_back({i, name});
-    if (info->maxOutputChannels > 0) outputs_.push_back({i, name});
+    if (info->maxInputChannels > 0) systemInputs_.push_back({i, {name, name}});
+    if (info->maxOutputChannels > 0) systemOutputs_.push_back({i, {name, name}});
   }
 }
 
@@ -260,16 +302,29 @@ PortAudioBackend::~PortAudioBackend() {
   Pa_Terminate();
 }
 
-std::vector<std::string> PortAudioBackend::inputDeviceNames() {
-  std::vector<std::string> names;
-  for (const Device& d : inputs_) names.push_back(d.name);
-  return names;
-}
+std::vector<AudioDevice> PortAudioBackend::inputDevices() { return list(true); }
 
-std::vector<std::string> PortAudioBackend::outputDeviceNames() {
-  std::vector<std::string> names;
-  for (const Device& d : outputs_) names.push_back(d.name);
-  return names;
+std::vector<AudioDevice> PortAudioBackend::outputDevices() { return list(false); }
+
+std::vector<AudioDevice> PortAudioBackend::list(bool input) {
+  std::vector<Device>& devices = input ? inputs_ : outputs_;
+  (input ? inputsListed_ : outputsListed_) = true;
+  devices.clear();
+  std::string why;
+  std::optional<SoundServerDevices> server;
+  if (initialised_) server = listSoundServerDevices(kSoundServerTimeout, &why);
+  if (!initialised_) {
+    listedFrom_ = error_;
+  } else if (server) {
+    listedFrom_ = "sound server " + server->server;
+    for (AudioDevice& d : input ? server->sources : server->sinks) devices.push_back({paNoDevice, std::move(d)});
+  } else {
+    listedFrom_ = why + "; the sound system's own devices";
+    devices = input ? systemInputs_ : systemOutputs_;
+  }
+  std::vector<AudioDevice> listed;
+  for (const Device& d : devices) listed.push_back(d.device);
+  return listed;
 }
 
 std::unique_ptr<AudioStream> PortAudioBackend::openInput(int deviceNumber, BufferCompletion& filled) {
@@ -282,18 +337,20 @@ std::unique_ptr<AudioStream> PortAudioBackend::openOutput(int deviceNumber, Buff
 
 std::unique_ptr<AudioStream> PortAudioBackend::open(bool input, int deviceNumber, BufferCompletion& completion) {
   if (!initialised_) return nullptr;
+  if (!(input ? inputsListed_ : outputsListed_)) list(input);
   const std::vector<Device>& devices = input ? inputs_ : outputs_;
   int index = paNoDevice;
-  std::string name;
+  std::string name, serverDevice;
   if (deviceNumber == kDefaultAudioDevice) {
     index = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
     const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
     name = info && info->name ? info->name : "default";
   } else if (deviceNumber >= 0 && deviceNumber < int(devices.size())) {
     index = devices[deviceNumber].index;
-    name = devices[deviceNumber].name;
+    name = devices[deviceNumber].device.description;
+    if (index == paNoDevice) serverDevice = devices[deviceNumber].device.name;
   }
-  if (index == paNoDevice) {
+  if (index == paNoDevice && serverDevice.empty()) {
     error_ = std::string("There is no sound ") + directionWord(input) + " device number " +
              std::to_string(deviceNumber) + ".";
     if (deviceNumber == kDefaultAudioDevice)
@@ -302,7 +359,7 @@ std::unique_ptr<AudioStream> PortAudioBackend::open(bool input, int deviceNumber
   }
   auto stream = std::make_unique<PortAudioStream>(*this, input, name, completion);
   std::string why;
-  if (!stream->openOn(index, why)) {
+  if (!(serverDevice.empty() ? stream->openOn(index, why) : stream->openOnServer(serverDevice, why))) {
     error_ = "The sound " + std::string(directionWord(input)) + " device \"" + name +
              "\" cannot be opened for 16-bit mono at 48000 Hz: " + why;
     return nullptr;

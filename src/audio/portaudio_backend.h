@@ -6,10 +6,12 @@
 // finds no queued buffer is dropped. A device that takes no mono stream (a sound card opened
 // directly) is opened with two channels: the first one is recorded, both play the same sound.
 //
-// Device numbers: kDefaultAudioDevice is the system's default device; 0..count-1 index
-// inputDeviceNames() / outputDeviceNames(), which list the devices able to take the direction at
-// 48000 Hz mono, in PortAudio's order, as found when the backend was created. PulseAudio and
-// PipeWire are reached through their ALSA devices ("pulse", "pipewire", "default").
+// Device numbers: kDefaultAudioDevice is the system's default device; 0..count-1 index the
+// latest inputDevices() / outputDevices(). Where a PulseAudio server answers (PipeWire through
+// its PulseAudio server included) they list its sources and sinks, read afresh on every call,
+// by name and description, and a chosen one is opened through the ALSA "pulse" plugin with that
+// sink or source named. Without a sound server they list PortAudio's devices that take the
+// direction, as found when the backend was created (ALSA devices by name).
 //
 // A stream that stops by itself or stalls (device unplugged, sound server gone) is reported
 // once through takeErrors() with a one-line message; the program goes on without it.
@@ -34,13 +36,16 @@ class PortAudioBackend : public AudioBackend {
   PortAudioBackend(const PortAudioBackend&) = delete;
   PortAudioBackend& operator=(const PortAudioBackend&) = delete;
 
-  std::vector<std::string> inputDeviceNames() override;
-  std::vector<std::string> outputDeviceNames() override;
+  std::vector<AudioDevice> inputDevices() override;
+  std::vector<AudioDevice> outputDevices() override;
   // nullptr when the device does not exist or refuses 16-bit mono at 48000 Hz; error() says why.
   std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) override;
   std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion& played) override;
 
   bool initialised() const { return initialised_; }
+  // Where the latest list came from, in one line: the sound server's name and version, or why
+  // there was none and PortAudio's own devices were listed.
+  const std::string& listedFrom() const { return listedFrom_; }
   // The last failure to initialise, open or start, empty if none.
   const std::string& error() const { return error_; }
 
@@ -56,15 +61,19 @@ class PortAudioBackend : public AudioBackend {
  private:
   friend class PortAudioStream;
   struct Device {
-    int index;  // PortAudio's device index
-    std::string name;
+    int index;  // PortAudio's device index; paNoDevice for a sound server's sink or source
+    AudioDevice device;
   };
+  std::vector<AudioDevice> list(bool input);
   std::unique_ptr<AudioStream> open(bool input, int deviceNumber, BufferCompletion& completion);
   void forget(PortAudioStream* stream);
 
   bool initialised_ = false;
   std::string error_;
-  std::vector<Device> inputs_, outputs_;
+  std::vector<Device> systemInputs_, systemOutputs_;  // PortAudio's own, found at start
+  std::vector<Device> inputs_, outputs_;              // the latest lists, by device number
+  bool inputsListed_ = false, outputsListed_ = false;
+  std::string listedFrom_;
   std::vector<PortAudioStream*> streams_;  // open streams, closed before PortAudio shuts down
   std::function<void()> wakeUp_;
 };

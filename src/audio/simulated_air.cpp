@@ -8,8 +8,8 @@ struct SimulatedAir::Station : AudioBackend {
   Station(const ChannelModel& model, uint64_t seed)
       : channel(model, seed), seed(seed), played(kBufferSamples, 0.0f), received(kBufferSamples, 0) {}
 
-  std::vector<std::string> inputDeviceNames() override { return {"Simulated air"}; }
-  std::vector<std::string> outputDeviceNames() override { return {"Simulated air"}; }
+  std::vector<AudioDevice> inputDevices() override { return {{"Simulated air", "Simulated air"}}; }
+  std::vector<AudioDevice> outputDevices() override { return {{"Simulated air", "Simulated air"}}; }
 
   std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) override {
     return open(input, ClockedStream::Direction::input, deviceNumber, filled);

@@ -22,12 +22,14 @@ WavBackend::~WavBackend() {
   finishOutput();
 }
 
-std::vector<std::string> WavBackend::inputDeviceNames() {
-  return {inputPath_.empty() ? std::string("Silence") : "Sound file " + fileName(inputPath_)};
+std::vector<AudioDevice> WavBackend::inputDevices() {
+  const std::string name = inputPath_.empty() ? std::string("Silence") : "Sound file " + fileName(inputPath_);
+  return {{name, name}};
 }
 
-std::vector<std::string> WavBackend::outputDeviceNames() {
-  return {outputPath_.empty() ? std::string("Nowhere") : "Sound file " + fileName(outputPath_)};
+std::vector<AudioDevice> WavBackend::outputDevices() {
+  const std::string name = outputPath_.empty() ? std::string("Nowhere") : "Sound file " + fileName(outputPath_);
+  return {{name, name}};
 }
 
 std::unique_ptr<AudioStream> WavBackend::openInput(int deviceNumber, BufferCompletion& filled) {

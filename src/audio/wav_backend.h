@@ -30,8 +30,8 @@ class WavBackend : public AudioBackend {
   WavBackend(const WavBackend&) = delete;
   WavBackend& operator=(const WavBackend&) = delete;
 
-  std::vector<std::string> inputDeviceNames() override;
-  std::vector<std::string> outputDeviceNames() override;
+  std::vector<AudioDevice> inputDevices() override;
+  std::vector<AudioDevice> outputDevices() override;
   // Device number default or 0. nullptr when the file cannot be opened; error() says why.
   std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) override;
   std::unique_ptr<AudioStream> openOutput(int deviceNumber, BufferCompletion& played) override;

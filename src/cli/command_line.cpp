@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "cli/devices_command.h"
 #include "cli/receive_command.h"
 #include "cli/send_command.h"
 #include "cli/simulate_command.h"
@@ -20,6 +21,7 @@ std::vector<std::unique_ptr<CliCommand>> allCommands() {
   commands.push_back(std::make_unique<SendCommand>());
   commands.push_back(std::make_unique<ReceiveCommand>());
   commands.push_back(std::make_unique<SimulateCommand>());
+  commands.push_back(std::make_unique<DevicesCommand>());
   return commands;
 }
 
@@ -40,7 +42,7 @@ int reportFailure(std::ostream& err, const std::string& message) {
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   ParsedCommandLine parsed;
   parsed.commands = allCommands();
-  CLI::App app{"The Pelimo station without a window: pictures and texts to and from WAV recordings, and two stations on simulated air.",
+  CLI::App app{"The Pelimo station without a window: pictures and texts to and from WAV recordings, two stations on simulated air, and the devices of this machine.",
                "pelimo-cli"};
   app.require_subcommand(1);
   std::vector<CLI::App*> subcommands;

@@ -53,3 +53,42 @@ TEST(DeviceChoice, TheStationOpensTheNamedDeviceAndTheDialogsChoiceWins) {
   EXPECT_EQ(form.settings.inputDeviceName, "Line in");
   EXPECT_EQ(audio.inputDevicesOpened.back(), 0);
 }
+
+// The dialog shows descriptions (with the name where two look alike), selects the stored
+// device by its name when the list was renumbered, stores names, and restarts the devices only
+// when the operator picks another one.
+TEST(DeviceChoice, DialogShowsDescriptionsSelectsByNameAndRestartsOnlyOnAChoice) {
+  FakePlatform platform;
+  FakeAudioBackend audio;
+  audio.outputs = {{"alsa_output.pci.analog", "Built-in Audio Analog Stereo"},
+                   {"alsa_output.usb-1", "USB Audio CODEC Analog Stereo"}};
+  MainWindow form(platform, StationDevices{&audio});
+  form.settings.callsign = "JA1ABC";
+  form.settings.outputDevice = 2;
+  form.settings.outputDeviceName = "alsa_output.usb-1";
+  form.openDevices();
+  const size_t opens = audio.outputDevicesOpened.size();
+
+  // A second codec of the same make is plugged in ahead of the first.
+  audio.outputs.insert(audio.outputs.begin(), {"alsa_output.usb-2", "USB Audio CODEC Analog Stereo"});
+  platform.onSettingsDialog = [](SettingsDialog& d) {
+    EXPECT_EQ(d.outputDeviceCombo.items,
+              (std::vector<std::string>{"Default output device", "USB Audio CODEC Analog Stereo (alsa_output.usb-2)",
+                                        "Built-in Audio Analog Stereo",
+                                        "USB Audio CODEC Analog Stereo (alsa_output.usb-1)"}));
+    EXPECT_EQ(d.outputDeviceCombo.index, 3);
+    d.okClicked();
+  };
+  form.settingsClicked();
+  EXPECT_EQ(audio.outputDevicesOpened.size(), opens) << "an unchanged choice restarted the devices";
+  EXPECT_EQ(form.settings.outputDeviceName, "alsa_output.usb-1");
+
+  platform.onSettingsDialog = [](SettingsDialog& d) {
+    d.outputDeviceCombo.index = 1;
+    d.okClicked();
+  };
+  form.settingsClicked();
+  EXPECT_EQ(form.settings.outputDeviceName, "alsa_output.usb-2");
+  EXPECT_EQ(form.settings.outputDevice, 1);
+  EXPECT_EQ(audio.outputDevicesOpened.back(), 0);
+}

@@ -43,8 +43,8 @@ Intervals intervals(const std::vector<Clock::time_point>& t) {
 TEST(PortAudioBackend, UnknownDeviceNumbersOpenNothingAndSayWhy) {
   PortAudioBackend backend;
   NoCompletion noCompletion;
-  const int inputs = int(backend.inputDeviceNames().size());
-  const int outputs = int(backend.outputDeviceNames().size());
+  const int inputs = int(backend.inputDevices().size());
+  const int outputs = int(backend.outputDevices().size());
   EXPECT_EQ(backend.openInput(inputs, noCompletion), nullptr);
   if (backend.initialised()) {
     EXPECT_NE(backend.error().find("no sound input device number " + std::to_string(inputs)), std::string::npos)

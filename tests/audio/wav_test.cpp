@@ -212,7 +212,7 @@ TEST_F(Wav, BackendPlaysAFileIntoTheRingsAndRecordsWhatIsPlayed) {
   StationLoop loop(queue, rings, steps);
   ASSERT_TRUE(rings.openOutputDevice(0));
   ASSERT_TRUE(rings.openInputDevice(0));
-  EXPECT_EQ(backend.inputDeviceNames(), std::vector<std::string>{"Sound file in.wav"});
+  EXPECT_EQ(backend.inputDevices(), (std::vector<AudioDevice>{{"Sound file in.wav", "Sound file in.wav"}}));
 
   std::vector<int16_t> out1(kBufferSamples, 1111), out2 = ramp(kBufferSamples);
   rings.queueOutputBuffer(out1.data());

@@ -71,8 +71,11 @@ class FakeAudioBackend : public AudioBackend {
   Stream* input = nullptr;   // the open streams, nullptr when closed
   Stream* output = nullptr;
 
-  std::vector<std::string> inputDeviceNames() override { return {"Line in", "USB codec"}; }
-  std::vector<std::string> outputDeviceNames() override { return {"Line out", "USB codec"}; }
+  // Listed afresh on every call; a test may plug devices in and out.
+  std::vector<AudioDevice> inputs{{"Line in", "Line in"}, {"USB codec", "USB codec"}};
+  std::vector<AudioDevice> outputs{{"Line out", "Line out"}, {"USB codec", "USB codec"}};
+  std::vector<AudioDevice> inputDevices() override { return inputs; }
+  std::vector<AudioDevice> outputDevices() override { return outputs; }
 
   std::unique_ptr<AudioStream> openInput(int deviceNumber, BufferCompletion& filled) override {
     inputDevicesOpened.push_back(deviceNumber);

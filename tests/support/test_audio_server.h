@@ -23,9 +23,14 @@ inline std::string testAudioServerMissing() {
     return "no PulseAudio/PipeWire server is reachable (start one with "
            "eval \"$(scripts/start-test-audio)\")";
   const std::string sink = runForOutput("pactl get-default-sink");
-  const std::string sinks = runForOutput("pactl list short sinks");
-  const size_t line = sink.empty() ? std::string::npos : sinks.find("\t" + sink + "\t");
-  if (line == std::string::npos || sinks.find("module-null-sink", line) != sinks.find(sink, line) + sink.size() + 1)
+  // The default sink's own section of the long listing must name a null sink: PulseAudio's
+  // module driver or PipeWire's null-sink factory.
+  const std::string sinks = runForOutput("pactl list sinks");
+  const size_t from = sink.empty() ? std::string::npos : sinks.find("\tName: " + sink + "\n");
+  const std::string section =
+      from == std::string::npos ? std::string() : sinks.substr(from, sinks.find("\nSink #", from) - from);
+  if (section.find("Driver: module-null-sink") == std::string::npos &&
+      section.find("factory.name = \"support.null-audio-sink\"") == std::string::npos)
     return "the sound server's default output \"" + sink + "\" is not a null sink";
   const std::string source = runForOutput("pactl get-default-source");
   if (source != sink + ".monitor")

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/callsign_check.h"
+#include "app/device_choice.h"
 #include "app/main_window.h"
 #include "app/settings_ranges.h"
 #include "audio/audio_backend.h"
@@ -65,16 +66,23 @@ bool SettingsDialog::runModal(MainWindow& owner) {
   return modalResult == ModalResult::ok;
 }
 
-void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, int choice, bool input) {
+void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, bool input) {
+  const Settings& s = owner_->settings;
+  std::vector<std::string>& names = input ? inputNames_ : outputNames_;
   list.items = {defaultEntry};
+  names.clear();
   if (AudioBackend* audio = owner_->audioBackend()) {
-    // The backend names its devices in device-number order, so entry k is device k - 1.
-    const std::vector<std::string> names =
-        input ? audio->inputDeviceNames() : audio->outputDeviceNames();
-    list.items.insert(list.items.end(), names.begin(), names.end());
+    // The backend lists its devices in device-number order, so entry k is device k - 1.
+    const std::vector<AudioDevice> devices = input ? audio->inputDevices() : audio->outputDevices();
+    const std::vector<std::string> captions = deviceCaptions(devices);
+    list.items.insert(list.items.end(), captions.begin(), captions.end());
+    names = deviceNames(devices);
   }
-  list.index = choice;
+  // Showing changes no setting: the stored device is only looked up.
+  std::string storedName = input ? s.inputDeviceName : s.outputDeviceName;
+  list.index = chooseDevice(names, input ? s.inputDevice : s.outputDevice, storedName);
   if (!list.valid()) list.index = -1;  // a device that is gone: no entry is selected
+  (input ? shownInput_ : shownOutput_) = list.index;
 }
 
 void SettingsDialog::fillPortList() {
@@ -99,8 +107,8 @@ void SettingsDialog::fillPortList() {
 void SettingsDialog::shown() {
   if (!owner_) return;
   const MainWindow& f = *owner_;
-  fillDeviceList(inputDeviceCombo, "Default input device", f.settings.inputDevice, true);
-  fillDeviceList(outputDeviceCombo, "Default output device", f.settings.outputDevice, false);
+  fillDeviceList(inputDeviceCombo, "Default input device", true);
+  fillDeviceList(outputDeviceCombo, "Default output device", false);
   fillPortList();
 
   callsignEdit.text = f.settings.callsign;
@@ -165,14 +173,16 @@ void SettingsDialog::okClicked() {
   f.settings.logBand = logBandEdit.text;
   f.settings.showClock = showClockCheck.checked;
 
-  // A list without a selection (its device is gone) keeps the stored choice.
-  const int input = inputDeviceCombo.valid() ? inputDeviceCombo.index : f.settings.inputDevice;
-  const int output = outputDeviceCombo.valid() ? outputDeviceCombo.index : f.settings.outputDevice;
+  // A list left at the entry it showed (or without a selection: its device is gone) keeps the
+  // stored choice; the devices restart when the operator picked another one.
+  const bool inputPicked = inputDeviceCombo.valid() && inputDeviceCombo.index != shownInput_;
+  const bool outputPicked = outputDeviceCombo.valid() && outputDeviceCombo.index != shownOutput_;
   // A device that is not open (it failed or stopped) is opened again, whatever was chosen.
   DeviceRings* rings = f.deviceRings();
   const bool deviceMissing = rings && (!rings->inputOpen() || !rings->outputOpen());
-  if (input != f.settings.inputDevice || output != f.settings.outputDevice || deviceMissing)
-    restartDevices(input, output);
+  if (inputPicked || outputPicked || deviceMissing)
+    restartDevices(inputPicked ? inputDeviceCombo.index : shownInput_ >= 0 ? shownInput_ : f.settings.inputDevice,
+                   outputPicked ? outputDeviceCombo.index : shownOutput_ >= 0 ? shownOutput_ : f.settings.outputDevice);
 
   // The port shown is stored; a list without a selection means no port.
   if (serialPortCombo.valid()) f.settings.portNumber = serialPortCombo.index;
@@ -190,12 +200,13 @@ void SettingsDialog::restartDevices(int input, int output) {
   f.closeDevices();
   f.settings.inputDevice = input;
   f.settings.outputDevice = output;
-  // The names go with the numbers, so opening finds exactly the devices the operator picked.
-  auto nameOf = [](const Combo& list, int n) {
-    return n >= 1 && n < static_cast<int>(list.items.size()) ? list.items[n] : std::string();
+  // The names go with the numbers, so opening finds exactly the devices the operator picked; a
+  // device that is gone keeps its stored name.
+  auto nameOf = [](const std::vector<std::string>& names, int n, const std::string& stored) {
+    return n == 0 ? std::string() : n >= 1 && n <= static_cast<int>(names.size()) ? names[n - 1] : stored;
   };
-  f.settings.inputDeviceName = nameOf(inputDeviceCombo, input);
-  f.settings.outputDeviceName = nameOf(outputDeviceCombo, output);
+  f.settings.inputDeviceName = nameOf(inputNames_, input, f.settings.inputDeviceName);
+  f.settings.outputDeviceName = nameOf(outputNames_, output, f.settings.outputDeviceName);
   f.openDevices();
   f.deviceNotice.close();
   // Closing the output dropped its queued buffers without a played notice. A running

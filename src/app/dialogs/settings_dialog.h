@@ -4,6 +4,7 @@
 // settings and lists the sound devices and serial ports; "OK" stores the controls back and
 // restarts the sound devices when their choice changed; "Cancel" stores nothing.
 #include <string>
+#include <vector>
 
 #include "app/controls.h"
 #include "audio/serial_port_list.h"
@@ -72,12 +73,17 @@ class SettingsDialog {
   void deleteOldToggled();
 
  private:
-  void fillDeviceList(Combo& list, const char* defaultEntry, int choice, bool input);
+  // Lists the devices as the system has them now and selects the stored one, found by name.
+  void fillDeviceList(Combo& list, const char* defaultEntry, bool input);
   void fillPortList();
   void updateSaveControls();
   void updateDeleteControls();
   void restartDevices(int input, int output);
 
+  // The device names behind the lists' entries (entry k is names[k - 1]) and the entry each list
+  // showed the stored device at; a list left there keeps the devices as they are.
+  std::vector<std::string> inputNames_, outputNames_;
+  int shownInput_ = -1, shownOutput_ = -1;
   const SerialPortLister& ports_;
   MainWindow* owner_ = nullptr;
 };
