@@ -161,8 +161,8 @@ class TForm1 : public Settings {
   // The transmit image as the commands take it: the clipboard picture, or the file at
   // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
   Picture transmitImageSource();
-  // The picture of the file at txImagePath, read by its extension (".jpg", ".JPG", ".bmp",
-  // ".BMP"); empty when missing, unreadable or of another type.
+  // The picture of the file at txImagePath, read by its extension (".jpg", ".jpeg", ".jfif",
+  // ".png", ".bmp", in any case); empty when missing, unreadable or of another type.
   Picture transmitFilePicture() const;
 
   // --- mode selection and transmit-time estimate (transmit_estimate.cpp) ---

@@ -5,20 +5,10 @@
 
 #include "app/main_window.h"
 #include "tx/frame_builders.h"
-#include "imaging/bmp_file.h"
-#include "imaging/jpeg_file.h"
+#include "imaging/picture_file.h"
 #include "imaging/transmit_picture.h"
 #include "tx/sequencer.h"
 #include "app/main_window_hosts.h"
-
-namespace {
-
-
-bool endsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-}  // namespace
 
 bool TForm1::callsignMissing(Button* toggle) {
   if (!Callsign.empty()) return false;
@@ -32,11 +22,7 @@ Picture TForm1::transmitFilePicture() const {
   const std::string& path = state.txImagePath;
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return Picture();
-  PictureResult result;
-  if (endsWith(path, ".jpg") || endsWith(path, ".JPG"))
-    result = readJpegFile(path);
-  else if (endsWith(path, ".bmp") || endsWith(path, ".BMP"))
-    result = readBmpFile(path);
+  PictureResult result = readPictureFileByName(path);
   return result ? std::move(*result.picture) : Picture();
 }
 

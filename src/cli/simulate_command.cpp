@@ -256,7 +256,7 @@ ChannelModel channelToA(const AirOptions& air) {
 CLI::App* SimulateCommand::addTo(CLI::App& app) {
   CLI::App* sim = app.add_subcommand(
       "simulate", "Two stations on simulated air: a picture, the block re-send rounds and a text");
-  sim->add_option("--image", options.imagePath, "Picture A sends (.jpg or .bmp)")
+  sim->add_option("--image", options.imagePath, "Picture A sends (.jpg, .jpeg, .jfif, .png or .bmp)")
       ->required()
       ->option_text("FILE REQUIRED");
   addChoice(*sim, "--mode", options.modeIndex, {"msk", "4l-fsk"}, "Modulation (default msk)");
