@@ -152,11 +152,7 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
 
     case kFrameText:
       if (!crcGood) break;
-      if (!state.memoCleared) {
-        Memo1.lines.clear();
-        state.memoCleared = true;
-      }
-      Memo1.lines.push_back(displayText(payloadText(payload, info.payloadLength)));
+      addMessageLogLine(displayText(payloadText(payload, info.payloadLength)));
       if (observer) observer->textReceived(Memo1.lines.back());
       state.blockStreamIdle = true;
       break;

@@ -1,34 +1,81 @@
 // "Log out": hands the contact on the RX or LOG tab to the station-logging program as one
-// line on the clipboard followed by the F8 key sent to its window.
+// line on the clipboard followed by the F8 key sent to its window, and appends it to the ADIF
+// contact log in the data folder.
+#include <cmath>
+
 #include "app/main_window.h"
+#include "core/utc_time.h"
+#include "library/adif_log.h"
 #include "library/log_line.h"
+#include "library/stored_image_names.h"
 
 namespace {
 
 constexpr int kRxTab = 1;
 constexpr int kLogTab = 2;
 
+bool contactFrame(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 6; }
+
 }  // namespace
+
+std::string TForm1::contactLogPath() const {
+  return dataFolder.empty() ? std::string() : dataFolder + "/" + kContactLogFileName;
+}
 
 // The receiver's own four-level flag is cleared at the end of every frame, so the mode is
 // kept here from the frames that carry the contact: pictures, re-sent blocks, texts and
 // callsigns. End, request and abort frames say nothing about it.
 void TForm1::noteReceivedFrame(const RxFrameInfo& info) {
-  if (info.kind != 0 && info.kind != 1 && info.kind != 2 && info.kind != 6) return;
+  if (!contactFrame(info.kind)) return;
   rxLogFourLevel = info.fourLevel;
   rxLogConvolutional = info.coded;
+}
+
+// The SNR the tolerant receiver measured on a good frame of the contact.
+void TForm1::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
+  if (!crcGood || !contactFrame(info.kind) || !std::isfinite(lastFrameSnrDb)) return;
+  rxLogSnrSum += lastFrameSnrDb;
+  ++rxLogSnrCount;
+}
+
+// The ADIF record of the contact, unless it is the one this station wrote last (a second
+// press, say after starting the logging program, adds no second record).
+void TForm1::logContact(const std::string& callsign, const LocalTime& utc,
+                        const std::string& modeText, bool measured) {
+  if (contactLogPath().empty()) return;
+  ContactRecord contact{callsign, utc, LogBand, rigFrequencyHz, LogMode.empty() ? modeText : LogMode, LogSN,
+                        std::nullopt};
+  if (measured && rxLogSnrCount > 0) contact.snrDb = rxLogSnrSum / rxLogSnrCount;
+  const std::string record = adifRecord(contact);
+  if (record == lastLoggedContact_) return;
+  std::string error;
+  if (!appendContact(contactLogPath(), contact, adifHeader(platform.utcTime(), kProgramVersion), error)) {
+    addMessageLogLine("Not in the contact log: " + error);
+    platform.messageBox(error, false);
+    return;
+  }
+  lastLoggedContact_ = record;
+  addMessageLogLine("Contact with " + logCallsign(callsign) + " added to " + contactLogPath());
 }
 
 void TForm1::SpeedButton9Click() {
   const LogFixedFields fixed{LogSN, LogMode, LogBand};
   LogLineResult result;
-  if (TabControl1.index == kRxTab)
+  if (TabControl1.index == kRxTab) {
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
-  else if (TabControl1.index == kLogTab)
+    if (result.line)
+      logContact(state.remoteCallsign, platform.utcTime(),
+                 receivedModeText(rxLogFourLevel, rxLogConvolutional), true);
+  } else if (TabControl1.index == kLogTab) {
     result = logLineFromStoredName(storedImageName, fixed);
-  else
+    // The name holds the local time of the save.
+    const std::optional<LocalTime> saved = storedImageTime(storedImageName);
+    const std::optional<LocalTime> utc = saved ? utcFromLocal(*saved) : std::nullopt;
+    if (result.line && utc) logContact(storedImageName.substr(14), *utc, "MSK/NORM", false);
+  } else {
     return;
+  }
   if (!result.line) {
     platform.messageBox(result.error, true);
     return;
@@ -39,6 +86,13 @@ void TForm1::SpeedButton9Click() {
     return;
   }
   platform.setClipboardText(*result.line);
+  if (!platform.keysReachOtherWindows()) {
+    platform.messageBox("The log line is on the clipboard" +
+                            std::string(lastLoggedContact_.empty() ? "" : " and the contact is in the ADIF log") +
+                            "; in a Wayland session no key can reach \"" + ImgEditName + "\", paste it there.",
+                        false);
+    return;
+  }
   if (!platform.sendF8ToWindow(ImgEditName))
     platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
 }

@@ -72,10 +72,12 @@ void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                          bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood);
+  form_.noteReceivedSignal(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }
 
 void TForm1::ReceiveSide::onSignalEstimate(const SignalEstimate& estimate) {
+  form_.lastFrameSnrDb = estimate.snrDb;
   if (form_.frameListener) form_.frameListener->onSignalEstimate(estimate);
 }
 

@@ -47,7 +47,7 @@ void TForm1::Edit1Click() {
   Edit1.font = colours::black;
 }
 
-void TForm1::Memo1DblClick() { Memo1.lines.clear(); }
+void TForm1::Memo1DblClick() { Memo1.clear(); }
 
 void TForm1::FormKeyUp(int key) {
   std::array<uint8_t, 4>& history = state.keyHistory;

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/main_window.h"
+#include "core/display_text.h"
 #include "imaging/jpeg_file.h"
 #include "library/image_store_files.h"
 #include "library/stored_image_names.h"
@@ -53,6 +54,9 @@ void TForm1::saveReceivedImage() {
     return;
   }
   lastSaveOutcome = "saved " + path;
+  const std::string sender = state.decodedCallsign.empty() ? std::string("an unnamed station")
+                                                           : displayText(state.decodedCallsign);
+  addMessageLogLine("Picture from " + sender + " stored as " + path);
   const std::string earlier = lastSavedPath;
   lastSavedPath = path;
   if (state.bsrBlocksStored) {

@@ -17,6 +17,8 @@ void TForm1::startImageReception() {
   SpeedButton3.enabled = false;
   SpeedButton3.caption = "Resp BSR";
   rxImageOpen = true;
+  rxLogSnrSum = 0.0;  // a new picture: a new contact's signal
+  rxLogSnrCount = 0;
   state.imageClosed = false;
   browseShown = false;
   state.awaitingBsrReply = false;

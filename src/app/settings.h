@@ -48,6 +48,12 @@ struct Settings {
   std::string LogSN = "15dB";
   std::string LogBand = "40";
   bool ShowClock = false;
+  // [Recent] the pictures sent last, newest first (empty: none)
+  std::string RecentPicture1;
+  std::string RecentPicture2;
+  std::string RecentPicture3;
+  std::string RecentPicture4;
+  std::string RecentPicture5;
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

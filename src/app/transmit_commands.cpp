@@ -50,6 +50,10 @@ void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
 // Steps every send command takes before its own: the kind and the sequencer's reset, the
 // callsign panel, the controls a transmission locks, the status and the signal display.
 void TForm1::startCommonTransmission(int txKind) {
+  txProgressTotal_ = txKind == kTxImage           ? kBlockCount
+                     : txKind == kTxBsrResponse ? state.requestedBlockCount
+                     : txKind == kTxBsrRequest  ? state.missingBlockCount
+                                                : 1;
   beginTransmission(state, *tx_, txKind);
   quietOutputMs_ = 0;
   state.decodedCallsign.clear();
@@ -124,6 +128,7 @@ void TForm1::SpeedButton1Click() {
   TabControl1.index = 0;
   Image3.show(txPreviewPicture);
   launchTransmission(state, *tx_, *txSide_);
+  if (!state.imageFromClipboard) rememberRecentPicture(state.txImagePath);
 }
 
 void TForm1::SpeedButton2Click() {
@@ -181,11 +186,7 @@ void TForm1::SpeedButton6Click() {
   startCommonTransmission(kTxText);
   launchTransmission(state, *tx_, *txSide_);
   if (!state.waveLoopMode) {
-    if (!state.memoCleared) {
-      Memo1.lines.clear();
-      state.memoCleared = true;
-    }
-    Memo1.lines.push_back(Callsign + ">" + Edit1.text);
+    addMessageLogLine(Callsign + ">" + Edit1.text);
   }
   Edit1.text.clear();
 }

@@ -44,12 +44,16 @@ bool TForm1::loadTransmitImage(const std::string& path) {
   return coded;
 }
 
-void TForm1::updateTxTimeText(bool fromClipboard) {
-  if (state.txCodedBits == 0) return;
+double TForm1::estimatedTransmitSeconds() const {
+  if (state.txCodedBits == 0) return 0.0;
   const int rate = payloadBitRate(ComboBox3.index != 0, ComboBox2.index == 1);
   const int blocks = (txPicture.width() / 16) * (txPicture.height() / 16);
-  const double seconds = blocks * kFixedBitsPerBlock / kFixedBitRate +
-                         static_cast<double>(state.txCodedBits) / rate;
+  return blocks * kFixedBitsPerBlock / kFixedBitRate + static_cast<double>(state.txCodedBits) / rate;
+}
+
+void TForm1::updateTxTimeText(bool fromClipboard) {
+  if (state.txCodedBits == 0) return;
+  const double seconds = estimatedTransmitSeconds();
   const int m = static_cast<int>(seconds / 60);
   const int s = static_cast<int>(seconds - 60.0 * m);
   char text[40];

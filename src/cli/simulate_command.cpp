@@ -94,12 +94,7 @@ class ReceptionLog final : public StationObserver {
   const TForm1& station_;
 };
 
-int blocksHeld(const TForm1& station) {
-  int n = 0;
-  for (int row = 0; row < 15; ++row)
-    for (int col = 0; col < 20; ++col) n += station.state.receivedBlockMap[col * 32 + row] == 1;
-  return n;
-}
+int blocksHeld(const TForm1& station) { return station.receivedBlocksHeld(); }
 
 std::string formatNumber(double x) {
   std::ostringstream text;

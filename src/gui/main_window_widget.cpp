@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,12 +13,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
 #include "gui/control_sync.h"
 #include "gui/dialog_windows.h"
 #include "gui/picture_view.h"
+#include "gui/tool_tips.h"
 
 int virtualKeyCode(int qtKey) {
   if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
@@ -100,6 +105,20 @@ MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(pare
     tabs_->setCurrentIndex(form_.TabControl1.index);
     tabs_->setEnabled(form_.TabControl1.enabled);
   });
+  // Beside the tabs, within the window: blocks sent or held, and the time left.
+  progress_ = new QProgressBar(this);
+  progress_->setGeometry(412, 285, 192, 20);
+  progress_->setTextVisible(true);
+  syncs_.push_back([this] { syncProgress(progress_, form_.transferProgress()); });
+
+  // The picture to send from a file chooser or the pictures sent last: the picture's context
+  // menu and Ctrl+O.
+  pictureMenu_ = new QMenu(this);
+  image3->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(image3, &QWidget::customContextMenuRequested, this,
+          [this, image3](const QPoint& at) { pictureMenu()->popup(image3->mapToGlobal(at)); });
+  auto* open = new QShortcut(QKeySequence::Open, this);
+  connect(open, &QShortcut::activated, this, [this] { run([this] { form_.openPictureClicked(); }); });
 
   // --- right: transmit controls, then the commands ---
   addButton(form.SpeedButton1, QRect(kRight, 8, kRightW, 28), [this] { form_.SpeedButton1Click(); },
@@ -137,6 +156,7 @@ MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(pare
   addButton(form.SpeedButton13, QRect(kRight + kRightW - kHalfW, 262, kHalfW, 26),
             [this] { form_.SpeedButton13Click(); });
 
+  addMainWindowToolTips(*this);
   level_ = new LevelWindow(form.Form2, *this);
   notice_ = new NoticeWindow(form.Form10, this);
 
@@ -192,6 +212,22 @@ QLabel* MainWindowWidget::addLabel(Label& label, QWidget* parent, const QRect& p
   widgets_[&label] = widget;
   syncs_.push_back([widget, &label] { syncLabel(widget, label); });
   return widget;
+}
+
+QMenu* MainWindowWidget::pictureMenu() {
+  pictureMenu_->clear();
+  QAction* open = pictureMenu_->addAction("Open picture...", QKeySequence::Open);
+  open->setEnabled(!form_.state.txInProgress);
+  connect(open, &QAction::triggered, this, [this] { run([this] { form_.openPictureClicked(); }); });
+  const std::vector<std::string> recent = form_.recentPictures();
+  if (!recent.empty()) pictureMenu_->addSection("Sent lately");
+  for (size_t i = 0; i < recent.size(); ++i) {
+    QAction* again = pictureMenu_->addAction(QFileInfo(qs(recent[i])).fileName());
+    again->setToolTip(qs(recent[i]));
+    again->setEnabled(!form_.state.txInProgress);
+    connect(again, &QAction::triggered, this, [this, i] { run([this, i] { form_.openRecentPicture(i); }); });
+  }
+  return pictureMenu_;
 }
 
 QWidget* MainWindowWidget::widgetOf(const void* control) const {
