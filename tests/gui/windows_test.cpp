@@ -295,9 +295,8 @@ TEST(MainWindow, ShowsHowFarAPictureOnTheAirHasCome) {
   application();
   StationLink link;
   link.a->ComboBox1.index = 15;
-  link.a->state.imageFromClipboard = true;
-  link.a->clipboardPicture = texturedPicture();
-  link.a->ComboBox1Change();
+  link.platformA.clipboard = texturedPicture();
+  link.a->SpeedButton12Click();  // "From Clipboard": the estimate gives the time left
   MainWindowWidget sender(*link.a), receiver(*link.b);
   sender.show();
   receiver.show();
