@@ -10,22 +10,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/main_window.h"
 #include "imaging/jpeg_file.h"
 #include "support/fake_platform.h"
+#include "support/file_text.h"
 #include "support/temp_folder.h"
 #include "support/textured_picture.h"
 
 namespace {
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 size_t count(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -55,7 +48,7 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
   form.SpeedButton9Click();
   form.SpeedButton9Click();  // a second press for the same contact adds nothing
   EXPECT_EQ(platform.clipboardTextValue, "qa1bcd,24/03/15,09:42,15dB,MSK/NORM,20");
-  const std::string adif = readText(form.contactLogPath());
+  const std::string adif = fileText(form.contactLogPath());
   EXPECT_EQ(count(adif, "<EOH>"), 1u);
   EXPECT_EQ(count(adif, "<EOR>"), 1u);
   EXPECT_NE(adif.find("<CALL:6>QA1BCD <QSO_DATE:8>20240315 <TIME_ON:6>004207 <BAND:3>20m <MODE:4>MFSK "
@@ -76,17 +69,17 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
   form.SpeedButton9Click();
   oldZone ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
   tzset();
-  EXPECT_NE(readText(form.contactLogPath())
+  EXPECT_NE(fileText(form.contactLogPath())
                 .find("<CALL:6>JA1ABC <QSO_DATE:8>20240315 <TIME_ON:6>231500 <BAND:3>40m <FREQ:8>7.045000"),
             std::string::npos)
-      << readText(form.contactLogPath());
+      << fileText(form.contactLogPath());
 
   // A file of that name that is not a contact log is left as it was; the line still goes out.
   std::ofstream(form.contactLogPath(), std::ios::trunc) << "my notes\n";
   form.storedImageName = "20240316_0816_JA1ABC";
   platform.messages.clear();
   form.SpeedButton9Click();
-  EXPECT_EQ(readText(form.contactLogPath()), "my notes\n");
+  EXPECT_EQ(fileText(form.contactLogPath()), "my notes\n");
   EXPECT_EQ(lastBox(), "The file is not an ADIF contact log; nothing was added to it: " + form.contactLogPath());
   EXPECT_EQ(platform.clipboardTextValue, "JA1ABC,24/03/16,08:16,15dB,MSK/NORM,20");
 }
@@ -120,7 +113,7 @@ TEST_F(StationRecords, MessageLinesCarryTheirTimeAndOutliveAClearedLog) {
   form.Memo1DblClick();
   EXPECT_TRUE(form.Memo1.lines.empty());
   EXPECT_TRUE(form.Memo1.stamps.empty());
-  EXPECT_EQ(readText(form.messageLogPath()),
+  EXPECT_EQ(fileText(form.messageLogPath()),
             "2024-03-15 00:42:07Z DL2XYZ>ur pic 5/9\n"
             "2024-03-15 00:42:07Z Picture from QA1\xEF\xBF\xBD[2JBCD stored as " + form.lastSavedPath + "\n");
 

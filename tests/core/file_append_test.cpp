@@ -11,18 +11,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "support/file_text.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(FileAppend, AddsWholeRecordsAfterWhatTheFileHolds) {
   TempFolder folder;
@@ -30,14 +23,14 @@ TEST(FileAppend, AddsWholeRecordsAfterWhatTheFileHolds) {
   std::string error;
   ASSERT_TRUE(appendToFile(path, "HEAD\n", "one\n", nullptr, error)) << error;
   ASSERT_TRUE(appendToFile(path, "HEAD\n", "two\n", nullptr, error)) << error;
-  EXPECT_EQ(readText(path), "HEAD\none\ntwo\n");
+  EXPECT_EQ(fileText(path), "HEAD\none\ntwo\n");
 
   // Through a symbolic link to its target; the link stays a link.
   const std::string link = folder.file("link.txt");
   std::filesystem::create_symlink(path, link);
   ASSERT_TRUE(appendToFile(link, "HEAD\n", "three\n", nullptr, error)) << error;
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(readText(path), "HEAD\none\ntwo\nthree\n");
+  EXPECT_EQ(fileText(path), "HEAD\none\ntwo\nthree\n");
 
   // The check sees the head and may refuse: nothing is written.
   const AppendHeadCheck refuse = [](const std::string& head) {
@@ -45,7 +38,7 @@ TEST(FileAppend, AddsWholeRecordsAfterWhatTheFileHolds) {
   };
   EXPECT_FALSE(appendToFile(path, "", "four\n", refuse, error));
   EXPECT_EQ(error, "not this one: " + path);
-  EXPECT_EQ(readText(path), "HEAD\none\ntwo\nthree\n");
+  EXPECT_EQ(fileText(path), "HEAD\none\ntwo\nthree\n");
 }
 
 TEST(FileAppend, RefusesWhatIsNotAFileAndSaysWhyInOneLine) {
@@ -79,7 +72,7 @@ TEST(FileAppend, AFailedWriteLeavesTheEarlierRecordsExactlyAsTheyWere) {
   ::signal(SIGXFSZ, oldSignal);
   EXPECT_FALSE(written);
   EXPECT_TRUE(error.starts_with("The file cannot be written (")) << error;
-  EXPECT_EQ(readText(path), std::string(1000, 'a') + "\n");
+  EXPECT_EQ(fileText(path), std::string(1000, 'a') + "\n");
 }
 
 }  // namespace

@@ -6,18 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
+#include "support/file_text.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 ContactRecord contact() {
   ContactRecord c;
@@ -81,7 +74,7 @@ TEST(AdifLog, AppendsUnderOneHeaderAndLeavesOtherFilesAlone) {
   ContactRecord second = contact();
   second.callsign = "DL2XYZ";
   ASSERT_TRUE(appendContact(path, second, header, error)) << error;
-  EXPECT_EQ(readText(path), header + adifRecord(contact()) + adifRecord(second));
+  EXPECT_EQ(fileText(path), header + adifRecord(contact()) + adifRecord(second));
 
   // A file without a header but with records is ADIF too; anything else is refused untouched.
   const std::string bare = folder.file("bare.adi");
@@ -91,12 +84,12 @@ TEST(AdifLog, AppendsUnderOneHeaderAndLeavesOtherFilesAlone) {
   std::ofstream(notes) << "my notes\n";
   EXPECT_FALSE(appendContact(notes, contact(), header, error));
   EXPECT_EQ(error, "The file is not an ADIF contact log; nothing was added to it: " + notes);
-  EXPECT_EQ(readText(notes), "my notes\n");
+  EXPECT_EQ(fileText(notes), "my notes\n");
 
   ContactRecord nameless = contact();
   nameless.callsign = "--";
   EXPECT_FALSE(appendContact(path, nameless, header, error));
-  EXPECT_EQ(readText(path), header + adifRecord(contact()) + adifRecord(second));
+  EXPECT_EQ(fileText(path), header + adifRecord(contact()) + adifRecord(second));
 }
 
 }  // namespace
