@@ -40,39 +40,46 @@ void TForm1::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
 
 // The ADIF record of the contact, unless it is the one this station wrote last (a second
 // press, say after starting the logging program, adds no second record).
-void TForm1::logContact(const std::string& callsign, const LocalTime& utc,
+bool TForm1::logContact(const std::string& callsign, const LocalTime& utc,
                         const std::string& modeText, bool measured) {
-  if (contactLogPath().empty()) return;
+  if (contactLogPath().empty()) return false;
+  // A picture saved without a callsign still gives its log line, but no contact to log.
+  if (logCallsign(callsign).empty()) {
+    addMessageLogLine("No callsign, so the contact is not in the contact log");
+    return false;
+  }
   ContactRecord contact{callsign, utc, LogBand, rigFrequencyHz, LogMode.empty() ? modeText : LogMode, LogSN,
                         std::nullopt};
   if (measured && rxLogSnrCount > 0) contact.snrDb = rxLogSnrSum / rxLogSnrCount;
   const std::string record = adifRecord(contact);
-  if (record == lastLoggedContact_) return;
+  if (record == lastLoggedContact_) return true;
   std::string error;
   if (!appendContact(contactLogPath(), contact, adifHeader(platform.utcTime(), kProgramVersion), error)) {
     addMessageLogLine("Not in the contact log: " + error);
     platform.messageBox(error, false);
-    return;
+    return false;
   }
   lastLoggedContact_ = record;
   addMessageLogLine("Contact with " + logCallsign(callsign) + " added to " + contactLogPath());
+  return true;
 }
 
 void TForm1::SpeedButton9Click() {
   const LogFixedFields fixed{LogSN, LogMode, LogBand};
   LogLineResult result;
+  bool logged = false;
   if (TabControl1.index == kRxTab) {
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
     if (result.line)
-      logContact(state.remoteCallsign, platform.utcTime(),
-                 receivedModeText(rxLogFourLevel, rxLogConvolutional), true);
+      logged = logContact(state.remoteCallsign, platform.utcTime(),
+                          receivedModeText(rxLogFourLevel, rxLogConvolutional), true);
   } else if (TabControl1.index == kLogTab) {
     result = logLineFromStoredName(storedImageName, fixed);
     // The name holds the local time of the save.
     const std::optional<LocalTime> saved = storedImageTime(storedImageName);
     const std::optional<LocalTime> utc = saved ? utcFromLocal(*saved) : std::nullopt;
-    if (result.line && utc) logContact(storedImageName.substr(14), *utc, "MSK/NORM", false);
+    if (result.line && utc) logged = logContact(storedImageName.substr(14), *utc, "MSK/NORM", false);
   } else {
     return;
   }
@@ -88,7 +95,7 @@ void TForm1::SpeedButton9Click() {
   platform.setClipboardText(*result.line);
   if (!platform.keysReachOtherWindows()) {
     platform.messageBox("The log line is on the clipboard" +
-                            std::string(lastLoggedContact_.empty() ? "" : " and the contact is in the ADIF log") +
+                            std::string(logged ? " and the contact is in the ADIF log" : "") +
                             "; in a Wayland session no key can reach \"" + ImgEditName + "\", paste it there.",
                         false);
     return;

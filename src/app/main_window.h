@@ -369,8 +369,8 @@ class TForm1 : public Settings {
   void clearReceptionLabels();
   void showDecodedCallsign();
   // Appends the contact to the ADIF contact log (see SpeedButton9Click); `measured`: the
-  // receiver's SNR belongs to it.
-  void logContact(const std::string& callsign, const LocalTime& utc, const std::string& modeText,
+  // receiver's SNR belongs to it. True when the log holds the contact.
+  bool logContact(const std::string& callsign, const LocalTime& utc, const std::string& modeText,
                   bool measured);
   // The receiver's display hooks (signal_displays.cpp).
   void feedMetersAndWaterfall(const double* block, int count);

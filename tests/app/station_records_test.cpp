@@ -74,6 +74,13 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
             std::string::npos)
       << fileText(form.contactLogPath());
 
+  // A picture saved without a callsign: the line as specified, no record, no extra box.
+  form.storedImageName = "20240316_0815_";
+  form.SpeedButton9Click();
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(count(fileText(form.contactLogPath()), "<EOR>"), 2u);
+  EXPECT_EQ(form.Memo1.lines.back(), "No callsign, so the contact is not in the contact log");
+
   // A file of that name that is not a contact log is left as it was; the line still goes out.
   std::ofstream(form.contactLogPath(), std::ios::trunc) << "my notes\n";
   form.storedImageName = "20240316_0816_JA1ABC";
