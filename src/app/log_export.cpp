@@ -18,21 +18,21 @@ bool contactFrame(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind
 
 }  // namespace
 
-std::string TForm1::contactLogPath() const {
+std::string MainWindow::contactLogPath() const {
   return dataFolder.empty() ? std::string() : dataFolder + "/" + kContactLogFileName;
 }
 
 // The receiver's own four-level flag is cleared at the end of every frame, so the mode is
 // kept here from the frames that carry the contact: pictures, re-sent blocks, texts and
 // callsigns. End, request and abort frames say nothing about it.
-void TForm1::noteReceivedFrame(const RxFrameInfo& info) {
+void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
   if (!contactFrame(info.kind)) return;
   rxLogFourLevel = info.fourLevel;
   rxLogConvolutional = info.coded;
 }
 
 // The SNR the tolerant receiver measured on a good frame of the contact.
-void TForm1::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
+void MainWindow::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
   if (!crcGood || !contactFrame(info.kind) || !std::isfinite(lastFrameSnrDb)) return;
   rxLogSnrSum += lastFrameSnrDb;
   ++rxLogSnrCount;
@@ -40,7 +40,7 @@ void TForm1::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
 
 // The ADIF record of the contact, unless it is the one this station wrote last (a second
 // press, say after starting the logging program, adds no second record).
-bool TForm1::logContact(const std::string& callsign, const LocalTime& utc,
+bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
                         const std::string& modeText, bool measured) {
   if (contactLogPath().empty()) return false;
   // A picture saved without a callsign still gives its log line, but no contact to log.
@@ -48,7 +48,7 @@ bool TForm1::logContact(const std::string& callsign, const LocalTime& utc,
     addMessageLogLine("No callsign, so the contact is not in the contact log");
     return false;
   }
-  ContactRecord contact{callsign, utc, LogBand, rigFrequencyHz, LogMode.empty() ? modeText : LogMode, LogSN,
+  ContactRecord contact{callsign, utc, settings.logBand, rigFrequencyHz, settings.logMode.empty() ? modeText : settings.logMode, settings.logReport,
                         std::nullopt};
   if (measured && rxLogSnrCount > 0) contact.snrDb = rxLogSnrSum / rxLogSnrCount;
   const std::string record = adifRecord(contact);
@@ -64,17 +64,17 @@ bool TForm1::logContact(const std::string& callsign, const LocalTime& utc,
   return true;
 }
 
-void TForm1::SpeedButton9Click() {
-  const LogFixedFields fixed{LogSN, LogMode, LogBand};
+void MainWindow::logOutClicked() {
+  const LogFixedFields fixed{settings.logReport, settings.logMode, settings.logBand};
   LogLineResult result;
   bool logged = false;
-  if (TabControl1.index == kRxTab) {
+  if (pictureTabs.index == kRxTab) {
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
     if (result.line)
       logged = logContact(state.remoteCallsign, platform.utcTime(),
                           receivedModeText(rxLogFourLevel, rxLogConvolutional), true);
-  } else if (TabControl1.index == kLogTab) {
+  } else if (pictureTabs.index == kLogTab) {
     result = logLineFromStoredName(storedImageName, fixed);
     // The name holds the local time of the save.
     const std::optional<LocalTime> saved = storedImageTime(storedImageName);
@@ -88,18 +88,18 @@ void TForm1::SpeedButton9Click() {
     return;
   }
   // The clipboard is only touched once the logging program is known to be there.
-  if (!platform.windowExists(ImgEditName)) {
-    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+  if (!platform.windowExists(settings.imageEditorName)) {
+    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
     return;
   }
   platform.setClipboardText(*result.line);
   if (!platform.keysReachOtherWindows()) {
     platform.messageBox("The log line is on the clipboard" +
                             std::string(logged ? " and the contact is in the ADIF log" : "") +
-                            "; in a Wayland session no key can reach \"" + ImgEditName + "\", paste it there.",
+                            "; in a Wayland session no key can reach \"" + settings.imageEditorName + "\", paste it there.",
                         false);
     return;
   }
-  if (!platform.sendF8ToWindow(ImgEditName))
-    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+  if (!platform.sendF8ToWindow(settings.imageEditorName))
+    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
 }

@@ -6,18 +6,18 @@
 #include "core/file_append.h"
 #include "core/utc_time.h"
 
-std::string TForm1::messageLogPath() const {
+std::string MainWindow::messageLogPath() const {
   return dataFolder.empty() ? std::string() : dataFolder + "/" + kMessageLogFileName;
 }
 
-void TForm1::addMessageLogLine(const std::string& line) {
+void MainWindow::addMessageLogLine(const std::string& line) {
   // The start-up lines give way to the first message, as they do to the first text.
   if (!state.memoCleared) {
-    Memo1.clear();
+    messageLog.clear();
     state.memoCleared = true;
   }
   const LocalTime now = platform.utcTime();
-  Memo1.add(line, utcStamp(now));
+  messageLog.add(line, utcStamp(now));
   if (messageLogPath().empty()) return;
   std::string error;
   if (appendToFile(messageLogPath(), "", utcDateTimeStamp(now) + " " + displayText(line) + "\n", nullptr, error))
@@ -25,6 +25,6 @@ void TForm1::addMessageLogLine(const std::string& line) {
   // Said once: the station goes on, and every later line would fail the same way.
   if (messageLogFailed_) return;
   messageLogFailed_ = true;
-  Memo1.add("The message log file is not written: " + error, utcStamp(now));
+  messageLog.add("The message log file is not written: " + error, utcStamp(now));
   platform.messageBox(error, false);
 }

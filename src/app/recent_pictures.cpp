@@ -18,14 +18,14 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> TForm1::recentPictures() const {
+std::vector<std::string> MainWindow::recentPictures() const {
   std::vector<std::string> paths;
   for (auto field : kRecentFields)
     if (!(this->*field).empty()) paths.push_back(this->*field);
   return paths;
 }
 
-void TForm1::rememberRecentPicture(const std::string& path) {
+void MainWindow::rememberRecentPicture(const std::string& path) {
   if (path.empty()) return;
   std::vector<std::string> paths = recentPictures();
   paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
@@ -34,7 +34,7 @@ void TForm1::rememberRecentPicture(const std::string& path) {
   for (size_t i = 0; i < kRecentFields.size(); ++i) this->*kRecentFields[i] = paths[i];
 }
 
-bool TForm1::openPictureClicked() {
+bool MainWindow::openPictureClicked() {
   if (state.txInProgress) return false;
   // The chooser starts where the last picture came from.
   const std::vector<std::string> recent = recentPictures();
@@ -44,7 +44,7 @@ bool TForm1::openPictureClicked() {
   return chosen && loadTransmitImage(*chosen);
 }
 
-bool TForm1::openRecentPicture(size_t index) {
+bool MainWindow::openRecentPicture(size_t index) {
   const std::vector<std::string> recent = recentPictures();
   if (index >= recent.size() || state.txInProgress) return false;
   return loadTransmitImage(recent[index]);

@@ -23,7 +23,7 @@ std::string minutesAndSeconds(double seconds) {
 
 }  // namespace
 
-int TForm1::receivedBlocksHeld() const {
+int MainWindow::receivedBlocksHeld() const {
   int held = 0;
   for (int row = 0; row < kBlocksDown; ++row)
     for (int col = 0; col < kBlocksAcross; ++col)
@@ -31,7 +31,7 @@ int TForm1::receivedBlocksHeld() const {
   return held;
 }
 
-ProgressLine TForm1::transferProgress() const {
+ProgressLine MainWindow::transferProgress() const {
   ProgressLine line;
   if (!state.txInProgress) {
     if (!rxImageOpen) return line;
@@ -69,7 +69,7 @@ ProgressLine TForm1::transferProgress() const {
   // The blocks still to send at the estimate's mean time per block, then the end frames.
   const bool blocks = state.txKind == kTxImage || state.txKind == kTxBsrResponse;
   if (blocks && state.txCodedBits > 0) {
-    const int endFramesLeft = std::max(NumEtxData - state.endFrameCount, 0) +
+    const int endFramesLeft = std::max(settings.endFrameRepeat - state.endFrameCount, 0) +
                               std::max(kSilentPeriods - state.silentFrameCount, 0);
     const double left = estimatedTransmitSeconds() / kBlockCount * (total - line.value) +
                         endFramesLeft * kEndFrameSeconds;

@@ -3,7 +3,7 @@
 // themselves stay as they are).
 class MainWindowWidget;
 class SettingsWindow;
-class TForm9;
+class SettingsDialog;
 
 void addMainWindowToolTips(MainWindowWidget& window);
-void addSettingsToolTips(SettingsWindow& window, TForm9& form);
+void addSettingsToolTips(SettingsWindow& window, SettingsDialog& form);

@@ -30,7 +30,7 @@ class StationRecords : public testing::Test {
  protected:
   StationRecords() : form(platform) {
     form.dataFolder = home.path().string();
-    form.Callsign = "DL2XYZ";
+    form.settings.callsign = "DL2XYZ";
     platform.seconds = 1'710'463'327;  // 2024-03-15 00:42:07 UTC
     platform.now = {2024, 3, 15, 9, 42, 7};
   }
@@ -38,15 +38,15 @@ class StationRecords : public testing::Test {
 
   TempFolder home;
   FakePlatform platform;
-  TForm1 form;
+  MainWindow form;
 };
 
 TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
-  form.TabControl1.index = 1;
+  form.pictureTabs.index = 1;
   form.state.remoteCallsign = "qa1bcd";
-  form.LogBand = "20";
-  form.SpeedButton9Click();
-  form.SpeedButton9Click();  // a second press for the same contact adds nothing
+  form.settings.logBand = "20";
+  form.logOutClicked();
+  form.logOutClicked();  // a second press for the same contact adds nothing
   EXPECT_EQ(platform.clipboardTextValue, "qa1bcd,24/03/15,09:42,15dB,MSK/NORM,20");
   const std::string adif = fileText(form.contactLogPath());
   EXPECT_EQ(count(adif, "<EOH>"), 1u);
@@ -55,7 +55,7 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
                       "<RST_SENT:4>15dB <COMMENT:15>Pelimo MSK/NORM <EOR>"),
             std::string::npos)
       << adif;
-  EXPECT_EQ(form.Memo1.lines.back(), "Contact with QA1BCD added to " + form.contactLogPath());
+  EXPECT_EQ(form.messageLog.lines.back(), "Contact with QA1BCD added to " + form.contactLogPath());
 
   // A rig's frequency decides the band; the LOG tab takes the contact's time from the picture's
   // name, saved in local time (here nine hours ahead of UTC).
@@ -64,9 +64,9 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
   setenv("TZ", "JST-9", 1);
   tzset();
   form.rigFrequencyHz = 7'045'000.0;
-  form.TabControl1.index = 2;
+  form.pictureTabs.index = 2;
   form.storedImageName = "20240316_0815_JA1ABC";
-  form.SpeedButton9Click();
+  form.logOutClicked();
   oldZone ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
   tzset();
   EXPECT_NE(fileText(form.contactLogPath())
@@ -76,16 +76,16 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
 
   // A picture saved without a callsign: the line as specified, no record, no extra box.
   form.storedImageName = "20240316_0815_";
-  form.SpeedButton9Click();
+  form.logOutClicked();
   EXPECT_TRUE(platform.messages.empty());
   EXPECT_EQ(count(fileText(form.contactLogPath()), "<EOR>"), 2u);
-  EXPECT_EQ(form.Memo1.lines.back(), "No callsign, so the contact is not in the contact log");
+  EXPECT_EQ(form.messageLog.lines.back(), "No callsign, so the contact is not in the contact log");
 
   // A file of that name that is not a contact log is left as it was; the line still goes out.
   std::ofstream(form.contactLogPath(), std::ios::trunc) << "my notes\n";
   form.storedImageName = "20240316_0816_JA1ABC";
   platform.messages.clear();
-  form.SpeedButton9Click();
+  form.logOutClicked();
   EXPECT_EQ(fileText(form.contactLogPath()), "my notes\n");
   EXPECT_EQ(lastBox(), "The file is not an ADIF contact log; nothing was added to it: " + form.contactLogPath());
   EXPECT_EQ(platform.clipboardTextValue, "JA1ABC,24/03/16,08:16,15dB,MSK/NORM,20");
@@ -93,10 +93,10 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
 
 TEST_F(StationRecords, OnWaylandTheLineWaitsOnTheClipboardAndTheOperatorIsToldSo) {
   platform.keysReach = false;
-  form.TabControl1.index = 1;
+  form.pictureTabs.index = 1;
   form.state.remoteCallsign = "QA1BCD";
-  form.ImgEditName = "Logger";
-  form.SpeedButton9Click();
+  form.settings.imageEditorName = "Logger";
+  form.logOutClicked();
   EXPECT_TRUE(platform.f8Targets.empty());
   EXPECT_EQ(platform.clipboardTextValue, "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
   ASSERT_EQ(platform.messages.size(), 1u);
@@ -107,19 +107,19 @@ TEST_F(StationRecords, OnWaylandTheLineWaitsOnTheClipboardAndTheOperatorIsToldSo
 }
 
 TEST_F(StationRecords, MessageLinesCarryTheirTimeAndOutliveAClearedLog) {
-  form.Edit1.text = "ur pic 5/9";
-  form.SpeedButton6Click();
+  form.textEdit.text = "ur pic 5/9";
+  form.sendTextClicked();
   form.state.decodedCallsign = "QA1\x1b[2JBCD";
   form.state.missingBlockCount = 10;
   form.saveReceivedImage();
-  ASSERT_EQ(form.Memo1.lines.size(), 2u);  // the start-up lines went first
-  EXPECT_EQ(form.Memo1.lines[0], "DL2XYZ>ur pic 5/9");
-  EXPECT_EQ(form.Memo1.lines[1], "Picture from QA1\xEF\xBF\xBD[2JBCD stored as " + form.lastSavedPath);
-  EXPECT_EQ(form.Memo1.stamps, (std::vector<std::string>{"00:42Z", "00:42Z"}));
+  ASSERT_EQ(form.messageLog.lines.size(), 2u);  // the start-up lines went first
+  EXPECT_EQ(form.messageLog.lines[0], "DL2XYZ>ur pic 5/9");
+  EXPECT_EQ(form.messageLog.lines[1], "Picture from QA1\xEF\xBF\xBD[2JBCD stored as " + form.lastSavedPath);
+  EXPECT_EQ(form.messageLog.stamps, (std::vector<std::string>{"00:42Z", "00:42Z"}));
 
-  form.Memo1DblClick();
-  EXPECT_TRUE(form.Memo1.lines.empty());
-  EXPECT_TRUE(form.Memo1.stamps.empty());
+  form.messageLogDoubleClicked();
+  EXPECT_TRUE(form.messageLog.lines.empty());
+  EXPECT_TRUE(form.messageLog.stamps.empty());
   EXPECT_EQ(fileText(form.messageLogPath()),
             "2024-03-15 00:42:07Z DL2XYZ>ur pic 5/9\n"
             "2024-03-15 00:42:07Z Picture from QA1\xEF\xBF\xBD[2JBCD stored as " + form.lastSavedPath + "\n");
@@ -131,7 +131,7 @@ TEST_F(StationRecords, MessageLinesCarryTheirTimeAndOutliveAClearedLog) {
   form.addMessageLogLine("one");
   form.addMessageLogLine("two");
   EXPECT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(form.Memo1.lines.back(), "two");
+  EXPECT_EQ(form.messageLog.lines.back(), "two");
 }
 
 TEST_F(StationRecords, PicturesComeFromTheChooserOrTheRecentListInEveryUsualFormat) {
@@ -155,8 +155,8 @@ TEST_F(StationRecords, PicturesComeFromTheChooserOrTheRecentListInEveryUsualForm
 
   for (const std::string& path : {jfif, jpeg, png}) {
     ASSERT_TRUE(form.loadTransmitImage(path)) << path;
-    form.SpeedButton1.down = true;
-    form.SpeedButton1Click();
+    form.sendImageButton.down = true;
+    form.sendImageClicked();
     ASSERT_TRUE(form.state.txInProgress);
     for (int i = 0; i < 2000 && form.state.txInProgress; ++i) form.transmitStep();
   }
@@ -176,11 +176,11 @@ TEST_F(StationRecords, PicturesComeFromTheChooserOrTheRecentListInEveryUsualForm
 
 TEST_F(StationRecords, ProgressFollowsTheSequencerFromFirstBlockToTheEnd) {
   platform.clipboard = texturedPicture();
-  form.ComboBox1.index = 15;
-  form.SpeedButton12Click();  // "From Clipboard": coded once, the estimate known
+  form.scaleCombo.index = 15;
+  form.fromClipboardClicked();  // "From Clipboard": coded once, the estimate known
   EXPECT_FALSE(form.transferProgress().visible);
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
   std::vector<ProgressLine> seen;
   for (int i = 0; i < 2000 && form.state.txInProgress; ++i) {
     seen.push_back(form.transferProgress());

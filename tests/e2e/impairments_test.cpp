@@ -27,14 +27,14 @@ struct LinkResult {
 // One image transmission (scale 2.00, 300 blocks) from A to B through the channel.
 LinkResult sendImage(const ChannelModel& channel, bool fourLevel, bool coded, uint64_t seed = 7) {
   StationLink link(channel, seed);
-  link.a->ComboBox3.index = fourLevel ? 1 : 0;
+  link.a->modeCombo.index = fourLevel ? 1 : 0;
   link.a->state.fourLevelMode = fourLevel;
-  link.a->ComboBox2.index = coded ? 1 : 0;
-  link.a->ComboBox1.index = 15;
+  link.a->codeCombo.index = coded ? 1 : 0;
+  link.a->scaleCombo.index = 15;
   link.a->state.imageFromClipboard = true;
   link.a->clipboardPicture = texturedPicture();
-  link.a->SpeedButton1.down = true;
-  link.a->SpeedButton1Click();
+  link.a->sendImageButton.down = true;
+  link.a->sendImageClicked();
   link.runTransmission();
   LinkResult r;
   r.framesSent = 6 + 300 + 30 + 10;

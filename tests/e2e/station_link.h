@@ -12,10 +12,10 @@ struct StationLink {
   explicit StationLink(const ChannelModel& toB = {}, uint64_t seed = 1) : air(seed) {
     air.addStation();
     air.addStation(toB);
-    a = std::make_unique<TForm1>(platformA, StationDevices{&air.backend(0)});
-    b = std::make_unique<TForm1>(platformB, StationDevices{&air.backend(1)});
-    a->Callsign = "JA1ABC";
-    b->Callsign = "DL2XYZ";
+    a = std::make_unique<MainWindow>(platformA, StationDevices{&air.backend(0)});
+    b = std::make_unique<MainWindow>(platformB, StationDevices{&air.backend(1)});
+    a->settings.callsign = "JA1ABC";
+    b->settings.callsign = "DL2XYZ";
     a->openDevices();
     b->openDevices();
     b->frameListener = &heardByB;
@@ -41,6 +41,6 @@ struct StationLink {
 
   SimulatedAir air;
   FakePlatform platformA, platformB;
-  std::unique_ptr<TForm1> a, b;
+  std::unique_ptr<MainWindow> a, b;
   RecordingReceiveHost heardByB;
 };

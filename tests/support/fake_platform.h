@@ -35,7 +35,7 @@ class FakePlatform : public Platform {
   std::optional<std::string> chosenPicture;  // the file chooser's answer (nothing: cancelled)
   std::vector<std::string> chooserFolders;   // where each file chooser started
   // Plays the operator while a dialog is shown modally: fills in controls, clicks buttons.
-  std::function<void(TForm9&)> onSettingsDialog;
+  std::function<void(SettingsDialog&)> onSettingsDialog;
   int settingsDialogShows = 0;
 
   void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
@@ -66,7 +66,7 @@ class FakePlatform : public Platform {
     ++mixerStarts;
     return true;
   }
-  void showModal(TForm9& dialog) override {
+  void showModal(SettingsDialog& dialog) override {
     ++settingsDialogShows;
     if (onSettingsDialog) onSettingsDialog(dialog);
   }
