@@ -32,7 +32,9 @@ void storeLevelPeaks(MainWindow& form, const LevelPeaks& peaks) {
 
 }  // namespace
 
-void MainWindow::TransmitSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
+void MainWindow::TransmitSide::showLevelPeaks(const LevelPeaks& peaks) {
+  storeLevelPeaks(form_, peaks);
+}
 
 void MainWindow::TransmitSide::bsrRequestCountChanged(int count) {
   form_.sendBsrButton.caption = sendBsrCaption(count);
@@ -52,7 +54,9 @@ void MainWindow::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
 
 void MainWindow::TransmitSide::transmissionEnded() { form_.restoreIdleControls(); }
 
-void MainWindow::ReceiveSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
+void MainWindow::ReceiveSide::showLevelPeaks(const LevelPeaks& peaks) {
+  storeLevelPeaks(form_, peaks);
+}
 
 void MainWindow::ReceiveSide::showWaterfall() { form_.showSignalPicture(form_.waterfallPicture); }
 
@@ -70,7 +74,7 @@ void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 }
 
 void MainWindow::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
-                                         bool crcGood) {
+                                             bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood);
   form_.noteReceivedSignal(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);

@@ -8,8 +8,8 @@
 namespace {
 
 constexpr std::array<std::string Settings::*, kRecentPictureCount> kRecentFields = {
-    &Settings::RecentPicture1, &Settings::RecentPicture2, &Settings::RecentPicture3,
-    &Settings::RecentPicture4, &Settings::RecentPicture5};
+    &Settings::recentPicture1, &Settings::recentPicture2, &Settings::recentPicture3,
+    &Settings::recentPicture4, &Settings::recentPicture5};
 
 std::string folderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -21,7 +21,7 @@ std::string folderOf(const std::string& path) {
 std::vector<std::string> MainWindow::recentPictures() const {
   std::vector<std::string> paths;
   for (auto field : kRecentFields)
-    if (!(this->*field).empty()) paths.push_back(this->*field);
+    if (!(settings.*field).empty()) paths.push_back(settings.*field);
   return paths;
 }
 
@@ -31,7 +31,7 @@ void MainWindow::rememberRecentPicture(const std::string& path) {
   paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
   paths.insert(paths.begin(), path);
   paths.resize(kRecentPictureCount);
-  for (size_t i = 0; i < kRecentFields.size(); ++i) this->*kRecentFields[i] = paths[i];
+  for (size_t i = 0; i < kRecentFields.size(); ++i) settings.*kRecentFields[i] = paths[i];
 }
 
 bool MainWindow::openPictureClicked() {

@@ -104,11 +104,11 @@ const std::array<KeyEntry, 42> kKeys = {{
     {"Set", "LogSN", &Settings::logReport},
     {"Set", "LogBand", &Settings::logBand},
     {"Set", "ShowClock", &Settings::showClock},
-    {"Recent", "Picture1", &Settings::RecentPicture1},
-    {"Recent", "Picture2", &Settings::RecentPicture2},
-    {"Recent", "Picture3", &Settings::RecentPicture3},
-    {"Recent", "Picture4", &Settings::RecentPicture4},
-    {"Recent", "Picture5", &Settings::RecentPicture5},
+    {"Recent", "Picture1", &Settings::recentPicture1},
+    {"Recent", "Picture2", &Settings::recentPicture2},
+    {"Recent", "Picture3", &Settings::recentPicture3},
+    {"Recent", "Picture4", &Settings::recentPicture4},
+    {"Recent", "Picture5", &Settings::recentPicture5},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

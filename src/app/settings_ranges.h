@@ -20,12 +20,12 @@ struct SettingRange {
 };
 
 inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
-    {&Settings::inGainPos, "InGainPos", -40, 40},  // input level, +40 dB .. -40 dB
-    {&Settings::outGainPos, "OutGainPos", 0, 80},  // output level, 0 dB .. -80 dB
-    {&Settings::timeoutSeconds, "TimeOut", 1, 300},       // reception time-out, seconds
-    {&Settings::endFrameRepeat, "NumEtxData", 1, 30},  // end and abort frames
+    {&Settings::inGainPos, "InGainPos", -40, 40},           // input level, +40 dB .. -40 dB
+    {&Settings::outGainPos, "OutGainPos", 0, 80},           // output level, 0 dB .. -80 dB
+    {&Settings::timeoutSeconds, "TimeOut", 1, 300},         // reception time-out, seconds
+    {&Settings::endFrameRepeat, "NumEtxData", 1, 30},       // end and abort frames
     {&Settings::saveMinimumBlocks, "SaveMinPass", 1, 300},  // error-free blocks to save a picture
-    {&Settings::deleteAfterDays, "DeleteDay", 1, 365},   // age of stored pictures to delete, days
+    {&Settings::deleteAfterDays, "DeleteDay", 1, 365},  // age of stored pictures to delete, days
     {&Settings::callsignRepeat, "NumCallSend", 1, 12},  // callsign frames at the head
 }};
 

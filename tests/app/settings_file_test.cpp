@@ -154,11 +154,11 @@ Settings nonDefaultSettings() {
   s.logReport = "-3 dB\nline two";
   s.logBand = "Grüße 20m 日本";
   s.showClock = true;
-  s.RecentPicture1 = "/home/x/Bilder/Fuchs im Schnee.PNG";
-  s.RecentPicture2 = "/tmp/a=b;c.jpeg";
-  s.RecentPicture3 = " leading blank.jfif";
-  s.RecentPicture4 = "/p/4.bmp";
-  s.RecentPicture5 = "/p/5.jpg";
+  s.recentPicture1 = "/home/x/Bilder/Fuchs im Schnee.PNG";
+  s.recentPicture2 = "/tmp/a=b;c.jpeg";
+  s.recentPicture3 = " leading blank.jfif";
+  s.recentPicture4 = "/p/4.bmp";
+  s.recentPicture5 = "/p/5.jpg";
   return s;
 }
 

@@ -93,12 +93,16 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
     QColor text;
   };
   const Expected buttons[] = {
-      {&f.sendImageButton, "Send Image", true, Qt::red},    {&f.sendBsrButton, "Send BSR", false, Qt::black},
-      {&f.respBsrButton, "Resp BSR", false, Qt::black},   {&f.previousImageButton, "<", true, Qt::black},
-      {&f.nextImageButton, ">", true, Qt::black},           {&f.sendTextButton, "Send Text", true, Qt::red},
+      {&f.sendImageButton, "Send Image", true, Qt::red},
+      {&f.sendBsrButton, "Send BSR", false, Qt::black},
+      {&f.respBsrButton, "Resp BSR", false, Qt::black},
+      {&f.previousImageButton, "<", true, Qt::black},
+      {&f.nextImageButton, ">", true, Qt::black},
+      {&f.sendTextButton, "Send Text", true, Qt::red},
       {&f.deleteImageButton, "Delete", false, Qt::black},  // off on the TX tab
-           {&f.finishRxButton, "Finish RX", false, Qt::blue},
-      {&f.logOutButton, "Log out", false, Qt::black},    {&f.afLevelButton, "AF Level", true, Qt::black},
+      {&f.finishRxButton, "Finish RX", false, Qt::blue},
+      {&f.logOutButton, "Log out", false, Qt::black},
+      {&f.afLevelButton, "AF Level", true, Qt::black},
       {&f.toClipboardButton, "To Clipboard", true, Qt::black},
       {&f.fromClipboardButton, "From Clipboard", true, Qt::black},
       {&f.settingsButton, "Settings", true, Qt::black}};
@@ -121,7 +125,8 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
   };
   auto* mode = widget<QComboBox>(s.window, &f.modeCombo);
   EXPECT_EQ(items(mode), QStringList({"MSK", "4L-FSK"}));
-  EXPECT_EQ(items(widget<QComboBox>(s.window, &f.codeCombo)), QStringList({"Normal (Non)", "Convolution"}));
+  EXPECT_EQ(items(widget<QComboBox>(s.window, &f.codeCombo)),
+            QStringList({"Normal (Non)", "Convolution"}));
   auto* scale = widget<QComboBox>(s.window, &f.scaleCombo);
   ASSERT_EQ(scale->count(), 16);
   EXPECT_EQ(scale->itemText(0), "0.07");
@@ -136,7 +141,8 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
   ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->tabText(2), "LOG");
   EXPECT_EQ(tabs->shape(), QTabBar::RoundedSouth);
-  EXPECT_EQ(widget<QLabel>(s.window, &f.statusLine)->palette().color(QPalette::Window), QColor(160, 160, 160));
+  EXPECT_EQ(widget<QLabel>(s.window, &f.statusLine)->palette().color(QPalette::Window),
+            QColor(160, 160, 160));
   EXPECT_EQ(widget<PictureView>(s.window, &f.signalDisplay)->size(), QSize(256, 127));
   EXPECT_EQ(widget<PictureView>(s.window, &f.errorMap)->toolTip(), "Error Display");
   EXPECT_EQ(widget<PictureView>(s.window, &f.pictureBox)->size(), QSize(320, 240));
@@ -336,8 +342,8 @@ TEST(MainWindow, ShowsHowFarAPictureOnTheAirHasCome) {
 // its shortcut. Tooltips explain Scale, Code and the logging program's window title.
 TEST(MainWindow, PictureMenuAndToolTipsHelpThePickingOfAPicture) {
   Station s;
-  s.form.RecentPicture1 = "/pictures/fox.png";
-  s.form.RecentPicture2 = "/pictures/antenna.jpeg";
+  s.form.settings.recentPicture1 = "/pictures/fox.png";
+  s.form.settings.recentPicture2 = "/pictures/antenna.jpeg";
   QMenu* menu = s.window.pictureMenu();
   QStringList entries;
   for (QAction* action : menu->actions())
