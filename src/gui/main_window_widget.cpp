@@ -116,9 +116,9 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   // The picture to send from a file chooser or the pictures sent last: the picture's context
   // menu and Ctrl+O.
   pictureMenu_ = new QMenu(this);
-  image3->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(image3, &QWidget::customContextMenuRequested, this,
-          [this, image3](const QPoint& at) { pictureMenu()->popup(image3->mapToGlobal(at)); });
+  pictureView->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(pictureView, &QWidget::customContextMenuRequested, this,
+          [this, pictureView](const QPoint& at) { pictureMenu()->popup(pictureView->mapToGlobal(at)); });
   auto* open = new QShortcut(QKeySequence::Open, this);
   connect(open, &QShortcut::activated, this, [this] { run([this] { form_.openPictureClicked(); }); });
 
