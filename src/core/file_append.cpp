@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/file_bytes.h"
+
 namespace {
 
 constexpr size_t kHeadBytes = 64 * 1024;
@@ -21,21 +23,6 @@ struct OpenFile {
 };
 
 std::string reason(int code) { return std::strerror(code); }
-
-bool writeWhole(int fd, const std::string& text) {
-  const char* data = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 std::string readHead(int fd, off_t size) {
   std::string head(static_cast<size_t>(std::min<off_t>(size, kHeadBytes)), '\0');
@@ -68,14 +55,7 @@ bool appendToFile(const std::string& path, const std::string& headerWhenEmpty,
     return false;
   }
   struct stat info {};
-  if (::fstat(file.fd, &info) != 0) {
-    error = "The file cannot be read (" + reason(errno) + "): " + path;
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    error = "This is not a file: " + path;
-    return false;
-  }
+  if (!statRegularFile(file.fd, path, info, error)) return false;
   // Another copy of the program appending at the same moment waits for this record.
   while (::flock(file.fd, LOCK_EX) != 0 && errno == EINTR) {
   }
@@ -92,7 +72,7 @@ bool appendToFile(const std::string& path, const std::string& headerWhenEmpty,
     }
   }
   const std::string text = before == 0 ? headerWhenEmpty + record : record;
-  if (!writeWhole(file.fd, text) || ::fsync(file.fd) != 0) {
+  if (!writeAllBytes(file.fd, text.data(), text.size()) || ::fsync(file.fd) != 0) {
     const int code = errno;
     // Cut a partly written record back off: the file ends where it ended before.
     if (::ftruncate(file.fd, before) == 0) ::fsync(file.fd);
