@@ -113,12 +113,16 @@ TEST(PictureFuzz, SmallJpegsSurviveMutation) {
 TEST(PictureFuzz, PngsSurviveMutation) {
   // Every PNG chunk carries a check, so most mutations are refused before any pixel is
   // decoded; still some must get through to the pixel rows.
-  const auto pixel = [](int x, int y, uint8_t* s) {
-    s[0] = uint8_t(x * 9), s[1] = uint8_t(y * 13), s[2] = uint8_t(x ^ y), s[3] = uint8_t(x * y);
+  // Each format's pixel has its own number of samples: grey 1, colour 3, with alpha 4.
+  const auto pixel = [](int channels) {
+    return [channels](int x, int y, uint8_t* s) {
+      const uint8_t values[4] = {uint8_t(x * 9), uint8_t(y * 13), uint8_t(x ^ y), uint8_t(x * y)};
+      std::copy_n(values, channels, s);
+    };
   };
-  fuzz(makePng(PNG_FORMAT_RGB, 19, 7, pixel), 1000, 11, 100);
-  fuzz(makePng(PNG_FORMAT_RGBA, 9, 5, pixel), 500, 12, 100);
-  fuzz(makePng(PNG_FORMAT_GRAY, 13, 6, pixel), 500, 13, 100);
+  fuzz(makePng(PNG_FORMAT_RGB, 19, 7, pixel(3)), 1000, 11, 100);
+  fuzz(makePng(PNG_FORMAT_RGBA, 9, 5, pixel(4)), 500, 12, 100);
+  fuzz(makePng(PNG_FORMAT_GRAY, 13, 6, pixel(1)), 500, 13, 100);
 }
 
 TEST(PictureFuzz, BitmapsSurviveMutation) {
