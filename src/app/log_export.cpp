@@ -41,20 +41,22 @@ void MainWindow::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
 // The ADIF record of the contact, unless it is the one this station wrote last (a second
 // press, say after starting the logging program, adds no second record).
 bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
-                        const std::string& modeText, bool measured) {
+                            const std::string& modeText, bool measured) {
   if (contactLogPath().empty()) return false;
   // A picture saved without a callsign still gives its log line, but no contact to log.
   if (logCallsign(callsign).empty()) {
     addMessageLogLine("No callsign, so the contact is not in the contact log");
     return false;
   }
-  ContactRecord contact{callsign, utc, settings.logBand, rigFrequencyHz, settings.logMode.empty() ? modeText : settings.logMode, settings.logReport,
-                        std::nullopt};
+  const std::string& mode = settings.logMode.empty() ? modeText : settings.logMode;
+  ContactRecord contact{callsign, utc, settings.logBand, rigFrequencyHz, mode,
+                        settings.logReport, std::nullopt};
   if (measured && rxLogSnrCount > 0) contact.snrDb = rxLogSnrSum / rxLogSnrCount;
   const std::string record = adifRecord(contact);
   if (record == lastLoggedContact_) return true;
   std::string error;
-  if (!appendContact(contactLogPath(), contact, adifHeader(platform.utcTime(), kProgramVersion), error)) {
+  const std::string header = adifHeader(platform.utcTime(), kProgramVersion);
+  if (!appendContact(contactLogPath(), contact, header, error)) {
     addMessageLogLine("Not in the contact log: " + error);
     platform.messageBox(error, false);
     return false;
@@ -79,7 +81,8 @@ void MainWindow::logOutClicked() {
     // The name holds the local time of the save.
     const std::optional<LocalTime> saved = storedImageTime(storedImageName);
     const std::optional<LocalTime> utc = saved ? utcFromLocal(*saved) : std::nullopt;
-    if (result.line && utc) logged = logContact(storedImageName.substr(14), *utc, "MSK/NORM", false);
+    if (result.line && utc)
+      logged = logContact(storedImageName.substr(14), *utc, "MSK/NORM", false);
   } else {
     return;
   }
@@ -96,7 +99,8 @@ void MainWindow::logOutClicked() {
   if (!platform.keysReachOtherWindows()) {
     platform.messageBox("The log line is on the clipboard" +
                             std::string(logged ? " and the contact is in the ADIF log" : "") +
-                            "; in a Wayland session no key can reach \"" + settings.imageEditorName + "\", paste it there.",
+                            "; in a Wayland session no key can reach \"" +
+                            settings.imageEditorName + "\", paste it there.",
                         false);
     return;
   }

@@ -20,8 +20,8 @@ void MainWindow::addMessageLogLine(const std::string& line) {
   messageLog.add(line, utcStamp(now));
   if (messageLogPath().empty()) return;
   std::string error;
-  if (appendToFile(messageLogPath(), "", utcDateTimeStamp(now) + " " + displayText(line) + "\n", nullptr, error))
-    return;
+  const std::string fileLine = utcDateTimeStamp(now) + " " + displayText(line) + "\n";
+  if (appendToFile(messageLogPath(), "", fileLine, nullptr, error)) return;
   // Said once: the station goes on, and every later line would fail the same way.
   if (messageLogFailed_) return;
   messageLogFailed_ = true;

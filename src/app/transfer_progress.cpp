@@ -44,9 +44,11 @@ ProgressLine MainWindow::transferProgress() const {
   int done = 0;
   switch (state.txKind) {
     case kTxImage:
-      done = tail ? total
-                  : state.txBlockCol < 0 ? 0
-                                         : state.txBlockRow * state.txBlocksAcross + state.txBlockCol + 1;
+      // The block frames built so far: the counters stand on the block last built.
+      if (tail)
+        done = total;
+      else if (state.txBlockCol >= 0)
+        done = state.txBlockRow * state.txBlocksAcross + state.txBlockCol + 1;
       break;
     case kTxBsrResponse:
       done = tail ? total : total - state.requestedBlockCount;
@@ -60,7 +62,9 @@ ProgressLine MainWindow::transferProgress() const {
   line.visible = true;
   line.maximum = total;
   line.value = std::clamp(done, 0, total);
-  const char* what = state.txKind == kTxBsrRequest ? " requests" : state.txKind == kTxText ? " text" : " blocks";
+  const char* what = state.txKind == kTxBsrRequest ? " requests"
+                     : state.txKind == kTxText    ? " text"
+                                                  : " blocks";
   line.text = "TX " + std::to_string(line.value) + "/" + std::to_string(total) + what;
   if (state.txStopRequested) {
     line.text += ", stopping";

@@ -43,8 +43,8 @@ std::string bandOfMHz(double mhz) {
 }
 
 std::string field(const char* name, const std::string& value) {
-  return value.empty() ? std::string()
-                       : "<" + std::string(name) + ":" + std::to_string(value.size()) + ">" + value + " ";
+  if (value.empty()) return {};
+  return "<" + std::string(name) + ":" + std::to_string(value.size()) + ">" + value + " ";
 }
 
 // Letters, digits and the usual punctuation of a note; everything else (the "<" that would
