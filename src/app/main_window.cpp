@@ -11,6 +11,7 @@
 #include "audio/message_queue.h"
 #include "audio/ptt_port.h"
 #include "audio/station_loop.h"
+#include "rx/block_copies.h"
 #include "rx/receive_step.h"
 #include "tx/sequencer.h"
 
@@ -41,6 +42,7 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
       devices_(devices),
       tx_(std::make_unique<TransmitterState>()),
       rx_(std::make_unique<ReceiverState>()),
+      failedCopies_(std::make_unique<FailedBlockCopies>()),
       txSide_(std::make_unique<TransmitSide>(*this)),
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),

@@ -27,6 +27,7 @@
 
 class AudioBackend;
 class DeviceRings;
+class FailedBlockCopies;
 class MessageQueue;
 class PttPort;
 class SerialLines;
@@ -200,7 +201,14 @@ class MainWindow {
   // What every valid frame header and every finished payload does to the received picture,
   // the block lists, the labels and the time-out.
   void frameHeaderActions(const RxFrameInfo& info);
-  void framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood);
+  // `payloadSoft` holds the payload's descrambled channel values (for combining copies).
+  void framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood,
+                           std::span<const float> payloadSoft);
+  // A failed image block is added to the damaged copy kept of it (same picture, scale, code and
+  // length) and decoded once more; when the sum passes its check the block counts as received
+  // good. On by default; off, every copy stands alone.
+  bool combineDamagedCopies = true;
+  int blocksMadeWholeByCombining = 0;  // since start-up
   // Opens the reception of a new picture: black picture and error map, RX tab, empty map.
   void startImageReception();
   // Ends a reception without end frame (time-out, "Finish RX"): missing list, save if an
@@ -367,6 +375,10 @@ class MainWindow {
   void setEstimateControlsEnabled(bool enabled);
   bool codeTransmitPicture(const Picture& source, bool fromClipboard);
   void decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload);
+  // The bits to use for a failed image block: the sum's when it was combined with a kept copy
+  // (crcGood then tells the sum's verdict), else the payload as received.
+  const BitBuffer& combineWithKeptCopy(const RxFrameInfo& info, const BitBuffer& payload,
+                                       std::span<const float> soft, bool& crcGood);
   void markBlock(int col, int row, Colour colour);
   void clearReceptionLabels();
   void showDecodedCallsign();
@@ -384,6 +396,7 @@ class MainWindow {
   StationDevices devices_;
   std::unique_ptr<TransmitterState> tx_;
   std::unique_ptr<ReceiverState> rx_;
+  std::unique_ptr<FailedBlockCopies> failedCopies_;
   std::unique_ptr<TransmitSide> txSide_;
   std::unique_ptr<ReceiveSide> rxSide_;
   std::unique_ptr<DeviceSide> deviceSide_;

@@ -276,6 +276,9 @@ CLI::App* SimulateCommand::addTo(CLI::App& app) {
   sim->add_option("--rounds", options.rounds, "Block re-send rounds at most (default 3)")
       ->check(CLI::Range(0, 100))
       ->option_text("N");
+  sim->add_flag_callback(
+      "--no-combine", [this] { options.combining = false; },
+      "B takes every copy of a block alone, never adding a re-sent block to its damaged copy");
   sim->add_option("--text", options.text, "Text A sends at the end");
   sim->add_option("--home-a", options.homeA, "Station A's folder (settings, AutoSave); default a temporary one")
       ->option_text("DIR");
@@ -327,6 +330,7 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
     return reportFailure(err, why);
   MainWindow& formA = *a.form;
   MainWindow& formB = *b.form;
+  formB.combineDamagedCopies = o.combining;
   ReceptionLog log(formB);
   formB.observer = &log;
   const auto at = [&](SimulationStep step, int round) {
@@ -341,6 +345,14 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   if (why.empty()) why = contact.runTransmission(a);
   if (!why.empty()) return reportFailure(err, why);
   const int blocksAfterImage = blocksHeld(formB);
+  // When B first held the whole picture: after the picture (round 0) or after an answer.
+  nlohmann::json completeRound, completeAirSeconds;
+  const auto noteComplete = [&](int round, int held) {
+    if (held < kBlockCount || !completeRound.is_null()) return;
+    completeRound = round;
+    completeAirSeconds = contact.air.seconds();
+  };
+  noteComplete(0, blocksAfterImage);
   out << "image: A sent " << formA.modeCombo.items[formA.modeCombo.index] << " "
       << formA.codeCombo.items[formA.codeCombo.index] << " scale "
       << formA.scaleCombo.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage
@@ -368,6 +380,7 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
     if (why.empty()) why = contact.runTransmission(a);
     if (!why.empty()) return reportFailure(err, why);
     blocksAfterBsr.push_back(blocksHeld(formB));
+    noteComplete(round, blocksAfterBsr.back());
     out << "BSR round " << round << ": A answered; B holds " << blocksAfterBsr.back() << " of 300 blocks, "
         << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
     at(SimulationStep::bsrAnswered, round);
@@ -394,6 +407,9 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   summary["blocksAfterImage"] = blocksAfterImage;
   summary["blocksAfterBsr"] = blocksAfterBsr;
   summary["missing"] = missing;
+  summary["completeAfterRound"] = completeRound;
+  summary["completeAtAirSeconds"] = completeAirSeconds;
+  summary["blocksMadeWholeByCombining"] = formB.blocksMadeWholeByCombining;
   summary["savedFiles"] = log.savedFiles;
   summary["textReceived"] = textReceived;
   summary["airSeconds"] = contact.air.seconds();

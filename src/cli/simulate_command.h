@@ -39,6 +39,7 @@ struct SimulateOptions {
   AirOptions air;
   uint64_t seed = 1;
   int rounds = 3;       // BSR rounds at most
+  bool combining = true;  // B adds re-sent blocks to their damaged copies
   std::string text = "Hello from the simulated air";
   // The stations' folders (settings, AutoSave); temporary ones, removed at the end, if not given.
   std::optional<std::string> homeA, homeB;

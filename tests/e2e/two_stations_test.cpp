@@ -76,6 +76,8 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   ASSERT_FALSE(afterBsr.empty());
   EXPECT_EQ(summary["missing"], 0);
   EXPECT_EQ(afterBsr.back(), 300);
+  EXPECT_EQ(summary["completeAfterRound"], afterBsr.size());
+  EXPECT_LT(summary["completeAtAirSeconds"].get<double>(), summary["airSeconds"].get<double>());
   EXPECT_GT(summary["airSeconds"].get<double>(), 60);
 
   // B offered exactly the blocks it lacked, A offered back exactly what B asked for.
@@ -116,7 +118,8 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
       << againErr.str();
   const std::string text = again.str();
   const nlohmann::json repeated = nlohmann::json::parse(text.substr(text.rfind('\n', text.size() - 2) + 1));
-  for (const char* field : {"blocksAfterImage", "blocksAfterBsr", "missing", "airSeconds", "textReceived"})
+  for (const char* field : {"blocksAfterImage", "blocksAfterBsr", "missing", "airSeconds", "textReceived",
+                            "completeAtAirSeconds", "blocksMadeWholeByCombining"})
     EXPECT_EQ(repeated[field], summary[field]) << field;
   EXPECT_FALSE(fs::exists(fs::path(repeated["savedFiles"].back().get<std::string>()).parent_path().parent_path()));
 }
