@@ -22,13 +22,15 @@ std::string MainWindow::contactLogPath() const {
   return dataFolder.empty() ? std::string() : dataFolder + "/" + kContactLogFileName;
 }
 
-// The receiver's own four-level flag is cleared at the end of every frame, so the mode is
-// kept here from the frames that carry the contact: pictures, re-sent blocks, texts and
-// callsigns. End, request and abort frames say nothing about it.
+// Every header says whether its payload is convolutionally coded: "/CONV" or "/NORM" follows
+// the last header of any kind. The receiver's own four-level flag is cleared at the end of
+// every frame, so the modulation is kept here from the frames that carry the contact:
+// pictures, re-sent blocks, texts and callsigns; end, request and abort frames say nothing
+// about it.
 void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
+  rxLogConvolutional = info.coded;
   if (!contactFrame(info.kind)) return;
   rxLogFourLevel = info.fourLevel;
-  rxLogConvolutional = info.coded;
 }
 
 // The SNR the tolerant receiver measured on a good frame of the contact.

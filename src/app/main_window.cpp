@@ -47,6 +47,7 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
+  lastOutputAt_ = std::chrono::steady_clock::now();
   for (double s : scaleTable) {
     char text[16];
     std::snprintf(text, sizeof text, "%0.2f", s);
@@ -131,10 +132,10 @@ void MainWindow::receiveStep(const int16_t* samples) {
 
 void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
-int MainWindow::pumpMessages() { return loop_ ? loop_->pump() : 0; }
+int MainWindow::pumpMessages() { return loop_ && !stepRunning_ ? loop_->pump() : 0; }
 
 int MainWindow::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
-  if (!loop_) return 0;
+  if (!loop_ || stepRunning_) return 0;
   const auto started = std::chrono::steady_clock::now();
   const int count = loop_->pumpWaiting(timeout);
   if (count == 0) {
@@ -151,10 +152,44 @@ void MainWindow::outputQuietFor(int ms) {
     return;
   }
   quietOutputMs_ += ms;
-  if (quietOutputMs_ < kOutputStallMs) return;
+  if (quietOutputMs_ >= kOutputStallMs) endStalledTransmission();
+}
+
+void MainWindow::checkOutputStall(std::chrono::steady_clock::time_point now) {
+  if (!state.txInProgress || now - lastOutputAt_ < kOutputSilenceLimit) return;
+  endStalledTransmission();
+}
+
+void MainWindow::endStalledTransmission() {
   quietOutputMs_ = 0;
-  endTransmission(state, *txSide_);
-  platform.messageBox(kOutputStalled, true);
+  endTransmission(state, *txSide_);  // the lines first, then the controls
+  // The device that stopped playing is closed; the next send opens it again.
+  if (rings_) rings_->closeOutputDevice();
+  notify(kOutputStalled, true);
+}
+
+void MainWindow::releaseRadio() {
+  if (state.txInProgress) endTransmission(state, *txSide_);
+  ptt_->closePttPort();
+}
+
+bool MainWindow::playDeviceReady() {
+  if (!rings_ || rings_->outputOpen()) return true;
+  return rings_->openOutputDevice(settings.outputDevice);  // says "Can not open the play device" on failure
+}
+
+void MainWindow::keyRadio() {
+  // Without a playing output device nothing would ever end the transmission's keying.
+  if (rings_ && !rings_->outputOpen()) return;
+  if (ptt_->openPttPort(settings.portPath)) {
+    reportedPttFailure_.clear();
+    return;
+  }
+  // No port chosen means no keying wanted. A port that fails is told once, not at every send.
+  const std::string& failure = ptt_->failure();
+  if (settings.portPath.empty() || failure == reportedPttFailure_) return;
+  reportedPttFailure_ = failure;
+  notify(failure, true);
 }
 
 void MainWindow::openDevices() {

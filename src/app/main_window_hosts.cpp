@@ -44,11 +44,7 @@ void MainWindow::TransmitSide::bsrResponseCountChanged(int count) {
   form_.respBsrButton.caption = respBsrCaption(count);
 }
 
-void MainWindow::TransmitSide::openPtt() {
-  // Without a playing output device nothing would ever end the transmission's keying.
-  if (form_.rings_ && !form_.rings_->outputOpen()) return;
-  form_.ptt_->openPttPort(form_.settings.portPath);
-}
+void MainWindow::TransmitSide::openPtt() { form_.keyRadio(); }
 
 void MainWindow::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
 

@@ -32,6 +32,14 @@ Picture MainWindow::transmitImageSource() {
   return picture;
 }
 
+const char* MainWindow::transmitImageProblem() const {
+  std::error_code ec;
+  const bool chosen = state.imageFromClipboard
+                          ? !clipboardPicture.empty()
+                          : !state.txImagePath.empty() && std::filesystem::exists(state.txImagePath, ec);
+  return chosen ? kImageTooSmallMessage : kNoImageChosenMessage;
+}
+
 void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) {
   pictureTabs.index = 0;
   deleteImageButton.enabled = false;
@@ -39,6 +47,7 @@ void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) 
     txPreviewPicture.fill(colours::black);
     platform.drawText(txPreviewPicture, 80, 110, "Now Image Compressing...", 10, colours::white);
     pictureBox.show(txPreviewPicture);
+    platform.paintNow();  // on the screen before the long fit
   }
   fitTransmitPicture(source, txPicture);
   if (showNotice) {
@@ -55,7 +64,7 @@ void MainWindow::startCommonTransmission(int txKind) {
                      : txKind == kTxBsrRequest  ? state.missingBlockCount
                                                 : 1;
   beginTransmission(state, *tx_, txKind);
-  quietOutputMs_ = 0;
+  outputProgressed();  // the watchdog counts from the start
   state.decodedCallsign.clear();
   callsignPanel.caption = settings.callsign;
   callsignPanel.font = colours::badBlock;
@@ -108,10 +117,14 @@ void MainWindow::sendImageClicked() {
     return;
   }
   if (refusedWhileTransmitting(&sendImageButton)) return;
+  if (!playDeviceReady()) {
+    sendImageButton.down = false;
+    return;
+  }
   const Picture source = transmitImageSource();
   if (source.empty()) {
     sendImageButton.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   // A fresh order for every press, even two within the same second: the seed is the clock, but
@@ -121,6 +134,7 @@ void MainWindow::sendImageClicked() {
   startCommonTransmission(kTxImage);
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;
+  browseShown = false;
   sendBsrButton.caption = "Send BSR";
   respBsrButton.caption = "Resp BSR";
   prepareTransmitPicture(source, true);
@@ -138,7 +152,7 @@ void MainWindow::sendBsrClicked() {
     return;
   }
   if (refusedWhileTransmitting(&sendBsrButton)) return;
-  if (state.missingBlockCount <= 0) {
+  if (state.missingBlockCount <= 0 || !playDeviceReady()) {
     sendBsrButton.down = false;
     return;
   }
@@ -155,14 +169,14 @@ void MainWindow::respBsrClicked() {
     return;
   }
   if (refusedWhileTransmitting(&respBsrButton)) return;
-  if (state.requestedBlockCount <= 0) {
+  if (state.requestedBlockCount <= 0 || !playDeviceReady()) {
     respBsrButton.down = false;
     return;
   }
   const Picture source = transmitImageSource();
   if (source.empty()) {
     respBsrButton.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   startCommonTransmission(kTxBsrResponse);
@@ -183,10 +197,13 @@ void MainWindow::sendTextClicked() {
                         true);
     return;
   }
-  startCommonTransmission(kTxText);
-  launchTransmission(state, *tx_, *txSide_);
+  if (!playDeviceReady()) return;
+  // The echo comes first, so that the first one's clearing of the start-up lines never takes
+  // a line the start of the transmission logs (a port that cannot be opened).
   if (!state.waveLoopMode) {
     addMessageLogLine(settings.callsign + ">" + textEdit.text);
   }
+  startCommonTransmission(kTxText);
+  launchTransmission(state, *tx_, *txSide_);
   textEdit.text.clear();
 }

@@ -13,7 +13,12 @@ namespace {
 std::atomic<int> keyedPort{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT};
+// Interruptions, an uncaught exception (SIGABRT), a write to a closed pipe, and the crashes.
+constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT, SIGPIPE,
+                                    SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+
+// The handlers run on their own stack, so a crash from a stack overflow still releases.
+alignas(16) char signalStack[64 * 1024];
 
 extern "C" void releaseAndReraise(int signalNumber) {
   const int savedErrno = errno;
@@ -49,8 +54,13 @@ bool releaseKeyedPort() {
 void installPttReleaseOnSignals() {
   static std::atomic<bool> installed{false};
   if (installed.exchange(true)) return;
+  stack_t stack{};
+  stack.ss_sp = signalStack;
+  stack.ss_size = sizeof signalStack;
+  const bool ownStack = sigaltstack(&stack, nullptr) == 0;
   struct sigaction action {};
   action.sa_handler = releaseAndReraise;
+  action.sa_flags = ownStack ? SA_ONSTACK : 0;
   sigemptyset(&action.sa_mask);
   for (int s : kReleasedSignals) sigaddset(&action.sa_mask, s);
   for (int s : kReleasedSignals) {

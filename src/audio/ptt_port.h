@@ -22,6 +22,10 @@ class PttPort {
   // Releases the lines and closes the port if it is open; otherwise nothing.
   void closePttPort();
 
+  // After a failed openPttPort for a named port: one line saying which port could not be
+  // opened and why, with the usual remedy. Empty after a success or without a port name.
+  const std::string& failure() const { return failure_; }
+
   bool isOpen() const { return open_; }
   const std::string& portName() const { return portName_; }
 
@@ -29,4 +33,5 @@ class PttPort {
   SerialLines& lines_;
   bool open_ = false;
   std::string portName_;
+  std::string failure_;
 };

@@ -46,6 +46,9 @@ struct SimulateOptions {
   // Written into the settings before start-up; otherwise the folder's own callsign, or the
   // default when it has none.
   std::optional<std::string> callsignA, callsignB;
+  // The local clock's start in seconds since 1970 (names of saved pictures); the real time if
+  // not given. Tests fix it so that a run does not depend on the time of day.
+  std::optional<int64_t> wallClockStart;
 };
 
 // The moments of a run at which a watcher may look at both stations (tests assert on them).

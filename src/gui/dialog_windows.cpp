@@ -71,7 +71,7 @@ LevelWindow::LevelWindow(LevelDialog& form, MainWindowWidget& main)
     for (auto [label, place] : {std::pair{&side.top, QRect(34, 20, 44, 16)},
                                 std::pair{&side.bottom, QRect(34, 154, 44, 16)},
                                 std::pair{&side.value, QRect(34, 87, 44, 16)}}) {
-      auto* widget = new QLabel(group);
+      auto* widget = plainLabel({}, group);
       widget->setGeometry(place);
       Label& model = *label;
       syncs_.push_back([widget, &model] { syncLabel(widget, model); });
@@ -102,7 +102,7 @@ void LevelWindow::closeEvent(QCloseEvent* event) {
 // --- device notice ---
 
 NoticeWindow::NoticeWindow(DeviceNotice& form, QWidget* owner)
-    : QWidget(owner, Qt::Tool), form_(form), label_(new QLabel(this)) {
+    : QWidget(owner, Qt::Tool), form_(form), label_(plainLabel({}, this)) {
   setWindowTitle(qs(form.caption));
   label_->setAlignment(Qt::AlignCenter);
   label_->setGeometry(0, 0, form.bounds.width, form.bounds.height);
@@ -127,7 +127,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   auto track = [this](const void* control, QWidget* widget) { widgets_.push_back({control, widget}); };
 
   auto addCombo = [&](Combo& combo, const char* caption, int row) {
-    grid->addWidget(new QLabel(caption), row, 0);
+    grid->addWidget(plainLabel(caption), row, 0);
     auto* widget = new QComboBox;
     grid->addWidget(widget, row, 1, 1, 3);
     Combo* list = &combo;
@@ -145,7 +145,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     track(&edit, widget);
   };
   auto addLabel = [&](Label& label, QGridLayout* layout, int row, int column) {
-    auto* widget = new QLabel;
+    auto* widget = plainLabel();
     widget->setAlignment(Qt::AlignCenter);
     widget->setMinimumWidth(36);
     layout->addWidget(widget, row, column);
@@ -155,14 +155,14 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   // A counter: arrows only, its value in the label beside it, then the unit.
   auto addCounter = [&](UpDown& upDown, Label& value, void (SettingsDialog::*click)(),
                         const char* caption, const char* unit, int row) {
-    if (caption) grid->addWidget(new QLabel(caption), row, 0);
+    if (caption) grid->addWidget(plainLabel(caption), row, 0);
     auto* widget = new QSpinBox;
     widget->setFixedWidth(18);
     widget->setStyleSheet("QSpinBox { color: transparent; }");
     auto* line = new QGridLayout;
     addLabel(value, line, 0, 0);
     line->addWidget(widget, 0, 1);
-    if (unit) line->addWidget(new QLabel(unit), 0, 2);
+    if (unit) line->addWidget(plainLabel(unit), 0, 2);
     line->setColumnStretch(3, 1);
     grid->addLayout(line, row, caption ? 1 : 2, 1, caption ? 3 : 2);
     // A handler that runs later must not reach the window through a `this` captured inside a
@@ -216,9 +216,9 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   addCombo(form.inputDeviceCombo, "Input device", row++);
   addCombo(form.outputDeviceCombo, "Output device", row++);
   addCombo(form.serialPortCombo, "RS232C port number", row++);
-  grid->addWidget(new QLabel("Callsign"), row, 0);
+  grid->addWidget(plainLabel("Callsign"), row, 0);
   addEdit(form.callsignEdit, grid, row, 1);
-  grid->addWidget(new QLabel("Image editor name"), row, 2);
+  grid->addWidget(plainLabel("Image editor name"), row, 2);
   addEdit(form.imageEditorEdit, grid, row++, 3);
   addCounter(form.timeoutCounter, form.timeoutValue, &SettingsDialog::timeoutStepped,
              "Time out timer", "sec.", row++);
@@ -249,7 +249,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   const char* logCaptions[] = {"Mode", "S/N", "Band"};
   Edit* logEdits[] = {&form.logModeEdit, &form.logReportEdit, &form.logBandEdit};
   for (int i = 0; i < 3; ++i) {
-    logGrid->addWidget(new QLabel(logCaptions[i]), 0, i * 2);
+    logGrid->addWidget(plainLabel(logCaptions[i]), 0, i * 2);
     addEdit(*logEdits[i], logGrid, 0, i * 2 + 1);
   }
   grid->addWidget(log, row++, 0, 1, 4);
