@@ -39,8 +39,24 @@ struct Edit {
   Colour font = colours::black;
 };
 
+// A read-only list of lines. A line may carry a stamp (the time it was added) that the window
+// shows before it; the line itself stays as the program wrote it.
 struct Memo {
   std::vector<std::string> lines;
+  std::vector<std::string> stamps;  // stamps[i] belongs to lines[i]; missing or empty: none
+  void clear() {
+    lines.clear();
+    stamps.clear();
+  }
+  void add(std::string line, std::string stamp = {}) {
+    stamps.resize(lines.size());
+    lines.push_back(std::move(line));
+    stamps.push_back(std::move(stamp));
+  }
+  const std::string& stampOf(size_t i) const {
+    static const std::string none;
+    return i < stamps.size() ? stamps[i] : none;
+  }
 };
 
 // A picture box shows one of the form's pictures itself (not a copy), so every change to that
@@ -64,6 +80,15 @@ struct TabControl {
   std::vector<std::string> tabs;
   int index = 0;
   bool enabled = true;
+};
+
+// A progress line: a bar of `value` out of `maximum` with its text; hidden when not visible.
+struct ProgressLine {
+  bool visible = false;
+  int value = 0;
+  int maximum = 1;
+  std::string text;
+  friend bool operator==(const ProgressLine&, const ProgressLine&) = default;
 };
 
 // --- dialog controls ---

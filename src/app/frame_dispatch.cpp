@@ -164,11 +164,7 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& r
 
     case kFrameText:
       if (!crcGood) break;
-      if (!state.memoCleared) {
-        messageLog.lines.clear();
-        state.memoCleared = true;
-      }
-      messageLog.lines.push_back(displayText(payloadText(received, info.payloadLength)));
+      addMessageLogLine(displayText(payloadText(received, info.payloadLength)));
       if (observer) observer->textReceived(messageLog.lines.back());
       state.blockStreamIdle = true;
       break;

@@ -1,14 +1,26 @@
 // "Log out": hands the contact on the RX or LOG tab to the station-logging program as one
-// line on the clipboard followed by the F8 key sent to its window.
+// line on the clipboard followed by the F8 key sent to its window, and appends it to the ADIF
+// contact log in the data folder.
+#include <cmath>
+
 #include "app/main_window.h"
+#include "core/utc_time.h"
+#include "library/adif_log.h"
 #include "library/log_line.h"
+#include "library/stored_image_names.h"
 
 namespace {
 
 constexpr int kRxTab = 1;
 constexpr int kLogTab = 2;
 
+bool contactFrame(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 6; }
+
 }  // namespace
+
+std::string MainWindow::contactLogPath() const {
+  return dataFolder.empty() ? std::string() : dataFolder + "/" + kContactLogFileName;
+}
 
 // Every header says whether its payload is convolutionally coded: "/CONV" or "/NORM" follows
 // the last header of any kind. The receiver's own four-level flag is cleared at the end of
@@ -17,20 +29,65 @@ constexpr int kLogTab = 2;
 // about it.
 void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
   rxLogConvolutional = info.coded;
-  if (info.kind != 0 && info.kind != 1 && info.kind != 2 && info.kind != 6) return;
+  if (!contactFrame(info.kind)) return;
   rxLogFourLevel = info.fourLevel;
+}
+
+// The SNR the tolerant receiver measured on a good frame of the contact.
+void MainWindow::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
+  if (!crcGood || !contactFrame(info.kind) || !std::isfinite(lastFrameSnrDb)) return;
+  rxLogSnrSum += lastFrameSnrDb;
+  ++rxLogSnrCount;
+}
+
+// The ADIF record of the contact, unless it is the one this station wrote last (a second
+// press, say after starting the logging program, adds no second record).
+bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
+                            const std::string& modeText, bool measured) {
+  if (contactLogPath().empty()) return false;
+  // A picture saved without a callsign still gives its log line, but no contact to log.
+  if (logCallsign(callsign).empty()) {
+    addMessageLogLine("No callsign, so the contact is not in the contact log");
+    return false;
+  }
+  const std::string& mode = settings.logMode.empty() ? modeText : settings.logMode;
+  ContactRecord contact{callsign, utc, settings.logBand, rigFrequencyHz, mode,
+                        settings.logReport, std::nullopt};
+  if (measured && rxLogSnrCount > 0) contact.snrDb = rxLogSnrSum / rxLogSnrCount;
+  const std::string record = adifRecord(contact);
+  if (record == lastLoggedContact_) return true;
+  std::string error;
+  const std::string header = adifHeader(platform.utcTime(), kProgramVersion);
+  if (!appendContact(contactLogPath(), contact, header, error)) {
+    addMessageLogLine("Not in the contact log: " + error);
+    platform.messageBox(error, false);
+    return false;
+  }
+  lastLoggedContact_ = record;
+  addMessageLogLine("Contact with " + logCallsign(callsign) + " added to " + contactLogPath());
+  return true;
 }
 
 void MainWindow::logOutClicked() {
   const LogFixedFields fixed{settings.logReport, settings.logMode, settings.logBand};
   LogLineResult result;
-  if (pictureTabs.index == kRxTab)
+  bool logged = false;
+  if (pictureTabs.index == kRxTab) {
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
-  else if (pictureTabs.index == kLogTab)
+    if (result.line)
+      logged = logContact(state.remoteCallsign, platform.utcTime(),
+                          receivedModeText(rxLogFourLevel, rxLogConvolutional), true);
+  } else if (pictureTabs.index == kLogTab) {
     result = logLineFromStoredName(storedImageName, fixed);
-  else
+    // The name holds the local time of the save.
+    const std::optional<LocalTime> saved = storedImageTime(storedImageName);
+    const std::optional<LocalTime> utc = saved ? utcFromLocal(*saved) : std::nullopt;
+    if (result.line && utc)
+      logged = logContact(storedImageName.substr(14), *utc, "MSK/NORM", false);
+  } else {
     return;
+  }
   if (!result.line) {
     platform.messageBox(result.error, true);
     return;
@@ -41,6 +98,14 @@ void MainWindow::logOutClicked() {
     return;
   }
   platform.setClipboardText(*result.line);
+  if (!platform.keysReachOtherWindows()) {
+    platform.messageBox("The log line is on the clipboard" +
+                            std::string(logged ? " and the contact is in the ADIF log" : "") +
+                            "; in a Wayland session no key can reach \"" +
+                            settings.imageEditorName + "\", paste it there.",
+                        false);
+    return;
+  }
   if (!platform.sendF8ToWindow(settings.imageEditorName))
     platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
 }

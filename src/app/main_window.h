@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,6 +37,8 @@ struct TransmitterState;
 
 inline constexpr const char* kProgramName = "Pelimo";
 inline constexpr const char* kProgramVersion = "0.1";
+inline constexpr const char* kMessageLogFileName = "messages.log";
+inline constexpr int kRecentPictureCount = 5;
 inline constexpr const char* kImageTooSmallMessage =
     "Image size is too small.The size is 320x240 or more.";
 // Shown instead when there is no picture to send at all (a new station's first try).
@@ -171,8 +175,8 @@ class MainWindow {
   // Why transmitImageSource gave nothing: no picture chosen, or one below 320 x 240 (or
   // unreadable).
   const char* transmitImageProblem() const;
-  // The picture of the file at txImagePath, read by its extension (".jpg", ".JPG", ".bmp",
-  // ".BMP"); empty when missing, unreadable or of another type.
+  // The picture of the file at txImagePath, read by its extension (".jpg", ".jpeg", ".jfif",
+  // ".png", ".bmp", in any case); empty when missing, unreadable or of another type.
   Picture transmitFilePicture() const;
 
   // --- mode selection and transmit-time estimate (transmit_estimate.cpp) ---
@@ -190,6 +194,15 @@ class MainWindow {
   bool clipboardEstimate();
   // txTimeText from txCodedBits and the Mode and Code selections; " (Clip)" or " (File)".
   void updateTxTimeText(bool fromClipboard);
+  // The transmit-time estimate of the coded picture in seconds (0 before the first estimate).
+  double estimatedTransmitSeconds() const;
+
+  // --- how far a transmission or a reception has come (transfer_progress.cpp) ---
+  // Shown beside the tabs, outside the specified controls: blocks sent of the transmission's
+  // total and the time left while transmitting, blocks held of 300 while a picture arrives.
+  ProgressLine transferProgress() const;
+  // Blocks of the received picture marked as held in the block map.
+  int receivedBlocksHeld() const;
 
   // --- reception: frame dispatch and lifecycle (frame_dispatch.cpp, reception.cpp) ---
   // What every valid frame header and every finished payload does to the received picture,
@@ -263,6 +276,16 @@ class MainWindow {
   // A file dropped on the window (message 563): the first one becomes the transmit image.
   void filesDropped(std::span<const std::string> paths);
 
+  // --- choosing the picture to send (recent_pictures.cpp) ---
+  // Ctrl+O and "Open picture..." in the picture's context menu: the platform's file chooser,
+  // then the chosen file becomes the transmit image as a dropped one does. True when it did.
+  bool openPictureClicked();
+  // The pictures sent last (recentPicture1..5), newest first; one of them taken again.
+  std::vector<std::string> recentPictures() const;
+  bool openRecentPicture(size_t index);
+  // Puts a sent picture's path at the head of the list (once; the oldest falls off).
+  void rememberRecentPicture(const std::string& path);
+
   void created();
   void activated();   // when the window becomes active (first showing, a dialog closed)
   void closing();     // old images deleted if so set, settings saved
@@ -303,12 +326,30 @@ class MainWindow {
   // push-to-talk port that cannot be opened, problems found while receiving).
   void notify(const std::string& text, bool beep);
 
-  // "Log out": the contact's log line to the clipboard and F8 to the logging program.
+  // "Log out": the contact's log line to the clipboard and F8 to the logging program, and
+  // the contact appended to the ADIF contact log in the data folder.
   void logOutClicked();
+  // The rig's frequency while a rig is known (the contact log's FREQ and BAND); without it the
+  // band comes from LogBand.
+  std::optional<double> rigFrequencyHz;
+  // dataFolder + "/pelimo.adi", or empty without a data folder.
+  std::string contactLogPath() const;
   // Notes the modulation of a received picture, text or callsign frame for the log line.
   void noteReceivedFrame(const RxFrameInfo& info);
+  // Adds the measured SNR of a good frame of the contact to its mean.
+  void noteReceivedSignal(const RxFrameInfo& info, bool crcGood);
   bool rxLogFourLevel = false;
   bool rxLogConvolutional = false;
+  // The tolerant receiver's SNR over the contact's good frames since its picture opened.
+  double rxLogSnrSum = 0.0;
+  int rxLogSnrCount = 0;
+  double lastFrameSnrDb = std::numeric_limits<double>::quiet_NaN();  // frame being read
+
+  // --- message log with times (message_log.cpp) ---
+  // Adds a line to the message log with its UTC time and appends it to messages.log in the
+  // data folder (the start-up lines give way first).
+  void addMessageLogLine(const std::string& line);
+  std::string messageLogPath() const;
 
 
   // --- buffer steps (messages 1025 and 1026) ---
@@ -387,6 +428,10 @@ class MainWindow {
   void markBlock(int col, int row, Colour colour);
   void clearReceptionLabels();
   void showDecodedCallsign();
+  // Appends the contact to the ADIF contact log (see logOutClicked); `measured`: the
+  // receiver's SNR belongs to it. True when the log holds the contact.
+  bool logContact(const std::string& callsign, const LocalTime& utc, const std::string& modeText,
+                  bool measured);
   // The receiver's display hooks (signal_displays.cpp).
   void feedMetersAndWaterfall(const double* block, int count);
   void drawEyeDiagram(const double* freqTrace, const uint8_t* symbolMarks, int count,
@@ -414,4 +459,7 @@ class MainWindow {
   int64_t scanSeed_ = 0;
   bool pictureEstimated_ = false;  // an estimate fitted fittedPicture_
   Picture fittedPicture_;           // the transmit picture as the last estimate fitted it  // seed of the last random block order
+  int txProgressTotal_ = 0;            // data frames the running transmission started with
+  bool messageLogFailed_ = false;      // the message log file failed once; not said again
+  std::string lastLoggedContact_;      // the last ADIF record written, not written twice
 };

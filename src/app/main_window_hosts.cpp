@@ -72,10 +72,12 @@ void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 void MainWindow::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                              bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood, payloadChannelSoft(form_.rx_->frame));
+  form_.noteReceivedSignal(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }
 
 void MainWindow::ReceiveSide::onSignalEstimate(const SignalEstimate& estimate) {
+  form_.lastFrameSnrDb = estimate.snrDb;
   if (form_.frameListener) form_.frameListener->onSignalEstimate(estimate);
 }
 

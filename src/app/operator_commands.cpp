@@ -45,7 +45,7 @@ void MainWindow::textEditClicked() {
   textEdit.font = colours::black;
 }
 
-void MainWindow::messageLogDoubleClicked() { messageLog.lines.clear(); }
+void MainWindow::messageLogDoubleClicked() { messageLog.clear(); }
 
 void MainWindow::keyReleased(int key) {
   std::array<uint8_t, 4>& history = state.keyHistory;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/local_time.h"
+#include "core/utc_time.h"
 #include "imaging/picture.h"
 
 class SettingsDialog;
@@ -36,6 +37,8 @@ class Platform {
   virtual LocalTime localTime() = 0;
   // Seconds since the epoch, used to seed the random block order.
   virtual int64_t timeSeconds() = 0;
+  // The time in UTC, for the contact log and the message log.
+  virtual LocalTime utcTime() { return utcTimeOf(timeSeconds()); }
 
   // Draws text in the given colour with its top-left corner at (x, y); `size` is in points.
   virtual void drawText(Picture& picture, int x, int y, const std::string& text, int size,
@@ -46,6 +49,14 @@ class Platform {
   // Brings the window with this title to the front, waits about 100 ms for it to take the
   // focus, and sends it the F8 key; false if absent.
   virtual bool sendF8ToWindow(const std::string& title) = 0;
+  // False where no key can be sent to another program's window at all (a Wayland session):
+  // the log line then stays on the clipboard for the operator to paste.
+  virtual bool keysReachOtherWindows() { return true; }
+  // Asks the operator for a picture file to send (JPEG, PNG or BMP, with a preview), starting
+  // in `folder`; nothing when cancelled or where no file chooser exists.
+  virtual std::optional<std::string> choosePictureFile(const std::string& folder) {
+    return std::nullopt;
+  }
   // Starts the system's recording-level mixer; false if none can be started.
   virtual bool startMixer() = 0;
 

@@ -59,6 +59,9 @@ void MainWindow::saveReceivedImage() {
     return;
   }
   lastSaveOutcome = "saved " + path;
+  const std::string sender = state.decodedCallsign.empty() ? std::string("an unnamed station")
+                                                           : displayText(state.decodedCallsign);
+  addMessageLogLine("Picture from " + sender + " stored as " + path);
   const std::string earlier = lastSavedPath;
   lastSavedPath = path;
   if (state.bsrBlocksStored) {

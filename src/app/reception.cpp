@@ -19,6 +19,8 @@ void MainWindow::startImageReception() {
   respBsrButton.enabled = false;
   respBsrButton.caption = "Resp BSR";
   rxImageOpen = true;
+  rxLogSnrSum = 0.0;  // a new picture: a new contact's signal
+  rxLogSnrCount = 0;
   state.imageClosed = false;
   browseShown = false;
   state.awaitingBsrReply = false;

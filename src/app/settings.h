@@ -50,6 +50,12 @@ struct Settings {
   std::string logReport = "15dB";    // LogSN
   std::string logBand = "40";        // LogBand
   bool showClock = false;            // ShowClock
+  // [Recent] Picture1..Picture5: the pictures sent last, newest first (empty: none)
+  std::string recentPicture1;
+  std::string recentPicture2;
+  std::string recentPicture3;
+  std::string recentPicture4;
+  std::string recentPicture5;
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

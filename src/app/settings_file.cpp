@@ -20,7 +20,7 @@
 // -----------
 // Plain INI text: "[Section]" lines, "Key=value" lines, blank lines, and comment lines whose
 // first non-blank character is ';' or '#'. Integers are written in decimal, booleans as 1 or
-// 0, texts as they are. The writer emits the four sections in the fixed order with one line
+// 0, texts as they are. The writer emits the five sections in the fixed order with one line
 // per key and "\n" line endings.
 //
 // The reader is lenient, so a hand-edited or damaged file still loads:
@@ -70,7 +70,7 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 37> kKeys = {{
+const std::array<KeyEntry, 42> kKeys = {{
     {"Form", "MainTop", &Settings::mainTop},
     {"Form", "MainLeft", &Settings::mainLeft},
     {"Wave", "Input", &Settings::inputDevice},
@@ -108,6 +108,11 @@ const std::array<KeyEntry, 37> kKeys = {{
     {"Set", "LogSN", &Settings::logReport},
     {"Set", "LogBand", &Settings::logBand},
     {"Set", "ShowClock", &Settings::showClock},
+    {"Recent", "Picture1", &Settings::recentPicture1},
+    {"Recent", "Picture2", &Settings::recentPicture2},
+    {"Recent", "Picture3", &Settings::recentPicture3},
+    {"Recent", "Picture4", &Settings::recentPicture4},
+    {"Recent", "Picture5", &Settings::recentPicture5},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

@@ -5,20 +5,10 @@
 
 #include "app/main_window.h"
 #include "tx/frame_builders.h"
-#include "imaging/bmp_file.h"
-#include "imaging/jpeg_file.h"
+#include "imaging/picture_file.h"
 #include "imaging/transmit_picture.h"
 #include "tx/sequencer.h"
 #include "app/main_window_hosts.h"
-
-namespace {
-
-
-bool endsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-}  // namespace
 
 bool MainWindow::callsignMissing(Button* toggle) {
   if (!settings.callsign.empty()) return false;
@@ -32,11 +22,7 @@ Picture MainWindow::transmitFilePicture() const {
   const std::string& path = state.txImagePath;
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return Picture();
-  PictureResult result;
-  if (endsWith(path, ".jpg") || endsWith(path, ".JPG"))
-    result = readJpegFile(path);
-  else if (endsWith(path, ".bmp") || endsWith(path, ".BMP"))
-    result = readBmpFile(path);
+  PictureResult result = readPictureFileByName(path);
   return result ? std::move(*result.picture) : Picture();
 }
 
@@ -73,6 +59,10 @@ void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) 
 // Steps every send command takes before its own: the kind and the sequencer's reset, the
 // callsign panel, the controls a transmission locks, the status and the signal display.
 void MainWindow::startCommonTransmission(int txKind) {
+  txProgressTotal_ = txKind == kTxImage           ? kBlockCount
+                     : txKind == kTxBsrResponse ? state.requestedBlockCount
+                     : txKind == kTxBsrRequest  ? state.missingBlockCount
+                                                : 1;
   beginTransmission(state, *tx_, txKind);
   outputProgressed();  // the watchdog counts from the start
   state.decodedCallsign.clear();
@@ -152,6 +142,7 @@ void MainWindow::sendImageClicked() {
   pictureTabs.index = 0;
   pictureBox.show(txPreviewPicture);
   launchTransmission(state, *tx_, *txSide_);
+  if (!state.imageFromClipboard) rememberRecentPicture(state.txImagePath);
 }
 
 void MainWindow::sendBsrClicked() {
@@ -210,11 +201,7 @@ void MainWindow::sendTextClicked() {
   // The echo comes first, so that the first one's clearing of the start-up lines never takes
   // a line the start of the transmission logs (a port that cannot be opened).
   if (!state.waveLoopMode) {
-    if (!state.memoCleared) {
-      messageLog.lines.clear();
-      state.memoCleared = true;
-    }
-    messageLog.lines.push_back(settings.callsign + ">" + textEdit.text);
+    addMessageLogLine(settings.callsign + ">" + textEdit.text);
   }
   startCommonTransmission(kTxText);
   launchTransmission(state, *tx_, *txSide_);

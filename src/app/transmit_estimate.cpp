@@ -49,12 +49,16 @@ bool MainWindow::loadTransmitImage(const std::string& path) {
   return coded;
 }
 
-void MainWindow::updateTxTimeText(bool fromClipboard) {
-  if (state.txCodedBits == 0) return;
+double MainWindow::estimatedTransmitSeconds() const {
+  if (state.txCodedBits == 0) return 0.0;
   const int rate = payloadBitRate(modeCombo.index != 0, codeCombo.index == 1);
   const int blocks = (txPicture.width() / 16) * (txPicture.height() / 16);
-  const double seconds = blocks * kFixedBitsPerBlock / kFixedBitRate +
-                         static_cast<double>(state.txCodedBits) / rate;
+  return blocks * kFixedBitsPerBlock / kFixedBitRate + static_cast<double>(state.txCodedBits) / rate;
+}
+
+void MainWindow::updateTxTimeText(bool fromClipboard) {
+  if (state.txCodedBits == 0) return;
+  const double seconds = estimatedTransmitSeconds();
   const int m = static_cast<int>(seconds / 60);
   const int s = static_cast<int>(seconds - 60.0 * m);
   char text[40];

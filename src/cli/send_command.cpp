@@ -76,7 +76,7 @@ CLI::App* SendCommand::addTo(CLI::App& app) {
   addScaleOption(*send, options.scaleIndex);
   addChoice(*send, "--scan", options.scanDirection, {"horizontal", "vertical", "random"},
             "Block order (default random)");
-  CLI::Option* image = send->add_option("--image", options.imagePath, "Picture to send (.jpg or .bmp)")
+  CLI::Option* image = send->add_option("--image", options.imagePath, "Picture to send (.jpg, .jpeg, .jfif, .png or .bmp)")
                             ->option_text("FILE");
   CLI::Option* text = send->add_option("--text", options.text, "Text to send (or --image)");
   image->excludes(text);

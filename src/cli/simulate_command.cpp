@@ -94,12 +94,7 @@ class ReceptionLog final : public StationObserver {
   const MainWindow& station_;
 };
 
-int blocksHeld(const MainWindow& station) {
-  int n = 0;
-  for (int row = 0; row < 15; ++row)
-    for (int col = 0; col < 20; ++col) n += station.state.receivedBlockMap[col * 32 + row] == 1;
-  return n;
-}
+int blocksHeld(const MainWindow& station) { return station.receivedBlocksHeld(); }
 
 std::string formatNumber(double x) {
   std::ostringstream text;
@@ -272,7 +267,7 @@ ChannelModel channelToA(const AirOptions& air) {
 CLI::App* SimulateCommand::addTo(CLI::App& app) {
   CLI::App* sim = app.add_subcommand(
       "simulate", "Two stations on simulated air: a picture, the block re-send rounds and a text");
-  sim->add_option("--image", options.imagePath, "Picture A sends (.jpg or .bmp)")
+  sim->add_option("--image", options.imagePath, "Picture A sends (.jpg, .jpeg, .jfif, .png or .bmp)")
       ->required()
       ->option_text("FILE REQUIRED");
   addChoice(*sim, "--mode", options.modeIndex, {"msk", "4l-fsk"}, "Modulation (default msk)");

@@ -3,28 +3,12 @@
 #include "imaging/picture_file.h"
 #include "core/scale_table.h"
 
-namespace {
-
-bool endsWith(const std::string& s, const char* suffix) {
-  const std::string tail = suffix;
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-PictureFormat formatByExtension(const std::string& path) {
-  if (endsWith(path, ".jpg") || endsWith(path, ".JPG")) return PictureFormat::kJpeg;
-  if (endsWith(path, ".bmp") || endsWith(path, ".BMP")) return PictureFormat::kBmp;
-  return PictureFormat::kUnknown;
-}
-
-const char* formatName(PictureFormat format) { return format == PictureFormat::kJpeg ? "JPEG" : "BMP"; }
-
-}  // namespace
-
 TransmitPictureCheck checkTransmitPicture(const std::string& path) {
   TransmitPictureCheck check;
-  const PictureFormat named = formatByExtension(path);
+  const PictureFormat named = pictureFormatByName(path);
   if (named == PictureFormat::kUnknown) {
-    check.error = path + ": the station takes pictures only from files named .jpg, .JPG, .bmp or .BMP";
+    check.error = path + ": the station takes pictures only from files named " + kPictureFileNames +
+                  " (in upper or lower case)";
     return check;
   }
   PictureReadDetails details;
@@ -34,9 +18,9 @@ TransmitPictureCheck checkTransmitPicture(const std::string& path) {
     return check;
   }
   if (details.format != named) {
-    check.error = path + ": the file holds a " + formatName(details.format) + " picture but is named as a " +
-                  formatName(named) + " file; rename it to ." +
-                  (details.format == PictureFormat::kJpeg ? "jpg" : "bmp");
+    check.error = path + ": the file holds a " + pictureFormatName(details.format) +
+                  " picture but is named as a " + pictureFormatName(named) + " file; rename it to " +
+                  pictureFormatExtension(details.format);
     return check;
   }
   if (read.picture->width() < kPictureWidth || read.picture->height() < kPictureHeight) {

@@ -1,8 +1,8 @@
 #pragma once
 // The checks pelimo-cli makes on a picture file before the station takes it. The station reads
-// a transmit picture by its extension (.jpg/.JPG or .bmp/.BMP, as a dropped file); the file is
-// first read here by its content, so that a wrong extension, a damaged or unreadable file and a
-// picture below 320 x 240 are each reported precisely.
+// a transmit picture by its extension (.jpg, .jpeg, .jfif, .png or .bmp in any case, as a
+// dropped file); the file is first read here by its content, so that a wrong extension, a
+// damaged or unreadable file and a picture below 320 x 240 are each reported precisely.
 #include <string>
 
 struct TransmitPictureCheck {

@@ -27,7 +27,15 @@ struct FileDescriptor {
   }
 };
 
-bool writeAll(int fd, const uint8_t* data, size_t size) {
+std::string temporaryName(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+}
+
+}  // namespace
+
+bool writeAllBytes(int fd, const void* bytes, size_t size) {
+  const auto* data = static_cast<const uint8_t*>(bytes);
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0) {
@@ -40,12 +48,17 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
   return true;
 }
 
-std::string temporaryName(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  return path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+bool statRegularFile(int fd, const std::string& path, struct stat& info, std::string& error) {
+  if (::fstat(fd, &info) != 0) {
+    error = "The file cannot be read (" + systemReason(errno) + "): " + path;
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = "This is not a file: " + path;
+    return false;
+  }
+  return true;
 }
-
-}  // namespace
 
 bool readFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes,
                    std::string& error) {
@@ -68,14 +81,7 @@ bool readFileBytes(const std::string& path, uint64_t maxBytes, std::vector<uint8
     return false;
   }
   struct stat info {};
-  if (::fstat(file.fd, &info) != 0) {
-    error = "The file cannot be read (" + systemReason(errno) + "): " + path;
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    error = "This is not a file: " + path;
-    return false;
-  }
+  if (!statRegularFile(file.fd, path, info, error)) return false;
   if (info.st_size == 0) {
     error = "The file is empty: " + path;
     return false;
@@ -150,7 +156,7 @@ bool writeFileReplacing(const std::string& path, const uint8_t* data, size_t siz
   if (file.fd < 0) return fail(errno, "");
   // The data reaches the disk before the rename makes it the file, so a crash leaves either
   // the old file or the whole new one.
-  if (!writeAll(file.fd, data, size) || ::fsync(file.fd) != 0) return fail(errno, temporary);
+  if (!writeAllBytes(file.fd, data, size) || ::fsync(file.fd) != 0) return fail(errno, temporary);
   const int closed = ::close(file.fd);
   file.fd = -1;
   if (closed != 0) return fail(errno, temporary);

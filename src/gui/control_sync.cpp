@@ -66,9 +66,19 @@ void syncEdit(QLineEdit* widget, const Edit& edit) {
   setTextColour(widget, edit.font);
 }
 
+void syncProgress(QProgressBar* widget, const ProgressLine& progress) {
+  widget->setVisible(progress.visible);
+  widget->setMaximum(progress.maximum);
+  widget->setValue(progress.value);
+  widget->setFormat(qs(progress.text));
+}
+
 void syncMemo(QPlainTextEdit* widget, const Memo& memo) {
   QStringList lines;
-  for (const std::string& line : memo.lines) lines << qs(line);
+  for (size_t i = 0; i < memo.lines.size(); ++i) {
+    const std::string& stamp = memo.stampOf(i);
+    lines << qs(stamp.empty() ? memo.lines[i] : stamp + " " + memo.lines[i]);
+  }
   const QString text = lines.join('\n');
   if (widget->toPlainText() == text) return;
   widget->setPlainText(text);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSlider>
 #include <QSpinBox>
 
@@ -16,6 +17,7 @@ void syncLabel(QLabel* widget, const Label& label);
 void syncCombo(QComboBox* widget, const Combo& combo);
 void syncEdit(QLineEdit* widget, const Edit& edit);
 void syncMemo(QPlainTextEdit* widget, const Memo& memo);
+void syncProgress(QProgressBar* widget, const ProgressLine& progress);
 void syncCheck(QAbstractButton* widget, const CheckBox& box);
 void syncRadio(QAbstractButton* widget, const RadioButton& radio);
 void syncUpDown(QSpinBox* widget, const UpDown& upDown);

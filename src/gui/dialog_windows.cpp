@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "gui/control_sync.h"
+#include "gui/tool_tips.h"
 #include "gui/main_window_widget.h"
 #include "gui/picture_view.h"
 
@@ -269,6 +270,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     track(button, widget);
   }
   grid->addLayout(buttons, row, 0, 1, 4);
+  addSettingsToolTips(*this, form);
   refresh();
   setFixedSize(sizeHint());
 }

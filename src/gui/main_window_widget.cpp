@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -20,6 +24,7 @@
 #include "gui/control_sync.h"
 #include "gui/dialog_windows.h"
 #include "gui/picture_view.h"
+#include "gui/tool_tips.h"
 
 int virtualKeyCode(int qtKey, bool keypad) {
   if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return keypad ? 0x60 + (qtKey - Qt::Key_0) : qtKey;
@@ -131,6 +136,20 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
     tabs_->setCurrentIndex(form_.pictureTabs.index);
     tabs_->setEnabled(form_.pictureTabs.enabled);
   });
+  // Beside the tabs, within the window: blocks sent or held, and the time left.
+  progress_ = new QProgressBar(this);
+  progress_->setGeometry(412, 285, 192, 20);
+  progress_->setTextVisible(true);
+  syncs_.push_back([this] { syncProgress(progress_, form_.transferProgress()); });
+
+  // The picture to send from a file chooser or the pictures sent last: the picture's context
+  // menu and Ctrl+O.
+  pictureMenu_ = new QMenu(this);
+  pictureView->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(pictureView, &QWidget::customContextMenuRequested, this,
+          [this, pictureView](const QPoint& at) { pictureMenu()->popup(pictureView->mapToGlobal(at)); });
+  auto* open = new QShortcut(QKeySequence::Open, this);
+  connect(open, &QShortcut::activated, this, [this] { run([this] { form_.openPictureClicked(); }); });
 
   // --- right: transmit controls, then the commands ---
   addButton(
@@ -172,6 +191,7 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   addButton(form.settingsButton, QRect(kRight + kRightW - kHalfW, 262, kHalfW, 26),
             [this] { form_.settingsClicked(); });
 
+  addMainWindowToolTips(*this);
   level_ = new LevelWindow(form.levelDialog, *this);
   notice_ = new NoticeWindow(form.deviceNotice, this);
 
@@ -237,6 +257,22 @@ QLabel* MainWindowWidget::addLabel(Label& label, QWidget* parent, const QRect& p
   widgets_[&label] = widget;
   syncs_.push_back([widget, &label] { syncLabel(widget, label); });
   return widget;
+}
+
+QMenu* MainWindowWidget::pictureMenu() {
+  pictureMenu_->clear();
+  QAction* open = pictureMenu_->addAction("Open picture...", QKeySequence::Open);
+  open->setEnabled(!form_.state.txInProgress);
+  connect(open, &QAction::triggered, this, [this] { run([this] { form_.openPictureClicked(); }); });
+  const std::vector<std::string> recent = form_.recentPictures();
+  if (!recent.empty()) pictureMenu_->addSection("Sent lately");
+  for (size_t i = 0; i < recent.size(); ++i) {
+    QAction* again = pictureMenu_->addAction(QFileInfo(qs(recent[i])).fileName());
+    again->setToolTip(qs(recent[i]));
+    again->setEnabled(!form_.state.txInProgress);
+    connect(again, &QAction::triggered, this, [this, i] { run([this, i] { form_.openRecentPicture(i); }); });
+  }
+  return pictureMenu_;
 }
 
 QWidget* MainWindowWidget::widgetOf(const void* control) const {

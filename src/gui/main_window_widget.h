@@ -10,12 +10,14 @@
 
 #include "app/main_window.h"
 
+class QMenu;
 class QPushButton;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QFrame;
+class QProgressBar;
 class PictureView;
 class LevelWindow;
 class NoticeWindow;
@@ -47,6 +49,10 @@ class MainWindowWidget : public QWidget {
   // The widget of a model control, for tests and screenshots; nullptr if unknown.
   QWidget* widgetOf(const void* control) const;
   LevelWindow* levelWindow() const { return level_; }
+  // The line beside the tabs that shows how far a transmission or a reception has come.
+  QProgressBar* progressLine() const { return progress_; }
+  // The picture area's context menu: "Open picture...", then the pictures sent last.
+  QMenu* pictureMenu();
 
  public slots:
   void pump();
@@ -77,6 +83,8 @@ class MainWindowWidget : public QWidget {
   QTabBar* tabs_ = nullptr;
   QLineEdit* edit_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QMenu* pictureMenu_ = nullptr;
   QWidget* panel_ = nullptr;
   QLabel* panelCaption_ = nullptr;
   LevelWindow* level_ = nullptr;

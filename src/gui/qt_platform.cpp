@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "gui/control_sync.h"
+#include "gui/picture_chooser.h"
 #include "gui/picture_view.h"
 #include "gui/x11_windows.h"
 
@@ -91,12 +92,13 @@ bool QtPlatform::windowExists(const std::string& title) {
 }
 
 bool QtPlatform::sendF8ToWindow(const std::string& title) {
-  const WindowReach reach = sendF8ToTitledWindow(title);
-  if (reach == WindowReach::noX11)
-    messageBox("The log line is on the clipboard, but no key could be sent to \"" + title +
-                   "\": this desktop session has no X11 windows. Paste the line there by hand.",
-               true);
-  return reach != WindowReach::absent;
+  return sendF8ToTitledWindow(title) != WindowReach::absent;
+}
+
+bool QtPlatform::keysReachOtherWindows() { return x11WindowsReachable(); }
+
+std::optional<std::string> QtPlatform::choosePictureFile(const std::string& folder) {
+  return choosePictureWithPreview(owner_, folder);
 }
 
 const std::vector<std::vector<std::string>>& QtPlatform::mixerCommands() {

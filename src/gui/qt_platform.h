@@ -36,9 +36,12 @@ class QtPlatform : public Platform {
   void drawText(Picture& picture, int x, int y, const std::string& text, int size,
                 Colour colour) override;
   // Without X11 the window cannot be looked for: it counts as present, so the log line still
-  // reaches the clipboard, and sendF8ToWindow then says why no key was sent.
+  // reaches the clipboard; keysReachOtherWindows then says that no key can be sent.
   bool windowExists(const std::string& title) override;
   bool sendF8ToWindow(const std::string& title) override;
+  bool keysReachOtherWindows() override;
+  // Qt's file dialog with a preview of the picture under the cursor.
+  std::optional<std::string> choosePictureFile(const std::string& folder) override;
   // Tries the known recording-level mixers in turn; says so when none is installed.
   bool startMixer() override;
   void showModal(SettingsDialog& dialog) override;

@@ -64,6 +64,8 @@ Xdo openDisplay() {
 
 }  // namespace
 
+bool x11WindowsReachable() { return openDisplay() != nullptr; }
+
 WindowReach findTitledWindow(const std::string& title) {
   Xdo xdo = openDisplay();
   if (!xdo) return WindowReach::noX11;
@@ -84,6 +86,7 @@ WindowReach sendF8ToTitledWindow(const std::string& title) {
 
 #else
 
+bool x11WindowsReachable() { return false; }
 WindowReach findTitledWindow(const std::string&) { return WindowReach::noX11; }
 WindowReach sendF8ToTitledWindow(const std::string&) { return WindowReach::noX11; }
 

@@ -123,3 +123,11 @@ bool storedImageIsOld(const std::string& fileName, const LocalTime& now, int del
   const auto limit = *current - std::chrono::days(std::max(deleteDay, 1));
   return *stamp < limit;
 }
+
+std::optional<LocalTime> storedImageTime(const std::string& name) {
+  if (name.size() < 13 || name[8] != '_') return std::nullopt;
+  const LocalTime t{fieldValue(name, 1, 4), fieldValue(name, 5, 2), fieldValue(name, 7, 2),
+                    fieldValue(name, 10, 2), fieldValue(name, 12, 2), 0};
+  if (!toTimePoint(t.year, t.month, t.day, t.hour, t.minute, t.second)) return std::nullopt;
+  return t;
+}

@@ -2,6 +2,7 @@
 // Names of the stored received pictures: yyyymmdd_hhmm_CALLSIGN.jpg (or yyyymmdd_hhmm.jpg
 // without a callsign), made from the local time of saving, and read back for the status-line
 // caption and for the age-based deletion.
+#include <optional>
 #include <string>
 
 #include "core/local_time.h"
@@ -45,3 +46,7 @@ std::string captionFromStoredName(const std::string& name);
 // name, and a name whose fields do not form a valid date and time, is never old. A
 // deleteDay below 1 counts as 1, so a damaged setting cannot sweep away the whole store.
 bool storedImageIsOld(const std::string& fileName, const LocalTime& now, int deleteDay);
+
+// The local date and time a stored picture's name (with or without extension) carries; nothing
+// when its fields do not form a valid date and time.
+std::optional<LocalTime> storedImageTime(const std::string& name);

@@ -105,7 +105,14 @@ const char kDefaultFile[] =
     "LogMode=\n"
     "LogSN=15dB\n"
     "LogBand=40\n"
-    "ShowClock=0\n";
+    "ShowClock=0\n"
+    "\n"
+    "[Recent]\n"
+    "Picture1=\n"
+    "Picture2=\n"
+    "Picture3=\n"
+    "Picture4=\n"
+    "Picture5=\n";
 
 // Every field differs from its default.
 Settings nonDefaultSettings() {
@@ -147,6 +154,11 @@ Settings nonDefaultSettings() {
   s.logReport = "-3 dB\nline two";
   s.logBand = "Grüße 20m 日本";
   s.showClock = true;
+  s.recentPicture1 = "/home/x/Bilder/Fuchs im Schnee.PNG";
+  s.recentPicture2 = "/tmp/a=b;c.jpeg";
+  s.recentPicture3 = " leading blank.jfif";
+  s.recentPicture4 = "/p/4.bmp";
+  s.recentPicture5 = "/p/5.jpg";
   return s;
 }
 
@@ -180,7 +192,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 37 + 4 + 3);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 42 + 5 + 4);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
   EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
   EXPECT_NE(text.find("\nNumCallSend=12\n"), std::string::npos);

@@ -72,6 +72,7 @@ TEST(CliOutputs, RefusedSendLeavesTheOutputAsItWas) {
   writeText(out, "precious");
   writeText(dir.file("notes.jpg"), "not a picture");
   writeText(dir.file("sample.png"), readText(sample()));
+  writeText(dir.file("sample.gif"), readText(sample()));
   std::vector<uint8_t> small = encodeBmp(Picture(319, 240));
   ASSERT_TRUE(writeFileReplacing(dir.file("small.bmp"), small.data(), small.size(), nullptr));
   writeText(dir.file("misnamed.jpg"), readText(dir.file("small.bmp")));
@@ -87,9 +88,10 @@ TEST(CliOutputs, RefusedSendLeavesTheOutputAsItWas) {
       {std::string(300, 'x'), {}, "JA1ABC", "The text is too long to send: at most 247 characters"},
       {"hi", {}, "JA1>ABC", "\">\""},
       {"hi", {}, "", "the callsign is empty"},
-      {{}, dir.file("notes.jpg"), "JA1ABC", "not a JPEG or BMP picture"},
+      {{}, dir.file("notes.jpg"), "JA1ABC", "not a JPEG, PNG or BMP picture"},
       {{}, dir.file("missing.jpg"), "JA1ABC", "does not exist"},
-      {{}, dir.file("sample.png"), "JA1ABC", ".jpg, .JPG, .bmp or .BMP"},
+      {{}, dir.file("sample.gif"), "JA1ABC", ".jpg, .jpeg, .jfif, .png or .bmp"},
+      {{}, dir.file("sample.png"), "JA1ABC", "holds a JPEG picture but is named as a PNG file; rename it to .jpg"},
       {{}, dir.file("small.bmp"), "JA1ABC", "(319 x 240): Image size is too small"},
       {{}, dir.file("misnamed.jpg"), "JA1ABC", "holds a BMP picture"},
   };

@@ -10,7 +10,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -290,6 +293,75 @@ TEST(MainWindow, ReceivedBlocksAndTheWaterfallAppearInTheDrawnWindow) {
   for (int y = 0; y < waterfall.height(); ++y) bright += waterfall.pixelColor(128, y) != Qt::black;
   EXPECT_GT(bright, 10);
   saveScreenshot(window, "main_window_received");
+}
+
+// Halfway through a picture: the sender's line counts blocks sent and the time left, the
+// receiver's the blocks it holds; the window keeps its size and the specified status line.
+TEST(MainWindow, ShowsHowFarAPictureOnTheAirHasCome) {
+  application();
+  StationLink link;
+  link.a->scaleCombo.index = 15;
+  link.platformA.clipboard = texturedPicture();
+  link.a->fromClipboardClicked();  // "From Clipboard": the estimate gives the time left
+  MainWindowWidget sender(*link.a), receiver(*link.b);
+  sender.show();
+  receiver.show();
+  EXPECT_FALSE(sender.progressLine()->isVisible());
+  link.a->sendImageButton.down = true;
+  link.a->sendImageClicked();
+  ASSERT_TRUE(link.a->state.txInProgress);
+  const std::string timeLine = link.a->state.txTimeText;
+  int ticks = 0;
+  while (link.a->transferProgress().value < 150 && ticks++ < 2000) link.tick();
+  sender.refresh();
+  receiver.refresh();
+
+  QProgressBar* sent = sender.progressLine();
+  ASSERT_TRUE(sent->isVisible());
+  EXPECT_EQ(sent->maximum(), 300);
+  EXPECT_GE(sent->value(), 150);
+  EXPECT_LT(sent->value(), 160);
+  const QRegularExpression sending("^TX 1[56]\\d/300 blocks, \\d'\\d\\d'' left$");
+  EXPECT_TRUE(sending.match(sent->format()).hasMatch()) << sent->format().toStdString();
+  QProgressBar* held = receiver.progressLine();
+  ASSERT_TRUE(held->isVisible());
+  EXPECT_GT(held->value(), 100);
+  EXPECT_EQ(held->format(), QString("RX %1/300 blocks held").arg(held->value()));
+  EXPECT_EQ(sender.size(), QSize(833, 317));
+  EXPECT_EQ(widget<QLabel>(sender, &link.a->statusLine)->text().toStdString(), timeLine);
+  EXPECT_TRUE(sender.rect().contains(sent->geometry()));
+  saveScreenshot(sender, "main_window_sending");
+  saveScreenshot(receiver, "main_window_receiving");
+
+  link.runTransmission();
+  sender.refresh();
+  EXPECT_FALSE(sender.progressLine()->isVisible());
+}
+
+// The picture's context menu offers the file chooser and the pictures sent lately; Ctrl+O is
+// its shortcut. Tooltips explain Scale, Code and the logging program's window title.
+TEST(MainWindow, PictureMenuAndToolTipsHelpThePickingOfAPicture) {
+  Station s;
+  s.form.settings.recentPicture1 = "/pictures/fox.png";
+  s.form.settings.recentPicture2 = "/pictures/antenna.jpeg";
+  QMenu* menu = s.window.pictureMenu();
+  QStringList entries;
+  for (QAction* action : menu->actions())
+    if (!action->isSeparator()) entries << action->text();
+  EXPECT_EQ(entries, QStringList({"Open picture...", "fox.png", "antenna.jpeg"}));
+  EXPECT_EQ(menu->actions().front()->shortcut(), QKeySequence(QKeySequence::Open));
+
+  s.platform.chosenPicture = std::nullopt;
+  menu->actions().front()->trigger();
+  ASSERT_EQ(s.platform.chooserFolders.size(), 1u);
+  EXPECT_EQ(s.platform.chooserFolders[0], "/pictures");
+
+  EXPECT_TRUE(widget<QComboBox>(s.window, &s.form.scaleCombo)->toolTip().contains("quantisation"));
+  EXPECT_TRUE(widget<QComboBox>(s.window, &s.form.codeCombo)->toolTip().contains("convolutional"));
+  s.operate = [&](SettingsWindow& d) {
+    EXPECT_TRUE(d.widgetOf(&s.form.settingsDialog.imageEditorEdit)->toolTip().contains("window title"));
+  };
+  s.form.settingsClicked();
 }
 
 TEST(PictureConversion, RoundTripsThroughQImageKeepingColourOrder) {

@@ -59,12 +59,12 @@ TEST(PictureFile, FailuresSayWhatIsWrongAndWhere) {
   writeBytes(empty, {});
   EXPECT_EQ(readPictureFile(empty).error, "The file is empty: " + empty);
 
-  const std::string png = folder.file("picture.bmp");
-  writeBytes(png, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0});
-  EXPECT_EQ(readPictureFile(png).error, "The file is not a JPEG or BMP picture: " + png);
+  const std::string gif = folder.file("picture.bmp");
+  writeBytes(gif, {'G', 'I', 'F', '8', '9', 'a', 0, 0});
+  EXPECT_EQ(readPictureFile(gif).error, "The file is not a JPEG, PNG or BMP picture: " + gif);
   const std::string oneByte = folder.file("one.jpg");
   writeBytes(oneByte, {0xFF});
-  EXPECT_EQ(readPictureFile(oneByte).error, "The file is not a JPEG or BMP picture: " + oneByte);
+  EXPECT_EQ(readPictureFile(oneByte).error, "The file is not a JPEG, PNG or BMP picture: " + oneByte);
 
   EXPECT_EQ(readPictureFile(folder.path().string()).error,
             "This is not a file: " + folder.path().string());
@@ -108,7 +108,7 @@ TEST(PictureFile, DetectsFormatsFromTheFirstBytes) {
   EXPECT_EQ(detectPictureFormat(other, 2), PictureFormat::kUnknown);
   EXPECT_EQ(detectPictureFormat(jpeg, 1), PictureFormat::kUnknown);
   EXPECT_EQ(detectPictureFormat(nullptr, 0), PictureFormat::kUnknown);
-  EXPECT_EQ(readPictureMemory(other, 2).error, "The data is not a JPEG or BMP picture");
+  EXPECT_EQ(readPictureMemory(other, 2).error, "The data is not a JPEG, PNG or BMP picture");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // clang-format off
 #include <cstdio>
 #include <jpeglib.h>
+#include <png.h>
 // clang-format on
 
 #include <algorithm>
@@ -235,6 +236,28 @@ inline int channelDistance(Colour a, Colour b) {
 
 inline std::string sampleJpegPath() {
   return std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
+}
+
+// A PNG file of width x height pixels in one of libpng's simplified formats
+// (PNG_FORMAT_RGB, PNG_FORMAT_GRAY, PNG_FORMAT_RGBA, ...); pixel(x, y, samples) fills one
+// pixel's samples in that format's order.
+inline std::vector<uint8_t> makePng(uint32_t format, int width, int height,
+                                    const std::function<void(int, int, uint8_t*)>& pixel) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = width;
+  image.height = height;
+  image.format = format;
+  const int channels = PNG_IMAGE_SAMPLE_CHANNELS(format);
+  std::vector<uint8_t> samples(size_t(width) * height * channels);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) pixel(x, y, &samples[(size_t(y) * width + x) * channels]);
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, samples.data(), 0, nullptr);
+  std::vector<uint8_t> out(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, samples.data(), 0, nullptr)) out.clear();
+  out.resize(size);
+  return out;
 }
 
 }  // namespace picture_test

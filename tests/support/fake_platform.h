@@ -32,6 +32,9 @@ class FakePlatform : public Platform {
   std::vector<std::string> f8Targets;
   bool windowPresent = true;
   int mixerStarts = 0;
+  bool keysReach = true;                    // keys can reach other windows (not Wayland)
+  std::optional<std::string> chosenPicture;  // the file chooser's answer (nothing: cancelled)
+  std::vector<std::string> chooserFolders;   // where each file chooser started
   // Plays the operator while a dialog is shown modally: fills in controls, clicks buttons.
   std::function<void(SettingsDialog&)> onSettingsDialog;
   int settingsDialogShows = 0;
@@ -68,6 +71,11 @@ class FakePlatform : public Platform {
   bool sendF8ToWindow(const std::string& title) override {
     f8Targets.push_back(title);
     return windowPresent;
+  }
+  bool keysReachOtherWindows() override { return keysReach; }
+  std::optional<std::string> choosePictureFile(const std::string& folder) override {
+    chooserFolders.push_back(folder);
+    return chosenPicture;
   }
   bool startMixer() override {
     ++mixerStarts;
