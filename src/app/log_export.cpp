@@ -22,13 +22,19 @@ void TForm1::noteReceivedFrame(const RxFrameInfo& info) {
 void TForm1::SpeedButton9Click() {
   const LogFixedFields fixed{LogSN, LogMode, LogBand};
   LogLineResult result;
-  if (TabControl1.index == kRxTab)
+  if (TabControl1.index == kRxTab) {
+    // The contact on the air now: the rig's band when rig control knows it, and the measured
+    // signal-to-noise ratio when no fixed one is set.
+    LogFixedFields live = fixed;
+    if (std::optional<std::string> band = rigBand()) live.band = *band;
+    if (live.signalReport.empty()) live.signalReport = measuredSignalReport(receivedPictureSnrDb());
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
-                                  receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
-  else if (TabControl1.index == kLogTab)
+                                  receivedModeText(rxLogFourLevel, rxLogConvolutional), live);
+  } else if (TabControl1.index == kLogTab) {
     result = logLineFromStoredName(storedImageName, fixed);
-  else
+  } else {
     return;
+  }
   if (!result.line) {
     platform.messageBox(result.error, true);
     return;

@@ -11,6 +11,7 @@
 #include "audio/message_queue.h"
 #include "audio/ptt_port.h"
 #include "audio/station_loop.h"
+#include "rig/rig_control.h"
 #include "rx/receive_step.h"
 #include "tx/sequencer.h"
 
@@ -44,7 +45,9 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
       txSide_(std::make_unique<TransmitSide>(*this)),
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
-      ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
+      ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)),
+      serialPtt_(std::make_unique<SerialPushToTalk>(*ptt_, PortStr)),
+      rig_(std::make_unique<RigControl>()) {
   for (double s : scaleTable) {
     char text[16];
     std::snprintf(text, sizeof text, "%0.2f", s);
@@ -124,12 +127,16 @@ void TForm1::receiveStep(const int16_t* samples) {
 
 void TForm1::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
-int TForm1::pumpMessages() { return loop_ ? loop_->pump() : 0; }
+int TForm1::pumpMessages() {
+  checkRig();
+  return loop_ ? loop_->pump() : 0;
+}
 
 int TForm1::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
   if (!loop_) return 0;
   const auto started = std::chrono::steady_clock::now();
   const int count = loop_->pumpWaiting(timeout);
+  checkRig();
   if (count == 0) {
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);

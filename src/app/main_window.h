@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,7 +28,10 @@ class AudioBackend;
 class DeviceRings;
 class MessageQueue;
 class PttPort;
+class PushToTalk;
+class RigControl;
 class SerialLines;
+class SerialPushToTalk;
 class StationLoop;
 struct ReceiverState;
 struct TransmitterState;
@@ -280,6 +284,29 @@ class TForm1 : public Settings {
   bool rxLogConvolutional = false;
 
 
+  // --- rig control and the way of keying (rig_link.cpp) ---
+  // The rig's frequency, shown under the commands while rig control is on.
+  Label rigFrequencyLabel{"", colours::black, Colour{240, 240, 240}};
+  // Connects the rig of the [Rig] settings (none when RigModel is 0); run after the settings
+  // were loaded or changed.
+  void applyRigSettings();
+  // The rig's frequency as last read, and its amateur band ("40m"); nothing while rig control
+  // is off or the rig does not answer. Neither waits for the rig.
+  std::optional<double> rigFrequencyHz() const;
+  std::optional<std::string> rigBand() const;
+  // The mean signal-to-noise ratio (dB in 2500 Hz) the receiver measured on the good blocks of
+  // the picture received last; nothing when it measured none.
+  std::optional<double> receivedPictureSnrDb() const;
+  // Takes in what the rig control learned: the frequency label, and a rig that stopped
+  // answering while keyed ends the transmission with one line in the message log. Runs with
+  // every pump of the device messages and, in the window, twice a second.
+  void checkRig();
+  RigControl& rig() { return *rig_; }
+  // Adds the good picture block's measure to the picture's signal-to-noise ratio.
+  void notePictureSnr(const RxFrameInfo& info, bool crcGood);
+  // The way of keying that PttMethod chooses.
+  PushToTalk& pushToTalk();
+
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
   void transmitStep();
@@ -341,6 +368,12 @@ class TForm1 : public Settings {
   std::unique_ptr<ReceiveSide> rxSide_;
   std::unique_ptr<DeviceSide> deviceSide_;
   std::unique_ptr<PttPort> ptt_;
+  std::unique_ptr<SerialPushToTalk> serialPtt_;
+  std::unique_ptr<RigControl> rig_;
+  // What the receiver measured on the picture being received (receivedPictureSnrDb).
+  double lastFrameSnrDb_ = 0.0;
+  double pictureSnrSumDb_ = 0.0;
+  int pictureSnrCount_ = 0;
   std::unique_ptr<MessageQueue> messages_;
   std::unique_ptr<DeviceRings> rings_;
   std::unique_ptr<StationLoop> loop_;

@@ -2,6 +2,7 @@
 
 #include "audio/device_rings.h"
 #include "audio/ptt_port.h"
+#include "rig/rig_control.h"
 #include "rx/receiver_state.h"
 
 const FrameSources& TForm1::TransmitSide::frameSources() {
@@ -45,10 +46,15 @@ void TForm1::TransmitSide::bsrResponseCountChanged(int count) {
 void TForm1::TransmitSide::openPtt() {
   // Without a playing output device nothing would ever end the transmission's keying.
   if (form_.rings_ && !form_.rings_->outputOpen()) return;
-  form_.ptt_->openPttPort(form_.PortStr);
+  form_.pushToTalk().key();
 }
 
-void TForm1::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
+// Every way of keying is released, so a way changed in the settings during a transmission
+// still releases the one that keyed it.
+void TForm1::TransmitSide::closePtt() {
+  form_.serialPtt_->release();
+  form_.rig_->release();
+}
 
 void TForm1::TransmitSide::transmissionEnded() { form_.restoreIdleControls(); }
 
@@ -72,10 +78,12 @@ void TForm1::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 void TForm1::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                          bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood);
+  form_.notePictureSnr(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }
 
 void TForm1::ReceiveSide::onSignalEstimate(const SignalEstimate& estimate) {
+  form_.lastFrameSnrDb_ = estimate.snrDb;
   if (form_.frameListener) form_.frameListener->onSignalEstimate(estimate);
 }
 

@@ -6,6 +6,8 @@
 
 void TForm1::startImageReception() {
   rxPicture.fill(colours::black);
+  pictureSnrSumDb_ = 0.0;
+  pictureSnrCount_ = 0;
   TabControl1.index = 1;
   SpeedButton7.enabled = false;
   Image3.show(rxPicture);

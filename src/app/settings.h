@@ -48,6 +48,13 @@ struct Settings {
   std::string LogSN = "15dB";
   std::string LogBand = "40";
   bool ShowClock = false;
+  // [Rig] How the transmitter is keyed, and the rig under rig control (Hamlib).
+  int PttMethod = 0;      // 0 the serial port's DTR/RTS (PortStr), 1 through the rig, 2 none (VOX)
+  int RigModel = 0;       // Hamlib's model number; 0 = no rig control
+  std::string RigPort;    // the rig's serial device, or host:port of a rigctld
+  int RigSpeed = 0;       // serial speed in baud; 0 = the rig's default
+  int PttType = 0;        // through the rig: 0 CAT command, 1 DTR, 2 RTS, 3 CM108 GPIO
+  std::string PttDevice;  // the device of the PTT line when not the rig's port (/dev/hidraw0)
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

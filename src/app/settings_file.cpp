@@ -16,7 +16,7 @@
 // -----------
 // Plain INI text: "[Section]" lines, "Key=value" lines, blank lines, and comment lines whose
 // first non-blank character is ';' or '#'. Integers are written in decimal, booleans as 1 or
-// 0, texts as they are. The writer emits the four sections in the fixed order with one line
+// 0, texts as they are. The writer emits the five sections in the fixed order with one line
 // per key and "\n" line endings.
 //
 // The reader is lenient, so a hand-edited or damaged file still loads:
@@ -66,7 +66,7 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 37> kKeys = {{
+const std::array<KeyEntry, 43> kKeys = {{
     {"Form", "MainTop", &Settings::MainTop},
     {"Form", "MainLeft", &Settings::MainLeft},
     {"Wave", "Input", &Settings::Input},
@@ -104,6 +104,12 @@ const std::array<KeyEntry, 37> kKeys = {{
     {"Set", "LogSN", &Settings::LogSN},
     {"Set", "LogBand", &Settings::LogBand},
     {"Set", "ShowClock", &Settings::ShowClock},
+    {"Rig", "PttMethod", &Settings::PttMethod},
+    {"Rig", "RigModel", &Settings::RigModel},
+    {"Rig", "RigPort", &Settings::RigPort},
+    {"Rig", "RigSpeed", &Settings::RigSpeed},
+    {"Rig", "PttType", &Settings::PttType},
+    {"Rig", "PttDevice", &Settings::PttDevice},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

@@ -1,6 +1,6 @@
 #pragma once
-// Reading and writing the settings file: plain INI text with the sections Form, Wave, IO and
-// Set, one "Key=value" line per setting (see settings_file.cpp for the exact format and the
+// Reading and writing the settings file: plain INI text with the sections Form, Wave, IO, Set
+// and Rig, one "Key=value" line per setting (see settings_file.cpp for the exact format and the
 // quoting of unusual texts).
 #include <string>
 

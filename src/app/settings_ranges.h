@@ -19,7 +19,7 @@ struct SettingRange {
   int max;
 };
 
-inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
+inline constexpr std::array<SettingRange, 11> kSettingRanges = {{
     {&Settings::InGainPos, "InGainPos", -40, 40},  // input level, +40 dB .. -40 dB
     {&Settings::OutGainPos, "OutGainPos", 0, 80},  // output level, 0 dB .. -80 dB
     {&Settings::TimeOut, "TimeOut", 1, 300},       // reception time-out, seconds
@@ -27,6 +27,10 @@ inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
     {&Settings::SaveMinPass, "SaveMinPass", 1, 300},  // error-free blocks to save a picture
     {&Settings::DeleteDay, "DeleteDay", 1, 365},   // age of stored pictures to delete, days
     {&Settings::NumCallSend, "NumCallSend", 1, 12},  // callsign frames at the head
+    {&Settings::PttMethod, "PttMethod", 0, 2},     // serial port, rig, none
+    {&Settings::RigModel, "RigModel", 0, 99999},   // Hamlib's model numbers
+    {&Settings::RigSpeed, "RigSpeed", 0, 4000000},  // baud
+    {&Settings::PttType, "PttType", 0, 3},         // CAT, DTR, RTS, CM108
 }};
 
 // The range of one of the fields above.

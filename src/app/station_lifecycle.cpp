@@ -5,6 +5,7 @@
 
 #include "app/settings_file.h"
 #include "audio/ptt_port.h"
+#include "rig/rig_control.h"
 
 void TForm1::FormCreate() {
   Top = MainTop;
@@ -35,6 +36,7 @@ void TForm1::FormClose() {
 void TForm1::FormDestroy() {
   // The push-to-talk lines are released before the sound devices close.
   ptt_->closePttPort();
+  rig_->release();
   closeDevices();
 }
 
@@ -48,6 +50,7 @@ std::unique_ptr<TForm1> startStation(const AppPaths& paths, Platform& platform,
   if (form->WaveLoop) platform.messageBox(kWaveLoopWarning, true);
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);
+  form->applyRigSettings();
   form->TabControl1.index = 0;
   if (form->AutoDelete) form->deleteOldImages();
   form->openDevices();

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -13,16 +14,32 @@ namespace {
 std::atomic<int> keyedPort{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
+std::atomic<DeferredRelease> deferredRelease{nullptr};
+
+// How long a deferred release may take before the program ends all the same.
+constexpr unsigned kDeferredReleaseSeconds = 2;
+
 constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT};
 
-extern "C" void releaseAndReraise(int signalNumber) {
-  const int savedErrno = errno;
-  releaseKeyedPort();
-  // Default action, then the same signal again: it is delivered once this handler returns.
+void restoreDefaultAction(int signalNumber) {
   struct sigaction defaultAction {};
   defaultAction.sa_handler = SIG_DFL;
   sigemptyset(&defaultAction.sa_mask);
   sigaction(signalNumber, &defaultAction, nullptr);
+}
+
+extern "C" void releaseAndReraise(int signalNumber) {
+  const int savedErrno = errno;
+  releaseKeyedPort();
+  const DeferredRelease deferred = deferredRelease.load();
+  if (deferred && deferred(signalNumber)) {
+    restoreDefaultAction(SIGALRM);
+    alarm(kDeferredReleaseSeconds);
+    errno = savedErrno;
+    return;
+  }
+  // Default action, then the same signal again: it is delivered once this handler returns.
+  restoreDefaultAction(signalNumber);
   raise(signalNumber);
   errno = savedErrno;
 }
@@ -30,6 +47,13 @@ extern "C" void releaseAndReraise(int signalNumber) {
 extern "C" void releaseAtExit() { releaseKeyedPort(); }
 
 }  // namespace
+
+void setDeferredRelease(DeferredRelease release) { deferredRelease.store(release); }
+
+void finishDeferredSignal(int signalNumber) {
+  restoreDefaultAction(signalNumber);
+  raise(signalNumber);
+}
 
 void registerKeyedPort(int fd) { keyedPort.store(fd); }
 

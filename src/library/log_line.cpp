@@ -1,5 +1,6 @@
 #include "library/log_line.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -36,4 +37,9 @@ LogLineResult logLineFromStoredName(const std::string& name, const LogFixedField
 
 std::string loggerNotFoundMessage(const std::string& windowTitle) {
   return "Image editor was not detected.\r\nName : " + windowTitle;
+}
+
+std::string measuredSignalReport(std::optional<double> snrDb) {
+  if (!snrDb || !std::isfinite(*snrDb)) return {};
+  return std::to_string(static_cast<long>(std::lround(*snrDb))) + "dB";
 }

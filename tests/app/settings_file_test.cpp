@@ -105,7 +105,15 @@ const char kDefaultFile[] =
     "LogMode=\n"
     "LogSN=15dB\n"
     "LogBand=40\n"
-    "ShowClock=0\n";
+    "ShowClock=0\n"
+    "\n"
+    "[Rig]\n"
+    "PttMethod=0\n"
+    "RigModel=0\n"
+    "RigPort=\n"
+    "RigSpeed=0\n"
+    "PttType=0\n"
+    "PttDevice=\n";
 
 // Every field differs from its default.
 Settings nonDefaultSettings() {
@@ -147,6 +155,12 @@ Settings nonDefaultSettings() {
   s.LogSN = "-3 dB\nline two";
   s.LogBand = "Grüße 20m 日本";
   s.ShowClock = true;
+  s.PttMethod = 1;
+  s.RigModel = 3073;
+  s.RigPort = "localhost:4532";
+  s.RigSpeed = 19200;
+  s.PttType = 3;
+  s.PttDevice = "/dev/hidraw0";
   return s;
 }
 
@@ -180,7 +194,9 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 37 + 4 + 3);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 43 + 5 + 4);
+  EXPECT_NE(text.find("\n[Rig]\nPttMethod=1\nRigModel=3073\nRigPort=localhost:4532\n"),
+            std::string::npos);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
   EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
   EXPECT_NE(text.find("\nNumCallSend=12\n"), std::string::npos);

@@ -1,0 +1,92 @@
+// The station's rig control: the way of keying chosen in the settings, the rig's frequency
+// and band for the window and the log line, and what happens when the rig stops answering.
+#include <cmath>
+
+#include "app/main_window.h"
+#include "app/main_window_hosts.h"
+#include "audio/ptt_port.h"
+#include "rig/amateur_band.h"
+#include "rig/rig_control.h"
+#include "tx/sequencer.h"
+
+namespace {
+
+constexpr int kSerialPtt = 0;
+constexpr int kRigPtt = 1;
+
+}  // namespace
+
+void TForm1::applyRigSettings() {
+  RigConfig config;
+  // Keying through the rig needs a rig connection even without a rig model chosen: Hamlib's
+  // simulated rig then drives only the PTT line (DTR, RTS or a CM108 pin).
+  config.model = RigModel != kNoRigModel ? RigModel
+                 : PttMethod == kRigPtt  ? kDummyRigModel
+                                         : kNoRigModel;
+  if (config.model != kNoRigModel) {
+    config.port = RigPort;
+    config.speed = RigSpeed;
+    config.pttType = static_cast<RigPttType>(PttType);
+    config.pttDevice = PttDevice;
+    // The simulated rig has no CAT port of its own: its DTR/RTS lines are those of RigPort.
+    if (RigModel == kNoRigModel && config.pttDevice.empty()) config.pttDevice = RigPort;
+  }
+  rig_->configure(config);
+  checkRig();
+}
+
+PushToTalk& TForm1::pushToTalk() {
+  static NoPushToTalk vox;
+  if (PttMethod == kSerialPtt) return *serialPtt_;
+  if (PttMethod == kRigPtt) return *rig_;
+  return vox;
+}
+
+std::optional<double> TForm1::rigFrequencyHz() const {
+  if (RigModel == kNoRigModel) return std::nullopt;
+  return rig_->status().frequencyHz;
+}
+
+std::optional<std::string> TForm1::rigBand() const {
+  const std::optional<double> hz = rigFrequencyHz();
+  return hz ? amateurBand(*hz) : std::nullopt;
+}
+
+void TForm1::notePictureSnr(const RxFrameInfo& info, bool crcGood) {
+  const bool pictureBlock = info.kind == 1 || info.kind == 2;
+  if (pictureBlock && crcGood && std::isfinite(lastFrameSnrDb_)) {
+    pictureSnrSumDb_ += lastFrameSnrDb_;
+    ++pictureSnrCount_;
+  }
+  lastFrameSnrDb_ = NAN;  // each measure belongs to one frame
+}
+
+std::optional<double> TForm1::receivedPictureSnrDb() const {
+  if (pictureSnrCount_ == 0) return std::nullopt;
+  return pictureSnrSumDb_ / pictureSnrCount_;
+}
+
+void TForm1::checkRig() {
+  if (!rig_->enabled()) {
+    rigFrequencyLabel.caption.clear();
+    return;
+  }
+  if (std::optional<std::string> lost = rig_->takeLostWhileKeyed()) {
+    // The rig may still be keyed, and only its own PTT time-out can drop it now; the audio
+    // at least stops, and the station goes on receiving.
+    const bool ended = state.txInProgress && PttMethod == kRigPtt;
+    if (ended) endTransmission(state, *txSide_);
+    Memo1.lines.push_back(*lost + (ended ? ": the transmission was ended" : ""));
+  }
+  if (RigModel == kNoRigModel) {
+    rigFrequencyLabel.caption.clear();
+    return;
+  }
+  const RigStatus status = rig_->status();
+  if (status.frequencyHz) {
+    const std::optional<std::string> band = amateurBand(*status.frequencyHz);
+    rigFrequencyLabel.caption = frequencyText(*status.frequencyHz) + (band ? "  " + *band : "");
+  } else {
+    rigFrequencyLabel.caption = status.connected ? "Rig connected" : "Rig not connected";
+  }
+}
