@@ -4,34 +4,29 @@
 
 #include "app/main_window.h"
 #include "app/main_window_hosts.h"
+#include "app/rig_settings.h"
 #include "audio/ptt_port.h"
 #include "rig/amateur_band.h"
 #include "rig/rig_control.h"
 #include "tx/sequencer.h"
 
-namespace {
-
-constexpr int kSerialPtt = 0;
-constexpr int kRigPtt = 1;
-
-}  // namespace
+RigConfig rigConfigOf(const Settings& s) {
+  RigConfig config;
+  config.model = s.RigModel != kNoRigModel ? s.RigModel
+                 : s.PttMethod == kRigPtt  ? kDummyRigModel
+                                           : kNoRigModel;
+  if (config.model == kNoRigModel) return config;
+  config.port = s.RigPort;
+  config.speed = s.RigSpeed;
+  config.pttType = static_cast<RigPttType>(s.PttType);
+  config.pttDevice = s.PttDevice;
+  // The simulated rig has no CAT port of its own: its DTR/RTS lines are those of RigPort.
+  if (s.RigModel == kNoRigModel && config.pttDevice.empty()) config.pttDevice = s.RigPort;
+  return config;
+}
 
 void TForm1::applyRigSettings() {
-  RigConfig config;
-  // Keying through the rig needs a rig connection even without a rig model chosen: Hamlib's
-  // simulated rig then drives only the PTT line (DTR, RTS or a CM108 pin).
-  config.model = RigModel != kNoRigModel ? RigModel
-                 : PttMethod == kRigPtt  ? kDummyRigModel
-                                         : kNoRigModel;
-  if (config.model != kNoRigModel) {
-    config.port = RigPort;
-    config.speed = RigSpeed;
-    config.pttType = static_cast<RigPttType>(PttType);
-    config.pttDevice = PttDevice;
-    // The simulated rig has no CAT port of its own: its DTR/RTS lines are those of RigPort.
-    if (RigModel == kNoRigModel && config.pttDevice.empty()) config.pttDevice = RigPort;
-  }
-  rig_->configure(config);
+  rig_->configure(rigConfigOf(*this));
   checkRig();
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/receive_command.h"
+#include "cli/rig_command.h"
 #include "cli/send_command.h"
 #include "cli/simulate_command.h"
 
@@ -20,6 +21,7 @@ std::vector<std::unique_ptr<CliCommand>> allCommands() {
   commands.push_back(std::make_unique<SendCommand>());
   commands.push_back(std::make_unique<ReceiveCommand>());
   commands.push_back(std::make_unique<SimulateCommand>());
+  commands.push_back(std::make_unique<RigCommand>());
   return commands;
 }
 

@@ -77,7 +77,8 @@ RigResult HamlibRig::open(const RigConfig& config, int timeoutMs) {
     close();
     return {false, false, "Hamlib refused the settings of rig model " + std::to_string(config.model)};
   }
-  const RigResult opened = resultOf(rig_open(rig), "Can not open the rig");
+  const std::string where = config.port.empty() ? std::string() : " on " + config.port;
+  const RigResult opened = resultOf(rig_open(rig), ("Can not open the rig" + where).c_str());
   if (!opened.ok) {
     close();
     return opened;
