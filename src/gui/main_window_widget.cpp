@@ -137,6 +137,9 @@ MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(pare
   addButton(form.SpeedButton13, QRect(kRight + kRightW - kHalfW, 262, kHalfW, 26),
             [this] { form_.SpeedButton13Click(); });
 
+  // The rig's frequency and band, under the commands, while rig control is on.
+  addLabel(form.rigFrequencyLabel, this, QRect(kRight, 292, kRightW, 18))->setAlignment(Qt::AlignCenter);
+
   level_ = new LevelWindow(form.Form2, *this);
   notice_ = new NoticeWindow(form.Form10, this);
 
@@ -144,7 +147,11 @@ MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(pare
   qApp->installEventFilter(this);
   // A device that died posts nothing; its failure is looked for twice a second.
   auto* errorPoll = new QTimer(this);
-  connect(errorPoll, &QTimer::timeout, this, [this] { reportDeviceErrors(); });
+  // The rig's answers are taken in as often, also when no buffers come.
+  connect(errorPoll, &QTimer::timeout, this, [this] {
+    reportDeviceErrors();
+    if (!closed_) run([this] { form_.checkRig(); });
+  });
   errorPoll->start(500);
   refresh();
 }

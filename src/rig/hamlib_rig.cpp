@@ -65,17 +65,24 @@ RigResult HamlibRig::open(const RigConfig& config, int timeoutMs) {
   RIG* rig = rig_init(config.model);
   if (!rig) return {false, false, "Hamlib knows no rig model " + std::to_string(config.model)};
   handle_->rig = rig;
-  bool configured = true;
-  if (!config.port.empty()) configured &= setConf(rig, "rig_pathname", config.port);
-  if (config.speed > 0) configured &= setConf(rig, "serial_speed", std::to_string(config.speed));
-  configured &= setConf(rig, "timeout", std::to_string(timeoutMs));
-  configured &= setConf(rig, "retry", "0");
+  // The first setting Hamlib refuses names the failure.
+  std::string refused;
+  auto set = [&](const char* name, const std::string& value) {
+    if (refused.empty() && !setConf(rig, name, value)) refused = std::string(name) + "=" + value;
+  };
+  if (!config.port.empty()) set("rig_pathname", config.port);
+  // Only a rig on a serial port has a speed (rigctld and the simulated rig have none).
+  if (config.speed > 0 && rig->caps->port_type == RIG_PORT_SERIAL)
+    set("serial_speed", std::to_string(config.speed));
+  set("timeout", std::to_string(timeoutMs));
+  set("retry", "0");
   const int ptt = static_cast<int>(config.pttType);
-  if (ptt >= 0 && ptt < kRigPttTypeCount) configured &= setConf(rig, "ptt_type", kPttTypeNames[ptt]);
-  if (!config.pttDevice.empty()) configured &= setConf(rig, "ptt_pathname", config.pttDevice);
-  if (!configured) {
+  if (ptt >= 0 && ptt < kRigPttTypeCount) set("ptt_type", kPttTypeNames[ptt]);
+  if (!config.pttDevice.empty()) set("ptt_pathname", config.pttDevice);
+  if (!refused.empty()) {
     close();
-    return {false, false, "Hamlib refused the settings of rig model " + std::to_string(config.model)};
+    return {false, false,
+            "Hamlib refused the setting " + refused + " for rig model " + std::to_string(config.model)};
   }
   const std::string where = config.port.empty() ? std::string() : " on " + config.port;
   const RigResult opened = resultOf(rig_open(rig), ("Can not open the rig" + where).c_str());

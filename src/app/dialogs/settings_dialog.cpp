@@ -122,6 +122,7 @@ void TForm9::FormShow() {
   Edit4.text = f.LogSN;
   Edit5.text = f.LogBand;
   CheckBox7.checked = f.ShowClock;
+  rigPanel.fill(f);
 }
 
 void TForm9::Button1Click() {
@@ -154,6 +155,8 @@ void TForm9::Button1Click() {
   f.LogSN = Edit4.text;
   f.LogBand = Edit5.text;
   f.ShowClock = CheckBox7.checked;
+  rigPanel.store(f);
+  f.applyRigSettings();
 
   // A list without a selection (its device is gone) keeps the stored choice.
   const int input = ComboBox1.valid() ? ComboBox1.index : f.Input;
@@ -195,7 +198,18 @@ void TForm9::Button2Click() {
   if (owner_) owner_->platform.startMixer();
 }
 
-void TForm9::Button3Click() { modalResult = ModalResult::cancel; }
+void TForm9::Button3Click() {
+  if (owner_) rigPanel.cancelled(*owner_);
+  modalResult = ModalResult::cancel;
+}
+
+void TForm9::rigTestClicked() {
+  if (owner_) rigPanel.testClicked(*owner_);
+}
+
+void TForm9::rigTimerTick() {
+  if (owner_) rigPanel.timerTick(*owner_);
+}
 
 void TForm9::UpDown1Click() { showCounter(UpDown1, Label6, UpDown1.position); }
 void TForm9::UpDown2Click() { showCounter(UpDown2, Label10, UpDown2.position); }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/controls.h"
+#include "app/dialogs/rig_panel.h"
 #include "audio/serial_port_list.h"
 
 class TForm1;
@@ -50,6 +51,7 @@ class TForm9 {
   Button Button1{"OK"};
   Button Button2{"Volume Control"};
   Button Button3{"Cancel"};
+  RigPanel rigPanel;
 
   ModalResult modalResult = ModalResult::none;
 
@@ -67,6 +69,9 @@ class TForm9 {
   void CheckBox1Click();
   void CheckBox4Click();
   void CheckBox6Click();
+  // The rig section's "Test" and the window layer's timer for it.
+  void rigTestClicked();
+  void rigTimerTick();
 
  private:
   void fillDeviceList(Combo& list, const char* defaultEntry, int choice, bool input);
