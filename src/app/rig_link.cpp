@@ -50,7 +50,7 @@ std::optional<std::string> TForm1::rigBand() const {
 void TForm1::notePictureSnr(const RxFrameInfo& info, bool crcGood) {
   const bool pictureBlock = info.kind == 1 || info.kind == 2;
   if (pictureBlock && crcGood && std::isfinite(lastFrameSnrDb_)) {
-    pictureSnrSumDb_ += lastFrameSnrDb_;
+    pictureSnrSumDb_ += std::pow(10.0, lastFrameSnrDb_ / 10.0);
     ++pictureSnrCount_;
   }
   lastFrameSnrDb_ = NAN;  // each measure belongs to one frame
@@ -58,7 +58,7 @@ void TForm1::notePictureSnr(const RxFrameInfo& info, bool crcGood) {
 
 std::optional<double> TForm1::receivedPictureSnrDb() const {
   if (pictureSnrCount_ == 0) return std::nullopt;
-  return pictureSnrSumDb_ / pictureSnrCount_;
+  return 10.0 * std::log10(pictureSnrSumDb_ / pictureSnrCount_);
 }
 
 void TForm1::checkRig() {
