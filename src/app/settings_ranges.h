@@ -19,7 +19,7 @@ struct SettingRange {
   int max;
 };
 
-inline constexpr std::array<SettingRange, 11> kSettingRanges = {{
+inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
     {&Settings::InGainPos, "InGainPos", -40, 40},  // input level, +40 dB .. -40 dB
     {&Settings::OutGainPos, "OutGainPos", 0, 80},  // output level, 0 dB .. -80 dB
     {&Settings::TimeOut, "TimeOut", 1, 300},       // reception time-out, seconds
@@ -27,6 +27,10 @@ inline constexpr std::array<SettingRange, 11> kSettingRanges = {{
     {&Settings::SaveMinPass, "SaveMinPass", 1, 300},  // error-free blocks to save a picture
     {&Settings::DeleteDay, "DeleteDay", 1, 365},   // age of stored pictures to delete, days
     {&Settings::NumCallSend, "NumCallSend", 1, 12},  // callsign frames at the head
+}};
+
+// The same for the numbers of the [Rig] section.
+inline constexpr std::array<SettingRange, 4> kRigSettingRanges = {{
     {&Settings::PttMethod, "PttMethod", 0, 2},     // serial port, rig, none
     {&Settings::RigModel, "RigModel", 0, 99999},   // Hamlib's model numbers
     {&Settings::RigSpeed, "RigSpeed", 0, 4000000},  // baud
@@ -43,4 +47,5 @@ consteval const SettingRange& settingRange(int Settings::*field) {
 // Brings every ranged setting to the nearest end of its range.
 inline void clampToRanges(Settings& s) {
   for (const SettingRange& r : kSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
+  for (const SettingRange& r : kRigSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
 }

@@ -300,6 +300,18 @@ TEST(SettingsParse, RangedNumbersReadAsTheNearestEndOfTheirRange) {
   EXPECT_EQ(parseSetLine("InGainPos=-2147483648").InGainPos, -40);
 }
 
+TEST(SettingsParse, RigSectionNumbersReadAsTheNearestEndOfTheirRange) {
+  for (const SettingRange& r : kRigSettingRanges) {
+    for (const auto& [value, expected] : {std::pair{r.min - 1, r.min}, std::pair{r.max + 1, r.max},
+                                          std::pair{INT_MIN, r.min}, std::pair{INT_MAX, r.max}}) {
+      const Settings s = parseSettings("[Rig]\n" + std::string(r.key) + "=" + std::to_string(value) + "\n");
+      EXPECT_EQ(s.*r.field, expected) << r.key << "=" << value;
+    }
+  }
+  // The rig keys belong to their own section only.
+  EXPECT_EQ(parseSetLine("PttMethod=1").PttMethod, 0);
+}
+
 TEST(SettingsParse, BooleansAreAnyNonZeroInteger) {
   const struct {
     const char* value;
