@@ -30,11 +30,7 @@ LinkResult sendImage(const ChannelModel& channel, bool fourLevel, bool coded, ui
   link.a->ComboBox3.index = fourLevel ? 1 : 0;
   link.a->state.fourLevelMode = fourLevel;
   link.a->ComboBox2.index = coded ? 1 : 0;
-  link.a->ComboBox1.index = 15;
-  link.a->state.imageFromClipboard = true;
-  link.a->clipboardPicture = texturedPicture();
-  link.a->SpeedButton1.down = true;
-  link.a->SpeedButton1Click();
+  link.sendClipboardPicture(15);
   link.runTransmission();
   LinkResult r;
   r.framesSent = 6 + 300 + 30 + 10;

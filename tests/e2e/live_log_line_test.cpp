@@ -9,7 +9,6 @@
 
 #include "e2e/station_link.h"
 #include "rig/rig_control.h"
-#include "support/textured_picture.h"
 
 namespace {
 
@@ -35,11 +34,7 @@ TEST(LiveLogLine, TakesTheRigsBandAndTheMeasuredSignalToNoiseRatio) {
   TForm1& b = *link.b;
   link.platformB.now = {2026, 12, 8, 14, 30, 0};
 
-  link.a->ComboBox1.index = 15;
-  link.a->state.imageFromClipboard = true;
-  link.a->clipboardPicture = texturedPicture();
-  link.a->SpeedButton1.down = true;
-  link.a->SpeedButton1Click();
+  link.sendClipboardPicture(15);
   link.runTransmission();
   ASSERT_EQ(b.TabControl1.index, 1);  // the reception is on the RX tab
   // The receiver measures its tones against the noise at the symbol instants, which reads about
