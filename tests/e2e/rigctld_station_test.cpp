@@ -17,6 +17,7 @@
 #include "support/fake_audio_backend.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_lines.h"
+#include "support/rig_library_leaks.h"
 #include "support/rigctld_server.h"
 
 namespace {
