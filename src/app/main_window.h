@@ -306,6 +306,8 @@ class TForm1 : public Settings {
   void notePictureSnr(const RxFrameInfo& info, bool crcGood);
   // The way of keying that PttMethod chooses.
   PushToTalk& pushToTalk();
+  // The message-log line of a transmission that the rig could not key.
+  std::string rigNotKeyedLine() const;
 
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz

@@ -46,7 +46,10 @@ void TForm1::TransmitSide::bsrResponseCountChanged(int count) {
 void TForm1::TransmitSide::openPtt() {
   // Without a playing output device nothing would ever end the transmission's keying.
   if (form_.rings_ && !form_.rings_->outputOpen()) return;
-  form_.pushToTalk().key();
+  PushToTalk& ptt = form_.pushToTalk();
+  // A rig that is not connected would leave the operator wondering why nothing is sent.
+  if (!ptt.key() && &ptt == form_.rig_.get())
+    form_.Memo1.lines.push_back(form_.rigNotKeyedLine());
 }
 
 // Every way of keying is released, so a way changed in the settings during a transmission

@@ -37,6 +37,12 @@ PushToTalk& TForm1::pushToTalk() {
   return vox;
 }
 
+std::string TForm1::rigNotKeyedLine() const {
+  const std::string problem = rig_->status().problem;
+  return "The rig is not connected" + (problem.empty() ? std::string() : " (" + problem + ")") +
+         ": the transmission is not keyed";
+}
+
 std::optional<double> TForm1::rigFrequencyHz() const {
   if (RigModel == kNoRigModel) return std::nullopt;
   return rig_->status().frequencyHz;

@@ -201,6 +201,8 @@ void RigControl::run() {
       nextPoll = Clock::now();
     }
     if (rig.isOpen() && keyed != rigKeyed) {
+      // Counted as keyed before the rig is told, so a signal in between still releases it.
+      if (keyed) noteKeyed(true);
       const RigResult r = rig.setPtt(keyed);
       if (r.ok || !r.lost) rigKeyed = keyed;  // a refusal is not asked again until the next change
       if (!r.ok) problem = r.error;
