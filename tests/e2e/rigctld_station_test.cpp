@@ -159,8 +159,11 @@ TEST(RigctldStation, AKilledRigctldIsReportedAndTheStationCarriesOn) {
   }
   s.sendText();
   EXPECT_TRUE(s.form.state.txInProgress);
-  EXPECT_EQ(s.form.Memo1.lines.back().rfind("The rig is not connected (", 0), 0u);
-  EXPECT_NE(s.form.Memo1.lines.back().find(": the transmission is not keyed"), std::string::npos);
+  const auto notKeyed = std::find_if(s.form.Memo1.lines.begin(), s.form.Memo1.lines.end(), [](const std::string& line) {
+    return line.rfind("The rig is not connected (", 0) == 0;
+  });
+  ASSERT_NE(notKeyed, s.form.Memo1.lines.end());
+  EXPECT_NE(notKeyed->find(": the transmission is not keyed"), std::string::npos) << *notKeyed;
   s.playUntilEnded(0ms, 30s);
   EXPECT_FALSE(s.form.state.txInProgress);
   EXPECT_EQ(std::count_if(s.form.Memo1.lines.begin(), s.form.Memo1.lines.end(),
