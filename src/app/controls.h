@@ -7,7 +7,7 @@
 #include "imaging/picture.h"
 
 namespace colours {
-// A hint text in an edit field, such as Edit1's prompt.
+// A hint text in an edit field, such as textEdit's prompt.
 inline constexpr Colour promptGrey{128, 128, 128};
 }  // namespace colours
 

@@ -15,7 +15,7 @@ const char* const kNoCallsign = "No Callsign";
 
 }  // namespace
 
-void TForm1::frameHeaderActions(const RxFrameInfo& info) {
+void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
   ReceiverState& rx = *rx_;
   switch (info.kind) {
     case kFrameText: state.rxKindText = "TXT"; break;
@@ -24,34 +24,34 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
     case kFrameBsrRequest: state.rxKindText = "BSR " + std::to_string(state.requestedBlockCount + 1); break;
     default: break;
   }
-  Label9.caption = state.rxKindText;
+  rxKindLabel.caption = state.rxKindText;
   rx.rxBufferCount = 0;
   // A re-sent block or a BSR request after an end, abort or finish starts a new request list.
   if ((info.kind == kFrameBsrResponse || info.kind == kFrameBsrRequest) && state.bsrListClosed) {
     state.requestedBlockCount = 0;
-    SpeedButton3.caption = "Resp BSR";
-    SpeedButton3.enabled = false;
+    respBsrButton.caption = "Resp BSR";
+    respBsrButton.enabled = false;
     state.bsrListClosed = false;
   }
 
   switch (info.kind) {
     case kFrameImageBlock:
     case kFrameBsrResponse:
-      Label6.caption = info.fourLevel ? "4L-FSK" : "MSK";
-      Label8.font = colours::goodBlock;
-      Label8.caption = info.coded ? "CONV" : "NORM";
-      Label5.font = colours::goodBlock;
-      Label5.caption = info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(ComboBox1.items.size())
-                           ? ComboBox1.items[info.scaleIndex]
+      rxModeLabel.caption = info.fourLevel ? "4L-FSK" : "MSK";
+      rxCodeLabel.font = colours::goodBlock;
+      rxCodeLabel.caption = info.coded ? "CONV" : "NORM";
+      rxScaleLabel.font = colours::goodBlock;
+      rxScaleLabel.caption = info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(scaleCombo.items.size())
+                           ? scaleCombo.items[info.scaleIndex]
                            : "";
       rx.rxTimeoutArmed = true;
-      SpeedButton8.enabled = true;
+      finishRxButton.enabled = true;
       break;
 
     case kFrameText:
-      Label6.caption.clear();
-      Label8.caption.clear();
-      Label5.caption.clear();
+      rxModeLabel.caption.clear();
+      rxCodeLabel.caption.clear();
+      rxScaleLabel.caption.clear();
       break;
 
     case kFrameEnd:
@@ -68,15 +68,15 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
       showDecodedCallsign();
       if (state.rxKindText == "IMG(BSR)") state.awaitingBsrReply = false;
       clearReceptionLabels();
-      Label6.caption.clear();
+      rxModeLabel.caption.clear();
       rx.rxTimeoutArmed = false;
       state.bsrListClosed = true;
-      SpeedButton8.enabled = false;
+      finishRxButton.enabled = false;
       break;
 
     case kFrameBsrRequest:
-      SpeedButton8.enabled = true;
-      Label6.caption.clear();
+      finishRxButton.enabled = true;
+      rxModeLabel.caption.clear();
       state.requestedBlockCount =
           storeRequestedBlock(state.requestedBlockList, state.requestedBlockCount, {info.col, info.row});
       state.blockStreamIdle = true;
@@ -89,10 +89,10 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
       state.decodedCallsign.clear();
       showDecodedCallsign();
       clearReceptionLabels();
-      Label6.caption = "Abort";
+      rxModeLabel.caption = "Abort";
       rx.rxTimeoutArmed = false;
       state.bsrListClosed = true;
-      SpeedButton8.enabled = false;
+      finishRxButton.enabled = false;
       break;
 
     default:
@@ -100,7 +100,7 @@ void TForm1::frameHeaderActions(const RxFrameInfo& info) {
   }
 }
 
-void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) {
+void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) {
   const bool onMap = onBlockMap(info.col, info.row);
   const int mapIndex = onMap ? blockMapIndex(info.col, info.row) : 0;
   switch (info.kind) {
@@ -108,22 +108,22 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;
-        if (TabControl1.index == 1) Label7.caption = "From : " + displayText(state.remoteCallsign);
+        if (pictureTabs.index == 1) statusLine.caption = "From : " + displayText(state.remoteCallsign);
       }
-      if (!NoErrDecode || crcGood) decodeReceivedBlock(info, payload);
+      if (!settings.errorFreeOnly || crcGood) decodeReceivedBlock(info, payload);
       if (crcGood) {
         markBlock(info.col, info.row, colours::goodBlock);
         if (onMap) state.receivedBlockMap[mapIndex] = 1;
       } else {
         markBlock(info.col, info.row, colours::badBlock);
       }
-      Image2.show(errorPicture);
+      errorMap.show(errorPicture);
       state.blockStreamIdle = false;
       break;
 
     case kFrameBsrResponse: {
       if (onMap && state.receivedBlockMap[mapIndex] == 1) break;  // already held: nothing at all
-      const bool fromPartner = !state.awaitingBsrReply && OverWrite &&
+      const bool fromPartner = !state.awaitingBsrReply && settings.overwriteBsrBlocks &&
                                state.decodedCallsign == state.remoteCallsign;
       if (crcGood && state.awaitingBsrReply) {
         decodeReceivedBlock(info, payload);
@@ -140,12 +140,12 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
         if (onMap) state.receivedBlockMap[mapIndex] = 1;
         state.bsrBlocksStored = true;
       } else if (!crcGood && state.awaitingBsrReply) {
-        if (!NoErrDecode) decodeReceivedBlock(info, payload);
+        if (!settings.errorFreeOnly) decodeReceivedBlock(info, payload);
         markBlock(info.col, info.row, colours::badBlock);
       } else if (!crcGood && fromPartner) {
         markBlock(info.col, info.row, colours::badBlock);
       }
-      Image2.show(errorPicture);
+      errorMap.show(errorPicture);
       state.blockStreamIdle = false;
       break;
     }
@@ -153,18 +153,18 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
     case kFrameText:
       if (!crcGood) break;
       if (!state.memoCleared) {
-        Memo1.lines.clear();
+        messageLog.lines.clear();
         state.memoCleared = true;
       }
-      Memo1.lines.push_back(displayText(payloadText(payload, info.payloadLength)));
-      if (observer) observer->textReceived(Memo1.lines.back());
+      messageLog.lines.push_back(displayText(payloadText(payload, info.payloadLength)));
+      if (observer) observer->textReceived(messageLog.lines.back());
       state.blockStreamIdle = true;
       break;
 
     case kFrameCallsign:
       if (!crcGood) break;
       state.decodedCallsign = payloadText(payload, info.payloadLength);
-      Panel4.font = colours::goodBlock;
+      callsignPanel.font = colours::goodBlock;
       showDecodedCallsign();
       state.previousCallsign = state.decodedCallsign;
       break;
@@ -176,7 +176,7 @@ void TForm1::framePayloadActions(const RxFrameInfo& info, const BitBuffer& paylo
 
 // Decodes a block into rxPicture from the start of the payload. The codec writes only inside
 // the picture, so a block position beyond the 20 x 15 grid decodes nothing.
-void TForm1::decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload) {
+void MainWindow::decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload) {
   BitBuffer& bits = state.payloadBits;
   if (&payload != &bits) bits.cells = payload.cells;
   bits.cursor = 0;
@@ -184,18 +184,18 @@ void TForm1::decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& paylo
 }
 
 // Two by two pixels per block on the error map; pixels outside the map are skipped.
-void TForm1::markBlock(int col, int row, Colour colour) {
+void MainWindow::markBlock(int col, int row, Colour colour) {
   putPixel(2 * col, 2 * row, errorPicture, colour);
   putPixel(2 * col, 2 * row + 1, errorPicture, colour);
   putPixel(2 * col + 1, 2 * row, errorPicture, colour);
   putPixel(2 * col + 1, 2 * row + 1, errorPicture, colour);
 }
 
-void TForm1::clearReceptionLabels() {
+void MainWindow::clearReceptionLabels() {
   state.rxKindText.clear();
-  Label9.caption.clear();
-  Label5.caption.clear();
-  Label8.caption.clear();
+  rxKindLabel.caption.clear();
+  rxScaleLabel.caption.clear();
+  rxCodeLabel.caption.clear();
 }
 
-void TForm1::showDecodedCallsign() { Panel4.caption = displayText(state.decodedCallsign); }
+void MainWindow::showDecodedCallsign() { callsignPanel.caption = displayText(state.decodedCallsign); }

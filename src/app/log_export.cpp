@@ -13,16 +13,16 @@ constexpr int kLogTab = 2;
 // The receiver's own four-level flag is cleared at the end of every frame, so the mode is
 // kept here from the frames that carry the contact: pictures, re-sent blocks, texts and
 // callsigns. End, request and abort frames say nothing about it.
-void TForm1::noteReceivedFrame(const RxFrameInfo& info) {
+void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
   if (info.kind != 0 && info.kind != 1 && info.kind != 2 && info.kind != 6) return;
   rxLogFourLevel = info.fourLevel;
   rxLogConvolutional = info.coded;
 }
 
-void TForm1::SpeedButton9Click() {
-  const LogFixedFields fixed{LogSN, LogMode, LogBand};
+void MainWindow::logOutClicked() {
+  const LogFixedFields fixed{settings.logReport, settings.logMode, settings.logBand};
   LogLineResult result;
-  if (TabControl1.index == kRxTab) {
+  if (pictureTabs.index == kRxTab) {
     // The contact on the air now: the rig's band when rig control knows it, and the measured
     // signal-to-noise ratio when no fixed one is set.
     LogFixedFields live = fixed;
@@ -30,7 +30,7 @@ void TForm1::SpeedButton9Click() {
     if (live.signalReport.empty()) live.signalReport = measuredSignalReport(receivedPictureSnrDb());
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), live);
-  } else if (TabControl1.index == kLogTab) {
+  } else if (pictureTabs.index == kLogTab) {
     result = logLineFromStoredName(storedImageName, fixed);
   } else {
     return;
@@ -40,11 +40,11 @@ void TForm1::SpeedButton9Click() {
     return;
   }
   // The clipboard is only touched once the logging program is known to be there.
-  if (!platform.windowExists(ImgEditName)) {
-    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+  if (!platform.windowExists(settings.imageEditorName)) {
+    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
     return;
   }
   platform.setClipboardText(*result.line);
-  if (!platform.sendF8ToWindow(ImgEditName))
-    platform.messageBox(loggerNotFoundMessage(ImgEditName), true);
+  if (!platform.sendF8ToWindow(settings.imageEditorName))
+    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
 }

@@ -37,7 +37,7 @@ NoSerialLines noSerialLines;
 
 }  // namespace
 
-TForm1::TForm1(Platform& platform, StationDevices devices)
+MainWindow::MainWindow(Platform& platform, StationDevices devices)
     : platform(platform),
       devices_(devices),
       tx_(std::make_unique<TransmitterState>()),
@@ -46,29 +46,29 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)),
-      serialPtt_(std::make_unique<SerialPushToTalk>(*ptt_, PortStr)),
+      serialPtt_(std::make_unique<SerialPushToTalk>(*ptt_, settings.portPath)),
       rig_(std::make_unique<RigControl>()) {
   for (double s : scaleTable) {
     char text[16];
     std::snprintf(text, sizeof text, "%0.2f", s);
-    ComboBox1.items.push_back(text);
+    scaleCombo.items.push_back(text);
   }
-  ComboBox1.index = ImageQ;
+  scaleCombo.index = settings.scaleIndex;
 
-  Memo1.lines = {std::string(kProgramName) + " " + kProgramVersion,
+  messageLog.lines = {std::string(kProgramName) + " " + kProgramVersion,
                  "Still pictures and texts over an SSB voice channel"};
-  Label7.background = colours::valueLabelGrey;
+  statusLine.background = colours::valueLabelGrey;
 
-  eyePicture.resize(Image1.width, Image1.height);
+  eyePicture.resize(signalDisplay.width, signalDisplay.height);
   txPicture.resize(kPictureWidth, kPictureHeight);
   rxPicture.resize(kPictureWidth, kPictureHeight);
   txPreviewPicture.resize(kPictureWidth, kPictureHeight);
   browsePicture.resize(kPictureWidth, kPictureHeight);
-  waterfallPicture.resize(Image1.width, Image1.height);
-  errorPicture.resize(Image2.width, Image2.height);
-  Image1.show(waterfallPicture);
-  Image2.show(errorPicture);
-  Image3.show(txPicture);
+  waterfallPicture.resize(signalDisplay.width, signalDisplay.height);
+  errorPicture.resize(errorMap.width, errorMap.height);
+  signalDisplay.show(waterfallPicture);
+  errorMap.show(errorPicture);
+  pictureBox.show(txPicture);
 
   applySettings();
   if (devices_.audio) {
@@ -79,60 +79,60 @@ TForm1::TForm1(Platform& platform, StationDevices devices)
   }
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+MainWindow::~MainWindow() { destroying(); }
 
-void TForm1::applySettings(const std::string& defaultTxImage) {
+void MainWindow::applySettings(const std::string& defaultTxImage) {
   // A stored index outside a combo's list selects the combo's default entry.
   auto select = [](Combo& combo, int index, int fallback) {
     combo.index = (index >= 0 && index < static_cast<int>(combo.items.size())) ? index : fallback;
   };
-  select(ComboBox1, ImageQ, Settings{}.ImageQ);
-  select(ComboBox2, Encode, 0);
-  select(ComboBox3, Mod, 0);
+  select(scaleCombo, settings.scaleIndex, Settings{}.scaleIndex);
+  select(codeCombo, settings.codeIndex, 0);
+  select(modeCombo, settings.modeIndex, 0);
   clampToRanges(*this);
-  state.waveLoopMode = WaveLoop;
-  state.browseIndex = FileLoadNo;
-  state.txImagePath = ImageFile.empty() ? defaultTxImage : ImageFile;
-  state.fourLevelMode = ComboBox3.index != 0;
-  state.inputGain = levelGain(InGainPos);
-  state.outputGain = levelGain(OutGainPos);
+  state.waveLoopMode = settings.waveLoop;
+  state.browseIndex = settings.browseIndex;
+  state.txImagePath = settings.imageFile.empty() ? defaultTxImage : settings.imageFile;
+  state.fourLevelMode = modeCombo.index != 0;
+  state.inputGain = levelGain(settings.inGainPos);
+  state.outputGain = levelGain(settings.outGainPos);
 }
 
-int TForm1::scaleIndex() const { return std::clamp(ComboBox1.index, 0, kScaleCount - 1); }
+int MainWindow::scaleIndex() const { return std::clamp(scaleCombo.index, 0, kScaleCount - 1); }
 
-void TForm1::refreshBsrButtons() {
+void MainWindow::refreshBsrButtons() {
   refreshSendBsrButton();
   refreshRespBsrButton();
 }
 
-void TForm1::refreshSendBsrButton() {
+void MainWindow::refreshSendBsrButton() {
   const BsrButtonState send = sendBsrButtonState(state.missingBlockCount);
-  SpeedButton2.caption = send.caption;
-  SpeedButton2.enabled = send.enabled;
+  sendBsrButton.caption = send.caption;
+  sendBsrButton.enabled = send.enabled;
 }
 
-void TForm1::refreshRespBsrButton() {
+void MainWindow::refreshRespBsrButton() {
   const BsrButtonState resp = respBsrButtonState(state.requestedBlockCount);
-  SpeedButton3.caption = resp.caption;
-  SpeedButton3.enabled = resp.enabled;
+  respBsrButton.caption = resp.caption;
+  respBsrButton.enabled = resp.enabled;
 }
 
-void TForm1::receiveStep(const int16_t* samples) {
+void MainWindow::receiveStep(const int16_t* samples) {
   const ReceiveSettings settings{state.txInProgress, state.waveLoopMode, state.inputGain,
-                                 TimeOut, SubDisp, ShowClock,
-                                 Receiver == 1 ? ReceiverKind::specified : ReceiverKind::improved};
+                                 settings.timeoutSeconds, settings.showWaterfall, settings.showClock,
+                                 settings.receiverKind == 1 ? ReceiverKind::specified : ReceiverKind::improved};
   ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
                 settings, state.payloadBits, *rxSide_);
 }
 
-void TForm1::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
+void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
-int TForm1::pumpMessages() {
+int MainWindow::pumpMessages() {
   checkRig();
   return loop_ ? loop_->pump() : 0;
 }
 
-int TForm1::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
+int MainWindow::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
   if (!loop_) return 0;
   const auto started = std::chrono::steady_clock::now();
   const int count = loop_->pumpWaiting(timeout);
@@ -145,7 +145,7 @@ int TForm1::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
   return count;
 }
 
-void TForm1::outputQuietFor(int ms) {
+void MainWindow::outputQuietFor(int ms) {
   if (!state.txInProgress) {
     quietOutputMs_ = 0;
     return;
@@ -157,15 +157,15 @@ void TForm1::outputQuietFor(int ms) {
   platform.messageBox(kOutputStalled, true);
 }
 
-void TForm1::openDevices() {
+void MainWindow::openDevices() {
   if (!rings_) return;
-  Input = chooseDevice(devices_.audio->inputDeviceNames(), Input, InputName);
-  Output = chooseDevice(devices_.audio->outputDeviceNames(), Output, OutputName);
-  rings_->openOutputDevice(Output);
-  rings_->openInputDevice(Input);
+  settings.inputDevice = chooseDevice(devices_.audio->inputDeviceNames(), settings.inputDevice, settings.inputDeviceName);
+  settings.outputDevice = chooseDevice(devices_.audio->outputDeviceNames(), settings.outputDevice, settings.outputDeviceName);
+  rings_->openOutputDevice(settings.outputDevice);
+  rings_->openInputDevice(settings.inputDevice);
 }
 
-void TForm1::closeDevices() {
+void MainWindow::closeDevices() {
   if (!rings_) return;
   rings_->closeInputDevice();
   rings_->closeOutputDevice();

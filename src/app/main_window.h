@@ -45,7 +45,7 @@ inline constexpr const char* kImageTooSmallMessage =
 inline bool largeEnoughToSend(const Picture& p) {
   return p.width() >= kPictureWidth && p.height() >= kPictureHeight;
 }
-// Edit1's text until the operator clicks into it; "Send Text" never sends it.
+// textEdit's text until the operator clicks into it; "Send Text" never sends it.
 inline constexpr const char* kTextPrompt = "Input Text and Click ->";
 
 // The devices a station runs on. Without an audio backend nothing is opened and the buffer
@@ -70,46 +70,46 @@ class StationObserver {
   ~StationObserver() = default;
 };
 
-class TForm1 : public Settings {
+class MainWindow : public Settings {
  public:
-  explicit TForm1(Platform& platform, StationDevices devices = {});
-  ~TForm1();
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
+  explicit MainWindow(Platform& platform, StationDevices devices = {});
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
   Platform& platform;
   SharedState state;
 
   // --- controls ---
-  std::string Caption = kProgramName;
-  Button SpeedButton1{"Send Image", true, false, colours::badBlock};
-  Button SpeedButton2{"Send BSR", false};
-  Button SpeedButton3{"Resp BSR", false};
-  Button SpeedButton4{"<", true};
-  Button SpeedButton5{">", true};
-  Button SpeedButton6{"Send Text", true, false, colours::badBlock};
-  Button SpeedButton7{"Delete", true};
-  Button SpeedButton8{"Finish RX", false, false, Colour{0, 0, 255}};
-  Button SpeedButton9{"Log out", false};
-  Button SpeedButton10{"AF Level", true};
-  Button SpeedButton11{"To Clipboard", true};
-  Button SpeedButton12{"From Clipboard", true};
-  Button SpeedButton13{"Settings", true};
-  Combo ComboBox1;  // Scale
-  Combo ComboBox2{{"Normal (Non)", "Convolution"}, 0};
-  Combo ComboBox3{{"MSK", "4L-FSK"}, 0};
-  Edit Edit1{kTextPrompt, 510, true, colours::promptGrey};
-  Memo Memo1;
-  ImageBox Image1{256, 127, {}, {}};
-  ImageBox Image2{40, 30, {}, "Error Display"};
-  ImageBox Image3{320, 240, {}, {}};
-  Panel Panel4;
-  Label Label5{"", Colour{0, 255, 0}, colours::black};
-  Label Label9{"", Colour{0, 255, 0}, colours::black};
-  Label Label6{"", colours::white, colours::black};
-  Label Label8{"", colours::white, colours::black};
-  Label Label7;  // TX/RX tab status line
-  TabControl TabControl1{{"TX", "RX", "LOG"}, 0};
+  std::string caption = kProgramName;
+  Button sendImageButton{"Send Image", true, false, colours::badBlock};
+  Button sendBsrButton{"Send BSR", false};
+  Button respBsrButton{"Resp BSR", false};
+  Button previousImageButton{"<", true};
+  Button nextImageButton{">", true};
+  Button sendTextButton{"Send Text", true, false, colours::badBlock};
+  Button deleteImageButton{"Delete", true};
+  Button finishRxButton{"Finish RX", false, false, Colour{0, 0, 255}};
+  Button logOutButton{"Log out", false};
+  Button afLevelButton{"AF Level", true};
+  Button toClipboardButton{"To Clipboard", true};
+  Button fromClipboardButton{"From Clipboard", true};
+  Button settingsButton{"Settings", true};
+  Combo scaleCombo;  // Scale
+  Combo codeCombo{{"Normal (Non)", "Convolution"}, 0};
+  Combo modeCombo{{"MSK", "4L-FSK"}, 0};
+  Edit textEdit{kTextPrompt, 510, true, colours::promptGrey};
+  Memo messageLog;
+  ImageBox signalDisplay{256, 127, {}, {}};
+  ImageBox errorMap{40, 30, {}, "Error Display"};
+  ImageBox pictureBox{320, 240, {}, {}};
+  Panel callsignPanel;
+  Label rxScaleLabel{"", Colour{0, 255, 0}, colours::black};
+  Label rxKindLabel{"", Colour{0, 255, 0}, colours::black};
+  Label rxModeLabel{"", colours::white, colours::black};
+  Label rxCodeLabel{"", colours::white, colours::black};
+  Label statusLine;  // TX/RX tab status line
+  TabControl pictureTabs{{"TX", "RX", "LOG"}, 0};
 
   // --- pictures ---
   Picture txPicture;
@@ -127,18 +127,18 @@ class TForm1 : public Settings {
   bool rxImageOpen = false;
 
   // --- signal displays, level dialog and device notice ---
-  // Image1 shows a copy of the waterfall or of the eye diagram (SubDisp chooses), so the clock
+  // signalDisplay shows a copy of the waterfall or of the eye diagram (SubDisp chooses), so the clock
   // overlay and a clear never reach those two pictures.
-  Picture signalDisplayPicture{Image1.width, Image1.height};
-  TForm2 Form2{*this, state};
-  TForm10 Form10;
-  const bool& levelDialogShowing = Form2.visible;
+  Picture signalDisplayPicture{signalDisplay.width, signalDisplay.height};
+  LevelDialog levelDialog{*this, state};
+  DeviceNotice deviceNotice;
+  const bool& levelDialogShowing = levelDialog.visible;
   // The window's place and size, the owner the level dialog centres on.
   FormBounds bounds() const { return {MainTop, MainLeft, 833, 317}; }
-  // Fills Image1 black; run when a transmission starts.
+  // Fills signalDisplay black; run when a transmission starts.
   void clearSignalDisplay();
-  // A click on Image1 swaps the waterfall and the eye diagram.
-  void Image1Click();
+  // A click on signalDisplay swaps the waterfall and the eye diagram.
+  void signalDisplayClicked();
   // While the level dialog is on screen its meters show inputPeak and outputPeak.
   void refreshLevelMeters();
 
@@ -156,10 +156,10 @@ class TForm1 : public Settings {
 
 
   // --- operator commands that start or stop a transmission ---
-  void SpeedButton1Click();  // "Send Image" toggle (set SpeedButton1.down first, as a click does)
-  void SpeedButton2Click();  // "Send BSR" toggle
-  void SpeedButton3Click();  // "Resp BSR" toggle
-  void SpeedButton6Click();  // "Send Text"
+  void sendImageClicked();  // "Send Image" toggle (set sendImageButton.down first, as a click does)
+  void sendBsrClicked();  // "Send BSR" toggle
+  void respBsrClicked();  // "Resp BSR" toggle
+  void sendTextClicked();  // "Send Text"
   // Fits a source picture into txPicture (TX tab, "Delete" off; optional progress notice).
   void prepareTransmitPicture(const Picture& source, bool showNotice);
   // The transmit image as the commands take it: the clipboard picture, or the file at
@@ -171,9 +171,9 @@ class TForm1 : public Settings {
 
   // --- mode selection and transmit-time estimate (transmit_estimate.cpp) ---
   // Set the combo's index, then call its handler, as a selection does.
-  void ComboBox1Change();  // Scale: estimates again from the file or the clipboard
-  void ComboBox2Change();  // Code: recomputes the time line
-  void ComboBox3Change();  // Mode: fourLevelMode, then the time line
+  void scaleChanged();  // Scale: estimates again from the file or the clipboard
+  void codeChanged();  // Code: recomputes the time line
+  void modeChanged();  // Mode: fourLevelMode, then the time line
   // Takes the transmit picture from this file, as a file dropped on the window does (ignored
   // while transmitting). True when the file held a picture of at least 320 x 240, now coded
   // into txPicture and txPreviewPicture.
@@ -195,7 +195,7 @@ class TForm1 : public Settings {
   // Ends a reception without end frame (time-out, "Finish RX"): missing list, save if an
   // image was open, BSR buttons, labels cleared.
   void finishReception();
-  void SpeedButton8Click();  // "Finish RX"
+  void finishRxClicked();  // "Finish RX"
 
   // --- received-image store (received_image_store.cpp) ---
   // The folder that holds the store folder AutoSave/, as the file locations choose it. While
@@ -215,37 +215,37 @@ class TForm1 : public Settings {
   void showStoredImage();
   // Deletes stored images older than DeleteDay days.
   void deleteOldImages();
-  void SpeedButton4Click();   // left arrow: previous stored image
-  void SpeedButton5Click();   // right arrow: next stored image
-  void SpeedButton7Click();   // "Delete" the stored image on display
-  void SpeedButton11Click();  // "To Clipboard": the picture of the current tab
-  void SpeedButton12Click();  // "From Clipboard": the transmit picture from the clipboard
-  void TabControl1Change();   // set TabControl1.index, then call, as a tab click does
+  void previousImageClicked();   // left arrow: previous stored image
+  void nextImageClicked();   // right arrow: next stored image
+  void deleteImageClicked();   // "Delete" the stored image on display
+  void toClipboardClicked();  // "To Clipboard": the picture of the current tab
+  void fromClipboardClicked();  // "From Clipboard": the transmit picture from the clipboard
+  void pictureTabChanged();   // set pictureTabs.index, then call, as a tab click does
 
   // --- operator commands, window messages, start-up and shut-down, log export ---
   // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)
 
   // The settings dialog, shown modally through the platform by the callsign check and
-  // "Settings" (activation handling follows). The level dialog (Form2) does not block: "AF
+  // "Settings" (activation handling follows). The level dialog (levelDialog) does not block: "AF
   // Level" makes it visible and the window layer shows it.
-  TForm9 Form9;
+  SettingsDialog settingsDialog;
 
-  int Top = 0;               // window position: FormCreate places it from MainTop/MainLeft,
-  int Left = 0;              // the close saves it back
-  std::string settingsFile;  // written by FormClose; empty: the settings are not saved
+  int windowTop = 0;               // window position: created places it from MainTop/MainLeft,
+  int windowLeft = 0;              // the close saves it back
+  std::string settingsFile;  // written by closing; empty: the settings are not saved
 
-  void SpeedButton10Click();  // "AF Level"
-  void SpeedButton13Click();  // "Settings"
-  void Edit1Click();
-  void Memo1DblClick();
-  void FormKeyUp(int key);    // virtual-key code of the released key ('1', 'T', ...)
+  void afLevelClicked();  // "AF Level"
+  void settingsClicked();  // "Settings"
+  void textEditClicked();
+  void messageLogDoubleClicked();
+  void keyReleased(int key);    // virtual-key code of the released key ('1', 'T', ...)
   // A file dropped on the window (message 563): the first one becomes the transmit image.
-  void FilesDropped(std::span<const std::string> paths);
+  void filesDropped(std::span<const std::string> paths);
 
-  void FormCreate();
-  void FormActivate();  // when the window becomes active (first showing, a dialog closed)
-  void FormClose();     // old images deleted if so set, settings saved
-  void FormDestroy();   // push-to-talk released, then the input and the output device closed
+  void created();
+  void activated();  // when the window becomes active (first showing, a dialog closed)
+  void closing();     // old images deleted if so set, settings saved
+  void destroying();   // push-to-talk released, then the input and the output device closed
 
   // The window messages that drive the station. The device messages come from the rings
   // (pumpMessages); the window layer posts 563 with the dropped paths.
@@ -277,7 +277,7 @@ class TForm1 : public Settings {
   void showException(const char* what);
 
   // "Log out": the contact's log line to the clipboard and F8 to the logging program.
-  void SpeedButton9Click();
+  void logOutClicked();
   // Notes the modulation of a received picture, text or callsign frame for the log line.
   void noteReceivedFrame(const RxFrameInfo& info);
   bool rxLogFourLevel = false;

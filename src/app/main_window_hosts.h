@@ -6,12 +6,12 @@
 #include "audio/station_loop.h"
 #include "tx/transmit_host.h"
 
-class TForm1::TransmitSide final : public TransmitHost {
+class MainWindow::TransmitSide final : public TransmitHost {
  public:
-  explicit TransmitSide(TForm1& form) : form_(form) {}
+  explicit TransmitSide(MainWindow& form) : form_(form) {}
   const FrameSources& frameSources() override;
-  int numCallSend() override { return form_.NumCallSend; }
-  int numEtxData() override { return form_.NumEtxData; }
+  int numCallSend() override { return form_.settings.callsignRepeat; }
+  int numEtxData() override { return form_.settings.endFrameRepeat; }
   void queueOutputBuffer(const int16_t* samples, int count) override;
   bool levelDialogShowing() override { return form_.levelDialogShowing; }
   void showLevelPeaks(const LevelPeaks& peaks) override;
@@ -22,12 +22,12 @@ class TForm1::TransmitSide final : public TransmitHost {
   void transmissionEnded() override;
 
  private:
-  TForm1& form_;
+  MainWindow& form_;
 };
 
-class TForm1::ReceiveSide final : public ReceiveHost {
+class MainWindow::ReceiveSide final : public ReceiveHost {
  public:
-  explicit ReceiveSide(TForm1& form) : form_(form) {}
+  explicit ReceiveSide(MainWindow& form) : form_(form) {}
   bool levelDialogShowing() override { return form_.levelDialogShowing; }
   void showLevelPeaks(const LevelPeaks& peaks) override;
   void showWaterfall() override;
@@ -45,19 +45,19 @@ class TForm1::ReceiveSide final : public ReceiveHost {
   void onSignalEstimate(const SignalEstimate& estimate) override;
 
  private:
-  TForm1& form_;
+  MainWindow& form_;
 };
 
 // How the main window serves its sound devices: a device that failed to open is reported to
 // the operator with the exclamation beep; each filled input buffer runs the receive step and
 // each played output buffer the transmit step, and both feed the stalled-output check.
-class TForm1::DeviceSide final : public DeviceErrorSink, public StationHandlers {
+class MainWindow::DeviceSide final : public DeviceErrorSink, public StationHandlers {
  public:
-  explicit DeviceSide(TForm1& form) : form_(form) {}
+  explicit DeviceSide(MainWindow& form) : form_(form) {}
   void deviceError(const std::string& message) override { form_.platform.messageBox(message, true); }
   void onInputBuffer(const int16_t* samples) override;
   void onOutputBufferDone() override;
 
  private:
-  TForm1& form_;
+  MainWindow& form_;
 };

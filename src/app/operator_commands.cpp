@@ -24,41 +24,41 @@ bool typed(const std::array<uint8_t, 4>& history, const KeySequence& keys) {
 // on the air short and queue its primed buffers behind the running ones. So a send command
 // pressed while a transmission runs is refused; its toggle springs back and the running
 // transmission goes on to its normal end, where the sequencer releases the radio.
-bool TForm1::refusedWhileTransmitting(Button* toggle) {
+bool MainWindow::refusedWhileTransmitting(Button* toggle) {
   if (!state.txInProgress) return false;
   if (toggle) toggle->down = false;
   return true;
 }
 
-void TForm1::showSettingsModal() {
-  Form9.ShowModal(*this);
-  FormActivate();
+void MainWindow::showSettingsModal() {
+  settingsDialog.runModal(*this);
+  activated();
 }
 
-void TForm1::SpeedButton10Click() {
-  Form2.show(bounds());
+void MainWindow::afLevelClicked() {
+  levelDialog.show(bounds());
 }
 
-void TForm1::SpeedButton13Click() { showSettingsModal(); }
+void MainWindow::settingsClicked() { showSettingsModal(); }
 
-void TForm1::Edit1Click() {
-  if (Edit1.text != kTextPrompt) return;
-  Edit1.text.clear();
-  Edit1.font = colours::black;
+void MainWindow::textEditClicked() {
+  if (textEdit.text != kTextPrompt) return;
+  textEdit.text.clear();
+  textEdit.font = colours::black;
 }
 
-void TForm1::Memo1DblClick() { Memo1.lines.clear(); }
+void MainWindow::messageLogDoubleClicked() { messageLog.lines.clear(); }
 
-void TForm1::FormKeyUp(int key) {
+void MainWindow::keyReleased(int key) {
   std::array<uint8_t, 4>& history = state.keyHistory;
   history = {static_cast<uint8_t>(key & 0xFF), history[0], history[1], history[2]};
   if (typed(history, kFromClipboardKeys))
-    SpeedButton12Click();
+    fromClipboardClicked();
   else if (typed(history, kToClipboardKeys))
-    SpeedButton11Click();
+    toClipboardClicked();
 }
 
 // The path is taken whole: a long path is not cut to a shorter (and different) one.
-void TForm1::FilesDropped(std::span<const std::string> paths) {
+void MainWindow::filesDropped(std::span<const std::string> paths) {
   if (!paths.empty()) loadTransmitImage(paths.front());
 }

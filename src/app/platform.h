@@ -11,7 +11,7 @@
 #include "core/local_time.h"
 #include "imaging/picture.h"
 
-class TForm9;
+class SettingsDialog;
 
 class Platform {
  public:
@@ -45,5 +45,5 @@ class Platform {
   // Shows the settings dialog modally: draws its controls, forwards the operator's events to
   // its handlers while the buffer steps go on, and returns once a handler set its modalResult
   // (closing the window otherwise counts as "Cancel"). The dialog is filled before the call.
-  virtual void showModal(TForm9& dialog) = 0;
+  virtual void showModal(SettingsDialog& dialog) = 0;
 };

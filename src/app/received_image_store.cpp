@@ -1,5 +1,5 @@
 // The received-image store: automatic saves, browsing, deletion, the clipboard commands and
-// the tab switching that decides what Image3 and the status line show.
+// the tab switching that decides what pictureBox and the status line show.
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -22,13 +22,13 @@ bool fileExists(const std::string& path) {
 
 }  // namespace
 
-std::string TForm1::storeFolder() const {
+std::string MainWindow::storeFolder() const {
   return dataFolder.empty() ? std::string() : storeFolderIn(dataFolder);
 }
 
-void TForm1::saveReceivedImage() {
+void MainWindow::saveReceivedImage() {
   const int good = kBlockCount - state.missingBlockCount;
-  if (!AutoSave || storeFolder().empty()) {
+  if (!settings.autoSave || storeFolder().empty()) {
     lastSaveOutcome = storeFolder().empty() ? "not saved: no store folder" : "not saved: AutoSave is off";
     return;
   }
@@ -36,9 +36,9 @@ void TForm1::saveReceivedImage() {
     lastSaveOutcome = "not saved: no block received";
     return;
   }
-  if (SaveMin && SaveMinPass >= good) {
+  if (settings.saveMinimum && settings.saveMinimumBlocks >= good) {
     lastSaveOutcome = "not saved: " + std::to_string(good) + " good blocks, SaveMinPass is " +
-                      std::to_string(SaveMinPass);
+                      std::to_string(settings.saveMinimumBlocks);
     return;
   }
 
@@ -57,24 +57,24 @@ void TForm1::saveReceivedImage() {
   lastSavedPath = path;
   if (state.bsrBlocksStored) {
     state.bsrBlocksStored = false;
-    if (DelImgBSR && !earlier.empty() && earlier != path && fileExists(earlier) &&
+    if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path && fileExists(earlier) &&
         !deleteStoredFile(earlier, error)) {
       platform.messageBox(error, false);
       return;
     }
   }
-  if (AutoDelete) deleteOldImages();
+  if (settings.autoDelete) deleteOldImages();
 }
 
-void TForm1::deleteOldImages() {
+void MainWindow::deleteOldImages() {
   if (storeFolder().empty()) return;
   std::string error;
-  if (!deleteOldImageFiles(storeFolder(), platform.localTime(), DeleteDay, error))
+  if (!deleteOldImageFiles(storeFolder(), platform.localTime(), settings.deleteAfterDays, error))
     platform.messageBox(error, false);
 }
 
-void TForm1::showStoredImage() {
-  TabControl1.index = kLogTab;
+void MainWindow::showStoredImage() {
+  pictureTabs.index = kLogTab;
   state.browseIndex = std::max(state.browseIndex, 0);
   const std::vector<std::string> names =
       storeFolder().empty() ? std::vector<std::string>() : listStoredImages(storeFolder());
@@ -82,14 +82,14 @@ void TForm1::showStoredImage() {
 
   if (count == 0) {
     // Nothing is stored (any more): forget the image that was on display.
-    Label7.caption = "No Image";
-    SpeedButton9.enabled = false;
-    SpeedButton7.enabled = false;
+    statusLine.caption = "No Image";
+    logOutButton.enabled = false;
+    deleteImageButton.enabled = false;
     browseShown = false;
     storedImageName.clear();
     storedImageCaption.clear();
     browsePicture.fill(colours::black);
-    Image3.show(browsePicture);
+    pictureBox.show(browsePicture);
     state.browseIndex = -1;
     return;
   }
@@ -108,24 +108,24 @@ void TForm1::showStoredImage() {
   browsePicture = std::move(*loaded.picture);
   storedImageName = file.substr(0, file.size() - 4);
   storedImageCaption = captionFromStoredName(storedImageName);
-  Image3.show(browsePicture);
-  Label7.caption = storedImageCaption;
+  pictureBox.show(browsePicture);
+  statusLine.caption = storedImageCaption;
   browseShown = true;
-  SpeedButton9.enabled = true;
-  SpeedButton7.enabled = true;
+  logOutButton.enabled = true;
+  deleteImageButton.enabled = true;
 }
 
-void TForm1::SpeedButton4Click() {
+void MainWindow::previousImageClicked() {
   if (browseShown) --state.browseIndex;
   showStoredImage();
 }
 
-void TForm1::SpeedButton5Click() {
+void MainWindow::nextImageClicked() {
   if (browseShown) ++state.browseIndex;
   showStoredImage();
 }
 
-void TForm1::SpeedButton7Click() {
+void MainWindow::deleteImageClicked() {
   if (storedImageName.empty() || storeFolder().empty()) return;
   const std::string file = storedImageName + ".jpg";
   const std::string path = storeFolder() + "/" + file;
@@ -139,11 +139,11 @@ void TForm1::SpeedButton7Click() {
     platform.messageBox(error, false);
     return;
   }
-  SpeedButton4Click();
+  previousImageClicked();
 }
 
-void TForm1::SpeedButton11Click() {
-  switch (TabControl1.index) {
+void MainWindow::toClipboardClicked() {
+  switch (pictureTabs.index) {
     case kTxTab: platform.setClipboardPicture(txPicture); break;
     case kRxTab: platform.setClipboardPicture(rxPicture); break;
     case kLogTab: platform.setClipboardPicture(browsePicture); break;
@@ -151,38 +151,38 @@ void TForm1::SpeedButton11Click() {
   }
 }
 
-void TForm1::SpeedButton12Click() {
+void MainWindow::fromClipboardClicked() {
   if (state.txInProgress) return;
   clipboardEstimate();
   state.imageFromClipboard = true;
 }
 
-void TForm1::TabControl1Change() {
-  switch (TabControl1.index) {
+void MainWindow::pictureTabChanged() {
+  switch (pictureTabs.index) {
     case kTxTab:
-      Image3.show(state.txInProgress ? txPreviewPicture : txPicture);
-      Label7.caption = state.txTimeText;
+      pictureBox.show(state.txInProgress ? txPreviewPicture : txPicture);
+      statusLine.caption = state.txTimeText;
       browseShown = false;
-      SpeedButton9.enabled = false;
-      SpeedButton7.enabled = false;
+      logOutButton.enabled = false;
+      deleteImageButton.enabled = false;
       break;
     case kRxTab:
-      Image3.show(rxPicture);
-      Label7.caption = "From : " + state.remoteCallsign;
+      pictureBox.show(rxPicture);
+      statusLine.caption = "From : " + state.remoteCallsign;
       browseShown = false;
-      SpeedButton9.enabled = true;
-      SpeedButton7.enabled = false;
+      logOutButton.enabled = true;
+      deleteImageButton.enabled = false;
       break;
     case kLogTab:
       if (storedImageCaption.empty()) {
         showStoredImage();
         break;
       }
-      Image3.show(browsePicture);
-      Label7.caption = storedImageCaption;
+      pictureBox.show(browsePicture);
+      statusLine.caption = storedImageCaption;
       browseShown = true;
-      SpeedButton9.enabled = true;
-      SpeedButton7.enabled = true;
+      logOutButton.enabled = true;
+      deleteImageButton.enabled = true;
       break;
     default:
       break;

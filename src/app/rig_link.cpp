@@ -25,35 +25,35 @@ RigConfig rigConfigOf(const Settings& s) {
   return config;
 }
 
-void TForm1::applyRigSettings() {
+void MainWindow::applyRigSettings() {
   rig_->configure(rigConfigOf(*this));
   checkRig();
 }
 
-PushToTalk& TForm1::pushToTalk() {
+PushToTalk& MainWindow::pushToTalk() {
   static NoPushToTalk vox;
   if (PttMethod == kSerialPtt) return *serialPtt_;
   if (PttMethod == kRigPtt) return *rig_;
   return vox;
 }
 
-std::string TForm1::rigNotKeyedLine() const {
+std::string MainWindow::rigNotKeyedLine() const {
   const std::string problem = rig_->status().problem;
   return "The rig is not connected" + (problem.empty() ? std::string() : " (" + problem + ")") +
          ": the transmission is not keyed";
 }
 
-std::optional<double> TForm1::rigFrequencyHz() const {
+std::optional<double> MainWindow::rigFrequencyHz() const {
   if (RigModel == kNoRigModel) return std::nullopt;
   return rig_->status().frequencyHz;
 }
 
-std::optional<std::string> TForm1::rigBand() const {
+std::optional<std::string> MainWindow::rigBand() const {
   const std::optional<double> hz = rigFrequencyHz();
   return hz ? amateurBand(*hz) : std::nullopt;
 }
 
-void TForm1::notePictureSnr(const RxFrameInfo& info, bool crcGood) {
+void MainWindow::notePictureSnr(const RxFrameInfo& info, bool crcGood) {
   const bool pictureBlock = info.kind == 1 || info.kind == 2;
   if (pictureBlock && crcGood && std::isfinite(lastFrameSnrDb_)) {
     pictureSnrSumDb_ += std::pow(10.0, lastFrameSnrDb_ / 10.0);
@@ -62,12 +62,12 @@ void TForm1::notePictureSnr(const RxFrameInfo& info, bool crcGood) {
   lastFrameSnrDb_ = NAN;  // each measure belongs to one frame
 }
 
-std::optional<double> TForm1::receivedPictureSnrDb() const {
+std::optional<double> MainWindow::receivedPictureSnrDb() const {
   if (pictureSnrCount_ == 0) return std::nullopt;
   return 10.0 * std::log10(pictureSnrSumDb_ / pictureSnrCount_);
 }
 
-void TForm1::checkRig() {
+void MainWindow::checkRig() {
   if (!rig_->enabled()) {
     rigFrequencyLabel.caption.clear();
     return;
@@ -77,7 +77,7 @@ void TForm1::checkRig() {
     // at least stops, and the station goes on receiving.
     const bool ended = state.txInProgress && PttMethod == kRigPtt;
     if (ended) endTransmission(state, *txSide_);
-    Memo1.lines.push_back(*lost + (ended ? ": the transmission was ended" : ""));
+    messageLog.lines.push_back(*lost + (ended ? ": the transmission was ended" : ""));
   }
   if (RigModel == kNoRigModel) {
     rigFrequencyLabel.caption.clear();

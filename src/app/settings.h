@@ -1,53 +1,53 @@
 #pragma once
 // The operator's settings, named by their keys in the settings file. While the program runs
-// they are fields of the main window (TForm1 derives from this struct); the file is read once
+// they are fields of the main window (MainWindow derives from this struct); the file is read once
 // at start-up and written once at close.
 #include <string>
 
 struct Settings {
   // [Form]
-  int MainTop = 0;
-  int MainLeft = 0;
+  int mainTop = 0;
+  int mainLeft = 0;
   // [Wave]
-  int Input = 0;   // 0 = system default device, k >= 1 = device k - 1
-  int Output = 0;
+  int inputDevice = 0;   // 0 = system default device, k >= 1 = device k - 1
+  int outputDevice = 0;
   // The names of the chosen devices (empty: the system default), so a device that moved to
   // another number is found again. Keys of their own beside the numbers.
-  std::string InputName;
-  std::string OutputName;
-  int Receiver = 0;  // 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
+  std::string inputDeviceName;
+  std::string outputDeviceName;
+  int receiverKind = 0;  // 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
   // [IO]
-  int PortNum = 0;
-  std::string PortStr;
+  int portNumber = 0;
+  std::string portPath;
   // [Set]
-  int ImageQ = 10;  // Scale combo index into scaleTable
-  int Encode = 0;   // Code combo index
-  int Mod = 0;      // Mode combo index
-  int InGainPos = 0;
-  int OutGainPos = 10;
-  bool AutoSave = true;
-  std::string ImageFile;
-  std::string Callsign;
-  bool SubDisp = true;
-  int FileLoadNo = 0;
-  int TimeOut = 15;
-  bool NoErrDecode = false;
-  int ScanDir = 2;
-  std::string ImgEditName = "Image_Processor";
-  int ColorType = 1;
-  bool WaveLoop = false;
-  int NumEtxData = 10;
-  bool OverWrite = true;
-  bool SaveMin = true;
-  int SaveMinPass = 50;
-  bool DelImgBSR = true;
-  bool AutoDelete = false;
-  int DeleteDay = 120;
-  int NumCallSend = 5;
-  std::string LogMode;
-  std::string LogSN = "15dB";
-  std::string LogBand = "40";
-  bool ShowClock = false;
+  int scaleIndex = 10;  // Scale combo index into scaleTable
+  int codeIndex = 0;   // Code combo index
+  int modeIndex = 0;      // Mode combo index
+  int inGainPos = 0;
+  int outGainPos = 10;
+  bool autoSave = true;
+  std::string imageFile;
+  std::string callsign;
+  bool showWaterfall = true;
+  int browseIndex = 0;
+  int timeoutSeconds = 15;
+  bool errorFreeOnly = false;
+  int scanDirection = 2;
+  std::string imageEditorName = "Image_Processor";
+  int waterfallColours = 1;
+  bool waveLoop = false;
+  int endFrameRepeat = 10;
+  bool overwriteBsrBlocks = true;
+  bool saveMinimum = true;
+  int saveMinimumBlocks = 50;
+  bool deleteOnBsrOverwrite = true;
+  bool autoDelete = false;
+  int deleteAfterDays = 120;
+  int callsignRepeat = 5;
+  std::string logMode;
+  std::string logReport = "15dB";
+  std::string logBand = "40";
+  bool showClock = false;
   // [Rig] How the transmitter is keyed, and the rig under rig control (Hamlib).
   int PttMethod = 0;      // 0 the serial port's DTR/RTS (PortStr), 1 through the rig, 2 none (VOX)
   int RigModel = 0;       // Hamlib's model number; 0 = no rig control

@@ -5,7 +5,7 @@
 // can never feed an overflowing or meaningless number into the station.
 //
 // The combo indices (ImageQ, Encode, Mod) are not clamped but fall back to the combo's default
-// entry (TForm1::applySettings); ScanDir and ColorType read any other value as their last
+// entry (MainWindow::applySettings); ScanDir and ColorType read any other value as their last
 // choice; window position, device choices, PortNum and FileLoadNo have no fixed range.
 #include <algorithm>
 #include <array>
@@ -20,13 +20,13 @@ struct SettingRange {
 };
 
 inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
-    {&Settings::InGainPos, "InGainPos", -40, 40},  // input level, +40 dB .. -40 dB
-    {&Settings::OutGainPos, "OutGainPos", 0, 80},  // output level, 0 dB .. -80 dB
-    {&Settings::TimeOut, "TimeOut", 1, 300},       // reception time-out, seconds
-    {&Settings::NumEtxData, "NumEtxData", 1, 30},  // end and abort frames
-    {&Settings::SaveMinPass, "SaveMinPass", 1, 300},  // error-free blocks to save a picture
-    {&Settings::DeleteDay, "DeleteDay", 1, 365},   // age of stored pictures to delete, days
-    {&Settings::NumCallSend, "NumCallSend", 1, 12},  // callsign frames at the head
+    {&Settings::inGainPos, "InGainPos", -40, 40},  // input level, +40 dB .. -40 dB
+    {&Settings::outGainPos, "OutGainPos", 0, 80},  // output level, 0 dB .. -80 dB
+    {&Settings::timeoutSeconds, "TimeOut", 1, 300},       // reception time-out, seconds
+    {&Settings::endFrameRepeat, "NumEtxData", 1, 30},  // end and abort frames
+    {&Settings::saveMinimumBlocks, "SaveMinPass", 1, 300},  // error-free blocks to save a picture
+    {&Settings::deleteAfterDays, "DeleteDay", 1, 365},   // age of stored pictures to delete, days
+    {&Settings::callsignRepeat, "NumCallSend", 1, 12},  // callsign frames at the head
 }};
 
 // The same for the numbers of the [Rig] section.

@@ -7,58 +7,58 @@
 #include "audio/ptt_port.h"
 #include "rig/rig_control.h"
 
-void TForm1::FormCreate() {
-  Top = MainTop;
-  Left = MainLeft;
+void MainWindow::created() {
+  windowTop = settings.mainTop;
+  windowLeft = settings.mainLeft;
 }
 
-void TForm1::FormActivate() {
+void MainWindow::activated() {
   if (state.txTimeText == "TxTime :") fileEstimate();
-  TabControl1Change();
+  pictureTabChanged();
 }
 
-void TForm1::FormClose() {
-  if (AutoDelete) deleteOldImages();
-  MainTop = Top;
-  MainLeft = Left;
-  ImageQ = ComboBox1.index;
-  Encode = ComboBox2.index;
-  Mod = ComboBox3.index;
-  ImageFile = state.txImagePath;
-  WaveLoop = state.waveLoopMode;
-  FileLoadNo = state.browseIndex;
+void MainWindow::closing() {
+  if (settings.autoDelete) deleteOldImages();
+  settings.mainTop = windowTop;
+  settings.mainLeft = windowLeft;
+  settings.scaleIndex = scaleCombo.index;
+  settings.codeIndex = codeCombo.index;
+  settings.modeIndex = modeCombo.index;
+  settings.imageFile = state.txImagePath;
+  settings.waveLoop = state.waveLoopMode;
+  settings.browseIndex = state.browseIndex;
   if (settingsFile.empty()) return;
   std::string error;
   // The file is replaced as a whole, so a failed save leaves the previous one intact.
   if (!saveSettings(settingsFile, *this, &error)) platform.messageBox(error, true);
 }
 
-void TForm1::FormDestroy() {
+void MainWindow::destroying() {
   // The push-to-talk lines are released before the sound devices close.
   ptt_->closePttPort();
   rig_->release();
   closeDevices();
 }
 
-std::unique_ptr<TForm1> startStation(const AppPaths& paths, Platform& platform,
+std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platform,
                                      StationDevices devices) {
   // The form builds its controls, the scale list, the pictures and the receive constants.
-  auto form = std::make_unique<TForm1>(platform, devices);
+  auto form = std::make_unique<MainWindow>(platform, devices);
   form->dataFolder = paths.dataFolder;
   form->settingsFile = paths.settingsFile;
   static_cast<Settings&>(*form) = loadSettings(paths.settingsFile);
-  if (form->WaveLoop) platform.messageBox(kWaveLoopWarning, true);
+  if (form->settings.waveLoop) platform.messageBox(kWaveLoopWarning, true);
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);
   form->applyRigSettings();
-  form->TabControl1.index = 0;
-  if (form->AutoDelete) form->deleteOldImages();
+  form->pictureTabs.index = 0;
+  if (form->settings.autoDelete) form->deleteOldImages();
   form->openDevices();
-  form->FormCreate();
+  form->created();
   return form;
 }
 
-void stopStation(TForm1& form) {
-  form.FormClose();
-  form.FormDestroy();
+void stopStation(MainWindow& form) {
+  form.closing();
+  form.destroying();
 }

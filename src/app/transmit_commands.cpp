@@ -20,15 +20,15 @@ bool endsWith(const std::string& s, const std::string& suffix) {
 
 }  // namespace
 
-bool TForm1::callsignMissing(Button* toggle) {
-  if (!Callsign.empty()) return false;
+bool MainWindow::callsignMissing(Button* toggle) {
+  if (!settings.callsign.empty()) return false;
   platform.messageBox("Set your callsign", true);
   if (toggle) toggle->down = false;
   showSettingsModal();
   return true;
 }
 
-Picture TForm1::transmitFilePicture() const {
+Picture MainWindow::transmitFilePicture() const {
   const std::string& path = state.txImagePath;
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return Picture();
@@ -40,76 +40,76 @@ Picture TForm1::transmitFilePicture() const {
   return result ? std::move(*result.picture) : Picture();
 }
 
-Picture TForm1::transmitImageSource() {
+Picture MainWindow::transmitImageSource() {
   Picture picture = state.imageFromClipboard ? clipboardPicture : transmitFilePicture();
   if (!largeEnoughToSend(picture)) return Picture();
   return picture;
 }
 
-void TForm1::prepareTransmitPicture(const Picture& source, bool showNotice) {
-  TabControl1.index = 0;
-  SpeedButton7.enabled = false;
+void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) {
+  pictureTabs.index = 0;
+  deleteImageButton.enabled = false;
   if (showNotice) {
     txPreviewPicture.fill(colours::black);
     platform.drawText(txPreviewPicture, 80, 110, "Now Image Compressing...", 10, colours::white);
-    Image3.show(txPreviewPicture);
+    pictureBox.show(txPreviewPicture);
   }
   fitTransmitPicture(source, txPicture);
   if (showNotice) {
     txPreviewPicture.fill(colours::black);
-    Image3.show(txPreviewPicture);
+    pictureBox.show(txPreviewPicture);
   }
 }
 
 // Steps every send command takes before its own: the kind and the sequencer's reset, the
 // callsign panel, the controls a transmission locks, the status and the signal display.
-void TForm1::startCommonTransmission(int txKind) {
+void MainWindow::startCommonTransmission(int txKind) {
   beginTransmission(state, *tx_, txKind);
   quietOutputMs_ = 0;
   state.decodedCallsign.clear();
-  Panel4.caption = Callsign;
-  Panel4.font = colours::badBlock;
+  callsignPanel.caption = settings.callsign;
+  callsignPanel.font = colours::badBlock;
 
-  ComboBox1.enabled = false;
-  ComboBox3.enabled = false;
-  SpeedButton13.enabled = false;
-  SpeedButton6.enabled = false;
-  SpeedButton7.enabled = false;
-  SpeedButton11.enabled = false;
-  SpeedButton12.enabled = false;
-  SpeedButton9.enabled = false;
+  scaleCombo.enabled = false;
+  modeCombo.enabled = false;
+  settingsButton.enabled = false;
+  sendTextButton.enabled = false;
+  deleteImageButton.enabled = false;
+  toClipboardButton.enabled = false;
+  fromClipboardButton.enabled = false;
+  logOutButton.enabled = false;
   if (txKind != kTxBsrRequest) {
-    SpeedButton2.enabled = false;
-    if (txKind == kTxImage) SpeedButton2.caption = "Send BSR";
+    sendBsrButton.enabled = false;
+    if (txKind == kTxImage) sendBsrButton.caption = "Send BSR";
   }
   if (txKind == kTxImage || txKind == kTxBsrRequest) {
-    SpeedButton3.enabled = false;
-    SpeedButton3.caption = "Resp BSR";
+    respBsrButton.enabled = false;
+    respBsrButton.caption = "Resp BSR";
   }
 
-  Label6.caption.clear();
+  rxModeLabel.caption.clear();
   clearSignalDisplay();
 }
 
-void TForm1::restoreIdleControls() {
-  SpeedButton13.enabled = true;
-  SpeedButton1.down = false;
-  SpeedButton2.down = false;
-  SpeedButton3.down = false;
-  SpeedButton6.enabled = true;
-  ComboBox1.enabled = true;
-  ComboBox3.enabled = true;
-  SpeedButton7.enabled = TabControl1.index == 1 || TabControl1.index == 2;
-  SpeedButton11.enabled = true;
-  SpeedButton12.enabled = true;
-  SpeedButton9.enabled = true;
-  Panel4.caption.clear();
+void MainWindow::restoreIdleControls() {
+  settingsButton.enabled = true;
+  sendImageButton.down = false;
+  sendBsrButton.down = false;
+  respBsrButton.down = false;
+  sendTextButton.enabled = true;
+  scaleCombo.enabled = true;
+  modeCombo.enabled = true;
+  deleteImageButton.enabled = pictureTabs.index == 1 || pictureTabs.index == 2;
+  toClipboardButton.enabled = true;
+  fromClipboardButton.enabled = true;
+  logOutButton.enabled = true;
+  callsignPanel.caption.clear();
   refreshBsrButtons();
 }
 
-void TForm1::SpeedButton1Click() {
-  if (callsignMissing(&SpeedButton1)) return;
-  if (!SpeedButton1.down) {
+void MainWindow::sendImageClicked() {
+  if (callsignMissing(&sendImageButton)) return;
+  if (!sendImageButton.down) {
     if (state.txInProgress) {
       state.txStopRequested = true;
       state.txBlockCol = state.txBlocksAcross - 1;
@@ -117,10 +117,10 @@ void TForm1::SpeedButton1Click() {
     }
     return;
   }
-  if (refusedWhileTransmitting(&SpeedButton1)) return;
+  if (refusedWhileTransmitting(&sendImageButton)) return;
   const Picture source = transmitImageSource();
   if (source.empty()) {
-    SpeedButton1.down = false;
+    sendImageButton.down = false;
     platform.messageBox(kImageTooSmallMessage, false);
     return;
   }
@@ -131,24 +131,24 @@ void TForm1::SpeedButton1Click() {
   startCommonTransmission(kTxImage);
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;
-  SpeedButton2.caption = "Send BSR";
-  SpeedButton3.caption = "Resp BSR";
+  sendBsrButton.caption = "Send BSR";
+  respBsrButton.caption = "Resp BSR";
   prepareTransmitPicture(source, true);
   txPreviewPicture.fill(colours::black);
-  TabControl1.index = 0;
-  Image3.show(txPreviewPicture);
+  pictureTabs.index = 0;
+  pictureBox.show(txPreviewPicture);
   launchTransmission(state, *tx_, *txSide_);
 }
 
-void TForm1::SpeedButton2Click() {
-  if (callsignMissing(&SpeedButton2)) return;
-  if (!SpeedButton2.down) {
+void MainWindow::sendBsrClicked() {
+  if (callsignMissing(&sendBsrButton)) return;
+  if (!sendBsrButton.down) {
     if (state.txInProgress) state.missingBlockCount = 1;
     return;
   }
-  if (refusedWhileTransmitting(&SpeedButton2)) return;
+  if (refusedWhileTransmitting(&sendBsrButton)) return;
   if (state.missingBlockCount <= 0) {
-    SpeedButton2.down = false;
+    sendBsrButton.down = false;
     return;
   }
   state.savedMissingBlockCount = state.missingBlockCount;
@@ -157,20 +157,20 @@ void TForm1::SpeedButton2Click() {
   launchTransmission(state, *tx_, *txSide_);
 }
 
-void TForm1::SpeedButton3Click() {
-  if (callsignMissing(&SpeedButton3)) return;
-  if (!SpeedButton3.down) {
+void MainWindow::respBsrClicked() {
+  if (callsignMissing(&respBsrButton)) return;
+  if (!respBsrButton.down) {
     if (state.txInProgress) state.requestedBlockCount = 1;
     return;
   }
-  if (refusedWhileTransmitting(&SpeedButton3)) return;
+  if (refusedWhileTransmitting(&respBsrButton)) return;
   if (state.requestedBlockCount <= 0) {
-    SpeedButton3.down = false;
+    respBsrButton.down = false;
     return;
   }
   const Picture source = transmitImageSource();
   if (source.empty()) {
-    SpeedButton3.down = false;
+    respBsrButton.down = false;
     platform.messageBox(kImageTooSmallMessage, false);
     return;
   }
@@ -179,14 +179,14 @@ void TForm1::SpeedButton3Click() {
   launchTransmission(state, *tx_, *txSide_);
 }
 
-void TForm1::SpeedButton6Click() {
+void MainWindow::sendTextClicked() {
   if (callsignMissing(nullptr)) return;
   if (refusedWhileTransmitting(nullptr)) return;
-  if (Edit1.text.empty() || Edit1.text == kTextPrompt) return;
+  if (textEdit.text.empty() || textEdit.text == kTextPrompt) return;
   // A text longer than one receivable frame is refused (not cut), so the operator can shorten
   // it where it makes sense.
-  const int limit = maxTextBytes(Callsign, ComboBox2.index);
-  if (static_cast<int>(Edit1.text.size()) > limit) {
+  const int limit = maxTextBytes(settings.callsign, codeCombo.index);
+  if (static_cast<int>(textEdit.text.size()) > limit) {
     platform.messageBox("The text is too long to send: at most " + std::to_string(limit) +
                             " characters fit in one frame with this callsign and code.",
                         true);
@@ -196,10 +196,10 @@ void TForm1::SpeedButton6Click() {
   launchTransmission(state, *tx_, *txSide_);
   if (!state.waveLoopMode) {
     if (!state.memoCleared) {
-      Memo1.lines.clear();
+      messageLog.lines.clear();
       state.memoCleared = true;
     }
-    Memo1.lines.push_back(Callsign + ">" + Edit1.text);
+    messageLog.lines.push_back(settings.callsign + ">" + textEdit.text);
   }
-  Edit1.text.clear();
+  textEdit.text.clear();
 }

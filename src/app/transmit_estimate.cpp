@@ -21,7 +21,7 @@ constexpr double kFixedBitRate = 600.0;
 
 }  // namespace
 
-void TForm1::ComboBox1Change() {
+void MainWindow::scaleChanged() {
   if (state.txInProgress) return;
   if (state.imageFromClipboard)
     clipboardEstimate();
@@ -29,14 +29,14 @@ void TForm1::ComboBox1Change() {
     fileEstimate();
 }
 
-void TForm1::ComboBox2Change() { updateTxTimeText(state.imageFromClipboard); }
+void MainWindow::codeChanged() { updateTxTimeText(state.imageFromClipboard); }
 
-void TForm1::ComboBox3Change() {
-  state.fourLevelMode = ComboBox3.index != 0;
+void MainWindow::modeChanged() {
+  state.fourLevelMode = modeCombo.index != 0;
   updateTxTimeText(state.imageFromClipboard);
 }
 
-bool TForm1::loadTransmitImage(const std::string& path) {
+bool MainWindow::loadTransmitImage(const std::string& path) {
   if (state.txInProgress) return false;
   state.txImagePath = path;
   const bool coded = fileEstimate();
@@ -44,9 +44,9 @@ bool TForm1::loadTransmitImage(const std::string& path) {
   return coded;
 }
 
-void TForm1::updateTxTimeText(bool fromClipboard) {
+void MainWindow::updateTxTimeText(bool fromClipboard) {
   if (state.txCodedBits == 0) return;
-  const int rate = payloadBitRate(ComboBox3.index != 0, ComboBox2.index == 1);
+  const int rate = payloadBitRate(modeCombo.index != 0, codeCombo.index == 1);
   const int blocks = (txPicture.width() / 16) * (txPicture.height() / 16);
   const double seconds = blocks * kFixedBitsPerBlock / kFixedBitRate +
                          static_cast<double>(state.txCodedBits) / rate;
@@ -55,17 +55,17 @@ void TForm1::updateTxTimeText(bool fromClipboard) {
   char text[40];
   std::snprintf(text, sizeof text, "%d'%02d''", m, s);
   state.txTimeText = std::string("TxTime : ") + text + (fromClipboard ? " (Clip)" : " (File)");
-  if (TabControl1.index == 0) Label7.caption = state.txTimeText;
+  if (pictureTabs.index == 0) statusLine.caption = state.txTimeText;
 }
 
-bool TForm1::fileEstimate() {
+bool MainWindow::fileEstimate() {
   state.txBlockCol = 0;
   state.txBlockRow = 0;
   std::error_code ec;
   if (state.txImagePath.empty() || !std::filesystem::exists(state.txImagePath, ec)) {
-    Image3.show(txPicture);
+    pictureBox.show(txPicture);
     state.txTimeText = "TxTime : No TX Image";
-    Label7.caption = state.txTimeText;
+    statusLine.caption = state.txTimeText;
     return false;
   }
   setEstimateControlsEnabled(false);
@@ -75,7 +75,7 @@ bool TForm1::fileEstimate() {
   return coded;
 }
 
-bool TForm1::clipboardEstimate() {
+bool MainWindow::clipboardEstimate() {
   state.txBlockCol = 0;
   state.txBlockRow = 0;
   std::optional<Picture> bitmap = platform.clipboardPicture();
@@ -90,7 +90,7 @@ bool TForm1::clipboardEstimate() {
 // Fits the source into txPicture, codes and preview-decodes every block at the selected scale,
 // counting the bits, and from then on sends the decoded picture. A picture below 320 x 240 is
 // refused with a message and nothing changes.
-bool TForm1::codeTransmitPicture(const Picture& source, bool fromClipboard) {
+bool MainWindow::codeTransmitPicture(const Picture& source, bool fromClipboard) {
   if (!largeEnoughToSend(source)) {
     platform.messageBox(kImageTooSmallMessage, false);
     return false;
@@ -116,23 +116,23 @@ bool TForm1::codeTransmitPicture(const Picture& source, bool fromClipboard) {
 
 // The controls an estimate locks while it codes, and their state afterwards: "Delete",
 // "Log out" and "Resp BSR" stay off, "Send BSR" follows the missing-block count.
-void TForm1::setEstimateControlsEnabled(bool enabled) {
-  ComboBox1.enabled = enabled;
-  ComboBox2.enabled = enabled;
-  ComboBox3.enabled = enabled;
-  SpeedButton13.enabled = enabled;
-  SpeedButton6.enabled = enabled;
-  SpeedButton11.enabled = enabled;
-  SpeedButton12.enabled = enabled;
-  TabControl1.enabled = enabled;
-  SpeedButton7.enabled = false;
-  SpeedButton9.enabled = false;
-  SpeedButton3.enabled = false;
-  SpeedButton3.caption = "Resp BSR";
+void MainWindow::setEstimateControlsEnabled(bool enabled) {
+  scaleCombo.enabled = enabled;
+  codeCombo.enabled = enabled;
+  modeCombo.enabled = enabled;
+  settingsButton.enabled = enabled;
+  sendTextButton.enabled = enabled;
+  toClipboardButton.enabled = enabled;
+  fromClipboardButton.enabled = enabled;
+  pictureTabs.enabled = enabled;
+  deleteImageButton.enabled = false;
+  logOutButton.enabled = false;
+  respBsrButton.enabled = false;
+  respBsrButton.caption = "Resp BSR";
   if (enabled) {
     refreshSendBsrButton();
   } else {
-    SpeedButton2.enabled = false;
-    SpeedButton2.caption = "Send BSR";
+    sendBsrButton.enabled = false;
+    sendBsrButton.caption = "Send BSR";
   }
 }

@@ -8,10 +8,10 @@ const char* const kUnknownError = "An unexpected error occurred.";
 
 }  // namespace
 
-bool TForm1::dispatchMessage(const WindowMessage& message) {
+bool MainWindow::dispatchMessage(const WindowMessage& message) {
   switch (message.id) {
     case kDropFilesMessage:
-      runGuarded([&] { FilesDropped(message.files); });
+      runGuarded([&] { filesDropped(message.files); });
       return true;
     case kInputBufferMessage:
       if (message.samples) runGuarded([&] { receiveStep(message.samples); });
@@ -24,7 +24,7 @@ bool TForm1::dispatchMessage(const WindowMessage& message) {
   }
 }
 
-void TForm1::showException(const char* what) {
+void MainWindow::showException(const char* what) {
   const std::string text = what && *what ? what : kUnknownError;
   try {
     platform.messageBox(text, false);

@@ -24,7 +24,7 @@ class ConsolePlatform : public Platform {
   bool sendF8ToWindow(const std::string&) override { return false; }
   bool startMixer() override { return false; }
   // A console shows no dialogs: the dialog closes as if cancelled.
-  void showModal(TForm9&) override {}
+  void showModal(SettingsDialog&) override {}
 
   // Every message shown so far.
   const std::vector<std::string>& messages() const { return messages_; }

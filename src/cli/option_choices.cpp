@@ -71,11 +71,11 @@ int scaleIndexFromText(const std::string& text) {
   return -1;
 }
 
-void selectTransmitCombos(TForm1& station, int modeIndex, int codeIndex, int scaleIndex) {
-  station.ComboBox3.index = modeIndex;
-  station.ComboBox3Change();
-  station.ComboBox2.index = codeIndex;
-  station.ComboBox2Change();
-  station.ComboBox1.index = scaleIndex;
-  station.ComboBox1Change();
+void selectTransmitCombos(MainWindow& station, int modeIndex, int codeIndex, int scaleIndex) {
+  station.modeCombo.index = modeIndex;
+  station.modeChanged();
+  station.codeCombo.index = codeIndex;
+  station.codeChanged();
+  station.scaleCombo.index = scaleIndex;
+  station.scaleChanged();
 }

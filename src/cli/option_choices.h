@@ -8,7 +8,7 @@
 namespace CLI {
 class App;
 }
-class TForm1;
+class MainWindow;
 
 // An option whose value is one of `words`, stored as its position in the list.
 void addChoice(CLI::App& command, const std::string& name, int& target, const std::vector<std::string>& words,
@@ -23,4 +23,4 @@ int scaleIndexFromText(const std::string& text);
 
 // Selects the Mode, Code and Scale combos on the station as the operator does, each followed
 // by its change handler.
-void selectTransmitCombos(TForm1& station, int modeIndex, int codeIndex, int scaleIndex);
+void selectTransmitCombos(MainWindow& station, int modeIndex, int codeIndex, int scaleIndex);

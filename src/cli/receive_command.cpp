@@ -99,7 +99,7 @@ class FramePrinter final : public ReceiveHost {
 // line per closed picture reception with its blocks and what the store did with it.
 class StationReport final : public StationObserver {
  public:
-  StationReport(std::ostream& out, const TForm1& station) : out_(out), station_(station) {}
+  StationReport(std::ostream& out, const MainWindow& station) : out_(out), station_(station) {}
   void textReceived(const std::string& line) override { out_ << line << "\n"; }
   void receptionClosed() override {
     ++pictures;
@@ -111,13 +111,13 @@ class StationReport final : public StationObserver {
 
  private:
   std::ostream& out_;
-  const TForm1& station_;
+  const MainWindow& station_;
 };
 
 // The station a recording is played into: a bare one, or with --home the station as it starts
 // from that folder (its settings, its store of received pictures).
-std::unique_ptr<TForm1> makeStation(const ReceiveOptions& o, ConsolePlatform& platform, WavBackend& backend) {
-  if (!o.home) return std::make_unique<TForm1>(platform, StationDevices{&backend});
+std::unique_ptr<MainWindow> makeStation(const ReceiveOptions& o, ConsolePlatform& platform, WavBackend& backend) {
+  if (!o.home) return std::make_unique<MainWindow>(platform, StationDevices{&backend});
   const AppPaths paths = resolveAppPaths(executablePath(), o.home, systemEnv);
   return startStation(paths, platform, StationDevices{&backend});
 }
@@ -162,9 +162,9 @@ int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
   ConsolePlatform platform;
   WavBackend backend(o.inputPath, "");
   backend.setTrailingSilence(kFlushBuffers);
-  std::unique_ptr<TForm1> stationOwner = makeStation(o, platform, backend);
-  TForm1& station = *stationOwner;
-  if (o.receiver) station.Receiver = *o.receiver == "specified" ? 1 : 0;
+  std::unique_ptr<MainWindow> stationOwner = makeStation(o, platform, backend);
+  MainWindow& station = *stationOwner;
+  if (o.receiver) station.settings.receiverKind = *o.receiver == "specified" ? 1 : 0;
   // With --home the station reports its texts and pictures; the frame log is --json's.
   FramePrinter printer(out, o.json, !o.home || o.json);
   StationReport report(out, station);
@@ -182,8 +182,8 @@ int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
   }
   printer.finishPending();
   // A reception still open when the recording ends is finished as "Finish RX" finishes it.
-  if (o.home && station.rxImageOpen) station.SpeedButton8Click();
-  if (o.home) station.FormDestroy();
+  if (o.home && station.rxImageOpen) station.finishRxClicked();
+  if (o.home) station.destroying();
   if (printer.outputFailed()) return reportFailure(err, "the frames could not be written to standard output");
   if (!backend.error().empty()) return reportFailure(err, backend.error());
 

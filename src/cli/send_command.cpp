@@ -79,7 +79,7 @@ int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   ConsolePlatform platform;
   WavBackend backend("", "");
   backend.keepRecordingInMemory();
-  TForm1 station(platform, StationDevices{&backend});
+  MainWindow station(platform, StationDevices{&backend});
   if (o.text) {
     if (const std::string why = textProblem(*o.text, o.callsign, o.codeIndex); !why.empty())
       return reportFailure(err, why);
@@ -91,20 +91,20 @@ int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   const OutputTarget target = checkOutputFile(o.outputPath);
   if (!target.error.empty()) return reportFailure(err, target.error);
 
-  station.Callsign = o.callsign;
+  station.settings.callsign = o.callsign;
   selectTransmitCombos(station, o.modeIndex, o.codeIndex, o.scaleIndex);
-  station.ScanDir = o.scanDirection;
+  station.settings.scanDirection = o.scanDirection;
   station.openDevices();
   if (!station.deviceRings()->outputOpen()) return reportFailure(err, "the transmitter could not be started");
 
   if (o.text) {
-    station.Edit1.text = *o.text;
-    station.SpeedButton6Click();
+    station.textEdit.text = *o.text;
+    station.sendTextClicked();
   } else {
     if (!station.loadTransmitImage(*o.imagePath))
       return reportFailure(err, *o.imagePath + ": the station could not take the picture");
-    station.SpeedButton1.down = true;
-    station.SpeedButton1Click();
+    station.sendImageButton.down = true;
+    station.sendImageClicked();
   }
   if (!station.state.txInProgress) {
     const std::string why = platform.messages().empty() ? "the station did not start" : platform.messages().back();

@@ -81,7 +81,7 @@ class StationHome {
 // B's account of its receptions: every picture file saved, and every text.
 class ReceptionLog final : public StationObserver {
  public:
-  explicit ReceptionLog(const TForm1& station) : station_(station) {}
+  explicit ReceptionLog(const MainWindow& station) : station_(station) {}
   void receptionClosed() override {
     if (station_.lastSaveOutcome.rfind("saved ", 0) == 0) savedFiles.push_back(station_.lastSavedPath);
   }
@@ -91,10 +91,10 @@ class ReceptionLog final : public StationObserver {
   std::vector<std::string> texts;
 
  private:
-  const TForm1& station_;
+  const MainWindow& station_;
 };
 
-int blocksHeld(const TForm1& station) {
+int blocksHeld(const MainWindow& station) {
   int n = 0;
   for (int row = 0; row < 15; ++row)
     for (int col = 0; col < 20; ++col) n += station.state.receivedBlockMap[col * 32 + row] == 1;
@@ -115,14 +115,14 @@ struct Station {
   AppPaths paths;
   std::string callsign;
   std::unique_ptr<SimulatedClockPlatform> platform;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   size_t messagesShown = 0;
 };
 
 // The callsign a station starts with: the one asked for, else its folder's own, else the default.
 std::string chooseCallsign(const AppPaths& paths, const std::optional<std::string>& asked, const char* fallback) {
   if (asked) return *asked;
-  const std::string own = loadSettings(paths.settingsFile).Callsign;
+  const std::string own = loadSettings(paths.settingsFile).callsign;
   return own.empty() ? fallback : own;
 }
 
@@ -138,8 +138,8 @@ class Contact {
   // Writes the callsign into the station's settings when they hold another, then starts it.
   std::string start(Station& s, int index, const ChannelModel& heard, int64_t wallStart, int64_t countStart) {
     Settings settings = loadSettings(s.paths.settingsFile);
-    if (settings.Callsign != s.callsign) {
-      settings.Callsign = s.callsign;
+    if (settings.callsign != s.callsign) {
+      settings.callsign = s.callsign;
       std::string error;
       if (!saveSettings(s.paths.settingsFile, settings, &error)) return error;
     }
@@ -163,8 +163,8 @@ class Contact {
 
   // Presses a send command (setting its toggle down first, as a click does); why nothing was
   // sent, or empty when the transmission started.
-  std::string press(Station& s, Button* toggle, void (TForm1::*click)()) {
-    TForm1& form = *s.form;
+  std::string press(Station& s, Button* toggle, void (MainWindow::*click)()) {
+    MainWindow& form = *s.form;
     const size_t before = s.platform->messages().size();
     if (toggle) toggle->down = true;
     form.runGuarded([&] { (form.*click)(); });
@@ -178,7 +178,7 @@ class Contact {
   // receiver's delay. A reception the receiver still holds open is finished as its operator
   // would ("Finish RX"). Empty, or why the transmission did not end.
   std::string runTransmission(Station& sender) {
-    TForm1& form = *sender.form;
+    MainWindow& form = *sender.form;
     int n = 0;
     while ((form.state.txInProgress || form.deviceRings()->outputBuffersQueued() > 0) && n < kMaxTransmissionBuffers) {
       tick();
@@ -190,7 +190,7 @@ class Contact {
     Station& receiver = &sender == &a ? b : a;
     if (receiver.form->rxImageOpen) {
       out_ << receiver.name << " presses \"Finish RX\": no end frame arrived\n";
-      receiver.form->runGuarded([&] { receiver.form->SpeedButton8Click(); });
+      receiver.form->runGuarded([&] { receiver.form->finishRxClicked(); });
     }
     return {};
   }
@@ -330,8 +330,8 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
     return reportFailure(err, why);
   if (const std::string why = contact.start(b, indexB, channelToB(o.air), wallStart, countStart + 1); !why.empty())
     return reportFailure(err, why);
-  TForm1& formA = *a.form;
-  TForm1& formB = *b.form;
+  MainWindow& formA = *a.form;
+  MainWindow& formB = *b.form;
   ReceptionLog log(formB);
   formB.observer = &log;
   const auto at = [&](SimulationStep step, int round) {
@@ -342,30 +342,30 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   selectTransmitCombos(formA, o.modeIndex, o.codeIndex, o.scaleIndex);
   if (!formA.loadTransmitImage(o.imagePath))
     return reportFailure(err, o.imagePath + ": station A could not take the picture");
-  std::string why = contact.press(a, &formA.SpeedButton1, &TForm1::SpeedButton1Click);
+  std::string why = contact.press(a, &formA.sendImageButton, &MainWindow::sendImageClicked);
   if (why.empty()) why = contact.runTransmission(a);
   if (!why.empty()) return reportFailure(err, why);
   const int blocksAfterImage = blocksHeld(formB);
-  out << "image: A sent " << formA.ComboBox3.items[formA.ComboBox3.index] << " " << formA.ComboBox2.items[formA.ComboBox2.index]
-      << " scale " << formA.ComboBox1.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage << " of 300 blocks, "
+  out << "image: A sent " << formA.modeCombo.items[formA.modeCombo.index] << " " << formA.codeCombo.items[formA.codeCombo.index]
+      << " scale " << formA.scaleCombo.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage << " of 300 blocks, "
       << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
   at(SimulationStep::imageReceived, 0);
 
   // 2. The block re-send rounds.
   std::vector<int> blocksAfterBsr;
-  for (int round = 1; round <= o.rounds && formB.state.missingBlockCount > 0 && formB.SpeedButton2.enabled; ++round) {
-    const std::string asked = formB.SpeedButton2.caption;
-    why = contact.press(b, &formB.SpeedButton2, &TForm1::SpeedButton2Click);
+  for (int round = 1; round <= o.rounds && formB.state.missingBlockCount > 0 && formB.sendBsrButton.enabled; ++round) {
+    const std::string asked = formB.sendBsrButton.caption;
+    why = contact.press(b, &formB.sendBsrButton, &MainWindow::sendBsrClicked);
     if (why.empty()) why = contact.runTransmission(b);
     if (!why.empty()) return reportFailure(err, why);
-    out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows " << quoted(formA.SpeedButton3.caption)
+    out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows " << quoted(formA.respBsrButton.caption)
         << "\n";
     at(SimulationStep::bsrRequested, round);
-    if (!formA.SpeedButton3.enabled) {
+    if (!formA.respBsrButton.enabled) {
       out << "BSR round " << round << ": A holds no request, the exchange ends\n";
       break;
     }
-    why = contact.press(a, &formA.SpeedButton3, &TForm1::SpeedButton3Click);
+    why = contact.press(a, &formA.respBsrButton, &MainWindow::respBsrClicked);
     if (why.empty()) why = contact.runTransmission(a);
     if (!why.empty()) return reportFailure(err, why);
     blocksAfterBsr.push_back(blocksHeld(formB));
@@ -375,8 +375,8 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   }
 
   // 3. The text.
-  formA.Edit1.text = o.text;
-  why = contact.press(a, nullptr, &TForm1::SpeedButton6Click);
+  formA.textEdit.text = o.text;
+  why = contact.press(a, nullptr, &MainWindow::sendTextClicked);
   if (why.empty()) why = contact.runTransmission(a);
   if (!why.empty()) return reportFailure(err, why);
   const std::string textReceived = log.texts.empty() ? std::string() : log.texts.back();

@@ -12,7 +12,7 @@
 #include "audio/channel_model.h"
 #include "cli/command.h"
 
-class TForm1;
+class MainWindow;
 
 // What the air does between the two stations. A's signal reaches B with the noise, the
 // frequency offset and B's sound-card clock offset; B's signal reaches A without noise but with
@@ -57,7 +57,7 @@ enum class SimulationStep {
 
 class SimulationWatcher {
  public:
-  virtual void atStep(SimulationStep step, int round, const TForm1& a, const TForm1& b) = 0;
+  virtual void atStep(SimulationStep step, int round, const MainWindow& a, const MainWindow& b) = 0;
 
  protected:
   ~SimulationWatcher() = default;

@@ -33,22 +33,22 @@ void placeAsModel(QWidget* window, const FormBounds& bounds) {
 
 // --- level dialog ---
 
-LevelWindow::LevelWindow(TForm2& form, MainWindowWidget& main)
+LevelWindow::LevelWindow(LevelDialog& form, MainWindowWidget& main)
     : QWidget(&main, Qt::Tool), form_(form), main_(main) {
-  setWindowTitle(qs(form.Caption));
+  setWindowTitle(qs(form.caption));
   setFixedSize(form.bounds.width, form.bounds.height);
   struct Side {
     const std::string& caption;
     TrackBar& bar;
     Label &top, &bottom, &value;
     ImageBox& meter;
-    void (TForm2::*change)();
+    void (LevelDialog::*change)();
   };
   const Side sides[2] = {
-      {form.GroupBox1, form.TrackBar1, form.Label1, form.Label2, form.Label5, form.Image1,
-       &TForm2::TrackBar1Change},
-      {form.GroupBox2, form.TrackBar2, form.Label3, form.Label4, form.Label6, form.Image2,
-       &TForm2::TrackBar2Change}};
+      {form.inputGroupTitle, form.inputLevelBar, form.inputMaxLabel, form.inputMinLabel, form.inputLevelValue, form.inputMeter,
+       &LevelDialog::inputLevelChanged},
+      {form.outputGroupTitle, form.outputLevelBar, form.outputMaxLabel, form.outputMinLabel, form.outputLevelValue, form.outputMeter,
+       &LevelDialog::outputLevelChanged}};
   for (int i = 0; i < 2; ++i) {
     const Side& side = sides[i];
     auto* group = new QGroupBox(qs(side.caption), this);
@@ -101,15 +101,15 @@ void LevelWindow::closeEvent(QCloseEvent* event) {
 
 // --- device notice ---
 
-NoticeWindow::NoticeWindow(TForm10& form, QWidget* owner)
+NoticeWindow::NoticeWindow(DeviceNotice& form, QWidget* owner)
     : QWidget(owner, Qt::Tool), form_(form), label_(new QLabel(this)) {
-  setWindowTitle(qs(form.Caption));
+  setWindowTitle(qs(form.caption));
   label_->setAlignment(Qt::AlignCenter);
   label_->setGeometry(0, 0, form.bounds.width, form.bounds.height);
 }
 
 void NoticeWindow::refresh() {
-  label_->setText(qs(form_.Label1.caption));
+  label_->setText(qs(form_.messageLabel.caption));
   if (form_.visible && !isVisible()) {
     placeAsModel(this, form_.bounds);
     show();
@@ -120,9 +120,9 @@ void NoticeWindow::refresh() {
 
 // --- settings dialog ---
 
-SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
+SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     : QDialog(&main), form_(form), main_(main) {
-  setWindowTitle(qs(form.Caption));
+  setWindowTitle(qs(form.caption));
   auto* grid = new QGridLayout(this);
   auto track = [this](const void* control, QWidget* widget) { widgets_.push_back({control, widget}); };
 
@@ -159,7 +159,7 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
     track(&label, widget);
   };
   // A counter: arrows only, its value in the label beside it, then the unit.
-  auto addCounter = [&](UpDown& upDown, Label& value, void (TForm9::*click)(), const char* caption,
+  auto addCounter = [&](UpDown& upDown, Label& value, void (SettingsDialog::*click)(), const char* caption,
                         const char* unit, int row) {
     if (caption) grid->addWidget(new QLabel(caption), row, 0);
     auto* widget = new QSpinBox;
@@ -175,7 +175,7 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
     // lambda of the constructor: the sanitizer saw it point at a dead stack slot. Plain
     // pointers to the model's objects are captured instead.
     UpDown* counter = &upDown;
-    TForm9* form = &form_;
+    SettingsDialog* form = &form_;
     connect(widget, &QSpinBox::valueChanged, this, [this, counter, form, click](int v) {
       run([counter, form, click, v] {
         counter->setPosition(v);
@@ -185,11 +185,11 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
     syncs_.push_back([widget, &upDown] { syncUpDown(widget, upDown); });
     track(&upDown, widget);
   };
-  auto addCheck = [&](CheckBox& box, void (TForm9::*click)(), int row, int span) {
+  auto addCheck = [&](CheckBox& box, void (SettingsDialog::*click)(), int row, int span) {
     auto* widget = new QCheckBox;
     grid->addWidget(widget, row, 0, 1, span);
     CheckBox* check = &box;
-    TForm9* form = &form_;
+    SettingsDialog* form = &form_;
     connect(widget, &QCheckBox::clicked, this, [this, check, form, click](bool checked) {
       run([check, form, click, checked] {
         check->checked = checked;
@@ -219,38 +219,38 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
   };
 
   int row = 0;
-  addCombo(form.ComboBox1, "Input device", row++);
-  addCombo(form.ComboBox2, "Output device", row++);
-  addCombo(form.ComboBox3, "RS232C port number", row++);
+  addCombo(form.inputDeviceCombo, "Input device", row++);
+  addCombo(form.outputDeviceCombo, "Output device", row++);
+  addCombo(form.serialPortCombo, "RS232C port number", row++);
   grid->addWidget(new QLabel("Callsign"), row, 0);
-  addEdit(form.Edit1, grid, row, 1);
+  addEdit(form.callsignEdit, grid, row, 1);
   grid->addWidget(new QLabel("Image editor name"), row, 2);
-  addEdit(form.Edit2, grid, row++, 3);
-  addCounter(form.UpDown1, form.Label6, &TForm9::UpDown1Click, "Time out timer", "sec.", row++);
-  addCounter(form.UpDown2, form.Label10, &TForm9::UpDown2Click, "End and abort command", "times",
+  addEdit(form.imageEditorEdit, grid, row++, 3);
+  addCounter(form.timeoutCounter, form.timeoutValue, &SettingsDialog::timeoutStepped, "Time out timer", "sec.", row++);
+  addCounter(form.endFramesCounter, form.endFramesValue, &SettingsDialog::endFramesStepped, "End and abort command", "times",
              row++);
-  addCounter(form.UpDown5, form.Label17, &TForm9::UpDown5Click, "Header of callsign data",
+  addCounter(form.callsignRepeatCounter, form.callsignRepeatValue, &SettingsDialog::callsignRepeatStepped, "Header of callsign data",
              "times", row++);
-  addCheck(form.CheckBox1, &TForm9::CheckBox1Click, row++, 4);
-  addCheck(form.CheckBox2, nullptr, row++, 4);
-  addCheck(form.CheckBox3, nullptr, row++, 4);
-  addCheck(form.CheckBox5, nullptr, row++, 4);
-  addCheck(form.CheckBox4, &TForm9::CheckBox4Click, row, 2);
-  addCounter(form.UpDown3, form.Label12, &TForm9::UpDown3Click, nullptr, nullptr, row);
-  addLabel(form.Label13, grid, row++, 3);
-  addCheck(form.CheckBox6, &TForm9::CheckBox6Click, row, 2);
-  addCounter(form.UpDown4, form.Label14, &TForm9::UpDown4Click, nullptr, nullptr, row);
-  addLabel(form.Label15, grid, row++, 3);
-  addCheck(form.CheckBox7, nullptr, row++, 4);
+  addCheck(form.autoSaveCheck, &SettingsDialog::autoSaveToggled, row++, 4);
+  addCheck(form.errorFreeOnlyCheck, nullptr, row++, 4);
+  addCheck(form.overwriteBsrCheck, nullptr, row++, 4);
+  addCheck(form.deleteOnBsrCheck, nullptr, row++, 4);
+  addCheck(form.saveMinimumCheck, &SettingsDialog::saveMinimumToggled, row, 2);
+  addCounter(form.saveMinimumCounter, form.saveMinimumValue, &SettingsDialog::saveMinimumStepped, nullptr, nullptr, row);
+  addLabel(form.errorFreeLabel, grid, row++, 3);
+  addCheck(form.deleteOldCheck, &SettingsDialog::deleteOldToggled, row, 2);
+  addCounter(form.deleteDaysCounter, form.deleteDaysValue, &SettingsDialog::deleteDaysStepped, nullptr, nullptr, row);
+  addLabel(form.daysLabel, grid, row++, 3);
+  addCheck(form.showClockCheck, nullptr, row++, 4);
   addRadios("Image block scan direction",
-            {&form.RadioButton1, &form.RadioButton2, &form.RadioButton3}, row, 0);
+            {&form.horizontalScanRadio, &form.verticalScanRadio, &form.randomScanRadio}, row, 0);
   addRadios("Waterfall display color",
-            {&form.RadioButton4, &form.RadioButton5, &form.RadioButton6, &form.RadioButton7}, row++,
+            {&form.monochromeRadio, &form.blueRadio, &form.fullColourRadio, &form.goldRadio}, row++,
             2);
   auto* log = new QGroupBox("Log out fix values");
   auto* logGrid = new QGridLayout(log);
   const char* logCaptions[] = {"Mode", "S/N", "Band"};
-  Edit* logEdits[] = {&form.Edit3, &form.Edit4, &form.Edit5};
+  Edit* logEdits[] = {&form.logModeEdit, &form.logReportEdit, &form.logBandEdit};
   for (int i = 0; i < 3; ++i) {
     logGrid->addWidget(new QLabel(logCaptions[i]), 0, i * 2);
     addEdit(*logEdits[i], logGrid, 0, i * 2 + 1);
@@ -273,7 +273,7 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
   auto* test = new QPushButton;
   test->setAutoDefault(false);
   rigGrid->addWidget(test, 3, 2);
-  TForm9* owner = &form_;
+  SettingsDialog* owner = &form_;
   connect(test, &QPushButton::clicked, this, [this, owner] { run([owner] { owner->rigTestClicked(); }); });
   syncs_.push_back([test, rig] { syncButton(test, rig->testButton); });
   track(&rig->testButton, test);
@@ -288,15 +288,15 @@ SettingsWindow::SettingsWindow(TForm9& form, MainWindowWidget& main)
   rigTimer->start(250);
 
   auto* buttons = new QHBoxLayout;
-  for (auto [button, click] : {std::pair{&form.Button1, &TForm9::Button1Click},
-                               std::pair{&form.Button2, &TForm9::Button2Click},
-                               std::pair{&form.Button3, &TForm9::Button3Click}}) {
+  for (auto [button, click] : {std::pair{&form.okButton, &SettingsDialog::okClicked},
+                               std::pair{&form.volumeControlButton, &SettingsDialog::volumeControlClicked},
+                               std::pair{&form.cancelButton, &SettingsDialog::cancelClicked}}) {
     auto* widget = new QPushButton;
     buttons->addWidget(widget);
     widget->setAutoDefault(false);
-    widget->setDefault(button == &form.Button1);
+    widget->setDefault(button == &form.okButton);
     Button& model = *button;
-    TForm9* dialog = &form_;
+    SettingsDialog* dialog = &form_;
     connect(widget, &QPushButton::clicked, this, [this, dialog, click] { run([dialog, click] { (dialog->*click)(); }); });
     syncs_.push_back([widget, &model] { syncButton(widget, model); });
     track(button, widget);
@@ -324,10 +324,10 @@ void SettingsWindow::run(const std::function<void()>& handler) {
 }
 
 void SettingsWindow::reject() {
-  if (form_.modalResult == ModalResult::none) run([this] { form_.Button3Click(); });
+  if (form_.modalResult == ModalResult::none) run([this] { form_.cancelClicked(); });
 }
 
-void runSettingsWindow(TForm9& form, MainWindowWidget& main) {
+void runSettingsWindow(SettingsDialog& form, MainWindowWidget& main) {
   SettingsWindow window(form, main);
   // Centred on the main window as the model placed it; the model's size is only a hint here.
   window.move(main.geometry().center() - window.rect().center());

@@ -1,6 +1,6 @@
 #pragma once
 // The secondary windows, drawn from their form models like the main window: the level dialog
-// (TForm2, not modal), the device notice (TForm10) and the settings dialog (TForm9, modal).
+// (LevelDialog, not modal), the device notice (DeviceNotice) and the settings dialog (SettingsDialog, modal).
 // Every event runs through the main window's guard and refreshes all windows.
 #include <QDialog>
 #include <QWidget>
@@ -18,7 +18,7 @@ class QSlider;
 class LevelWindow : public QWidget {
   Q_OBJECT
  public:
-  LevelWindow(TForm2& form, MainWindowWidget& main);
+  LevelWindow(LevelDialog& form, MainWindowWidget& main);
   // Shown exactly while the model's dialog is visible, at the model's place.
   void refresh();
   QSlider* inputSlider() const { return sliders_[0]; }
@@ -28,7 +28,7 @@ class LevelWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  TForm2& form_;
+  LevelDialog& form_;
   MainWindowWidget& main_;
   QSlider* sliders_[2] = {};
   std::vector<std::function<void()>> syncs_;
@@ -36,18 +36,18 @@ class LevelWindow : public QWidget {
 
 class NoticeWindow : public QWidget {
  public:
-  NoticeWindow(TForm10& form, QWidget* owner);
+  NoticeWindow(DeviceNotice& form, QWidget* owner);
   void refresh();
 
  private:
-  TForm10& form_;
+  DeviceNotice& form_;
   QLabel* label_;
 };
 
 class SettingsWindow : public QDialog {
   Q_OBJECT
  public:
-  SettingsWindow(TForm9& form, MainWindowWidget& main);
+  SettingsWindow(SettingsDialog& form, MainWindowWidget& main);
   void refresh();
   // Runs one of the dialog's handlers, then closes the dialog once it chose a result.
   void run(const std::function<void()>& handler);
@@ -58,11 +58,11 @@ class SettingsWindow : public QDialog {
   void reject() override;  // the window's close button or Escape: "Cancel"
 
  private:
-  TForm9& form_;
+  SettingsDialog& form_;
   MainWindowWidget& main_;
   std::vector<std::function<void()>> syncs_;
   std::vector<std::pair<const void*, QWidget*>> widgets_;
 };
 
 // Runs the settings dialog window modally over the main window until the model closes it.
-void runSettingsWindow(TForm9& form, MainWindowWidget& main);
+void runSettingsWindow(SettingsDialog& form, MainWindowWidget& main);

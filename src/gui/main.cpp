@@ -61,19 +61,19 @@ int main(int argc, char** argv) {
   if (!audio.initialised()) platform.messageBox(audio.error(), true);
 
   const AppPaths paths = resolveAppPaths(executablePath(), home, systemEnv);
-  std::unique_ptr<TForm1> form = startStation(paths, platform, StationDevices{&audio, &serial, wake});
+  std::unique_ptr<MainWindow> form = startStation(paths, platform, StationDevices{&audio, &serial, wake});
   {
     MainWindowWidget shown(*form);
     platform.setOwner(&shown);
-    platform.setSettingsRunner([&shown](TForm9& dialog) { runSettingsWindow(dialog, shown); });
+    platform.setSettingsRunner([&shown](SettingsDialog& dialog) { runSettingsWindow(dialog, shown); });
     shown.setErrorSource([&audio] { return audio.takeErrors(); });
-    shown.move(form->Left, form->Top);
+    shown.move(form->windowLeft, form->windowTop);
     window = &shown;
     shown.show();
     shown.wakeUp();  // buffers that completed before the window existed
     app.exec();
-    form->Left = shown.x();
-    form->Top = shown.y();
+    form->windowLeft = shown.x();
+    form->windowTop = shown.y();
     stopStation(*form);
     window = nullptr;
     platform.setOwner(nullptr);

@@ -35,35 +35,35 @@ constexpr int kRightW = 209;  // its width
 constexpr int kHalfW = 102;   // a button of half that width
 }  // namespace
 
-MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
+MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent) : QWidget(parent), form_(form) {
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(kClientWidth, kClientHeight);
   setAcceptDrops(true);
 
   // --- left: waterfall / eye diagram, callsign panel, error map, message log ---
-  auto* image1 = new PictureView(form.Image1, this);
+  auto* image1 = new PictureView(form.signalDisplay, this);
   image1->move(8, 8);
-  widgets_[&form.Image1] = image1;
-  connect(image1, &PictureView::clicked, this, [this] { run([this] { form_.Image1Click(); }); });
+  widgets_[&form.signalDisplay] = image1;
+  connect(image1, &PictureView::clicked, this, [this] { run([this] { form_.signalDisplayClicked(); }); });
 
   panel_ = new QFrame(this);
   panel_->setGeometry(8, 140, 256, 46);
   panel_->setAutoFillBackground(true);
-  widgets_[&form.Panel4] = panel_;
+  widgets_[&form.callsignPanel] = panel_;
   QFont panelFont = font();
   panelFont.setPixelSize(16);
-  for (auto [label, place] : {std::pair{&form.Label5, QRect(4, 2, 124, 20)},
-                              std::pair{&form.Label9, QRect(4, 23, 124, 20)},
-                              std::pair{&form.Label6, QRect(130, 2, 122, 20)},
-                              std::pair{&form.Label8, QRect(130, 23, 122, 20)}})
+  for (auto [label, place] : {std::pair{&form.rxScaleLabel, QRect(4, 2, 124, 20)},
+                              std::pair{&form.rxKindLabel, QRect(4, 23, 124, 20)},
+                              std::pair{&form.rxModeLabel, QRect(130, 2, 122, 20)},
+                              std::pair{&form.rxCodeLabel, QRect(130, 23, 122, 20)}})
     addLabel(*label, panel_, place)->setFont(panelFont);
 
-  auto* image2 = new PictureView(form.Image2, this);
+  auto* image2 = new PictureView(form.errorMap, this);
   image2->move(8, 192);
-  widgets_[&form.Image2] = image2;
-  addButton(form.SpeedButton8, QRect(54, 192, 100, 30), [this] { form_.SpeedButton8Click(); });
-  addButton(form.SpeedButton9, QRect(160, 192, 104, 30), [this] { form_.SpeedButton9Click(); });
+  widgets_[&form.errorMap] = image2;
+  addButton(form.finishRxButton, QRect(54, 192, 100, 30), [this] { form_.finishRxClicked(); });
+  addButton(form.logOutButton, QRect(160, 192, 104, 30), [this] { form_.logOutClicked(); });
 
   memo_ = new QPlainTextEdit(this);
   memo_->setGeometry(8, 228, 256, 81);
@@ -72,78 +72,78 @@ MainWindowWidget::MainWindowWidget(TForm1& form, QWidget* parent) : QWidget(pare
   memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo_->viewport()->installEventFilter(this);
-  widgets_[&form.Memo1] = memo_;
-  syncs_.push_back([this] { syncMemo(memo_, form_.Memo1); });
+  widgets_[&form.messageLog] = memo_;
+  syncs_.push_back([this] { syncMemo(memo_, form_.messageLog); });
 
   // --- middle: the picture, its status line and the tabs below ---
   auto* page = new QFrame(this);
   page->setGeometry(272, 8, 336, 272);
   page->setFrameShape(QFrame::StyledPanel);
-  auto* image3 = new PictureView(form.Image3, page);
+  auto* image3 = new PictureView(form.pictureBox, page);
   image3->move(8, 6);
-  widgets_[&form.Image3] = image3;
-  addLabel(form.Label7, page, QRect(8, 250, 320, 18));
+  widgets_[&form.pictureBox] = image3;
+  addLabel(form.statusLine, page, QRect(8, 250, 320, 18));
   tabs_ = new QTabBar(this);
   tabs_->setShape(QTabBar::RoundedSouth);
-  for (const std::string& tab : form.TabControl1.tabs) tabs_->addTab(qs(tab));
+  for (const std::string& tab : form.pictureTabs.tabs) tabs_->addTab(qs(tab));
   tabs_->setGeometry(272, 279, 336, 30);
   tabs_->setExpanding(false);
-  widgets_[&form.TabControl1] = tabs_;
+  widgets_[&form.pictureTabs] = tabs_;
   connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
     run([this, index] {
-      form_.TabControl1.index = index;
-      form_.TabControl1Change();
+      form_.pictureTabs.index = index;
+      form_.pictureTabChanged();
     });
   });
   syncs_.push_back([this] {
     const QSignalBlocker block(tabs_);
-    tabs_->setCurrentIndex(form_.TabControl1.index);
-    tabs_->setEnabled(form_.TabControl1.enabled);
+    tabs_->setCurrentIndex(form_.pictureTabs.index);
+    tabs_->setEnabled(form_.pictureTabs.enabled);
   });
 
   // --- right: transmit controls, then the commands ---
-  addButton(form.SpeedButton1, QRect(kRight, 8, kRightW, 28), [this] { form_.SpeedButton1Click(); },
+  addButton(form.sendImageButton, QRect(kRight, 8, kRightW, 28), [this] { form_.sendImageClicked(); },
             true);
-  addButton(form.SpeedButton2, QRect(kRight, 40, kHalfW, 26), [this] { form_.SpeedButton2Click(); },
+  addButton(form.sendBsrButton, QRect(kRight, 40, kHalfW, 26), [this] { form_.sendBsrClicked(); },
             true);
-  addButton(form.SpeedButton3, QRect(kRight + kRightW - kHalfW, 40, kHalfW, 26),
-            [this] { form_.SpeedButton3Click(); }, true);
-  addCombo(form.ComboBox3, "Mode", QRect(kRight + 40, 72, 68, 24),
-           [this] { form_.ComboBox3Change(); });
-  auto* scale = addCombo(form.ComboBox1, "Scale", QRect(kRight + 152, 72, 57, 24),
-                         [this] { form_.ComboBox1Change(); });
+  addButton(form.respBsrButton, QRect(kRight + kRightW - kHalfW, 40, kHalfW, 26),
+            [this] { form_.respBsrClicked(); }, true);
+  addCombo(form.modeCombo, "Mode", QRect(kRight + 40, 72, 68, 24),
+           [this] { form_.modeChanged(); });
+  auto* scale = addCombo(form.scaleCombo, "Scale", QRect(kRight + 152, 72, 57, 24),
+                         [this] { form_.scaleChanged(); });
   scale->setMaxVisibleItems(16);
-  addCombo(form.ComboBox2, "Code", QRect(kRight + 40, 100, kRightW - 40, 24),
-           [this] { form_.ComboBox2Change(); });
+  addCombo(form.codeCombo, "Code", QRect(kRight + 40, 100, kRightW - 40, 24),
+           [this] { form_.codeChanged(); });
 
   edit_ = new QLineEdit(this);
   edit_->setGeometry(kRight, 130, kRightW, 24);
   edit_->installEventFilter(this);
-  widgets_[&form.Edit1] = edit_;
+  widgets_[&form.textEdit] = edit_;
   connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    form_.Edit1.text = ss(text);
+    form_.textEdit.text = ss(text);
   });
-  syncs_.push_back([this] { syncEdit(edit_, form_.Edit1); });
-  addButton(form.SpeedButton6, QRect(kRight, 158, kRightW, 26), [this] { form_.SpeedButton6Click(); });
+  syncs_.push_back([this] { syncEdit(edit_, form_.textEdit); });
+  addButton(form.sendTextButton, QRect(kRight, 158, kRightW, 26), [this] { form_.sendTextClicked(); });
 
-  addButton(form.SpeedButton4, QRect(kRight, 192, 40, 26), [this] { form_.SpeedButton4Click(); });
-  addButton(form.SpeedButton5, QRect(kRight + 44, 192, 40, 26), [this] { form_.SpeedButton5Click(); });
-  addButton(form.SpeedButton7, QRect(kRight + 88, 192, kRightW - 88, 26),
-            [this] { form_.SpeedButton7Click(); });
-  addButton(form.SpeedButton11, QRect(kRight, 224, kHalfW, 26), [this] { form_.SpeedButton11Click(); });
-  addButton(form.SpeedButton12, QRect(kRight + kRightW - kHalfW, 224, kHalfW, 26),
-            [this] { form_.SpeedButton12Click(); });
-  addButton(form.SpeedButton10, QRect(kRight, 262, kHalfW, 26), [this] { form_.SpeedButton10Click(); });
-  addButton(form.SpeedButton13, QRect(kRight + kRightW - kHalfW, 262, kHalfW, 26),
-            [this] { form_.SpeedButton13Click(); });
+  addButton(form.previousImageButton, QRect(kRight, 192, 40, 26), [this] { form_.previousImageClicked(); });
+  addButton(form.nextImageButton, QRect(kRight + 44, 192, 40, 26), [this] { form_.nextImageClicked(); });
+  addButton(form.deleteImageButton, QRect(kRight + 88, 192, kRightW - 88, 26),
+            [this] { form_.deleteImageClicked(); });
+  addButton(form.toClipboardButton, QRect(kRight, 224, kHalfW, 26), [this] { form_.toClipboardClicked(); });
+  addButton(form.fromClipboardButton, QRect(kRight + kRightW - kHalfW, 224, kHalfW, 26),
+            [this] { form_.fromClipboardClicked(); });
+  addButton(form.afLevelButton, QRect(kRight, 262, kHalfW, 26), [this] { form_.afLevelClicked(); });
+  addButton(form.settingsButton, QRect(kRight + kRightW - kHalfW, 262, kHalfW, 26),
+            [this] { form_.settingsClicked(); });
 
   // The rig's frequency and band, under the commands, while rig control is on.
   addLabel(form.rigFrequencyLabel, this, QRect(kRight, 292, kRightW, 18))->setAlignment(Qt::AlignCenter);
 
-  level_ = new LevelWindow(form.Form2, *this);
-  notice_ = new NoticeWindow(form.Form10, this);
+  level_ = new LevelWindow(form.levelDialog, *this);
+  notice_ = new NoticeWindow(form.deviceNotice, this);
 
-  // Key preview: every key released anywhere in this window reaches FormKeyUp.
+  // Key preview: every key released anywhere in this window reaches keyReleased.
   qApp->installEventFilter(this);
   // A device that died posts nothing; its failure is looked for twice a second.
   auto* errorPoll = new QTimer(this);
@@ -207,10 +207,10 @@ QWidget* MainWindowWidget::widgetOf(const void* control) const {
 }
 
 void MainWindowWidget::refresh() {
-  setWindowTitle(qs(form_.Caption));
+  setWindowTitle(qs(form_.caption));
   QPalette palette = panel_->palette();
-  palette.setColor(QPalette::Window, toQColor(form_.Panel4.background));
-  palette.setColor(QPalette::WindowText, toQColor(form_.Panel4.font));
+  palette.setColor(QPalette::Window, toQColor(form_.callsignPanel.background));
+  palette.setColor(QPalette::WindowText, toQColor(form_.callsignPanel.font));
   panel_->setPalette(palette);
   for (const auto& sync : syncs_) sync();
   for (auto* view : findChildren<PictureView*>()) view->update();
@@ -250,13 +250,13 @@ bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event) {
     if (target->window() == this && (target == focus || (!focus && target == this)) &&
         !key->isAutoRepeat()) {
       const int code = virtualKeyCode(key->key());
-      if (code) run([this, code] { form_.FormKeyUp(code); });
+      if (code) run([this, code] { form_.keyReleased(code); });
     }
   }
   if (watched == edit_ && event->type() == QEvent::MouseButtonPress)
-    run([this] { form_.Edit1Click(); });
+    run([this] { form_.textEditClicked(); });
   if (watched == memo_->viewport() && event->type() == QEvent::MouseButtonDblClick)
-    run([this] { form_.Memo1DblClick(); });
+    run([this] { form_.messageLogDoubleClicked(); });
   return QWidget::eventFilter(watched, event);
 }
 
@@ -271,7 +271,7 @@ void MainWindowWidget::dropEvent(QDropEvent* event) {
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths.push_back(ss(url.toLocalFile()));
   event->acceptProposedAction();
-  form_.dispatchMessage({TForm1::kDropFilesMessage, nullptr, paths});
+  form_.dispatchMessage({MainWindow::kDropFilesMessage, nullptr, paths});
   refresh();
 }
 
@@ -279,7 +279,7 @@ void MainWindowWidget::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (activated_) return;
   activated_ = true;
-  run([this] { form_.FormActivate(); });
+  run([this] { form_.activated(); });
 }
 
 void MainWindowWidget::closeEvent(QCloseEvent* event) {

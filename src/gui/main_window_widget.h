@@ -1,5 +1,5 @@
 #pragma once
-// The main window "Pelimo": draws the TForm1 model (fixed client area of 833 x 317) and forwards
+// The main window "Pelimo": draws the MainWindow model (fixed client area of 833 x 317) and forwards
 // every click, selection, key release and dropped file to the model's handlers. It also runs
 // the device messages: the rings' wake-up posts a queued call to pump(), on the main thread.
 #include <QTabBar>
@@ -26,10 +26,10 @@ class MainWindowWidget : public QWidget {
   static constexpr int kClientWidth = 833;
   static constexpr int kClientHeight = 317;
 
-  explicit MainWindowWidget(TForm1& form, QWidget* parent = nullptr);
+  explicit MainWindowWidget(MainWindow& form, QWidget* parent = nullptr);
   ~MainWindowWidget() override;
 
-  TForm1& form() { return form_; }
+  MainWindow& form() { return form_; }
   // Copies the whole model (and the level dialog and notice) into the widgets.
   void refresh();
   // Runs one handler under the model's guard, then refreshes.
@@ -63,7 +63,7 @@ class MainWindowWidget : public QWidget {
   QLabel* addLabel(Label& label, QWidget* parent, const QRect& place);
   void reportDeviceErrors();
 
-  TForm1& form_;
+  MainWindow& form_;
   std::map<const void*, QWidget*> widgets_;
   std::vector<std::function<void()>> syncs_;
   QTabBar* tabs_ = nullptr;

@@ -99,6 +99,6 @@ bool QtPlatform::startMixer() {
   return false;
 }
 
-void QtPlatform::showModal(TForm9& dialog) {
+void QtPlatform::showModal(SettingsDialog& dialog) {
   if (runSettings_) runSettings_(dialog);
 }

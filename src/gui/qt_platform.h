@@ -15,7 +15,7 @@ class QtPlatform : public Platform {
   // The window the message boxes and dialogs belong to; may be set later (nullptr: none).
   void setOwner(QWidget* owner) { owner_ = owner; }
   // Runs the settings dialog window; set by the window layer once the main window exists.
-  void setSettingsRunner(std::function<void(TForm9&)> runner) { runSettings_ = std::move(runner); }
+  void setSettingsRunner(std::function<void(SettingsDialog&)> runner) { runSettings_ = std::move(runner); }
 
   void messageBox(const std::string& text, bool beep) override;
   bool askYesNo(const std::string& text, bool beep) override;
@@ -32,14 +32,14 @@ class QtPlatform : public Platform {
   bool sendF8ToWindow(const std::string& title) override;
   // Tries the known recording-level mixers in turn; says so when none is installed.
   bool startMixer() override;
-  void showModal(TForm9& dialog) override;
+  void showModal(SettingsDialog& dialog) override;
 
   // The mixers tried, each a program and its arguments, first found wins.
   static const std::vector<std::vector<std::string>>& mixerCommands();
 
  private:
   QWidget* owner_ = nullptr;
-  std::function<void(TForm9&)> runSettings_;
+  std::function<void(SettingsDialog&)> runSettings_;
 };
 
 inline constexpr const char* kNoMixerMessage =

@@ -44,7 +44,7 @@ class ReceiveHost {
   // The block's frequency trace, its symbol-instant marks (1 at an instant) and their number.
   virtual void eyeDiagramStep(const double* freqTrace, const uint8_t* symbolMarks, int count,
                               int symbolCount) {}
-  // Reception time-out: set Label6 to "Time out" and run finishReception (which disarms the
+  // Reception time-out: set rxModeLabel to "Time out" and run finishReception (which disarms the
   // time-out).
   virtual void onTimeout() {}
   // Called at the end of every processed buffer when ShowClock is set.

@@ -12,7 +12,7 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
   if (host.levelDialogShowing()) host.showLevelPeaks({.input = inputPeak(block), .output = 0.0});
 
   host.waterfallStep(block.data(), kBlockSamples);
-  if (settings.SubDisp) host.showWaterfall();
+  if (settings.showWaterfall) host.showWaterfall();
 
   // Every symbol instant goes straight on to its decision, the sync search and the frame
   // reader, so a frame can begin, end and be acted on in the middle of the block.
@@ -36,8 +36,8 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
                       rx.demod.symbolCount);
 
   if (rx.rxBufferCount < INT_MAX) ++rx.rxBufferCount;
-  if (rx.rxTimeoutArmed && rx.rxBufferCount >= settings.TimeOut * kInputBuffersPerSecond)
+  if (rx.rxTimeoutArmed && rx.rxBufferCount >= settings.timeoutSeconds * kInputBuffersPerSecond)
     host.onTimeout();
 
-  if (settings.ShowClock) host.drawClockOverlay();
+  if (settings.showClock) host.drawClockOverlay();
 }

@@ -19,9 +19,9 @@ struct ReceiveSettings {
   bool txInProgress = false;
   bool waveLoopMode = false;  // keep receiving while transmitting (looped-back sound card)
   double inputGain = 1.0;
-  int TimeOut = 15;           // seconds without a valid header before an armed reception ends
-  bool SubDisp = true;
-  bool ShowClock = false;
+  int timeoutSeconds = 15;           // seconds without a valid header before an armed reception ends
+  bool showWaterfall = true;
+  bool showClock = false;
   ReceiverKind receiver = ReceiverKind::improved;
 };
 

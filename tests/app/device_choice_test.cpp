@@ -31,25 +31,25 @@ TEST(DeviceChoice, FollowsTheNameAndKeepsTheNumberOnlyWhenTheNameIsGone) {
 TEST(DeviceChoice, TheStationOpensTheNamedDeviceAndTheDialogsChoiceWins) {
   FakePlatform platform;
   FakeAudioBackend audio;  // inputs "Line in", "USB codec"; outputs "Line out", "USB codec"
-  TForm1 form(platform, StationDevices{&audio});
-  form.Input = 1;
-  form.InputName = "USB codec";
-  form.Output = 2;
-  form.OutputName = "Line out";
+  MainWindow form(platform, StationDevices{&audio});
+  form.settings.inputDevice = 1;
+  form.settings.inputDeviceName = "USB codec";
+  form.settings.outputDevice = 2;
+  form.settings.outputDeviceName = "Line out";
   form.openDevices();
   EXPECT_EQ(audio.inputDevicesOpened.back(), 1);  // backend numbers count from 0
   EXPECT_EQ(audio.outputDevicesOpened.back(), 0);
-  EXPECT_EQ(form.Input, 2);
-  EXPECT_EQ(form.Output, 1);
+  EXPECT_EQ(form.settings.inputDevice, 2);
+  EXPECT_EQ(form.settings.outputDevice, 1);
 
   // Choosing another device in the settings dialog is not undone by the stored name.
-  platform.onSettingsDialog = [](TForm9& dialog) {
-    dialog.ComboBox1.index = 1;  // "Line in"
-    dialog.Button1Click();
+  platform.onSettingsDialog = [](SettingsDialog& dialog) {
+    dialog.inputDeviceCombo.index = 1;  // "Line in"
+    dialog.okClicked();
   };
-  form.Callsign = "JA1ABC";
-  form.SpeedButton13Click();
-  EXPECT_EQ(form.Input, 1);
-  EXPECT_EQ(form.InputName, "Line in");
+  form.settings.callsign = "JA1ABC";
+  form.settingsClicked();
+  EXPECT_EQ(form.settings.inputDevice, 1);
+  EXPECT_EQ(form.settings.inputDeviceName, "Line in");
   EXPECT_EQ(audio.inputDevicesOpened.back(), 0);
 }

@@ -17,25 +17,25 @@ class LogExport : public testing::Test {
   std::string press() {
     platform.clipboardTextValue = "untouched";
     const size_t sent = platform.f8Targets.size();
-    form.SpeedButton9Click();
+    form.logOutClicked();
     if (platform.f8Targets.size() == sent) {
       EXPECT_EQ(platform.clipboardTextValue, "untouched");
       return "";
     }
-    EXPECT_EQ(platform.f8Targets.back(), form.ImgEditName);
+    EXPECT_EQ(platform.f8Targets.back(), form.settings.imageEditorName);
     return platform.clipboardTextValue;
   }
   std::string lastBox() const { return platform.messages.empty() ? "" : platform.messages.back().text; }
 
   FakePlatform platform;
-  TForm1 form;
+  MainWindow form;
 };
 
 TEST_F(LogExport, ReceptionLineNamesTheModeTheContactWasReceivedIn) {
   EXPECT_EQ(press(), "");  // TX tab: nothing at all
   EXPECT_TRUE(platform.messages.empty());
 
-  form.TabControl1.index = 1;
+  form.pictureTabs.index = 1;
   EXPECT_EQ(press(), "");
   EXPECT_EQ(lastBox(), "No callsign data received.");
   EXPECT_TRUE(platform.messages.back().beep);
@@ -52,19 +52,19 @@ TEST_F(LogExport, ReceptionLineNamesTheModeTheContactWasReceivedIn) {
   form.noteReceivedFrame(end);
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,4L-FSK/CONV,40");
 
-  form.LogMode = "DIGI";
-  form.LogSN = "-3dB";
-  form.LogBand = "20";
+  form.settings.logMode = "DIGI";
+  form.settings.logReport = "-3dB";
+  form.settings.logBand = "20";
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,-3dB,DIGI,20");
 }
 
 TEST_F(LogExport, StoredPictureLineIsCutFromItsName) {
-  form.TabControl1.index = 2;
+  form.pictureTabs.index = 2;
   form.storedImageName = "20240315_0942_QA1BCD";
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
   form.storedImageName = "20240315_0942_";
   EXPECT_EQ(press(), ",24/03/15,09:42,15dB,MSK/NORM,40");
-  form.LogMode = "SSB";
+  form.settings.logMode = "SSB";
   EXPECT_EQ(press(), ",24/03/15,09:42,15dB,SSB,40");
 
   for (const char* name : {"20240315_0942", "202403150942_QA1", ""}) {
@@ -75,9 +75,9 @@ TEST_F(LogExport, StoredPictureLineIsCutFromItsName) {
 }
 
 TEST_F(LogExport, AbsentLoggingProgramLeavesTheClipboardAlone) {
-  form.TabControl1.index = 2;
+  form.pictureTabs.index = 2;
   form.storedImageName = "20240315_0942_QA1BCD";
-  form.ImgEditName = "Station Log";
+  form.settings.imageEditorName = "Station Log";
   platform.windowPresent = false;
   EXPECT_EQ(press(), "");
   EXPECT_EQ(lastBox(), "Image editor was not detected.\r\nName : Station Log");

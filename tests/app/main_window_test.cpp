@@ -35,68 +35,68 @@ TEST(SharedStateRecord, EveryFieldStartsAtItsInitialValue) {
 
 TEST(MainWindowModel, ScaleComboListsTheSixteenFactors) {
   FakePlatform platform;
-  TForm1 form(platform);
-  ASSERT_EQ(form.ComboBox1.items.size(), 16u);
-  EXPECT_EQ(form.ComboBox1.items.front(), "0.07");
-  EXPECT_EQ(form.ComboBox1.items[10], "1.00");
-  EXPECT_EQ(form.ComboBox1.items.back(), "2.00");
-  EXPECT_EQ(form.ComboBox1.index, 10);
+  MainWindow form(platform);
+  ASSERT_EQ(form.scaleCombo.items.size(), 16u);
+  EXPECT_EQ(form.scaleCombo.items.front(), "0.07");
+  EXPECT_EQ(form.scaleCombo.items[10], "1.00");
+  EXPECT_EQ(form.scaleCombo.items.back(), "2.00");
+  EXPECT_EQ(form.scaleCombo.index, 10);
   EXPECT_DOUBLE_EQ(form.scaleFactor(), 1.0);
-  form.ComboBox1.index = 99;  // an out-of-range stored index never reads past the table
+  form.scaleCombo.index = 99;  // an out-of-range stored index never reads past the table
   EXPECT_DOUBLE_EQ(form.scaleFactor(), 2.0);
 }
 
 TEST(MainWindowModel, AppliedSettingsSelectCombosClampCountsAndSetGains) {
   FakePlatform platform;
-  TForm1 form(platform);
-  form.ImageQ = 3;
-  form.Mod = 1;
-  form.Encode = 1;
-  form.NumEtxData = 0;
-  form.NumCallSend = 20;
-  form.OutGainPos = 20;
-  form.WaveLoop = true;
+  MainWindow form(platform);
+  form.settings.scaleIndex = 3;
+  form.settings.modeIndex = 1;
+  form.settings.codeIndex = 1;
+  form.settings.endFrameRepeat = 0;
+  form.settings.callsignRepeat = 20;
+  form.settings.outGainPos = 20;
+  form.settings.waveLoop = true;
   form.applySettings("/data/TxImage.bmp");
-  EXPECT_EQ(form.ComboBox1.index, 3);
+  EXPECT_EQ(form.scaleCombo.index, 3);
   EXPECT_TRUE(form.state.fourLevelMode);
-  EXPECT_EQ(form.ComboBox2.index, 1);
-  EXPECT_EQ(form.NumEtxData, 1);
-  EXPECT_EQ(form.NumCallSend, 12);
+  EXPECT_EQ(form.codeCombo.index, 1);
+  EXPECT_EQ(form.settings.endFrameRepeat, 1);
+  EXPECT_EQ(form.settings.callsignRepeat, 12);
   EXPECT_NEAR(form.state.outputGain, 0.1, 1e-12);
   EXPECT_TRUE(form.state.waveLoopMode);
   EXPECT_EQ(form.state.txImagePath, "/data/TxImage.bmp");
 
-  form.ImageQ = 16;  // outside the table: the default scale 1.00
-  form.Mod = -1;
-  form.NumEtxData = 99;
-  form.NumCallSend = 0;
-  form.InGainPos = INT_MIN;  // negating it once overflowed
-  form.TimeOut = INT_MAX;
+  form.settings.scaleIndex = 16;  // outside the table: the default scale 1.00
+  form.settings.modeIndex = -1;
+  form.settings.endFrameRepeat = 99;
+  form.settings.callsignRepeat = 0;
+  form.settings.inGainPos = INT_MIN;  // negating it once overflowed
+  form.settings.timeoutSeconds = INT_MAX;
   form.applySettings();
   EXPECT_DOUBLE_EQ(form.state.inputGain, 100.0);
-  EXPECT_EQ(form.TimeOut, 300);
-  EXPECT_EQ(form.ComboBox1.index, 10);
-  EXPECT_EQ(form.ComboBox3.index, 0);
+  EXPECT_EQ(form.settings.timeoutSeconds, 300);
+  EXPECT_EQ(form.scaleCombo.index, 10);
+  EXPECT_EQ(form.modeCombo.index, 0);
   EXPECT_FALSE(form.state.fourLevelMode);
-  EXPECT_EQ(form.NumEtxData, 30);
-  EXPECT_EQ(form.NumCallSend, 1);
+  EXPECT_EQ(form.settings.endFrameRepeat, 30);
+  EXPECT_EQ(form.settings.callsignRepeat, 1);
 }
 
 TEST(MainWindowModel, ControlsAndPicturesStartAsLaidOut) {
   FakePlatform platform;
-  TForm1 form(platform);
-  EXPECT_EQ(form.SpeedButton1.caption, "Send Image");
-  EXPECT_EQ(form.SpeedButton1.font, colours::badBlock);
-  EXPECT_FALSE(form.SpeedButton2.enabled);
-  EXPECT_FALSE(form.SpeedButton3.enabled);
-  EXPECT_FALSE(form.SpeedButton8.enabled);
-  EXPECT_FALSE(form.SpeedButton9.enabled);
-  EXPECT_EQ(form.ComboBox2.items[form.ComboBox2.index], "Normal (Non)");
-  EXPECT_EQ(form.ComboBox3.items[form.ComboBox3.index], "MSK");
-  EXPECT_EQ(form.Edit1.text, "Input Text and Click ->");
-  EXPECT_EQ(form.Edit1.maxLength, 510);
-  EXPECT_EQ(form.Label7.background, (Colour{160, 160, 160}));
-  EXPECT_EQ(form.TabControl1.index, 0);
+  MainWindow form(platform);
+  EXPECT_EQ(form.sendImageButton.caption, "Send Image");
+  EXPECT_EQ(form.sendImageButton.font, colours::badBlock);
+  EXPECT_FALSE(form.sendBsrButton.enabled);
+  EXPECT_FALSE(form.respBsrButton.enabled);
+  EXPECT_FALSE(form.finishRxButton.enabled);
+  EXPECT_FALSE(form.logOutButton.enabled);
+  EXPECT_EQ(form.codeCombo.items[form.codeCombo.index], "Normal (Non)");
+  EXPECT_EQ(form.modeCombo.items[form.modeCombo.index], "MSK");
+  EXPECT_EQ(form.textEdit.text, "Input Text and Click ->");
+  EXPECT_EQ(form.textEdit.maxLength, 510);
+  EXPECT_EQ(form.statusLine.background, (Colour{160, 160, 160}));
+  EXPECT_EQ(form.pictureTabs.index, 0);
 
   const Picture black320(320, 240);
   EXPECT_EQ(form.txPicture, black320);
@@ -111,24 +111,24 @@ TEST(MainWindowModel, ControlsAndPicturesStartAsLaidOut) {
 
 TEST(MainWindowModel, BsrCaptionRule) {
   FakePlatform platform;
-  TForm1 form(platform);
+  MainWindow form(platform);
   for (int count : {0, 300}) {
     form.state.missingBlockCount = count;
     form.refreshBsrButtons();
-    EXPECT_EQ(form.SpeedButton2.caption, "Send BSR");
-    EXPECT_FALSE(form.SpeedButton2.enabled);
+    EXPECT_EQ(form.sendBsrButton.caption, "Send BSR");
+    EXPECT_FALSE(form.sendBsrButton.enabled);
   }
   form.state.missingBlockCount = 12;
   form.state.requestedBlockCount = 3;
   form.refreshBsrButtons();
-  EXPECT_EQ(form.SpeedButton2.caption, "Send 12 BSR");
-  EXPECT_TRUE(form.SpeedButton2.enabled);
-  EXPECT_EQ(form.SpeedButton3.caption, "Resp 3 BSR");
-  EXPECT_TRUE(form.SpeedButton3.enabled);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send 12 BSR");
+  EXPECT_TRUE(form.sendBsrButton.enabled);
+  EXPECT_EQ(form.respBsrButton.caption, "Resp 3 BSR");
+  EXPECT_TRUE(form.respBsrButton.enabled);
   form.state.requestedBlockCount = 0;
   form.refreshBsrButtons();
-  EXPECT_EQ(form.SpeedButton3.caption, "Resp BSR");
-  EXPECT_FALSE(form.SpeedButton3.enabled);
+  EXPECT_EQ(form.respBsrButton.caption, "Resp BSR");
+  EXPECT_FALSE(form.respBsrButton.enabled);
 }
 
 TEST(Pictures, PutPixelIgnoresOutsidePositions) {

@@ -30,8 +30,8 @@ class KeyingLines final : public SerialLines {
 class OperatorCommands : public testing::Test {
  protected:
   OperatorCommands() : form(platform, StationDevices{nullptr, &lines}) {
-    form.Callsign = "QA1BCD";
-    form.PortStr = "/dev/ttyUSB0";
+    form.settings.callsign = "QA1BCD";
+    form.settings.portPath = "/dev/ttyUSB0";
     form.clipboardPicture = Picture(320, 240);
     form.state.imageFromClipboard = true;
     form.outputTap = [this](const int16_t* samples, int count) {
@@ -45,7 +45,7 @@ class OperatorCommands : public testing::Test {
 
   KeyingLines lines;
   FakePlatform platform;
-  TForm1 form;
+  MainWindow form;
   std::vector<int16_t> air;
 };
 
@@ -58,8 +58,8 @@ struct ButtonState {
 
 struct StartCase {
   const char* name;
-  Button TForm1::*pressed;
-  void (TForm1::*click)();
+  Button MainWindow::*pressed;
+  void (MainWindow::*click)();
   ButtonState sendImage, sendBsr, respBsr;
   int tabAtStart;
 };
@@ -72,75 +72,75 @@ void expectButton(const Button& b, const ButtonState& want, const std::string& w
 
 TEST_F(OperatorCommands, EachSendCommandSetsItsControlStatesAndTheEndRestoresTheIdleOnes) {
   const StartCase cases[] = {
-      {"Send Image", &TForm1::SpeedButton1, &TForm1::SpeedButton1Click,
+      {"Send Image", &MainWindow::sendImageButton, &MainWindow::sendImageClicked,
        {true, true, ""}, {false, false, "Send BSR"}, {false, false, "Resp BSR"}, 0},
-      {"Send BSR", &TForm1::SpeedButton2, &TForm1::SpeedButton2Click,
+      {"Send BSR", &MainWindow::sendBsrButton, &MainWindow::sendBsrClicked,
        {true, false, ""}, {true, true, "Send 12 BSR"}, {false, false, "Resp BSR"}, 1},
-      {"Resp BSR", &TForm1::SpeedButton3, &TForm1::SpeedButton3Click,
+      {"Resp BSR", &MainWindow::respBsrButton, &MainWindow::respBsrClicked,
        {true, false, ""}, {false, false, "Send 12 BSR"}, {true, true, "Resp 5 BSR"}, 0},
-      {"Send Text", nullptr, &TForm1::SpeedButton6Click,
+      {"Send Text", nullptr, &MainWindow::sendTextClicked,
        {true, false, ""}, {false, false, "Send 12 BSR"}, {true, false, "Resp 5 BSR"}, 1},
   };
   for (const StartCase& c : cases) {
     SCOPED_TRACE(c.name);
-    form.TabControl1.index = 1;  // RX tab: "Delete" comes back at the end
+    form.pictureTabs.index = 1;  // RX tab: "Delete" comes back at the end
     form.state.missingBlockCount = 12;
     form.state.requestedBlockCount = 5;
     form.refreshBsrButtons();
-    form.Edit1.text = "hello";
+    form.textEdit.text = "hello";
     if (c.pressed) (form.*c.pressed).down = true;
     (form.*c.click)();
     ASSERT_TRUE(form.state.txInProgress);
 
-    for (const Combo* combo : {&form.ComboBox1, &form.ComboBox3}) EXPECT_FALSE(combo->enabled);
-    EXPECT_TRUE(form.ComboBox2.enabled);
-    for (const Button* b : {&form.SpeedButton13, &form.SpeedButton6, &form.SpeedButton7,
-                            &form.SpeedButton11, &form.SpeedButton12, &form.SpeedButton9})
+    for (const Combo* combo : {&form.scaleCombo, &form.modeCombo}) EXPECT_FALSE(combo->enabled);
+    EXPECT_TRUE(form.codeCombo.enabled);
+    for (const Button* b : {&form.settingsButton, &form.sendTextButton, &form.deleteImageButton,
+                            &form.toClipboardButton, &form.fromClipboardButton, &form.logOutButton})
       EXPECT_FALSE(b->enabled) << b->caption;
-    expectButton(form.SpeedButton1, c.sendImage, "start");
-    expectButton(form.SpeedButton2, c.sendBsr, "start");
-    expectButton(form.SpeedButton3, c.respBsr, "start");
-    EXPECT_EQ(form.Panel4.caption, "QA1BCD");
-    EXPECT_EQ(form.Panel4.font, colours::badBlock);
-    EXPECT_EQ(form.TabControl1.index, c.tabAtStart);
+    expectButton(form.sendImageButton, c.sendImage, "start");
+    expectButton(form.sendBsrButton, c.sendBsr, "start");
+    expectButton(form.respBsrButton, c.respBsr, "start");
+    EXPECT_EQ(form.callsignPanel.caption, "QA1BCD");
+    EXPECT_EQ(form.callsignPanel.font, colours::badBlock);
+    EXPECT_EQ(form.pictureTabs.index, c.tabAtStart);
 
-    if (c.pressed == &TForm1::SpeedButton1) {  // stop the picture early: same end state
-      form.SpeedButton1.down = false;
-      form.SpeedButton1Click();
+    if (c.pressed == &MainWindow::sendImageButton) {  // stop the picture early: same end state
+      form.sendImageButton.down = false;
+      form.sendImageClicked();
     }
     runToEnd();
-    for (const Combo* combo : {&form.ComboBox1, &form.ComboBox2, &form.ComboBox3})
+    for (const Combo* combo : {&form.scaleCombo, &form.codeCombo, &form.modeCombo})
       EXPECT_TRUE(combo->enabled);
-    for (const Button* b : {&form.SpeedButton13, &form.SpeedButton6, &form.SpeedButton11,
-                            &form.SpeedButton12, &form.SpeedButton9})
+    for (const Button* b : {&form.settingsButton, &form.sendTextButton, &form.toClipboardButton,
+                            &form.fromClipboardButton, &form.logOutButton})
       EXPECT_TRUE(b->enabled) << b->caption;
-    EXPECT_EQ(form.SpeedButton7.enabled, form.TabControl1.index != 0);
+    EXPECT_EQ(form.deleteImageButton.enabled, form.pictureTabs.index != 0);
     const BsrButtonState send = sendBsrButtonState(form.state.missingBlockCount);
     const BsrButtonState resp = respBsrButtonState(form.state.requestedBlockCount);
-    expectButton(form.SpeedButton1, {true, false, "Send Image"}, "end");
-    expectButton(form.SpeedButton2, {send.enabled, false, send.caption}, "end");
-    expectButton(form.SpeedButton3, {resp.enabled, false, resp.caption}, "end");
-    EXPECT_EQ(form.Panel4.caption, "");
+    expectButton(form.sendImageButton, {true, false, "Send Image"}, "end");
+    expectButton(form.sendBsrButton, {send.enabled, false, send.caption}, "end");
+    expectButton(form.respBsrButton, {resp.enabled, false, resp.caption}, "end");
+    EXPECT_EQ(form.callsignPanel.caption, "");
     EXPECT_FALSE(lines.keyed);
     EXPECT_FALSE(lines.isOpen);
   }
 }
 
 TEST_F(OperatorCommands, WithoutCallsignTheBoxComesFirstThenTheModalSettingsAndNothingIsKeyed) {
-  form.Callsign.clear();
+  form.settings.callsign.clear();
   std::vector<size_t> boxesWhenDialogOpened;
-  platform.onSettingsDialog = [&](TForm9&) { boxesWhenDialogOpened.push_back(platform.messages.size()); };
-  form.TabControl1.index = 1;
-  form.Label7.caption = "stale";
+  platform.onSettingsDialog = [&](SettingsDialog&) { boxesWhenDialogOpened.push_back(platform.messages.size()); };
+  form.pictureTabs.index = 1;
+  form.statusLine.caption = "stale";
 
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "Set your callsign");
   EXPECT_TRUE(platform.messages[0].beep);
   EXPECT_EQ(boxesWhenDialogOpened, std::vector<size_t>{1});
-  EXPECT_FALSE(form.SpeedButton1.down);
-  EXPECT_EQ(form.Label7.caption, "From : No Callsign");  // activation ran after the dialog
+  EXPECT_FALSE(form.sendImageButton.down);
+  EXPECT_EQ(form.statusLine.caption, "From : No Callsign");  // activation ran after the dialog
   EXPECT_FALSE(form.state.txInProgress);
   EXPECT_FALSE(lines.isOpen);
 
@@ -149,27 +149,27 @@ TEST_F(OperatorCommands, WithoutCallsignTheBoxComesFirstThenTheModalSettingsAndN
 // Pressing another send command during a transmission must not touch it: the samples on the
 // air are those of the lone transmission, and the radio is released at its end.
 TEST_F(OperatorCommands, SendCommandsPressedDuringATransmissionAreRefusedAndTheAirIsUntouched) {
-  form.Edit1.text = "hello";
-  form.SpeedButton6Click();
+  form.textEdit.text = "hello";
+  form.sendTextClicked();
   runToEnd();
   const std::vector<int16_t> alone = air;
   air.clear();
 
-  form.Edit1.text = "hello";
-  form.SpeedButton6Click();
+  form.textEdit.text = "hello";
+  form.sendTextClicked();
   form.transmitStep();
   form.state.requestedBlockCount = 3;
   form.state.missingBlockCount = 7;
-  form.Edit1.text = "second";
-  for (Button* b : {&form.SpeedButton1, &form.SpeedButton2, &form.SpeedButton3}) b->down = true;
-  form.SpeedButton1Click();
-  form.SpeedButton2Click();
-  form.SpeedButton3Click();
-  form.SpeedButton6Click();
-  for (const Button* b : {&form.SpeedButton1, &form.SpeedButton2, &form.SpeedButton3})
+  form.textEdit.text = "second";
+  for (Button* b : {&form.sendImageButton, &form.sendBsrButton, &form.respBsrButton}) b->down = true;
+  form.sendImageClicked();
+  form.sendBsrClicked();
+  form.respBsrClicked();
+  form.sendTextClicked();
+  for (const Button* b : {&form.sendImageButton, &form.sendBsrButton, &form.respBsrButton})
     EXPECT_FALSE(b->down) << b->caption;
   EXPECT_EQ(form.state.txKind, kTxText);
-  EXPECT_EQ(form.Edit1.text, "second");  // kept for a later send
+  EXPECT_EQ(form.textEdit.text, "second");  // kept for a later send
   EXPECT_TRUE(lines.keyed);
   runToEnd();
   EXPECT_EQ(air, alone);
@@ -182,7 +182,7 @@ TEST_F(OperatorCommands, KeyHistoriesRunTheClipboardCommands) {
   platform.clipboard = Picture(400, 300);
   form.state.imageFromClipboard = false;
   auto type = [&](const std::string& keys) {
-    for (char k : keys) form.FormKeyUp(k);
+    for (char k : keys) form.keyReleased(k);
   };
   type("1T2P1R1X");  // broken sequences do nothing
   EXPECT_FALSE(form.state.imageFromClipboard);
@@ -193,34 +193,34 @@ TEST_F(OperatorCommands, KeyHistoriesRunTheClipboardCommands) {
 
   form.txPicture.fill(Colour{9, 8, 7});
   type("1R1");
-  form.FormKeyUp(0x100 | 'C');  // only the low byte of the key code counts
+  form.keyReleased(0x100 | 'C');  // only the low byte of the key code counts
   ASSERT_TRUE(platform.clipboard);
   EXPECT_EQ(platform.clipboard->at(0, 0), (Colour{9, 8, 7}));
 }
 
 TEST_F(OperatorCommands, DroppedFilesAreRoutedAndIgnoredWhileTransmitting) {
   const std::vector<std::string> drop{"/pictures/contest.png", "/pictures/second.jpg"};
-  EXPECT_TRUE(form.dispatchMessage({TForm1::kDropFilesMessage, nullptr, drop}));
+  EXPECT_TRUE(form.dispatchMessage({MainWindow::kDropFilesMessage, nullptr, drop}));
   EXPECT_EQ(form.state.txImagePath, "/pictures/contest.png");
   EXPECT_FALSE(form.state.imageFromClipboard);
 
-  form.Edit1.text = "hello";
-  form.SpeedButton6Click();
+  form.textEdit.text = "hello";
+  form.sendTextClicked();
   form.state.imageFromClipboard = true;
   const std::vector<std::string> late{"/pictures/late.jpg"};
-  form.dispatchMessage({TForm1::kDropFilesMessage, nullptr, late});
+  form.dispatchMessage({MainWindow::kDropFilesMessage, nullptr, late});
   EXPECT_EQ(form.state.txImagePath, "/pictures/contest.png");
   EXPECT_TRUE(form.state.imageFromClipboard);
-  form.dispatchMessage({TForm1::kDropFilesMessage, nullptr, {}});  // an empty drop: nothing
+  form.dispatchMessage({MainWindow::kDropFilesMessage, nullptr, {}});  // an empty drop: nothing
   EXPECT_EQ(form.state.txImagePath, "/pictures/contest.png");
   EXPECT_FALSE(form.dispatchMessage({0x0100, nullptr, {}}));  // not ours
 }
 
 TEST_F(OperatorCommands, AnExceptionEscapingABufferStepIsShownAndTheStationGoesOn) {
-  form.Edit1.text = "hello";
-  form.SpeedButton6Click();
+  form.textEdit.text = "hello";
+  form.sendTextClicked();
   form.outputTap = [](const int16_t*, int) { throw std::runtime_error("output device lost"); };
-  EXPECT_TRUE(form.dispatchMessage({TForm1::kOutputBufferMessage, nullptr, {}}));
+  EXPECT_TRUE(form.dispatchMessage({MainWindow::kOutputBufferMessage, nullptr, {}}));
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "output device lost");
   EXPECT_FALSE(form.runGuarded([] { throw 42; }));
@@ -228,7 +228,7 @@ TEST_F(OperatorCommands, AnExceptionEscapingABufferStepIsShownAndTheStationGoesO
 
   form.outputTap = nullptr;
   for (int i = 0; i < 2000 && form.state.txInProgress; ++i)
-    form.dispatchMessage({TForm1::kOutputBufferMessage, nullptr, {}});
+    form.dispatchMessage({MainWindow::kOutputBufferMessage, nullptr, {}});
   EXPECT_FALSE(form.state.txInProgress);
   EXPECT_FALSE(lines.keyed);
 }

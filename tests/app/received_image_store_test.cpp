@@ -37,24 +37,24 @@ class ReceivedImageStore : public testing::Test {
 
   TempFolder dir{"pelimo-store"};
   FakePlatform platform;
-  TForm1 form;
+  MainWindow form;
 };
 
 TEST_F(ReceivedImageStore, SavesOnlyWhenEnoughBlocksArrived) {
   form.state.missingBlockCount = 300;
-  form.SaveMin = false;
+  form.settings.saveMinimum = false;
   form.saveReceivedImage();  // nothing received: never saved
-  form.SaveMin = true;
-  form.SaveMinPass = 50;
+  form.settings.saveMinimum = true;
+  form.settings.saveMinimumBlocks = 50;
   form.state.missingBlockCount = 250;  // 50 good blocks: not above the limit
   form.saveReceivedImage();
   EXPECT_FALSE(fs::exists(dir.file("AutoSave")));
 
   form.state.missingBlockCount = 249;
-  form.AutoSave = false;
+  form.settings.autoSave = false;
   form.saveReceivedImage();
   EXPECT_TRUE(files().empty());
-  form.AutoSave = true;
+  form.settings.autoSave = true;
   form.state.decodedCallsign = "QA1/BC";
   form.saveReceivedImage();
   EXPECT_EQ(files(), std::vector<std::string>{"20240315_0942_QA1-BC.jpg"});
@@ -87,7 +87,7 @@ TEST_F(ReceivedImageStore, SavesAfterBsrAnswersReplaceTheEarlierFile) {
   form.saveReceivedImage();
   platform.now.minute = 48;
   form.state.bsrBlocksStored = true;
-  form.DelImgBSR = false;
+  form.settings.deleteOnBsrOverwrite = false;
   form.saveReceivedImage();
   EXPECT_EQ(files().size(), 3u);
 
@@ -96,7 +96,7 @@ TEST_F(ReceivedImageStore, SavesAfterBsrAnswersReplaceTheEarlierFile) {
   TempFolder broken("pelimo-broken");
   std::ofstream(broken.file("AutoSave")) << "not a folder";
   form.dataFolder = broken.path().string();
-  form.DelImgBSR = true;
+  form.settings.deleteOnBsrOverwrite = true;
   form.state.bsrBlocksStored = true;
   platform.now.minute = 50;
   form.saveReceivedImage();
@@ -114,8 +114,8 @@ TEST_F(ReceivedImageStore, SavesAfterBsrAnswersReplaceTheEarlierFile) {
 TEST_F(ReceivedImageStore, AutoDeleteAfterASaveRemovesOldPictures) {
   store("20230101_1200_QA2XY.jpg", 1);
   store("20240301_1200_QA2XY.jpg", 2);
-  form.AutoDelete = true;
-  form.DeleteDay = 120;
+  form.settings.autoDelete = true;
+  form.settings.deleteAfterDays = 120;
   form.saveReceivedImage();
   EXPECT_EQ(files(), (std::vector<std::string>{"20240301_1200_QA2XY.jpg", "20240315_0942_QA1BCD.jpg"}));
 }
@@ -124,55 +124,55 @@ TEST_F(ReceivedImageStore, ArrowsBrowseAndStopAtBothEnds) {
   store("20240101_0800_QA1.jpg", 10);
   store("20240102_0900.jpg", 100);
   store("20240103_1000_QA3XYZ.jpg", 200);
-  form.TabControl1.index = 2;
-  form.TabControl1Change();  // first visit lists the folder
-  EXPECT_EQ(form.Label7.caption, "2024/01/01 08:00 QA1");
+  form.pictureTabs.index = 2;
+  form.pictureTabChanged();  // first visit lists the folder
+  EXPECT_EQ(form.statusLine.caption, "2024/01/01 08:00 QA1");
   EXPECT_EQ(form.storedImageName, "20240101_0800_QA1");
-  EXPECT_NEAR(redShown(form.Image3), 10, 3);
+  EXPECT_NEAR(redShown(form.pictureBox), 10, 3);
   EXPECT_TRUE(form.browseShown);
-  EXPECT_TRUE(form.SpeedButton7.enabled);
-  EXPECT_TRUE(form.SpeedButton9.enabled);
+  EXPECT_TRUE(form.deleteImageButton.enabled);
+  EXPECT_TRUE(form.logOutButton.enabled);
 
-  form.SpeedButton4Click();  // left at the first stays on the first
+  form.previousImageClicked();  // left at the first stays on the first
   EXPECT_EQ(form.state.browseIndex, 0);
   EXPECT_EQ(form.storedImageName, "20240101_0800_QA1");
-  form.SpeedButton5Click();
-  EXPECT_EQ(form.Label7.caption, "2024/01/02 09:00");
-  form.SpeedButton5Click();
-  form.SpeedButton5Click();  // right at the last stays on the last
+  form.nextImageClicked();
+  EXPECT_EQ(form.statusLine.caption, "2024/01/02 09:00");
+  form.nextImageClicked();
+  form.nextImageClicked();  // right at the last stays on the last
   EXPECT_EQ(form.state.browseIndex, 2);
-  EXPECT_EQ(form.Label7.caption, "2024/01/03 10:00 QA3XYZ");
-  EXPECT_NEAR(redShown(form.Image3), 200, 3);
+  EXPECT_EQ(form.statusLine.caption, "2024/01/03 10:00 QA3XYZ");
+  EXPECT_NEAR(redShown(form.pictureBox), 200, 3);
 
   // Away and back: the image on display comes back without listing the folder again.
-  form.TabControl1.index = 0;
-  form.TabControl1Change();
+  form.pictureTabs.index = 0;
+  form.pictureTabChanged();
   fs::remove(stored("20240103_1000_QA3XYZ.jpg"));
-  form.TabControl1.index = 2;
-  form.TabControl1Change();
-  EXPECT_EQ(form.Label7.caption, "2024/01/03 10:00 QA3XYZ");
-  EXPECT_NEAR(redShown(form.Image3), 200, 3);
+  form.pictureTabs.index = 2;
+  form.pictureTabChanged();
+  EXPECT_EQ(form.statusLine.caption, "2024/01/03 10:00 QA3XYZ");
+  EXPECT_NEAR(redShown(form.pictureBox), 200, 3);
   EXPECT_TRUE(form.browseShown);
   EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(ReceivedImageStore, BrowsingCopesWithStaleIndicesEmptyStoresAndBadFiles) {
-  form.SpeedButton5Click();  // no store folder yet
-  EXPECT_EQ(form.TabControl1.index, 2);
-  EXPECT_EQ(form.Label7.caption, "No Image");
-  EXPECT_FALSE(form.SpeedButton7.enabled);
-  EXPECT_FALSE(form.SpeedButton9.enabled);
+  form.nextImageClicked();  // no store folder yet
+  EXPECT_EQ(form.pictureTabs.index, 2);
+  EXPECT_EQ(form.statusLine.caption, "No Image");
+  EXPECT_FALSE(form.deleteImageButton.enabled);
+  EXPECT_FALSE(form.logOutButton.enabled);
   EXPECT_FALSE(form.browseShown);
 
   store("20240101_0800_QA1.jpg", 10);
   store("20240102_0900_QA2.jpg", 100);
   form.state.browseIndex = 40;  // a stale FileLoadNo
-  form.SpeedButton5Click();
+  form.nextImageClicked();
   EXPECT_EQ(form.state.browseIndex, 1);
   EXPECT_EQ(form.storedImageName, "20240102_0900_QA2");
 
   std::ofstream(stored("20240103_0000_BAD.jpg")) << "not a picture";
-  form.SpeedButton5Click();
+  form.nextImageClicked();
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_NE(platform.messages[0].text.find("20240103_0000_BAD.jpg"), std::string::npos);
   EXPECT_EQ(form.storedImageName, "20240102_0900_QA2");  // the step ended there
@@ -182,37 +182,37 @@ TEST_F(ReceivedImageStore, DeleteAsksAndStepsBack) {
   store("20240101_0800_QA1.jpg", 10);
   store("20240102_0900_QA2.jpg", 100);
   form.state.browseIndex = 1;
-  form.SpeedButton5Click();
+  form.nextImageClicked();
   ASSERT_EQ(form.storedImageName, "20240102_0900_QA2");
 
   platform.answerYes = false;
-  form.SpeedButton7Click();
+  form.deleteImageClicked();
   ASSERT_EQ(platform.questions.size(), 1u);
   EXPECT_EQ(platform.questions[0].text, "Delete 20240102_0900_QA2.jpg , OK?");
   EXPECT_TRUE(platform.questions[0].beep);
   EXPECT_EQ(files().size(), 2u);
 
   platform.answerYes = true;
-  form.SpeedButton7Click();
+  form.deleteImageClicked();
   EXPECT_EQ(files(), std::vector<std::string>{"20240101_0800_QA1.jpg"});
   EXPECT_EQ(form.state.browseIndex, 0);
-  EXPECT_EQ(form.Label7.caption, "2024/01/01 08:00 QA1");
+  EXPECT_EQ(form.statusLine.caption, "2024/01/01 08:00 QA1");
 
   fs::remove(stored("20240101_0800_QA1.jpg"));  // removed behind the program's back
-  form.SpeedButton7Click();
+  form.deleteImageClicked();
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "File not found.");
   EXPECT_TRUE(platform.messages[0].beep);
   EXPECT_EQ(platform.questions.size(), 2u);
 
   store("20240104_0000_QA4.jpg", 50);
-  form.SpeedButton4Click();
-  form.SpeedButton7Click();  // the last one goes: nothing is left on display
+  form.previousImageClicked();
+  form.deleteImageClicked();  // the last one goes: nothing is left on display
   EXPECT_TRUE(files().empty());
-  EXPECT_EQ(form.Label7.caption, "No Image");
+  EXPECT_EQ(form.statusLine.caption, "No Image");
   EXPECT_TRUE(form.storedImageName.empty());
-  EXPECT_FALSE(form.SpeedButton7.enabled);
-  form.SpeedButton7Click();  // nothing shown: nothing to do
+  EXPECT_FALSE(form.deleteImageButton.enabled);
+  form.deleteImageClicked();  // nothing shown: nothing to do
   EXPECT_EQ(platform.questions.size(), 3u);
   EXPECT_EQ(platform.messages.size(), 1u);
 }
@@ -225,50 +225,50 @@ TEST_F(ReceivedImageStore, TabsChooseThePictureTheCaptionAndTheButtons) {
   form.state.remoteCallsign = "QA1BCD";
   store("20240101_0800_QA1.jpg", 200);
 
-  form.TabControl1.index = 2;
-  form.TabControl1Change();
-  form.TabControl1.index = 1;
-  form.TabControl1Change();
-  EXPECT_EQ(redShown(form.Image3), 3);
-  EXPECT_EQ(form.Label7.caption, "From : QA1BCD");
+  form.pictureTabs.index = 2;
+  form.pictureTabChanged();
+  form.pictureTabs.index = 1;
+  form.pictureTabChanged();
+  EXPECT_EQ(redShown(form.pictureBox), 3);
+  EXPECT_EQ(form.statusLine.caption, "From : QA1BCD");
   EXPECT_FALSE(form.browseShown);
-  EXPECT_TRUE(form.SpeedButton9.enabled);
-  EXPECT_FALSE(form.SpeedButton7.enabled);
+  EXPECT_TRUE(form.logOutButton.enabled);
+  EXPECT_FALSE(form.deleteImageButton.enabled);
 
-  form.SpeedButton11Click();
+  form.toClipboardClicked();
   EXPECT_EQ(platform.clipboard->at(0, 0).red, 3);
 
-  form.TabControl1.index = 0;
-  form.TabControl1Change();
-  EXPECT_EQ(redShown(form.Image3), 1);
-  EXPECT_EQ(form.Label7.caption, "TxTime : 2'34'' (File)");
-  EXPECT_FALSE(form.SpeedButton9.enabled);
-  EXPECT_FALSE(form.SpeedButton7.enabled);
-  form.SpeedButton11Click();
+  form.pictureTabs.index = 0;
+  form.pictureTabChanged();
+  EXPECT_EQ(redShown(form.pictureBox), 1);
+  EXPECT_EQ(form.statusLine.caption, "TxTime : 2'34'' (File)");
+  EXPECT_FALSE(form.logOutButton.enabled);
+  EXPECT_FALSE(form.deleteImageButton.enabled);
+  form.toClipboardClicked();
   EXPECT_EQ(platform.clipboard->at(0, 0).red, 1);
   form.state.txInProgress = true;
-  form.TabControl1Change();
-  EXPECT_EQ(redShown(form.Image3), 2);
+  form.pictureTabChanged();
+  EXPECT_EQ(redShown(form.pictureBox), 2);
 
-  form.TabControl1.index = 2;
-  form.TabControl1Change();
-  EXPECT_NEAR(redShown(form.Image3), 200, 3);
-  EXPECT_EQ(form.Label7.caption, "2024/01/01 08:00 QA1");
+  form.pictureTabs.index = 2;
+  form.pictureTabChanged();
+  EXPECT_NEAR(redShown(form.pictureBox), 200, 3);
+  EXPECT_EQ(form.statusLine.caption, "2024/01/01 08:00 QA1");
   EXPECT_TRUE(form.browseShown);
-  EXPECT_TRUE(form.SpeedButton9.enabled);
-  EXPECT_TRUE(form.SpeedButton7.enabled);
-  form.SpeedButton11Click();
+  EXPECT_TRUE(form.logOutButton.enabled);
+  EXPECT_TRUE(form.deleteImageButton.enabled);
+  form.toClipboardClicked();
   EXPECT_NEAR(platform.clipboard->at(0, 0).red, 200, 3);
 }
 
 TEST_F(ReceivedImageStore, FromClipboardOnlyWhenIdle) {
   platform.clipboard = Picture(400, 300);
   form.state.txInProgress = true;
-  form.SpeedButton12Click();
+  form.fromClipboardClicked();
   EXPECT_FALSE(form.state.imageFromClipboard);
   EXPECT_TRUE(form.clipboardPicture.empty());
   form.state.txInProgress = false;
-  form.SpeedButton12Click();
+  form.fromClipboardClicked();
   EXPECT_TRUE(form.state.imageFromClipboard);
   EXPECT_EQ(form.clipboardPicture.width(), 400);
 }
@@ -277,8 +277,8 @@ TEST_F(ReceivedImageStore, WithoutADataFolderNothingIsStored) {
   form.dataFolder.clear();
   form.saveReceivedImage();
   form.deleteOldImages();
-  form.SpeedButton5Click();
-  EXPECT_EQ(form.Label7.caption, "No Image");
+  form.nextImageClicked();
+  EXPECT_EQ(form.statusLine.caption, "No Image");
   EXPECT_TRUE(form.lastSavedPath.empty());
   EXPECT_TRUE(platform.messages.empty());
 }

@@ -118,43 +118,43 @@ const char kDefaultFile[] =
 // Every field differs from its default.
 Settings nonDefaultSettings() {
   Settings s;
-  s.MainTop = -120;
-  s.MainLeft = 1919;
-  s.Output = 2;
-  s.Receiver = 1;
-  s.Output = 2;
-  s.InputName = "pulse";
-  s.OutputName = "USB Audio CODEC: - (hw:1,0)";
-  s.PortNum = 4;
-  s.PortStr = "/dev/ttyUSB0";
-  s.ImageQ = 15;
-  s.Encode = 1;
-  s.Mod = 1;
-  s.InGainPos = -40;
-  s.OutGainPos = 80;
-  s.AutoSave = false;
-  s.ImageFile = "/home/x/Bilder/Sende Bild; #1 = \"neu\".jpg";
-  s.Callsign = "DL1ABC/p";
-  s.SubDisp = false;
-  s.FileLoadNo = 42;
-  s.TimeOut = 300;
-  s.NoErrDecode = true;
-  s.ScanDir = 0;
-  s.ImgEditName = "  Logger [x] \\ ";
-  s.ColorType = 3;
-  s.WaveLoop = true;
-  s.NumEtxData = 30;
-  s.OverWrite = false;
-  s.SaveMin = false;
-  s.SaveMinPass = 1;
-  s.DelImgBSR = false;
-  s.AutoDelete = true;
-  s.DeleteDay = 365;
-  s.NumCallSend = 12;
-  s.LogMode = "SSTV\tFSK";
-  s.LogSN = "-3 dB\nline two";
-  s.LogBand = "Grüße 20m 日本";
-  s.ShowClock = true;
+  s.mainTop = -120;
+  s.mainLeft = 1919;
+  s.outputDevice = 2;
+  s.receiverKind = 1;
+  s.outputDevice = 2;
+  s.inputDeviceName = "pulse";
+  s.outputDeviceName = "USB Audio CODEC: - (hw:1,0)";
+  s.portNumber = 4;
+  s.portPath = "/dev/ttyUSB0";
+  s.scaleIndex = 15;
+  s.codeIndex = 1;
+  s.modeIndex = 1;
+  s.inGainPos = -40;
+  s.outGainPos = 80;
+  s.autoSave = false;
+  s.imageFile = "/home/x/Bilder/Sende Bild; #1 = \"neu\".jpg";
+  s.callsign = "DL1ABC/p";
+  s.showWaterfall = false;
+  s.browseIndex = 42;
+  s.timeoutSeconds = 300;
+  s.errorFreeOnly = true;
+  s.scanDirection = 0;
+  s.imageEditorName = "  Logger [x] \\ ";
+  s.waterfallColours = 3;
+  s.waveLoop = true;
+  s.endFrameRepeat = 30;
+  s.overwriteBsrBlocks = false;
+  s.saveMinimum = false;
+  s.saveMinimumBlocks = 1;
+  s.deleteOnBsrOverwrite = false;
+  s.autoDelete = true;
+  s.deleteAfterDays = 365;
+  s.callsignRepeat = 12;
+  s.logMode = "SSTV\tFSK";
+  s.logReport = "-3 dB\nline two";
+  s.logBand = "Grüße 20m 日本";
+  s.showClock = true;
   s.PttMethod = 1;
   s.RigModel = 3073;
   s.RigPort = "localhost:4532";
@@ -169,11 +169,11 @@ Settings parseSetLine(const std::string& line) { return parseSettings("[Set]\n" 
 TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndSaveWritesCompleteFile) {
   Settings s = loadSettings(path("pelimo.ini"));
   EXPECT_EQ(s, Settings{});
-  EXPECT_EQ(s.ImageQ, 10);
-  EXPECT_EQ(s.Mod, 0);
-  EXPECT_EQ(s.Encode, 0);
-  EXPECT_EQ(s.OutGainPos, 10);
-  EXPECT_EQ(s.Callsign, "");
+  EXPECT_EQ(s.scaleIndex, 10);
+  EXPECT_EQ(s.modeIndex, 0);
+  EXPECT_EQ(s.codeIndex, 0);
+  EXPECT_EQ(s.outGainPos, 10);
+  EXPECT_EQ(s.callsign, "");
 
   EXPECT_EQ(loadSettings(path("no/such/folder/pelimo.ini")), Settings{});
   EXPECT_EQ(loadSettings(dir_.string()), Settings{});  // a folder, not a file
@@ -232,13 +232,13 @@ TEST(IniText, SpecialTextsRoundTripInEveryTextKey) {
     SCOPED_TRACE(::testing::PrintToString(text));
     EXPECT_EQ(decodeIniText(encodeIniText(text)), text);
     Settings s;
-    s.PortStr = text;
-    s.ImageFile = text;
-    s.Callsign = text;
-    s.ImgEditName = text;
-    s.LogMode = text;
-    s.LogSN = text;
-    s.LogBand = text;
+    s.portPath = text;
+    s.imageFile = text;
+    s.callsign = text;
+    s.imageEditorName = text;
+    s.logMode = text;
+    s.logReport = text;
+    s.logBand = text;
     EXPECT_EQ(parseSettings(formatSettings(s)), s);
   }
 }
@@ -249,22 +249,22 @@ TEST(IniText, RandomBytesRoundTrip) {
     std::string text(rng() % 24, '\0');
     for (char& c : text) c = static_cast<char>(rng() % 256);
     Settings s;
-    s.Callsign = text;
-    s.LogBand = text;
+    s.callsign = text;
+    s.logBand = text;
     ASSERT_EQ(parseSettings(formatSettings(s)), s) << ::testing::PrintToString(text);
   }
 }
 
 TEST(IniText, HandWrittenAndMalformedQuotes) {
-  EXPECT_EQ(parseSetLine("Callsign=\"DL1ABC\"").Callsign, "DL1ABC");
-  EXPECT_EQ(parseSetLine("Callsign=\"a\\\\b\\tc\\x41\"").Callsign, "a\\b\tcA");
+  EXPECT_EQ(parseSetLine("Callsign=\"DL1ABC\"").callsign, "DL1ABC");
+  EXPECT_EQ(parseSetLine("Callsign=\"a\\\\b\\tc\\x41\"").callsign, "a\\b\tcA");
   // Not well-formed quoted texts are taken as they stand.
-  EXPECT_EQ(parseSetLine("Callsign=\"open").Callsign, "\"open");
-  EXPECT_EQ(parseSetLine("Callsign=\"a\"b\"").Callsign, "\"a\"b\"");
-  EXPECT_EQ(parseSetLine("Callsign=\"bad \\q escape\"").Callsign, "\"bad \\q escape\"");
-  EXPECT_EQ(parseSetLine("Callsign=\"cut \\x4\"").Callsign, "\"cut \\x4\"");
-  EXPECT_EQ(parseSetLine("Callsign=\"trailing \\\"").Callsign, "\"trailing \\\"");
-  EXPECT_EQ(parseSetLine("Callsign=\"").Callsign, "\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"open").callsign, "\"open");
+  EXPECT_EQ(parseSetLine("Callsign=\"a\"b\"").callsign, "\"a\"b\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"bad \\q escape\"").callsign, "\"bad \\q escape\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"cut \\x4\"").callsign, "\"cut \\x4\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"trailing \\\"").callsign, "\"trailing \\\"");
+  EXPECT_EQ(parseSetLine("Callsign=\"").callsign, "\"");
 }
 
 TEST(SettingsParse, IntegerValues) {
@@ -281,7 +281,7 @@ TEST(SettingsParse, IntegerValues) {
       {"٣", 0},  // not an ASCII digit
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(parseSettings("[Form]\nMainTop=" + std::string(c.value) + "\n").MainTop, c.expected)
+    EXPECT_EQ(parseSettings("[Form]\nMainTop=" + std::string(c.value) + "\n").mainTop, c.expected)
         << "value '" << c.value << "'";
   }
 }
@@ -296,8 +296,8 @@ TEST(SettingsParse, RangedNumbersReadAsTheNearestEndOfTheirRange) {
       EXPECT_EQ(s.*r.field, expected) << r.key << "=" << value;
     }
   }
-  EXPECT_EQ(parseSetLine("TimeOut=0").TimeOut, 1);
-  EXPECT_EQ(parseSetLine("InGainPos=-2147483648").InGainPos, -40);
+  EXPECT_EQ(parseSetLine("TimeOut=0").timeoutSeconds, 1);
+  EXPECT_EQ(parseSetLine("InGainPos=-2147483648").inGainPos, -40);
 }
 
 TEST(SettingsParse, RigSectionNumbersReadAsTheNearestEndOfTheirRange) {
@@ -325,21 +325,21 @@ TEST(SettingsParse, BooleansAreAnyNonZeroInteger) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
-    EXPECT_EQ(parseSetLine(std::string("WaveLoop=") + c.value).WaveLoop, c.wave);
-    EXPECT_EQ(parseSetLine(std::string("AutoSave=") + c.value).AutoSave, c.save);
+    EXPECT_EQ(parseSetLine(std::string("WaveLoop=") + c.value).waveLoop, c.wave);
+    EXPECT_EQ(parseSetLine(std::string("AutoSave=") + c.value).autoSave, c.save);
   }
 }
 
 TEST(SettingsParse, LenientSyntax) {
   Settings expected;
-  expected.MainTop = 11;
-  expected.MainLeft = 12;
-  expected.Input = 2;
-  expected.Callsign = "DL1ABC ; not a comment";
-  expected.TimeOut = 30;
-  expected.ScanDir = 1;
-  expected.LogBand = "80";
-  expected.ShowClock = true;
+  expected.mainTop = 11;
+  expected.mainLeft = 12;
+  expected.inputDevice = 2;
+  expected.callsign = "DL1ABC ; not a comment";
+  expected.timeoutSeconds = 30;
+  expected.scanDirection = 1;
+  expected.logBand = "80";
+  expected.showClock = true;
 
   const std::string text =
       "\xEF\xBB\xBF"
@@ -368,7 +368,7 @@ TEST(SettingsParse, LenientSyntax) {
 
   // Sections missing altogether: those keys keep their defaults.
   Settings onlySet;
-  onlySet.Mod = 1;
+  onlySet.modeIndex = 1;
   EXPECT_EQ(parseSettings("[Set]\nMod=1\n"), onlySet);
   EXPECT_EQ(parseSettings("Mod=1\nImageQ=3\n"), Settings{});
   EXPECT_EQ(parseSettings("[Set]\n[]\nMod=1\n"), Settings{});
@@ -377,9 +377,9 @@ TEST(SettingsParse, LenientSyntax) {
 TEST_F(SettingsFileTest, WaveLoopAndClampedValuesSurviveALoadSaveCycle) {
   writeText(path("pelimo.ini"), "[Set]\nWaveLoop=1\nNumCallSend=0\nNumEtxData=99\n");
   Settings s = loadSettings(path("pelimo.ini"));
-  EXPECT_TRUE(s.WaveLoop);
-  EXPECT_EQ(s.NumCallSend, 1);
-  EXPECT_EQ(s.NumEtxData, 30);
+  EXPECT_TRUE(s.waveLoop);
+  EXPECT_EQ(s.callsignRepeat, 1);
+  EXPECT_EQ(s.endFrameRepeat, 30);
   ASSERT_TRUE(saveSettings(path("pelimo.ini"), s));
   EXPECT_EQ(loadSettings(path("pelimo.ini")), s);
   EXPECT_NE(readText(path("pelimo.ini")).find("\nWaveLoop=1\n"), std::string::npos);
@@ -453,12 +453,12 @@ TEST_F(SettingsFileTest, HugeAndGarbageFilesLoadWithoutTrouble) {
   // Valid settings ahead of the garbage are read.
   writeText(path("a.ini"), "[Set]\nCallsign=DL1ABC\nTimeOut=40\n" + garbage);
   Settings a = loadSettings(path("a.ini"));
-  EXPECT_EQ(a.Callsign, "DL1ABC");
-  EXPECT_EQ(a.TimeOut, 40);
+  EXPECT_EQ(a.callsign, "DL1ABC");
+  EXPECT_EQ(a.timeoutSeconds, 40);
 
   // Only the first mebibyte is read: a key after it is ignored.
   writeText(path("b.ini"), "[Set]\n" + std::string(2 << 20, '\n') + "TimeOut=40\n");
-  EXPECT_EQ(loadSettings(path("b.ini")).TimeOut, 15);
+  EXPECT_EQ(loadSettings(path("b.ini")).timeoutSeconds, 15);
 
   // A line cut by that limit is dropped rather than read in part.
   const std::size_t cap = 1 << 20;
@@ -466,11 +466,11 @@ TEST_F(SettingsFileTest, HugeAndGarbageFilesLoadWithoutTrouble) {
   cut += std::string(cap - cut.size() - 12, '\n');
   cut += "TimeOut=123456\n";  // "TimeOut=1234" lies inside the limit
   writeText(path("c.ini"), cut);
-  EXPECT_EQ(loadSettings(path("c.ini")).TimeOut, 15);
+  EXPECT_EQ(loadSettings(path("c.ini")).timeoutSeconds, 15);
 
   // One enormous line, and pure garbage.
   writeText(path("d.ini"), "[Set]\nCallsign=" + std::string(5 << 20, 'x'));
-  EXPECT_EQ(loadSettings(path("d.ini")).Callsign, "");
+  EXPECT_EQ(loadSettings(path("d.ini")).callsign, "");
   writeText(path("e.ini"), garbage);
   Settings e = loadSettings(path("e.ini"));
   (void)e;  // any values, as long as loading returns

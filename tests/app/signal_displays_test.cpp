@@ -33,58 +33,58 @@ bool allBlack(const Picture& p) {
 
 TEST(LevelDialog, ShowingCentresOnTheOwnerAndTakesTheStoredPositions) {
   FakePlatform platform;
-  TForm1 form(platform);
-  form.MainTop = 100;
-  form.MainLeft = 200;
+  MainWindow form(platform);
+  form.settings.mainTop = 100;
+  form.settings.mainLeft = 200;
   const double inputGain = form.state.inputGain;
   const double outputGain = form.state.outputGain;
-  form.Form2.show(form.bounds());
+  form.levelDialog.show(form.bounds());
   EXPECT_TRUE(form.levelDialogShowing);
-  EXPECT_EQ(form.Form2.bounds.top, 100 + 317 / 2 - 185 / 2);
-  EXPECT_EQ(form.Form2.bounds.left, 200 + 833 / 2 - 222 / 2);
-  EXPECT_EQ(form.Form2.Label5.caption, "[0dB]");
-  EXPECT_EQ(form.Form2.Label6.caption, "[-10dB]");
+  EXPECT_EQ(form.levelDialog.bounds.top, 100 + 317 / 2 - 185 / 2);
+  EXPECT_EQ(form.levelDialog.bounds.left, 200 + 833 / 2 - 222 / 2);
+  EXPECT_EQ(form.levelDialog.inputLevelValue.caption, "[0dB]");
+  EXPECT_EQ(form.levelDialog.outputLevelValue.caption, "[-10dB]");
   EXPECT_EQ(form.state.inputGain, inputGain);
   EXPECT_EQ(form.state.outputGain, outputGain);
   EXPECT_NEAR(outputGain, 0.316227766, 1e-9);
 
-  form.Form2.TrackBar1.setPosition(-40);  // the top: +40 dB
-  form.Form2.TrackBar1Change();
-  EXPECT_EQ(form.Form2.Label5.caption, "[40dB]");
-  EXPECT_EQ(form.InGainPos, -40);
+  form.levelDialog.inputLevelBar.setPosition(-40);  // the top: +40 dB
+  form.levelDialog.inputLevelChanged();
+  EXPECT_EQ(form.levelDialog.inputLevelValue.caption, "[40dB]");
+  EXPECT_EQ(form.settings.inGainPos, -40);
   EXPECT_DOUBLE_EQ(form.state.inputGain, 100.0);
-  form.Form2.TrackBar2.setPosition(95);  // held at the bottom, 80
-  form.Form2.TrackBar2Change();
-  EXPECT_EQ(form.Form2.Label6.caption, "[-80dB]");
-  EXPECT_EQ(form.OutGainPos, 80);
+  form.levelDialog.outputLevelBar.setPosition(95);  // held at the bottom, 80
+  form.levelDialog.outputLevelChanged();
+  EXPECT_EQ(form.levelDialog.outputLevelValue.caption, "[-80dB]");
+  EXPECT_EQ(form.settings.outGainPos, 80);
   EXPECT_NEAR(form.state.outputGain, 1e-4, 1e-15);
 
   // Positions from a settings file outside the ranges are taken as the nearest end.
-  form.InGainPos = 99;
-  form.OutGainPos = -7;
+  form.settings.inGainPos = 99;
+  form.settings.outGainPos = -7;
   form.applySettings();
   EXPECT_DOUBLE_EQ(form.state.inputGain, 0.01);
   EXPECT_DOUBLE_EQ(form.state.outputGain, 1.0);
-  form.Form2.hide();
-  form.InGainPos = -300;
-  form.Form2.show(form.bounds());
-  EXPECT_EQ(form.Form2.TrackBar1.position, -40);
-  EXPECT_EQ(form.Form2.Label5.caption, "[40dB]");
-  EXPECT_FALSE(form.Form10.visible);
+  form.levelDialog.hide();
+  form.settings.inGainPos = -300;
+  form.levelDialog.show(form.bounds());
+  EXPECT_EQ(form.levelDialog.inputLevelBar.position, -40);
+  EXPECT_EQ(form.levelDialog.inputLevelValue.caption, "[40dB]");
+  EXPECT_FALSE(form.deviceNotice.visible);
 }
 
-// A received tone draws the waterfall, Image1 shows a copy of it (or of the eye diagram), the
+// A received tone draws the waterfall, signalDisplay shows a copy of it (or of the eye diagram), the
 // clock goes onto that copy only, and the meters follow the buffers while the dialog shows.
 TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {
   FakePlatform platform;
   platform.now.hour = 9;
   platform.now.minute = 5;
-  TForm1 form(platform);
-  form.ShowClock = true;
+  MainWindow form(platform);
+  form.settings.showClock = true;
   const auto tone = toneBuffer(1500, 8000);
 
   form.receiveStep(tone.data());  // dialog hidden: the meters keep their blank pictures
-  EXPECT_TRUE(allBlack(form.Form2.inputMeterPicture));
+  EXPECT_TRUE(allBlack(form.levelDialog.inputMeterPicture));
 
   int brightest = 0;
   auto brightness = [&](int x) {
@@ -102,37 +102,37 @@ TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {
   EXPECT_EQ(platform.drawnTexts[0].y, 107);
   EXPECT_EQ(platform.drawnTexts[0].size, 11);
   EXPECT_EQ(platform.drawnTexts[0].colour, colours::white);
-  EXPECT_EQ(*form.Image1.shown, form.signalDisplayPicture);
+  EXPECT_EQ(*form.signalDisplay.shown, form.signalDisplayPicture);
   // The copy carries the clock (the fake marks its corner); the waterfall itself does not.
   EXPECT_EQ(form.signalDisplayPicture.at(216, 107), colours::white);
   EXPECT_EQ(form.waterfallPicture.at(216, 107), colours::black);
   for (int x = 0; x < 256; ++x) EXPECT_EQ(form.signalDisplayPicture.at(x, 0), form.waterfallPicture.at(x, 0));
 
-  form.Form2.show(form.bounds());
+  form.levelDialog.show(form.bounds());
   form.receiveStep(tone.data());
   EXPECT_GT(form.inputPeak, 0.0);
   EXPECT_EQ(form.outputPeak, 0.0);
-  EXPECT_TRUE(hasLime(form.Form2.inputMeterPicture));
-  EXPECT_FALSE(hasLime(form.Form2.outputMeterPicture));
-  EXPECT_EQ(*form.Form2.Image1.shown, form.Form2.inputMeterPicture);
-  EXPECT_EQ(form.Form2.outputMeterPicture.at(0, 0), (Colour{0, 128, 0}));
+  EXPECT_TRUE(hasLime(form.levelDialog.inputMeterPicture));
+  EXPECT_FALSE(hasLime(form.levelDialog.outputMeterPicture));
+  EXPECT_EQ(*form.levelDialog.inputMeter.shown, form.levelDialog.inputMeterPicture);
+  EXPECT_EQ(form.levelDialog.outputMeterPicture.at(0, 0), (Colour{0, 128, 0}));
   // Lowering the input level by 40 dB shrinks the next bar.
   const int limeRows = [&] {
     int n = 0;
-    for (int y = 0; y < 139; ++y) n += form.Form2.inputMeterPicture.at(0, y) == kLime;
+    for (int y = 0; y < 139; ++y) n += form.levelDialog.inputMeterPicture.at(0, y) == kLime;
     return n;
   }();
-  form.Form2.TrackBar1.setPosition(40);
-  form.Form2.TrackBar1Change();
+  form.levelDialog.inputLevelBar.setPosition(40);
+  form.levelDialog.inputLevelChanged();
   form.receiveStep(tone.data());
   int lowerRows = 0;
-  for (int y = 0; y < 139; ++y) lowerRows += form.Form2.inputMeterPicture.at(0, y) == kLime;
+  for (int y = 0; y < 139; ++y) lowerRows += form.levelDialog.inputMeterPicture.at(0, y) == kLime;
   EXPECT_LT(lowerRows, limeRows);
 
-  // A click on Image1 swaps in the eye diagram from the next buffer on.
-  form.Image1Click();
-  EXPECT_FALSE(form.SubDisp);
-  form.ShowClock = false;
+  // A click on signalDisplay swaps in the eye diagram from the next buffer on.
+  form.signalDisplayClicked();
+  EXPECT_FALSE(form.settings.showWaterfall);
+  form.settings.showClock = false;
   form.receiveStep(tone.data());
   EXPECT_EQ(form.signalDisplayPicture, form.eyePicture);
   EXPECT_EQ(form.eyePicture.at(0, 25), (Colour{255, 255, 0}));
@@ -140,13 +140,13 @@ TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {
 
 TEST(SignalDisplays, TransmittingClearsImage1AndFeedsTheOutputMeter) {
   FakePlatform platform;
-  TForm1 form(platform);
-  form.Callsign = "QA1BCD";
+  MainWindow form(platform);
+  form.settings.callsign = "QA1BCD";
   const auto tone = toneBuffer(1500, 8000);
   form.receiveStep(tone.data());
-  form.Form2.show(form.bounds());
-  form.Edit1.text = "hello";
-  form.SpeedButton6Click();
+  form.levelDialog.show(form.bounds());
+  form.textEdit.text = "hello";
+  form.sendTextClicked();
   ASSERT_TRUE(form.state.txInProgress);
   EXPECT_TRUE(allBlack(form.signalDisplayPicture));
   EXPECT_FALSE(allBlack(form.waterfallPicture));  // the waterfall's history is kept
@@ -154,14 +154,14 @@ TEST(SignalDisplays, TransmittingClearsImage1AndFeedsTheOutputMeter) {
   for (int i = 0; i < 6; ++i) form.transmitStep();
   EXPECT_GT(form.outputPeak, 0.0);
   EXPECT_EQ(form.inputPeak, 0.0);
-  EXPECT_TRUE(hasLime(form.Form2.outputMeterPicture));
-  EXPECT_FALSE(hasLime(form.Form2.inputMeterPicture));
+  EXPECT_TRUE(hasLime(form.levelDialog.outputMeterPicture));
+  EXPECT_FALSE(hasLime(form.levelDialog.inputMeterPicture));
   // Reception is suspended while transmitting: neither the waterfall nor the meters move.
   const Picture waterfall = form.waterfallPicture;
-  const Picture inputMeter = form.Form2.inputMeterPicture;
+  const Picture inputMeter = form.levelDialog.inputMeterPicture;
   form.receiveStep(tone.data());
   EXPECT_EQ(form.waterfallPicture, waterfall);
-  EXPECT_EQ(form.Form2.inputMeterPicture, inputMeter);
+  EXPECT_EQ(form.levelDialog.inputMeterPicture, inputMeter);
 }
 
 }  // namespace

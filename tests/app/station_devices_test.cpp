@@ -18,21 +18,21 @@ struct Station {
   explicit Station(bool inputFails, bool outputFails) {
     audio.failInputOpen = inputFails;
     audio.failOutputOpen = outputFails;
-    form.Callsign = "QA1BCD";
-    form.PortStr = "/dev/ttyUSB0";
+    form.settings.callsign = "QA1BCD";
+    form.settings.portPath = "/dev/ttyUSB0";
     form.openDevices();
   }
   void sendText() {
     platform.messages.clear();
-    form.Edit1.text = "hello";
-    form.SpeedButton6Click();
+    form.textEdit.text = "hello";
+    form.sendTextClicked();
     ASSERT_TRUE(form.state.txInProgress);
   }
   void expectEndedAndReleased() {
     EXPECT_FALSE(form.state.txInProgress);
     EXPECT_FALSE(serial.linesAsserted);
     EXPECT_FALSE(serial.isOpen);
-    EXPECT_TRUE(form.SpeedButton6.enabled);  // the controls are back
+    EXPECT_TRUE(form.sendTextButton.enabled);  // the controls are back
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, kStalled);
     EXPECT_TRUE(platform.messages[0].beep);
@@ -41,7 +41,7 @@ struct Station {
   FakeAudioBackend audio;
   FakeSerialLines serial;
   FakePlatform platform;
-  TForm1 form{platform, StationDevices{&audio, &serial}};
+  MainWindow form{platform, StationDevices{&audio, &serial}};
 };
 
 TEST(StationDevices, WithoutAPlayDeviceTheRadioIsNotKeyedAndInputBuffersEndTheTransmission) {

@@ -36,64 +36,64 @@ TEST(StationLifecycle, StartsFromTheSettingsFolderAndWritesItBackAtClose) {
 
   FakePlatform platform;
   platform.now = {2024, 3, 15, 9, 42, 0};
-  std::unique_ptr<TForm1> form = startStation(paths, platform);
+  std::unique_ptr<MainWindow> form = startStation(paths, platform);
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "Pelimo is Lunched wave loop mode");
   EXPECT_TRUE(platform.messages[0].beep);
   EXPECT_TRUE(form->state.waveLoopMode);
-  EXPECT_EQ(form->NumCallSend, 1);
-  EXPECT_EQ(form->NumEtxData, 30);
-  EXPECT_EQ(form->ComboBox1.index, 10);  // out of range: the default entry
-  EXPECT_EQ(form->ComboBox3.index, 1);
+  EXPECT_EQ(form->settings.callsignRepeat, 1);
+  EXPECT_EQ(form->settings.endFrameRepeat, 30);
+  EXPECT_EQ(form->scaleCombo.index, 10);  // out of range: the default entry
+  EXPECT_EQ(form->modeCombo.index, 1);
   EXPECT_TRUE(form->state.fourLevelMode);
-  EXPECT_EQ(form->Callsign, "QA1BCD");
+  EXPECT_EQ(form->settings.callsign, "QA1BCD");
   EXPECT_EQ(form->state.txImagePath, paths.defaultTxImage);
   EXPECT_EQ(form->state.browseIndex, 3);
   EXPECT_EQ(form->dataFolder, paths.dataFolder);
-  EXPECT_EQ(form->Top, 40);
-  EXPECT_EQ(form->Left, -5);
+  EXPECT_EQ(form->windowTop, 40);
+  EXPECT_EQ(form->windowLeft, -5);
   EXPECT_FALSE(fs::exists(paths.autoSaveFolder + "/20200101_0000_OLD.jpg"));
   EXPECT_TRUE(fs::exists(paths.autoSaveFolder + "/20240301_0000_NEW.jpg"));
 
   // The first activation refreshes the tab page; the RX tab's status line shows the sender.
-  form->TabControl1.index = 1;
-  form->FormActivate();
-  EXPECT_EQ(form->Label7.caption, "From : No Callsign");
+  form->pictureTabs.index = 1;
+  form->activated();
+  EXPECT_EQ(form->statusLine.caption, "From : No Callsign");
 
-  form->Top = 7;
-  form->Image1Click();
-  form->ComboBox2.index = 1;
+  form->windowTop = 7;
+  form->signalDisplayClicked();
+  form->codeCombo.index = 1;
   stopStation(*form);
   EXPECT_EQ(platform.messages.size(), 1u);  // the warning was shown once
 
   const Settings saved = loadSettings(paths.settingsFile);
-  EXPECT_EQ(saved.MainTop, 7);
-  EXPECT_EQ(saved.MainLeft, -5);
-  EXPECT_TRUE(saved.WaveLoop);
-  EXPECT_EQ(saved.NumCallSend, 1);
-  EXPECT_EQ(saved.NumEtxData, 30);
-  EXPECT_EQ(saved.ImageQ, 10);
-  EXPECT_EQ(saved.Encode, 1);
-  EXPECT_EQ(saved.Mod, 1);
-  EXPECT_FALSE(saved.SubDisp);
-  EXPECT_EQ(saved.ImageFile, paths.defaultTxImage);
-  EXPECT_EQ(saved.FileLoadNo, 3);
-  EXPECT_EQ(saved.Callsign, "QA1BCD");
+  EXPECT_EQ(saved.mainTop, 7);
+  EXPECT_EQ(saved.mainLeft, -5);
+  EXPECT_TRUE(saved.waveLoop);
+  EXPECT_EQ(saved.callsignRepeat, 1);
+  EXPECT_EQ(saved.endFrameRepeat, 30);
+  EXPECT_EQ(saved.scaleIndex, 10);
+  EXPECT_EQ(saved.codeIndex, 1);
+  EXPECT_EQ(saved.modeIndex, 1);
+  EXPECT_FALSE(saved.showWaterfall);
+  EXPECT_EQ(saved.imageFile, paths.defaultTxImage);
+  EXPECT_EQ(saved.browseIndex, 3);
+  EXPECT_EQ(saved.callsign, "QA1BCD");
 }
 
 TEST(StationLifecycle, WithoutASettingsFileEveryDefaultHoldsAndACompleteFileIsWritten) {
   TempFolder home("pelimo-home");
   const AppPaths paths = pathsIn(home);
   FakePlatform platform;
-  std::unique_ptr<TForm1> form = startStation(paths, platform);
+  std::unique_ptr<MainWindow> form = startStation(paths, platform);
   EXPECT_TRUE(platform.messages.empty());
-  EXPECT_EQ(static_cast<const Settings&>(*form).NumCallSend, Settings{}.NumCallSend);
-  EXPECT_EQ(form->ComboBox1.index, 10);
+  EXPECT_EQ(static_cast<const Settings&>(*form).callsignRepeat, Settings{}.callsignRepeat);
+  EXPECT_EQ(form->scaleCombo.index, 10);
   EXPECT_FALSE(form->state.fourLevelMode);
   stopStation(*form);
 
   Settings expected;
-  expected.ImageFile = paths.defaultTxImage;
+  expected.imageFile = paths.defaultTxImage;
   EXPECT_EQ(loadSettings(paths.settingsFile), expected);
 }
 

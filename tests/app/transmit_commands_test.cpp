@@ -9,7 +9,7 @@ namespace {
 
 class TransmitCommands : public testing::Test {
  protected:
-  TransmitCommands() : form(platform) { form.Callsign = "QA1BCD"; }
+  TransmitCommands() : form(platform) { form.settings.callsign = "QA1BCD"; }
   void useClipboardPicture(int width, int height) {
     form.clipboardPicture = Picture(width, height);
     form.clipboardPicture.fill(Colour{200, 100, 50});
@@ -20,56 +20,56 @@ class TransmitCommands : public testing::Test {
     for (int i = 0; i < 400 && form.state.txInProgress; ++i) form.transmitStep();
   }
   FakePlatform platform;
-  TForm1 form;
+  MainWindow form;
 };
 
 TEST_F(TransmitCommands, EverySendCommandNeedsTheCallsign) {
-  form.Callsign.clear();
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
-  form.Edit1.text = "hello";
-  form.SpeedButton6Click();
+  form.settings.callsign.clear();
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
+  form.textEdit.text = "hello";
+  form.sendTextClicked();
   ASSERT_EQ(platform.messages.size(), 2u);
   EXPECT_EQ(platform.messages[0].text, "Set your callsign");
   EXPECT_TRUE(platform.messages[0].beep);
-  EXPECT_FALSE(form.SpeedButton1.down);
+  EXPECT_FALSE(form.sendImageButton.down);
   EXPECT_FALSE(form.state.txInProgress);
-  EXPECT_EQ(form.Edit1.text, "hello");
+  EXPECT_EQ(form.textEdit.text, "hello");
 }
 
 TEST_F(TransmitCommands, SendImageRefusesAMissingOrSmallPicture) {
   form.state.txImagePath = "/nonexistent/TxImage.bmp";
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
   useClipboardPicture(319, 240);
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
   ASSERT_EQ(platform.messages.size(), 2u);
   for (const auto& m : platform.messages) {
     EXPECT_EQ(m.text, "Image size is too small.The size is 320x240 or more.");
     EXPECT_FALSE(m.beep);
   }
-  EXPECT_FALSE(form.SpeedButton1.down);
+  EXPECT_FALSE(form.sendImageButton.down);
   EXPECT_FALSE(form.state.txInProgress);
 }
 
 TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {
   useClipboardPicture(640, 480);
-  form.TabControl1.index = 2;
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
+  form.pictureTabs.index = 2;
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
   ASSERT_TRUE(form.state.txInProgress);
   EXPECT_EQ(form.state.txKind, kTxImage);
   EXPECT_EQ(form.state.txBlocksAcross, 20);
   EXPECT_EQ(form.state.txBlocksDown, 15);
-  EXPECT_EQ(form.TabControl1.index, 0);
-  EXPECT_EQ(form.Panel4.caption, "QA1BCD");
-  for (const Button* b : {&form.SpeedButton2, &form.SpeedButton3, &form.SpeedButton6, &form.SpeedButton7,
-                          &form.SpeedButton9, &form.SpeedButton11, &form.SpeedButton12, &form.SpeedButton13})
+  EXPECT_EQ(form.pictureTabs.index, 0);
+  EXPECT_EQ(form.callsignPanel.caption, "QA1BCD");
+  for (const Button* b : {&form.sendBsrButton, &form.respBsrButton, &form.sendTextButton, &form.deleteImageButton,
+                          &form.logOutButton, &form.toClipboardButton, &form.fromClipboardButton, &form.settingsButton})
     EXPECT_FALSE(b->enabled) << b->caption;
-  EXPECT_FALSE(form.ComboBox1.enabled);
-  EXPECT_FALSE(form.ComboBox3.enabled);
-  EXPECT_TRUE(form.ComboBox2.enabled);
+  EXPECT_FALSE(form.scaleCombo.enabled);
+  EXPECT_FALSE(form.modeCombo.enabled);
+  EXPECT_TRUE(form.codeCombo.enabled);
   ASSERT_EQ(platform.drawnTexts.size(), 1u);
   EXPECT_EQ(platform.drawnTexts[0].text, "Now Image Compressing...");
   EXPECT_EQ(platform.drawnTexts[0].x, 80);
@@ -77,8 +77,8 @@ TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {
   EXPECT_EQ(form.txPicture.at(0, 0), (Colour{200, 100, 50}));
 
   // Releasing the button stops at the last block; the sequencer then sends abort frames.
-  form.SpeedButton1.down = false;
-  form.SpeedButton1Click();
+  form.sendImageButton.down = false;
+  form.sendImageClicked();
   EXPECT_TRUE(form.state.txStopRequested);
   EXPECT_EQ(form.state.txBlockCol, 19);
   EXPECT_EQ(form.state.txBlockRow, 14);
@@ -86,93 +86,93 @@ TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {
   // The transmission runs out and every control comes back.
   for (int i = 0; i < 400 && form.state.txInProgress; ++i) form.transmitStep();
   EXPECT_FALSE(form.state.txInProgress);
-  EXPECT_TRUE(form.SpeedButton13.enabled);
-  EXPECT_TRUE(form.SpeedButton6.enabled);
-  EXPECT_TRUE(form.ComboBox1.enabled);
-  EXPECT_FALSE(form.SpeedButton7.enabled);  // TX tab shown
-  EXPECT_EQ(form.Panel4.caption, "");
+  EXPECT_TRUE(form.settingsButton.enabled);
+  EXPECT_TRUE(form.sendTextButton.enabled);
+  EXPECT_TRUE(form.scaleCombo.enabled);
+  EXPECT_FALSE(form.deleteImageButton.enabled);  // TX tab shown
+  EXPECT_EQ(form.callsignPanel.caption, "");
 }
 
 TEST_F(TransmitCommands, BlocksAppearInThePreviewAsTheyAreSentAndEveryPressDrawsANewOrder) {
   useClipboardPicture(640, 480);
-  form.ScanDir = kScanRandom;
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
-  ASSERT_EQ(form.Image3.shown, &form.txPreviewPicture);
+  form.settings.scanDirection = kScanRandom;
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
+  ASSERT_EQ(form.pictureBox.shown, &form.txPreviewPicture);
   const Picture black(320, 240);
-  EXPECT_EQ(*form.Image3.shown, black);
+  EXPECT_EQ(*form.pictureBox.shown, black);
   const auto firstOrder = form.state.scanPermutation;
 
   // A few block frames into the transmission the box shows them, without being told again.
   for (int i = 0; i < 40; ++i) form.transmitStep();
   ASSERT_TRUE(form.state.txInProgress);
   const int firstBlock = firstOrder[0];
-  const Colour sent = form.Image3.shown->at(firstBlock % 20 * 16 + 8, firstBlock / 20 * 16 + 8);
+  const Colour sent = form.pictureBox.shown->at(firstBlock % 20 * 16 + 8, firstBlock / 20 * 16 + 8);
   EXPECT_NEAR(sent.red, 200, 8);  // as coded: close to the picture's colour
   EXPECT_NEAR(sent.green, 100, 8);
   EXPECT_NEAR(sent.blue, 50, 8);
-  EXPECT_NE(*form.Image3.shown, black);
+  EXPECT_NE(*form.pictureBox.shown, black);
 
   // A second press within the same second (after the first transmission was stopped) still
   // draws a fresh random order.
-  form.SpeedButton1.down = false;
-  form.SpeedButton1Click();
+  form.sendImageButton.down = false;
+  form.sendImageClicked();
   for (int i = 0; i < 400 && form.state.txInProgress; ++i) form.transmitStep();
   ASSERT_FALSE(form.state.txInProgress);
-  form.SpeedButton1.down = true;
-  form.SpeedButton1Click();
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
   EXPECT_EQ(platform.seconds, 1'700'000'000);
   EXPECT_NE(form.state.scanPermutation, firstOrder);
 }
 
 TEST_F(TransmitCommands, SendTextEchoesOnceClearedAndEmptiesTheField) {
-  form.SpeedButton6Click();  // still the prompt: nothing happens
+  form.sendTextClicked();  // still the prompt: nothing happens
   EXPECT_FALSE(form.state.txInProgress);
-  form.Edit1.text = "hello";
-  form.SpeedButton6Click();
+  form.textEdit.text = "hello";
+  form.sendTextClicked();
   EXPECT_TRUE(form.state.txInProgress);
-  EXPECT_EQ(form.Memo1.lines, std::vector<std::string>{"QA1BCD>hello"});
+  EXPECT_EQ(form.messageLog.lines, std::vector<std::string>{"QA1BCD>hello"});
   EXPECT_TRUE(form.state.memoCleared);
-  EXPECT_EQ(form.Edit1.text, "");
+  EXPECT_EQ(form.textEdit.text, "");
   finishTransmission();
-  form.Edit1.text = "again";
-  form.SpeedButton6Click();
-  EXPECT_EQ(form.Memo1.lines, (std::vector<std::string>{"QA1BCD>hello", "QA1BCD>again"}));
+  form.textEdit.text = "again";
+  form.sendTextClicked();
+  EXPECT_EQ(form.messageLog.lines, (std::vector<std::string>{"QA1BCD>hello", "QA1BCD>again"}));
 
   finishTransmission();
   form.state.waveLoopMode = true;
-  form.Edit1.text = "looped";
-  form.SpeedButton6Click();
-  EXPECT_EQ(form.Memo1.lines.size(), 2u);
-  EXPECT_EQ(form.Edit1.text, "");
+  form.textEdit.text = "looped";
+  form.sendTextClicked();
+  EXPECT_EQ(form.messageLog.lines.size(), 2u);
+  EXPECT_EQ(form.textEdit.text, "");
 }
 
 TEST_F(TransmitCommands, TextTooLongForOneFrameIsRefusedAndKept) {
-  form.ComboBox2.index = 1;  // coded frames carry 254 bytes with callsign and ">"
-  form.Edit1.text = std::string(248, 'x');
-  form.SpeedButton6Click();
+  form.codeCombo.index = 1;  // coded frames carry 254 bytes with callsign and ">"
+  form.textEdit.text = std::string(248, 'x');
+  form.sendTextClicked();
   EXPECT_FALSE(form.state.txInProgress);
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_NE(platform.messages[0].text.find("at most 247 characters"), std::string::npos);
-  EXPECT_EQ(form.Edit1.text.size(), 248u);
-  form.Edit1.text.pop_back();
-  form.SpeedButton6Click();
+  EXPECT_EQ(form.textEdit.text.size(), 248u);
+  form.textEdit.text.pop_back();
+  form.sendTextClicked();
   EXPECT_TRUE(form.state.txInProgress);
 }
 
 TEST_F(TransmitCommands, BsrButtonsSpringBackWithNothingToDo) {
-  form.SpeedButton2.down = true;
-  form.SpeedButton2Click();
-  EXPECT_FALSE(form.SpeedButton2.down);
-  form.SpeedButton3.down = true;
-  form.SpeedButton3Click();
-  EXPECT_FALSE(form.SpeedButton3.down);
+  form.sendBsrButton.down = true;
+  form.sendBsrClicked();
+  EXPECT_FALSE(form.sendBsrButton.down);
+  form.respBsrButton.down = true;
+  form.respBsrClicked();
+  EXPECT_FALSE(form.respBsrButton.down);
   EXPECT_FALSE(form.state.txInProgress);
   EXPECT_TRUE(platform.messages.empty());
 
   form.state.missingBlockCount = 3;
-  form.SpeedButton2.down = true;
-  form.SpeedButton2Click();
+  form.sendBsrButton.down = true;
+  form.sendBsrClicked();
   EXPECT_TRUE(form.state.txInProgress);
   EXPECT_TRUE(form.state.awaitingBsrReply);
   EXPECT_EQ(form.state.savedMissingBlockCount, 3);

@@ -14,50 +14,50 @@ const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640
 
 TEST(TransmitEstimate, FileEstimateCodesThePictureAndRestoresTheControls) {
   FakePlatform platform;
-  TForm1 form(platform);
-  form.ComboBox1Change();  // no transmit file yet
+  MainWindow form(platform);
+  form.scaleChanged();  // no transmit file yet
   EXPECT_EQ(form.state.txTimeText, "TxTime : No TX Image");
-  EXPECT_EQ(form.Label7.caption, "TxTime : No TX Image");
-  form.ComboBox3.index = 1;
-  form.ComboBox3Change();  // nothing estimated: the line stays
+  EXPECT_EQ(form.statusLine.caption, "TxTime : No TX Image");
+  form.modeCombo.index = 1;
+  form.modeChanged();  // nothing estimated: the line stays
   EXPECT_TRUE(form.state.fourLevelMode);
   EXPECT_EQ(form.state.txTimeText, "TxTime : No TX Image");
-  form.ComboBox3.index = 0;
-  form.ComboBox3Change();
+  form.modeCombo.index = 0;
+  form.modeChanged();
 
   form.state.imageFromClipboard = true;
   form.state.missingBlockCount = 12;
   form.state.requestedBlockCount = 3;
-  form.TabControl1.index = 1;
+  form.pictureTabs.index = 1;
   ASSERT_TRUE(form.loadTransmitImage(kSample));
   EXPECT_FALSE(form.state.imageFromClipboard);
   EXPECT_GT(form.state.txCodedBits, 0);
   EXPECT_EQ(form.txPicture, form.txPreviewPicture);
-  EXPECT_EQ(form.TabControl1.index, 0);
+  EXPECT_EQ(form.pictureTabs.index, 0);
   const double t = 54.0 + form.state.txCodedBits / 1200.0;
   char expected[64];
   std::snprintf(expected, sizeof expected, "TxTime : %d'%02d'' (File)", int(t / 60), int(t) % 60);
   EXPECT_EQ(form.state.txTimeText, expected);
-  EXPECT_EQ(form.Label7.caption, expected);
-  for (const Combo* c : {&form.ComboBox1, &form.ComboBox2, &form.ComboBox3}) EXPECT_TRUE(c->enabled);
-  for (const Button* b : {&form.SpeedButton13, &form.SpeedButton6, &form.SpeedButton11, &form.SpeedButton12})
+  EXPECT_EQ(form.statusLine.caption, expected);
+  for (const Combo* c : {&form.scaleCombo, &form.codeCombo, &form.modeCombo}) EXPECT_TRUE(c->enabled);
+  for (const Button* b : {&form.settingsButton, &form.sendTextButton, &form.toClipboardButton, &form.fromClipboardButton})
     EXPECT_TRUE(b->enabled);
-  EXPECT_TRUE(form.TabControl1.enabled);
-  EXPECT_FALSE(form.SpeedButton7.enabled);
-  EXPECT_FALSE(form.SpeedButton9.enabled);
-  EXPECT_EQ(form.SpeedButton2.caption, "Send 12 BSR");
-  EXPECT_TRUE(form.SpeedButton2.enabled);
-  EXPECT_EQ(form.SpeedButton3.caption, "Resp BSR");
-  EXPECT_FALSE(form.SpeedButton3.enabled);
+  EXPECT_TRUE(form.pictureTabs.enabled);
+  EXPECT_FALSE(form.deleteImageButton.enabled);
+  EXPECT_FALSE(form.logOutButton.enabled);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send 12 BSR");
+  EXPECT_TRUE(form.sendBsrButton.enabled);
+  EXPECT_EQ(form.respBsrButton.caption, "Resp BSR");
+  EXPECT_FALSE(form.respBsrButton.enabled);
 
   // A Scale change while sending does nothing; a coarser scale otherwise needs fewer bits.
   const int bits = form.state.txCodedBits;
   form.state.txInProgress = true;
-  form.ComboBox1.index = 15;
-  form.ComboBox1Change();
+  form.scaleCombo.index = 15;
+  form.scaleChanged();
   EXPECT_EQ(form.state.txCodedBits, bits);
   form.state.txInProgress = false;
-  form.ComboBox1Change();
+  form.scaleChanged();
   EXPECT_LT(form.state.txCodedBits, bits);
 
   // A file too small or of another type: the message, and the last estimate stays.
@@ -69,55 +69,55 @@ TEST(TransmitEstimate, FileEstimateCodesThePictureAndRestoresTheControls) {
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "Image size is too small.The size is 320x240 or more.");
   EXPECT_EQ(form.state.txTimeText, text);
-  EXPECT_TRUE(form.ComboBox1.enabled);
+  EXPECT_TRUE(form.scaleCombo.enabled);
 }
 
 TEST(TransmitEstimate, TimeLineFollowsModeAndCode) {
   FakePlatform platform;
-  TForm1 form(platform);
+  MainWindow form(platform);
   form.state.txCodedBits = 120000;
-  form.ComboBox2Change();
+  form.codeChanged();
   EXPECT_EQ(form.state.txTimeText, "TxTime : 2'34'' (File)");
-  form.ComboBox3.index = 1;  // 4L-FSK halves the bit part only
-  form.ComboBox3Change();
+  form.modeCombo.index = 1;  // 4L-FSK halves the bit part only
+  form.modeChanged();
   EXPECT_EQ(form.state.txTimeText, "TxTime : 1'44'' (File)");
-  form.ComboBox2.index = 1;
-  form.ComboBox2Change();
+  form.codeCombo.index = 1;
+  form.codeChanged();
   EXPECT_EQ(form.state.txTimeText, "TxTime : 2'34'' (File)");
-  form.ComboBox3.index = 0;
-  form.ComboBox3Change();
+  form.modeCombo.index = 0;
+  form.modeChanged();
   EXPECT_EQ(form.state.txTimeText, "TxTime : 4'14'' (File)");
-  form.ComboBox2.index = 0;
+  form.codeCombo.index = 0;
   form.state.txCodedBits = 7080;  // 59.9 s
-  form.ComboBox2Change();
+  form.codeChanged();
   EXPECT_EQ(form.state.txTimeText, "TxTime : 0'59'' (File)");
   form.state.txCodedBits = 7200;  // 60.0 s
   form.state.imageFromClipboard = true;
-  form.TabControl1.index = 1;  // on the RX tab the status line is left alone
-  form.Label7.caption = "From : JA1ABC";
-  form.ComboBox2Change();
+  form.pictureTabs.index = 1;  // on the RX tab the status line is left alone
+  form.statusLine.caption = "From : JA1ABC";
+  form.codeChanged();
   EXPECT_EQ(form.state.txTimeText, "TxTime : 1'00'' (Clip)");
-  EXPECT_EQ(form.Label7.caption, "From : JA1ABC");
+  EXPECT_EQ(form.statusLine.caption, "From : JA1ABC");
 }
 
 TEST(TransmitEstimate, ScaleChangeReadsTheClipboardAfresh) {
   FakePlatform platform;
-  TForm1 form(platform);
+  MainWindow form(platform);
   form.state.imageFromClipboard = true;
-  form.ComboBox1Change();  // no bitmap: nothing changes
+  form.scaleChanged();  // no bitmap: nothing changes
   EXPECT_EQ(form.state.txTimeText, "TxTime :");
   EXPECT_TRUE(form.clipboardPicture.empty());
 
   Picture grey(400, 300);
   grey.fill(Colour{90, 120, 150});
   platform.clipboard = grey;
-  form.ComboBox1Change();
+  form.scaleChanged();
   EXPECT_EQ(form.clipboardPicture, grey);
   EXPECT_GT(form.state.txCodedBits, 0);
   EXPECT_EQ(form.state.txTimeText.substr(form.state.txTimeText.size() - 7), " (Clip)");
 
   platform.clipboard = Picture(200, 100);
-  form.ComboBox1Change();
+  form.scaleChanged();
   EXPECT_EQ(form.clipboardPicture.width(), 200);
   ASSERT_EQ(platform.messages.size(), 1u);
 }

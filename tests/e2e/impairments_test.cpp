@@ -27,9 +27,9 @@ struct LinkResult {
 // One image transmission (scale 2.00, 300 blocks) from A to B through the channel.
 LinkResult sendImage(const ChannelModel& channel, bool fourLevel, bool coded, uint64_t seed = 7) {
   StationLink link(channel, seed);
-  link.a->ComboBox3.index = fourLevel ? 1 : 0;
+  link.a->modeCombo.index = fourLevel ? 1 : 0;
   link.a->state.fourLevelMode = fourLevel;
-  link.a->ComboBox2.index = coded ? 1 : 0;
+  link.a->codeCombo.index = coded ? 1 : 0;
   link.sendClipboardPicture(15);
   link.runTransmission();
   LinkResult r;

@@ -31,12 +31,12 @@ TEST(LiveLogLine, TakesTheRigsBandAndTheMeasuredSignalToNoiseRatio) {
   ChannelModel channel;
   channel.snrDb = 12;
   StationLink link(channel, 3);
-  TForm1& b = *link.b;
+  MainWindow& b = *link.b;
   link.platformB.now = {2026, 12, 8, 14, 30, 0};
 
   link.sendClipboardPicture(15);
   link.runTransmission();
-  ASSERT_EQ(b.TabControl1.index, 1);  // the reception is on the RX tab
+  ASSERT_EQ(b.pictureTabs.index, 1);  // the reception is on the RX tab
   // The receiver measures its tones against the noise at the symbol instants, which reads about
   // 2 dB below the channel's figure for the whole transmission.
   ASSERT_TRUE(b.receivedPictureSnrDb());
@@ -44,17 +44,17 @@ TEST(LiveLogLine, TakesTheRigsBandAndTheMeasuredSignalToNoiseRatio) {
   EXPECT_NEAR(measured, 10.0, 1.5);
 
   // Rig control off: the fixed values of the settings, as always.
-  b.SpeedButton9Click();
+  b.logOutClicked();
   const auto [fixedSnr, fixedBand] = signalAndBand(link.platformB.clipboardTextValue);
   EXPECT_EQ(fixedSnr, "15dB");
   EXPECT_EQ(fixedBand, "40");
 
   // Rig control on (the simulated rig stands on 145 MHz) and no fixed S/N.
   b.RigModel = kDummyRigModel;
-  b.LogSN = "";
+  b.settings.logReport = "";
   b.applyRigSettings();
   ASSERT_TRUE(b.rig().waitForWorker(5s));
-  b.SpeedButton9Click();
+  b.logOutClicked();
   const auto [snr, band] = signalAndBand(link.platformB.clipboardTextValue);
   EXPECT_EQ(band, "2m");
   ASSERT_GE(snr.size(), 3u);

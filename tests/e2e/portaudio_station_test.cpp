@@ -32,31 +32,31 @@ Picture stripes() {
 // The sender's side of the scenario; `run(a)` drives the stations until A's transmission is
 // over and its sound has reached B.
 template <typename Run>
-void sendTextThenBlocks(TForm1& a, Run run) {
-  a.Edit1.text = "Real air check 73";
-  a.SpeedButton6Click();
+void sendTextThenBlocks(MainWindow& a, Run run) {
+  a.textEdit.text = "Real air check 73";
+  a.sendTextClicked();
   ASSERT_TRUE(a.state.txInProgress);
   run();
   a.clipboardPicture = stripes();
   a.state.imageFromClipboard = true;
-  a.ComboBox1.index = 15;
-  a.ComboBox2.index = 1;  // convolution-coded payloads in 4L-FSK for the blocks
-  a.ComboBox3.index = 1;
+  a.scaleCombo.index = 15;
+  a.codeCombo.index = 1;  // convolution-coded payloads in 4L-FSK for the blocks
+  a.modeCombo.index = 1;
   a.state.fourLevelMode = true;
   a.state.requestedBlockCount = int(std::size(kRequested));
   std::copy(std::begin(kRequested), std::end(kRequested), a.state.requestedBlockList.begin());
-  a.SpeedButton3.down = true;
-  a.SpeedButton3Click();
+  a.respBsrButton.down = true;
+  a.respBsrClicked();
   ASSERT_TRUE(a.state.txInProgress);
   run();
 }
 
 struct RealAudioStations {
   RealAudioStations() {
-    a = std::make_unique<TForm1>(platformA, StationDevices{&backend});
-    b = std::make_unique<TForm1>(platformB, StationDevices{&backend});
-    a->Callsign = "JA1ABC";
-    b->Callsign = "DL2XYZ";
+    a = std::make_unique<MainWindow>(platformA, StationDevices{&backend});
+    b = std::make_unique<MainWindow>(platformB, StationDevices{&backend});
+    a->settings.callsign = "JA1ABC";
+    b->settings.callsign = "DL2XYZ";
     a->openDevices();
     b->openDevices();
     b->frameListener = &heardByB;
@@ -79,7 +79,7 @@ struct RealAudioStations {
 
   PortAudioBackend backend;
   FakePlatform platformA, platformB;
-  std::unique_ptr<TForm1> a, b;
+  std::unique_ptr<MainWindow> a, b;
   RecordingReceiveHost heardByB;
   std::vector<std::string> errors;
 };

@@ -33,36 +33,36 @@ int blocksHeld(const SharedState& s) {
 }
 
 // Runs until `sender` has finished its transmission and the last buffers are through.
-void runUntilSent(StationLink& link, TForm1& sender) {
+void runUntilSent(StationLink& link, MainWindow& sender) {
   for (int n = 0; n < 20000 && sender.state.txInProgress; ++n) link.tick();
   for (int i = 0; i < 8; ++i) link.tick();
 }
 
-void sendTexturedImage(TForm1& a, int scaleIndex) {
-  a.ComboBox1.index = scaleIndex;
+void sendTexturedImage(MainWindow& a, int scaleIndex) {
+  a.scaleCombo.index = scaleIndex;
   a.state.imageFromClipboard = true;
   a.clipboardPicture = texturedPicture();
-  a.SpeedButton1.down = true;
-  a.SpeedButton1Click();
+  a.sendImageButton.down = true;
+  a.sendImageClicked();
 }
 
 // The receiver shows nothing of a reception any more: labels, callsign panel, "Finish RX".
-void expectIdleLabels(const TForm1& s) {
-  EXPECT_EQ(s.Label9.caption, "");
-  EXPECT_EQ(s.Label5.caption, "");
-  EXPECT_EQ(s.Label8.caption, "");
-  EXPECT_EQ(s.Panel4.caption, "");
-  EXPECT_FALSE(s.SpeedButton8.enabled);
+void expectIdleLabels(const MainWindow& s) {
+  EXPECT_EQ(s.rxKindLabel.caption, "");
+  EXPECT_EQ(s.rxScaleLabel.caption, "");
+  EXPECT_EQ(s.rxCodeLabel.caption, "");
+  EXPECT_EQ(s.callsignPanel.caption, "");
+  EXPECT_FALSE(s.finishRxButton.enabled);
   EXPECT_FALSE(s.rxImageOpen);
 }
 
 TEST(ReceivingStation, SamplePictureArrivesWholeBlockByBlockAndTextsReachTheLog) {
   StationLink link;
-  TForm1& a = *link.a;
-  TForm1& b = *link.b;
+  MainWindow& a = *link.a;
+  MainWindow& b = *link.b;
   ASSERT_TRUE(a.loadTransmitImage(kSample));
-  a.SpeedButton1.down = true;
-  a.SpeedButton1Click();
+  a.sendImageButton.down = true;
+  a.sendImageClicked();
 
   std::vector<int> greenOverTime;
   bool sawLabels = false;
@@ -72,13 +72,13 @@ TEST(ReceivingStation, SamplePictureArrivesWholeBlockByBlockAndTextsReachTheLog)
     greenOverTime.push_back(countPixels(b.errorPicture, colours::goodBlock));
     if (!sawLabels && b.rxImageOpen) {
       sawLabels = true;
-      EXPECT_EQ(b.TabControl1.index, 1);
-      EXPECT_EQ(b.Label6.caption, "MSK");
-      EXPECT_EQ(b.Label8.caption, "NORM");
-      EXPECT_EQ(b.Label5.caption, "1.00");
-      EXPECT_EQ(b.Label9.caption, "IMG");
-      EXPECT_EQ(b.Label8.font, colours::goodBlock);
-      EXPECT_TRUE(b.SpeedButton8.enabled);
+      EXPECT_EQ(b.pictureTabs.index, 1);
+      EXPECT_EQ(b.rxModeLabel.caption, "MSK");
+      EXPECT_EQ(b.rxCodeLabel.caption, "NORM");
+      EXPECT_EQ(b.rxScaleLabel.caption, "1.00");
+      EXPECT_EQ(b.rxKindLabel.caption, "IMG");
+      EXPECT_EQ(b.rxCodeLabel.font, colours::goodBlock);
+      EXPECT_TRUE(b.finishRxButton.enabled);
       EXPECT_TRUE(b.receiver().rxTimeoutArmed);
     }
   }
@@ -93,20 +93,20 @@ TEST(ReceivingStation, SamplePictureArrivesWholeBlockByBlockAndTextsReachTheLog)
   EXPECT_EQ(blocksHeld(b.state), 300);
   EXPECT_EQ(countPixels(b.errorPicture, colours::goodBlock), 40 * 30);
   EXPECT_EQ(b.state.missingBlockCount, 0);
-  EXPECT_EQ(b.SpeedButton2.caption, "Send BSR");
-  EXPECT_FALSE(b.SpeedButton2.enabled);
+  EXPECT_EQ(b.sendBsrButton.caption, "Send BSR");
+  EXPECT_FALSE(b.sendBsrButton.enabled);
   EXPECT_TRUE(b.state.imageClosed);
   EXPECT_EQ(b.state.remoteCallsign, "JA1ABC");
-  EXPECT_EQ(b.Label7.caption, "From : JA1ABC");
+  EXPECT_EQ(b.statusLine.caption, "From : JA1ABC");
   EXPECT_FALSE(b.receiver().rxTimeoutArmed);
   expectIdleLabels(b);
 
   // A text, with a terminal escape in it: kept as sent, shown without the control character.
-  a.Edit1.text = "hello\x1b[2J world";
-  a.SpeedButton6Click();
+  a.textEdit.text = "hello\x1b[2J world";
+  a.sendTextClicked();
   runUntilSent(link, a);
-  ASSERT_EQ(b.Memo1.lines.size(), 1u);  // the start-up lines went first
-  EXPECT_EQ(b.Memo1.lines[0], "JA1ABC>hello\xEF\xBF\xBD[2J world");
+  ASSERT_EQ(b.messageLog.lines.size(), 1u);  // the start-up lines went first
+  EXPECT_EQ(b.messageLog.lines[0], "JA1ABC>hello\xEF\xBF\xBD[2J world");
   // The text's end frames close nothing: the picture is not listed or saved a second time.
   EXPECT_TRUE(b.state.blockStreamIdle);
   EXPECT_EQ(b.state.missingBlockCount, 0);
@@ -116,8 +116,8 @@ TEST(ReceivingStation, DamagedBlocksAreListedAskedForAndCompletedByTheOtherStati
   ChannelModel noisy;
   noisy.snrDb = 12;
   StationLink link(noisy, 3);
-  TForm1& a = *link.a;
-  TForm1& b = *link.b;
+  MainWindow& a = *link.a;
+  MainWindow& b = *link.b;
   sendTexturedImage(a, 15);
   runUntilSent(link, a);
   const Picture sent = a.txPreviewPicture;
@@ -127,8 +127,8 @@ TEST(ReceivingStation, DamagedBlocksAreListedAskedForAndCompletedByTheOtherStati
   ASSERT_GT(missing, 0);
   ASSERT_LT(missing, 300);
   EXPECT_EQ(missing, 300 - blocksHeld(b.state));
-  EXPECT_EQ(b.SpeedButton2.caption, "Send " + std::to_string(missing) + " BSR");
-  EXPECT_TRUE(b.SpeedButton2.enabled);
+  EXPECT_EQ(b.sendBsrButton.caption, "Send " + std::to_string(missing) + " BSR");
+  EXPECT_TRUE(b.sendBsrButton.enabled);
   EXPECT_TRUE(b.state.imageClosed);
   // Every red block is on the missing list; every listed block is not green.
   int redBlocks = 0;
@@ -143,42 +143,42 @@ TEST(ReceivingStation, DamagedBlocksAreListedAskedForAndCompletedByTheOtherStati
 
   // The exchange on a clean channel: B asks, A collects the requests and answers.
   link.air.setChannel(1, {});
-  b.SpeedButton2.down = true;
-  b.SpeedButton2Click();
+  b.sendBsrButton.down = true;
+  b.sendBsrClicked();
   ASSERT_TRUE(b.state.awaitingBsrReply);
   runUntilSent(link, b);
   ASSERT_EQ(a.state.requestedBlockCount, missing);
-  EXPECT_EQ(a.SpeedButton3.caption, "Resp " + std::to_string(missing) + " BSR");
-  EXPECT_TRUE(a.SpeedButton3.enabled);
+  EXPECT_EQ(a.respBsrButton.caption, "Resp " + std::to_string(missing) + " BSR");
+  EXPECT_TRUE(a.respBsrButton.enabled);
   for (int i = 0; i < missing; ++i)  // requests go out last entry first
     EXPECT_EQ(a.state.requestedBlockList[i], b.state.missingBlockList[missing - 1 - i]);
   expectIdleLabels(a);
 
-  a.SpeedButton3.down = true;
-  a.SpeedButton3Click();
+  a.respBsrButton.down = true;
+  a.respBsrClicked();
   runUntilSent(link, a);
   EXPECT_EQ(blocksHeld(b.state), 300);
   EXPECT_EQ(countPixels(b.errorPicture, colours::goodBlock), 40 * 30);
   EXPECT_EQ(b.rxPicture, sent);
   // The answer's end frame closed the completed picture again.
   EXPECT_EQ(b.state.missingBlockCount, 0);
-  EXPECT_EQ(b.SpeedButton2.caption, "Send BSR");
+  EXPECT_EQ(b.sendBsrButton.caption, "Send BSR");
   EXPECT_FALSE(b.state.awaitingBsrReply);
   EXPECT_TRUE(b.state.imageClosed);
 }
 
 TEST(ReceivingStation, TimeOutAndFinishRxCloseAnInterruptedPicture) {
   StationLink link;
-  TForm1& a = *link.a;
-  TForm1& b = *link.b;
-  b.TimeOut = 5;
+  MainWindow& a = *link.a;
+  MainWindow& b = *link.b;
+  b.settings.timeoutSeconds = 5;
   sendTexturedImage(a, 15);
   for (int n = 0; n < 150; ++n) link.tick();
   ASSERT_TRUE(b.rxImageOpen);
-  ASSERT_TRUE(b.SpeedButton8.enabled);
+  ASSERT_TRUE(b.finishRxButton.enabled);
   // The sender falls silent: its queued buffers run out and nothing reaches B any more.
   int silentBuffers = 0;
-  while (b.Label6.caption != "Time out" && silentBuffers < 100) {
+  while (b.rxModeLabel.caption != "Time out" && silentBuffers < 100) {
     link.air.tick();
     b.pumpMessages();
     ++silentBuffers;
@@ -188,7 +188,7 @@ TEST(ReceivingStation, TimeOutAndFinishRxCloseAnInterruptedPicture) {
   ASSERT_GT(held, 0);
   ASSERT_LT(held, 300);
   EXPECT_EQ(b.state.missingBlockCount, 300 - held);
-  EXPECT_EQ(b.SpeedButton2.caption, "Send " + std::to_string(300 - held) + " BSR");
+  EXPECT_EQ(b.sendBsrButton.caption, "Send " + std::to_string(300 - held) + " BSR");
   EXPECT_TRUE(b.state.imageClosed);
   EXPECT_FALSE(b.receiver().rxTimeoutArmed);
   expectIdleLabels(b);
@@ -196,14 +196,14 @@ TEST(ReceivingStation, TimeOutAndFinishRxCloseAnInterruptedPicture) {
 
   // "Finish RX" with nothing open lists the same blocks again and keeps its own reason.
   b.state.missingBlockCount = 0;
-  b.SpeedButton8Click();
-  EXPECT_EQ(b.Label6.caption, "Manual RX finish");
+  b.finishRxClicked();
+  EXPECT_EQ(b.rxModeLabel.caption, "Manual RX finish");
   EXPECT_EQ(b.state.missingBlockCount, 300 - held);
-  EXPECT_TRUE(b.SpeedButton2.enabled);
+  EXPECT_TRUE(b.sendBsrButton.enabled);
 }
 
 // Frames built by hand and played into a fresh station through its receive step.
-void receiveFrames(TForm1& station, const std::vector<rxtest::TestFrame>& frames) {
+void receiveFrames(MainWindow& station, const std::vector<rxtest::TestFrame>& frames) {
   const auto samples = rxtest::fskSignal(rxtest::symbolTones(rxtest::transmissionBits(frames, false), false));
   std::vector<int16_t> padded(samples);
   padded.resize(padded.size() + 2 * kInputBufferSamples, 0);
@@ -228,7 +228,7 @@ rxtest::TestFrame headerFrame(int kind, int col = 0, int row = 0) {
 
 TEST(ReceivingStation, HandBuiltFramesKeepTheBlockMapAndListsInBounds) {
   FakePlatform platform;
-  TForm1 station(platform);
+  MainWindow station(platform);
   Picture white(16, 16);
   white.fill(colours::white);
 
@@ -243,7 +243,7 @@ TEST(ReceivingStation, HandBuiltFramesKeepTheBlockMapAndListsInBounds) {
   EXPECT_GT(lastBlock.green, 250);
   EXPECT_EQ(countPixels(station.errorPicture, colours::goodBlock), 4);
   EXPECT_EQ(station.state.missingBlockCount, 299);
-  EXPECT_EQ(station.SpeedButton2.caption, "Send 299 BSR");
+  EXPECT_EQ(station.sendBsrButton.caption, "Send 299 BSR");
 
   // A re-sent block for a block already held changes nothing at all.
   station.state.awaitingBsrReply = true;
@@ -259,16 +259,16 @@ TEST(ReceivingStation, HandBuiltFramesKeepTheBlockMapAndListsInBounds) {
   // kept as asked.
   station.frameHeaderActions(RxFrameInfo{kFrameEnd});
   for (int i = 0; i < 301; ++i) station.frameHeaderActions(RxFrameInfo{kFrameBsrRequest, false, false, i % 64, 40});
-  EXPECT_EQ(station.Label9.caption, "BSR 1");
+  EXPECT_EQ(station.rxKindLabel.caption, "BSR 1");
   EXPECT_EQ(station.state.requestedBlockCount, 1);
   EXPECT_EQ(station.state.requestedBlockList[0], (BlockPosition{300 % 64, 40}));
   station.frameHeaderActions(RxFrameInfo{kFrameEnd});
-  EXPECT_EQ(station.SpeedButton3.caption, "Resp 1 BSR");
+  EXPECT_EQ(station.respBsrButton.caption, "Resp 1 BSR");
   // The number is taken before the new list starts, so it continues the last one.
   station.frameHeaderActions(RxFrameInfo{kFrameBsrRequest});
-  EXPECT_EQ(station.Label9.caption, "BSR 2");
+  EXPECT_EQ(station.rxKindLabel.caption, "BSR 2");
   EXPECT_EQ(station.state.requestedBlockCount, 1);
-  EXPECT_FALSE(station.SpeedButton3.enabled);
+  EXPECT_FALSE(station.respBsrButton.enabled);
 }
 
 // Blocks received and pictures completed across SNR (run with --gtest_also_run_disabled_tests).

@@ -27,8 +27,8 @@ using namespace std::chrono_literals;
 // A station on scripted sound devices whose transmitter is keyed through the rig.
 struct RigStation {
   explicit RigStation(const std::string& rigAddress) {
-    form.Callsign = "QA1BCD";
-    form.PortStr = "/dev/ttyUSB0";
+    form.settings.callsign = "QA1BCD";
+    form.settings.portPath = "/dev/ttyUSB0";
     form.PttMethod = kRigPtt;
     form.RigModel = kNetworkRigModel;
     form.RigPort = rigAddress;
@@ -38,8 +38,8 @@ struct RigStation {
     form.checkRig();
   }
   void sendText() {
-    form.Edit1.text = "hello";
-    form.SpeedButton6Click();
+    form.textEdit.text = "hello";
+    form.sendTextClicked();
   }
   // Plays buffers until the transmission ends (or `limit` passes), letting the wall clock run.
   std::chrono::milliseconds playUntilEnded(std::chrono::milliseconds pause, std::chrono::seconds limit) {
@@ -55,7 +55,7 @@ struct RigStation {
   FakeAudioBackend audio;
   FakeSerialLines serial;
   FakePlatform platform;
-  TForm1 form{platform, StationDevices{&audio, &serial}};
+  MainWindow form{platform, StationDevices{&audio, &serial}};
 };
 
 #define START_RIGCTLD(server)                                                         \
@@ -124,7 +124,7 @@ TEST(RigctldStation, AWholeTransmissionKeysAndReleasesTheRig) {
   s.sendText();
   ASSERT_TRUE(s.form.rig().waitForWorker(5s));
   EXPECT_EQ(server.pttSeenFromOutside(), "1");
-  s.form.FormDestroy();
+  s.form.destroying();
   ASSERT_TRUE(s.form.rig().waitForWorker(5s));
   EXPECT_EQ(server.pttSeenFromOutside(), "0");
 }
@@ -136,7 +136,7 @@ TEST(RigctldStation, AKilledRigctldIsReportedAndTheStationCarriesOn) {
   s.sendText();
   ASSERT_TRUE(s.form.rig().waitForWorker(5s));
   ASSERT_EQ(server.pttSeenFromOutside(), "1");
-  const size_t logLines = s.form.Memo1.lines.size();
+  const size_t logLines = s.form.messageLog.lines.size();
 
   server.kill();
   // Played buffers keep the transmission going until the station learns that the rig is gone:
@@ -144,11 +144,11 @@ TEST(RigctldStation, AKilledRigctldIsReportedAndTheStationCarriesOn) {
   const auto took = s.playUntilEnded(50ms, 10s);
   EXPECT_FALSE(s.form.state.txInProgress);
   EXPECT_LT(took, 4s);
-  ASSERT_EQ(s.form.Memo1.lines.size(), logLines + 1);
-  const std::string& report = s.form.Memo1.lines.back();
+  ASSERT_EQ(s.form.messageLog.lines.size(), logLines + 1);
+  const std::string& report = s.form.messageLog.lines.back();
   EXPECT_EQ(report.rfind("The rig stopped answering (", 0), 0u) << report;
   EXPECT_NE(report.find(": the transmission was ended"), std::string::npos) << report;
-  EXPECT_TRUE(s.form.SpeedButton6.enabled);  // the controls are back
+  EXPECT_TRUE(s.form.sendTextButton.enabled);  // the controls are back
   EXPECT_EQ(s.form.rigFrequencyLabel.caption, "Rig not connected");
   EXPECT_FALSE(s.form.rigFrequencyHz());
 
@@ -159,14 +159,14 @@ TEST(RigctldStation, AKilledRigctldIsReportedAndTheStationCarriesOn) {
   }
   s.sendText();
   EXPECT_TRUE(s.form.state.txInProgress);
-  const auto notKeyed = std::find_if(s.form.Memo1.lines.begin(), s.form.Memo1.lines.end(), [](const std::string& line) {
+  const auto notKeyed = std::find_if(s.form.messageLog.lines.begin(), s.form.messageLog.lines.end(), [](const std::string& line) {
     return line.rfind("The rig is not connected (", 0) == 0;
   });
-  ASSERT_NE(notKeyed, s.form.Memo1.lines.end());
+  ASSERT_NE(notKeyed, s.form.messageLog.lines.end());
   EXPECT_NE(notKeyed->find(": the transmission is not keyed"), std::string::npos) << *notKeyed;
   s.playUntilEnded(0ms, 30s);
   EXPECT_FALSE(s.form.state.txInProgress);
-  EXPECT_EQ(std::count_if(s.form.Memo1.lines.begin(), s.form.Memo1.lines.end(),
+  EXPECT_EQ(std::count_if(s.form.messageLog.lines.begin(), s.form.messageLog.lines.end(),
                           [](const std::string& line) { return line.rfind("The rig stopped answering", 0) == 0; }),
             1);  // reported once
   EXPECT_TRUE(s.platform.messages.empty());

@@ -31,20 +31,20 @@ std::string modeName(const testing::TestParamInfo<Mode>& info) {
 class WholeTransmission : public testing::TestWithParam<Mode> {
  protected:
   void configure(StationLink& link) {
-    link.a->ComboBox3.index = GetParam().fourLevel ? 1 : 0;
+    link.a->modeCombo.index = GetParam().fourLevel ? 1 : 0;
     link.a->state.fourLevelMode = GetParam().fourLevel;
-    link.a->ComboBox2.index = GetParam().coded ? 1 : 0;
+    link.a->codeCombo.index = GetParam().coded ? 1 : 0;
   }
 };
 
 TEST_P(WholeTransmission, ImageArrivesFrameByFrameWithGoodChecks) {
   StationLink link;
   configure(link);
-  link.a->ComboBox1.index = 15;  // scale 2.00 keeps the run short
+  link.a->scaleCombo.index = 15;  // scale 2.00 keeps the run short
   link.a->state.imageFromClipboard = true;
   link.a->clipboardPicture = detailedPicture(640, 480);
-  link.a->SpeedButton1.down = true;
-  link.a->SpeedButton1Click();
+  link.a->sendImageButton.down = true;
+  link.a->sendImageClicked();
   ASSERT_TRUE(link.a->state.txInProgress);
   link.runTransmission();
   EXPECT_FALSE(link.a->state.txInProgress);
@@ -76,8 +76,8 @@ TEST_P(WholeTransmission, ImageArrivesFrameByFrameWithGoodChecks) {
 TEST_P(WholeTransmission, TextAndBsrRequestArrive) {
   StationLink link;
   configure(link);
-  link.a->Edit1.text = "hello from the air";
-  link.a->SpeedButton6Click();
+  link.a->textEdit.text = "hello from the air";
+  link.a->sendTextClicked();
   link.runTransmission();
   ASSERT_EQ(link.heardByB.payloads.size(), 1u);
   const auto& text = link.heardByB.payloads[0];
@@ -90,20 +90,20 @@ TEST_P(WholeTransmission, TextAndBsrRequestArrive) {
     chars.push_back(static_cast<char>(c));
   }
   EXPECT_EQ(chars, "JA1ABC>hello from the air");
-  EXPECT_EQ(link.a->Memo1.lines.back(), "JA1ABC>hello from the air");
+  EXPECT_EQ(link.a->messageLog.lines.back(), "JA1ABC>hello from the air");
 
   // A BSR request for 12 blocks: 12 request frames, last entry first.
   link.heardByB.headers.clear();
   for (int i = 0; i < 12; ++i) link.a->state.missingBlockList[i] = {i, i % 15};
   link.a->state.missingBlockCount = 12;
-  link.a->SpeedButton2.down = true;
-  link.a->SpeedButton2Click();
+  link.a->sendBsrButton.down = true;
+  link.a->sendBsrClicked();
   link.runTransmission();
   std::vector<int> requested;
   for (const auto& h : link.heardByB.headers)
     if (h.kind == kFrameBsrRequest) requested.push_back(h.col);
   EXPECT_EQ(requested, (std::vector<int>{11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
-  EXPECT_EQ(link.a->SpeedButton2.caption, "Send 12 BSR");
+  EXPECT_EQ(link.a->sendBsrButton.caption, "Send 12 BSR");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WholeTransmission,

@@ -13,10 +13,10 @@ struct StationLink {
   explicit StationLink(const ChannelModel& toB = {}, uint64_t seed = 1) : air(seed) {
     air.addStation();
     air.addStation(toB);
-    a = std::make_unique<TForm1>(platformA, StationDevices{&air.backend(0)});
-    b = std::make_unique<TForm1>(platformB, StationDevices{&air.backend(1)});
-    a->Callsign = "JA1ABC";
-    b->Callsign = "DL2XYZ";
+    a = std::make_unique<MainWindow>(platformA, StationDevices{&air.backend(0)});
+    b = std::make_unique<MainWindow>(platformB, StationDevices{&air.backend(1)});
+    a->settings.callsign = "JA1ABC";
+    b->settings.callsign = "DL2XYZ";
     a->openDevices();
     b->openDevices();
     b->frameListener = &heardByB;
@@ -30,11 +30,11 @@ struct StationLink {
 
   // A presses "Send Image" with the textured test picture on its clipboard at this Scale index.
   void sendClipboardPicture(int scaleIndex) {
-    a->ComboBox1.index = scaleIndex;
+    a->scaleCombo.index = scaleIndex;
     a->state.imageFromClipboard = true;
     a->clipboardPicture = texturedPicture();
-    a->SpeedButton1.down = true;
-    a->SpeedButton1Click();
+    a->sendImageButton.down = true;
+    a->sendImageClicked();
   }
 
   // Runs until A's transmission has ended and its last buffers (and B's receive delay) are
@@ -51,6 +51,6 @@ struct StationLink {
 
   SimulatedAir air;
   FakePlatform platformA, platformB;
-  std::unique_ptr<TForm1> a, b;
+  std::unique_ptr<MainWindow> a, b;
   RecordingReceiveHost heardByB;
 };

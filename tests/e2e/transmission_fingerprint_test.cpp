@@ -39,24 +39,24 @@ struct Case {
 
 Fingerprint transmit(const Case& c) {
   FakePlatform platform;
-  TForm1 station(platform);
-  station.Callsign = "QA1BC";
-  station.ComboBox3.index = c.fourLevel ? 1 : 0;
-  station.ComboBox3Change();
-  station.ComboBox2.index = c.coded ? 1 : 0;
-  station.ComboBox2Change();
-  station.ComboBox1.index = 10;
-  station.ComboBox1Change();
-  station.ScanDir = c.scanDirection;
+  MainWindow station(platform);
+  station.settings.callsign = "QA1BC";
+  station.modeCombo.index = c.fourLevel ? 1 : 0;
+  station.modeChanged();
+  station.codeCombo.index = c.coded ? 1 : 0;
+  station.codeChanged();
+  station.scaleCombo.index = 10;
+  station.scaleChanged();
+  station.settings.scanDirection = c.scanDirection;
   Fingerprint fp;
   station.outputTap = [&](const int16_t* s, int n) { fp.add(s, n); };
   if (c.image) {
     EXPECT_TRUE(station.loadTransmitImage(std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg"));
-    station.SpeedButton1.down = true;
-    station.SpeedButton1Click();
+    station.sendImageButton.down = true;
+    station.sendImageClicked();
   } else {
-    station.Edit1.text = "hello there";
-    station.SpeedButton6Click();
+    station.textEdit.text = "hello there";
+    station.sendTextClicked();
   }
   EXPECT_TRUE(station.state.txInProgress);
   for (int n = 0; n < 20000 && station.state.txInProgress; ++n) station.transmitStep();

@@ -22,17 +22,17 @@ const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640
 
 // What the stations' controls showed at each step of the run.
 struct ControlWatch final : SimulationWatcher {
-  void atStep(SimulationStep step, int round, const TForm1& a, const TForm1& b) override {
+  void atStep(SimulationStep step, int round, const MainWindow& a, const MainWindow& b) override {
     switch (step) {
       case SimulationStep::imageReceived:
       case SimulationStep::bsrAnswered:
-        sendBsrCaptions.push_back(b.SpeedButton2.caption);
+        sendBsrCaptions.push_back(b.sendBsrButton.caption);
         break;
       case SimulationStep::bsrRequested:
-        respBsrCaptions.push_back(a.SpeedButton3.caption);
+        respBsrCaptions.push_back(a.respBsrButton.caption);
         break;
       case SimulationStep::textReceived:
-        lastLogLine = b.Memo1.lines.empty() ? "" : b.Memo1.lines.back();
+        lastLogLine = b.messageLog.lines.empty() ? "" : b.messageLog.lines.back();
         pictureAsSent = b.rxPicture == a.txPreviewPicture;
         break;
     }
@@ -49,7 +49,7 @@ std::string bsrCaption(const char* verb, int count) {
 TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreWritten) {
   TempFolder homeA, homeB;
   Settings own;
-  own.Callsign = "JA1ABC";  // A's folder has its callsign; B's folder is empty
+  own.callsign = "JA1ABC";  // A's folder has its callsign; B's folder is empty
   ASSERT_TRUE(saveSettings(homeA.file("pelimo.ini"), own));
 
   SimulateOptions o;
@@ -101,10 +101,10 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   // Both stations closed and wrote their settings: callsigns, and A's choices at the close.
   const Settings a = loadSettings(homeA.file("pelimo.ini"));
   const Settings b = loadSettings(homeB.file("pelimo.ini"));
-  EXPECT_EQ(a.Callsign, "JA1ABC");
-  EXPECT_EQ(b.Callsign, kDefaultCallsignB);
-  EXPECT_EQ(a.ImageQ, 7);
-  EXPECT_EQ(a.ImageFile, kSample);
+  EXPECT_EQ(a.callsign, "JA1ABC");
+  EXPECT_EQ(b.callsign, kDefaultCallsignB);
+  EXPECT_EQ(a.scaleIndex, 7);
+  EXPECT_EQ(a.imageFile, kSample);
 
   // The same run from the command line in temporary folders: the seed repeats it exactly, and
   // the folders are gone afterwards.

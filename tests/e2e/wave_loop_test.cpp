@@ -18,8 +18,8 @@ const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640
 struct LoopedStation {
   explicit LoopedStation(bool waveLoop) {
     Settings settings;
-    settings.Callsign = "QA1AAA";
-    settings.WaveLoop = waveLoop;
+    settings.callsign = "QA1AAA";
+    settings.waveLoop = waveLoop;
     saveSettings(home.file("pelimo.ini"), settings);
     ChannelModel loop;
     loop.hearsItself = true;  // the cable from line out to line in
@@ -42,7 +42,7 @@ struct LoopedStation {
   TempFolder home;
   SimulatedAir air;
   FakePlatform platform;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
 };
 
 int warningsShown(const FakePlatform& platform) {
@@ -53,17 +53,17 @@ int warningsShown(const FakePlatform& platform) {
 
 TEST(WaveLoop, AStationInWaveLoopModeReceivesItsOwnPictureAndText) {
   LoopedStation station(true);
-  TForm1& s = *station.form;
+  MainWindow& s = *station.form;
   EXPECT_EQ(warningsShown(station.platform), 1);
 
   ASSERT_TRUE(s.loadTransmitImage(kSample));
-  s.ComboBox1.index = 0;  // the smallest scale keeps the picture short
-  s.ComboBox1Change();
+  s.scaleCombo.index = 0;  // the smallest scale keeps the picture short
+  s.scaleChanged();
   // The estimate shows how a receiver will see the picture; in wave loop mode the transmitter
   // leaves its own preview to the receiver.
   const Picture expected = s.txPreviewPicture;
-  s.SpeedButton1.down = true;
-  s.SpeedButton1Click();
+  s.sendImageButton.down = true;
+  s.sendImageClicked();
   ASSERT_TRUE(s.state.txInProgress);
   station.runTransmission();
   EXPECT_EQ(s.rxPicture, expected);
@@ -71,28 +71,28 @@ TEST(WaveLoop, AStationInWaveLoopModeReceivesItsOwnPictureAndText) {
   EXPECT_EQ(s.state.remoteCallsign, "QA1AAA");
   EXPECT_EQ(s.lastSaveOutcome.rfind("saved " + station.home.file("AutoSave") + "/", 0), 0u) << s.lastSaveOutcome;
 
-  s.Edit1.text = "loop check";
-  s.SpeedButton6Click();
+  s.textEdit.text = "loop check";
+  s.sendTextClicked();
   station.runTransmission();
   // The log shows the text once: as received, not also as sent.
-  EXPECT_EQ(std::count(s.Memo1.lines.begin(), s.Memo1.lines.end(), "QA1AAA>loop check"), 1);
+  EXPECT_EQ(std::count(s.messageLog.lines.begin(), s.messageLog.lines.end(), "QA1AAA>loop check"), 1);
 
   // The mode is kept in the settings file at the close, and warned of once per start.
   stopStation(s);
-  EXPECT_TRUE(loadSettings(station.home.file("pelimo.ini")).WaveLoop);
+  EXPECT_TRUE(loadSettings(station.home.file("pelimo.ini")).waveLoop);
   EXPECT_EQ(warningsShown(station.platform), 1);
 }
 
 TEST(WaveLoop, WithoutItTheSameLoopedCardHearsNothingOfItsOwnText) {
   LoopedStation station(false);
-  TForm1& s = *station.form;
+  MainWindow& s = *station.form;
   EXPECT_EQ(warningsShown(station.platform), 0);
-  s.Edit1.text = "loop check";
-  s.SpeedButton6Click();
+  s.textEdit.text = "loop check";
+  s.sendTextClicked();
   ASSERT_TRUE(s.state.txInProgress);
   station.runTransmission();
   // Only the sender's own copy: the receiver rested while the station transmitted.
-  EXPECT_EQ(s.Memo1.lines, std::vector<std::string>{"QA1AAA>loop check"});
+  EXPECT_EQ(s.messageLog.lines, std::vector<std::string>{"QA1AAA>loop check"});
 }
 
 }  // namespace

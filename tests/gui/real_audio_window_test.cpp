@@ -27,13 +27,13 @@ struct WindowStation {
       : form(platform, StationDevices{&backend, nullptr, [this] {
                                         if (MainWindowWidget* w = window.load()) w->wakeUp();
                                       }}) {
-    form.Callsign = callsign;
+    form.settings.callsign = callsign;
     form.openDevices();
   }
   ~WindowStation() { form.closeDevices(); }  // no more wake-ups before the window goes
   FakePlatform platform;
   std::atomic<MainWindowWidget*> window{nullptr};
-  TForm1 form;
+  MainWindow form;
 };
 
 TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
@@ -64,13 +64,13 @@ TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
   windowB.show();
 
   // The fastest picture: scale 2.00, four-level tones, payloads without the code.
-  a.form.ComboBox1.index = 15;
-  a.form.ComboBox3.index = 1;
-  a.form.ComboBox3Change();
+  a.form.scaleCombo.index = 15;
+  a.form.modeCombo.index = 1;
+  a.form.modeChanged();
   a.form.clipboardPicture = texturedPicture();
   a.form.state.imageFromClipboard = true;
-  a.form.SpeedButton1.down = true;
-  windowA.run([&] { a.form.SpeedButton1Click(); });
+  a.form.sendImageButton.down = true;
+  windowA.run([&] { a.form.sendImageClicked(); });
   ASSERT_TRUE(a.form.state.txInProgress);
 
   QElapsedTimer clock;
@@ -95,7 +95,7 @@ TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
   EXPECT_EQ(b.form.state.remoteCallsign, "JA1ABC");
   EXPECT_TRUE(b.form.rxPicture == a.form.txPreviewPicture);
   windowB.refresh();
-  const QImage drawn = windowB.widgetOf(&b.form.Image3)->grab().toImage();
+  const QImage drawn = windowB.widgetOf(&b.form.pictureBox)->grab().toImage();
   EXPECT_EQ(drawn.pixelColor(100, 100), toQColor(b.form.rxPicture.at(100, 100)));
 }
 

@@ -61,11 +61,11 @@ struct WithApplication {
 
 struct Station : WithApplication {
   FakePlatform platform;
-  TForm1 form{platform};
+  MainWindow form{platform};
   MainWindowWidget window{form};
   std::function<void(SettingsWindow&)> operate;
   Station() {
-    platform.onSettingsDialog = [this](TForm9& dialog) {
+    platform.onSettingsDialog = [this](SettingsDialog& dialog) {
       QTimer::singleShot(0, [this] {
         auto* shown = qobject_cast<SettingsWindow*>(QApplication::activeModalWidget());
         ASSERT_NE(shown, nullptr);
@@ -80,7 +80,7 @@ struct Station : WithApplication {
 
 TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
   Station s;
-  TForm1& f = s.form;
+  MainWindow& f = s.form;
   EXPECT_EQ(s.window.windowTitle(), "Pelimo");
   EXPECT_EQ(s.window.size(), QSize(833, 317));
   EXPECT_EQ(s.window.minimumSize(), s.window.maximumSize());
@@ -92,15 +92,15 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
     QColor text;
   };
   const Expected buttons[] = {
-      {&f.SpeedButton1, "Send Image", true, Qt::red},    {&f.SpeedButton2, "Send BSR", false, Qt::black},
-      {&f.SpeedButton3, "Resp BSR", false, Qt::black},   {&f.SpeedButton4, "<", true, Qt::black},
-      {&f.SpeedButton5, ">", true, Qt::black},           {&f.SpeedButton6, "Send Text", true, Qt::red},
-      {&f.SpeedButton7, "Delete", false, Qt::black},  // off on the TX tab
-           {&f.SpeedButton8, "Finish RX", false, Qt::blue},
-      {&f.SpeedButton9, "Log out", false, Qt::black},    {&f.SpeedButton10, "AF Level", true, Qt::black},
-      {&f.SpeedButton11, "To Clipboard", true, Qt::black},
-      {&f.SpeedButton12, "From Clipboard", true, Qt::black},
-      {&f.SpeedButton13, "Settings", true, Qt::black}};
+      {&f.sendImageButton, "Send Image", true, Qt::red},    {&f.sendBsrButton, "Send BSR", false, Qt::black},
+      {&f.respBsrButton, "Resp BSR", false, Qt::black},   {&f.previousImageButton, "<", true, Qt::black},
+      {&f.nextImageButton, ">", true, Qt::black},           {&f.sendTextButton, "Send Text", true, Qt::red},
+      {&f.deleteImageButton, "Delete", false, Qt::black},  // off on the TX tab
+           {&f.finishRxButton, "Finish RX", false, Qt::blue},
+      {&f.logOutButton, "Log out", false, Qt::black},    {&f.afLevelButton, "AF Level", true, Qt::black},
+      {&f.toClipboardButton, "To Clipboard", true, Qt::black},
+      {&f.fromClipboardButton, "From Clipboard", true, Qt::black},
+      {&f.settingsButton, "Settings", true, Qt::black}};
   std::vector<QRect> places;
   for (const Expected& e : buttons) {
     auto* b = widget<QPushButton>(s.window, e.button);
@@ -110,35 +110,35 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
     EXPECT_EQ(b->palette().color(QPalette::Active, QPalette::ButtonText), e.text) << e.caption;
     places.push_back(b->geometry());
   }
-  EXPECT_TRUE(widget<QPushButton>(s.window, &f.SpeedButton1)->isCheckable());
-  EXPECT_FALSE(widget<QPushButton>(s.window, &f.SpeedButton6)->isCheckable());
+  EXPECT_TRUE(widget<QPushButton>(s.window, &f.sendImageButton)->isCheckable());
+  EXPECT_FALSE(widget<QPushButton>(s.window, &f.sendTextButton)->isCheckable());
 
   auto items = [](QComboBox* c) {
     QStringList l;
     for (int i = 0; i < c->count(); ++i) l << c->itemText(i);
     return l;
   };
-  auto* mode = widget<QComboBox>(s.window, &f.ComboBox3);
+  auto* mode = widget<QComboBox>(s.window, &f.modeCombo);
   EXPECT_EQ(items(mode), QStringList({"MSK", "4L-FSK"}));
-  EXPECT_EQ(items(widget<QComboBox>(s.window, &f.ComboBox2)), QStringList({"Normal (Non)", "Convolution"}));
-  auto* scale = widget<QComboBox>(s.window, &f.ComboBox1);
+  EXPECT_EQ(items(widget<QComboBox>(s.window, &f.codeCombo)), QStringList({"Normal (Non)", "Convolution"}));
+  auto* scale = widget<QComboBox>(s.window, &f.scaleCombo);
   ASSERT_EQ(scale->count(), 16);
   EXPECT_EQ(scale->itemText(0), "0.07");
   EXPECT_EQ(scale->itemText(15), "2.00");
   EXPECT_EQ(scale->maxVisibleItems(), 16);
   for (QWidget* c : {static_cast<QWidget*>(mode), static_cast<QWidget*>(scale)}) places.push_back(c->geometry());
 
-  auto* edit = widget<QLineEdit>(s.window, &f.Edit1);
+  auto* edit = widget<QLineEdit>(s.window, &f.textEdit);
   EXPECT_EQ(edit->text(), "Input Text and Click ->");
   EXPECT_EQ(edit->maxLength(), 510);
-  auto* tabs = widget<QTabBar>(s.window, &f.TabControl1);
+  auto* tabs = widget<QTabBar>(s.window, &f.pictureTabs);
   ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->tabText(2), "LOG");
   EXPECT_EQ(tabs->shape(), QTabBar::RoundedSouth);
-  EXPECT_EQ(widget<QLabel>(s.window, &f.Label7)->palette().color(QPalette::Window), QColor(160, 160, 160));
-  EXPECT_EQ(widget<PictureView>(s.window, &f.Image1)->size(), QSize(256, 127));
-  EXPECT_EQ(widget<PictureView>(s.window, &f.Image2)->toolTip(), "Error Display");
-  EXPECT_EQ(widget<PictureView>(s.window, &f.Image3)->size(), QSize(320, 240));
+  EXPECT_EQ(widget<QLabel>(s.window, &f.statusLine)->palette().color(QPalette::Window), QColor(160, 160, 160));
+  EXPECT_EQ(widget<PictureView>(s.window, &f.signalDisplay)->size(), QSize(256, 127));
+  EXPECT_EQ(widget<PictureView>(s.window, &f.errorMap)->toolTip(), "Error Display");
+  EXPECT_EQ(widget<PictureView>(s.window, &f.pictureBox)->size(), QSize(320, 240));
   places.push_back(tabs->geometry());
   places.push_back(edit->geometry());
 
@@ -166,72 +166,72 @@ TEST(MainWindow, SendImageWithoutCallsignAsksForItInTheSettingsDialog) {
     dialogSeen = dialog.isVisible() && dialog.windowTitle() == "Settings";
     EXPECT_EQ(s.platform.messages.size(), 1u);
   };
-  widget<QPushButton>(s.window, &s.form.SpeedButton1)->click();
+  widget<QPushButton>(s.window, &s.form.sendImageButton)->click();
   ASSERT_FALSE(s.platform.messages.empty());
   EXPECT_EQ(s.platform.messages[0].text, "Set your callsign");
   EXPECT_TRUE(dialogSeen);
   EXPECT_FALSE(s.form.state.txInProgress);
   // The toggle springs back in the model and on the screen.
-  EXPECT_FALSE(s.form.SpeedButton1.down);
-  EXPECT_FALSE(widget<QPushButton>(s.window, &s.form.SpeedButton1)->isChecked());
+  EXPECT_FALSE(s.form.sendImageButton.down);
+  EXPECT_FALSE(widget<QPushButton>(s.window, &s.form.sendImageButton)->isChecked());
 }
 
 TEST(SettingsWindow, ShowsTheSettingsAndStoresWhatTheOperatorChangedOnOk) {
   Station s;
-  s.form.Callsign = "JA1ABC";
-  s.form.TimeOut = 40;
-  s.form.ScanDir = 1;
-  s.form.SaveMin = false;
-  s.form.LogBand = "20";
+  s.form.settings.callsign = "JA1ABC";
+  s.form.settings.timeoutSeconds = 40;
+  s.form.settings.scanDirection = 1;
+  s.form.settings.saveMinimum = false;
+  s.form.settings.logBand = "20";
   s.operate = [&](SettingsWindow& d) {
-    TForm9& m = s.form.Form9;
-    auto* callsign = qobject_cast<QLineEdit*>(d.widgetOf(&m.Edit1));
+    SettingsDialog& m = s.form.settingsDialog;
+    auto* callsign = qobject_cast<QLineEdit*>(d.widgetOf(&m.callsignEdit));
     EXPECT_EQ(callsign->text(), "JA1ABC");
-    EXPECT_EQ(qobject_cast<QLabel*>(d.widgetOf(&m.Label6))->text(), "40");
-    EXPECT_TRUE(qobject_cast<QRadioButton*>(d.widgetOf(&m.RadioButton2))->isChecked());
-    EXPECT_FALSE(qobject_cast<QSpinBox*>(d.widgetOf(&m.UpDown3))->isEnabled());
-    EXPECT_EQ(qobject_cast<QLineEdit*>(d.widgetOf(&m.Edit5))->text(), "20");
-    auto* input = qobject_cast<QComboBox*>(d.widgetOf(&m.ComboBox1));
+    EXPECT_EQ(qobject_cast<QLabel*>(d.widgetOf(&m.timeoutValue))->text(), "40");
+    EXPECT_TRUE(qobject_cast<QRadioButton*>(d.widgetOf(&m.verticalScanRadio))->isChecked());
+    EXPECT_FALSE(qobject_cast<QSpinBox*>(d.widgetOf(&m.saveMinimumCounter))->isEnabled());
+    EXPECT_EQ(qobject_cast<QLineEdit*>(d.widgetOf(&m.logBandEdit))->text(), "20");
+    auto* input = qobject_cast<QComboBox*>(d.widgetOf(&m.inputDeviceCombo));
     EXPECT_EQ(input->itemText(0), "Default input device");
     saveScreenshot(d, "settings_dialog");
 
     callsign->setText("DL2XYZ");
     emit callsign->textEdited("DL2XYZ");
-    qobject_cast<QSpinBox*>(d.widgetOf(&m.UpDown1))->setValue(75);
-    EXPECT_EQ(qobject_cast<QLabel*>(d.widgetOf(&m.Label6))->text(), "75");
-    qobject_cast<QCheckBox*>(d.widgetOf(&m.CheckBox4))->click();
-    EXPECT_TRUE(qobject_cast<QSpinBox*>(d.widgetOf(&m.UpDown3))->isEnabled());
-    qobject_cast<QRadioButton*>(d.widgetOf(&m.RadioButton6))->click();  // "FullColor" is 3
-    qobject_cast<QPushButton*>(d.widgetOf(&m.Button1))->click();
+    qobject_cast<QSpinBox*>(d.widgetOf(&m.timeoutCounter))->setValue(75);
+    EXPECT_EQ(qobject_cast<QLabel*>(d.widgetOf(&m.timeoutValue))->text(), "75");
+    qobject_cast<QCheckBox*>(d.widgetOf(&m.saveMinimumCheck))->click();
+    EXPECT_TRUE(qobject_cast<QSpinBox*>(d.widgetOf(&m.saveMinimumCounter))->isEnabled());
+    qobject_cast<QRadioButton*>(d.widgetOf(&m.fullColourRadio))->click();  // "FullColor" is 3
+    qobject_cast<QPushButton*>(d.widgetOf(&m.okButton))->click();
     EXPECT_FALSE(d.isVisible());
   };
-  widget<QPushButton>(s.window, &s.form.SpeedButton13)->click();
-  EXPECT_EQ(s.form.Callsign, "DL2XYZ");
-  EXPECT_EQ(s.form.TimeOut, 75);
-  EXPECT_TRUE(s.form.SaveMin);
-  EXPECT_EQ(s.form.ColorType, 3);
-  EXPECT_EQ(s.form.ScanDir, 1);
-  EXPECT_EQ(s.form.LogBand, "20");
+  widget<QPushButton>(s.window, &s.form.settingsButton)->click();
+  EXPECT_EQ(s.form.settings.callsign, "DL2XYZ");
+  EXPECT_EQ(s.form.settings.timeoutSeconds, 75);
+  EXPECT_TRUE(s.form.settings.saveMinimum);
+  EXPECT_EQ(s.form.settings.waterfallColours, 3);
+  EXPECT_EQ(s.form.settings.scanDirection, 1);
+  EXPECT_EQ(s.form.settings.logBand, "20");
 
   // Closing the window stores nothing.
   s.operate = [&](SettingsWindow& d) {
-    auto* callsign = qobject_cast<QLineEdit*>(d.widgetOf(&s.form.Form9.Edit1));
+    auto* callsign = qobject_cast<QLineEdit*>(d.widgetOf(&s.form.settingsDialog.callsignEdit));
     emit callsign->textEdited("XX9XX");
     d.close();
   };
-  widget<QPushButton>(s.window, &s.form.SpeedButton13)->click();
-  EXPECT_EQ(s.form.Callsign, "DL2XYZ");
+  widget<QPushButton>(s.window, &s.form.settingsButton)->click();
+  EXPECT_EQ(s.form.settings.callsign, "DL2XYZ");
 }
 
 TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
   Station s;
-  s.form.Callsign = "JA1ABC";
+  s.form.settings.callsign = "JA1ABC";
   s.form.PttMethod = 1;  // through the rig
   s.form.RigModel = 1;   // Hamlib's simulated rig
   s.form.RigSpeed = 19200;
   s.form.PttType = 0;
   s.operate = [&](SettingsWindow& d) {
-    RigPanel& rig = s.form.Form9.rigPanel;
+    RigPanel& rig = s.form.settingsDialog.rigPanel;
     auto* method = qobject_cast<QComboBox*>(d.widgetOf(&rig.pttMethodCombo));
     auto* maker = qobject_cast<QComboBox*>(d.widgetOf(&rig.rigMakerCombo));
     auto* model = qobject_cast<QComboBox*>(d.widgetOf(&rig.rigModelCombo));
@@ -271,9 +271,9 @@ TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
     method->setCurrentIndex(2);
     emit method->activated(2);
     EXPECT_FALSE(lineType->isEnabled());
-    qobject_cast<QPushButton*>(d.widgetOf(&s.form.Form9.Button1))->click();
+    qobject_cast<QPushButton*>(d.widgetOf(&s.form.settingsDialog.okButton))->click();
   };
-  widget<QPushButton>(s.window, &s.form.SpeedButton13)->click();
+  widget<QPushButton>(s.window, &s.form.settingsButton)->click();
   EXPECT_EQ(s.form.PttMethod, 2);
   EXPECT_EQ(s.form.RigModel, 3073);  // Hamlib's number of the IC-7300
   EXPECT_EQ(s.form.RigSpeed, 19200);
@@ -282,8 +282,8 @@ TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
 
 TEST(LevelWindow, OpensFromAfLevelAndItsLabelsFollowTheTrackBars) {
   Station s;
-  s.form.InGainPos = -10;
-  widget<QPushButton>(s.window, &s.form.SpeedButton10)->click();
+  s.form.settings.inGainPos = -10;
+  widget<QPushButton>(s.window, &s.form.afLevelButton)->click();
   LevelWindow* level = s.window.levelWindow();
   ASSERT_TRUE(level->isVisible());
   EXPECT_EQ(level->windowTitle(), "Adjust input and output level");
@@ -291,8 +291,8 @@ TEST(LevelWindow, OpensFromAfLevelAndItsLabelsFollowTheTrackBars) {
   EXPECT_EQ(level->inputSlider()->value(), -10);
   level->inputSlider()->setValue(25);
   level->outputSlider()->setValue(80);
-  EXPECT_EQ(s.form.InGainPos, 25);
-  EXPECT_EQ(s.form.OutGainPos, 80);
+  EXPECT_EQ(s.form.settings.inGainPos, 25);
+  EXPECT_EQ(s.form.settings.outGainPos, 80);
   QStringList texts;
   for (auto* l : level->findChildren<QLabel*>()) texts << l->text();
   EXPECT_TRUE(texts.contains("[-25dB]")) << texts.join('|').toStdString();
@@ -303,17 +303,17 @@ TEST(LevelWindow, OpensFromAfLevelAndItsLabelsFollowTheTrackBars) {
   s.window.refresh();
   saveScreenshot(*level, "level_dialog");
   level->close();
-  EXPECT_FALSE(s.form.Form2.visible);
+  EXPECT_FALSE(s.form.levelDialog.visible);
 }
 
 TEST(MainWindow, ReceivedBlocksAndTheWaterfallAppearInTheDrawnWindow) {
   application();
   StationLink link;
-  link.a->ComboBox1.index = 15;
+  link.a->scaleCombo.index = 15;
   link.a->state.imageFromClipboard = true;
   link.a->clipboardPicture = texturedPicture();
-  link.a->SpeedButton1.down = true;
-  link.a->SpeedButton1Click();
+  link.a->sendImageButton.down = true;
+  link.a->sendImageClicked();
   ASSERT_TRUE(link.a->state.txInProgress);
   MainWindowWidget window(*link.b);
   window.show();
@@ -322,9 +322,9 @@ TEST(MainWindow, ReceivedBlocksAndTheWaterfallAppearInTheDrawnWindow) {
   ASSERT_LT(link.b->state.missingBlockCount, 300);
 
   const QImage shot = window.grab().toImage();
-  auto* view = window.widgetOf(&link.b->Image3);
+  auto* view = window.widgetOf(&link.b->pictureBox);
   const QPoint origin = view->mapTo(&window, QPoint(0, 0));
-  EXPECT_EQ(link.b->Image3.shown, &link.b->rxPicture);
+  EXPECT_EQ(link.b->pictureBox.shown, &link.b->rxPicture);
   int same = 0, lit = 0;
   for (int y = 0; y < 240; y += 7)
     for (int x = 0; x < 320; x += 7) {
@@ -336,9 +336,9 @@ TEST(MainWindow, ReceivedBlocksAndTheWaterfallAppearInTheDrawnWindow) {
   EXPECT_GT(same, samples * 99 / 100);
   EXPECT_GT(lit, samples / 2);
   // The error map shows green blocks, the waterfall is no longer black.
-  const QPoint map = window.widgetOf(&link.b->Image2)->mapTo(&window, QPoint(1, 1));
+  const QPoint map = window.widgetOf(&link.b->errorMap)->mapTo(&window, QPoint(1, 1));
   EXPECT_EQ(shot.pixelColor(map), QColor(0, 255, 0));
-  const QImage waterfall = window.widgetOf(&link.b->Image1)->grab().toImage();
+  const QImage waterfall = window.widgetOf(&link.b->signalDisplay)->grab().toImage();
   int bright = 0;
   for (int y = 0; y < waterfall.height(); ++y) bright += waterfall.pixelColor(128, y) != Qt::black;
   EXPECT_GT(bright, 10);

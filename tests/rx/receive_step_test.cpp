@@ -32,7 +32,7 @@ const std::vector<int16_t> kSilence(kInputBufferSamples, 0);
 
 TEST(ReceiveStep, TimeOutFiresInThe120thStepCountedFromTheHeaderStep) {
   Station s;
-  s.settings.TimeOut = 30;
+  s.settings.timeoutSeconds = 30;
   // One buffer of silence, then a transmission whose end frame header lands in some step.
   const auto frame = rxtest::makeFrame(kFrameEnd, false, false, 20, 15, 1, 0, 1);
   const auto signal = rxtest::fskSignal(
@@ -58,7 +58,7 @@ TEST(ReceiveStep, TimeOutFiresInThe120thStepCountedFromTheHeaderStep) {
 
 TEST(ReceiveStep, TimeOutOnlyWhenArmed) {
   Station s;
-  s.settings.TimeOut = 1;
+  s.settings.timeoutSeconds = 1;
   for (int i = 0; i < 10; ++i) s.step(kSilence.data());
   EXPECT_EQ(s.host.timeouts, 0);
   EXPECT_EQ(s.rx->rxBufferCount, 10);
@@ -70,10 +70,10 @@ TEST(ReceiveStep, TimeOutOnlyWhenArmed) {
 TEST(ReceiveStep, TransmittingWithoutWaveLoopSkipsEverything) {
   Station s;
   s.settings.txInProgress = true;
-  s.settings.ShowClock = true;
+  s.settings.showClock = true;
   s.host.levelDialogVisible = true;
   s.rx->rxTimeoutArmed = true;
-  s.settings.TimeOut = 0;
+  s.settings.timeoutSeconds = 0;
   const auto frame = rxtest::makeFrame(kFrameCallsign, false, false, 0, 0, 1, 32, 2);
   const auto signal =
       rxtest::fskSignal(rxtest::symbolTones(rxtest::transmissionBits({frame}, false), false));
@@ -96,7 +96,7 @@ TEST(ReceiveStep, TransmittingWithoutWaveLoopSkipsEverything) {
 
 TEST(ReceiveStep, HooksRunInOrderAndOnlyWhenAsked) {
   Station s;
-  s.settings.SubDisp = false;
+  s.settings.showWaterfall = false;
   s.step(kSilence.data());
   EXPECT_EQ(s.host.waterfallCalls, 1);
   EXPECT_EQ(s.host.showWaterfallCalls, 0);
@@ -105,8 +105,8 @@ TEST(ReceiveStep, HooksRunInOrderAndOnlyWhenAsked) {
   EXPECT_EQ(s.host.clockOverlayCalls, 0);
   EXPECT_TRUE(s.host.levelPeaks.empty());
 
-  s.settings.SubDisp = true;
-  s.settings.ShowClock = true;
+  s.settings.showWaterfall = true;
+  s.settings.showClock = true;
   s.host.levelDialogVisible = true;
   std::vector<int16_t> negative(kInputBufferSamples, -20000);
   s.step(negative.data());

@@ -32,7 +32,7 @@ class FakePlatform : public Platform {
   bool windowPresent = true;
   int mixerStarts = 0;
   // Plays the operator while a dialog is shown modally: fills in controls, clicks buttons.
-  std::function<void(TForm9&)> onSettingsDialog;
+  std::function<void(SettingsDialog&)> onSettingsDialog;
   int settingsDialogShows = 0;
 
   void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
@@ -58,7 +58,7 @@ class FakePlatform : public Platform {
     ++mixerStarts;
     return true;
   }
-  void showModal(TForm9& dialog) override {
+  void showModal(SettingsDialog& dialog) override {
     ++settingsDialogShows;
     if (onSettingsDialog) onSettingsDialog(dialog);
   }

@@ -132,7 +132,7 @@ inline Reception receiveThrough(const std::vector<int16_t>& samples, ChannelMode
   auto payload = std::make_unique<BitBuffer>();
   CountingHost host;
   ReceiveSettings settings;
-  settings.SubDisp = false;
+  settings.showWaterfall = false;
   settings.receiver = kind;
   std::vector<float> period(kBufferSamples);
   std::vector<int16_t> heard(kBufferSamples);

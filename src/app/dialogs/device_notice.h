@@ -5,18 +5,18 @@
 
 #include "app/controls.h"
 
-class TForm10 {
+class DeviceNotice {
  public:
-  std::string Caption = "Changing Device...";
+  std::string caption = "Changing Device...";
   FormBounds bounds{0, 0, 195, 43};
-  Label Label1{"Now Restart Devices..."};
+  Label messageLabel{"Now Restart Devices..."};
   bool visible = false;
 
   // Shows the notice without blocking, centred on its owner (the settings dialog).
   void show(const FormBounds& owner) {
     visible = true;
-    FormShow(owner);
+    shown(owner);
   }
-  void FormShow(const FormBounds& owner) { bounds = centredOn(bounds, owner); }
+  void shown(const FormBounds& owner) { bounds = centredOn(bounds, owner); }
   void close() { visible = false; }
 };

@@ -17,42 +17,42 @@ std::string levelCaption(int position) {
 
 double levelGain(int position) { return std::pow(10.0, -position / 20.0); }
 
-TForm2::TForm2(Settings& settings, SharedState& state) : settings_(settings), state_(state) {
-  inputMeterPicture.resize(Image1.width, Image1.height);
-  outputMeterPicture.resize(Image2.width, Image2.height);
+LevelDialog::LevelDialog(Settings& settings, SharedState& state) : settings_(settings), state_(state) {
+  inputMeterPicture.resize(inputMeter.width, inputMeter.height);
+  outputMeterPicture.resize(outputMeter.width, outputMeter.height);
 }
 
-void TForm2::show(const FormBounds& owner) {
+void LevelDialog::show(const FormBounds& owner) {
   bounds = centredOn(bounds, owner);
   visible = true;
-  FormShow();
+  shown();
 }
 
-void TForm2::FormShow() {
-  TrackBar1.setPosition(settings_.InGainPos);
-  TrackBar1Change();
-  TrackBar2.setPosition(settings_.OutGainPos);
-  TrackBar2Change();
+void LevelDialog::shown() {
+  inputLevelBar.setPosition(settings_.inGainPos);
+  inputLevelChanged();
+  outputLevelBar.setPosition(settings_.outGainPos);
+  outputLevelChanged();
 }
 
-void TForm2::TrackBar1Change() {
-  Label5.caption = levelCaption(TrackBar1.position);
-  settings_.InGainPos = TrackBar1.position;
-  state_.inputGain = levelGain(TrackBar1.position);
+void LevelDialog::inputLevelChanged() {
+  inputLevelValue.caption = levelCaption(inputLevelBar.position);
+  settings_.inGainPos = inputLevelBar.position;
+  state_.inputGain = levelGain(inputLevelBar.position);
 }
 
-void TForm2::TrackBar2Change() {
-  Label6.caption = levelCaption(TrackBar2.position);
-  settings_.OutGainPos = TrackBar2.position;
-  state_.outputGain = levelGain(TrackBar2.position);
+void LevelDialog::outputLevelChanged() {
+  outputLevelValue.caption = levelCaption(outputLevelBar.position);
+  settings_.outGainPos = outputLevelBar.position;
+  state_.outputGain = levelGain(outputLevelBar.position);
 }
 
-void TForm2::updateInputMeter(double peak) {
+void LevelDialog::updateInputMeter(double peak) {
   drawLevelMeter(inputMeterPicture, peak);
-  Image1.show(inputMeterPicture);
+  inputMeter.show(inputMeterPicture);
 }
 
-void TForm2::updateOutputMeter(double peak) {
+void LevelDialog::updateOutputMeter(double peak) {
   drawLevelMeter(outputMeterPicture, peak);
-  Image2.show(outputMeterPicture);
+  outputMeter.show(outputMeterPicture);
 }

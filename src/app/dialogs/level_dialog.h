@@ -12,49 +12,49 @@
 // Gain of a level position: 10^(-position / 20), so position -40 is +40 dB and 80 is -80 dB.
 double levelGain(int position);
 
-inline constexpr int kInGainPosMin = settingRange(&Settings::InGainPos).min;
-inline constexpr int kInGainPosMax = settingRange(&Settings::InGainPos).max;
-inline constexpr int kOutGainPosMin = settingRange(&Settings::OutGainPos).min;
-inline constexpr int kOutGainPosMax = settingRange(&Settings::OutGainPos).max;
+inline constexpr int kInGainPosMin = settingRange(&Settings::inGainPos).min;
+inline constexpr int kInGainPosMax = settingRange(&Settings::inGainPos).max;
+inline constexpr int kOutGainPosMin = settingRange(&Settings::outGainPos).min;
+inline constexpr int kOutGainPosMax = settingRange(&Settings::outGainPos).max;
 
-class TForm2 {
+class LevelDialog {
  public:
   // The dialog reads and writes the level settings and the two gains of the shared state.
-  TForm2(Settings& settings, SharedState& state);
+  LevelDialog(Settings& settings, SharedState& state);
 
-  std::string Caption = "Adjust input and output level";
+  std::string caption = "Adjust input and output level";
   FormBounds bounds{0, 0, 222, 185};
   bool visible = false;
 
-  std::string GroupBox1 = "Input level";
-  TrackBar TrackBar1{kInGainPosMin, kInGainPosMax, 0, 5};
-  Label Label1{"+40dB"};
-  Label Label2{"-40dB"};
-  Label Label5;  // current input level
-  ImageBox Image1{18, 139, {}, {}};
+  std::string inputGroupTitle = "Input level";
+  TrackBar inputLevelBar{kInGainPosMin, kInGainPosMax, 0, 5};
+  Label inputMaxLabel{"+40dB"};
+  Label inputMinLabel{"-40dB"};
+  Label inputLevelValue;  // current input level
+  ImageBox inputMeter{18, 139, {}, {}};
 
-  std::string GroupBox2 = "Output Level";
-  TrackBar TrackBar2{kOutGainPosMin, kOutGainPosMax, 10, 5};
-  Label Label3{"0dB"};
-  Label Label4{"-80dB"};
-  Label Label6;  // current output level
-  ImageBox Image2{18, 139, {}, {}};
+  std::string outputGroupTitle = "Output Level";
+  TrackBar outputLevelBar{kOutGainPosMin, kOutGainPosMax, 10, 5};
+  Label outputMaxLabel{"0dB"};
+  Label outputMinLabel{"-80dB"};
+  Label outputLevelValue;  // current output level
+  ImageBox outputMeter{18, 139, {}, {}};
 
   Picture inputMeterPicture;
   Picture outputMeterPicture;
 
   // Opens the dialog without blocking its owner (the main window): centred on it, then
-  // FormShow.
+  // shown.
   void show(const FormBounds& owner);
   void hide() { visible = false; }
 
   // Both track bars take the stored positions (held within their ranges) and run their
   // change handlers.
-  void FormShow();
+  void shown();
   // A track bar moved: its label shows "[<minus the position>dB]", the setting takes the
   // position and the gain follows at once.
-  void TrackBar1Change();
-  void TrackBar2Change();
+  void inputLevelChanged();
+  void outputLevelChanged();
 
   // Redraws one meter for this peak and shows it.
   void updateInputMeter(double peak);

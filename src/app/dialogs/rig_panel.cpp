@@ -102,7 +102,7 @@ void RigPanel::methodChanged() {
   pttDeviceEdit.enabled = throughRig;
 }
 
-void RigPanel::testClicked(TForm1& station) {
+void RigPanel::testClicked(MainWindow& station) {
   if (station.state.txInProgress) {
     statusLabel.caption = "Not while transmitting";
     return;
@@ -121,7 +121,7 @@ void RigPanel::testClicked(TForm1& station) {
   statusLabel.caption = "Connecting...";
 }
 
-void RigPanel::timerTick(TForm1& station) {
+void RigPanel::timerTick(MainWindow& station) {
   if (test_ == Test::idle) return;
   RigControl& rig = station.rig();
   const RigStatus status = rig.status();
@@ -150,7 +150,7 @@ void RigPanel::timerTick(TForm1& station) {
   }
 }
 
-void RigPanel::cancelled(TForm1& station) {
+void RigPanel::cancelled(MainWindow& station) {
   if (!tried_) return;
   station.rig().release();
   station.applyRigSettings();

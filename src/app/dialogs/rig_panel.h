@@ -8,7 +8,7 @@
 #include "app/controls.h"
 #include "app/settings.h"
 
-class TForm1;
+class MainWindow;
 
 class RigPanel {
  public:
@@ -32,11 +32,11 @@ class RigPanel {
   void makerChanged();   // the model list follows the maker
   void methodChanged();  // the PTT line's controls only matter when keying through the rig
   // "Test": connects the rig of the controls; once it answers, keys it for one second.
-  void testClicked(TForm1& station);
+  void testClicked(MainWindow& station);
   // The window layer's timer, a few times a second: the test goes on and the status follows.
-  void timerTick(TForm1& station);
+  void timerTick(MainWindow& station);
   // The dialog closed without "OK": the station goes back to the rig of its settings.
-  void cancelled(TForm1& station);
+  void cancelled(MainWindow& station);
 
  private:
   int chosenModel() const;

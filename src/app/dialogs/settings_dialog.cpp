@@ -45,27 +45,27 @@ constexpr int kColourTypeOfButton[4] = {0, 1, 3, 2};
 
 }  // namespace
 
-TForm9::TForm9(const SerialPortLister& ports) : ports_(ports) {
-  setRange(UpDown1, settingRange(&Settings::TimeOut));
-  setRange(UpDown2, settingRange(&Settings::NumEtxData));
-  setRange(UpDown3, settingRange(&Settings::SaveMinPass));
-  setRange(UpDown4, settingRange(&Settings::DeleteDay));
-  setRange(UpDown5, settingRange(&Settings::NumCallSend));
-  Label13 = Label{"Error free", colours::black, kDialogFace};
-  Label15 = Label{"days", colours::black, kDialogFace};
+SettingsDialog::SettingsDialog(const SerialPortLister& ports) : ports_(ports) {
+  setRange(timeoutCounter, settingRange(&Settings::timeoutSeconds));
+  setRange(endFramesCounter, settingRange(&Settings::endFrameRepeat));
+  setRange(saveMinimumCounter, settingRange(&Settings::saveMinimumBlocks));
+  setRange(deleteDaysCounter, settingRange(&Settings::deleteAfterDays));
+  setRange(callsignRepeatCounter, settingRange(&Settings::callsignRepeat));
+  errorFreeLabel = Label{"Error free", colours::black, kDialogFace};
+  daysLabel = Label{"days", colours::black, kDialogFace};
 }
 
-bool TForm9::ShowModal(TForm1& owner) {
+bool SettingsDialog::runModal(MainWindow& owner) {
   owner_ = &owner;
   modalResult = ModalResult::none;
-  FormShow();
+  shown();
   owner.platform.showModal(*this);
   // A window closed without "OK" (the close box, a platform without dialogs) is a cancel.
   if (modalResult == ModalResult::none) modalResult = ModalResult::cancel;
   return modalResult == ModalResult::ok;
 }
 
-void TForm9::fillDeviceList(Combo& list, const char* defaultEntry, int choice, bool input) {
+void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, int choice, bool input) {
   list.items = {defaultEntry};
   if (AudioBackend* audio = owner_->audioBackend()) {
     // The backend names its devices in device-number order, so entry k is device k - 1.
@@ -77,116 +77,116 @@ void TForm9::fillDeviceList(Combo& list, const char* defaultEntry, int choice, b
   if (!list.valid()) list.index = -1;  // a device that is gone: no entry is selected
 }
 
-void TForm9::fillPortList() {
-  TForm1& f = *owner_;
-  ComboBox3.items = ports_.serialPorts();
+void SettingsDialog::fillPortList() {
+  MainWindow& f = *owner_;
+  serialPortCombo.items = ports_.serialPorts();
   // Port numbering follows the order the adapters were plugged in, so the stored port name is
   // looked up first; the stored list index is used when that name is not listed.
-  const auto named = std::find(ComboBox3.items.begin(), ComboBox3.items.end(), f.PortStr);
-  if (!f.PortStr.empty() && named != ComboBox3.items.end()) {
-    ComboBox3.index = static_cast<int>(named - ComboBox3.items.begin());
+  const auto named = std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
+  if (!f.settings.portPath.empty() && named != serialPortCombo.items.end()) {
+    serialPortCombo.index = static_cast<int>(named - serialPortCombo.items.begin());
     return;
   }
-  ComboBox3.index = f.PortNum;
-  if (!ComboBox3.valid()) ComboBox3.index = -1;
-  f.PortStr = ComboBox3.valid() ? ComboBox3.items[ComboBox3.index] : std::string();
+  serialPortCombo.index = f.settings.portNumber;
+  if (!serialPortCombo.valid()) serialPortCombo.index = -1;
+  f.settings.portPath = serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
 }
 
-void TForm9::FormShow() {
+void SettingsDialog::shown() {
   if (!owner_) return;
-  const TForm1& f = *owner_;
-  fillDeviceList(ComboBox1, "Default input device", f.Input, true);
-  fillDeviceList(ComboBox2, "Default output device", f.Output, false);
+  const MainWindow& f = *owner_;
+  fillDeviceList(inputDeviceCombo, "Default input device", f.settings.inputDevice, true);
+  fillDeviceList(outputDeviceCombo, "Default output device", f.settings.outputDevice, false);
   fillPortList();
 
-  Edit1.text = f.Callsign;
-  CheckBox1.checked = f.AutoSave;
-  showCounter(UpDown1, Label6, f.TimeOut);
-  showCounter(UpDown2, Label10, f.NumEtxData);
-  showCounter(UpDown3, Label12, f.SaveMinPass);
-  showCounter(UpDown4, Label14, f.DeleteDay);
-  showCounter(UpDown5, Label17, f.NumCallSend);
-  CheckBox2.checked = f.NoErrDecode;
-  checkOne({&RadioButton1, &RadioButton2, &RadioButton3},
-           f.ScanDir == 0 ? 0 : f.ScanDir == 1 ? 1 : 2);
-  checkOne({&RadioButton4, &RadioButton5, &RadioButton6, &RadioButton7},
-           f.ColorType == 0 ? 0 : f.ColorType == 1 ? 1 : f.ColorType == 2 ? 3 : 2);
-  Edit2.text = f.ImgEditName;
-  CheckBox3.checked = f.OverWrite;
-  CheckBox4.checked = f.SaveMin;
+  callsignEdit.text = f.settings.callsign;
+  autoSaveCheck.checked = f.settings.autoSave;
+  showCounter(timeoutCounter, timeoutValue, f.settings.timeoutSeconds);
+  showCounter(endFramesCounter, endFramesValue, f.settings.endFrameRepeat);
+  showCounter(saveMinimumCounter, saveMinimumValue, f.settings.saveMinimumBlocks);
+  showCounter(deleteDaysCounter, deleteDaysValue, f.settings.deleteAfterDays);
+  showCounter(callsignRepeatCounter, callsignRepeatValue, f.settings.callsignRepeat);
+  errorFreeOnlyCheck.checked = f.settings.errorFreeOnly;
+  checkOne({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio},
+           f.settings.scanDirection == 0 ? 0 : f.settings.scanDirection == 1 ? 1 : 2);
+  checkOne({&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio},
+           f.settings.waterfallColours == 0 ? 0 : f.settings.waterfallColours == 1 ? 1 : f.settings.waterfallColours == 2 ? 3 : 2);
+  imageEditorEdit.text = f.settings.imageEditorName;
+  overwriteBsrCheck.checked = f.settings.overwriteBsrBlocks;
+  saveMinimumCheck.checked = f.settings.saveMinimum;
   updateSaveControls();
-  CheckBox5.checked = f.DelImgBSR;
-  CheckBox6.checked = f.AutoDelete;
+  deleteOnBsrCheck.checked = f.settings.deleteOnBsrOverwrite;
+  deleteOldCheck.checked = f.settings.autoDelete;
   updateDeleteControls();
-  Edit3.text = f.LogMode;
-  Edit4.text = f.LogSN;
-  Edit5.text = f.LogBand;
-  CheckBox7.checked = f.ShowClock;
+  logModeEdit.text = f.settings.logMode;
+  logReportEdit.text = f.settings.logReport;
+  logBandEdit.text = f.settings.logBand;
+  showClockCheck.checked = f.settings.showClock;
   rigPanel.fill(f);
 }
 
-void TForm9::Button1Click() {
+void SettingsDialog::okClicked() {
   if (!owner_) return;
-  TForm1& f = *owner_;
-  const std::string problem = callsignProblem(Edit1.text);
+  MainWindow& f = *owner_;
+  const std::string problem = callsignProblem(callsignEdit.text);
   if (!problem.empty()) {
     f.platform.messageBox(problem, true);
     return;  // the dialog stays open with what was typed
   }
 
   // Disabled controls are stored like the others.
-  f.Callsign = Edit1.text;
-  f.AutoSave = CheckBox1.checked;
-  f.TimeOut = UpDown1.position;
-  f.NoErrDecode = CheckBox2.checked;
-  f.ScanDir = checkedIndex({&RadioButton1, &RadioButton2, &RadioButton3}, 2);
-  f.ColorType = kColourTypeOfButton[checkedIndex(
-      {&RadioButton4, &RadioButton5, &RadioButton6, &RadioButton7}, 2)];
-  f.ImgEditName = Edit2.text;
-  f.NumEtxData = UpDown2.position;
-  f.OverWrite = CheckBox3.checked;
-  f.SaveMin = CheckBox4.checked;
-  f.SaveMinPass = UpDown3.position;
-  f.DelImgBSR = CheckBox5.checked;
-  f.AutoDelete = CheckBox6.checked;
-  f.DeleteDay = UpDown4.position;
-  f.NumCallSend = UpDown5.position;
-  f.LogMode = Edit3.text;
-  f.LogSN = Edit4.text;
-  f.LogBand = Edit5.text;
-  f.ShowClock = CheckBox7.checked;
+  f.settings.callsign = callsignEdit.text;
+  f.settings.autoSave = autoSaveCheck.checked;
+  f.settings.timeoutSeconds = timeoutCounter.position;
+  f.settings.errorFreeOnly = errorFreeOnlyCheck.checked;
+  f.settings.scanDirection = checkedIndex({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio}, 2);
+  f.settings.waterfallColours = kColourTypeOfButton[checkedIndex(
+      {&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio}, 2)];
+  f.settings.imageEditorName = imageEditorEdit.text;
+  f.settings.endFrameRepeat = endFramesCounter.position;
+  f.settings.overwriteBsrBlocks = overwriteBsrCheck.checked;
+  f.settings.saveMinimum = saveMinimumCheck.checked;
+  f.settings.saveMinimumBlocks = saveMinimumCounter.position;
+  f.settings.deleteOnBsrOverwrite = deleteOnBsrCheck.checked;
+  f.settings.autoDelete = deleteOldCheck.checked;
+  f.settings.deleteAfterDays = deleteDaysCounter.position;
+  f.settings.callsignRepeat = callsignRepeatCounter.position;
+  f.settings.logMode = logModeEdit.text;
+  f.settings.logReport = logReportEdit.text;
+  f.settings.logBand = logBandEdit.text;
+  f.settings.showClock = showClockCheck.checked;
   rigPanel.store(f);
   f.applyRigSettings();
 
   // A list without a selection (its device is gone) keeps the stored choice.
-  const int input = ComboBox1.valid() ? ComboBox1.index : f.Input;
-  const int output = ComboBox2.valid() ? ComboBox2.index : f.Output;
-  if (input != f.Input || output != f.Output) restartDevices(input, output);
+  const int input = inputDeviceCombo.valid() ? inputDeviceCombo.index : f.settings.inputDevice;
+  const int output = outputDeviceCombo.valid() ? outputDeviceCombo.index : f.settings.outputDevice;
+  if (input != f.settings.inputDevice || output != f.settings.outputDevice) restartDevices(input, output);
 
-  if (ComboBox3.valid() && ComboBox3.index != f.PortNum) {
-    f.PortNum = ComboBox3.index;
-    f.PortStr = ComboBox3.items[ComboBox3.index];
+  if (serialPortCombo.valid() && serialPortCombo.index != f.settings.portNumber) {
+    f.settings.portNumber = serialPortCombo.index;
+    f.settings.portPath = serialPortCombo.items[serialPortCombo.index];
   }
   modalResult = ModalResult::ok;
 }
 
-void TForm9::restartDevices(int input, int output) {
-  TForm1& f = *owner_;
+void SettingsDialog::restartDevices(int input, int output) {
+  MainWindow& f = *owner_;
   DeviceRings* rings = f.deviceRings();
   const int unplayed = rings ? rings->outputBuffersQueued() : 0;
   // The "Changing Device..." notice stands while the devices are closed and opened again.
-  f.Form10.show(f.bounds());
+  f.deviceNotice.show(f.bounds());
   f.closeDevices();
-  f.Input = input;
-  f.Output = output;
+  f.settings.inputDevice = input;
+  f.settings.outputDevice = output;
   // The names go with the numbers, so opening finds exactly the devices the operator picked.
   auto nameOf = [](const Combo& list, int n) {
     return n >= 1 && n < static_cast<int>(list.items.size()) ? list.items[n] : std::string();
   };
-  f.InputName = nameOf(ComboBox1, input);
-  f.OutputName = nameOf(ComboBox2, output);
+  f.settings.inputDeviceName = nameOf(inputDeviceCombo, input);
+  f.settings.outputDeviceName = nameOf(outputDeviceCombo, output);
   f.openDevices();
-  f.Form10.close();
+  f.deviceNotice.close();
   // Closing the output dropped its queued buffers without a played notice. A running
   // transmission gets the transmit step each of those notices would have run, so it goes on
   // on the new device instead of waiting, keyed, for notices that never come. An idle
@@ -194,46 +194,46 @@ void TForm9::restartDevices(int input, int output) {
   for (int i = 0; i < unplayed; ++i) f.transmitStep();
 }
 
-void TForm9::Button2Click() {
+void SettingsDialog::volumeControlClicked() {
   if (owner_) owner_->platform.startMixer();
 }
 
-void TForm9::Button3Click() {
+void SettingsDialog::cancelClicked() {
   if (owner_) rigPanel.cancelled(*owner_);
   modalResult = ModalResult::cancel;
 }
 
-void TForm9::rigTestClicked() {
+void SettingsDialog::rigTestClicked() {
   if (owner_) rigPanel.testClicked(*owner_);
 }
 
-void TForm9::rigTimerTick() {
+void SettingsDialog::rigTimerTick() {
   if (owner_) rigPanel.timerTick(*owner_);
 }
 
-void TForm9::UpDown1Click() { showCounter(UpDown1, Label6, UpDown1.position); }
-void TForm9::UpDown2Click() { showCounter(UpDown2, Label10, UpDown2.position); }
-void TForm9::UpDown3Click() { showCounter(UpDown3, Label12, UpDown3.position); }
-void TForm9::UpDown4Click() { showCounter(UpDown4, Label14, UpDown4.position); }
-void TForm9::UpDown5Click() { showCounter(UpDown5, Label17, UpDown5.position); }
+void SettingsDialog::timeoutStepped() { showCounter(timeoutCounter, timeoutValue, timeoutCounter.position); }
+void SettingsDialog::endFramesStepped() { showCounter(endFramesCounter, endFramesValue, endFramesCounter.position); }
+void SettingsDialog::saveMinimumStepped() { showCounter(saveMinimumCounter, saveMinimumValue, saveMinimumCounter.position); }
+void SettingsDialog::deleteDaysStepped() { showCounter(deleteDaysCounter, deleteDaysValue, deleteDaysCounter.position); }
+void SettingsDialog::callsignRepeatStepped() { showCounter(callsignRepeatCounter, callsignRepeatValue, callsignRepeatCounter.position); }
 
-void TForm9::CheckBox1Click() { updateSaveControls(); }
-void TForm9::CheckBox4Click() { updateSaveControls(); }
-void TForm9::CheckBox6Click() { updateDeleteControls(); }
+void SettingsDialog::autoSaveToggled() { updateSaveControls(); }
+void SettingsDialog::saveMinimumToggled() { updateSaveControls(); }
+void SettingsDialog::deleteOldToggled() { updateDeleteControls(); }
 
-void TForm9::updateSaveControls() {
+void SettingsDialog::updateSaveControls() {
   // The minimum-blocks switch and the deletion of BSR-updated files only matter for automatic
   // saving; the minimum itself only when its switch is on as well.
-  CheckBox4.enabled = CheckBox1.checked;
-  CheckBox5.enabled = CheckBox1.checked;
-  const bool minimum = CheckBox1.checked && CheckBox4.checked;
-  Label12.enabled = minimum;
-  Label13.enabled = minimum;
-  UpDown3.enabled = minimum;
+  saveMinimumCheck.enabled = autoSaveCheck.checked;
+  deleteOnBsrCheck.enabled = autoSaveCheck.checked;
+  const bool minimum = autoSaveCheck.checked && saveMinimumCheck.checked;
+  saveMinimumValue.enabled = minimum;
+  errorFreeLabel.enabled = minimum;
+  saveMinimumCounter.enabled = minimum;
 }
 
-void TForm9::updateDeleteControls() {
-  Label14.enabled = CheckBox6.checked;
-  Label15.enabled = CheckBox6.checked;
-  UpDown4.enabled = CheckBox6.checked;
+void SettingsDialog::updateDeleteControls() {
+  deleteDaysValue.enabled = deleteOldCheck.checked;
+  daysLabel.enabled = deleteOldCheck.checked;
+  deleteDaysCounter.enabled = deleteOldCheck.checked;
 }
