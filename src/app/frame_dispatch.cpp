@@ -41,9 +41,10 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
       rxCodeLabel.font = colours::goodBlock;
       rxCodeLabel.caption = info.coded ? "CONV" : "NORM";
       rxScaleLabel.font = colours::goodBlock;
-      rxScaleLabel.caption = info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(scaleCombo.items.size())
-                           ? scaleCombo.items[info.scaleIndex]
-                           : "";
+      rxScaleLabel.caption =
+          info.scaleIndex >= 0 && info.scaleIndex < static_cast<int>(scaleCombo.items.size())
+              ? scaleCombo.items[info.scaleIndex]
+              : "";
       rx.rxTimeoutArmed = true;
       finishRxButton.enabled = true;
       break;
@@ -100,7 +101,8 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
   }
 }
 
-void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood) {
+void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload,
+                                     bool crcGood) {
   const bool onMap = onBlockMap(info.col, info.row);
   const int mapIndex = onMap ? blockMapIndex(info.col, info.row) : 0;
   switch (info.kind) {
@@ -108,7 +110,8 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& p
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;
-        if (pictureTabs.index == 1) statusLine.caption = "From : " + displayText(state.remoteCallsign);
+        if (pictureTabs.index == 1)
+          statusLine.caption = "From : " + displayText(state.remoteCallsign);
       }
       if (!settings.errorFreeOnly || crcGood) decodeReceivedBlock(info, payload);
       if (crcGood) {
@@ -198,4 +201,6 @@ void MainWindow::clearReceptionLabels() {
   rxCodeLabel.caption.clear();
 }
 
-void MainWindow::showDecodedCallsign() { callsignPanel.caption = displayText(state.decodedCallsign); }
+void MainWindow::showDecodedCallsign() {
+  callsignPanel.caption = displayText(state.decodedCallsign);
+}

@@ -56,7 +56,7 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
   scaleCombo.index = settings.scaleIndex;
 
   messageLog.lines = {std::string(kProgramName) + " " + kProgramVersion,
-                 "Still pictures and texts over an SSB voice channel"};
+                      "Still pictures and texts over an SSB voice channel"};
   statusLine.background = colours::valueLabelGrey;
 
   eyePicture.resize(signalDisplay.width, signalDisplay.height);
@@ -89,7 +89,7 @@ void MainWindow::applySettings(const std::string& defaultTxImage) {
   select(scaleCombo, settings.scaleIndex, Settings{}.scaleIndex);
   select(codeCombo, settings.codeIndex, 0);
   select(modeCombo, settings.modeIndex, 0);
-  clampToRanges(*this);
+  clampToRanges(settings);
   state.waveLoopMode = settings.waveLoop;
   state.browseIndex = settings.browseIndex;
   state.txImagePath = settings.imageFile.empty() ? defaultTxImage : settings.imageFile;
@@ -118,11 +118,16 @@ void MainWindow::refreshRespBsrButton() {
 }
 
 void MainWindow::receiveStep(const int16_t* samples) {
-  const ReceiveSettings settings{state.txInProgress, state.waveLoopMode, state.inputGain,
-                                 settings.timeoutSeconds, settings.showWaterfall, settings.showClock,
-                                 settings.receiverKind == 1 ? ReceiverKind::specified : ReceiverKind::improved};
+  const ReceiveSettings rxSettings{
+      state.txInProgress,
+      state.waveLoopMode,
+      state.inputGain,
+      settings.timeoutSeconds,
+      settings.showWaterfall,
+      settings.showClock,
+      settings.receiverKind == 1 ? ReceiverKind::specified : ReceiverKind::improved};
   ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
-                settings, state.payloadBits, *rxSide_);
+                rxSettings, state.payloadBits, *rxSide_);
 }
 
 void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
@@ -159,8 +164,10 @@ void MainWindow::outputQuietFor(int ms) {
 
 void MainWindow::openDevices() {
   if (!rings_) return;
-  settings.inputDevice = chooseDevice(devices_.audio->inputDeviceNames(), settings.inputDevice, settings.inputDeviceName);
-  settings.outputDevice = chooseDevice(devices_.audio->outputDeviceNames(), settings.outputDevice, settings.outputDeviceName);
+  settings.inputDevice = chooseDevice(devices_.audio->inputDeviceNames(), settings.inputDevice,
+                                      settings.inputDeviceName);
+  settings.outputDevice = chooseDevice(devices_.audio->outputDeviceNames(), settings.outputDevice,
+                                       settings.outputDeviceName);
   rings_->openOutputDevice(settings.outputDevice);
   rings_->openInputDevice(settings.inputDevice);
 }

@@ -70,7 +70,7 @@ class StationObserver {
   ~StationObserver() = default;
 };
 
-class MainWindow : public Settings {
+class MainWindow {
  public:
   explicit MainWindow(Platform& platform, StationDevices devices = {});
   ~MainWindow();
@@ -79,6 +79,8 @@ class MainWindow : public Settings {
 
   Platform& platform;
   SharedState state;
+  // The operator's settings: read from the file at start-up, written back at the close.
+  Settings settings;
 
   // --- controls ---
   std::string caption = kProgramName;
@@ -127,14 +129,14 @@ class MainWindow : public Settings {
   bool rxImageOpen = false;
 
   // --- signal displays, level dialog and device notice ---
-  // signalDisplay shows a copy of the waterfall or of the eye diagram (SubDisp chooses), so the clock
-  // overlay and a clear never reach those two pictures.
+  // signalDisplay shows a copy of the waterfall or of the eye diagram (settings.showWaterfall
+  // chooses), so the clock overlay and a clear never reach those two pictures.
   Picture signalDisplayPicture{signalDisplay.width, signalDisplay.height};
-  LevelDialog levelDialog{*this, state};
+  LevelDialog levelDialog{settings, state};
   DeviceNotice deviceNotice;
   const bool& levelDialogShowing = levelDialog.visible;
   // The window's place and size, the owner the level dialog centres on.
-  FormBounds bounds() const { return {MainTop, MainLeft, 833, 317}; }
+  FormBounds bounds() const { return {settings.mainTop, settings.mainLeft, 833, 317}; }
   // Fills signalDisplay black; run when a transmission starts.
   void clearSignalDisplay();
   // A click on signalDisplay swaps the waterfall and the eye diagram.
@@ -157,9 +159,9 @@ class MainWindow : public Settings {
 
   // --- operator commands that start or stop a transmission ---
   void sendImageClicked();  // "Send Image" toggle (set sendImageButton.down first, as a click does)
-  void sendBsrClicked();  // "Send BSR" toggle
-  void respBsrClicked();  // "Resp BSR" toggle
-  void sendTextClicked();  // "Send Text"
+  void sendBsrClicked();    // "Send BSR" toggle
+  void respBsrClicked();    // "Resp BSR" toggle
+  void sendTextClicked();   // "Send Text"
   // Fits a source picture into txPicture (TX tab, "Delete" off; optional progress notice).
   void prepareTransmitPicture(const Picture& source, bool showNotice);
   // The transmit image as the commands take it: the clipboard picture, or the file at
@@ -172,8 +174,8 @@ class MainWindow : public Settings {
   // --- mode selection and transmit-time estimate (transmit_estimate.cpp) ---
   // Set the combo's index, then call its handler, as a selection does.
   void scaleChanged();  // Scale: estimates again from the file or the clipboard
-  void codeChanged();  // Code: recomputes the time line
-  void modeChanged();  // Mode: fourLevelMode, then the time line
+  void codeChanged();   // Code: recomputes the time line
+  void modeChanged();   // Mode: fourLevelMode, then the time line
   // Takes the transmit picture from this file, as a file dropped on the window does (ignored
   // while transmitting). True when the file held a picture of at least 320 x 240, now coded
   // into txPicture and txPreviewPicture.
@@ -213,14 +215,14 @@ class MainWindow : public Settings {
   std::string lastSaveOutcome;
   // Shows the stored image at browseIndex on the LOG tab, keeping the index within the list.
   void showStoredImage();
-  // Deletes stored images older than DeleteDay days.
+  // Deletes stored images older than settings.deleteAfterDays days.
   void deleteOldImages();
-  void previousImageClicked();   // left arrow: previous stored image
-  void nextImageClicked();   // right arrow: next stored image
-  void deleteImageClicked();   // "Delete" the stored image on display
-  void toClipboardClicked();  // "To Clipboard": the picture of the current tab
+  void previousImageClicked();  // left arrow: previous stored image
+  void nextImageClicked();      // right arrow: next stored image
+  void deleteImageClicked();    // "Delete" the stored image on display
+  void toClipboardClicked();    // "To Clipboard": the picture of the current tab
   void fromClipboardClicked();  // "From Clipboard": the transmit picture from the clipboard
-  void pictureTabChanged();   // set pictureTabs.index, then call, as a tab click does
+  void pictureTabChanged();     // set pictureTabs.index, then call, as a tab click does
 
   // --- operator commands, window messages, start-up and shut-down, log export ---
   // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)
@@ -230,22 +232,22 @@ class MainWindow : public Settings {
   // Level" makes it visible and the window layer shows it.
   SettingsDialog settingsDialog;
 
-  int windowTop = 0;               // window position: created places it from MainTop/MainLeft,
-  int windowLeft = 0;              // the close saves it back
-  std::string settingsFile;  // written by closing; empty: the settings are not saved
+  int windowTop = 0;         // window position: created() places it from mainTop/mainLeft,
+  int windowLeft = 0;        // the close saves it back
+  std::string settingsFile;  // written by closing(); empty: the settings are not saved
 
-  void afLevelClicked();  // "AF Level"
+  void afLevelClicked();   // "AF Level"
   void settingsClicked();  // "Settings"
   void textEditClicked();
   void messageLogDoubleClicked();
-  void keyReleased(int key);    // virtual-key code of the released key ('1', 'T', ...)
+  void keyReleased(int key);  // virtual-key code of the released key ('1', 'T', ...)
   // A file dropped on the window (message 563): the first one becomes the transmit image.
   void filesDropped(std::span<const std::string> paths);
 
   void created();
-  void activated();  // when the window becomes active (first showing, a dialog closed)
+  void activated();   // when the window becomes active (first showing, a dialog closed)
   void closing();     // old images deleted if so set, settings saved
-  void destroying();   // push-to-talk released, then the input and the output device closed
+  void destroying();  // push-to-talk released, then the input and the output device closed
 
   // The window messages that drive the station. The device messages come from the rings
   // (pumpMessages); the window layer posts 563 with the dropped paths.

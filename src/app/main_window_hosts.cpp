@@ -33,7 +33,9 @@ void storeLevelPeaks(MainWindow& form, const LevelPeaks& peaks) {
 
 }  // namespace
 
-void MainWindow::TransmitSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
+void MainWindow::TransmitSide::showLevelPeaks(const LevelPeaks& peaks) {
+  storeLevelPeaks(form_, peaks);
+}
 
 void MainWindow::TransmitSide::bsrRequestCountChanged(int count) {
   form_.sendBsrButton.caption = sendBsrCaption(count);
@@ -61,7 +63,9 @@ void MainWindow::TransmitSide::closePtt() {
 
 void MainWindow::TransmitSide::transmissionEnded() { form_.restoreIdleControls(); }
 
-void MainWindow::ReceiveSide::showLevelPeaks(const LevelPeaks& peaks) { storeLevelPeaks(form_, peaks); }
+void MainWindow::ReceiveSide::showLevelPeaks(const LevelPeaks& peaks) {
+  storeLevelPeaks(form_, peaks);
+}
 
 void MainWindow::ReceiveSide::showWaterfall() { form_.showSignalPicture(form_.waterfallPicture); }
 
@@ -79,7 +83,7 @@ void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 }
 
 void MainWindow::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
-                                         bool crcGood) {
+                                             bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood);
   form_.notePictureSnr(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);

@@ -35,9 +35,7 @@ void MainWindow::showSettingsModal() {
   activated();
 }
 
-void MainWindow::afLevelClicked() {
-  levelDialog.show(bounds());
-}
+void MainWindow::afLevelClicked() { levelDialog.show(bounds()); }
 
 void MainWindow::settingsClicked() { showSettingsModal(); }
 

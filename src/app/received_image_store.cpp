@@ -57,8 +57,8 @@ void MainWindow::saveReceivedImage() {
   lastSavedPath = path;
   if (state.bsrBlocksStored) {
     state.bsrBlocksStored = false;
-    if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path && fileExists(earlier) &&
-        !deleteStoredFile(earlier, error)) {
+    if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path &&
+        fileExists(earlier) && !deleteStoredFile(earlier, error)) {
       platform.messageBox(error, false);
       return;
     }

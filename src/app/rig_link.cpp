@@ -12,28 +12,28 @@
 
 RigConfig rigConfigOf(const Settings& s) {
   RigConfig config;
-  config.model = s.RigModel != kNoRigModel ? s.RigModel
-                 : s.PttMethod == kRigPtt  ? kDummyRigModel
+  config.model = s.rigModel != kNoRigModel ? s.rigModel
+                 : s.pttMethod == kRigPtt  ? kDummyRigModel
                                            : kNoRigModel;
   if (config.model == kNoRigModel) return config;
-  config.port = s.RigPort;
-  config.speed = s.RigSpeed;
-  config.pttType = static_cast<RigPttType>(s.PttType);
-  config.pttDevice = s.PttDevice;
+  config.port = s.rigPort;
+  config.speed = s.rigSpeed;
+  config.pttType = static_cast<RigPttType>(s.pttType);
+  config.pttDevice = s.pttDevice;
   // The simulated rig has no CAT port of its own: its DTR/RTS lines are those of RigPort.
-  if (s.RigModel == kNoRigModel && config.pttDevice.empty()) config.pttDevice = s.RigPort;
+  if (s.rigModel == kNoRigModel && config.pttDevice.empty()) config.pttDevice = s.rigPort;
   return config;
 }
 
 void MainWindow::applyRigSettings() {
-  rig_->configure(rigConfigOf(*this));
+  rig_->configure(rigConfigOf(settings));
   checkRig();
 }
 
 PushToTalk& MainWindow::pushToTalk() {
   static NoPushToTalk vox;
-  if (PttMethod == kSerialPtt) return *serialPtt_;
-  if (PttMethod == kRigPtt) return *rig_;
+  if (settings.pttMethod == kSerialPtt) return *serialPtt_;
+  if (settings.pttMethod == kRigPtt) return *rig_;
   return vox;
 }
 
@@ -44,7 +44,7 @@ std::string MainWindow::rigNotKeyedLine() const {
 }
 
 std::optional<double> MainWindow::rigFrequencyHz() const {
-  if (RigModel == kNoRigModel) return std::nullopt;
+  if (settings.rigModel == kNoRigModel) return std::nullopt;
   return rig_->status().frequencyHz;
 }
 
@@ -75,11 +75,11 @@ void MainWindow::checkRig() {
   if (std::optional<std::string> lost = rig_->takeLostWhileKeyed()) {
     // The rig may still be keyed, and only its own PTT time-out can drop it now; the audio
     // at least stops, and the station goes on receiving.
-    const bool ended = state.txInProgress && PttMethod == kRigPtt;
+    const bool ended = state.txInProgress && settings.pttMethod == kRigPtt;
     if (ended) endTransmission(state, *txSide_);
     messageLog.lines.push_back(*lost + (ended ? ": the transmission was ended" : ""));
   }
-  if (RigModel == kNoRigModel) {
+  if (settings.rigModel == kNoRigModel) {
     rigFrequencyLabel.caption.clear();
     return;
   }

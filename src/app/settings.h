@@ -1,60 +1,61 @@
 #pragma once
-// The operator's settings, named by their keys in the settings file. While the program runs
-// they are fields of the main window (MainWindow derives from this struct); the file is read once
-// at start-up and written once at close.
+// The operator's settings. The settings file names each field by its own key (the table in
+// settings_file.cpp); the comments below give the keys. While the program runs they are the main
+// window's member `settings`; the file is read once at start-up and written once at close.
 #include <string>
 
 struct Settings {
   // [Form]
-  int mainTop = 0;
-  int mainLeft = 0;
+  int mainTop = 0;   // MainTop
+  int mainLeft = 0;  // MainLeft
   // [Wave]
-  int inputDevice = 0;   // 0 = system default device, k >= 1 = device k - 1
-  int outputDevice = 0;
+  int inputDevice = 0;   // Input: 0 = system default device, k >= 1 = device k - 1
+  int outputDevice = 0;  // Output
   // The names of the chosen devices (empty: the system default), so a device that moved to
   // another number is found again. Keys of their own beside the numbers.
-  std::string inputDeviceName;
-  std::string outputDeviceName;
-  int receiverKind = 0;  // 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
+  std::string inputDeviceName;   // InputName
+  std::string outputDeviceName;  // OutputName
+  // Receiver: 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds
+  int receiverKind = 0;
   // [IO]
-  int portNumber = 0;
-  std::string portPath;
+  int portNumber = 0;    // PortNum
+  std::string portPath;  // PortStr: the serial device that keys the radio
   // [Set]
-  int scaleIndex = 10;  // Scale combo index into scaleTable
-  int codeIndex = 0;   // Code combo index
-  int modeIndex = 0;      // Mode combo index
-  int inGainPos = 0;
-  int outGainPos = 10;
-  bool autoSave = true;
-  std::string imageFile;
-  std::string callsign;
-  bool showWaterfall = true;
-  int browseIndex = 0;
-  int timeoutSeconds = 15;
-  bool errorFreeOnly = false;
-  int scanDirection = 2;
-  std::string imageEditorName = "Image_Processor";
-  int waterfallColours = 1;
-  bool waveLoop = false;
-  int endFrameRepeat = 10;
-  bool overwriteBsrBlocks = true;
-  bool saveMinimum = true;
-  int saveMinimumBlocks = 50;
-  bool deleteOnBsrOverwrite = true;
-  bool autoDelete = false;
-  int deleteAfterDays = 120;
-  int callsignRepeat = 5;
-  std::string logMode;
-  std::string logReport = "15dB";
-  std::string logBand = "40";
-  bool showClock = false;
+  int scaleIndex = 10;         // ImageQ: Scale combo index into scaleTable
+  int codeIndex = 0;           // Encode: Code combo index
+  int modeIndex = 0;           // Mod: Mode combo index
+  int inGainPos = 0;           // InGainPos
+  int outGainPos = 10;         // OutGainPos
+  bool autoSave = true;        // AutoSave: save every received picture
+  std::string imageFile;       // ImageFile: the transmit image
+  std::string callsign;        // Callsign
+  bool showWaterfall = true;   // SubDisp: the signal display shows the waterfall, else the eye
+  int browseIndex = 0;         // FileLoadNo: the stored image on display
+  int timeoutSeconds = 15;     // TimeOut
+  bool errorFreeOnly = false;  // NoErrDecode: decode only blocks with a good check
+  int scanDirection = 2;       // ScanDir: 0 horizontal, 1 vertical, 2 random
+  std::string imageEditorName = "Image_Processor";  // ImgEditName
+  int waterfallColours = 1;                         // ColorType: the waterfall colour scheme
+  bool waveLoop = false;                            // WaveLoop
+  int endFrameRepeat = 10;                          // NumEtxData: end and abort frames sent
+  bool overwriteBsrBlocks = true;                   // OverWrite
+  bool saveMinimum = true;           // SaveMin: save only with enough error-free blocks
+  int saveMinimumBlocks = 50;        // SaveMinPass
+  bool deleteOnBsrOverwrite = true;  // DelImgBSR
+  bool autoDelete = false;           // AutoDelete: delete old stored images at the close
+  int deleteAfterDays = 120;         // DeleteDay
+  int callsignRepeat = 5;            // NumCallSend: callsign frames at the head
+  std::string logMode;               // LogMode
+  std::string logReport = "15dB";    // LogSN
+  std::string logBand = "40";        // LogBand
+  bool showClock = false;            // ShowClock
   // [Rig] How the transmitter is keyed, and the rig under rig control (Hamlib).
-  int PttMethod = 0;      // 0 the serial port's DTR/RTS (PortStr), 1 through the rig, 2 none (VOX)
-  int RigModel = 0;       // Hamlib's model number; 0 = no rig control
-  std::string RigPort;    // the rig's serial device, or host:port of a rigctld
-  int RigSpeed = 0;       // serial speed in baud; 0 = the rig's default
-  int PttType = 0;        // through the rig: 0 CAT command, 1 DTR, 2 RTS, 3 CM108 GPIO
-  std::string PttDevice;  // the device of the PTT line when not the rig's port (/dev/hidraw0)
+  int pttMethod = 0;      // PttMethod: 0 the serial port's DTR/RTS (portPath), 1 the rig, 2 none (VOX)
+  int rigModel = 0;       // RigModel: Hamlib's model number; 0 = no rig control
+  std::string rigPort;    // RigPort: the rig's serial device, or host:port of a rigctld
+  int rigSpeed = 0;       // RigSpeed: serial speed in baud; 0 = the rig's default
+  int pttType = 0;        // PttType: through the rig: 0 CAT command, 1 DTR, 2 RTS, 3 CM108 GPIO
+  std::string pttDevice;  // PttDevice: the PTT line's device when not the rig's port (/dev/hidraw0)
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -104,12 +104,12 @@ const std::array<KeyEntry, 43> kKeys = {{
     {"Set", "LogSN", &Settings::logReport},
     {"Set", "LogBand", &Settings::logBand},
     {"Set", "ShowClock", &Settings::showClock},
-    {"Rig", "PttMethod", &Settings::PttMethod},
-    {"Rig", "RigModel", &Settings::RigModel},
-    {"Rig", "RigPort", &Settings::RigPort},
-    {"Rig", "RigSpeed", &Settings::RigSpeed},
-    {"Rig", "PttType", &Settings::PttType},
-    {"Rig", "PttDevice", &Settings::PttDevice},
+    {"Rig", "PttMethod", &Settings::pttMethod},
+    {"Rig", "RigModel", &Settings::rigModel},
+    {"Rig", "RigPort", &Settings::rigPort},
+    {"Rig", "RigSpeed", &Settings::rigSpeed},
+    {"Rig", "PttType", &Settings::pttType},
+    {"Rig", "PttDevice", &Settings::pttDevice},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

@@ -20,21 +20,21 @@ struct SettingRange {
 };
 
 inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
-    {&Settings::inGainPos, "InGainPos", -40, 40},  // input level, +40 dB .. -40 dB
-    {&Settings::outGainPos, "OutGainPos", 0, 80},  // output level, 0 dB .. -80 dB
-    {&Settings::timeoutSeconds, "TimeOut", 1, 300},       // reception time-out, seconds
-    {&Settings::endFrameRepeat, "NumEtxData", 1, 30},  // end and abort frames
+    {&Settings::inGainPos, "InGainPos", -40, 40},           // input level, +40 dB .. -40 dB
+    {&Settings::outGainPos, "OutGainPos", 0, 80},           // output level, 0 dB .. -80 dB
+    {&Settings::timeoutSeconds, "TimeOut", 1, 300},         // reception time-out, seconds
+    {&Settings::endFrameRepeat, "NumEtxData", 1, 30},       // end and abort frames
     {&Settings::saveMinimumBlocks, "SaveMinPass", 1, 300},  // error-free blocks to save a picture
-    {&Settings::deleteAfterDays, "DeleteDay", 1, 365},   // age of stored pictures to delete, days
+    {&Settings::deleteAfterDays, "DeleteDay", 1, 365},  // age of stored pictures to delete, days
     {&Settings::callsignRepeat, "NumCallSend", 1, 12},  // callsign frames at the head
 }};
 
 // The same for the numbers of the [Rig] section.
 inline constexpr std::array<SettingRange, 4> kRigSettingRanges = {{
-    {&Settings::PttMethod, "PttMethod", 0, 2},     // serial port, rig, none
-    {&Settings::RigModel, "RigModel", 0, 99999},   // Hamlib's model numbers
-    {&Settings::RigSpeed, "RigSpeed", 0, 4000000},  // baud
-    {&Settings::PttType, "PttType", 0, 3},         // CAT, DTR, RTS, CM108
+    {&Settings::pttMethod, "PttMethod", 0, 2},     // serial port, rig, none
+    {&Settings::rigModel, "RigModel", 0, 99999},   // Hamlib's model numbers
+    {&Settings::rigSpeed, "RigSpeed", 0, 4000000},  // baud
+    {&Settings::pttType, "PttType", 0, 3},         // CAT, DTR, RTS, CM108
 }};
 
 // The range of one of the fields above.

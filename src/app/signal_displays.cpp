@@ -27,7 +27,7 @@ void MainWindow::feedMetersAndWaterfall(const double* block, int count) {
 }
 
 void MainWindow::drawEyeDiagram(const double* freqTrace, const uint8_t* symbolMarks, int count,
-                            int symbolCount) {
+                                int symbolCount) {
   ::eyeDiagramStep(eyePicture, freqTrace, symbolMarks, count, symbolCount);
   if (!settings.showWaterfall) showSignalPicture(eyePicture);
 }

@@ -30,7 +30,7 @@ void MainWindow::closing() {
   if (settingsFile.empty()) return;
   std::string error;
   // The file is replaced as a whole, so a failed save leaves the previous one intact.
-  if (!saveSettings(settingsFile, *this, &error)) platform.messageBox(error, true);
+  if (!saveSettings(settingsFile, settings, &error)) platform.messageBox(error, true);
 }
 
 void MainWindow::destroying() {
@@ -41,12 +41,12 @@ void MainWindow::destroying() {
 }
 
 std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platform,
-                                     StationDevices devices) {
+                                         StationDevices devices) {
   // The form builds its controls, the scale list, the pictures and the receive constants.
   auto form = std::make_unique<MainWindow>(platform, devices);
   form->dataFolder = paths.dataFolder;
   form->settingsFile = paths.settingsFile;
-  static_cast<Settings&>(*form) = loadSettings(paths.settingsFile);
+  form->settings = loadSettings(paths.settingsFile);
   if (form->settings.waveLoop) platform.messageBox(kWaveLoopWarning, true);
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);

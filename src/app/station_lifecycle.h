@@ -11,10 +11,10 @@ inline constexpr const char* kWaveLoopWarning = "Pelimo is Lunched wave loop mod
 // Builds the main window and runs its construction in order: the data folder, the settings
 // from paths.settingsFile, the wave-loop warning, the clamps and the default transmit image
 // (paths.defaultTxImage), the TX tab, the deletion of old stored images when AutoDelete is
-// set, the output then the input device, and created. The window layer calls activated
+// set, the output then the input device, and created(). The window layer calls activated()
 // when the window is first shown.
 std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platform,
-                                     StationDevices devices = {});
+                                         StationDevices devices = {});
 
-// The close, then the destruction: closing (old images, settings saved) and destroying.
+// The close, then the destruction: closing() (old images, settings saved) and destroying().
 void stopStation(MainWindow& form);

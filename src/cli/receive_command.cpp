@@ -19,20 +19,20 @@
 #include "framing/frame_bits.h"
 #include "imaging/jpeg_file.h"
 #include "core/display_text.h"
-#include "imaging/macroblock_codec.h"
 
 namespace {
 
 bool endsAtHeader(int kind) { return kind == kFrameEnd || kind == kFrameBsrRequest || kind == kFrameAbort; }
 
-// Prints every frame as it is read and keeps the image blocks that arrived with good checks. A
-// header whose payload never follows (too long to read, or cut off by the end) is printed as
-// unread when the next header comes or the recording ends.
+// Prints every frame as it is read and counts the distinct image blocks that arrived with good
+// checks; the picture itself is the station's own received picture. A header whose payload
+// never follows (too long to read, or cut off by the end) is printed as unread when the next
+// header comes or the recording ends.
 class FramePrinter final : public ReceiveHost {
  public:
-  // `printing` off: the frames are only counted and their blocks kept.
+  // `printing` off: the frames are only counted.
   FramePrinter(std::ostream& out, bool json, bool printing = true)
-      : picture(320, 240), out_(out), json_(json), printing_(printing) {}
+      : out_(out), json_(json), printing_(printing) {}
 
   void onSignalEstimate(const SignalEstimate& e) override { estimate_ = e; }
 
@@ -54,9 +54,6 @@ class FramePrinter final : public ReceiveHost {
     print(makeFrameReport(info, &payload, crcGood ? PayloadCheck::good : PayloadCheck::bad));
     const bool block = info.kind == kFrameImageBlock || info.kind == kFrameBsrResponse;
     if (block && crcGood && info.col < 20 && info.row < 15) {
-      scratch_ = payload;
-      scratch_.cursor = 0;
-      decodeMacroblock(scratch_, info.col, info.row, picture, scaleTable[info.scaleIndex & 15]);
       if (!blockSeen_[info.row * 20 + info.col]) ++distinctBlocks;
       blockSeen_[info.row * 20 + info.col] = true;
     }
@@ -74,7 +71,6 @@ class FramePrinter final : public ReceiveHost {
   bool outputFailed() const { return !out_; }
 
   int headers = 0, payloads = 0, badPayloads = 0, unreadPayloads = 0, distinctBlocks = 0;
-  Picture picture;
 
  private:
   void print(FrameReport r, bool ownMeasures = true) {
@@ -88,7 +84,6 @@ class FramePrinter final : public ReceiveHost {
   std::ostream& out_;
   bool json_;
   bool printing_;
-  BitBuffer scratch_;
   RxFrameInfo pending_;
   bool hasPending_ = false;
   bool blockSeen_[300] = {};
@@ -116,7 +111,8 @@ class StationReport final : public StationObserver {
 
 // The station a recording is played into: a bare one, or with --home the station as it starts
 // from that folder (its settings, its store of received pictures).
-std::unique_ptr<MainWindow> makeStation(const ReceiveOptions& o, ConsolePlatform& platform, WavBackend& backend) {
+std::unique_ptr<MainWindow> makeStation(const ReceiveOptions& o, ConsolePlatform& platform,
+                                        WavBackend& backend) {
   if (!o.home) return std::make_unique<MainWindow>(platform, StationDevices{&backend});
   const AppPaths paths = resolveAppPaths(executablePath(), o.home, systemEnv);
   return startStation(paths, platform, StationDevices{&backend});
@@ -190,7 +186,7 @@ int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
   if (o.imageOutputPath) {
     std::vector<uint8_t> jpeg;
     std::string problem;
-    if (!encodeJpeg(printer.picture, 100, jpeg, &problem) ||
+    if (!encodeJpeg(station.rxPicture, 100, jpeg, &problem) ||
         !writeFileReplacing(image.path, jpeg.data(), jpeg.size(), &problem))
       return reportFailure(err, problem);
   }

@@ -88,11 +88,11 @@ int runRig(const RigOptions& o, std::ostream& out, std::ostream& err) {
       return reportFailure(err, "--home " + *o.home + ": no such folder");
   }
   Settings settings = loadSettings(resolveAppPaths(executablePath(), o.home, systemEnv).settingsFile);
-  if (o.model) settings.RigModel = *o.model;
-  if (o.port) settings.RigPort = *o.port;
-  if (o.speed) settings.RigSpeed = *o.speed;
-  if (o.pttType) settings.PttType = *o.pttType;
-  if (settings.RigModel == kNoRigModel)
+  if (o.model) settings.rigModel = *o.model;
+  if (o.port) settings.rigPort = *o.port;
+  if (o.speed) settings.rigSpeed = *o.speed;
+  if (o.pttType) settings.pttType = *o.pttType;
+  if (settings.rigModel == kNoRigModel)
     return reportFailure(err, "no rig is set: give --model, or choose a rig in the settings");
 
   const RigConfig config = rigConfigOf(settings);

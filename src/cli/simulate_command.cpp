@@ -346,20 +346,24 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   if (why.empty()) why = contact.runTransmission(a);
   if (!why.empty()) return reportFailure(err, why);
   const int blocksAfterImage = blocksHeld(formB);
-  out << "image: A sent " << formA.modeCombo.items[formA.modeCombo.index] << " " << formA.codeCombo.items[formA.codeCombo.index]
-      << " scale " << formA.scaleCombo.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage << " of 300 blocks, "
-      << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
+  out << "image: A sent " << formA.modeCombo.items[formA.modeCombo.index] << " "
+      << formA.codeCombo.items[formA.codeCombo.index] << " scale "
+      << formA.scaleCombo.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage
+      << " of 300 blocks, " << formB.lastSaveOutcome << " (air " << contact.air.seconds()
+      << " s)\n";
   at(SimulationStep::imageReceived, 0);
 
   // 2. The block re-send rounds.
   std::vector<int> blocksAfterBsr;
-  for (int round = 1; round <= o.rounds && formB.state.missingBlockCount > 0 && formB.sendBsrButton.enabled; ++round) {
+  for (int round = 1;
+       round <= o.rounds && formB.state.missingBlockCount > 0 && formB.sendBsrButton.enabled;
+       ++round) {
     const std::string asked = formB.sendBsrButton.caption;
     why = contact.press(b, &formB.sendBsrButton, &MainWindow::sendBsrClicked);
     if (why.empty()) why = contact.runTransmission(b);
     if (!why.empty()) return reportFailure(err, why);
-    out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows " << quoted(formA.respBsrButton.caption)
-        << "\n";
+    out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows "
+        << quoted(formA.respBsrButton.caption) << "\n";
     at(SimulationStep::bsrRequested, round);
     if (!formA.respBsrButton.enabled) {
       out << "BSR round " << round << ": A holds no request, the exchange ends\n";

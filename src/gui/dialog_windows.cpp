@@ -45,10 +45,10 @@ LevelWindow::LevelWindow(LevelDialog& form, MainWindowWidget& main)
     void (LevelDialog::*change)();
   };
   const Side sides[2] = {
-      {form.inputGroupTitle, form.inputLevelBar, form.inputMaxLabel, form.inputMinLabel, form.inputLevelValue, form.inputMeter,
-       &LevelDialog::inputLevelChanged},
-      {form.outputGroupTitle, form.outputLevelBar, form.outputMaxLabel, form.outputMinLabel, form.outputLevelValue, form.outputMeter,
-       &LevelDialog::outputLevelChanged}};
+      {form.inputGroupTitle, form.inputLevelBar, form.inputMaxLabel, form.inputMinLabel,
+       form.inputLevelValue, form.inputMeter, &LevelDialog::inputLevelChanged},
+      {form.outputGroupTitle, form.outputLevelBar, form.outputMaxLabel, form.outputMinLabel,
+       form.outputLevelValue, form.outputMeter, &LevelDialog::outputLevelChanged}};
   for (int i = 0; i < 2; ++i) {
     const Side& side = sides[i];
     auto* group = new QGroupBox(qs(side.caption), this);
@@ -159,8 +159,8 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     track(&label, widget);
   };
   // A counter: arrows only, its value in the label beside it, then the unit.
-  auto addCounter = [&](UpDown& upDown, Label& value, void (SettingsDialog::*click)(), const char* caption,
-                        const char* unit, int row) {
+  auto addCounter = [&](UpDown& upDown, Label& value, void (SettingsDialog::*click)(),
+                        const char* caption, const char* unit, int row) {
     if (caption) grid->addWidget(new QLabel(caption), row, 0);
     auto* widget = new QSpinBox;
     widget->setFixedWidth(18);
@@ -226,20 +226,23 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   addEdit(form.callsignEdit, grid, row, 1);
   grid->addWidget(new QLabel("Image editor name"), row, 2);
   addEdit(form.imageEditorEdit, grid, row++, 3);
-  addCounter(form.timeoutCounter, form.timeoutValue, &SettingsDialog::timeoutStepped, "Time out timer", "sec.", row++);
-  addCounter(form.endFramesCounter, form.endFramesValue, &SettingsDialog::endFramesStepped, "End and abort command", "times",
-             row++);
-  addCounter(form.callsignRepeatCounter, form.callsignRepeatValue, &SettingsDialog::callsignRepeatStepped, "Header of callsign data",
-             "times", row++);
+  addCounter(form.timeoutCounter, form.timeoutValue, &SettingsDialog::timeoutStepped,
+             "Time out timer", "sec.", row++);
+  addCounter(form.endFramesCounter, form.endFramesValue, &SettingsDialog::endFramesStepped,
+             "End and abort command", "times", row++);
+  addCounter(form.callsignRepeatCounter, form.callsignRepeatValue,
+             &SettingsDialog::callsignRepeatStepped, "Header of callsign data", "times", row++);
   addCheck(form.autoSaveCheck, &SettingsDialog::autoSaveToggled, row++, 4);
   addCheck(form.errorFreeOnlyCheck, nullptr, row++, 4);
   addCheck(form.overwriteBsrCheck, nullptr, row++, 4);
   addCheck(form.deleteOnBsrCheck, nullptr, row++, 4);
   addCheck(form.saveMinimumCheck, &SettingsDialog::saveMinimumToggled, row, 2);
-  addCounter(form.saveMinimumCounter, form.saveMinimumValue, &SettingsDialog::saveMinimumStepped, nullptr, nullptr, row);
+  addCounter(form.saveMinimumCounter, form.saveMinimumValue, &SettingsDialog::saveMinimumStepped,
+             nullptr, nullptr, row);
   addLabel(form.errorFreeLabel, grid, row++, 3);
   addCheck(form.deleteOldCheck, &SettingsDialog::deleteOldToggled, row, 2);
-  addCounter(form.deleteDaysCounter, form.deleteDaysValue, &SettingsDialog::deleteDaysStepped, nullptr, nullptr, row);
+  addCounter(form.deleteDaysCounter, form.deleteDaysValue, &SettingsDialog::deleteDaysStepped,
+             nullptr, nullptr, row);
   addLabel(form.daysLabel, grid, row++, 3);
   addCheck(form.showClockCheck, nullptr, row++, 4);
   addRadios("Image block scan direction",
@@ -288,9 +291,10 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   rigTimer->start(250);
 
   auto* buttons = new QHBoxLayout;
-  for (auto [button, click] : {std::pair{&form.okButton, &SettingsDialog::okClicked},
-                               std::pair{&form.volumeControlButton, &SettingsDialog::volumeControlClicked},
-                               std::pair{&form.cancelButton, &SettingsDialog::cancelClicked}}) {
+  for (auto [button, click] :
+       {std::pair{&form.okButton, &SettingsDialog::okClicked},
+        std::pair{&form.volumeControlButton, &SettingsDialog::volumeControlClicked},
+        std::pair{&form.cancelButton, &SettingsDialog::cancelClicked}}) {
     auto* widget = new QPushButton;
     buttons->addWidget(widget);
     widget->setAutoDefault(false);

@@ -1,7 +1,8 @@
 #pragma once
 // The secondary windows, drawn from their form models like the main window: the level dialog
-// (LevelDialog, not modal), the device notice (DeviceNotice) and the settings dialog (SettingsDialog, modal).
-// Every event runs through the main window's guard and refreshes all windows.
+// (LevelDialog, not modal), the device notice (DeviceNotice) and the settings dialog
+// (SettingsDialog, modal). Every event runs through the main window's guard and refreshes all
+// windows.
 #include <QDialog>
 #include <QWidget>
 #include <functional>

@@ -61,11 +61,13 @@ int main(int argc, char** argv) {
   if (!audio.initialised()) platform.messageBox(audio.error(), true);
 
   const AppPaths paths = resolveAppPaths(executablePath(), home, systemEnv);
-  std::unique_ptr<MainWindow> form = startStation(paths, platform, StationDevices{&audio, &serial, wake});
+  std::unique_ptr<MainWindow> form =
+      startStation(paths, platform, StationDevices{&audio, &serial, wake});
   {
     MainWindowWidget shown(*form);
     platform.setOwner(&shown);
-    platform.setSettingsRunner([&shown](SettingsDialog& dialog) { runSettingsWindow(dialog, shown); });
+    platform.setSettingsRunner(
+        [&shown](SettingsDialog& dialog) { runSettingsWindow(dialog, shown); });
     shown.setErrorSource([&audio] { return audio.takeErrors(); });
     shown.move(form->windowLeft, form->windowTop);
     window = &shown;

@@ -35,17 +35,19 @@ constexpr int kRightW = 209;  // its width
 constexpr int kHalfW = 102;   // a button of half that width
 }  // namespace
 
-MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent) : QWidget(parent), form_(form) {
+MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
+    : QWidget(parent), form_(form) {
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(kClientWidth, kClientHeight);
   setAcceptDrops(true);
 
   // --- left: waterfall / eye diagram, callsign panel, error map, message log ---
-  auto* image1 = new PictureView(form.signalDisplay, this);
-  image1->move(8, 8);
-  widgets_[&form.signalDisplay] = image1;
-  connect(image1, &PictureView::clicked, this, [this] { run([this] { form_.signalDisplayClicked(); }); });
+  auto* signalView = new PictureView(form.signalDisplay, this);
+  signalView->move(8, 8);
+  widgets_[&form.signalDisplay] = signalView;
+  connect(signalView, &PictureView::clicked, this,
+          [this] { run([this] { form_.signalDisplayClicked(); }); });
 
   panel_ = new QFrame(this);
   panel_->setGeometry(8, 140, 256, 46);
@@ -59,9 +61,9 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent) : QWidget(
                               std::pair{&form.rxCodeLabel, QRect(130, 23, 122, 20)}})
     addLabel(*label, panel_, place)->setFont(panelFont);
 
-  auto* image2 = new PictureView(form.errorMap, this);
-  image2->move(8, 192);
-  widgets_[&form.errorMap] = image2;
+  auto* errorMapView = new PictureView(form.errorMap, this);
+  errorMapView->move(8, 192);
+  widgets_[&form.errorMap] = errorMapView;
   addButton(form.finishRxButton, QRect(54, 192, 100, 30), [this] { form_.finishRxClicked(); });
   addButton(form.logOutButton, QRect(160, 192, 104, 30), [this] { form_.logOutClicked(); });
 
@@ -79,9 +81,9 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent) : QWidget(
   auto* page = new QFrame(this);
   page->setGeometry(272, 8, 336, 272);
   page->setFrameShape(QFrame::StyledPanel);
-  auto* image3 = new PictureView(form.pictureBox, page);
-  image3->move(8, 6);
-  widgets_[&form.pictureBox] = image3;
+  auto* pictureView = new PictureView(form.pictureBox, page);
+  pictureView->move(8, 6);
+  widgets_[&form.pictureBox] = pictureView;
   addLabel(form.statusLine, page, QRect(8, 250, 320, 18));
   tabs_ = new QTabBar(this);
   tabs_->setShape(QTabBar::RoundedSouth);
@@ -102,14 +104,15 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent) : QWidget(
   });
 
   // --- right: transmit controls, then the commands ---
-  addButton(form.sendImageButton, QRect(kRight, 8, kRightW, 28), [this] { form_.sendImageClicked(); },
-            true);
-  addButton(form.sendBsrButton, QRect(kRight, 40, kHalfW, 26), [this] { form_.sendBsrClicked(); },
-            true);
-  addButton(form.respBsrButton, QRect(kRight + kRightW - kHalfW, 40, kHalfW, 26),
-            [this] { form_.respBsrClicked(); }, true);
-  addCombo(form.modeCombo, "Mode", QRect(kRight + 40, 72, 68, 24),
-           [this] { form_.modeChanged(); });
+  addButton(
+      form.sendImageButton, QRect(kRight, 8, kRightW, 28), [this] { form_.sendImageClicked(); },
+      true);
+  addButton(
+      form.sendBsrButton, QRect(kRight, 40, kHalfW, 26), [this] { form_.sendBsrClicked(); }, true);
+  addButton(
+      form.respBsrButton, QRect(kRight + kRightW - kHalfW, 40, kHalfW, 26),
+      [this] { form_.respBsrClicked(); }, true);
+  addCombo(form.modeCombo, "Mode", QRect(kRight + 40, 72, 68, 24), [this] { form_.modeChanged(); });
   auto* scale = addCombo(form.scaleCombo, "Scale", QRect(kRight + 152, 72, 57, 24),
                          [this] { form_.scaleChanged(); });
   scale->setMaxVisibleItems(16);
@@ -120,17 +123,20 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent) : QWidget(
   edit_->setGeometry(kRight, 130, kRightW, 24);
   edit_->installEventFilter(this);
   widgets_[&form.textEdit] = edit_;
-  connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    form_.textEdit.text = ss(text);
-  });
+  connect(edit_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { form_.textEdit.text = ss(text); });
   syncs_.push_back([this] { syncEdit(edit_, form_.textEdit); });
-  addButton(form.sendTextButton, QRect(kRight, 158, kRightW, 26), [this] { form_.sendTextClicked(); });
+  addButton(form.sendTextButton, QRect(kRight, 158, kRightW, 26),
+            [this] { form_.sendTextClicked(); });
 
-  addButton(form.previousImageButton, QRect(kRight, 192, 40, 26), [this] { form_.previousImageClicked(); });
-  addButton(form.nextImageButton, QRect(kRight + 44, 192, 40, 26), [this] { form_.nextImageClicked(); });
+  addButton(form.previousImageButton, QRect(kRight, 192, 40, 26),
+            [this] { form_.previousImageClicked(); });
+  addButton(form.nextImageButton, QRect(kRight + 44, 192, 40, 26),
+            [this] { form_.nextImageClicked(); });
   addButton(form.deleteImageButton, QRect(kRight + 88, 192, kRightW - 88, 26),
             [this] { form_.deleteImageClicked(); });
-  addButton(form.toClipboardButton, QRect(kRight, 224, kHalfW, 26), [this] { form_.toClipboardClicked(); });
+  addButton(form.toClipboardButton, QRect(kRight, 224, kHalfW, 26),
+            [this] { form_.toClipboardClicked(); });
   addButton(form.fromClipboardButton, QRect(kRight + kRightW - kHalfW, 224, kHalfW, 26),
             [this] { form_.fromClipboardClicked(); });
   addButton(form.afLevelButton, QRect(kRight, 262, kHalfW, 26), [this] { form_.afLevelClicked(); });
@@ -143,7 +149,7 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent) : QWidget(
   level_ = new LevelWindow(form.levelDialog, *this);
   notice_ = new NoticeWindow(form.deviceNotice, this);
 
-  // Key preview: every key released anywhere in this window reaches keyReleased.
+  // Key preview: every key released anywhere in this window reaches keyReleased().
   qApp->installEventFilter(this);
   // A device that died posts nothing; its failure is looked for twice a second.
   auto* errorPoll = new QTimer(this);

@@ -1,7 +1,7 @@
 #pragma once
-// The main window "Pelimo": draws the MainWindow model (fixed client area of 833 x 317) and forwards
-// every click, selection, key release and dropped file to the model's handlers. It also runs
-// the device messages: the rings' wake-up posts a queued call to pump(), on the main thread.
+// The main window "Pelimo": draws the MainWindow model (fixed client area of 833 x 317) and
+// forwards every click, selection, key release and dropped file to the model's handlers. It also
+// runs the device messages: the rings' wake-up posts a queued call to pump(), on the main thread.
 #include <QTabBar>
 #include <QWidget>
 #include <atomic>

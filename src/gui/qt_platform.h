@@ -15,7 +15,9 @@ class QtPlatform : public Platform {
   // The window the message boxes and dialogs belong to; may be set later (nullptr: none).
   void setOwner(QWidget* owner) { owner_ = owner; }
   // Runs the settings dialog window; set by the window layer once the main window exists.
-  void setSettingsRunner(std::function<void(SettingsDialog&)> runner) { runSettings_ = std::move(runner); }
+  void setSettingsRunner(std::function<void(SettingsDialog&)> runner) {
+    runSettings_ = std::move(runner);
+  }
 
   void messageBox(const std::string& text, bool beep) override;
   bool askYesNo(const std::string& text, bool beep) override;

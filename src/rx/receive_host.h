@@ -39,7 +39,7 @@ class ReceiveHost {
   virtual void showLevelPeaks(const LevelPeaks& peaks) {}
   // The 3000 gain-scaled 12 kHz samples of the buffer, before demodulation.
   virtual void waterfallStep(const double* block, int count) {}
-  // Called after waterfallStep only when SubDisp is set: show the waterfall picture.
+  // Called after waterfallStep only when showWaterfall is set: show the waterfall picture.
   virtual void showWaterfall() {}
   // The block's frequency trace, its symbol-instant marks (1 at an instant) and their number.
   virtual void eyeDiagramStep(const double* freqTrace, const uint8_t* symbolMarks, int count,
@@ -47,7 +47,7 @@ class ReceiveHost {
   // Reception time-out: set rxModeLabel to "Time out" and run finishReception (which disarms the
   // time-out).
   virtual void onTimeout() {}
-  // Called at the end of every processed buffer when ShowClock is set.
+  // Called at the end of every processed buffer when showClock is set.
   virtual void drawClockOverlay() {}
   // The tolerant receiver's measures, given just before each onFrameHeader and
   // onFramePayload of the frame they belong to.

@@ -19,7 +19,7 @@ struct ReceiveSettings {
   bool txInProgress = false;
   bool waveLoopMode = false;  // keep receiving while transmitting (looped-back sound card)
   double inputGain = 1.0;
-  int timeoutSeconds = 15;           // seconds without a valid header before an armed reception ends
+  int timeoutSeconds = 15;  // seconds without a valid header before an armed reception ends
   bool showWaterfall = true;
   bool showClock = false;
   ReceiverKind receiver = ReceiverKind::improved;

@@ -72,14 +72,34 @@ void expectButton(const Button& b, const ButtonState& want, const std::string& w
 
 TEST_F(OperatorCommands, EachSendCommandSetsItsControlStatesAndTheEndRestoresTheIdleOnes) {
   const StartCase cases[] = {
-      {"Send Image", &MainWindow::sendImageButton, &MainWindow::sendImageClicked,
-       {true, true, ""}, {false, false, "Send BSR"}, {false, false, "Resp BSR"}, 0},
-      {"Send BSR", &MainWindow::sendBsrButton, &MainWindow::sendBsrClicked,
-       {true, false, ""}, {true, true, "Send 12 BSR"}, {false, false, "Resp BSR"}, 1},
-      {"Resp BSR", &MainWindow::respBsrButton, &MainWindow::respBsrClicked,
-       {true, false, ""}, {false, false, "Send 12 BSR"}, {true, true, "Resp 5 BSR"}, 0},
-      {"Send Text", nullptr, &MainWindow::sendTextClicked,
-       {true, false, ""}, {false, false, "Send 12 BSR"}, {true, false, "Resp 5 BSR"}, 1},
+      {"Send Image",
+       &MainWindow::sendImageButton,
+       &MainWindow::sendImageClicked,
+       {true, true, ""},
+       {false, false, "Send BSR"},
+       {false, false, "Resp BSR"},
+       0},
+      {"Send BSR",
+       &MainWindow::sendBsrButton,
+       &MainWindow::sendBsrClicked,
+       {true, false, ""},
+       {true, true, "Send 12 BSR"},
+       {false, false, "Resp BSR"},
+       1},
+      {"Resp BSR",
+       &MainWindow::respBsrButton,
+       &MainWindow::respBsrClicked,
+       {true, false, ""},
+       {false, false, "Send 12 BSR"},
+       {true, true, "Resp 5 BSR"},
+       0},
+      {"Send Text",
+       nullptr,
+       &MainWindow::sendTextClicked,
+       {true, false, ""},
+       {false, false, "Send 12 BSR"},
+       {true, false, "Resp 5 BSR"},
+       1},
   };
   for (const StartCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -129,7 +149,9 @@ TEST_F(OperatorCommands, EachSendCommandSetsItsControlStatesAndTheEndRestoresThe
 TEST_F(OperatorCommands, WithoutCallsignTheBoxComesFirstThenTheModalSettingsAndNothingIsKeyed) {
   form.settings.callsign.clear();
   std::vector<size_t> boxesWhenDialogOpened;
-  platform.onSettingsDialog = [&](SettingsDialog&) { boxesWhenDialogOpened.push_back(platform.messages.size()); };
+  platform.onSettingsDialog = [&](SettingsDialog&) {
+    boxesWhenDialogOpened.push_back(platform.messages.size());
+  };
   form.pictureTabs.index = 1;
   form.statusLine.caption = "stale";
 
@@ -161,7 +183,8 @@ TEST_F(OperatorCommands, SendCommandsPressedDuringATransmissionAreRefusedAndTheA
   form.state.requestedBlockCount = 3;
   form.state.missingBlockCount = 7;
   form.textEdit.text = "second";
-  for (Button* b : {&form.sendImageButton, &form.sendBsrButton, &form.respBsrButton}) b->down = true;
+  for (Button* b : {&form.sendImageButton, &form.sendBsrButton, &form.respBsrButton})
+    b->down = true;
   form.sendImageClicked();
   form.sendBsrClicked();
   form.respBsrClicked();

@@ -62,24 +62,28 @@ TEST(SettingsDialog, ShowFillsFromTheSettingsAndOkStoresThemBackClamped) {
     EXPECT_EQ(d.inputDeviceCombo.index, 2);
     EXPECT_EQ(d.outputDeviceCombo.index, -1);
     EXPECT_EQ(d.serialPortCombo.index, 1);
-    EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB0");  // showing alone takes the port name from the list
+    EXPECT_EQ(f.settings.portPath,
+              "/dev/ttyUSB0");  // showing alone takes the port name from the list
     EXPECT_EQ(d.timeoutValue.caption, "1");
     EXPECT_EQ(d.endFramesValue.caption, "30");
     EXPECT_EQ(d.saveMinimumValue.caption, "77");
     EXPECT_EQ(d.deleteDaysValue.caption, "365");
     EXPECT_EQ(d.callsignRepeatValue.caption, "1");
-    EXPECT_TRUE(d.randomScanRadio.checked && !d.horizontalScanRadio.checked && !d.verticalScanRadio.checked);
+    EXPECT_TRUE(d.randomScanRadio.checked && !d.horizontalScanRadio.checked &&
+                !d.verticalScanRadio.checked);
     // Without automatic saving its dependent controls are greyed but keep their values.
     EXPECT_FALSE(d.saveMinimumCheck.enabled);
     EXPECT_TRUE(d.saveMinimumCheck.checked);
     EXPECT_FALSE(d.deleteOnBsrCheck.enabled);
-    EXPECT_FALSE(d.saveMinimumCounter.enabled || d.saveMinimumValue.enabled || d.errorFreeLabel.enabled);
+    EXPECT_FALSE(d.saveMinimumCounter.enabled || d.saveMinimumValue.enabled ||
+                 d.errorFreeLabel.enabled);
     EXPECT_TRUE(d.deleteDaysCounter.enabled && d.deleteDaysValue.enabled && d.daysLabel.enabled);
     checked = true;
 
     d.autoSaveCheck.checked = true;
     d.autoSaveToggled();
-    EXPECT_TRUE(d.saveMinimumCheck.enabled && d.deleteOnBsrCheck.enabled && d.saveMinimumCounter.enabled);
+    EXPECT_TRUE(d.saveMinimumCheck.enabled && d.deleteOnBsrCheck.enabled &&
+                d.saveMinimumCounter.enabled);
     d.saveMinimumCheck.checked = false;
     d.saveMinimumToggled();
     EXPECT_FALSE(d.saveMinimumCounter.enabled || d.saveMinimumValue.enabled);
@@ -126,7 +130,8 @@ TEST(SettingsDialog, RadioButtonsFollowTheirOwnOrderBothWays) {
       EXPECT_EQ(b.form.settings.scanDirection, scan);
     }
   }
-  b.form.settings.waterfallColours = 9;  // anything else shows "FullColor"; "Volume Control" starts the mixer
+  b.form.settings.waterfallColours =
+      9;  // anything else shows "FullColor"; "Volume Control" starts the mixer
   b.show([](SettingsDialog& d) {
     EXPECT_TRUE(d.fullColourRadio.checked);
     d.volumeControlClicked();
@@ -164,7 +169,7 @@ TEST(SettingsDialog, OnlyADeviceChangeRestartsTheDevices) {
   EXPECT_TRUE(f.deviceRings()->inputOpen() && f.deviceRings()->outputOpen());
 
   // Cancel stores nothing, whatever was changed.
-  const Settings before = f;
+  const Settings before = f.settings;
   const int opens = b.deviceOpens();
   EXPECT_FALSE(b.show([](SettingsDialog& d) {
     d.callsignEdit.text = "DL1XYZ";
@@ -174,7 +179,7 @@ TEST(SettingsDialog, OnlyADeviceChangeRestartsTheDevices) {
     d.showClockCheck.checked = true;
     d.cancelClicked();
   }));
-  EXPECT_EQ(static_cast<const Settings&>(f), before);
+  EXPECT_EQ(f.settings, before);
   EXPECT_EQ(b.deviceOpens(), opens);
   // A window closed by other means counts as cancelled.
   EXPECT_FALSE(b.show([](SettingsDialog& d) { d.callsignEdit.text = "DL1XYZ"; }));

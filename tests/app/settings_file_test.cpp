@@ -155,12 +155,12 @@ Settings nonDefaultSettings() {
   s.logReport = "-3 dB\nline two";
   s.logBand = "Grüße 20m 日本";
   s.showClock = true;
-  s.PttMethod = 1;
-  s.RigModel = 3073;
-  s.RigPort = "localhost:4532";
-  s.RigSpeed = 19200;
-  s.PttType = 3;
-  s.PttDevice = "/dev/hidraw0";
+  s.pttMethod = 1;
+  s.rigModel = 3073;
+  s.rigPort = "localhost:4532";
+  s.rigSpeed = 19200;
+  s.pttType = 3;
+  s.pttDevice = "/dev/hidraw0";
   return s;
 }
 
@@ -309,7 +309,7 @@ TEST(SettingsParse, RigSectionNumbersReadAsTheNearestEndOfTheirRange) {
     }
   }
   // The rig keys belong to their own section only.
-  EXPECT_EQ(parseSetLine("PttMethod=1").PttMethod, 0);
+  EXPECT_EQ(parseSetLine("PttMethod=1").pttMethod, 0);
 }
 
 TEST(SettingsParse, BooleansAreAnyNonZeroInteger) {

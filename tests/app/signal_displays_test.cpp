@@ -73,8 +73,8 @@ TEST(LevelDialog, ShowingCentresOnTheOwnerAndTakesTheStoredPositions) {
   EXPECT_FALSE(form.deviceNotice.visible);
 }
 
-// A received tone draws the waterfall, signalDisplay shows a copy of it (or of the eye diagram), the
-// clock goes onto that copy only, and the meters follow the buffers while the dialog shows.
+// A received tone draws the waterfall, signalDisplay shows a copy of it (or of the eye diagram),
+// the clock goes onto that copy only, and the meters follow the buffers while the dialog shows.
 TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {
   FakePlatform platform;
   platform.now.hour = 9;

@@ -87,7 +87,7 @@ TEST(StationLifecycle, WithoutASettingsFileEveryDefaultHoldsAndACompleteFileIsWr
   FakePlatform platform;
   std::unique_ptr<MainWindow> form = startStation(paths, platform);
   EXPECT_TRUE(platform.messages.empty());
-  EXPECT_EQ(static_cast<const Settings&>(*form).callsignRepeat, Settings{}.callsignRepeat);
+  EXPECT_EQ(form->settings.callsignRepeat, Settings{}.callsignRepeat);
   EXPECT_EQ(form->scaleCombo.index, 10);
   EXPECT_FALSE(form->state.fourLevelMode);
   stopStation(*form);

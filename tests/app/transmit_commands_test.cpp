@@ -64,8 +64,9 @@ TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {
   EXPECT_EQ(form.state.txBlocksDown, 15);
   EXPECT_EQ(form.pictureTabs.index, 0);
   EXPECT_EQ(form.callsignPanel.caption, "QA1BCD");
-  for (const Button* b : {&form.sendBsrButton, &form.respBsrButton, &form.sendTextButton, &form.deleteImageButton,
-                          &form.logOutButton, &form.toClipboardButton, &form.fromClipboardButton, &form.settingsButton})
+  for (const Button* b : {&form.sendBsrButton, &form.respBsrButton, &form.sendTextButton,
+                          &form.deleteImageButton, &form.logOutButton, &form.toClipboardButton,
+                          &form.fromClipboardButton, &form.settingsButton})
     EXPECT_FALSE(b->enabled) << b->caption;
   EXPECT_FALSE(form.scaleCombo.enabled);
   EXPECT_FALSE(form.modeCombo.enabled);

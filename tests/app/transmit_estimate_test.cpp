@@ -39,8 +39,10 @@ TEST(TransmitEstimate, FileEstimateCodesThePictureAndRestoresTheControls) {
   std::snprintf(expected, sizeof expected, "TxTime : %d'%02d'' (File)", int(t / 60), int(t) % 60);
   EXPECT_EQ(form.state.txTimeText, expected);
   EXPECT_EQ(form.statusLine.caption, expected);
-  for (const Combo* c : {&form.scaleCombo, &form.codeCombo, &form.modeCombo}) EXPECT_TRUE(c->enabled);
-  for (const Button* b : {&form.settingsButton, &form.sendTextButton, &form.toClipboardButton, &form.fromClipboardButton})
+  for (const Combo* c : {&form.scaleCombo, &form.codeCombo, &form.modeCombo})
+    EXPECT_TRUE(c->enabled);
+  for (const Button* b : {&form.settingsButton, &form.sendTextButton, &form.toClipboardButton,
+                          &form.fromClipboardButton})
     EXPECT_TRUE(b->enabled);
   EXPECT_TRUE(form.pictureTabs.enabled);
   EXPECT_FALSE(form.deleteImageButton.enabled);

@@ -50,7 +50,7 @@ TEST(LiveLogLine, TakesTheRigsBandAndTheMeasuredSignalToNoiseRatio) {
   EXPECT_EQ(fixedBand, "40");
 
   // Rig control on (the simulated rig stands on 145 MHz) and no fixed S/N.
-  b.RigModel = kDummyRigModel;
+  b.settings.rigModel = kDummyRigModel;
   b.settings.logReport = "";
   b.applyRigSettings();
   ASSERT_TRUE(b.rig().waitForWorker(5s));

@@ -29,9 +29,9 @@ struct RigStation {
   explicit RigStation(const std::string& rigAddress) {
     form.settings.callsign = "QA1BCD";
     form.settings.portPath = "/dev/ttyUSB0";
-    form.PttMethod = kRigPtt;
-    form.RigModel = kNetworkRigModel;
-    form.RigPort = rigAddress;
+    form.settings.pttMethod = kRigPtt;
+    form.settings.rigModel = kNetworkRigModel;
+    form.settings.rigPort = rigAddress;
     form.applyRigSettings();
     form.openDevices();
     form.rig().waitForWorker(5s);

@@ -75,7 +75,8 @@ TEST(WaveLoop, AStationInWaveLoopModeReceivesItsOwnPictureAndText) {
   s.sendTextClicked();
   station.runTransmission();
   // The log shows the text once: as received, not also as sent.
-  EXPECT_EQ(std::count(s.messageLog.lines.begin(), s.messageLog.lines.end(), "QA1AAA>loop check"), 1);
+  EXPECT_EQ(std::count(s.messageLog.lines.begin(), s.messageLog.lines.end(), "QA1AAA>loop check"),
+            1);
 
   // The mode is kept in the settings file at the close, and warned of once per start.
   stopStation(s);

@@ -92,12 +92,16 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
     QColor text;
   };
   const Expected buttons[] = {
-      {&f.sendImageButton, "Send Image", true, Qt::red},    {&f.sendBsrButton, "Send BSR", false, Qt::black},
-      {&f.respBsrButton, "Resp BSR", false, Qt::black},   {&f.previousImageButton, "<", true, Qt::black},
-      {&f.nextImageButton, ">", true, Qt::black},           {&f.sendTextButton, "Send Text", true, Qt::red},
+      {&f.sendImageButton, "Send Image", true, Qt::red},
+      {&f.sendBsrButton, "Send BSR", false, Qt::black},
+      {&f.respBsrButton, "Resp BSR", false, Qt::black},
+      {&f.previousImageButton, "<", true, Qt::black},
+      {&f.nextImageButton, ">", true, Qt::black},
+      {&f.sendTextButton, "Send Text", true, Qt::red},
       {&f.deleteImageButton, "Delete", false, Qt::black},  // off on the TX tab
-           {&f.finishRxButton, "Finish RX", false, Qt::blue},
-      {&f.logOutButton, "Log out", false, Qt::black},    {&f.afLevelButton, "AF Level", true, Qt::black},
+      {&f.finishRxButton, "Finish RX", false, Qt::blue},
+      {&f.logOutButton, "Log out", false, Qt::black},
+      {&f.afLevelButton, "AF Level", true, Qt::black},
       {&f.toClipboardButton, "To Clipboard", true, Qt::black},
       {&f.fromClipboardButton, "From Clipboard", true, Qt::black},
       {&f.settingsButton, "Settings", true, Qt::black}};
@@ -120,7 +124,8 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
   };
   auto* mode = widget<QComboBox>(s.window, &f.modeCombo);
   EXPECT_EQ(items(mode), QStringList({"MSK", "4L-FSK"}));
-  EXPECT_EQ(items(widget<QComboBox>(s.window, &f.codeCombo)), QStringList({"Normal (Non)", "Convolution"}));
+  EXPECT_EQ(items(widget<QComboBox>(s.window, &f.codeCombo)),
+            QStringList({"Normal (Non)", "Convolution"}));
   auto* scale = widget<QComboBox>(s.window, &f.scaleCombo);
   ASSERT_EQ(scale->count(), 16);
   EXPECT_EQ(scale->itemText(0), "0.07");
@@ -135,7 +140,8 @@ TEST(MainWindow, OpensWithEveryControlAsTheModelListsIt) {
   ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->tabText(2), "LOG");
   EXPECT_EQ(tabs->shape(), QTabBar::RoundedSouth);
-  EXPECT_EQ(widget<QLabel>(s.window, &f.statusLine)->palette().color(QPalette::Window), QColor(160, 160, 160));
+  EXPECT_EQ(widget<QLabel>(s.window, &f.statusLine)->palette().color(QPalette::Window),
+            QColor(160, 160, 160));
   EXPECT_EQ(widget<PictureView>(s.window, &f.signalDisplay)->size(), QSize(256, 127));
   EXPECT_EQ(widget<PictureView>(s.window, &f.errorMap)->toolTip(), "Error Display");
   EXPECT_EQ(widget<PictureView>(s.window, &f.pictureBox)->size(), QSize(320, 240));
@@ -226,10 +232,10 @@ TEST(SettingsWindow, ShowsTheSettingsAndStoresWhatTheOperatorChangedOnOk) {
 TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
   Station s;
   s.form.settings.callsign = "JA1ABC";
-  s.form.PttMethod = 1;  // through the rig
-  s.form.RigModel = 1;   // Hamlib's simulated rig
-  s.form.RigSpeed = 19200;
-  s.form.PttType = 0;
+  s.form.settings.pttMethod = 1;  // through the rig
+  s.form.settings.rigModel = 1;   // Hamlib's simulated rig
+  s.form.settings.rigSpeed = 19200;
+  s.form.settings.pttType = 0;
   s.operate = [&](SettingsWindow& d) {
     RigPanel& rig = s.form.settingsDialog.rigPanel;
     auto* method = qobject_cast<QComboBox*>(d.widgetOf(&rig.pttMethodCombo));
@@ -274,9 +280,9 @@ TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
     qobject_cast<QPushButton*>(d.widgetOf(&s.form.settingsDialog.okButton))->click();
   };
   widget<QPushButton>(s.window, &s.form.settingsButton)->click();
-  EXPECT_EQ(s.form.PttMethod, 2);
-  EXPECT_EQ(s.form.RigModel, 3073);  // Hamlib's number of the IC-7300
-  EXPECT_EQ(s.form.RigSpeed, 19200);
+  EXPECT_EQ(s.form.settings.pttMethod, 2);
+  EXPECT_EQ(s.form.settings.rigModel, 3073);  // Hamlib's number of the IC-7300
+  EXPECT_EQ(s.form.settings.rigSpeed, 19200);
   EXPECT_EQ(s.form.rig().config().model, 3073);  // the station now works with that rig
 }
 

@@ -17,7 +17,8 @@ std::string levelCaption(int position) {
 
 double levelGain(int position) { return std::pow(10.0, -position / 20.0); }
 
-LevelDialog::LevelDialog(Settings& settings, SharedState& state) : settings_(settings), state_(state) {
+LevelDialog::LevelDialog(Settings& settings, SharedState& state)
+    : settings_(settings), state_(state) {
   inputMeterPicture.resize(inputMeter.width, inputMeter.height);
   outputMeterPicture.resize(outputMeter.width, outputMeter.height);
 }

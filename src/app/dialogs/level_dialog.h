@@ -44,7 +44,7 @@ class LevelDialog {
   Picture outputMeterPicture;
 
   // Opens the dialog without blocking its owner (the main window): centred on it, then
-  // shown.
+  // shown().
   void show(const FormBounds& owner);
   void hide() { visible = false; }
 

@@ -30,22 +30,22 @@ RigPanel::RigPanel() {
 }
 
 void RigPanel::fill(const Settings& s) {
-  pttMethodCombo.index = std::clamp(s.PttMethod, 0, 2);
-  selectModel(s.RigModel);
-  rigPortEdit.text = s.RigPort;
-  const int* speed = std::find(std::begin(kSpeeds), std::end(kSpeeds), s.RigSpeed);
+  pttMethodCombo.index = std::clamp(s.pttMethod, 0, 2);
+  selectModel(s.rigModel);
+  rigPortEdit.text = s.rigPort;
+  const int* speed = std::find(std::begin(kSpeeds), std::end(kSpeeds), s.rigSpeed);
   // A speed outside the list (typed into the file) is offered as it is.
   rigSpeedCombo.items.resize(1 + std::size(kSpeeds));
-  if (s.RigSpeed <= 0) {
+  if (s.rigSpeed <= 0) {
     rigSpeedCombo.index = 0;
   } else if (speed != std::end(kSpeeds)) {
     rigSpeedCombo.index = 1 + static_cast<int>(speed - std::begin(kSpeeds));
   } else {
-    rigSpeedCombo.items.push_back(std::to_string(s.RigSpeed));
+    rigSpeedCombo.items.push_back(std::to_string(s.rigSpeed));
     rigSpeedCombo.index = static_cast<int>(rigSpeedCombo.items.size()) - 1;
   }
-  pttTypeCombo.index = std::clamp(s.PttType, 0, 3);
-  pttDeviceEdit.text = s.PttDevice;
+  pttTypeCombo.index = std::clamp(s.pttType, 0, 3);
+  pttDeviceEdit.text = s.pttDevice;
   statusLabel.caption.clear();
   test_ = Test::idle;
   tried_ = false;
@@ -53,14 +53,14 @@ void RigPanel::fill(const Settings& s) {
 }
 
 void RigPanel::store(Settings& s) const {
-  s.PttMethod = pttMethodCombo.valid() ? pttMethodCombo.index : kSerialPtt;
-  s.RigModel = chosenModel();
-  s.RigPort = rigPortEdit.text;
-  s.RigSpeed = rigSpeedCombo.index > 0 && rigSpeedCombo.valid()
+  s.pttMethod = pttMethodCombo.valid() ? pttMethodCombo.index : kSerialPtt;
+  s.rigModel = chosenModel();
+  s.rigPort = rigPortEdit.text;
+  s.rigSpeed = rigSpeedCombo.index > 0 && rigSpeedCombo.valid()
                    ? std::stoi(rigSpeedCombo.items[rigSpeedCombo.index])
                    : 0;
-  s.PttType = pttTypeCombo.valid() ? pttTypeCombo.index : 0;
-  s.PttDevice = pttDeviceEdit.text;
+  s.pttType = pttTypeCombo.valid() ? pttTypeCombo.index : 0;
+  s.pttDevice = pttDeviceEdit.text;
 }
 
 int RigPanel::chosenModel() const {
@@ -107,7 +107,7 @@ void RigPanel::testClicked(MainWindow& station) {
     statusLabel.caption = "Not while transmitting";
     return;
   }
-  Settings trial = station;
+  Settings trial = station.settings;
   store(trial);
   const RigConfig config = rigConfigOf(trial);
   if (config.model == kNoRigModel) {

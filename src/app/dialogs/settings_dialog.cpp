@@ -82,14 +82,16 @@ void SettingsDialog::fillPortList() {
   serialPortCombo.items = ports_.serialPorts();
   // Port numbering follows the order the adapters were plugged in, so the stored port name is
   // looked up first; the stored list index is used when that name is not listed.
-  const auto named = std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
+  const auto named =
+      std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
   if (!f.settings.portPath.empty() && named != serialPortCombo.items.end()) {
     serialPortCombo.index = static_cast<int>(named - serialPortCombo.items.begin());
     return;
   }
   serialPortCombo.index = f.settings.portNumber;
   if (!serialPortCombo.valid()) serialPortCombo.index = -1;
-  f.settings.portPath = serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
+  f.settings.portPath =
+      serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
 }
 
 void SettingsDialog::shown() {
@@ -108,9 +110,14 @@ void SettingsDialog::shown() {
   showCounter(callsignRepeatCounter, callsignRepeatValue, f.settings.callsignRepeat);
   errorFreeOnlyCheck.checked = f.settings.errorFreeOnly;
   checkOne({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio},
-           f.settings.scanDirection == 0 ? 0 : f.settings.scanDirection == 1 ? 1 : 2);
+           f.settings.scanDirection == 0   ? 0
+           : f.settings.scanDirection == 1 ? 1
+                                           : 2);
   checkOne({&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio},
-           f.settings.waterfallColours == 0 ? 0 : f.settings.waterfallColours == 1 ? 1 : f.settings.waterfallColours == 2 ? 3 : 2);
+           f.settings.waterfallColours == 0   ? 0
+           : f.settings.waterfallColours == 1 ? 1
+           : f.settings.waterfallColours == 2 ? 3
+                                              : 2);
   imageEditorEdit.text = f.settings.imageEditorName;
   overwriteBsrCheck.checked = f.settings.overwriteBsrBlocks;
   saveMinimumCheck.checked = f.settings.saveMinimum;
@@ -122,7 +129,7 @@ void SettingsDialog::shown() {
   logReportEdit.text = f.settings.logReport;
   logBandEdit.text = f.settings.logBand;
   showClockCheck.checked = f.settings.showClock;
-  rigPanel.fill(f);
+  rigPanel.fill(f.settings);
 }
 
 void SettingsDialog::okClicked() {
@@ -139,7 +146,8 @@ void SettingsDialog::okClicked() {
   f.settings.autoSave = autoSaveCheck.checked;
   f.settings.timeoutSeconds = timeoutCounter.position;
   f.settings.errorFreeOnly = errorFreeOnlyCheck.checked;
-  f.settings.scanDirection = checkedIndex({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio}, 2);
+  f.settings.scanDirection =
+      checkedIndex({&horizontalScanRadio, &verticalScanRadio, &randomScanRadio}, 2);
   f.settings.waterfallColours = kColourTypeOfButton[checkedIndex(
       {&monochromeRadio, &blueRadio, &fullColourRadio, &goldRadio}, 2)];
   f.settings.imageEditorName = imageEditorEdit.text;
@@ -155,13 +163,14 @@ void SettingsDialog::okClicked() {
   f.settings.logReport = logReportEdit.text;
   f.settings.logBand = logBandEdit.text;
   f.settings.showClock = showClockCheck.checked;
-  rigPanel.store(f);
+  rigPanel.store(f.settings);
   f.applyRigSettings();
 
   // A list without a selection (its device is gone) keeps the stored choice.
   const int input = inputDeviceCombo.valid() ? inputDeviceCombo.index : f.settings.inputDevice;
   const int output = outputDeviceCombo.valid() ? outputDeviceCombo.index : f.settings.outputDevice;
-  if (input != f.settings.inputDevice || output != f.settings.outputDevice) restartDevices(input, output);
+  if (input != f.settings.inputDevice || output != f.settings.outputDevice)
+    restartDevices(input, output);
 
   if (serialPortCombo.valid() && serialPortCombo.index != f.settings.portNumber) {
     f.settings.portNumber = serialPortCombo.index;
@@ -211,11 +220,21 @@ void SettingsDialog::rigTimerTick() {
   if (owner_) rigPanel.timerTick(*owner_);
 }
 
-void SettingsDialog::timeoutStepped() { showCounter(timeoutCounter, timeoutValue, timeoutCounter.position); }
-void SettingsDialog::endFramesStepped() { showCounter(endFramesCounter, endFramesValue, endFramesCounter.position); }
-void SettingsDialog::saveMinimumStepped() { showCounter(saveMinimumCounter, saveMinimumValue, saveMinimumCounter.position); }
-void SettingsDialog::deleteDaysStepped() { showCounter(deleteDaysCounter, deleteDaysValue, deleteDaysCounter.position); }
-void SettingsDialog::callsignRepeatStepped() { showCounter(callsignRepeatCounter, callsignRepeatValue, callsignRepeatCounter.position); }
+void SettingsDialog::timeoutStepped() {
+  showCounter(timeoutCounter, timeoutValue, timeoutCounter.position);
+}
+void SettingsDialog::endFramesStepped() {
+  showCounter(endFramesCounter, endFramesValue, endFramesCounter.position);
+}
+void SettingsDialog::saveMinimumStepped() {
+  showCounter(saveMinimumCounter, saveMinimumValue, saveMinimumCounter.position);
+}
+void SettingsDialog::deleteDaysStepped() {
+  showCounter(deleteDaysCounter, deleteDaysValue, deleteDaysCounter.position);
+}
+void SettingsDialog::callsignRepeatStepped() {
+  showCounter(callsignRepeatCounter, callsignRepeatValue, callsignRepeatCounter.position);
+}
 
 void SettingsDialog::autoSaveToggled() { updateSaveControls(); }
 void SettingsDialog::saveMinimumToggled() { updateSaveControls(); }

@@ -20,22 +20,24 @@ class SettingsDialog {
   SettingsDialog(const SettingsDialog&) = delete;
   SettingsDialog& operator=(const SettingsDialog&) = delete;
 
-  // Fills the controls from `owner` (shown), lets the platform show the dialog modally until
+  // Fills the controls from `owner` (shown()), lets the platform show the dialog modally until
   // "OK" or "Cancel" closes it, and says whether it was closed with "OK" (settings stored).
   // The settings reach the file when the main window closes.
   bool runModal(MainWindow& owner);
 
   // --- controls ---
   std::string caption = "Settings";
-  Combo inputDeviceCombo;  // "Input device": "Default input device", then the input devices
-  Combo outputDeviceCombo;  // "Output device": "Default output device", then the output devices
-  Combo serialPortCombo;  // "RS232C port number": the serial ports found, as device paths
+  Combo inputDeviceCombo;      // "Input device": "Default input device", then the input devices
+  Combo outputDeviceCombo;     // "Output device": "Default output device", then the output devices
+  Combo serialPortCombo;       // "RS232C port number": the serial ports found, as device paths
   Edit callsignEdit{"", 510};  // "Callsign"
-  Edit imageEditorEdit;           // "Image editor name"
+  Edit imageEditorEdit;        // "Image editor name"
   Edit logModeEdit, logReportEdit, logBandEdit;  // "Log out fix values": "Mode", "S/N", "Band"
-  UpDown timeoutCounter, endFramesCounter, saveMinimumCounter, deleteDaysCounter, callsignRepeatCounter;
-  Label timeoutValue, endFramesValue, saveMinimumValue, deleteDaysValue, callsignRepeatValue;  // the counters' values
-  Label errorFreeLabel, daysLabel;                             // "Error free", "days"
+  UpDown timeoutCounter, endFramesCounter, saveMinimumCounter, deleteDaysCounter,
+      callsignRepeatCounter;
+  Label timeoutValue, endFramesValue, saveMinimumValue, deleteDaysValue,
+      callsignRepeatValue;          // the counters' values
+  Label errorFreeLabel, daysLabel;  // "Error free", "days"
   CheckBox autoSaveCheck{"Save image automatically when received new one."};
   CheckBox errorFreeOnlyCheck{"Decode only error free image data."};
   CheckBox overwriteBsrCheck{"Overwrite another BSR image blocks."};
@@ -44,7 +46,8 @@ class SettingsDialog {
   CheckBox deleteOldCheck{"Delete old image file passed"};
   CheckBox showClockCheck{"Show clock in waterfall and eye diagram."};
   // "Image block scan direction"
-  RadioButton horizontalScanRadio{"Horizontal"}, verticalScanRadio{"Vertical"}, randomScanRadio{"Random"};
+  RadioButton horizontalScanRadio{"Horizontal"}, verticalScanRadio{"Vertical"},
+      randomScanRadio{"Random"};
   // "Waterfall display color"
   RadioButton monochromeRadio{"Monochrome"}, blueRadio{"Blue"}, fullColourRadio{"FullColor"},
       goldRadio{"Gold"};
@@ -59,7 +62,7 @@ class SettingsDialog {
   void shown();
   void okClicked();  // "OK": a bad callsign is refused with a message and the dialog stays open
   void volumeControlClicked();  // "Volume Control"
-  void cancelClicked();  // "Cancel"
+  void cancelClicked();         // "Cancel"
   // Counter arrows: the window layer sets the position, then calls the handler.
   void timeoutStepped();
   void endFramesStepped();
