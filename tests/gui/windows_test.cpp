@@ -236,6 +236,12 @@ TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
   s.form.settings.rigModel = 1;   // Hamlib's simulated rig
   s.form.settings.rigSpeed = 19200;
   s.form.settings.pttType = 0;
+  // The window shows the rig's frequency and band under the commands.
+  s.form.applyRigSettings();
+  ASSERT_TRUE(s.form.rig().waitForWorker(std::chrono::seconds(5)));
+  s.window.run([&] { s.form.checkRig(); });
+  EXPECT_EQ(widget<QLabel>(s.window, &s.form.rigFrequencyLabel)->text(), "145.000.000 MHz  2m");
+  saveScreenshot(s.window, "main_window_rig");
   s.operate = [&](SettingsWindow& d) {
     RigPanel& rig = s.form.settingsDialog.rigPanel;
     auto* method = qobject_cast<QComboBox*>(d.widgetOf(&rig.pttMethodCombo));
