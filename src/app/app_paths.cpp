@@ -74,6 +74,24 @@ AppPaths resolveAppPaths(const std::string& executablePath,
   return pathsIn(config, data);
 }
 
+std::optional<std::string> absoluteHomeOption(const std::optional<std::string>& homeOption,
+                                              std::string& problem) {
+  problem.clear();
+  if (!homeOption || homeOption->empty()) return homeOption;
+  std::error_code ec;
+  const fs::path folder = fs::absolute(*homeOption, ec).lexically_normal();
+  if (ec) {
+    problem = "--home " + *homeOption + ": " + ec.message();
+    return std::nullopt;
+  }
+  const fs::file_status status = fs::status(folder, ec);
+  if (fs::exists(status) && !fs::is_directory(status)) {
+    problem = "--home " + *homeOption + ": it exists and is not a folder";
+    return std::nullopt;
+  }
+  return withoutTrailingSeparator(folder).string();
+}
+
 std::string executablePath() {
   std::error_code ec;
   fs::path p = fs::read_symlink("/proc/self/exe", ec);

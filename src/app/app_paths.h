@@ -31,5 +31,12 @@ std::optional<std::string> systemEnv(const std::string& name);
 AppPaths resolveAppPaths(const std::string& executablePath,
                          const std::optional<std::string>& homeOption, const EnvLookup& env);
 
+// The --home option as the programs use it, checked at start: a relative DIR is made absolute
+// (against the current folder), so that every path shown or kept names the same place. Empty
+// `problem` on success; a one-line message when DIR exists but is not a folder. A DIR that
+// does not exist is accepted: its folders are made when a file is first written there.
+std::optional<std::string> absoluteHomeOption(const std::optional<std::string>& homeOption,
+                                              std::string& problem);
+
 // The absolute path of the running executable (from /proc/self/exe); empty if unknown.
 std::string executablePath();

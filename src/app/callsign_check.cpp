@@ -12,3 +12,9 @@ std::string callsignProblem(const std::string& callsign) {
   }
   return {};
 }
+
+std::string callsignInCapitals(std::string callsign) {
+  for (char& c : callsign)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return callsign;
+}

@@ -9,3 +9,6 @@ inline constexpr int kMaxCallsignLength = 20;
 // Empty when the callsign is acceptable (an empty callsign is: it only blocks sending),
 // otherwise a one-line message for the operator.
 std::string callsignProblem(const std::string& callsign);
+
+// The callsign as callsigns are written: ASCII letters in capitals ("ja1new" gives "JA1NEW").
+std::string callsignInCapitals(std::string callsign);

@@ -5,6 +5,7 @@
 #include "core/display_text.h"
 #include "framing/frame_bits.h"
 #include "imaging/macroblock_codec.h"
+#include "rx/block_copies.h"
 #include "rx/block_lists.h"
 #include "rx/payload_text.h"
 #include "rx/receiver_state.h"
@@ -101,18 +102,20 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
   }
 }
 
-void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload,
-                                     bool crcGood) {
+void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& received,
+                                     bool crcGood, std::span<const float> payloadSoft) {
   const bool onMap = onBlockMap(info.col, info.row);
   const int mapIndex = onMap ? blockMapIndex(info.col, info.row) : 0;
+  const bool held = onMap && state.receivedBlockMap[mapIndex] == 1;
   switch (info.kind) {
-    case kFrameImageBlock:
+    case kFrameImageBlock: {
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;
-        if (pictureTabs.index == 1)
-          statusLine.caption = "From : " + displayText(state.remoteCallsign);
+        if (pictureTabs.index == 1) statusLine.caption = senderCaption();
       }
+      const BitBuffer& payload =
+          held ? received : combineWithKeptCopy(info, received, payloadSoft, crcGood);
       if (!settings.errorFreeOnly || crcGood) decodeReceivedBlock(info, payload);
       if (crcGood) {
         markBlock(info.col, info.row, colours::goodBlock);
@@ -123,11 +126,17 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& p
       errorMap.show(errorPicture);
       state.blockStreamIdle = false;
       break;
+    }
 
     case kFrameBsrResponse: {
-      if (onMap && state.receivedBlockMap[mapIndex] == 1) break;  // already held: nothing at all
+      if (held) break;  // already held: nothing at all
       const bool fromPartner = !state.awaitingBsrReply && settings.overwriteBsrBlocks &&
                                state.decodedCallsign == state.remoteCallsign;
+      // Only an answer this station takes is combined (one meant for another station may
+      // belong to another picture).
+      const BitBuffer& payload = state.awaitingBsrReply || fromPartner
+                                     ? combineWithKeptCopy(info, received, payloadSoft, crcGood)
+                                     : received;
       if (crcGood && state.awaitingBsrReply) {
         decodeReceivedBlock(info, payload);
         markBlock(info.col, info.row, colours::goodBlock);
@@ -159,14 +168,14 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& p
         messageLog.lines.clear();
         state.memoCleared = true;
       }
-      messageLog.lines.push_back(displayText(payloadText(payload, info.payloadLength)));
+      messageLog.lines.push_back(displayText(payloadText(received, info.payloadLength)));
       if (observer) observer->textReceived(messageLog.lines.back());
       state.blockStreamIdle = true;
       break;
 
     case kFrameCallsign:
       if (!crcGood) break;
-      state.decodedCallsign = payloadText(payload, info.payloadLength);
+      state.decodedCallsign = payloadText(received, info.payloadLength);
       callsignPanel.font = colours::goodBlock;
       showDecodedCallsign();
       state.previousCallsign = state.decodedCallsign;
@@ -175,6 +184,22 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& p
     default:
       break;
   }
+}
+
+const BitBuffer& MainWindow::combineWithKeptCopy(const RxFrameInfo& info, const BitBuffer& payload,
+                                                 std::span<const float> soft, bool& crcGood) {
+  if (crcGood) {
+    failedCopies_->forget(info.col, info.row);
+    return payload;
+  }
+  if (!combineDamagedCopies) return payload;
+  const BlockCopyKey key{info.scaleIndex, info.coded, info.payloadLength};
+  const FailedBlockCopies::Outcome outcome = failedCopies_->add(info.col, info.row, key, soft);
+  if (!outcome.combined) return payload;
+  crcGood = outcome.good;
+  if (crcGood) ++blocksMadeWholeByCombining;
+  // Failed or not, the sum is the better reading of the block.
+  return failedCopies_->combinedBits();
 }
 
 // Decodes a block into rxPicture from the start of the payload. The codec writes only inside

@@ -10,13 +10,15 @@ constexpr int kLogTab = 2;
 
 }  // namespace
 
-// The receiver's own four-level flag is cleared at the end of every frame, so the mode is
-// kept here from the frames that carry the contact: pictures, re-sent blocks, texts and
-// callsigns. End, request and abort frames say nothing about it.
+// Every header says whether its payload is convolutionally coded: "/CONV" or "/NORM" follows
+// the last header of any kind. The receiver's own four-level flag is cleared at the end of
+// every frame, so the modulation is kept here from the frames that carry the contact:
+// pictures, re-sent blocks, texts and callsigns; end, request and abort frames say nothing
+// about it.
 void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
+  rxLogConvolutional = info.coded;
   if (info.kind != 0 && info.kind != 1 && info.kind != 2 && info.kind != 6) return;
   rxLogFourLevel = info.fourLevel;
-  rxLogConvolutional = info.coded;
 }
 
 void MainWindow::logOutClicked() {

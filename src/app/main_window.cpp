@@ -6,12 +6,14 @@
 #include <cstdio>
 
 #include "app/main_window_hosts.h"
+#include "app/rig_settings.h"
 #include "app/settings_ranges.h"
 #include "audio/device_rings.h"
 #include "audio/message_queue.h"
 #include "audio/ptt_port.h"
 #include "audio/station_loop.h"
 #include "rig/rig_control.h"
+#include "rx/block_copies.h"
 #include "rx/receive_step.h"
 #include "tx/sequencer.h"
 
@@ -42,12 +44,13 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
       devices_(devices),
       tx_(std::make_unique<TransmitterState>()),
       rx_(std::make_unique<ReceiverState>()),
+      failedCopies_(std::make_unique<FailedBlockCopies>()),
       txSide_(std::make_unique<TransmitSide>(*this)),
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)),
-      serialPtt_(std::make_unique<SerialPushToTalk>(*ptt_, settings.portPath)),
       rig_(std::make_unique<RigControl>()) {
+  lastOutputAt_ = std::chrono::steady_clock::now();
   for (double s : scaleTable) {
     char text[16];
     std::snprintf(text, sizeof text, "%0.2f", s);
@@ -133,12 +136,12 @@ void MainWindow::receiveStep(const int16_t* samples) {
 void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
 int MainWindow::pumpMessages() {
-  checkRig();
-  return loop_ ? loop_->pump() : 0;
+  if (!stepRunning_) checkRig();
+  return loop_ && !stepRunning_ ? loop_->pump() : 0;
 }
 
 int MainWindow::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
-  if (!loop_) return 0;
+  if (!loop_ || stepRunning_) return 0;
   const auto started = std::chrono::steady_clock::now();
   const int count = loop_->pumpWaiting(timeout);
   checkRig();
@@ -156,10 +159,51 @@ void MainWindow::outputQuietFor(int ms) {
     return;
   }
   quietOutputMs_ += ms;
-  if (quietOutputMs_ < kOutputStallMs) return;
+  if (quietOutputMs_ >= kOutputStallMs) endStalledTransmission();
+}
+
+void MainWindow::checkOutputStall(std::chrono::steady_clock::time_point now) {
+  if (!state.txInProgress || now - lastOutputAt_ < kOutputSilenceLimit) return;
+  endStalledTransmission();
+}
+
+void MainWindow::endStalledTransmission() {
   quietOutputMs_ = 0;
-  endTransmission(state, *txSide_);
-  platform.messageBox(kOutputStalled, true);
+  endTransmission(state, *txSide_);  // the lines first, then the controls
+  // The device that stopped playing is closed; the next send opens it again.
+  if (rings_) rings_->closeOutputDevice();
+  notify(kOutputStalled, true);
+}
+
+void MainWindow::releaseRadio() {
+  if (state.txInProgress) endTransmission(state, *txSide_);
+  ptt_->closePttPort();
+  rig_->release();
+}
+
+bool MainWindow::playDeviceReady() {
+  if (!rings_ || rings_->outputOpen()) return true;
+  return rings_->openOutputDevice(settings.outputDevice);  // says "Can not open the play device" on failure
+}
+
+void MainWindow::keyRadio() {
+  // Without a playing output device nothing would ever end the transmission's keying.
+  if (rings_ && !rings_->outputOpen()) return;
+  if (settings.pttMethod == kRigPtt) {
+    // A rig that is not connected would leave the operator wondering why nothing is sent.
+    if (!rig_->key()) messageLog.lines.push_back(rigNotKeyedLine());
+    return;
+  }
+  if (settings.pttMethod != kSerialPtt) return;  // VOX: the transmitter keys itself
+  if (ptt_->openPttPort(settings.portPath)) {
+    reportedPttFailure_.clear();
+    return;
+  }
+  // No port chosen means no keying wanted. A port that fails is told once, not at every send.
+  const std::string& failure = ptt_->failure();
+  if (settings.portPath.empty() || failure == reportedPttFailure_) return;
+  reportedPttFailure_ = failure;
+  notify(failure, true);
 }
 
 void MainWindow::openDevices() {

@@ -26,12 +26,11 @@
 
 class AudioBackend;
 class DeviceRings;
+class FailedBlockCopies;
 class MessageQueue;
 class PttPort;
-class PushToTalk;
 class RigControl;
 class SerialLines;
-class SerialPushToTalk;
 class StationLoop;
 struct ReceiverState;
 struct TransmitterState;
@@ -40,6 +39,10 @@ inline constexpr const char* kProgramName = "Pelimo";
 inline constexpr const char* kProgramVersion = "0.1";
 inline constexpr const char* kImageTooSmallMessage =
     "Image size is too small.The size is 320x240 or more.";
+// Shown instead when there is no picture to send at all (a new station's first try).
+inline constexpr const char* kNoImageChosenMessage =
+    "No picture is chosen to send. Drop a .jpg or .bmp file of at least 320x240 on the window, "
+    "or copy a picture and press \"From Clipboard\".";
 
 // A picture of at least 320 x 240 can be fitted and sent.
 inline bool largeEnoughToSend(const Picture& p) {
@@ -135,8 +138,8 @@ class MainWindow {
   LevelDialog levelDialog{settings, state};
   DeviceNotice deviceNotice;
   const bool& levelDialogShowing = levelDialog.visible;
-  // The window's place and size, the owner the level dialog centres on.
-  FormBounds bounds() const { return {settings.mainTop, settings.mainLeft, 833, 317}; }
+  // The window's place (where it is now) and size, the owner the level dialog centres on.
+  FormBounds bounds() const { return {windowTop, windowLeft, 833, 317}; }
   // Fills signalDisplay black; run when a transmission starts.
   void clearSignalDisplay();
   // A click on signalDisplay swaps the waterfall and the eye diagram.
@@ -167,6 +170,9 @@ class MainWindow {
   // The transmit image as the commands take it: the clipboard picture, or the file at
   // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
   Picture transmitImageSource();
+  // Why transmitImageSource gave nothing: no picture chosen, or one below 320 x 240 (or
+  // unreadable).
+  const char* transmitImageProblem() const;
   // The picture of the file at txImagePath, read by its extension (".jpg", ".JPG", ".bmp",
   // ".BMP"); empty when missing, unreadable or of another type.
   Picture transmitFilePicture() const;
@@ -191,7 +197,14 @@ class MainWindow {
   // What every valid frame header and every finished payload does to the received picture,
   // the block lists, the labels and the time-out.
   void frameHeaderActions(const RxFrameInfo& info);
-  void framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood);
+  // `payloadSoft` holds the payload's descrambled channel values (for combining copies).
+  void framePayloadActions(const RxFrameInfo& info, const BitBuffer& payload, bool crcGood,
+                           std::span<const float> payloadSoft);
+  // A failed image block is added to the damaged copy kept of it (same picture, scale, code and
+  // length) and decoded once more; when the sum passes its check the block counts as received
+  // good. On by default; off, every copy stands alone.
+  bool combineDamagedCopies = true;
+  int blocksMadeWholeByCombining = 0;  // since start-up
   // Opens the reception of a new picture: black picture and error map, RX tab, empty map.
   void startImageReception();
   // Ends a reception without end frame (time-out, "Finish RX"): missing list, save if an
@@ -205,6 +218,7 @@ class MainWindow {
   std::string dataFolder;
   bool browseShown = false;        // a stored image is on display on the LOG tab
   std::string storedImageName;     // its file name without ".jpg"; empty when none
+  std::string storedImageFile;     // its file name as it is in the folder; empty when none
   std::string storedImageCaption;  // its status-line text; empty until an image was shown
   std::string lastSavedPath;       // full path of the file of the last automatic save
   // dataFolder + "/AutoSave", or empty without a data folder.
@@ -213,6 +227,11 @@ class MainWindow {
   void saveReceivedImage();
   // What the last automatic save did, in words: "saved PATH" or why nothing was saved.
   std::string lastSaveOutcome;
+  // The last picture or settings file that could not be written or deleted, in one line;
+  // empty while every write succeeded. A station without a window fails on it.
+  std::string lastFileProblem;
+  // Keeps the message as lastFileProblem and shows it without stopping the station.
+  void reportFileProblem(const std::string& message);
   // Shows the stored image at browseIndex on the LOG tab, keeping the index within the list.
   void showStoredImage();
   // Deletes stored images older than settings.deleteAfterDays days.
@@ -223,6 +242,8 @@ class MainWindow {
   void toClipboardClicked();    // "To Clipboard": the picture of the current tab
   void fromClipboardClicked();  // "From Clipboard": the transmit picture from the clipboard
   void pictureTabChanged();     // set pictureTabs.index, then call, as a tab click does
+  // "From : " and the sender's callsign, cleaned for display (it came from the air).
+  std::string senderCaption() const;
 
   // --- operator commands, window messages, start-up and shut-down, log export ---
   // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)
@@ -277,6 +298,12 @@ class MainWindow {
     return false;
   }
   void showException(const char* what);
+  // A problem the operator must hear of. While a buffer step runs it goes to the message log
+  // (messageLog) and a box that does not stop the station; otherwise it is a modal box.
+  void report(const std::string& text, bool beep);
+  // The message log line and the box that does not stop the station (device failures, a
+  // push-to-talk port that cannot be opened, problems found while receiving).
+  void notify(const std::string& text, bool beep);
 
   // "Log out": the contact's log line to the clipboard and F8 to the logging program.
   void logOutClicked();
@@ -306,15 +333,14 @@ class MainWindow {
   RigControl& rig() { return *rig_; }
   // Adds the good picture block's measure to the picture's signal-to-noise ratio.
   void notePictureSnr(const RxFrameInfo& info, bool crcGood);
-  // The way of keying that PttMethod chooses.
-  PushToTalk& pushToTalk();
   // The message-log line of a transmission that the rig could not key.
   std::string rigNotKeyedLine() const;
 
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
   void transmitStep();
-  // Runs every pending device message in arrival order; the number run.
+  // Runs every pending device message in arrival order; the number run. Called while a buffer
+  // step runs (a nested event loop), it runs nothing: no step ever runs inside another.
   int pumpMessages();
   // Waits up to `timeout` for a first device message, then runs every pending one; the number
   // run. Time spent waiting in vain counts toward the stalled-output check, so a transmission
@@ -337,15 +363,36 @@ class MainWindow {
   void openDevices();
   void closeDevices();
 
+  // The window's wall-clock watchdog, run on its own timer: a transmission whose output device
+  // has played nothing for kOutputSilenceLimit is ended, the radio released, the controls
+  // restored and the dead output closed, so the next send (or "Settings") opens it again.
+  static constexpr std::chrono::milliseconds kOutputSilenceLimit{1750};
+  void checkOutputStall(std::chrono::steady_clock::time_point now);
+  // Ends a running transmission at once and releases the push-to-talk lines (closing the window).
+  void releaseRadio();
+
  private:
   class TransmitSide;
   class ReceiveSide;
   class DeviceSide;
+  class StepScope;
+  // Runs one buffer step under guard, marked as running.
+  void runStep(const std::function<void()>& step);
+  // The stalled output was found: end, release, close the output, tell the operator.
+  void endStalledTransmission();
+  // Keys the radio for a starting transmission; a port that cannot be opened is reported once.
+  void keyRadio();
+  // Without an open play device a send command reopens it; false (with the device's message)
+  // when it is still missing, and the command does nothing.
+  bool playDeviceReady();
   void startCommonTransmission(int txKind);
   // Stalled-output check: `ms` passed without a played output buffer. A transmission whose
   // output makes no progress for kOutputStallMs is ended and the radio released.
   void outputQuietFor(int ms);
-  void outputProgressed() { quietOutputMs_ = 0; }
+  void outputProgressed() {
+    quietOutputMs_ = 0;
+    lastOutputAt_ = std::chrono::steady_clock::now();
+  }
   bool callsignMissing(Button* toggle);
   // A send command pressed while a transmission runs: the toggle springs back, true.
   bool refusedWhileTransmitting(Button* toggle);
@@ -354,7 +401,14 @@ class MainWindow {
   void restoreIdleControls();
   void setEstimateControlsEnabled(bool enabled);
   bool codeTransmitPicture(const Picture& source, bool fromClipboard);
+  // Codes the fitted picture block by block as the sender will: the preview (copied into
+  // txPicture) and txCodedBits.
+  void previewAsSent();
   void decodeReceivedBlock(const RxFrameInfo& info, const BitBuffer& payload);
+  // The bits to use for a failed image block: the sum's when it was combined with a kept copy
+  // (crcGood then tells the sum's verdict), else the payload as received.
+  const BitBuffer& combineWithKeptCopy(const RxFrameInfo& info, const BitBuffer& payload,
+                                       std::span<const float> soft, bool& crcGood);
   void markBlock(int col, int row, Colour colour);
   void clearReceptionLabels();
   void showDecodedCallsign();
@@ -368,11 +422,11 @@ class MainWindow {
   StationDevices devices_;
   std::unique_ptr<TransmitterState> tx_;
   std::unique_ptr<ReceiverState> rx_;
+  std::unique_ptr<FailedBlockCopies> failedCopies_;
   std::unique_ptr<TransmitSide> txSide_;
   std::unique_ptr<ReceiveSide> rxSide_;
   std::unique_ptr<DeviceSide> deviceSide_;
   std::unique_ptr<PttPort> ptt_;
-  std::unique_ptr<SerialPushToTalk> serialPtt_;
   std::unique_ptr<RigControl> rig_;
   // What the receiver measured on the picture being received (receivedPictureSnrDb).
   double lastFrameSnrDb_ = 0.0;
@@ -384,5 +438,10 @@ class MainWindow {
   FrameSources frameSources_;
   std::unique_ptr<Waterfall> waterfall_ = std::make_unique<Waterfall>();
   int quietOutputMs_ = 0;
-  int64_t scanSeed_ = 0;  // seed of the last random block order
+  std::chrono::steady_clock::time_point lastOutputAt_{};
+  bool stepRunning_ = false;
+  std::string reportedPttFailure_;  // the push-to-talk failure told last; empty after a success
+  int64_t scanSeed_ = 0;
+  bool pictureEstimated_ = false;  // an estimate fitted fittedPicture_
+  Picture fittedPicture_;           // the transmit picture as the last estimate fitted it  // seed of the last random block order
 };

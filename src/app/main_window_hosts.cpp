@@ -45,19 +45,12 @@ void MainWindow::TransmitSide::bsrResponseCountChanged(int count) {
   form_.respBsrButton.caption = respBsrCaption(count);
 }
 
-void MainWindow::TransmitSide::openPtt() {
-  // Without a playing output device nothing would ever end the transmission's keying.
-  if (form_.rings_ && !form_.rings_->outputOpen()) return;
-  PushToTalk& ptt = form_.pushToTalk();
-  // A rig that is not connected would leave the operator wondering why nothing is sent.
-  if (!ptt.key() && &ptt == form_.rig_.get())
-    form_.messageLog.lines.push_back(form_.rigNotKeyedLine());
-}
+void MainWindow::TransmitSide::openPtt() { form_.keyRadio(); }
 
 // Every way of keying is released, so a way changed in the settings during a transmission
 // still releases the one that keyed it.
 void MainWindow::TransmitSide::closePtt() {
-  form_.serialPtt_->release();
+  form_.ptt_->closePttPort();
   form_.rig_->release();
 }
 
@@ -84,7 +77,7 @@ void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 
 void MainWindow::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                              bool crcGood) {
-  form_.framePayloadActions(info, payload, crcGood);
+  form_.framePayloadActions(info, payload, crcGood, payloadChannelSoft(form_.rx_->frame));
   form_.notePictureSnr(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }

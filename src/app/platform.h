@@ -19,6 +19,13 @@ class Platform {
 
   // A modal box with one OK button; `beep` plays the exclamation sound first.
   virtual void messageBox(const std::string& text, bool beep) = 0;
+  // A box with one OK button that does not stop the program: the call returns at once and the
+  // station goes on while the box is open (problems found while receiving are shown this way).
+  // A platform without such boxes shows it like messageBox.
+  virtual void notice(const std::string& text, bool beep) { messageBox(text, beep); }
+  // Lets the window paint what the forms show now (a progress notice) before a long step,
+  // without running any other event. Nothing by default.
+  virtual void paintNow() {}
   // A modal question with Yes and No buttons (beep as above); true when the answer is Yes.
   virtual bool askYesNo(const std::string& text, bool beep) = 0;
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/main_window.h"
+#include "core/display_text.h"
 #include "imaging/jpeg_file.h"
 #include "library/image_store_files.h"
 #include "library/stored_image_names.h"
@@ -17,7 +18,7 @@ constexpr int kLogTab = 2;
 
 bool fileExists(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::exists(path, ec);
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
 }  // namespace
@@ -42,14 +43,19 @@ void MainWindow::saveReceivedImage() {
     return;
   }
 
+  // A save never replaces another picture: only the earlier save of this same picture, which
+  // a save after BSR answers replaces anyway, may be written over; any other file of the same
+  // name keeps it and this picture gets a numbered name.
+  const bool replacesEarlier = state.bsrBlocksStored && settings.deleteOnBsrOverwrite;
   const std::string path =
-      storeFolder() + "/" + storedImageFileName(platform.localTime(), state.decodedCallsign);
+      unusedStoredPath(storeFolder(), storedImageFileName(platform.localTime(), state.decodedCallsign),
+                       replacesEarlier ? lastSavedPath : std::string());
   std::string error;
   // The new file is written before the earlier one of the same picture is removed, so a
   // failed save never costs the picture saved before the BSR answer.
   if (!saveJpeg(rxPicture, path, error)) {
     lastSaveOutcome = "not saved: " + error;
-    platform.messageBox(error, false);
+    reportFileProblem(error);
     return;
   }
   lastSaveOutcome = "saved " + path;
@@ -59,18 +65,25 @@ void MainWindow::saveReceivedImage() {
     state.bsrBlocksStored = false;
     if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path &&
         fileExists(earlier) && !deleteStoredFile(earlier, error)) {
-      platform.messageBox(error, false);
+      reportFileProblem(error);
       return;
     }
   }
   if (settings.autoDelete) deleteOldImages();
 }
 
+std::string MainWindow::senderCaption() const { return "From : " + displayText(state.remoteCallsign); }
+
 void MainWindow::deleteOldImages() {
   if (storeFolder().empty()) return;
   std::string error;
   if (!deleteOldImageFiles(storeFolder(), platform.localTime(), settings.deleteAfterDays, error))
-    platform.messageBox(error, false);
+    reportFileProblem(error);
+}
+
+void MainWindow::reportFileProblem(const std::string& message) {
+  lastFileProblem = message;
+  report(message, false);
 }
 
 void MainWindow::showStoredImage() {
@@ -87,6 +100,7 @@ void MainWindow::showStoredImage() {
     deleteImageButton.enabled = false;
     browseShown = false;
     storedImageName.clear();
+    storedImageFile.clear();
     storedImageCaption.clear();
     browsePicture.fill(colours::black);
     pictureBox.show(browsePicture);
@@ -107,6 +121,7 @@ void MainWindow::showStoredImage() {
   }
   browsePicture = std::move(*loaded.picture);
   storedImageName = file.substr(0, file.size() - 4);
+  storedImageFile = file;
   storedImageCaption = captionFromStoredName(storedImageName);
   pictureBox.show(browsePicture);
   statusLine.caption = storedImageCaption;
@@ -126,8 +141,9 @@ void MainWindow::nextImageClicked() {
 }
 
 void MainWindow::deleteImageClicked() {
-  if (storedImageName.empty() || storeFolder().empty()) return;
-  const std::string file = storedImageName + ".jpg";
+  if (storedImageFile.empty() || storeFolder().empty()) return;
+  // Exactly the file on display, whatever the letter case of its extension.
+  const std::string& file = storedImageFile;
   const std::string path = storeFolder() + "/" + file;
   if (!fileExists(path)) {
     platform.messageBox("File not found.", true);
@@ -136,7 +152,7 @@ void MainWindow::deleteImageClicked() {
   if (!platform.askYesNo("Delete " + file + " , OK?", true)) return;
   std::string error;
   if (!deleteStoredFile(path, error)) {
-    platform.messageBox(error, false);
+    reportFileProblem(error);
     return;
   }
   previousImageClicked();
@@ -168,7 +184,7 @@ void MainWindow::pictureTabChanged() {
       break;
     case kRxTab:
       pictureBox.show(rxPicture);
-      statusLine.caption = "From : " + state.remoteCallsign;
+      statusLine.caption = senderCaption();
       browseShown = false;
       logOutButton.enabled = true;
       deleteImageButton.enabled = false;

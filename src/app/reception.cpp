@@ -1,6 +1,7 @@
 // The life of one picture reception: how it opens at its first block and how it ends without
 // an end frame, by the time-out or by the operator's "Finish RX".
 #include "app/main_window.h"
+#include "rx/block_copies.h"
 #include "rx/block_lists.h"
 #include "rx/receiver_state.h"
 
@@ -12,6 +13,7 @@ void MainWindow::startImageReception() {
   deleteImageButton.enabled = false;
   pictureBox.show(rxPicture);
   state.receivedBlockMap.fill(0);
+  failedCopies_->clear();
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;
   sendBsrButton.enabled = false;

@@ -30,13 +30,6 @@ void MainWindow::applyRigSettings() {
   checkRig();
 }
 
-PushToTalk& MainWindow::pushToTalk() {
-  static NoPushToTalk vox;
-  if (settings.pttMethod == kSerialPtt) return *serialPtt_;
-  if (settings.pttMethod == kRigPtt) return *rig_;
-  return vox;
-}
-
 std::string MainWindow::rigNotKeyedLine() const {
   const std::string problem = rig_->status().problem;
   return "The rig is not connected" + (problem.empty() ? std::string() : " (" + problem + ")") +

@@ -3,11 +3,15 @@
 #include "app/settings_ranges.h"
 #include "core/file_bytes.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <variant>
@@ -188,22 +192,46 @@ std::optional<int> parseInteger(std::string_view value) {
   return result;
 }
 
-// Reads at most kMaxFileBytes of a regular file; empty text if it cannot be read.
-std::string readCapped(const std::string& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return {};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::string text(kMaxFileBytes + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
+// Reads at most kMaxFileBytes of the file into text. A file that does not exist reads as
+// empty text; anything else that stops the reading is the one-line problem returned.
+std::string readCapped(const std::string& path, std::string& text) {
+  text.clear();
+  if (path.empty()) return {};
+  const auto problem = [&](const std::string& why) {
+    return "The settings file cannot be read (" + why + "): " + path;
+  };
+  // Non-blocking, so that a pipe cannot hang the start; it is refused below.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? std::string() : problem(std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return problem(std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) return problem("it is a folder");
+  if (!S_ISREG(info.st_mode)) return problem("it is not a regular file");
+
+  text.resize(kMaxFileBytes + 1);
+  size_t used = 0;
+  while (used < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      text.clear();
+      return problem(std::strerror(errno));
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  text.resize(used);
   if (text.size() > kMaxFileBytes) {
     // Cut to the cap and drop the line that the cut split.
     text.resize(kMaxFileBytes);
     std::size_t lastBreak = text.find_last_of("\r\n");
     text.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
   }
-  return text;
+  return {};
 }
 
 // A symbolic link at the settings path is followed, so the file it points to is replaced
@@ -348,7 +376,15 @@ Settings parseSettings(const std::string& fileText) {
   return s;
 }
 
-Settings loadSettings(const std::string& path) { return parseSettings(readCapped(path)); }
+SettingsRead readSettingsFile(const std::string& path) {
+  SettingsRead read;
+  std::string text;
+  read.problem = readCapped(path, text);
+  if (read.problem.empty()) read.settings = parseSettings(text);
+  return read;
+}
+
+Settings loadSettings(const std::string& path) { return readSettingsFile(path).settings; }
 
 bool saveSettings(const std::string& path, const Settings& s, std::string* error) {
   std::string message;

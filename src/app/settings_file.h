@@ -6,9 +6,23 @@
 
 #include "app/settings.h"
 
-// Reads the settings file. Never fails: a missing or unreadable file, a missing section or
-// key, or a value that does not parse yields that setting's default; a number outside its
-// setting's range (settings_ranges.h) yields the nearest end of the range.
+// The settings read from a file, and why the file could not be read.
+struct SettingsRead {
+  Settings settings;
+  // Empty when the file was read or does not exist yet (the defaults then hold and the file
+  // may be written). Otherwise one line saying why the file that is there cannot be read (a
+  // folder, a pipe or device, no permission, a read error): the defaults hold, and the file
+  // must not be written over, or what it holds would be lost.
+  std::string problem;
+};
+
+// Reads the settings file. A missing section or key, or a value that does not parse, yields
+// that setting's default; a number outside its setting's range (settings_ranges.h) yields the
+// nearest end of the range. Only the first mebibyte of a file is read; a pipe or device is
+// never opened for reading.
+SettingsRead readSettingsFile(const std::string& path);
+
+// The settings of readSettingsFile, the defaults when the file could not be read.
 Settings loadSettings(const std::string& path);
 
 // Writes all settings, creating the folder if needed. The text goes to a temporary file in

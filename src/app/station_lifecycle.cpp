@@ -18,6 +18,9 @@ void MainWindow::activated() {
 }
 
 void MainWindow::closing() {
+  // The radio first: nothing that follows (a box about old images or the settings file) may
+  // keep it keyed.
+  releaseRadio();
   if (settings.autoDelete) deleteOldImages();
   settings.mainTop = windowTop;
   settings.mainLeft = windowLeft;
@@ -30,7 +33,10 @@ void MainWindow::closing() {
   if (settingsFile.empty()) return;
   std::string error;
   // The file is replaced as a whole, so a failed save leaves the previous one intact.
-  if (!saveSettings(settingsFile, settings, &error)) platform.messageBox(error, true);
+  if (!saveSettings(settingsFile, settings, &error)) {
+    lastFileProblem = error;
+    platform.messageBox(error, true);
+  }
 }
 
 void MainWindow::destroying() {
@@ -45,8 +51,12 @@ std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platfo
   // The form builds its controls, the scale list, the pictures and the receive constants.
   auto form = std::make_unique<MainWindow>(platform, devices);
   form->dataFolder = paths.dataFolder;
-  form->settingsFile = paths.settingsFile;
-  form->settings = loadSettings(paths.settingsFile);
+  const SettingsRead read = readSettingsFile(paths.settingsFile);
+  form->settings = read.settings;
+  // A file that is there but cannot be read is never written over: the station runs on the
+  // defaults and keeps no settings file.
+  form->settingsFile = read.problem.empty() ? paths.settingsFile : std::string();
+  if (!read.problem.empty()) platform.messageBox(read.problem + kUnreadSettingsNote, true);
   if (form->settings.waveLoop) platform.messageBox(kWaveLoopWarning, true);
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);

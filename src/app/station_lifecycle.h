@@ -8,6 +8,10 @@
 // The program's own text, shown at start-up when the settings switch wave loop mode on.
 inline constexpr const char* kWaveLoopWarning = "Pelimo is Lunched wave loop mode";
 
+// Added to the message that the settings file could not be read.
+inline constexpr const char* kUnreadSettingsNote =
+    "; the station runs on the default settings and will not write that file";
+
 // Builds the main window and runs its construction in order: the data folder, the settings
 // from paths.settingsFile, the wave-loop warning, the clamps and the default transmit image
 // (paths.defaultTxImage), the TX tab, the deletion of old stored images when AutoDelete is

@@ -46,6 +46,14 @@ Picture MainWindow::transmitImageSource() {
   return picture;
 }
 
+const char* MainWindow::transmitImageProblem() const {
+  std::error_code ec;
+  const bool chosen = state.imageFromClipboard
+                          ? !clipboardPicture.empty()
+                          : !state.txImagePath.empty() && std::filesystem::exists(state.txImagePath, ec);
+  return chosen ? kImageTooSmallMessage : kNoImageChosenMessage;
+}
+
 void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) {
   pictureTabs.index = 0;
   deleteImageButton.enabled = false;
@@ -53,6 +61,7 @@ void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) 
     txPreviewPicture.fill(colours::black);
     platform.drawText(txPreviewPicture, 80, 110, "Now Image Compressing...", 10, colours::white);
     pictureBox.show(txPreviewPicture);
+    platform.paintNow();  // on the screen before the long fit
   }
   fitTransmitPicture(source, txPicture);
   if (showNotice) {
@@ -65,7 +74,7 @@ void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) 
 // callsign panel, the controls a transmission locks, the status and the signal display.
 void MainWindow::startCommonTransmission(int txKind) {
   beginTransmission(state, *tx_, txKind);
-  quietOutputMs_ = 0;
+  outputProgressed();  // the watchdog counts from the start
   state.decodedCallsign.clear();
   callsignPanel.caption = settings.callsign;
   callsignPanel.font = colours::badBlock;
@@ -118,10 +127,14 @@ void MainWindow::sendImageClicked() {
     return;
   }
   if (refusedWhileTransmitting(&sendImageButton)) return;
+  if (!playDeviceReady()) {
+    sendImageButton.down = false;
+    return;
+  }
   const Picture source = transmitImageSource();
   if (source.empty()) {
     sendImageButton.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   // A fresh order for every press, even two within the same second: the seed is the clock, but
@@ -131,6 +144,7 @@ void MainWindow::sendImageClicked() {
   startCommonTransmission(kTxImage);
   state.missingBlockCount = 0;
   state.requestedBlockCount = 0;
+  browseShown = false;
   sendBsrButton.caption = "Send BSR";
   respBsrButton.caption = "Resp BSR";
   prepareTransmitPicture(source, true);
@@ -147,7 +161,7 @@ void MainWindow::sendBsrClicked() {
     return;
   }
   if (refusedWhileTransmitting(&sendBsrButton)) return;
-  if (state.missingBlockCount <= 0) {
+  if (state.missingBlockCount <= 0 || !playDeviceReady()) {
     sendBsrButton.down = false;
     return;
   }
@@ -164,14 +178,14 @@ void MainWindow::respBsrClicked() {
     return;
   }
   if (refusedWhileTransmitting(&respBsrButton)) return;
-  if (state.requestedBlockCount <= 0) {
+  if (state.requestedBlockCount <= 0 || !playDeviceReady()) {
     respBsrButton.down = false;
     return;
   }
   const Picture source = transmitImageSource();
   if (source.empty()) {
     respBsrButton.down = false;
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(transmitImageProblem(), false);
     return;
   }
   startCommonTransmission(kTxBsrResponse);
@@ -192,8 +206,9 @@ void MainWindow::sendTextClicked() {
                         true);
     return;
   }
-  startCommonTransmission(kTxText);
-  launchTransmission(state, *tx_, *txSide_);
+  if (!playDeviceReady()) return;
+  // The echo comes first, so that the first one's clearing of the start-up lines never takes
+  // a line the start of the transmission logs (a port that cannot be opened).
   if (!state.waveLoopMode) {
     if (!state.memoCleared) {
       messageLog.lines.clear();
@@ -201,5 +216,7 @@ void MainWindow::sendTextClicked() {
     }
     messageLog.lines.push_back(settings.callsign + ">" + textEdit.text);
   }
+  startCommonTransmission(kTxText);
+  launchTransmission(state, *tx_, *txSide_);
   textEdit.text.clear();
 }

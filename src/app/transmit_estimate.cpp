@@ -6,6 +6,7 @@
 
 #include "app/main_window.h"
 #include "imaging/macroblock_codec.h"
+#include "tx/frame_builders.h"
 
 namespace {
 
@@ -29,7 +30,11 @@ void MainWindow::scaleChanged() {
     fileEstimate();
 }
 
-void MainWindow::codeChanged() { updateTxTimeText(state.imageFromClipboard); }
+void MainWindow::codeChanged() {
+  // The payload limit depends on the code: the preview and the size follow what is sent now.
+  if (!state.txInProgress && pictureEstimated_) previewAsSent();
+  updateTxTimeText(state.imageFromClipboard);
+}
 
 void MainWindow::modeChanged() {
   state.fourLevelMode = modeCombo.index != 0;
@@ -87,31 +92,40 @@ bool MainWindow::clipboardEstimate() {
   return coded;
 }
 
-// Fits the source into txPicture, codes and preview-decodes every block at the selected scale,
-// counting the bits, and from then on sends the decoded picture. A picture below 320 x 240 is
-// refused with a message and nothing changes.
+// Fits the source into txPicture, codes and preview-decodes every block as the sender will,
+// counting the bits, and shows the decoded picture. A picture below 320 x 240 is refused with
+// a message and nothing changes.
 bool MainWindow::codeTransmitPicture(const Picture& source, bool fromClipboard) {
   if (!largeEnoughToSend(source)) {
     platform.messageBox(kImageTooSmallMessage, false);
     return false;
   }
   prepareTransmitPicture(source, true);  // TX tab, "Delete" off, black preview on show
-  const double scale = scaleFactor();
-  state.txCodedBits = 0;
   state.txBlocksAcross = txPicture.width() / 16;
   state.txBlocksDown = txPicture.height() / 16;
-  for (int r = 0; r < state.txBlocksDown; ++r) {
-    for (int c = 0; c < state.txBlocksAcross; ++c) {
-      state.blockBits.cursor = 0;
-      state.txCodedBits += encodeMacroblock(txPicture, c, r, scale, state.blockBits);
-      state.previewBits.cells = state.blockBits.cells;
-      state.previewBits.cursor = 0;
-      decodeMacroblock(state.previewBits, c, r, txPreviewPicture, scale);
+  fittedPicture_ = txPicture;
+  pictureEstimated_ = true;
+  previewAsSent();
+  updateTxTimeText(fromClipboard);
+  return true;
+}
+
+// "Send Image" fits the same picture again and codes every block at the selected scale, but
+// coarsens a block that is too large for one frame of the selected code. The preview shows
+// exactly those blocks as the other station decodes them, and txCodedBits counts exactly the
+// payload bits that go on the air.
+void MainWindow::previewAsSent() {
+  state.txCodedBits = 0;
+  for (int r = 0; r < fittedPicture_.height() / 16; ++r) {
+    for (int c = 0; c < fittedPicture_.width() / 16; ++c) {
+      const FittedMacroblock sent =
+          codeBlockForAir(fittedPicture_, c, r, scaleIndex(), codeCombo.index, state.blockBits);
+      state.txCodedBits += sent.bitCount;
+      decodeAsReceived(state.blockBits, sent.bitCount, c, r, sent.scaleIndex, state.previewBits,
+                       txPreviewPicture);
     }
   }
   txPicture = txPreviewPicture;
-  updateTxTimeText(fromClipboard);
-  return true;
 }
 
 // The controls an estimate locks while it codes, and their state afterwards: "Delete",

@@ -14,12 +14,24 @@ namespace {
 std::atomic<int> keyedPort{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
+// Interruptions, an uncaught exception (SIGABRT), a write to a closed pipe, and the crashes.
+constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT, SIGPIPE,
+                                    SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+
+// The handlers run on their own stack, so a crash from a stack overflow still releases.
+alignas(16) char signalStack[64 * 1024];
+
 std::atomic<DeferredRelease> deferredRelease{nullptr};
 
 // How long a deferred release may take before the program ends all the same.
 constexpr unsigned kDeferredReleaseSeconds = 2;
 
-constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT};
+// The signals after which the program can go on for a moment: not a crash, and not abort(),
+// which ends the program as soon as the handler returns.
+bool canWait(int signalNumber) {
+  return signalNumber == SIGINT || signalNumber == SIGTERM || signalNumber == SIGHUP ||
+         signalNumber == SIGQUIT || signalNumber == SIGPIPE;
+}
 
 void restoreDefaultAction(int signalNumber) {
   struct sigaction defaultAction {};
@@ -32,7 +44,7 @@ extern "C" void releaseAndReraise(int signalNumber) {
   const int savedErrno = errno;
   releaseKeyedPort();
   const DeferredRelease deferred = deferredRelease.load();
-  if (deferred && deferred(signalNumber)) {
+  if (canWait(signalNumber) && deferred && deferred(signalNumber)) {
     restoreDefaultAction(SIGALRM);
     alarm(kDeferredReleaseSeconds);
     errno = savedErrno;
@@ -73,8 +85,13 @@ bool releaseKeyedPort() {
 void installPttReleaseOnSignals() {
   static std::atomic<bool> installed{false};
   if (installed.exchange(true)) return;
+  stack_t stack{};
+  stack.ss_sp = signalStack;
+  stack.ss_size = sizeof signalStack;
+  const bool ownStack = sigaltstack(&stack, nullptr) == 0;
   struct sigaction action {};
   action.sa_handler = releaseAndReraise;
+  action.sa_flags = ownStack ? SA_ONSTACK : 0;
   sigemptyset(&action.sa_mask);
   for (int s : kReleasedSignals) sigaddset(&action.sa_mask, s);
   for (int s : kReleasedSignals) {

@@ -4,8 +4,8 @@
 // or an exit hook then clears DTR and RTS on it. Everything here is async-signal-safe except
 // installPttReleaseOnSignals.
 
-// Installs handlers for SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT (an uncaught exception)
-// that release a keyed port, restore the default action and raise the signal again (so the
+// Installs handlers for SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT (an uncaught exception),
+// SIGPIPE and the crash signals SIGSEGV, SIGBUS, SIGFPE and SIGILL that release a keyed port, restore the default action and raise the signal again (so the
 // program still ends as the signal says), and an exit hook that releases a keyed port on
 // exit(). Signals the program was started to ignore stay ignored. Call it once at program
 // start, before any transmission; calling it again does nothing. Whatever kills the program
@@ -26,7 +26,8 @@ bool releaseKeyedPort();
 // the release over (it may only set a flag that its own thread watches), and the handler
 // returns instead of ending the program at once, with an alarm that ends it in 2 s whatever
 // happens. The owner's thread releases the transmitter, then calls finishDeferredSignal,
-// which ends the program as the signal says.
+// which ends the program as the signal says. Only SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE
+// wait so; after a crash or abort() the rig's own PTT time-out has to release it.
 using DeferredRelease = bool (*)(int signalNumber);
 void setDeferredRelease(DeferredRelease release);
 void finishDeferredSignal(int signalNumber);

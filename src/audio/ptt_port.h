@@ -3,7 +3,6 @@
 // closePttPort. Failures are silent (the transmission then runs without keying).
 #include <string>
 
-#include "audio/push_to_talk.h"
 #include "audio/serial_lines.h"
 
 class PttPort {
@@ -23,6 +22,10 @@ class PttPort {
   // Releases the lines and closes the port if it is open; otherwise nothing.
   void closePttPort();
 
+  // After a failed openPttPort for a named port: one line saying which port could not be
+  // opened and why, with the usual remedy. Empty after a success or without a port name.
+  const std::string& failure() const { return failure_; }
+
   bool isOpen() const { return open_; }
   const std::string& portName() const { return portName_; }
 
@@ -30,19 +33,6 @@ class PttPort {
   SerialLines& lines_;
   bool open_ = false;
   std::string portName_;
+  std::string failure_;
 };
 
-// The serial port as one of the station's ways of keying: it keys the port named by the
-// setting at the moment of keying, so a port changed in the settings is used from the next
-// transmission on.
-class SerialPushToTalk final : public PushToTalk {
- public:
-  SerialPushToTalk(PttPort& port, const std::string& portName) : port_(port), portName_(portName) {}
-  bool key() override { return port_.openPttPort(portName_); }
-  void release() override { port_.closePttPort(); }
-  bool isKeyed() const override { return port_.isOpen(); }
-
- private:
-  PttPort& port_;
-  const std::string& portName_;
-};

@@ -7,6 +7,7 @@
 
 namespace CLI {
 class App;
+class Option;
 }
 
 class CliCommand {

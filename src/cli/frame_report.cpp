@@ -1,9 +1,11 @@
 #include "cli/frame_report.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
+#include "core/display_text.h"
 #include "framing/frame_bits.h"
 #include "rx/payload_text.h"
 
@@ -11,7 +13,30 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string dump(const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); }
+// The JSON text with every code point that would act on a terminal (C1 controls such as CSI
+// and OSC, DEL, line separators, bidirectional overrides) written as a \u escape: the same
+// JSON value, but none of those characters reaches the terminal as it is.
+std::string terminalSafe(const std::string& json) {
+  std::string out;
+  out.reserve(json.size());
+  for (size_t i = 0; i < json.size();) {
+    const size_t n = utf8SequenceLength(json, i);
+    const unsigned code = n > 0 ? codePointAt(json, i, n) : static_cast<unsigned char>(json[i]);
+    if (code == 0x7F || (n > 0 && steersDisplay(code))) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", code);
+      out += escape;
+    } else {
+      out.append(json, i, n > 0 ? n : 1);
+    }
+    i += n > 0 ? n : 1;
+  }
+  return out;
+}
+
+std::string dump(const Json& json) {
+  return terminalSafe(json.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
 
 std::string hexBytes(const std::string& bytes) {
   static const char digits[] = "0123456789abcdef";

@@ -8,6 +8,7 @@
 
 #include "app/app_paths.h"
 #include "app/main_window.h"
+#include "app/settings_file.h"
 #include "app/station_lifecycle.h"
 #include "audio/device_rings.h"
 #include "audio/wav_backend.h"
@@ -95,7 +96,9 @@ class FramePrinter final : public ReceiveHost {
 class StationReport final : public StationObserver {
  public:
   StationReport(std::ostream& out, const MainWindow& station) : out_(out), station_(station) {}
-  void textReceived(const std::string& line) override { out_ << line << "\n"; }
+  // The line is the message log's (already cleaned for display); the prefix keeps a received
+  // text from passing for one of the station's own report lines.
+  void textReceived(const std::string& line) override { out_ << "text: " << line << "\n"; }
   void receptionClosed() override {
     ++pictures;
     const int missing = station_.state.missingBlockCount;
@@ -138,7 +141,21 @@ CLI::App* ReceiveCommand::addTo(CLI::App& app) {
   return receive;
 }
 
-int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
+// Checks --home before anything is read: an absolute folder that exists and whose settings
+// file, if there is one, can be read (a station must not run on settings other than its own).
+std::string checkHomeOption(ReceiveOptions& o) {
+  if (!o.home) return {};
+  std::string problem;
+  const std::optional<std::string> given = o.home;
+  o.home = absoluteHomeOption(given, problem);
+  if (!problem.empty()) return problem;
+  std::error_code ec;
+  if (!std::filesystem::is_directory(*o.home, ec)) return "--home " + *given + ": no such folder";
+  return readSettingsFile(resolveAppPaths(executablePath(), o.home, systemEnv).settingsFile).problem;
+}
+
+int runReceive(const ReceiveOptions& options, std::ostream& out, std::ostream& err) {
+  ReceiveOptions o = options;
   const auto started = std::chrono::steady_clock::now();
   {
     WavReader probe;
@@ -150,11 +167,7 @@ int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
     if (!image.error.empty()) return reportFailure(err, image.error);
   }
 
-  if (o.home) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(*o.home, ec))
-      return reportFailure(err, "--home " + *o.home + ": no such folder");
-  }
+  if (const std::string problem = checkHomeOption(o); !problem.empty()) return reportFailure(err, problem);
   ConsolePlatform platform;
   WavBackend backend(o.inputPath, "");
   backend.setTrailingSilence(kFlushBuffers);
@@ -201,5 +214,7 @@ int runReceive(const ReceiveOptions& o, std::ostream& out, std::ostream& err) {
     out << "\n";
   }
   if (o.home && report.pictures == 0) out << "no picture was received\n";
+  // A picture that could not be stored is a failure, even though the recording was read.
+  if (!station.lastFileProblem.empty()) return reportFailure(err, station.lastFileProblem);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <ostream>
 
+#include "app/callsign_check.h"
 #include "app/main_window.h"
 #include "audio/device_rings.h"
 #include "audio/wav_backend.h"
@@ -32,23 +33,43 @@ std::string textProblem(const std::string& text, const std::string& callsign, in
   return {};
 }
 
-std::string callsignProblem(const std::string& callsign) {
+std::string sendingCallsignProblem(const std::string& callsign) {
   if (callsign.empty()) return "the callsign is empty";
-  if (callsign.size() > static_cast<size_t>(kMaxCallsignLength))
-    return "the callsign is longer than " + std::to_string(kMaxCallsignLength) + " characters";
-  for (const char c : callsign) {
-    if (c == '>') return "the callsign may not contain \">\" (it separates callsign and text)";
-    if (c < 0x20 || c > 0x7E) return "the callsign may hold only printable ASCII characters";
-  }
-  return {};
+  return callsignProblem(callsign);
+}
+
+namespace {
+
+template <class Target>
+CLI::Option* addCallsign(CLI::App& command, const std::string& name, Target& callsign,
+                         const std::string& description) {
+  return command.add_option(name, callsign, description)
+      ->transform(CLI::Validator(
+          [](std::string& v) {
+            v = callsignInCapitals(v);
+            return sendingCallsignProblem(v);
+          },
+          ""))
+      ->option_text("CALL");
+}
+
+}  // namespace
+
+CLI::Option* addCallsignOption(CLI::App& command, const std::string& name, std::string& callsign,
+                               const std::string& description) {
+  return addCallsign(command, name, callsign, description);
+}
+
+CLI::Option* addCallsignOption(CLI::App& command, const std::string& name,
+                               std::optional<std::string>& callsign, const std::string& description) {
+  return addCallsign(command, name, callsign, description);
 }
 
 CLI::App* SendCommand::addTo(CLI::App& app) {
   CLI::App* send = app.add_subcommand(
       "send", "Write the transmission of a picture or a text as a 48 kHz mono 16-bit WAV recording");
-  send->add_option("--callsign", options.callsign, "Your callsign, sent in every transmission")
+  addCallsignOption(*send, "--callsign", options.callsign, "Your callsign, sent in every transmission")
       ->required()
-      ->check(CLI::Validator([](std::string& v) { return callsignProblem(v); }, ""))
       ->option_text("CALL REQUIRED");
   addChoice(*send, "--mode", options.modeIndex, {"msk", "4l-fsk"}, "Modulation (default msk)");
   addChoice(*send, "--code", options.codeIndex, {"normal", "conv"}, "Payload code (default normal)");
@@ -72,7 +93,7 @@ CLI::App* SendCommand::addTo(CLI::App& app) {
 int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
   // Everything is checked before the station starts, so a refused command leaves no trace.
-  if (const std::string why = callsignProblem(o.callsign); !why.empty()) return reportFailure(err, why);
+  if (const std::string why = sendingCallsignProblem(o.callsign); !why.empty()) return reportFailure(err, why);
   if (o.imagePath.has_value() == o.text.has_value())
     return reportFailure(err, "send needs exactly one of --image FILE or --text TEXT");
 

@@ -22,10 +22,14 @@ struct SendOptions {
 
 int runSend(const SendOptions& options, std::ostream& out, std::ostream& err);
 
-// Why a callsign cannot be sent (empty, longer than kMaxCallsignLength, a character that is not
-// printable ASCII, or ">", which separates callsign and text in a text frame); empty if fine.
-inline constexpr int kMaxCallsignLength = 20;
-std::string callsignProblem(const std::string& callsign);
+// Why a callsign cannot be sent: empty, or refused by the window's own check (too long, a
+// space, a character that is not visible ASCII, or ">"); empty if fine.
+std::string sendingCallsignProblem(const std::string& callsign);
+// A --callsign option: checked as above and taken in capitals.
+CLI::Option* addCallsignOption(CLI::App& command, const std::string& name, std::string& callsign,
+                               const std::string& description);
+CLI::Option* addCallsignOption(CLI::App& command, const std::string& name,
+                               std::optional<std::string>& callsign, const std::string& description);
 // Everything about a text that stops it from being sent by this callsign with this Code combo
 // index (empty, the input box's prompt, too long for one frame), or empty.
 std::string textProblem(const std::string& text, const std::string& callsign, int codeIndex);

@@ -191,7 +191,15 @@ class Contact {
     if (receiver.form->rxImageOpen) {
       out_ << receiver.name << " presses \"Finish RX\": no end frame arrived\n";
       receiver.form->runGuarded([&] { receiver.form->finishRxClicked(); });
+      reportMessages();
     }
+    return fileProblem();
+  }
+
+  // A picture or settings file a station could not write or delete, in one line; empty if none.
+  std::string fileProblem() const {
+    for (const Station* s : {&a, &b})
+      if (s->form && !s->form->lastFileProblem.empty()) return std::string("station ") + s->name + ": " + s->form->lastFileProblem;
     return {};
   }
 
@@ -209,10 +217,18 @@ class Contact {
   std::ostream& out_;
 };
 
-std::string checkHome(const std::optional<std::string>& home, const char* option) {
+// A station's --home-a/--home-b: made absolute, an existing folder, and a settings file (if
+// there is one) that can be read, since a station never runs on settings other than its own.
+std::string checkHome(std::optional<std::string>& home, const char* option) {
+  if (!home) return {};
+  const std::string given = *home;
+  std::string problem;
+  home = absoluteHomeOption(home, problem);
   std::error_code ec;
-  if (home && !fs::is_directory(*home, ec)) return std::string(option) + " " + *home + ": no such folder";
-  return {};
+  if (problem.empty() && !fs::is_directory(*home, ec)) problem = "--home " + given + ": no such folder";
+  if (problem.empty()) problem = readSettingsFile(resolveAppPaths(executablePath(), home, systemEnv).settingsFile).problem;
+  if (problem.rfind("--home ", 0) == 0) problem = std::string(option) + problem.substr(6);
+  return problem;
 }
 
 // A number option within [low, high]; NaN and infinities are refused.
@@ -281,23 +297,22 @@ CLI::App* SimulateCommand::addTo(CLI::App& app) {
   sim->add_option("--rounds", options.rounds, "Block re-send rounds at most (default 3)")
       ->check(CLI::Range(0, 100))
       ->option_text("N");
+  sim->add_flag_callback(
+      "--no-combine", [this] { options.combining = false; },
+      "B takes every copy of a block alone, never adding a re-sent block to its damaged copy");
   sim->add_option("--text", options.text, "Text A sends at the end");
   sim->add_option("--home-a", options.homeA, "Station A's folder (settings, AutoSave); default a temporary one")
       ->option_text("DIR");
   sim->add_option("--home-b", options.homeB, "Station B's folder; default a temporary one")->option_text("DIR");
-  const auto callsignCheck = CLI::Validator([](std::string& v) { return callsignProblem(v); }, "");
-  sim->add_option("--callsign-a", options.callsignA, std::string("A's callsign (default the folder's, else ") +
-                                                         kDefaultCallsignA + ")")
-      ->check(callsignCheck)
-      ->option_text("CALL");
-  sim->add_option("--callsign-b", options.callsignB, std::string("B's callsign (default the folder's, else ") +
-                                                         kDefaultCallsignB + ")")
-      ->check(callsignCheck)
-      ->option_text("CALL");
+  addCallsignOption(*sim, "--callsign-a", options.callsignA,
+                    std::string("A's callsign (default the folder's, else ") + kDefaultCallsignA + ")");
+  addCallsignOption(*sim, "--callsign-b", options.callsignB,
+                    std::string("B's callsign (default the folder's, else ") + kDefaultCallsignB + ")");
   return sim;
 }
 
-int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, SimulationWatcher* watcher) {
+int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream& err, SimulationWatcher* watcher) {
+  SimulateOptions o = options;
   const auto started = std::chrono::steady_clock::now();
   // Everything is checked before a settings file is touched.
   const TransmitPictureCheck check = checkTransmitPicture(o.imagePath);
@@ -317,14 +332,14 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   a.callsign = chooseCallsign(a.paths, o.callsignA, kDefaultCallsignA);
   b.callsign = chooseCallsign(b.paths, o.callsignB, kDefaultCallsignB);
   for (const Station* s : {&a, &b})
-    if (const std::string why = callsignProblem(s->callsign); !why.empty())
+    if (const std::string why = sendingCallsignProblem(s->callsign); !why.empty())
       return reportFailure(err, std::string("station ") + s->name + ": " + why);
   if (const std::string why = textProblem(o.text, a.callsign, o.codeIndex); !why.empty())
     return reportFailure(err, why);
 
   const int indexA = contact.air.addStation();
   const int indexB = contact.air.addStation();
-  const int64_t wallStart = std::time(nullptr);
+  const int64_t wallStart = o.wallClockStart ? *o.wallClockStart : std::time(nullptr);
   const int64_t countStart = kCountStart + static_cast<int64_t>(o.seed % 1'000'000'000);
   if (const std::string why = contact.start(a, indexA, channelToA(o.air), wallStart, countStart); !why.empty())
     return reportFailure(err, why);
@@ -332,6 +347,7 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
     return reportFailure(err, why);
   MainWindow& formA = *a.form;
   MainWindow& formB = *b.form;
+  formB.combineDamagedCopies = o.combining;
   ReceptionLog log(formB);
   formB.observer = &log;
   const auto at = [&](SimulationStep step, int round) {
@@ -346,6 +362,14 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   if (why.empty()) why = contact.runTransmission(a);
   if (!why.empty()) return reportFailure(err, why);
   const int blocksAfterImage = blocksHeld(formB);
+  // When B first held the whole picture: after the picture (round 0) or after an answer.
+  nlohmann::json completeRound, completeAirSeconds;
+  const auto noteComplete = [&](int round, int held) {
+    if (held < kBlockCount || !completeRound.is_null()) return;
+    completeRound = round;
+    completeAirSeconds = contact.air.seconds();
+  };
+  noteComplete(0, blocksAfterImage);
   out << "image: A sent " << formA.modeCombo.items[formA.modeCombo.index] << " "
       << formA.codeCombo.items[formA.codeCombo.index] << " scale "
       << formA.scaleCombo.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage
@@ -373,6 +397,7 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
     if (why.empty()) why = contact.runTransmission(a);
     if (!why.empty()) return reportFailure(err, why);
     blocksAfterBsr.push_back(blocksHeld(formB));
+    noteComplete(round, blocksAfterBsr.back());
     out << "BSR round " << round << ": A answered; B holds " << blocksAfterBsr.back() << " of 300 blocks, "
         << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
     at(SimulationStep::bsrAnswered, round);
@@ -392,6 +417,7 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   for (Station* s : {&a, &b}) {
     stopStation(*s->form);
     contact.reportMessages();
+    if (why = contact.fileProblem(); !why.empty()) return reportFailure(err, why);
     out << s->name << " closed, settings written to " << s->paths.settingsFile << "\n";
   }
 
@@ -399,6 +425,9 @@ int runSimulate(const SimulateOptions& o, std::ostream& out, std::ostream& err, 
   summary["blocksAfterImage"] = blocksAfterImage;
   summary["blocksAfterBsr"] = blocksAfterBsr;
   summary["missing"] = missing;
+  summary["completeAfterRound"] = completeRound;
+  summary["completeAtAirSeconds"] = completeAirSeconds;
+  summary["blocksMadeWholeByCombining"] = formB.blocksMadeWholeByCombining;
   summary["savedFiles"] = log.savedFiles;
   summary["textReceived"] = textReceived;
   summary["airSeconds"] = contact.air.seconds();

@@ -39,12 +39,16 @@ struct SimulateOptions {
   AirOptions air;
   uint64_t seed = 1;
   int rounds = 3;       // BSR rounds at most
+  bool combining = true;  // B adds re-sent blocks to their damaged copies
   std::string text = "Hello from the simulated air";
   // The stations' folders (settings, AutoSave); temporary ones, removed at the end, if not given.
   std::optional<std::string> homeA, homeB;
   // Written into the settings before start-up; otherwise the folder's own callsign, or the
   // default when it has none.
   std::optional<std::string> callsignA, callsignB;
+  // The local clock's start in seconds since 1970 (names of saved pictures); the real time if
+  // not given. Tests fix it so that a run does not depend on the time of day.
+  std::optional<int64_t> wallClockStart;
 };
 
 // The moments of a run at which a watcher may look at both stations (tests assert on them).

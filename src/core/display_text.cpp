@@ -27,6 +27,18 @@ size_t utf8SequenceLength(const std::string& s, size_t i) {
   return n;
 }
 
+unsigned codePointAt(const std::string& s, size_t i, size_t n) {
+  unsigned code = static_cast<unsigned char>(s[i]) & (0x7F >> n);
+  for (size_t k = 1; k < n; ++k) code = (code << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  return code;
+}
+
+bool steersDisplay(unsigned code) {
+  return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029 ||
+         code == 0x061C || code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+         (code >= 0x2066 && code <= 0x2069);
+}
+
 std::string displayText(const std::string& text) {
   static const char kReplacement[] = "\xEF\xBF\xBD";
   std::string out;
@@ -39,9 +51,7 @@ std::string displayText(const std::string& text) {
       continue;
     }
     const size_t n = utf8SequenceLength(text, i);
-    // U+0080..U+009F (C2 80..C2 9F) are the C1 controls.
-    const bool c1Control = n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-    if (n == 0 || c1Control) {
+    if (n == 0 || steersDisplay(codePointAt(text, i, n))) {
       out += kReplacement;
       i += n == 0 ? 1 : n;
     } else {

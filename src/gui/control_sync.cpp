@@ -8,6 +8,13 @@
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string ss(const QString& text) { return text.toStdString(); }
 
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setText(text);
+  return label;
+}
+
 // The model's text colour while the control is enabled; a disabled control keeps the style's
 // grey, so it reads as disabled.
 static void setTextColour(QWidget* widget, Colour font) {
@@ -27,6 +34,7 @@ void syncButton(QAbstractButton* widget, const Button& button) {
 }
 
 void syncLabel(QLabel* widget, const Label& label) {
+  widget->setTextFormat(Qt::PlainText);
   if (widget->text() != qs(label.caption)) widget->setText(qs(label.caption));
   widget->setEnabled(label.enabled);
   QPalette palette = widget->palette();
@@ -94,6 +102,10 @@ void syncTrackBar(QSlider* widget, const TrackBar& bar) {
   const QSignalBlocker block(widget);
   widget->setOrientation(bar.vertical ? Qt::Vertical : Qt::Horizontal);
   widget->setRange(bar.min, bar.max);
+  // A vertical track bar has its minimum at the top, as its labels say; keys and the wheel
+  // move the handle the way they point.
+  widget->setInvertedAppearance(bar.vertical);
+  widget->setInvertedControls(bar.vertical);
   widget->setTickInterval(bar.frequency);
   widget->setTickPosition(QSlider::TicksBothSides);
   widget->setValue(bar.position);

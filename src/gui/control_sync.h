@@ -22,4 +22,6 @@ void syncUpDown(QSpinBox* widget, const UpDown& upDown);
 void syncTrackBar(QSlider* widget, const TrackBar& bar);
 
 QString qs(const std::string& text);
+// A label that shows its text as it is: never as markup, whatever a received callsign holds.
+QLabel* plainLabel(const QString& text = {}, QWidget* parent = nullptr);
 std::string ss(const QString& text);

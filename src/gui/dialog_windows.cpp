@@ -71,7 +71,7 @@ LevelWindow::LevelWindow(LevelDialog& form, MainWindowWidget& main)
     for (auto [label, place] : {std::pair{&side.top, QRect(34, 20, 44, 16)},
                                 std::pair{&side.bottom, QRect(34, 154, 44, 16)},
                                 std::pair{&side.value, QRect(34, 87, 44, 16)}}) {
-      auto* widget = new QLabel(group);
+      auto* widget = plainLabel({}, group);
       widget->setGeometry(place);
       Label& model = *label;
       syncs_.push_back([widget, &model] { syncLabel(widget, model); });
@@ -102,7 +102,7 @@ void LevelWindow::closeEvent(QCloseEvent* event) {
 // --- device notice ---
 
 NoticeWindow::NoticeWindow(DeviceNotice& form, QWidget* owner)
-    : QWidget(owner, Qt::Tool), form_(form), label_(new QLabel(this)) {
+    : QWidget(owner, Qt::Tool), form_(form), label_(plainLabel({}, this)) {
   setWindowTitle(qs(form.caption));
   label_->setAlignment(Qt::AlignCenter);
   label_->setGeometry(0, 0, form.bounds.width, form.bounds.height);
@@ -130,7 +130,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
                       std::function<void()> changed = nullptr, QGridLayout* layout = nullptr,
                       int column = 0, int span = 3) {
     if (!layout) layout = grid;
-    layout->addWidget(new QLabel(caption), row, column);
+    layout->addWidget(plainLabel(caption), row, column);
     auto* widget = new QComboBox;
     layout->addWidget(widget, row, column + 1, 1, span);
     Combo* list = &combo;
@@ -151,7 +151,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     track(&edit, widget);
   };
   auto addLabel = [&](Label& label, QGridLayout* layout, int row, int column) {
-    auto* widget = new QLabel;
+    auto* widget = plainLabel();
     widget->setAlignment(Qt::AlignCenter);
     widget->setMinimumWidth(36);
     layout->addWidget(widget, row, column);
@@ -161,14 +161,14 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   // A counter: arrows only, its value in the label beside it, then the unit.
   auto addCounter = [&](UpDown& upDown, Label& value, void (SettingsDialog::*click)(),
                         const char* caption, const char* unit, int row) {
-    if (caption) grid->addWidget(new QLabel(caption), row, 0);
+    if (caption) grid->addWidget(plainLabel(caption), row, 0);
     auto* widget = new QSpinBox;
     widget->setFixedWidth(18);
     widget->setStyleSheet("QSpinBox { color: transparent; }");
     auto* line = new QGridLayout;
     addLabel(value, line, 0, 0);
     line->addWidget(widget, 0, 1);
-    if (unit) line->addWidget(new QLabel(unit), 0, 2);
+    if (unit) line->addWidget(plainLabel(unit), 0, 2);
     line->setColumnStretch(3, 1);
     grid->addLayout(line, row, caption ? 1 : 2, 1, caption ? 3 : 2);
     // A handler that runs later must not reach the window through a `this` captured inside a
@@ -222,9 +222,9 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   addCombo(form.inputDeviceCombo, "Input device", row++);
   addCombo(form.outputDeviceCombo, "Output device", row++);
   addCombo(form.serialPortCombo, "RS232C port number", row++);
-  grid->addWidget(new QLabel("Callsign"), row, 0);
+  grid->addWidget(plainLabel("Callsign"), row, 0);
   addEdit(form.callsignEdit, grid, row, 1);
-  grid->addWidget(new QLabel("Image editor name"), row, 2);
+  grid->addWidget(plainLabel("Image editor name"), row, 2);
   addEdit(form.imageEditorEdit, grid, row++, 3);
   addCounter(form.timeoutCounter, form.timeoutValue, &SettingsDialog::timeoutStepped,
              "Time out timer", "sec.", row++);
@@ -255,7 +255,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   const char* logCaptions[] = {"Mode", "S/N", "Band"};
   Edit* logEdits[] = {&form.logModeEdit, &form.logReportEdit, &form.logBandEdit};
   for (int i = 0; i < 3; ++i) {
-    logGrid->addWidget(new QLabel(logCaptions[i]), 0, i * 2);
+    logGrid->addWidget(plainLabel(logCaptions[i]), 0, i * 2);
     addEdit(*logEdits[i], logGrid, 0, i * 2 + 1);
   }
   grid->addWidget(log, row++, 0, 1, 4);
@@ -268,10 +268,10 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   addCombo(rig->pttTypeCombo, "PTT line", 0, nullptr, rigGrid, 2, 1);
   addCombo(rig->rigMakerCombo, "Rig maker", 1, [rig] { rig->makerChanged(); }, rigGrid, 0, 1);
   addCombo(rig->rigModelCombo, "Model", 1, nullptr, rigGrid, 2, 1);
-  rigGrid->addWidget(new QLabel("Port"), 2, 0);
+  rigGrid->addWidget(plainLabel("Port"), 2, 0);
   addEdit(rig->rigPortEdit, rigGrid, 2, 1);
   addCombo(rig->rigSpeedCombo, "Speed", 2, nullptr, rigGrid, 2, 1);
-  rigGrid->addWidget(new QLabel("PTT device"), 3, 0);
+  rigGrid->addWidget(plainLabel("PTT device"), 3, 0);
   addEdit(rig->pttDeviceEdit, rigGrid, 3, 1);
   auto* test = new QPushButton;
   test->setAutoDefault(false);
@@ -280,7 +280,7 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   connect(test, &QPushButton::clicked, this, [this, owner] { run([owner] { owner->rigTestClicked(); }); });
   syncs_.push_back([test, rig] { syncButton(test, rig->testButton); });
   track(&rig->testButton, test);
-  auto* status = new QLabel;
+  auto* status = plainLabel();
   rigGrid->addWidget(status, 3, 3);
   syncs_.push_back([status, rig] { syncLabel(status, rig->statusLabel); });
   track(&rig->statusLabel, status);

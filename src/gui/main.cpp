@@ -6,6 +6,8 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app_paths.h"
 #include "app/station_lifecycle.h"
@@ -15,6 +17,40 @@
 #include "gui/dialog_windows.h"
 #include "gui/main_window_widget.h"
 #include "gui/qt_platform.h"
+
+namespace {
+
+// Qt ends the program with a core dump when its window system cannot be reached (a DISPLAY
+// that does not answer, a Wayland socket that is gone). While the application starts, its
+// messages are held back: that end becomes one line and exit status 1, and once the window
+// system answers the held messages go out as usual.
+QtMessageHandler qtMessages = nullptr;
+std::vector<std::pair<QtMsgType, QString>> heldMessages;
+
+void holdStartMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type != QtFatalMsg) {
+    heldMessages.emplace_back(type, text);
+    return;
+  }
+  auto shown = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(name) + "=" + (value ? value : "");
+  };
+  std::cerr << "pelimo: the display cannot be reached (" << shown("DISPLAY") << ", "
+            << shown("WAYLAND_DISPLAY") << "); pelimo-cli works without one\n";
+  std::_Exit(1);
+}
+
+void releaseStartMessages() {
+  qInstallMessageHandler(qtMessages);
+  for (const auto& [type, text] : heldMessages)
+    if (qtMessages) qtMessages(type, QMessageLogContext(), text);
+  heldMessages.clear();
+}
+
+int runStation(int argc, char** argv, const std::optional<std::string>& home);
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The command line is read before the window system is reached, so --help and --version work
@@ -39,6 +75,12 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return cli.exit(e) == 0 ? 0 : 2;  // help and version succeed; usage errors exit with 2
   }
+  std::string homeProblem;
+  home = absoluteHomeOption(home, homeProblem);
+  if (!homeProblem.empty()) {  // refused now rather than found out when the settings are saved
+    std::cerr << "pelimo: " << homeProblem << "\n";
+    return 1;
+  }
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
     std::cerr << "pelimo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
                  "not set); pelimo-cli works without one\n";
@@ -46,7 +88,29 @@ int main(int argc, char** argv) {
   }
 
   installPttReleaseOnSignals();
+  try {
+    return runStation(argc, argv, home);
+  } catch (const std::exception& e) {
+    // The station and its port are gone by now (their destructors released the lines); the
+    // registered port is released once more in case something kept it.
+    releaseKeyedPort();
+    std::string line = e.what();
+    for (char& c : line)
+      if (c == '\n' || c == '\r') c = ' ';
+    std::cerr << "pelimo: " << line << "\n";
+  } catch (...) {
+    releaseKeyedPort();
+    std::cerr << "pelimo: stopped by an unexpected error\n";
+  }
+  return 1;
+}
+
+namespace {
+
+int runStation(int argc, char** argv, const std::optional<std::string>& home) {
+  qtMessages = qInstallMessageHandler(holdStartMessages);
   QApplication app(argc, argv);
+  releaseStartMessages();
   QApplication::setApplicationName(kProgramName);
   QApplication::setApplicationVersion(kProgramVersion);
 
@@ -68,6 +132,7 @@ int main(int argc, char** argv) {
     platform.setOwner(&shown);
     platform.setSettingsRunner(
         [&shown](SettingsDialog& dialog) { runSettingsWindow(dialog, shown); });
+    platform.setPainter([&shown] { shown.paintNow(); });
     shown.setErrorSource([&audio] { return audio.takeErrors(); });
     shown.move(form->windowLeft, form->windowTop);
     window = &shown;
@@ -79,6 +144,9 @@ int main(int argc, char** argv) {
     stopStation(*form);
     window = nullptr;
     platform.setOwner(nullptr);
+    platform.setPainter(nullptr);
   }
   return 0;
 }
+
+}  // namespace

@@ -14,16 +14,35 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
+#include <chrono>
 
 #include "gui/control_sync.h"
 #include "gui/dialog_windows.h"
 #include "gui/picture_view.h"
 
-int virtualKeyCode(int qtKey) {
-  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
-    return qtKey;  // Qt's codes of these keys are their capital ASCII codes
+int virtualKeyCode(int qtKey, bool keypad) {
+  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return keypad ? 0x60 + (qtKey - Qt::Key_0) : qtKey;
+  if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;  // their capital ASCII codes
   if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return 0x70 + (qtKey - Qt::Key_F1);
-  return 0;
+  switch (qtKey) {
+    case Qt::Key_Space:
+      return 0x20;
+    case Qt::Key_Comma:
+      return 0xBC;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+      return 0;
+    default:
+      return 0xFF;
+  }
 }
 
 namespace {
@@ -54,12 +73,22 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   panel_->setAutoFillBackground(true);
   widgets_[&form.callsignPanel] = panel_;
   QFont panelFont = font();
-  panelFont.setPixelSize(16);
-  for (auto [label, place] : {std::pair{&form.rxScaleLabel, QRect(4, 2, 124, 20)},
-                              std::pair{&form.rxKindLabel, QRect(4, 23, 124, 20)},
-                              std::pair{&form.rxModeLabel, QRect(130, 2, 122, 20)},
-                              std::pair{&form.rxCodeLabel, QRect(130, 23, 122, 20)}})
+  panelFont.setPixelSize(13);
+  // The scale, the code and the frame kind of the reception above; its status and the callsign
+  // panel's caption (the own callsign in red while transmitting, the received one after it).
+  for (auto [label, place] : {std::pair{&form.rxScaleLabel, QRect(4, 2, 56, 20)},
+                              std::pair{&form.rxCodeLabel, QRect(62, 2, 56, 20)},
+                              std::pair{&form.rxKindLabel, QRect(120, 2, 132, 20)},
+                              std::pair{&form.rxModeLabel, QRect(4, 23, 100, 20)}})
     addLabel(*label, panel_, place)->setFont(panelFont);
+  panelCaption_ = plainLabel({}, panel_);
+  panelCaption_->setGeometry(106, 23, 146, 20);
+  panelCaption_->setAlignment(Qt::AlignCenter);
+  QFont callsignFont = panelFont;
+  callsignFont.setPixelSize(16);
+  callsignFont.setBold(true);
+  panelCaption_->setFont(callsignFont);
+  syncs_.push_back([this] { panelCaption_->setText(qs(form_.callsignPanel.caption)); });
 
   auto* errorMapView = new PictureView(form.errorMap, this);
   errorMapView->move(8, 192);
@@ -155,10 +184,18 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   auto* errorPoll = new QTimer(this);
   // The rig's answers are taken in as often, also when no buffers come.
   connect(errorPoll, &QTimer::timeout, this, [this] {
-    reportDeviceErrors();
-    if (!closed_) run([this] { form_.checkRig(); });
+    if (!painting_) reportDeviceErrors();
+    if (!painting_ && !closed_) run([this] { form_.checkRig(); });
   });
   errorPoll->start(500);
+  // The radio's watchdog runs on its own timer: an output that stops playing posts nothing.
+  auto* watchdog = new QTimer(this);
+  connect(watchdog, &QTimer::timeout, this, [this] {
+    if (painting_ || closed_ || !form_.state.txInProgress) return;
+    run([this] { form_.checkOutputStall(std::chrono::steady_clock::now()); });
+  });
+  watchdog->start(100);  // with the model's limit, the lines drop within 1.85 s of the last buffer
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindowWidget::focusMoved);
   refresh();
 }
 
@@ -183,7 +220,7 @@ QPushButton* MainWindowWidget::addButton(Button& button, const QRect& place,
 
 QComboBox* MainWindowWidget::addCombo(Combo& combo, const char* caption, const QRect& place,
                                       std::function<void()> handler) {
-  auto* label = new QLabel(caption, this);  // the caption on the combo's left
+  auto* label = plainLabel(caption, this);  // the caption on the combo's left
   label->setGeometry(place.x() - 40, place.y(), 38, place.height());
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   auto* widget = new QComboBox(this);
@@ -200,7 +237,7 @@ QComboBox* MainWindowWidget::addCombo(Combo& combo, const char* caption, const Q
 }
 
 QLabel* MainWindowWidget::addLabel(Label& label, QWidget* parent, const QRect& place) {
-  auto* widget = new QLabel(parent);
+  auto* widget = plainLabel({}, parent);
   widget->setGeometry(place);
   widgets_[&label] = widget;
   syncs_.push_back([widget, &label] { syncLabel(widget, label); });
@@ -234,8 +271,28 @@ void MainWindowWidget::wakeUp() {
   QMetaObject::invokeMethod(this, "pump", Qt::QueuedConnection);
 }
 
+void MainWindowWidget::paintNow() {
+  refresh();
+  painting_ = true;
+  // Exposes and paints the windows just shown, such as the device notice. Posted device
+  // messages wait (pump() notes them), and so do the operator's events.
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  repaint();
+  level_->repaint();
+  notice_->repaint();
+  painting_ = false;
+  if (pumpWaiting_) {
+    pumpWaiting_ = false;
+    wakeUp();
+  }
+}
+
 void MainWindowWidget::pump() {
   pumpPosted_ = false;
+  if (painting_) {
+    pumpWaiting_ = true;
+    return;
+  }
   if (closed_) return;
   form_.pumpMessages();  // each buffer step runs under the model's guard
   refresh();
@@ -244,7 +301,8 @@ void MainWindowWidget::pump() {
 
 void MainWindowWidget::reportDeviceErrors() {
   if (!takeErrors_ || closed_) return;
-  for (const std::string& error : takeErrors_()) form_.platform.messageBox(error, true);
+  for (const std::string& error : takeErrors_()) form_.notify(error, true);
+  refresh();
 }
 
 bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event) {
@@ -255,7 +313,7 @@ bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (target->window() == this && (target == focus || (!focus && target == this)) &&
         !key->isAutoRepeat()) {
-      const int code = virtualKeyCode(key->key());
+      const int code = virtualKeyCode(key->key(), key->modifiers() & Qt::KeypadModifier);
       if (code) run([this, code] { form_.keyReleased(code); });
     }
   }
@@ -288,7 +346,25 @@ void MainWindowWidget::showEvent(QShowEvent* event) {
   run([this] { form_.activated(); });
 }
 
+void MainWindowWidget::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // The model knows where the window is now: the level dialog centres on it.
+  form_.windowLeft = x();
+  form_.windowTop = y();
+}
+
+void MainWindowWidget::focusMoved(QWindow* now) {
+  const QWindow* before = lastFocus_;
+  lastFocus_ = now;
+  // From another window of this program (not from another program, which leaves no focus
+  // window behind) back to the main window.
+  if (closed_ || !activated_ || !before || !now || now != windowHandle() || before == now) return;
+  run([this] { form_.activated(); });
+}
+
 void MainWindowWidget::closeEvent(QCloseEvent* event) {
+  // The radio first, before anything can show a box.
+  form_.releaseRadio();
   closed_ = true;
   level_->close();
   notice_->close();

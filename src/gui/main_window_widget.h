@@ -36,6 +36,10 @@ class MainWindowWidget : public QWidget {
   void run(const std::function<void()>& handler);
   // Thread-safe: asks the main thread to run the pending device messages (coalesced).
   void wakeUp();
+  // Paints every window as the models show them now (a progress notice before a long step).
+  // Only paint and window-system events run meanwhile: no buffer step, no timer's work and no
+  // operator event.
+  void paintNow();
   // Sources of run-time device failures, polled after every pump and by a timer.
   void setErrorSource(std::function<std::vector<std::string>()> takeErrors) {
     takeErrors_ = std::move(takeErrors);
@@ -54,6 +58,7 @@ class MainWindowWidget : public QWidget {
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   QPushButton* addButton(Button& button, const QRect& place, std::function<void()> handler,
@@ -62,6 +67,9 @@ class MainWindowWidget : public QWidget {
                       std::function<void()> handler);
   QLabel* addLabel(Label& label, QWidget* parent, const QRect& place);
   void reportDeviceErrors();
+  // The main window became active again after another window of this program had the focus
+  // (a dialog or a box closed): the model's activation handling.
+  void focusMoved(QWindow* now);
 
   MainWindow& form_;
   std::map<const void*, QWidget*> widgets_;
@@ -70,14 +78,20 @@ class MainWindowWidget : public QWidget {
   QLineEdit* edit_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
   QWidget* panel_ = nullptr;
+  QLabel* panelCaption_ = nullptr;
   LevelWindow* level_ = nullptr;
   NoticeWindow* notice_ = nullptr;
   std::atomic<bool> pumpPosted_{false};
+  bool painting_ = false;      // inside paintNow: device messages wait
+  bool pumpWaiting_ = false;   // a pump came while painting
+  QWindow* lastFocus_ = nullptr;
   std::function<std::vector<std::string>()> takeErrors_;
   bool activated_ = false;
   bool closed_ = false;
 };
 
-// The model's virtual-key code of a Qt key (letters and digits as their capital ASCII codes,
-// F1..F12 as 0x70..0x7B); 0 for keys the model does not know.
-int virtualKeyCode(int qtKey);
+// The model's virtual-key code of a released key: letters and main-keyboard digits as their
+// capital ASCII codes, keypad digits as 0x60..0x69, F1..F12 as 0x70..0x7B, Space as 0x20,
+// comma as 0xBC; every other key as 0xFF, so that any key breaks a typed shortcut. 0 for a
+// key that is only a modifier (Shift, Control, ...), which the shortcuts ignore.
+int virtualKeyCode(int qtKey, bool keypad = false);

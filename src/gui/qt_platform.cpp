@@ -8,20 +8,43 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <ctime>
+#include <memory>
 
 #include "gui/control_sync.h"
 #include "gui/picture_view.h"
 #include "gui/x11_windows.h"
 
+namespace {
+
+QMessageBox* plainBox(QWidget* owner, const std::string& text, QMessageBox::StandardButtons buttons) {
+  auto* box = new QMessageBox(QMessageBox::Information, QApplication::applicationName(), {},
+                              buttons, owner);
+  box->setTextFormat(Qt::PlainText);
+  box->setText(qs(text));
+  return box;
+}
+
+}  // namespace
+
 void QtPlatform::messageBox(const std::string& text, bool beep) {
   if (beep) QApplication::beep();
-  QMessageBox::information(owner_, QApplication::applicationName(), qs(text), QMessageBox::Ok);
+  std::unique_ptr<QMessageBox> box(plainBox(owner_, text, QMessageBox::Ok));
+  box->exec();
+}
+
+void QtPlatform::notice(const std::string& text, bool beep) {
+  if (beep) QApplication::beep();
+  QMessageBox* box = plainBox(owner_, text, QMessageBox::Ok);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->show();
 }
 
 bool QtPlatform::askYesNo(const std::string& text, bool beep) {
   if (beep) QApplication::beep();
-  return QMessageBox::question(owner_, QApplication::applicationName(), qs(text),
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  std::unique_ptr<QMessageBox> box(plainBox(owner_, text, QMessageBox::Yes | QMessageBox::No));
+  box->setIcon(QMessageBox::Question);
+  return box->exec() == QMessageBox::Yes;
 }
 
 std::optional<Picture> QtPlatform::clipboardPicture() {

@@ -18,8 +18,15 @@ class QtPlatform : public Platform {
   void setSettingsRunner(std::function<void(SettingsDialog&)> runner) {
     runSettings_ = std::move(runner);
   }
+  // Paints the windows as the forms show them now; set by the window layer.
+  void setPainter(std::function<void()> painter) { painter_ = std::move(painter); }
 
+  // Boxes show their text as it is, never as markup.
   void messageBox(const std::string& text, bool beep) override;
+  void notice(const std::string& text, bool beep) override;
+  void paintNow() override {
+    if (painter_) painter_();
+  }
   bool askYesNo(const std::string& text, bool beep) override;
   std::optional<Picture> clipboardPicture() override;
   void setClipboardPicture(const Picture& picture) override;
@@ -42,6 +49,7 @@ class QtPlatform : public Platform {
  private:
   QWidget* owner_ = nullptr;
   std::function<void(SettingsDialog&)> runSettings_;
+  std::function<void()> painter_;
 };
 
 inline constexpr const char* kNoMixerMessage =

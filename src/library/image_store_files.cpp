@@ -34,11 +34,21 @@ std::vector<std::string> listStoredImages(const std::string& folder) {
   return names;
 }
 
+std::string unusedStoredPath(const std::string& folder, const std::string& fileName,
+                             const std::string& replaceable) {
+  for (int number = 1;; ++number) {
+    const std::string path = folder + "/" + numberedStoredName(fileName, number);
+    std::error_code ec;
+    // A dangling link counts as taken: writing through it would create some other file.
+    if (path == replaceable || !fs::exists(fs::symlink_status(path, ec))) return path;
+  }
+}
+
 bool saveJpeg(const Picture& picture, const std::string& path, std::string& error) {
   const fs::path folder = fs::path(path).parent_path();
   std::error_code ec;
   if (!folder.empty() && !fs::is_directory(folder, ec)) {
-    fs::create_directory(folder, ec);
+    fs::create_directories(folder, ec);
     if (ec) {
       error = "The folder cannot be created (" + ec.message() + "): " + folder.string();
       return false;

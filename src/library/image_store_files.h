@@ -12,7 +12,13 @@
 // A missing or unreadable folder gives an empty list.
 std::vector<std::string> listStoredImages(const std::string& folder);
 
-// Creates the folder part of path if it does not exist (one level), then writes the picture
+// The path in folder under which a picture named fileName is saved without replacing another
+// picture: folder/fileName when nothing is there or when that path is `replaceable` (the
+// earlier save of the same picture), otherwise the first free numbered name (~2, ~3, ...).
+std::string unusedStoredPath(const std::string& folder, const std::string& fileName,
+                             const std::string& replaceable);
+
+// Creates the folders of path that do not exist (the whole path), then writes the picture
 // there as a colour JPEG at quality 100, through a temporary file renamed into place.
 bool saveJpeg(const Picture& picture, const std::string& path, std::string& error);
 

@@ -1,14 +1,26 @@
 #include "library/log_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "core/display_text.h"
+#include "library/stored_image_names.h"
+
 namespace {
+
+// A callsign from the air as one field of the line: no control or line-separating character
+// (displayText), and no comma or quote that would add or merge fields.
+std::string callsignField(const std::string& callsign) {
+  std::string field = displayText(callsign);
+  std::replace_if(field.begin(), field.end(), [](char c) { return c == ',' || c == '"'; }, '-');
+  return field;
+}
 
 std::string joinLine(const std::string& callsign, const std::string& dateAndTime,
                      const std::string& mode, const LogFixedFields& fixed) {
   const std::string& shownMode = fixed.mode.empty() ? mode : fixed.mode;
-  return callsign + dateAndTime + "," + fixed.signalReport + "," + shownMode + "," + fixed.band;
+  return callsignField(callsign) + dateAndTime + "," + fixed.signalReport + "," + shownMode + "," + fixed.band;
 }
 
 }  // namespace
@@ -26,7 +38,8 @@ LogLineResult logLineFromReception(const std::string& remoteCallsign, const Loca
   return {joinLine(remoteCallsign, dateAndTime, receivedMode, fixed), {}};
 }
 
-LogLineResult logLineFromStoredName(const std::string& name, const LogFixedFields& fixed) {
+LogLineResult logLineFromStoredName(const std::string& storedName, const LogFixedFields& fixed) {
+  const std::string name = withoutNumberSuffix(storedName);
   // Positions below count from 0: yyyymmdd_hhmm_CALLSIGN.
   if (name.size() < 14 || name[8] != '_') return {std::nullopt, kNoCallsignInFileName};
   const std::string dateAndTime = "," + name.substr(2, 2) + "/" + name.substr(4, 2) + "/" +

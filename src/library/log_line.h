@@ -2,7 +2,8 @@
 // The line handed to the station-logging program for one contact:
 //   callsign,yy/mm/dd,hh:mm,S/N,mode,band
 // taken either from the last reception (the RX tab) or from the name of a stored picture
-// (the LOG tab). Plain values in, text out; the form decides where the line goes.
+// (the LOG tab). Plain values in, text out; the form decides where the line goes. The callsign
+// came from the air, so it is cleaned to one field: it can add neither fields nor lines.
 #include <optional>
 #include <string>
 
@@ -34,7 +35,7 @@ LogLineResult logLineFromReception(const std::string& remoteCallsign, const Loca
                                    const std::string& receivedMode, const LogFixedFields& fixed);
 
 // The LOG tab: a stored picture's name without ".jpg" (yyyymmdd_hhmm_CALLSIGN). Date and time
-// are cut from the name as they stand; the mode is "MSK/NORM".
+// are cut from the name (without a "~N" suffix) as they stand; the mode is "MSK/NORM".
 LogLineResult logLineFromStoredName(const std::string& name, const LogFixedFields& fixed);
 
 // A measured signal-to-noise ratio as the signal report of a log line: "12dB" (rounded), or

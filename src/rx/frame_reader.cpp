@@ -1,14 +1,17 @@
 #include "rx/frame_reader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <span>
 
 namespace {
 
-// One channel bit after descrambling: the decoder input (positive for 0, negative for 1) and
-// the hard bit a plain payload stores.
+// One channel bit after descrambling: the decoder input (positive for 0, negative for 1), the
+// value it was truncated from, and the hard bit a plain payload stores.
 struct ChannelBit {
   int soft;
   int hard;
+  double value;
 };
 
 // Truncates a soft value toward zero, clamped far outside anything the discriminator gives.
@@ -16,6 +19,13 @@ int softInput(double v) {
   if (!(v > -1e6)) return -1000000;  // also catches NaN
   if (v > 1e6) return 1000000;
   return static_cast<int>(v);
+}
+
+// A channel value as kept for combining: within the decoder's input range, NaN as no
+// information, so that a sum of copies stays finite.
+float keptValue(double v) {
+  if (std::isnan(v)) return 0.0f;
+  return static_cast<float>(std::clamp(v, -1e6, 1e6));
 }
 
 // Undoes the scrambler at the current position and advances it. `channelSoft` is the
@@ -26,7 +36,7 @@ ChannelBit descramble(FrameReaderState& s, double channelSoft) {
   const int p = scramblerSequence()[s.rxScramblerPos];
   if (++s.rxScramblerPos == kScramblerLength) s.rxScramblerPos = 0;
   const double v = p == 1 ? channelSoft : -channelSoft;
-  return {softInput(v), v < 0 ? 1 : 0};
+  return {softInput(v), v < 0 ? 1 : 0, v};
 }
 
 // Feeds one soft value to the decoder; a delivered bit is written to bits[count] and count
@@ -90,8 +100,14 @@ FrameEvent headerBitStep(FrameReaderState& s, ChannelBit b) {
   return finishHeader(s);
 }
 
+// Channel bits a payload of L data bits occupies.
+int payloadChannelBits(bool coded, int payloadLength) {
+  return (payloadLength + kCrcBits) * (coded ? 2 : 1);
+}
+
 FrameEvent payloadBitStep(FrameReaderState& s, ChannelBit b, BitBuffer& payloadBits) {
   const int index = s.payloadBitIndex++;
+  if (index < kMaxPayloadChannelBits) s.payloadSoft[index] = keptValue(b.value);
   if (s.rxConvolutional)
     decodeInto(s.decoder, b.soft, payloadBits.cells.data(), BitBuffer::kCells, s.decodedBitCount);
   else if (index < BitBuffer::kCells)
@@ -99,8 +115,7 @@ FrameEvent payloadBitStep(FrameReaderState& s, ChannelBit b, BitBuffer& payloadB
 
   // The end comes one bit after the last check bit: the bit at the end index is taken and
   // not used.
-  const int channelBitsPerBit = s.rxConvolutional ? 2 : 1;
-  if (index == (s.payloadLength + kCrcBits) * channelBitsPerBit) {
+  if (index == payloadChannelBits(s.rxConvolutional, s.payloadLength)) {
     finishPayload(s, payloadBits);
     return FrameEvent::kPayloadEnd;
   }
@@ -134,4 +149,26 @@ FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLev
   // so its decoder input is +1 or -1.
   const double channelSoft = fourLevelBit ? (bit ? 1.0 : -1.0) : d * 100.0;
   return frameChannelStep(state, channelSoft, payloadBits);
+}
+
+std::span<const float> payloadChannelSoft(const FrameReaderState& state) {
+  const int n = payloadChannelBits(state.rxConvolutional, state.payloadLength);
+  return std::span<const float>(state.payloadSoft.data(), std::min(n, kMaxPayloadChannelBits));
+}
+
+bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,
+                       ViterbiDecoder& decoder, BitBuffer& bits) {
+  const int checked = std::min(payloadLength + kCrcBits, BitBuffer::kCells);
+  const int n = std::min<int>(soft.size(), payloadChannelBits(coded, payloadLength));
+  if (coded) {
+    decoder.resetDecoder();
+    int count = 0;
+    for (int i = 0; i < n; ++i)
+      decodeInto(decoder, softInput(soft[i]), bits.cells.data(), BitBuffer::kCells, count);
+    // Neutral inputs past the end, as at a payload's end: the code has no tail.
+    flushInto(decoder, bits.cells.data(), BitBuffer::kCells, checked, count);
+  } else {
+    for (int i = 0; i < checked; ++i) bits.cells[i] = i < n && soft[i] < 0 ? 1 : 0;
+  }
+  return crcCheckPasses(std::span<const uint8_t>(bits.cells.data(), checked));
 }

@@ -6,6 +6,7 @@
 // written into the caller's bit buffer (the cells only; its cursor is left alone).
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "framing/frame_bits.h"
 #include "framing/viterbi.h"
@@ -29,6 +30,10 @@ struct FrameReaderState {
   bool headerFourLevel = false;  // the header's four-level flag (rxFourLevel clears at the end)
   bool payloadGood = false;  // verdict of the last payload check
   ViterbiDecoder decoder;
+  // The payload's channel bits after descrambling, as decoder inputs (positive for 0, the
+  // magnitude the confidence, not yet truncated), one per channel bit up to the buffer's size.
+  // They let a failed payload be combined with another copy of it and decoded again.
+  std::array<float, kMaxPayloadChannelBits> payloadSoft{};
 
   bool readingHeader() const { return headerBitCount < kCodedHeaderBits; }
   // The position of the next bit counted as one run from the sync word: -108..-1 for the
@@ -59,6 +64,15 @@ FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLev
 // Viterbi decoder's soft input, truncated toward zero); frameBitStep is this with the
 // frequency value times 100 for an MSK bit and +-1 for a four-level bit.
 FrameEvent frameChannelStep(FrameReaderState& state, double channelSoft, BitBuffer& payloadBits);
+
+// The channel bits of the last payload: (L + 16) values, twice that for a coded payload.
+std::span<const float> payloadChannelSoft(const FrameReaderState& state);
+
+// Decodes a payload once more from its descrambled channel values (as payloadSoft holds them):
+// the Viterbi decoder for a coded payload, the sign for a plain one. Writes the L data bits and
+// the 16 check bits into `bits` and returns the check verdict. `decoder` is reset first.
+bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,
+                       ViterbiDecoder& decoder, BitBuffer& bits);
 
 // Closes the frame without further reading (the next bits go back to the sync search).
 inline void endFrame(FrameReaderState& state) {

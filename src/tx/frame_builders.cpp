@@ -14,10 +14,7 @@ constexpr int kPayloadScratchBits = 2 * BitBuffer::kCells;
 
 bool payloadCoded(const FrameSources& sources) { return sources.codeIndex == 1; }
 
-// Largest number of payload data bits the other station can receive with this coding.
-int payloadLimit(const FrameSources& sources) {
-  return payloadCoded(sources) ? kMaxCodedPayloadBits : kMaxPlainPayloadBits;
-}
+int payloadLimit(const FrameSources& sources) { return payloadBitLimit(sources.codeIndex); }
 
 FrameHeader headerFor(const SharedState& state, const FrameSources& sources, int kind) {
   FrameHeader h;
@@ -73,8 +70,8 @@ int putBytes(BitBuffer& bits, const std::string& bytes) {
 int encodeBlock(SharedState& state, const FrameSources& sources, int col, int row, FrameHeader& header) {
   state.blockBits.cursor = 0;
   if (sources.txPicture == nullptr) return 0;
-  const FittedMacroblock fitted = encodeMacroblockWithin(*sources.txPicture, col, row, header.scaleIndex,
-                                                         payloadLimit(sources), state.blockBits);
+  const FittedMacroblock fitted = codeBlockForAir(*sources.txPicture, col, row, header.scaleIndex,
+                                                  sources.codeIndex, state.blockBits);
   header.scaleIndex = fitted.scaleIndex;
   return std::clamp(fitted.bitCount, 0, payloadLimit(sources));
 }
@@ -100,6 +97,23 @@ void steerBsrCounters(SharedState& state, int count) {
 }
 
 }  // namespace
+
+int payloadBitLimit(int codeIndex) {
+  return codeIndex == 1 ? kMaxCodedPayloadBits : kMaxPlainPayloadBits;
+}
+
+FittedMacroblock codeBlockForAir(const Picture& picture, int col, int row, int scaleIndex,
+                                 int codeIndex, BitBuffer& blockBits) {
+  return encodeMacroblockWithin(picture, col, row, scaleIndex, payloadBitLimit(codeIndex), blockBits);
+}
+
+void decodeAsReceived(const BitBuffer& blockBits, int bitCount, int col, int row, int scaleIndex,
+                      BitBuffer& previewBits, Picture& preview) {
+  std::copy_n(blockBits.cells.begin(), std::clamp(bitCount, 0, BitBuffer::kCells),
+              previewBits.cells.begin());
+  previewBits.cursor = 0;
+  decodeMacroblock(previewBits, col, row, preview, scaleTable[std::clamp(scaleIndex, 0, kScaleCount - 1)]);
+}
 
 void assembleFrameStream(const SharedState& state, TxBitStream& out, const uint8_t* codedHeader,
                          const uint8_t* payload, int payloadCount) {
@@ -130,7 +144,7 @@ void assembleFrameStream(const SharedState& state, TxBitStream& out, const uint8
 }
 
 int maxTextBytes(const std::string& callsign, int codeIndex) {
-  const int limitBytes = (codeIndex == 1 ? kMaxCodedPayloadBits : kMaxPlainPayloadBits) / 8;
+  const int limitBytes = payloadBitLimit(codeIndex) / 8;
   return std::max(0, limitBytes - static_cast<int>(callsign.size()) - 1);
 }
 
@@ -161,11 +175,9 @@ void buildImageBlockFrame(SharedState& state, const FrameSources& sources, TxBit
 
   // Show the operator what the other station will decode (the receiver has the preview
   // buffers to itself in wave loop mode).
-  if (!state.waveLoopMode && sources.txPreviewPicture != nullptr) {
-    std::copy_n(state.blockBits.cells.begin(), length, state.previewBits.cells.begin());
-    state.previewBits.cursor = 0;
-    decodeMacroblock(state.previewBits, col, row, *sources.txPreviewPicture, scaleTable[header.scaleIndex]);
-  }
+  if (!state.waveLoopMode && sources.txPreviewPicture != nullptr)
+    decodeAsReceived(state.blockBits, length, col, row, header.scaleIndex, state.previewBits,
+                     *sources.txPreviewPicture);
   finishPayloadFrame(state, out, header, length);
 }
 

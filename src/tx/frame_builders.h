@@ -8,6 +8,7 @@
 
 #include "core/shared_state.h"
 #include "framing/frame_bits.h"
+#include "imaging/macroblock_codec.h"
 #include "imaging/picture.h"
 
 // Longest frame: doubled preamble, sync and header, a fully coded 4096-cell payload and the
@@ -46,6 +47,20 @@ int buildBsrResponseFrame(SharedState& state, const FrameSources& sources, TxBit
 int buildBsrRequestFrame(SharedState& state, const FrameSources& sources, TxBitStream& out);
 // Kind 5 (abort) while txStopRequested is set, else kind 3 (end).
 void buildEndFrame(SharedState& state, const FrameSources& sources, TxBitStream& out);
+
+// The largest number of payload data bits the other station receives with this Code selection
+// (1 = convolutionally coded); every builder keeps its payload within it.
+int payloadBitLimit(int codeIndex);
+
+// Codes macroblock (col, row) of `picture` as an image block frame carries it: at the scale of
+// `scaleIndex`, coarsened (and cut) to fit the payload limit of `codeIndex`. The bits are left in
+// blockBits; the scale index used is in the result.
+FittedMacroblock codeBlockForAir(const Picture& picture, int col, int row, int scaleIndex,
+                                 int codeIndex, BitBuffer& blockBits);
+// Decodes the first `bitCount` bits of blockBits, as coded at scale index `scaleIndex`, into
+// block (col, row) of `preview` through previewBits: what the other station will show.
+void decodeAsReceived(const BitBuffer& blockBits, int bitCount, int col, int row, int scaleIndex,
+                      BitBuffer& previewBits, Picture& preview);
 
 // The longest text (in bytes) a text frame can carry for this callsign and coding, so that
 // the whole frame is still receivable by the other station.

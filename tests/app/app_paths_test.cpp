@@ -113,6 +113,21 @@ TEST_F(AppPathsTest, WithoutHomeTheProgramFolderStandsIn) {
   expectPaths(resolveAppPaths("", std::nullopt, EnvLookup{}), "./pelimo.ini", ".");
 }
 
+TEST_F(AppPathsTest, HomeOptionIsMadeAbsoluteAndAFileIsRefused) {
+  std::string problem;
+  EXPECT_EQ(absoluteHomeOption(std::nullopt, problem), std::nullopt);
+  EXPECT_EQ(absoluteHomeOption(std::string("/srv/station/"), problem), "/srv/station");
+  EXPECT_EQ(problem, "");
+  const fs::path current = fs::current_path();
+  fs::current_path(dir_);
+  EXPECT_EQ(absoluteHomeOption(std::string("rel/../station"), problem), (dir_ / "station").string());
+  EXPECT_EQ(problem, "");  // not there yet: made when first written
+  std::ofstream("plain") << "x";
+  EXPECT_EQ(absoluteHomeOption(std::string("plain"), problem), std::nullopt);
+  fs::current_path(current);
+  EXPECT_EQ(problem, "--home plain: it exists and is not a folder");
+}
+
 TEST(ExecutablePath, NamesThisTestProgram) {
   std::string self = executablePath();
   ASSERT_FALSE(self.empty());

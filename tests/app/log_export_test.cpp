@@ -2,8 +2,13 @@
 // and the clipboard left alone when the logging program is not running.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/main_window.h"
+#include "framing/frame_bits.h"
+#include "library/image_store_files.h"
 #include "support/fake_platform.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -48,9 +53,15 @@ TEST_F(LogExport, ReceptionLineNamesTheModeTheContactWasReceivedIn) {
   block.coded = true;
   form.noteReceivedFrame(block);
   RxFrameInfo end;
-  end.kind = 3;  // end frames do not change the mode of the contact
+  end.kind = 3;  // end frames do not change the modulation of the contact
+  end.coded = true;
   form.noteReceivedFrame(end);
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,4L-FSK/CONV,40");
+  // The code is that of the last header of any kind.
+  RxFrameInfo request;
+  request.kind = 4;
+  form.noteReceivedFrame(request);
+  EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,4L-FSK/NORM,40");
 
   form.settings.logMode = "DIGI";
   form.settings.logReport = "-3dB";
@@ -83,6 +94,68 @@ TEST_F(LogExport, AbsentLoggingProgramLeavesTheClipboardAlone) {
   EXPECT_EQ(lastBox(), "Image editor was not detected.\r\nName : Station Log");
   EXPECT_TRUE(platform.messages.back().beep);
   EXPECT_TRUE(platform.f8Targets.empty());
+  // A numbered save of a picture names the same contact.
+  platform.windowPresent = true;
+  form.storedImageName = "20240315_0942_QA1BCD~2";
+  EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
+  form.storedImageName = "20240315_0942~2";
+  EXPECT_EQ(press(), "");
+  EXPECT_EQ(lastBox(), "No callsign is included in file name.");
+}
+
+// A payload of these bytes, as the frame reader hands it over.
+BitBuffer payloadOf(const std::string& bytes) {
+  BitBuffer bits;
+  for (unsigned char c : bytes) bits.putBits(c, 8);
+  return bits;
+}
+
+TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
+  TempFolder home("pelimo-hostile");
+  form.dataFolder = home.path().string();
+  form.settings.saveMinimum = false;
+  // Markup, a terminal escape, a line break, a line separator, a direction override, commas
+  // and path characters.
+  const std::string hostile = "<b>QA1</b>,\x1b[2J\r\nX\xE2\x80\xA8Y\xE2\x80\xAEZ,../\"";
+  RxFrameInfo callsign;
+  callsign.kind = kFrameCallsign;
+  callsign.payloadLength = static_cast<int>(hostile.size()) * 8;
+  form.framePayloadActions(callsign, payloadOf(hostile), true, {});
+  RxFrameInfo block;
+  block.kind = kFrameImageBlock;
+  form.frameHeaderActions(block);
+  form.framePayloadActions(block, BitBuffer{}, true, {});
+  ASSERT_EQ(form.state.remoteCallsign, hostile);  // kept as received, byte for byte
+
+  const std::string r = "\xEF\xBF\xBD";
+  const std::string shown = "<b>QA1</b>," + r + "[2J" + r + r + "X" + r + "Y" + r + "Z,../\"";
+  EXPECT_EQ(form.callsignPanel.caption, shown);  // markup stays text; the window draws it as such
+  EXPECT_EQ(form.pictureTabs.index, 1);
+  EXPECT_EQ(form.statusLine.caption, "From : " + shown);
+
+  RxFrameInfo end;
+  end.kind = kFrameEnd;
+  form.frameHeaderActions(end);
+  const std::vector<std::string> stored = listStoredImages(home.file("AutoSave"));
+  ASSERT_EQ(stored.size(), 1u) << form.lastSaveOutcome;
+  EXPECT_EQ(stored[0], "20240315_0942_-b-QA1--b-,-[2J--X---Y---Z,..--.jpg");
+
+  // Both log lines: one line of six fields, whatever the callsign held.
+  form.pictureTabs.index = 0;
+  form.pictureTabChanged();
+  form.pictureTabs.index = 1;
+  form.pictureTabChanged();
+  EXPECT_EQ(form.statusLine.caption, "From : " + shown);
+  const std::string fromReception = press();
+  form.pictureTabs.index = 2;
+  form.pictureTabChanged();
+  const std::string fromStore = press();
+  for (const std::string& line : {fromReception, fromStore}) {
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 5) << line;
+    EXPECT_EQ(line.find_first_of("\r\n\x1b\""), std::string::npos) << line;
+  }
+  EXPECT_EQ(fromReception, "<b>QA1</b>-" + r + "[2J" + r + r + "X" + r + "Y" + r + "Z-../-,24/03/15,09:42,15dB,MSK/NORM,40");
+  EXPECT_EQ(fromStore, "-b-QA1--b--" + std::string("-[2J--X---Y---Z-..--,24/03/15,09:42,15dB,MSK/NORM,40"));
 }
 
 }  // namespace

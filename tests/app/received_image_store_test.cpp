@@ -70,17 +70,27 @@ TEST_F(ReceivedImageStore, SavesOnlyWhenEnoughBlocksArrived) {
   EXPECT_TRUE(platform.messages.empty());
 }
 
-TEST_F(ReceivedImageStore, SavesAfterBsrAnswersReplaceTheEarlierFile) {
+TEST_F(ReceivedImageStore, SavesNeverReplaceAnotherPictureOnlyTheEarlierSaveOfTheSame) {
   form.saveReceivedImage();
   form.rxPicture.fill(colours::white);
-  form.saveReceivedImage();  // same minute, same callsign: the later picture replaces it
-  ASSERT_EQ(files(), std::vector<std::string>{"20240315_0942_QA1BCD.jpg"});
-  EXPECT_EQ(readJpegFile(stored("20240315_0942_QA1BCD.jpg")).picture->at(0, 0), colours::white);
+  form.saveReceivedImage();  // another reception, same minute, same callsign: a numbered name
+  ASSERT_EQ(files(), (std::vector<std::string>{"20240315_0942_QA1BCD.jpg", "20240315_0942_QA1BCD~2.jpg"}));
+  EXPECT_EQ(form.lastSaveOutcome, "saved " + stored("20240315_0942_QA1BCD~2.jpg"));
+  EXPECT_NEAR(readJpegFile(stored("20240315_0942_QA1BCD.jpg")).picture->at(0, 0).blue, 220, 3);
+  EXPECT_EQ(readJpegFile(stored("20240315_0942_QA1BCD~2.jpg")).picture->at(0, 0), colours::white);
+
+  // BSR answers complete the second picture within the minute: its own earlier save is replaced.
+  form.rxPicture.fill(colours::black);
+  form.state.bsrBlocksStored = true;
+  form.saveReceivedImage();
+  ASSERT_EQ(files().size(), 2u);
+  EXPECT_EQ(readJpegFile(stored("20240315_0942_QA1BCD~2.jpg")).picture->at(0, 0), colours::black);
+  EXPECT_NEAR(readJpegFile(stored("20240315_0942_QA1BCD.jpg")).picture->at(0, 0).blue, 220, 3);
 
   platform.now.minute = 45;
   form.state.bsrBlocksStored = true;
   form.saveReceivedImage();
-  EXPECT_EQ(files(), std::vector<std::string>{"20240315_0945_QA1BCD.jpg"});
+  EXPECT_EQ(files(), (std::vector<std::string>{"20240315_0942_QA1BCD.jpg", "20240315_0945_QA1BCD.jpg"}));
   EXPECT_FALSE(form.state.bsrBlocksStored);
 
   platform.now.minute = 47;  // a save without BSR blocks keeps the earlier file
@@ -89,7 +99,11 @@ TEST_F(ReceivedImageStore, SavesAfterBsrAnswersReplaceTheEarlierFile) {
   form.state.bsrBlocksStored = true;
   form.settings.deleteOnBsrOverwrite = false;
   form.saveReceivedImage();
-  EXPECT_EQ(files().size(), 3u);
+  form.state.bsrBlocksStored = true;  // kept earlier saves are other pictures: never replaced
+  form.saveReceivedImage();
+  EXPECT_EQ(files().size(), 5u);
+  EXPECT_TRUE(fs::exists(stored("20240315_0948_QA1BCD~2.jpg")));
+  EXPECT_TRUE(form.lastFileProblem.empty());
 
   // A failed save keeps the earlier file and the flag, so the next good save still replaces it.
   const std::string earlier = form.lastSavedPath;
@@ -102,6 +116,7 @@ TEST_F(ReceivedImageStore, SavesAfterBsrAnswersReplaceTheEarlierFile) {
   form.saveReceivedImage();
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_NE(platform.messages[0].text.find("AutoSave"), std::string::npos);
+  EXPECT_EQ(form.lastFileProblem, platform.messages[0].text);
   EXPECT_TRUE(fs::exists(earlier));
   EXPECT_EQ(form.lastSavedPath, earlier);
   EXPECT_TRUE(form.state.bsrBlocksStored);
@@ -215,6 +230,27 @@ TEST_F(ReceivedImageStore, DeleteAsksAndStepsBack) {
   form.deleteImageClicked();  // nothing shown: nothing to do
   EXPECT_EQ(platform.questions.size(), 3u);
   EXPECT_EQ(platform.messages.size(), 1u);
+}
+
+TEST_F(ReceivedImageStore, DeleteRemovesExactlyTheFileOnDisplay) {
+  store("20240101_0800_QA1.jpg", 10);
+  store("20240101_0800_QA1.JPG", 100);
+  store("20240102_0900_QA2.JPG", 200);
+  form.state.browseIndex = 0;  // name order: the two .JPG files first
+  form.pictureTabs.index = 2;
+  form.pictureTabChanged();
+  ASSERT_EQ(redShown(form.pictureBox), 100);
+  form.deleteImageClicked();
+  ASSERT_EQ(platform.questions.size(), 1u);
+  EXPECT_EQ(platform.questions[0].text, "Delete 20240101_0800_QA1.JPG , OK?");
+  EXPECT_EQ(files(), (std::vector<std::string>{"20240101_0800_QA1.jpg", "20240102_0900_QA2.JPG"}));
+
+  form.state.browseIndex = 0;
+  form.nextImageClicked();  // to the lone .JPG of its name
+  ASSERT_EQ(redShown(form.pictureBox), 200);
+  form.deleteImageClicked();
+  EXPECT_EQ(files(), std::vector<std::string>{"20240101_0800_QA1.jpg"});
+  EXPECT_TRUE(platform.messages.empty());  // never "File not found." for a file that is there
 }
 
 TEST_F(ReceivedImageStore, TabsChooseThePictureTheCaptionAndTheButtons) {

@@ -62,8 +62,8 @@ TEST(SettingsDialog, ShowFillsFromTheSettingsAndOkStoresThemBackClamped) {
     EXPECT_EQ(d.inputDeviceCombo.index, 2);
     EXPECT_EQ(d.outputDeviceCombo.index, -1);
     EXPECT_EQ(d.serialPortCombo.index, 1);
-    EXPECT_EQ(f.settings.portPath,
-              "/dev/ttyUSB0");  // showing alone takes the port name from the list
+    // Showing alone changes no setting; "OK" stores the port shown.
+    EXPECT_EQ(f.settings.portPath, "");
     EXPECT_EQ(d.timeoutValue.caption, "1");
     EXPECT_EQ(d.endFramesValue.caption, "30");
     EXPECT_EQ(d.saveMinimumValue.caption, "77");
@@ -101,6 +101,7 @@ TEST(SettingsDialog, ShowFillsFromTheSettingsAndOkStoresThemBackClamped) {
   EXPECT_EQ(f.settings.deleteAfterDays, 365);
   EXPECT_EQ(f.settings.callsignRepeat, 1);
   EXPECT_EQ(f.settings.saveMinimumBlocks, 300);
+  EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB0");
   EXPECT_EQ(f.settings.scanDirection, 2);
   EXPECT_FALSE(f.settings.saveMinimum);
   EXPECT_FALSE(f.settings.autoDelete);
@@ -209,7 +210,26 @@ TEST(SettingsDialog, PortIsFoundByNameAndEmptiedWithoutPorts) {
   EXPECT_EQ(f.settings.portNumber, 2);
 }
 
-TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpen) {
+TEST(SettingsDialog, AStoredPortThatIsGoneIsNeitherReplacedNorChangedByCancel) {
+  DialogBench b;
+  MainWindow& f = b.form;
+  f.settings.portNumber = 0;
+  f.settings.portPath = "/dev/ttyUSB3";  // unplugged: the list has /dev/ttyS0 first
+  EXPECT_FALSE(b.show([&](SettingsDialog& d) {
+    EXPECT_EQ(d.serialPortCombo.index, -1);
+    EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB3");
+    d.serialPortCombo.index = 0;
+    d.cancelClicked();
+  }));
+  EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB3");
+  EXPECT_EQ(f.settings.portNumber, 0);
+  // A play device that stopped is opened again by "OK", though the choice is the same.
+  f.deviceRings()->closeOutputDevice();
+  EXPECT_TRUE(b.show([](SettingsDialog& d) { d.okClicked(); }));
+  EXPECT_TRUE(f.deviceRings()->outputOpen() && f.deviceRings()->inputOpen());
+}
+
+TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpenAGoodOneIsTakenInCapitals) {
   DialogBench b;
   b.form.settings.callsign = "JA1ABC";
   EXPECT_TRUE(b.show([&](SettingsDialog& d) {
@@ -225,7 +245,7 @@ TEST(SettingsDialog, BadCallsignIsRefusedAndTheDialogStaysOpen) {
     EXPECT_TRUE(b.platform.messages[0].beep);
     EXPECT_EQ(b.platform.messages[1].text, "The callsign must not contain \">\".");
     EXPECT_EQ(b.platform.messages[3].text, "The callsign is too long: at most 20 characters.");
-    d.callsignEdit.text = "VK2/JA1ABC/P";
+    d.callsignEdit.text = "vk2/ja1abc/p";  // taken in capitals, as callsigns are written
     d.okClicked();
   }));
   EXPECT_EQ(b.form.settings.callsign, "VK2/JA1ABC/P");

@@ -287,8 +287,20 @@ TEST(SettingsParse, IntegerValues) {
 }
 
 TEST(SettingsParse, RangedNumbersReadAsTheNearestEndOfTheirRange) {
-  // Extreme values once overflowed the gain and time-out arithmetic.
-  for (const SettingRange& r : kSettingRanges) {
+  // Extreme values once overflowed the gain and time-out arithmetic. The bounds are the
+  // dialogs' counters and track bars, written here rather than read back from the table.
+  const struct {
+    const char* key;
+    int Settings::*field;
+    int min, max;
+  } ranges[] = {
+      {"InGainPos", &Settings::inGainPos, -40, 40},   {"OutGainPos", &Settings::outGainPos, 0, 80},
+      {"TimeOut", &Settings::timeoutSeconds, 1, 300},        {"NumEtxData", &Settings::endFrameRepeat, 1, 30},
+      {"SaveMinPass", &Settings::saveMinimumBlocks, 1, 300}, {"DeleteDay", &Settings::deleteAfterDays, 1, 365},
+      {"NumCallSend", &Settings::callsignRepeat, 1, 12},
+  };
+  EXPECT_EQ(std::size(ranges), kSettingRanges.size());
+  for (const auto& r : ranges) {
     const std::pair<int, int> cases[] = {{r.min, r.min},     {r.max, r.max},     {r.min - 1, r.min},
                                          {r.max + 1, r.max}, {INT_MIN, r.min},   {INT_MAX, r.max}};
     for (const auto& [value, expected] : cases) {
@@ -443,6 +455,29 @@ TEST_F(SettingsFileTest, FailedSaveInReadOnlyFolderKeepsOldFile) {
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(readText(file), "[Set]\nCallsign=OLD\n");
   EXPECT_EQ(folderEntries(dir_ / "ro"), std::vector<std::string>{"pelimo.ini"});
+}
+
+TEST_F(SettingsFileTest, AFileThatIsThereButCannotBeReadIsAProblemAMissingOneIsNot) {
+  EXPECT_EQ(readSettingsFile(path("missing.ini")).problem, "");
+  EXPECT_EQ(readSettingsFile(path("no/such/folder/pelimo.ini")).problem, "");
+  fs::create_symlink("nowhere.ini", dir_ / "link.ini");  // written through when saved
+  EXPECT_EQ(readSettingsFile(path("link.ini")).problem, "");
+
+  ASSERT_EQ(::mkfifo(path("pipe.ini").c_str(), 0600), 0);  // must not hang the start either
+  fs::create_directory(dir_ / "folder.ini");
+  writeText(path("plain"), "x");
+  std::vector<std::string> unreadable = {path("pipe.ini"), path("folder.ini"), path("plain/pelimo.ini")};
+  writeText(path("locked.ini"), "[Set]\nCallsign=QA1OLD\n");
+  fs::permissions(path("locked.ini"), fs::perms::none);
+  if (::access(path("locked.ini").c_str(), R_OK) != 0) unreadable.push_back(path("locked.ini"));
+  for (const std::string& file : unreadable) {
+    const SettingsRead read = readSettingsFile(file);
+    EXPECT_EQ(read.problem.rfind("The settings file cannot be read (", 0), 0u) << read.problem;
+    EXPECT_NE(read.problem.find(file), std::string::npos) << read.problem;
+    EXPECT_EQ(read.settings, Settings{});
+  }
+  fs::permissions(path("locked.ini"), fs::perms::owner_read);
+  EXPECT_EQ(readSettingsFile(path("locked.ini")).settings.callsign, "QA1OLD");
 }
 
 TEST_F(SettingsFileTest, HugeAndGarbageFilesLoadWithoutTrouble) {

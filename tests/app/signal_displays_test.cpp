@@ -36,6 +36,7 @@ TEST(LevelDialog, ShowingCentresOnTheOwnerAndTakesTheStoredPositions) {
   MainWindow form(platform);
   form.settings.mainTop = 100;
   form.settings.mainLeft = 200;
+  form.created();  // the window is placed where it was
   const double inputGain = form.state.inputGain;
   const double outputGain = form.state.outputGain;
   form.levelDialog.show(form.bounds());
@@ -47,6 +48,12 @@ TEST(LevelDialog, ShowingCentresOnTheOwnerAndTakesTheStoredPositions) {
   EXPECT_EQ(form.state.inputGain, inputGain);
   EXPECT_EQ(form.state.outputGain, outputGain);
   EXPECT_NEAR(outputGain, 0.316227766, 1e-9);
+  // Moved since: the dialog centres on the window where it is now.
+  form.windowTop = 300;
+  form.windowLeft = 40;
+  form.levelDialog.show(form.bounds());
+  EXPECT_EQ(form.levelDialog.bounds.top, 300 + 317 / 2 - 185 / 2);
+  EXPECT_EQ(form.levelDialog.bounds.left, 40 + 833 / 2 - 222 / 2);
 
   form.levelDialog.inputLevelBar.setPosition(-40);  // the top: +40 dB
   form.levelDialog.inputLevelChanged();

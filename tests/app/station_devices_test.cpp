@@ -2,12 +2,15 @@
 // radio without a play device, and one whose output stops making progress is ended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 
 #include "app/main_window.h"
 #include "support/fake_audio_backend.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_lines.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -44,29 +47,33 @@ struct Station {
   MainWindow form{platform, StationDevices{&audio, &serial}};
 };
 
-TEST(StationDevices, WithoutAPlayDeviceTheRadioIsNotKeyedAndInputBuffersEndTheTransmission) {
+TEST(StationDevices, WithoutAPlayDeviceASendSaysWhyAndDoesNothingUntilTheDeviceIsBack) {
   Station s(false, true);
   ASSERT_EQ(s.platform.messages.size(), 1u);
   EXPECT_EQ(s.platform.messages[0].text, "Can not open the play device");
+
+  // Every send command tries the device again, says why it cannot send, and leaves the station
+  // as it was: nothing started, the port never touched, the toggle raised, "Settings" usable.
+  s.platform.messages.clear();
+  s.form.textEdit.text = "hello";
+  s.form.sendTextClicked();
+  s.form.state.imageFromClipboard = true;
+  s.form.clipboardPicture = Picture(640, 480);
+  s.form.sendImageButton.down = true;
+  s.form.sendImageClicked();
+  EXPECT_FALSE(s.form.state.txInProgress);
+  EXPECT_FALSE(s.form.sendImageButton.down);
+  EXPECT_TRUE(s.form.settingsButton.enabled && s.form.sendTextButton.enabled);
+  EXPECT_TRUE(s.serial.calls.empty());
+  EXPECT_EQ(s.form.textEdit.text, "hello");  // the text waits for the device
+  ASSERT_EQ(s.platform.messages.size(), 2u);
+  for (const auto& m : s.platform.messages) EXPECT_EQ(m.text, "Can not open the play device");
+  EXPECT_EQ(s.audio.outputDevicesOpened.size(), 3u);
+  // The device is back: the next send opens it and keys the radio.
+  s.audio.failOutputOpen = false;
   s.sendText();
-  EXPECT_TRUE(s.serial.calls.empty());  // the port was never touched
-
-  // Recording goes on at four buffers a second; two seconds without a played buffer end it.
-  for (int i = 0; i < 7; ++i) {
-    ASSERT_TRUE(s.audio.fillInput([](int) { return int16_t(0); }));
-    s.form.pumpMessages();
-  }
-  EXPECT_TRUE(s.form.state.txInProgress);
-  ASSERT_TRUE(s.audio.fillInput([](int) { return int16_t(0); }));
-  s.form.pumpMessages();
-  s.expectEndedAndReleased();
-
-  // Reception goes on afterwards without further notices.
-  for (int i = 0; i < 20; ++i) {
-    ASSERT_TRUE(s.audio.fillInput([](int) { return int16_t(0); }));
-    s.form.pumpMessages();
-  }
-  EXPECT_EQ(s.platform.messages.size(), 1u);
+  EXPECT_TRUE(s.serial.linesAsserted);
+  EXPECT_TRUE(s.platform.messages.empty());
 }
 
 TEST(StationDevices, AnOutputThatStopsPlayingIsEndedEvenWithoutAnInputDevice) {
@@ -91,3 +98,63 @@ TEST(StationDevices, AnOutputThatStopsPlayingIsEndedEvenWithoutAnInputDevice) {
 }
 
 }  // namespace
+
+namespace {
+
+// Plays the station's output until its transmission has ended.
+void playToTheEnd(Station& s) {
+  for (int i = 0; i < 4000 && s.form.state.txInProgress; ++i) {
+    ASSERT_TRUE(s.audio.playOutput());
+    s.form.pumpMessages();
+  }
+  ASSERT_FALSE(s.form.state.txInProgress);
+}
+
+}  // namespace
+
+TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceInTheLogWhileTheStationSends) {
+  Station s(false, false);
+  for (bool plugged : {false, false, true}) {
+    s.serial.existing = plugged ? std::vector<std::string>{"/dev/ttyUSB0"} : std::vector<std::string>{};
+    s.sendText();
+    EXPECT_EQ(s.serial.linesAsserted, plugged);
+    playToTheEnd(s);
+  }
+  // Told once, not at the second send, and kept in the message log.
+  EXPECT_EQ(std::count(s.form.messageLog.lines.begin(), s.form.messageLog.lines.end(),
+                       "The push-to-talk port /dev/ttyUSB0 could not be opened: it does not exist; "
+                       "the radio is not keyed."),
+            1);
+  s.serial.busy = true;  // after a success, a failure is told again
+  s.sendText();
+  ASSERT_EQ(s.platform.messages.size(), 1u);
+  EXPECT_FALSE(s.platform.messages[0].modal);
+  EXPECT_NE(s.platform.messages[0].text.find("in use by another program"), std::string::npos);
+}
+
+TEST(StationDevices, ClosingTheWindowReleasesTheRadioBeforeAnyBoxAndLongStepsPaintFirst) {
+  Station s(false, false);
+  // "Send Image" shows "Now Image Compressing..." on the screen before it fits the picture.
+  bool noticePainted = false;
+  s.platform.onPaint = [&] {
+    noticePainted = !s.platform.drawnTexts.empty() &&
+                    s.platform.drawnTexts.back().text == "Now Image Compressing...";
+  };
+  s.form.browseShown = true;
+  s.form.state.imageFromClipboard = true;
+  s.form.clipboardPicture = Picture(640, 480);
+  s.form.sendImageButton.down = true;
+  s.form.sendImageClicked();
+  EXPECT_TRUE(noticePainted);
+  EXPECT_FALSE(s.form.browseShown);
+  ASSERT_TRUE(s.serial.linesAsserted);
+
+  TempFolder home;
+  std::ofstream(home.file("file")) << "not a folder";
+  s.form.settingsFile = home.file("file") + "/pelimo.ini";  // the save fails with a box
+  bool keyedWhileBoxShown = true;
+  s.platform.whileBoxOpen = [&] { keyedWhileBoxShown = s.serial.linesAsserted; };
+  s.form.closing();
+  ASSERT_FALSE(s.platform.messages.empty());
+  EXPECT_FALSE(keyedWhileBoxShown || s.serial.isOpen || s.form.state.txInProgress);
+}

@@ -2,6 +2,8 @@
 // wave-loop warning, the clamps, the default transmit image, old pictures deleted, and the
 // settings written back at close.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -95,6 +97,64 @@ TEST(StationLifecycle, WithoutASettingsFileEveryDefaultHoldsAndACompleteFileIsWr
   Settings expected;
   expected.imageFile = paths.defaultTxImage;
   EXPECT_EQ(loadSettings(paths.settingsFile), expected);
+}
+
+TEST(StationLifecycle, DefaultFoldersThatDoNotExistYetAreMadeWhenFirstNeeded) {
+  TempFolder root("pelimo-xdg");
+  const std::string config = root.file("new/config"), data = root.file("new/data");
+  const AppPaths paths = resolveAppPaths("/usr/bin/pelimo", std::nullopt, [&](const std::string& name) {
+    return name == "XDG_CONFIG_HOME" ? std::optional(config)
+                                     : name == "XDG_DATA_HOME" ? std::optional(data) : std::nullopt;
+  });
+  FakePlatform platform;
+  platform.now = {2024, 3, 15, 9, 42, 0};
+  std::unique_ptr<MainWindow> form = startStation(paths, platform);
+  form->state.decodedCallsign = "QA1BCD";
+  form->state.missingBlockCount = 0;
+  form->saveReceivedImage();
+  stopStation(*form);
+  EXPECT_TRUE(platform.messages.empty()) << platform.messages[0].text;
+  EXPECT_TRUE(fs::is_regular_file(data + "/pelimo/AutoSave/20240315_0942_QA1BCD.jpg"));
+  EXPECT_TRUE(fs::is_regular_file(config + "/pelimo/pelimo.ini"));
+}
+
+TEST(StationLifecycle, ASettingsFileThatCannotBeReadIsReportedAndNeverWrittenOver) {
+  TempFolder home("pelimo-home");
+  const AppPaths paths = pathsIn(home);
+  const auto runStation = [&](const char* what) {
+    SCOPED_TRACE(what);
+    FakePlatform platform;
+    std::unique_ptr<MainWindow> form = startStation(paths, platform);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    const std::string& shown = platform.messages[0].text;
+    EXPECT_NE(shown.find("cannot be read"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(paths.settingsFile), std::string::npos) << shown;
+    EXPECT_NE(shown.find(kUnreadSettingsNote), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\n'), std::string::npos);
+    EXPECT_EQ(form->settings, Settings{});  // the defaults, as said
+    form->settings.callsign = "QA1NEW";
+    stopStation(*form);
+    EXPECT_EQ(platform.messages.size(), 1u);  // nothing more at the close
+  };
+
+  ASSERT_EQ(::mkfifo(paths.settingsFile.c_str(), 0600), 0);
+  runStation("a pipe");
+  EXPECT_TRUE(fs::is_fifo(paths.settingsFile));
+  fs::remove(paths.settingsFile);
+
+  writeFile(paths.settingsFile + "/inside", "keep");
+  runStation("a folder");
+  EXPECT_TRUE(fs::is_directory(paths.settingsFile));
+  fs::remove_all(paths.settingsFile);
+
+  const std::string text = "[Set]\nCallsign=QA1OLD\nAutoSave=0\n";
+  writeFile(paths.settingsFile, text);
+  fs::permissions(paths.settingsFile, fs::perms::none);
+  // (Rights that ignore file permissions, as root's, read the file: then there is no problem.)
+  if (::access(paths.settingsFile.c_str(), R_OK) != 0) runStation("no permission");
+  fs::permissions(paths.settingsFile, fs::perms::owner_read);
+  std::ifstream in(paths.settingsFile);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
 }
 
 }  // namespace

@@ -45,10 +45,11 @@ TEST_F(TransmitCommands, SendImageRefusesAMissingOrSmallPicture) {
   form.sendImageButton.down = true;
   form.sendImageClicked();
   ASSERT_EQ(platform.messages.size(), 2u);
-  for (const auto& m : platform.messages) {
-    EXPECT_EQ(m.text, "Image size is too small.The size is 320x240 or more.");
-    EXPECT_FALSE(m.beep);
-  }
+  // No picture at all says so and how to choose one; a small one gets the size message.
+  EXPECT_EQ(platform.messages[0].text, kNoImageChosenMessage);
+  EXPECT_NE(platform.messages[0].text.find("From Clipboard"), std::string::npos);
+  EXPECT_EQ(platform.messages[1].text, "Image size is too small.The size is 320x240 or more.");
+  for (const auto& m : platform.messages) EXPECT_FALSE(m.beep);
   EXPECT_FALSE(form.sendImageButton.down);
   EXPECT_FALSE(form.state.txInProgress);
 }

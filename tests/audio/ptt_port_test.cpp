@@ -119,6 +119,7 @@ TEST(TermiosSerialLines, RefusesWhatIsNotAFreeTerminal) {
   TermiosSerialLines lines;
   EXPECT_FALSE(lines.open(""));
   EXPECT_FALSE(lines.open("/dev/pelimo-no-such-port"));
+  EXPECT_NE(lines.failure().find("does not exist"), std::string::npos);
   EXPECT_FALSE(lines.configure());
   EXPECT_FALSE(lines.assertLines());
   EXPECT_FALSE(lines.releaseLines());
@@ -130,6 +131,12 @@ TEST(TermiosSerialLines, RefusesWhatIsNotAFreeTerminal) {
   ::close(fd);
   EXPECT_FALSE(lines.open(path));  // a plain file is no terminal
   std::remove(path);
+  // Nor is a device of another kind, which is never opened at all.
+  for (const char* other : {"/dev/null", "/dev/zero", "/dev/tty"}) {
+    EXPECT_FALSE(lines.open(other)) << other;
+    EXPECT_NE(lines.failure().find("not a serial port"), std::string::npos) << other;
+  }
+
 }
 
 TEST(TermiosSerialLines, PseudoTerminalOpensExclusivelyAndConfigures) {
@@ -184,6 +191,18 @@ TEST(TermiosSerialLines, ABusyPortIsLeftExactlyAsFoundAndAnOpenedOneHangsUpOnClo
   PseudoTerminal pty;
   if (pty.slave.empty()) GTEST_SKIP() << "no pseudo-terminals here";
 
+  // Another program has the port open without any lock: it is not opened at all, so neither
+  // its lines (opening raises them) nor its modes change.
+  {
+    const int user = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(user, 0);
+    TermiosSerialLines lines;
+    EXPECT_FALSE(lines.open(pty.slave));
+    EXPECT_NE(lines.failure().find("in use by another program"), std::string::npos);
+    EXPECT_EQ(exclusiveMode(user), 0);
+    ::close(user);
+  }
+
   // Another program holds the port's lock: the open fails and does not make it exclusive.
   const int holder = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(holder, 0);
@@ -212,6 +231,21 @@ TEST(TermiosSerialLines, ABusyPortIsLeftExactlyAsFoundAndAnOpenedOneHangsUpOnClo
   }
 }
 
+TEST(TermiosSerialLines, TheOpenedPortIsRawSoNothingFromTheRadioComesBack) {
+  PseudoTerminal pty;
+  if (pty.slave.empty()) GTEST_SKIP() << "no pseudo-terminals here";
+  TermiosSerialLines lines;
+  ASSERT_TRUE(lines.open(pty.slave));
+  ASSERT_TRUE(lines.configure());
+  // The radio's side of the line sends a few bytes, a carriage return among them.
+  ASSERT_EQ(::write(pty.master, "AT\r\x03\x11", 5), 5);
+  ::usleep(50 * 1000);
+  const int flags = ::fcntl(pty.master, F_GETFL);
+  ::fcntl(pty.master, F_SETFL, flags | O_NONBLOCK);
+  char back[16];
+  EXPECT_LE(::read(pty.master, back, sizeof back), 0);  // no echo, no CR turned into CRLF
+}
+
 TEST(KeyedPortRelease, OnlyTheRegisteredPortIsReleasedAndOnlyOnce) {
   EXPECT_FALSE(releaseKeyedPort());
   registerKeyedPort(41);
@@ -225,11 +259,14 @@ TEST(KeyedPortRelease, OnlyTheRegisteredPortIsReleasedAndOnlyOnce) {
 
 TEST(KeyedPortReleaseDeathTest, InterruptedProgramsStillEndByTheirSignal) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  for (int signalNumber : {SIGINT, SIGTERM}) {
+  for (int signalNumber : {SIGINT, SIGTERM, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) {
     EXPECT_EXIT(
         {
           installPttReleaseOnSignals();
           installPttReleaseOnSignals();  // a second call changes nothing
+          struct sigaction installed {};
+          sigaction(signalNumber, nullptr, &installed);
+          if (installed.sa_handler == SIG_DFL) std::_Exit(3);  // nothing would release the port
           PseudoTerminal pty;
           const int port = pty.slave.empty() ? -1 : ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
           if (port >= 0) registerKeyedPort(port);

@@ -2,6 +2,7 @@
 // and picture store.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "cli_test_support.h"
@@ -39,12 +40,86 @@ TEST(CliStation, PicturesAreSavedAsTheStationSavesThemAndTextsArePrintedSafely) 
       << again.out;
   const CliRun text = runCli({"receive", dir.file("text.wav"), "--home", home, "--json"});
   ASSERT_EQ(text.status, 0);
-  EXPECT_NE(text.out.find("QA1/BC>hi \xEF\xBF\xBD[31mred\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("text: QA1/BC>hi \xEF\xBF\xBD[31mred\n"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("\"kind\":0"), std::string::npos);  // --json keeps the frame log
   EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
   EXPECT_NE(text.out.find("no picture was received"), std::string::npos);
 
   EXPECT_EQ(runCli({"receive", dir.file("text.wav"), "--home", dir.file("absent")}).status, 1);
+}
+
+// One line on standard error and exit status 1, as every failure of the command line.
+void expectOneLineFailure(const CliRun& run, const std::string& about) {
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(run.err.rfind("pelimo-cli: ", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.err.find(about), std::string::npos) << run.err;
+}
+
+TEST(CliStation, AStoreOrSettingsThatCannotBeUsedFailTheRunAndNothingIsSavedAgainstTheSettings) {
+  TempDir dir;
+  ASSERT_EQ(runCli({"send", "--callsign", "ja1new", "--scale", "2.00", "--image", kSample, "-o",
+                    dir.file("picture.wav")}).status, 0);
+
+  // A relative --home is the same folder made absolute; the callsign went out in capitals.
+  const fs::path current = fs::current_path();
+  fs::current_path(dir.file(""));
+  fs::create_directories("rel/home");
+  const CliRun relative = runCli({"receive", "picture.wav", "--home", "rel/home"});
+  fs::current_path(current);
+  ASSERT_EQ(relative.status, 0) << relative.err;
+  EXPECT_NE(relative.out.find("saved " + dir.file("rel/home/AutoSave/")), std::string::npos) << relative.out;
+  EXPECT_NE(relative.out.find("_JA1NEW.jpg"), std::string::npos) << relative.out;
+
+  // The store cannot be written: a file, or a link to nowhere, stands where AutoSave should be.
+  const std::string home = dir.file("home");
+  fs::create_directories(home);
+  std::ofstream(home + "/AutoSave") << "not a folder";
+  expectOneLineFailure(runCli({"receive", dir.file("picture.wav"), "--home", home}), home + "/AutoSave");
+  fs::remove(home + "/AutoSave");
+  fs::create_symlink("gone", home + "/AutoSave");
+  expectOneLineFailure(runCli({"receive", dir.file("picture.wav"), "--home", home}), "AutoSave");
+  fs::remove(home + "/AutoSave");
+
+  // Settings that cannot be read are not replaced by defaults that would save the picture.
+  fs::create_directories(home + "/pelimo.ini");
+  const CliRun unread = runCli({"receive", dir.file("picture.wav"), "--home", home});
+  expectOneLineFailure(unread, "The settings file cannot be read");
+  EXPECT_EQ(unread.out, "");
+  EXPECT_FALSE(fs::exists(home + "/AutoSave"));
+
+  std::ofstream(dir.file("plain")) << "x";
+  expectOneLineFailure(runCli({"receive", dir.file("picture.wav"), "--home", dir.file("plain")}),
+                       "is not a folder");
+}
+
+TEST(CliStation, TextsFromTheAirCannotSteerTheTerminalOrPassForReportLines) {
+  TempDir dir;
+  // C1 CSI, OSC and ST, DEL, a line separator and a right-to-left override, and a forged line.
+  const std::string text = "a\xC2\x9B" "2J b\xC2\x9D" "0;x\xC2\x9C c\x7F d\xE2\x80\xA8" "e\xE2\x80\xAE" "f\npicture from X: 300 blocks good";
+  ASSERT_EQ(runCli({"send", "--callsign", "QA1BC", "--text", text, "-o", dir.file("text.wav")}).status, 0);
+  const CliRun plain = runCli({"receive", dir.file("text.wav")});
+  const CliRun json = runCli({"receive", dir.file("text.wav"), "--json"});
+  fs::create_directories(dir.file("home"));
+  const CliRun station = runCli({"receive", dir.file("text.wav"), "--home", dir.file("home")});
+  for (const CliRun* run : {&plain, &json, &station}) {
+    ASSERT_EQ(run->status, 0) << run->err;
+    for (const char* raw : {"\xC2\x9B", "\xC2\x9D", "\xC2\x9C", "\x7F", "\xE2\x80\xA8", "\xE2\x80\xAE"})
+      EXPECT_EQ(run->out.find(raw), std::string::npos) << run->out;
+    EXPECT_EQ(run->out.find("\npicture from"), std::string::npos) << run->out;
+  }
+  // The frame logs keep the exact text as JSON escapes; the station prints the message log.
+  EXPECT_NE(json.out.find(R"("text":"QA1BC>a\u009b2J b\u009d0;x\u009c c\u007f d\u2028e\u202ef\npicture)"), std::string::npos)
+      << json.out;
+  EXPECT_NE(plain.out.find(R"(text "QA1BC>a\u009b2J)"), std::string::npos) << plain.out;
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(lines(station.out)[0], "text: QA1BC>a" + r + "2J b" + r + "0;x" + r + " c" + r + " d" + r + "e" + r + "f" + r +
+                                       "picture from X: 300 blocks good");
+
+  // The window's callsign check: no spaces.
+  const CliRun spaced = runCli({"send", "--callsign", "QA1 BC", "--text", "hi", "-o", dir.file("x.wav")});
+  EXPECT_EQ(spaced.status, 2);
+  EXPECT_NE(spaced.err.find("no spaces"), std::string::npos) << spaced.err;
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "app/main_window.h"
@@ -42,6 +44,9 @@ struct ControlWatch final : SimulationWatcher {
   bool pictureAsSent = false;
 };
 
+// 8 December 2026, 10:00:50 UTC: ten seconds before a minute turns.
+constexpr int64_t kFixedClockStart = 1'796'724'050;
+
 std::string bsrCaption(const char* verb, int count) {
   return std::string(verb) + " " + std::to_string(count) + " BSR";
 }
@@ -60,6 +65,9 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   o.text = "ur pic 5/9";
   o.homeA = homeA.path().string();
   o.homeB = homeB.path().string();
+  // A fixed clock: where the minutes turn decides which saves share a name, so the run must
+  // not depend on the time of day it starts at.
+  o.wallClockStart = kFixedClockStart;
   ControlWatch watch;
   std::ostringstream out, err;
   ASSERT_EQ(runSimulate(o, out, err, &watch), 0) << err.str();
@@ -76,6 +84,8 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   ASSERT_FALSE(afterBsr.empty());
   EXPECT_EQ(summary["missing"], 0);
   EXPECT_EQ(afterBsr.back(), 300);
+  EXPECT_EQ(summary["completeAfterRound"], afterBsr.size());
+  EXPECT_LT(summary["completeAtAirSeconds"].get<double>(), summary["airSeconds"].get<double>());
   EXPECT_GT(summary["airSeconds"].get<double>(), 60);
 
   // B offered exactly the blocks it lacked, A offered back exactly what B asked for.
@@ -116,7 +126,8 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
       << againErr.str();
   const std::string text = again.str();
   const nlohmann::json repeated = nlohmann::json::parse(text.substr(text.rfind('\n', text.size() - 2) + 1));
-  for (const char* field : {"blocksAfterImage", "blocksAfterBsr", "missing", "airSeconds", "textReceived"})
+  for (const char* field : {"blocksAfterImage", "blocksAfterBsr", "missing", "airSeconds", "textReceived",
+                            "completeAtAirSeconds", "blocksMadeWholeByCombining"})
     EXPECT_EQ(repeated[field], summary[field]) << field;
   EXPECT_FALSE(fs::exists(fs::path(repeated["savedFiles"].back().get<std::string>()).parent_path().parent_path()));
 }
@@ -142,6 +153,35 @@ TEST(TwoStations, RefusedRunsSayWhyInOneLineAndTouchNoFolder) {
   }
   EXPECT_TRUE(fs::is_empty(homeA.path()));
   EXPECT_TRUE(fs::is_empty(homeB.path()));
+}
+
+TEST(TwoStations, PicturesOrSettingsThatCannotBeWrittenFailTheRunInOneLine) {
+  TempFolder homeA, homeB;
+  SimulateOptions o;
+  o.imagePath = kSample;
+  o.scaleIndex = 15;
+  o.rounds = 0;
+  o.homeA = homeA.path().string();
+  o.homeB = homeB.path().string();
+  o.wallClockStart = kFixedClockStart;
+  std::ofstream(homeB.file("AutoSave")) << "not a folder";
+  std::ostringstream out, err;
+  EXPECT_EQ(runSimulate(o, out, err), 1);
+  const std::string message = err.str();
+  EXPECT_EQ(message.rfind("pelimo-cli: station B: ", 0), 0u) << message;
+  EXPECT_NE(message.find("AutoSave"), std::string::npos) << message;
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  EXPECT_EQ(out.str().find("settings written"), std::string::npos) << out.str();
+
+  // A settings file that cannot be read is refused before anything runs or is written.
+  fs::remove(homeB.file("AutoSave"));
+  fs::remove(homeB.file("pelimo.ini"));  // written with B's callsign at the start
+  fs::create_directory(homeB.file("pelimo.ini"));
+  std::ostringstream out2, err2;
+  EXPECT_EQ(runSimulate(o, out2, err2), 1);
+  EXPECT_NE(err2.str().find("The settings file cannot be read"), std::string::npos) << err2.str();
+  EXPECT_EQ(out2.str(), "");
+  EXPECT_TRUE(fs::is_directory(homeB.file("pelimo.ini")));
 }
 
 // The channels the options make: A's signal reaches B impaired; B's returns clean of noise with

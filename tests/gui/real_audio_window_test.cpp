@@ -1,5 +1,7 @@
 // Two station windows on a real sound server through the PortAudio backend: A plays a whole
-// picture into a null sink, B records the sink's monitor. The device callbacks wake Qt's event
+// picture into a null sink, B records the sink's monitor. B starts as the installed program
+// does on a new user's machine, from default folders that do not exist yet, and must store
+// the picture there. The device callbacks wake Qt's event
 // loop, which runs every buffer step, exactly as in the program. B must receive the picture
 // A's preview shows, all 300 blocks, and draw it. Runs in real time (about a minute); skipped
 // without the server (scripts/start-test-audio starts one).
@@ -11,12 +13,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
+#include "app/app_paths.h"
+#include "app/station_lifecycle.h"
 #include "audio/portaudio_backend.h"
 #include "gui/main_window_widget.h"
 #include "gui/picture_view.h"
 #include "support/fake_platform.h"
 #include "gui/window_library_leaks.h"
+#include "support/temp_folder.h"
 #include "support/test_audio_server.h"
 #include "support/textured_picture.h"
 
@@ -24,16 +30,23 @@ namespace {
 
 struct WindowStation {
   WindowStation(PortAudioBackend& backend, const char* callsign)
-      : form(platform, StationDevices{&backend, nullptr, [this] {
-                                        if (MainWindowWidget* w = window.load()) w->wakeUp();
-                                      }}) {
+      : owner(std::make_unique<MainWindow>(platform, devicesOn(backend))), form(*owner) {
     form.settings.callsign = callsign;
     form.openDevices();
   }
+  // Started as the installed program starts: from the folders it finds without --home.
+  WindowStation(PortAudioBackend& backend, const AppPaths& paths)
+      : owner(startStation(paths, platform, devicesOn(backend))), form(*owner) {}
   ~WindowStation() { form.closeDevices(); }  // no more wake-ups before the window goes
+  StationDevices devicesOn(PortAudioBackend& backend) {
+    return {&backend, nullptr, [this] {
+              if (MainWindowWidget* w = window.load()) w->wakeUp();
+            }};
+  }
   FakePlatform platform;
   std::atomic<MainWindowWidget*> window{nullptr};
-  MainWindow form;
+  std::unique_ptr<MainWindow> owner;
+  MainWindow& form;
 };
 
 TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
@@ -46,7 +59,15 @@ TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
 
   PortAudioBackend backend;
   ASSERT_TRUE(backend.initialised()) << backend.error();
-  WindowStation a(backend, "JA1ABC"), b(backend, "DL2XYZ");
+  // B is a new user's station: default folders (the XDG ones, in a temporary folder here) of
+  // which none exists yet.
+  TempFolder xdg("pelimo-xdg");
+  const std::string configHome = xdg.file("config"), dataHome = xdg.file("share");
+  const AppPaths defaultPaths = resolveAppPaths(executablePath(), std::nullopt, [&](const std::string& name) {
+    return name == "XDG_CONFIG_HOME" ? std::optional(configHome)
+                                     : name == "XDG_DATA_HOME" ? std::optional(dataHome) : std::nullopt;
+  });
+  WindowStation a(backend, "JA1ABC"), b(backend, defaultPaths);
   MainWindowWidget windowA(a.form), windowB(b.form);
   struct ForgetWindows {  // before the windows go, whatever ends the test
     WindowStation &a, &b;
@@ -97,6 +118,15 @@ TEST(RealAudioWindows, APictureCrossesARealSoundServerIntoTheReceivingWindow) {
   windowB.refresh();
   const QImage drawn = windowB.widgetOf(&b.form.pictureBox)->grab().toImage();
   EXPECT_EQ(drawn.pixelColor(100, 100), toQColor(b.form.rxPicture.at(100, 100)));
+
+  // The picture was saved in the default store, whose folders were made for it, and the
+  // settings are written at the close.
+  EXPECT_EQ(b.form.lastSavedPath.rfind(dataHome + "/pelimo/AutoSave/", 0), 0u) << b.form.lastSaveOutcome;
+  EXPECT_TRUE(std::filesystem::is_regular_file(b.form.lastSavedPath)) << b.form.lastSaveOutcome;
+  EXPECT_NE(b.form.lastSavedPath.find("_JA1ABC.jpg"), std::string::npos);
+  b.form.closing();
+  EXPECT_TRUE(std::filesystem::is_regular_file(configHome + "/pelimo/pelimo.ini"));
+  EXPECT_TRUE(b.platform.messages.empty()) << b.platform.messages[0].text;
 }
 
 }  // namespace

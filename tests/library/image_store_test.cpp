@@ -45,6 +45,28 @@ TEST(StoredImageNames, HostileCallsignsStayAPlainVisibleNameInsideTheFolder) {
   EXPECT_EQ(cleanCallsign("Q\xc3\xa9X"), "Q--X");
 }
 
+TEST(StoredImageNames, OnlyTheStationsOwnNamesAreRecognisedWithTheirNumberSuffix) {
+  EXPECT_EQ(numberedStoredName("20240315_0942_QA1BCD.jpg", 2), "20240315_0942_QA1BCD~2.jpg");
+  EXPECT_EQ(numberedStoredName("20240315_0942.jpg", 13), "20240315_0942~13.jpg");
+  EXPECT_EQ(numberedStoredName("20240315_0942.jpg", 1), "20240315_0942.jpg");
+  // "~" in a callsign is cleaned, so the suffix is never part of a callsign.
+  EXPECT_EQ(storedImageFileName(kSaveTime, "QA1~2"), "20240315_0942_QA1-2.jpg");
+  EXPECT_EQ(withoutNumberSuffix("20240315_0942_QA1BCD~2"), "20240315_0942_QA1BCD");
+  EXPECT_EQ(withoutNumberSuffix("20240315_0942_QA1-BC"), "20240315_0942_QA1-BC");
+  EXPECT_EQ(withoutNumberSuffix("20240315_0942~12"), "20240315_0942");
+  EXPECT_EQ(withoutNumberSuffix("20240315_0942_X~02"), "20240315_0942_X~02");  // not a number suffix
+
+  for (const char* own : {"20240315_0942.jpg", "20240315_0942_QA1BCD.jpg", "20240315_0942_QA1-BC.jpg",
+                          "20240315_0942_QA1BCD~2.jpg", "20240315_0942~7.jpg", "20240315_0942_a b.jpg"})
+    EXPECT_TRUE(isStationImageName(own)) << own;
+  for (const char* foreign :
+       {"20230615_142233.jpg", "20200101_vacation.jpg", "20240315_0942_QA1BCD.JPG", "20240315_0942.Jpg",
+        "20240315_0942_.jpg", "20240315_0942x.jpg", "20240315-0942_QA1.jpg", "2024031a_0942.jpg",
+        "20240315_0942_Q:A.jpg", "20240315_0942_QA1~.jpg", "holiday.jpg", "snapshot_20230101.jpg",
+        "IMG_20230101_1200.jpg", "20240315_0942_QA1.jpg.txt"})
+    EXPECT_FALSE(isStationImageName(foreign)) << foreign;
+}
+
 TEST(StoredImageNames, CaptionsFromNames) {
   EXPECT_EQ(captionFromStoredName("20240315_0942_QA1BCD"), "2024/03/15 09:42 QA1BCD");
   EXPECT_EQ(captionFromStoredName("20240315_0942"), "2024/03/15 09:42");
@@ -87,7 +109,7 @@ TEST(ImageStoreFiles, ListsJpgFilesInNameOrder) {
   EXPECT_TRUE(listStoredImages(dir.file("missing")).empty());
 }
 
-TEST(ImageStoreFiles, SaveCreatesOneFolderLevelAndReplacesAFile) {
+TEST(ImageStoreFiles, SaveCreatesTheWholeFolderPathAndReplacesAFile) {
   TempFolder dir("pelimo-store");
   Picture picture(320, 240);
   picture.fill(Colour{200, 40, 90});
@@ -108,21 +130,42 @@ TEST(ImageStoreFiles, SaveCreatesOneFolderLevelAndReplacesAFile) {
   EXPECT_EQ(readJpegFile(path).picture->at(0, 0), colours::white);
   EXPECT_EQ(listStoredImages(dir.file("AutoSave")).size(), 1u);  // no temporary left behind
 
-  // Only one level is created; a failure is a message, not an exception.
-  EXPECT_FALSE(saveJpeg(picture, dir.file("a/b/x.jpg"), error));
-  EXPECT_NE(error.find(dir.file("a")), std::string::npos) << error;
-  EXPECT_FALSE(fs::exists(dir.file("a")));
+  // Every missing folder of the path is made (a new install has none of them).
+  ASSERT_TRUE(saveJpeg(picture, dir.file("a/b/x.jpg"), error)) << error;
+  EXPECT_TRUE(fs::is_regular_file(dir.file("a/b/x.jpg")));
+
+  // A file in the way is a message naming it, not an exception, and it stays as it was.
+  writeText(dir.file("plain"), "keep");
+  EXPECT_FALSE(saveJpeg(picture, dir.file("plain/AutoSave/x.jpg"), error));
+  EXPECT_NE(error.find(dir.file("plain")), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_regular_file(dir.file("plain")));
 }
+
+TEST(ImageStoreFiles, AFreeNameNeverReplacesAnotherPicture) {
+  TempFolder dir("pelimo-store");
+  const std::string folder = dir.path().string();
+  const std::string name = "20240315_0942_QA1BCD.jpg";
+  EXPECT_EQ(unusedStoredPath(folder, name, ""), dir.file(name));
+  writeText(dir.file(name), "first");
+  fs::create_symlink("nowhere", dir.file("20240315_0942_QA1BCD~2.jpg"));  // a dangling link is taken too
+  EXPECT_EQ(unusedStoredPath(folder, name, ""), dir.file("20240315_0942_QA1BCD~3.jpg"));
+  // The earlier save of the same picture may be written over.
+  EXPECT_EQ(unusedStoredPath(folder, name, dir.file(name)), dir.file(name));
+}
+
 
 TEST(ImageStoreFiles, OldFilesAreDeletedByTheirNames) {
   TempFolder dir("pelimo-store");
-  for (const char* name : {"20230101_1200.jpg", "20230101_1200_QA1BCD.jpg", "20230601_1200.jpg",
-                           "holiday.jpg", "snapshot_20230101.jpg", "20230101_1200.txt"})
+  // The user's own photos that look dated (camera names, a .JPG) are never the station's.
+  for (const char* name : {"20230101_1200.jpg", "20230101_1200_QA1BCD.jpg", "20230101_1200_QA1BCD~2.jpg",
+                           "20230601_1200.jpg", "holiday.jpg", "snapshot_20230101.jpg", "20230101_1200.txt",
+                           "20230615_142233.jpg", "20200101_vacation.jpg", "20200101_1200_QA1.JPG"})
     writeText(dir.file(name), "x");
   std::string error;
   ASSERT_TRUE(deleteOldImageFiles(dir.path().string(), {2023, 6, 1, 0, 0, 0}, 120, error));
   EXPECT_EQ(listStoredImages(dir.path().string()),
-            (std::vector<std::string>{"20230601_1200.jpg", "holiday.jpg", "snapshot_20230101.jpg"}));
+            (std::vector<std::string>{"20200101_1200_QA1.JPG", "20200101_vacation.jpg", "20230601_1200.jpg",
+                                      "20230615_142233.jpg", "holiday.jpg", "snapshot_20230101.jpg"}));
   EXPECT_TRUE(fs::exists(dir.file("20230101_1200.txt")));
   EXPECT_TRUE(deleteOldImageFiles(dir.file("missing"), {2023, 6, 1, 0, 0, 0}, 120, error));
 }

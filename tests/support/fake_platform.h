@@ -12,6 +12,7 @@ class FakePlatform : public Platform {
   struct Message {
     std::string text;
     bool beep;
+    bool modal = true;  // false for a notice, which does not stop the station
   };
   struct DrawnText {
     int x, y;
@@ -35,7 +36,21 @@ class FakePlatform : public Platform {
   std::function<void(SettingsDialog&)> onSettingsDialog;
   int settingsDialogShows = 0;
 
-  void messageBox(const std::string& text, bool beep) override { messages.push_back({text, beep}); }
+  // Runs inside every modal box, as the window system's nested event loop would run whatever
+  // comes meanwhile (the next buffers, for example).
+  std::function<void()> whileBoxOpen;
+  int paints = 0;
+  std::function<void()> onPaint;  // runs at every paintNow
+
+  void messageBox(const std::string& text, bool beep) override {
+    messages.push_back({text, beep});
+    if (whileBoxOpen) whileBoxOpen();
+  }
+  void notice(const std::string& text, bool beep) override { messages.push_back({text, beep, false}); }
+  void paintNow() override {
+    ++paints;
+    if (onPaint) onPaint();
+  }
   bool askYesNo(const std::string& text, bool beep) override {
     questions.push_back({text, beep});
     return answerYes;

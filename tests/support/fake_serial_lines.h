@@ -17,11 +17,20 @@ class FakeSerialLines final : public SerialLines {
   bool isOpen = false;
   bool linesAsserted = false;
   std::string openPath;
+  std::string why;  // the reason of the last failed open
+  std::string failure() const override { return why; }
 
   bool open(const std::string& path) override {
     calls.push_back("open " + path);
-    if (isOpen) return false;  // exclusive
-    if (busy || std::find(existing.begin(), existing.end(), path) == existing.end()) return false;
+    why.clear();
+    if (isOpen || busy) {  // exclusive
+      why = "it is in use by another program";
+      return false;
+    }
+    if (std::find(existing.begin(), existing.end(), path) == existing.end()) {
+      why = "it does not exist";
+      return false;
+    }
     isOpen = true;
     openPath = path;
     return true;

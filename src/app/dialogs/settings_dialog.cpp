@@ -78,20 +78,22 @@ void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, int c
 }
 
 void SettingsDialog::fillPortList() {
-  MainWindow& f = *owner_;
+  const MainWindow& f = *owner_;
   serialPortCombo.items = ports_.serialPorts();
   // Port numbering follows the order the adapters were plugged in, so the stored port name is
-  // looked up first; the stored list index is used when that name is not listed.
+  // looked up; a stored name that is not listed (an adapter unplugged) selects nothing, and the
+  // list index only serves settings that have no port name yet. Showing changes no setting:
+  // "OK" stores the port shown.
   const auto named =
       std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
-  if (!f.settings.portPath.empty() && named != serialPortCombo.items.end()) {
-    serialPortCombo.index = static_cast<int>(named - serialPortCombo.items.begin());
+  if (!f.settings.portPath.empty()) {
+    serialPortCombo.index = named == serialPortCombo.items.end()
+                                ? -1
+                                : static_cast<int>(named - serialPortCombo.items.begin());
     return;
   }
   serialPortCombo.index = f.settings.portNumber;
   if (!serialPortCombo.valid()) serialPortCombo.index = -1;
-  f.settings.portPath =
-      serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
 }
 
 void SettingsDialog::shown() {
@@ -142,7 +144,7 @@ void SettingsDialog::okClicked() {
   }
 
   // Disabled controls are stored like the others.
-  f.settings.callsign = callsignEdit.text;
+  f.settings.callsign = callsignInCapitals(callsignEdit.text);
   f.settings.autoSave = autoSaveCheck.checked;
   f.settings.timeoutSeconds = timeoutCounter.position;
   f.settings.errorFreeOnly = errorFreeOnlyCheck.checked;
@@ -169,13 +171,15 @@ void SettingsDialog::okClicked() {
   // A list without a selection (its device is gone) keeps the stored choice.
   const int input = inputDeviceCombo.valid() ? inputDeviceCombo.index : f.settings.inputDevice;
   const int output = outputDeviceCombo.valid() ? outputDeviceCombo.index : f.settings.outputDevice;
-  if (input != f.settings.inputDevice || output != f.settings.outputDevice)
+  // A device that is not open (it failed or stopped) is opened again, whatever was chosen.
+  DeviceRings* rings = f.deviceRings();
+  const bool deviceMissing = rings && (!rings->inputOpen() || !rings->outputOpen());
+  if (input != f.settings.inputDevice || output != f.settings.outputDevice || deviceMissing)
     restartDevices(input, output);
 
-  if (serialPortCombo.valid() && serialPortCombo.index != f.settings.portNumber) {
-    f.settings.portNumber = serialPortCombo.index;
-    f.settings.portPath = serialPortCombo.items[serialPortCombo.index];
-  }
+  // The port shown is stored; a list without a selection means no port.
+  if (serialPortCombo.valid()) f.settings.portNumber = serialPortCombo.index;
+  f.settings.portPath = serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
   modalResult = ModalResult::ok;
 }
 
@@ -185,6 +189,7 @@ void SettingsDialog::restartDevices(int input, int output) {
   const int unplayed = rings ? rings->outputBuffersQueued() : 0;
   // The "Changing Device..." notice stands while the devices are closed and opened again.
   f.deviceNotice.show(f.bounds());
+  f.platform.paintNow();  // on the screen before the devices close
   f.closeDevices();
   f.settings.inputDevice = input;
   f.settings.outputDevice = output;

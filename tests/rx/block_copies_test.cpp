@@ -1,0 +1,50 @@
+#include "rx/block_copies.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "framing/frame_bits.h"
+
+namespace {
+
+constexpr int kLength = 300;  // data bits of the plain payload
+constexpr float kStrong = 20, kWeak = 4;
+
+// A plain payload's channel values (positive for 0) with a check; `damaged` values from
+// `first` on arrive weak with the wrong sign. Another seed gives another block's bits.
+std::vector<float> reading(unsigned seed, int first, int damaged) {
+  std::vector<uint8_t> bits(kLength + kCrcBits);
+  for (int i = 0; i < kLength; ++i) bits[i] = ((i * 7 + seed * 13) * 2654435761u >> 20) & 1;
+  appendCrc(bits.data(), kLength);
+  std::vector<float> soft(bits.size());
+  for (size_t i = 0; i < bits.size(); ++i) {
+    const bool hit = static_cast<int>(i) >= first && static_cast<int>(i) < first + damaged;
+    soft[i] = (bits[i] ? -1.0f : 1.0f) * (hit ? -kWeak : kStrong);
+  }
+  return soft;
+}
+
+// A reading of another picture's block under the same header (same scale, code and length)
+// does not join the kept copy: it replaces it, and so is replaced by the next true copy.
+TEST(FailedBlockCopies, AReadingOfOtherBitsReplacesTheKeptCopyInsteadOfSpoilingTheSum) {
+  auto copies = std::make_unique<FailedBlockCopies>();
+  const BlockCopyKey key{10, false, kLength};
+  EXPECT_FALSE(copies->add(3, 2, key, reading(1, 20, 30)).combined);
+  EXPECT_FALSE(copies->add(3, 2, key, reading(2, 0, 0)).combined);    // the stranger
+  EXPECT_FALSE(copies->add(3, 2, key, reading(1, 120, 30)).combined);  // replaces it
+  const FailedBlockCopies::Outcome sum = copies->add(3, 2, key, reading(1, 220, 30));
+  EXPECT_TRUE(sum.combined);
+  EXPECT_TRUE(sum.good);
+  EXPECT_EQ(copies->keptCount(), 0);  // a whole block keeps nothing
+
+  // Positions off the picture are never kept; clear() forgets every position.
+  EXPECT_FALSE(copies->add(20, 0, key, reading(1, 20, 30)).combined);
+  copies->add(0, 14, key, reading(1, 20, 30));
+  EXPECT_EQ(copies->keptCount(), 1);
+  copies->clear();
+  EXPECT_EQ(copies->keptCount(), 0);
+}
+
+}  // namespace
