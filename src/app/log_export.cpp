@@ -33,13 +33,6 @@ void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
   rxLogFourLevel = info.fourLevel;
 }
 
-// The SNR the tolerant receiver measured on a good frame of the contact.
-void MainWindow::noteReceivedSignal(const RxFrameInfo& info, bool crcGood) {
-  if (!crcGood || !contactFrame(info.kind) || !std::isfinite(lastFrameSnrDb)) return;
-  rxLogSnrSum += lastFrameSnrDb;
-  ++rxLogSnrCount;
-}
-
 // The ADIF record of the contact, unless it is the one this station wrote last (a second
 // press, say after starting the logging program, adds no second record).
 bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
@@ -51,9 +44,10 @@ bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
     return false;
   }
   const std::string& mode = settings.logMode.empty() ? modeText : settings.logMode;
-  ContactRecord contact{callsign, utc, settings.logBand, rigFrequencyHz, mode,
-                        settings.logReport, std::nullopt};
-  if (measured && rxLogSnrCount > 0) contact.snrDb = rxLogSnrSum / rxLogSnrCount;
+  // The rig's frequency and the measured signal belong to the contact on the air only.
+  ContactRecord contact{callsign, utc, settings.logBand,
+                        measured ? rigFrequencyHz() : std::nullopt, mode,
+                        settings.logReport, measured ? receivedPictureSnrDb() : std::nullopt};
   const std::string record = adifRecord(contact);
   if (record == lastLoggedContact_) return true;
   std::string error;
@@ -73,12 +67,18 @@ void MainWindow::logOutClicked() {
   LogLineResult result;
   bool logged = false;
   if (pictureTabs.index == kRxTab) {
+    // The contact on the air now: the rig's band when rig control knows it, and the measured
+    // signal-to-noise ratio when no fixed one is set.
+    LogFixedFields live = fixed;
+    if (std::optional<std::string> band = rigBand()) live.band = *band;
+    if (live.signalReport.empty()) live.signalReport = measuredSignalReport(receivedPictureSnrDb());
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
-                                  receivedModeText(rxLogFourLevel, rxLogConvolutional), fixed);
+                                  receivedModeText(rxLogFourLevel, rxLogConvolutional), live);
     if (result.line)
       logged = logContact(state.remoteCallsign, platform.utcTime(),
                           receivedModeText(rxLogFourLevel, rxLogConvolutional), true);
   } else if (pictureTabs.index == kLogTab) {
+    // A stored picture is an earlier contact: the fixed fields, and no rig frequency.
     result = logLineFromStoredName(storedImageName, fixed);
     // The name holds the local time of the save.
     const std::optional<LocalTime> saved = storedImageTime(storedImageName);

@@ -6,11 +6,13 @@
 #include <cstdio>
 
 #include "app/main_window_hosts.h"
+#include "app/rig_settings.h"
 #include "app/settings_ranges.h"
 #include "audio/device_rings.h"
 #include "audio/message_queue.h"
 #include "audio/ptt_port.h"
 #include "audio/station_loop.h"
+#include "rig/rig_control.h"
 #include "rx/block_copies.h"
 #include "rx/receive_step.h"
 #include "tx/sequencer.h"
@@ -46,7 +48,8 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
       txSide_(std::make_unique<TransmitSide>(*this)),
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
-      ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)) {
+      ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)),
+      rig_(std::make_unique<RigControl>()) {
   lastOutputAt_ = std::chrono::steady_clock::now();
   for (double s : scaleTable) {
     char text[16];
@@ -132,12 +135,16 @@ void MainWindow::receiveStep(const int16_t* samples) {
 
 void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
 
-int MainWindow::pumpMessages() { return loop_ && !stepRunning_ ? loop_->pump() : 0; }
+int MainWindow::pumpMessages() {
+  if (!stepRunning_) checkRig();
+  return loop_ && !stepRunning_ ? loop_->pump() : 0;
+}
 
 int MainWindow::pumpMessagesWaiting(std::chrono::milliseconds timeout) {
   if (!loop_ || stepRunning_) return 0;
   const auto started = std::chrono::steady_clock::now();
   const int count = loop_->pumpWaiting(timeout);
+  checkRig();
   if (count == 0) {
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);
@@ -171,6 +178,7 @@ void MainWindow::endStalledTransmission() {
 void MainWindow::releaseRadio() {
   if (state.txInProgress) endTransmission(state, *txSide_);
   ptt_->closePttPort();
+  rig_->release();
 }
 
 bool MainWindow::playDeviceReady() {
@@ -181,6 +189,12 @@ bool MainWindow::playDeviceReady() {
 void MainWindow::keyRadio() {
   // Without a playing output device nothing would ever end the transmission's keying.
   if (rings_ && !rings_->outputOpen()) return;
+  if (settings.pttMethod == kRigPtt) {
+    // A rig that is not connected would leave the operator wondering why nothing is sent.
+    if (!rig_->key()) messageLog.lines.push_back(rigNotKeyedLine());
+    return;
+  }
+  if (settings.pttMethod != kSerialPtt) return;  // VOX: the transmitter keys itself
   if (ptt_->openPttPort(settings.portPath)) {
     reportedPttFailure_.clear();
     return;

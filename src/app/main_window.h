@@ -30,6 +30,7 @@ class DeviceRings;
 class FailedBlockCopies;
 class MessageQueue;
 class PttPort;
+class RigControl;
 class SerialLines;
 class StationLoop;
 struct ReceiverState;
@@ -329,21 +330,12 @@ class MainWindow {
   // "Log out": the contact's log line to the clipboard and F8 to the logging program, and
   // the contact appended to the ADIF contact log in the data folder.
   void logOutClicked();
-  // The rig's frequency while a rig is known (the contact log's FREQ and BAND); without it the
-  // band comes from LogBand.
-  std::optional<double> rigFrequencyHz;
   // dataFolder + "/pelimo.adi", or empty without a data folder.
   std::string contactLogPath() const;
   // Notes the modulation of a received picture, text or callsign frame for the log line.
   void noteReceivedFrame(const RxFrameInfo& info);
-  // Adds the measured SNR of a good frame of the contact to its mean.
-  void noteReceivedSignal(const RxFrameInfo& info, bool crcGood);
   bool rxLogFourLevel = false;
   bool rxLogConvolutional = false;
-  // The tolerant receiver's SNR over the contact's good frames since its picture opened.
-  double rxLogSnrSum = 0.0;
-  int rxLogSnrCount = 0;
-  double lastFrameSnrDb = std::numeric_limits<double>::quiet_NaN();  // frame being read
 
   // --- message log with times (message_log.cpp) ---
   // Adds a line to the message log with its UTC time and appends it to messages.log in the
@@ -351,6 +343,29 @@ class MainWindow {
   void addMessageLogLine(const std::string& line);
   std::string messageLogPath() const;
 
+
+  // --- rig control and the way of keying (rig_link.cpp) ---
+  // The rig's frequency, shown under the commands while rig control is on.
+  Label rigFrequencyLabel{"", colours::black, Colour{240, 240, 240}};
+  // Connects the rig of the [Rig] settings (none when RigModel is 0); run after the settings
+  // were loaded or changed.
+  void applyRigSettings();
+  // The rig's frequency as last read, and its amateur band ("40m"); nothing while rig control
+  // is off or the rig does not answer. Neither waits for the rig.
+  std::optional<double> rigFrequencyHz() const;
+  std::optional<std::string> rigBand() const;
+  // The mean signal-to-noise ratio (dB in 2500 Hz) the receiver measured on the good blocks of
+  // the picture received last; nothing when it measured none.
+  std::optional<double> receivedPictureSnrDb() const;
+  // Takes in what the rig control learned: the frequency label, and a rig that stopped
+  // answering while keyed ends the transmission with one line in the message log. Runs with
+  // every pump of the device messages and, in the window, twice a second.
+  void checkRig();
+  RigControl& rig() { return *rig_; }
+  // Adds the good picture block's measure to the picture's signal-to-noise ratio.
+  void notePictureSnr(const RxFrameInfo& info, bool crcGood);
+  // The message-log line of a transmission that the rig could not key.
+  std::string rigNotKeyedLine() const;
 
   // --- buffer steps (messages 1025 and 1026) ---
   void receiveStep(const int16_t* samples);  // 12000 samples at 48000 Hz
@@ -447,6 +462,11 @@ class MainWindow {
   std::unique_ptr<ReceiveSide> rxSide_;
   std::unique_ptr<DeviceSide> deviceSide_;
   std::unique_ptr<PttPort> ptt_;
+  std::unique_ptr<RigControl> rig_;
+  // What the receiver measured on the picture being received (receivedPictureSnrDb).
+  double lastFrameSnrDb_ = 0.0;
+  double pictureSnrSumDb_ = 0.0;
+  int pictureSnrCount_ = 0;
   std::unique_ptr<MessageQueue> messages_;
   std::unique_ptr<DeviceRings> rings_;
   std::unique_ptr<StationLoop> loop_;

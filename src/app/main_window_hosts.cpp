@@ -2,6 +2,7 @@
 
 #include "audio/device_rings.h"
 #include "audio/ptt_port.h"
+#include "rig/rig_control.h"
 #include "rx/receiver_state.h"
 
 const FrameSources& MainWindow::TransmitSide::frameSources() {
@@ -46,7 +47,12 @@ void MainWindow::TransmitSide::bsrResponseCountChanged(int count) {
 
 void MainWindow::TransmitSide::openPtt() { form_.keyRadio(); }
 
-void MainWindow::TransmitSide::closePtt() { form_.ptt_->closePttPort(); }
+// Every way of keying is released, so a way changed in the settings during a transmission
+// still releases the one that keyed it.
+void MainWindow::TransmitSide::closePtt() {
+  form_.ptt_->closePttPort();
+  form_.rig_->release();
+}
 
 void MainWindow::TransmitSide::transmissionEnded() { form_.restoreIdleControls(); }
 
@@ -72,12 +78,12 @@ void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 void MainWindow::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                              bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood, payloadChannelSoft(form_.rx_->frame));
-  form_.noteReceivedSignal(info, crcGood);
+  form_.notePictureSnr(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }
 
 void MainWindow::ReceiveSide::onSignalEstimate(const SignalEstimate& estimate) {
-  form_.lastFrameSnrDb = estimate.snrDb;
+  form_.lastFrameSnrDb_ = estimate.snrDb;
   if (form_.frameListener) form_.frameListener->onSignalEstimate(estimate);
 }
 

@@ -7,6 +7,8 @@
 
 void MainWindow::startImageReception() {
   rxPicture.fill(colours::black);
+  pictureSnrSumDb_ = 0.0;
+  pictureSnrCount_ = 0;
   pictureTabs.index = 1;
   deleteImageButton.enabled = false;
   pictureBox.show(rxPicture);
@@ -19,8 +21,6 @@ void MainWindow::startImageReception() {
   respBsrButton.enabled = false;
   respBsrButton.caption = "Resp BSR";
   rxImageOpen = true;
-  rxLogSnrSum = 0.0;  // a new picture: a new contact's signal
-  rxLogSnrCount = 0;
   state.imageClosed = false;
   browseShown = false;
   state.awaitingBsrReply = false;

@@ -56,6 +56,13 @@ struct Settings {
   std::string recentPicture3;
   std::string recentPicture4;
   std::string recentPicture5;
+  // [Rig] How the transmitter is keyed, and the rig under rig control (Hamlib).
+  int pttMethod = 0;      // PttMethod: 0 the serial port's DTR/RTS (portPath), 1 the rig, 2 none (VOX)
+  int rigModel = 0;       // RigModel: Hamlib's model number; 0 = no rig control
+  std::string rigPort;    // RigPort: the rig's serial device, or host:port of a rigctld
+  int rigSpeed = 0;       // RigSpeed: serial speed in baud; 0 = the rig's default
+  int pttType = 0;        // PttType: through the rig: 0 CAT command, 1 DTR, 2 RTS, 3 CM108 GPIO
+  std::string pttDevice;  // PttDevice: the PTT line's device when not the rig's port (/dev/hidraw0)
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -70,7 +70,7 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 42> kKeys = {{
+const std::array<KeyEntry, 48> kKeys = {{
     {"Form", "MainTop", &Settings::mainTop},
     {"Form", "MainLeft", &Settings::mainLeft},
     {"Wave", "Input", &Settings::inputDevice},
@@ -113,6 +113,12 @@ const std::array<KeyEntry, 42> kKeys = {{
     {"Recent", "Picture3", &Settings::recentPicture3},
     {"Recent", "Picture4", &Settings::recentPicture4},
     {"Recent", "Picture5", &Settings::recentPicture5},
+    {"Rig", "PttMethod", &Settings::pttMethod},
+    {"Rig", "RigModel", &Settings::rigModel},
+    {"Rig", "RigPort", &Settings::rigPort},
+    {"Rig", "RigSpeed", &Settings::rigSpeed},
+    {"Rig", "PttType", &Settings::pttType},
+    {"Rig", "PttDevice", &Settings::pttDevice},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

@@ -1,7 +1,7 @@
 #pragma once
-// Reading and writing the settings file: plain INI text with the sections Form, Wave, IO,
-// Set and Recent, one "Key=value" line per setting (see settings_file.cpp for the exact
-// format and the quoting of unusual texts).
+// Reading and writing the settings file: plain INI text with the sections Form, Wave, IO, Set,
+// Recent and Rig, one "Key=value" line per setting (see settings_file.cpp for the exact format
+// and the quoting of unusual texts).
 #include <string>
 
 #include "app/settings.h"

@@ -29,6 +29,14 @@ inline constexpr std::array<SettingRange, 7> kSettingRanges = {{
     {&Settings::callsignRepeat, "NumCallSend", 1, 12},  // callsign frames at the head
 }};
 
+// The same for the numbers of the [Rig] section.
+inline constexpr std::array<SettingRange, 4> kRigSettingRanges = {{
+    {&Settings::pttMethod, "PttMethod", 0, 2},     // serial port, rig, none
+    {&Settings::rigModel, "RigModel", 0, 99999},   // Hamlib's model numbers
+    {&Settings::rigSpeed, "RigSpeed", 0, 4000000},  // baud
+    {&Settings::pttType, "PttType", 0, 3},         // CAT, DTR, RTS, CM108
+}};
+
 // The range of one of the fields above.
 consteval const SettingRange& settingRange(int Settings::*field) {
   for (const SettingRange& r : kSettingRanges)
@@ -39,4 +47,5 @@ consteval const SettingRange& settingRange(int Settings::*field) {
 // Brings every ranged setting to the nearest end of its range.
 inline void clampToRanges(Settings& s) {
   for (const SettingRange& r : kSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
+  for (const SettingRange& r : kRigSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
 }

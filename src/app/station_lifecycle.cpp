@@ -5,6 +5,7 @@
 
 #include "app/settings_file.h"
 #include "audio/ptt_port.h"
+#include "rig/rig_control.h"
 
 void MainWindow::created() {
   windowTop = settings.mainTop;
@@ -41,6 +42,7 @@ void MainWindow::closing() {
 void MainWindow::destroying() {
   // The push-to-talk lines are released before the sound devices close.
   ptt_->closePttPort();
+  rig_->release();
   closeDevices();
 }
 
@@ -58,6 +60,7 @@ std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platfo
   if (form->settings.waveLoop) platform.messageBox(kWaveLoopWarning, true);
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);
+  form->applyRigSettings();
   form->pictureTabs.index = 0;
   if (form->settings.autoDelete) form->deleteOldImages();
   form->openDevices();

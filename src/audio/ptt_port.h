@@ -35,3 +35,4 @@ class PttPort {
   std::string portName_;
   std::string failure_;
 };
+

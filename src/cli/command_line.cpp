@@ -9,6 +9,7 @@
 
 #include "cli/devices_command.h"
 #include "cli/receive_command.h"
+#include "cli/rig_command.h"
 #include "cli/send_command.h"
 #include "cli/simulate_command.h"
 
@@ -22,6 +23,7 @@ std::vector<std::unique_ptr<CliCommand>> allCommands() {
   commands.push_back(std::make_unique<ReceiveCommand>());
   commands.push_back(std::make_unique<SimulateCommand>());
   commands.push_back(std::make_unique<DevicesCommand>());
+  commands.push_back(std::make_unique<RigCommand>());
   return commands;
 }
 

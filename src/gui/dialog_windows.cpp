@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "gui/control_sync.h"
@@ -126,13 +127,19 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   auto* grid = new QGridLayout(this);
   auto track = [this](const void* control, QWidget* widget) { widgets_.push_back({control, widget}); };
 
-  auto addCombo = [&](Combo& combo, const char* caption, int row) {
-    grid->addWidget(plainLabel(caption), row, 0);
+  auto addCombo = [&](Combo& combo, const char* caption, int row,
+                      std::function<void()> changed = nullptr, QGridLayout* layout = nullptr,
+                      int column = 0, int span = 3) {
+    if (!layout) layout = grid;
+    layout->addWidget(plainLabel(caption), row, column);
     auto* widget = new QComboBox;
-    grid->addWidget(widget, row, 1, 1, 3);
+    layout->addWidget(widget, row, column + 1, 1, span);
     Combo* list = &combo;
-    connect(widget, &QComboBox::activated, this, [this, list](int i) {
-      run([list, i] { list->index = i; });
+    connect(widget, &QComboBox::activated, this, [this, list, changed](int i) {
+      run([list, i, changed] {
+        list->index = i;
+        if (changed) changed();
+      });
     });
     syncs_.push_back([widget, &combo] { syncCombo(widget, combo); });
     track(&combo, widget);
@@ -253,6 +260,36 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     addEdit(*logEdits[i], logGrid, 0, i * 2 + 1);
   }
   grid->addWidget(log, row++, 0, 1, 4);
+
+  // Rig control: the way of keying, the rig by maker and model, its port and speed, the PTT line.
+  RigPanel* rig = &form.rigPanel;
+  auto* rigBox = new QGroupBox("Rig control (Hamlib)");
+  auto* rigGrid = new QGridLayout(rigBox);
+  addCombo(rig->pttMethodCombo, "Push-to-talk", 0, [rig] { rig->methodChanged(); }, rigGrid, 0, 1);
+  addCombo(rig->pttTypeCombo, "PTT line", 0, nullptr, rigGrid, 2, 1);
+  addCombo(rig->rigMakerCombo, "Rig maker", 1, [rig] { rig->makerChanged(); }, rigGrid, 0, 1);
+  addCombo(rig->rigModelCombo, "Model", 1, nullptr, rigGrid, 2, 1);
+  rigGrid->addWidget(plainLabel("Port"), 2, 0);
+  addEdit(rig->rigPortEdit, rigGrid, 2, 1);
+  addCombo(rig->rigSpeedCombo, "Speed", 2, nullptr, rigGrid, 2, 1);
+  rigGrid->addWidget(plainLabel("PTT device"), 3, 0);
+  addEdit(rig->pttDeviceEdit, rigGrid, 3, 1);
+  auto* test = new QPushButton;
+  test->setAutoDefault(false);
+  rigGrid->addWidget(test, 3, 2);
+  SettingsDialog* owner = &form_;
+  connect(test, &QPushButton::clicked, this, [this, owner] { run([owner] { owner->rigTestClicked(); }); });
+  syncs_.push_back([test, rig] { syncButton(test, rig->testButton); });
+  track(&rig->testButton, test);
+  auto* status = plainLabel();
+  rigGrid->addWidget(status, 3, 3);
+  syncs_.push_back([status, rig] { syncLabel(status, rig->statusLabel); });
+  track(&rig->statusLabel, status);
+  grid->addWidget(rigBox, row++, 0, 1, 4);
+  // The rig test runs on while the dialog is open; its progress is looked at four times a second.
+  auto* rigTimer = new QTimer(this);
+  connect(rigTimer, &QTimer::timeout, this, [this, owner] { run([owner] { owner->rigTimerTick(); }); });
+  rigTimer->start(250);
 
   auto* buttons = new QHBoxLayout;
   for (auto [button, click] :

@@ -192,6 +192,9 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
             [this] { form_.settingsClicked(); });
 
   addMainWindowToolTips(*this);
+  // The rig's frequency and band, under the commands, while rig control is on.
+  addLabel(form.rigFrequencyLabel, this, QRect(kRight, 292, kRightW, 18))->setAlignment(Qt::AlignCenter);
+
   level_ = new LevelWindow(form.levelDialog, *this);
   notice_ = new NoticeWindow(form.deviceNotice, this);
 
@@ -199,8 +202,10 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   qApp->installEventFilter(this);
   // A device that died posts nothing; its failure is looked for twice a second.
   auto* errorPoll = new QTimer(this);
+  // The rig's answers are taken in as often, also when no buffers come.
   connect(errorPoll, &QTimer::timeout, this, [this] {
     if (!painting_) reportDeviceErrors();
+    if (!painting_ && !closed_) run([this] { form_.checkRig(); });
   });
   errorPoll->start(500);
   // The radio's watchdog runs on its own timer: an output that stops playing posts nothing.

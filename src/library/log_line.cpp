@@ -1,6 +1,7 @@
 #include "library/log_line.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "core/display_text.h"
@@ -49,4 +50,9 @@ LogLineResult logLineFromStoredName(const std::string& storedName, const LogFixe
 
 std::string loggerNotFoundMessage(const std::string& windowTitle) {
   return "Image editor was not detected.\r\nName : " + windowTitle;
+}
+
+std::string measuredSignalReport(std::optional<double> snrDb) {
+  if (!snrDb || !std::isfinite(*snrDb)) return {};
+  return std::to_string(static_cast<long>(std::lround(*snrDb))) + "dB";
 }

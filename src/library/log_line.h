@@ -38,5 +38,9 @@ LogLineResult logLineFromReception(const std::string& remoteCallsign, const Loca
 // are cut from the name (without a "~N" suffix) as they stand; the mode is "MSK/NORM".
 LogLineResult logLineFromStoredName(const std::string& name, const LogFixedFields& fixed);
 
+// A measured signal-to-noise ratio as the signal report of a log line: "12dB" (rounded), or
+// empty without a measure.
+std::string measuredSignalReport(std::optional<double> snrDb);
+
 // The message shown when the logging program's window is not found.
 std::string loggerNotFoundMessage(const std::string& windowTitle);

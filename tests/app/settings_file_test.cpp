@@ -112,7 +112,15 @@ const char kDefaultFile[] =
     "Picture2=\n"
     "Picture3=\n"
     "Picture4=\n"
-    "Picture5=\n";
+    "Picture5=\n"
+    "\n"
+    "[Rig]\n"
+    "PttMethod=0\n"
+    "RigModel=0\n"
+    "RigPort=\n"
+    "RigSpeed=0\n"
+    "PttType=0\n"
+    "PttDevice=\n";
 
 // Every field differs from its default.
 Settings nonDefaultSettings() {
@@ -159,6 +167,12 @@ Settings nonDefaultSettings() {
   s.recentPicture3 = " leading blank.jfif";
   s.recentPicture4 = "/p/4.bmp";
   s.recentPicture5 = "/p/5.jpg";
+  s.pttMethod = 1;
+  s.rigModel = 3073;
+  s.rigPort = "localhost:4532";
+  s.rigSpeed = 19200;
+  s.pttType = 3;
+  s.pttDevice = "/dev/hidraw0";
   return s;
 }
 
@@ -192,7 +206,9 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 42 + 5 + 4);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 48 + 6 + 5);
+  EXPECT_NE(text.find("\n[Rig]\nPttMethod=1\nRigModel=3073\nRigPort=localhost:4532\n"),
+            std::string::npos);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
   EXPECT_NE(text.find("\nPortStr=/dev/ttyUSB0\n"), std::string::npos);
   EXPECT_NE(text.find("\nNumCallSend=12\n"), std::string::npos);
@@ -306,6 +322,18 @@ TEST(SettingsParse, RangedNumbersReadAsTheNearestEndOfTheirRange) {
   }
   EXPECT_EQ(parseSetLine("TimeOut=0").timeoutSeconds, 1);
   EXPECT_EQ(parseSetLine("InGainPos=-2147483648").inGainPos, -40);
+}
+
+TEST(SettingsParse, RigSectionNumbersReadAsTheNearestEndOfTheirRange) {
+  for (const SettingRange& r : kRigSettingRanges) {
+    for (const auto& [value, expected] : {std::pair{r.min - 1, r.min}, std::pair{r.max + 1, r.max},
+                                          std::pair{INT_MIN, r.min}, std::pair{INT_MAX, r.max}}) {
+      const Settings s = parseSettings("[Rig]\n" + std::string(r.key) + "=" + std::to_string(value) + "\n");
+      EXPECT_EQ(s.*r.field, expected) << r.key << "=" << value;
+    }
+  }
+  // The rig keys belong to their own section only.
+  EXPECT_EQ(parseSetLine("PttMethod=1").pttMethod, 0);
 }
 
 TEST(SettingsParse, BooleansAreAnyNonZeroInteger) {

@@ -57,20 +57,19 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
       << adif;
   EXPECT_EQ(form.messageLog.lines.back(), "Contact with QA1BCD added to " + form.contactLogPath());
 
-  // A rig's frequency decides the band; the LOG tab takes the contact's time from the picture's
-  // name, saved in local time (here nine hours ahead of UTC).
+  // The LOG tab takes the contact's time from the picture's name, saved in local time (here nine
+  // hours ahead of UTC), and the fixed band: the rig's frequency now says nothing of it.
   const char* oldZone = getenv("TZ");
   const std::string savedZone = oldZone ? oldZone : "";
   setenv("TZ", "JST-9", 1);
   tzset();
-  form.rigFrequencyHz = 7'045'000.0;
   form.pictureTabs.index = 2;
   form.storedImageName = "20240316_0815_JA1ABC";
   form.logOutClicked();
   oldZone ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
   tzset();
   EXPECT_NE(fileText(form.contactLogPath())
-                .find("<CALL:6>JA1ABC <QSO_DATE:8>20240315 <TIME_ON:6>231500 <BAND:3>40m <FREQ:8>7.045000"),
+                .find("<CALL:6>JA1ABC <QSO_DATE:8>20240315 <TIME_ON:6>231500 <BAND:3>20m <MODE:4>MFSK"),
             std::string::npos)
       << fileText(form.contactLogPath());
 

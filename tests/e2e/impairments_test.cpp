@@ -30,11 +30,7 @@ LinkResult sendImage(const ChannelModel& channel, bool fourLevel, bool coded, ui
   link.a->modeCombo.index = fourLevel ? 1 : 0;
   link.a->state.fourLevelMode = fourLevel;
   link.a->codeCombo.index = coded ? 1 : 0;
-  link.a->scaleCombo.index = 15;
-  link.a->state.imageFromClipboard = true;
-  link.a->clipboardPicture = texturedPicture();
-  link.a->sendImageButton.down = true;
-  link.a->sendImageClicked();
+  link.sendClipboardPicture(15);
   link.runTransmission();
   LinkResult r;
   r.framesSent = 6 + 300 + 30 + 10;

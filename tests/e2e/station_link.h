@@ -7,6 +7,7 @@
 #include "audio/simulated_air.h"
 #include "support/fake_platform.h"
 #include "support/recording_receive_host.h"
+#include "support/textured_picture.h"
 
 struct StationLink {
   explicit StationLink(const ChannelModel& toB = {}, uint64_t seed = 1) : air(seed) {
@@ -25,6 +26,15 @@ struct StationLink {
     air.tick();
     a->pumpMessages();
     b->pumpMessages();
+  }
+
+  // A presses "Send Image" with the textured test picture on its clipboard at this Scale index.
+  void sendClipboardPicture(int scaleIndex) {
+    a->scaleCombo.index = scaleIndex;
+    a->state.imageFromClipboard = true;
+    a->clipboardPicture = texturedPicture();
+    a->sendImageButton.down = true;
+    a->sendImageClicked();
   }
 
   // Runs until A's transmission has ended and its last buffers (and B's receive delay) are

@@ -18,6 +18,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QThread>
 #include <QTimer>
 
 #include "e2e/station_link.h"
@@ -27,6 +28,7 @@
 #include "support/fake_platform.h"
 #include "support/textured_picture.h"
 #include "gui/window_library_leaks.h"
+#include "rig/rig_control.h"
 
 namespace {
 
@@ -228,6 +230,69 @@ TEST(SettingsWindow, ShowsTheSettingsAndStoresWhatTheOperatorChangedOnOk) {
   };
   widget<QPushButton>(s.window, &s.form.settingsButton)->click();
   EXPECT_EQ(s.form.settings.callsign, "DL2XYZ");
+}
+
+TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
+  Station s;
+  s.form.settings.callsign = "JA1ABC";
+  s.form.settings.pttMethod = 1;  // through the rig
+  s.form.settings.rigModel = 1;   // Hamlib's simulated rig
+  s.form.settings.rigSpeed = 19200;
+  s.form.settings.pttType = 0;
+  // The window shows the rig's frequency and band under the commands.
+  s.form.applyRigSettings();
+  ASSERT_TRUE(s.form.rig().waitForWorker(std::chrono::seconds(5)));
+  s.window.run([&] { s.form.checkRig(); });
+  EXPECT_EQ(widget<QLabel>(s.window, &s.form.rigFrequencyLabel)->text(), "145.000.000 MHz  2m");
+  saveScreenshot(s.window, "main_window_rig");
+  s.operate = [&](SettingsWindow& d) {
+    RigPanel& rig = s.form.settingsDialog.rigPanel;
+    auto* method = qobject_cast<QComboBox*>(d.widgetOf(&rig.pttMethodCombo));
+    auto* maker = qobject_cast<QComboBox*>(d.widgetOf(&rig.rigMakerCombo));
+    auto* model = qobject_cast<QComboBox*>(d.widgetOf(&rig.rigModelCombo));
+    auto* lineType = qobject_cast<QComboBox*>(d.widgetOf(&rig.pttTypeCombo));
+    auto* status = qobject_cast<QLabel*>(d.widgetOf(&rig.statusLabel));
+    ASSERT_TRUE(method && maker && model && lineType && status);
+    EXPECT_EQ(method->currentText(), "Through the rig (Hamlib)");
+    EXPECT_EQ(maker->currentText(), "Hamlib");
+    EXPECT_EQ(model->currentText(), "Dummy");
+    EXPECT_EQ(qobject_cast<QComboBox*>(d.widgetOf(&rig.rigSpeedCombo))->currentText(), "19200");
+    EXPECT_TRUE(lineType->isEnabled());
+
+    // "Test" connects the rig as the controls stand and keys it for one second.
+    qobject_cast<QPushButton*>(d.widgetOf(&rig.testButton))->click();
+    auto waitFor = [&](const QString& start) {
+      for (int i = 0; i < 100 && !status->text().startsWith(start); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+      }
+      return status->text();
+    };
+    EXPECT_EQ(waitFor("Keyed"), "Keyed 1 s, 145.000.000 MHz");
+    saveScreenshot(*d.widgetOf(&rig.pttMethodCombo)->parentWidget(), "settings_rig");
+    EXPECT_TRUE(s.form.rig().isKeyed());
+    EXPECT_EQ(waitFor("Released"), "Released");
+    EXPECT_FALSE(s.form.rig().isKeyed());
+
+    // Another maker lists its own models; VOX needs no PTT line.
+    const int icom = maker->findText("Icom");
+    ASSERT_GT(icom, 0);
+    maker->setCurrentIndex(icom);
+    emit maker->activated(icom);
+    EXPECT_GT(model->count(), 10);
+    EXPECT_NE(model->findText("IC-7300"), -1);
+    model->setCurrentIndex(model->findText("IC-7300"));
+    emit model->activated(model->currentIndex());
+    method->setCurrentIndex(2);
+    emit method->activated(2);
+    EXPECT_FALSE(lineType->isEnabled());
+    qobject_cast<QPushButton*>(d.widgetOf(&s.form.settingsDialog.okButton))->click();
+  };
+  widget<QPushButton>(s.window, &s.form.settingsButton)->click();
+  EXPECT_EQ(s.form.settings.pttMethod, 2);
+  EXPECT_EQ(s.form.settings.rigModel, 3073);  // Hamlib's number of the IC-7300
+  EXPECT_EQ(s.form.settings.rigSpeed, 19200);
+  EXPECT_EQ(s.form.rig().config().model, 3073);  // the station now works with that rig
 }
 
 TEST(LevelWindow, OpensFromAfLevelAndItsLabelsFollowTheTrackBars) {

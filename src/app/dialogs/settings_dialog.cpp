@@ -139,6 +139,7 @@ void SettingsDialog::shown() {
   logReportEdit.text = f.settings.logReport;
   logBandEdit.text = f.settings.logBand;
   showClockCheck.checked = f.settings.showClock;
+  rigPanel.fill(f.settings);
 }
 
 void SettingsDialog::okClicked() {
@@ -172,6 +173,8 @@ void SettingsDialog::okClicked() {
   f.settings.logReport = logReportEdit.text;
   f.settings.logBand = logBandEdit.text;
   f.settings.showClock = showClockCheck.checked;
+  rigPanel.store(f.settings);
+  f.applyRigSettings();
 
   // A list left at the entry it showed (or without a selection: its device is gone) keeps the
   // stored choice; the devices restart when the operator picked another one.
@@ -220,7 +223,18 @@ void SettingsDialog::volumeControlClicked() {
   if (owner_) owner_->platform.startMixer();
 }
 
-void SettingsDialog::cancelClicked() { modalResult = ModalResult::cancel; }
+void SettingsDialog::cancelClicked() {
+  if (owner_) rigPanel.cancelled(*owner_);
+  modalResult = ModalResult::cancel;
+}
+
+void SettingsDialog::rigTestClicked() {
+  if (owner_) rigPanel.testClicked(*owner_);
+}
+
+void SettingsDialog::rigTimerTick() {
+  if (owner_) rigPanel.timerTick(*owner_);
+}
 
 void SettingsDialog::timeoutStepped() {
   showCounter(timeoutCounter, timeoutValue, timeoutCounter.position);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/dialogs/rig_panel.h"
 #include "audio/serial_port_list.h"
 
 class MainWindow;
@@ -54,6 +55,7 @@ class SettingsDialog {
   Button okButton{"OK"};
   Button volumeControlButton{"Volume Control"};
   Button cancelButton{"Cancel"};
+  RigPanel rigPanel;
 
   ModalResult modalResult = ModalResult::none;
 
@@ -71,6 +73,9 @@ class SettingsDialog {
   void autoSaveToggled();
   void saveMinimumToggled();
   void deleteOldToggled();
+  // The rig section's "Test" and the window layer's timer for it.
+  void rigTestClicked();
+  void rigTimerTick();
 
  private:
   // Lists the devices as the system has them now and selects the stored one, found by name.

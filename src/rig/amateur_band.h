@@ -1,0 +1,10 @@
+#pragma once
+// The amateur band of a frequency, named as ADIF's BAND field names it ("40m", "2m", "70cm").
+#include <optional>
+#include <string>
+
+// The band that holds `hz` (edges included); nothing outside every amateur band.
+std::optional<std::string> amateurBand(double hz);
+
+// "7.074.000 MHz": the frequency in MHz with its kHz and Hz groups, for the window.
+std::string frequencyText(double hz);

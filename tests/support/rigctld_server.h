@@ -1,0 +1,94 @@
+#pragma once
+// A rigctld with Hamlib's simulated rig (CAT push-to-talk) on a free local port, for the tests
+// that key a rig over the network, and rigctl to look at it from outside.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+class RigctldServer {
+ public:
+  RigctldServer() {
+    port_ = freePort();
+    if (port_ <= 0) return;
+    const std::string portText = std::to_string(port_);
+    const char* argv[] = {"rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t",
+                          portText.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawnp(&pid_, "rigctld", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+      pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (pid_ <= 0) return;
+    for (int i = 0; i < 100 && !accepting(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ~RigctldServer() { kill(SIGTERM); }
+
+  // True when rigctld runs and takes connections.
+  bool running() { return pid_ > 0 && accepting(); }
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+  void kill(int signal = SIGKILL) {
+    if (pid_ <= 0) return;
+    ::kill(pid_, signal);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+  // rigctl's answer to "t" (the PTT state: "0" or "1"), or its failure as "error".
+  std::string pttSeenFromOutside() const {
+    const std::string command = "rigctl -m 2 -r " + address() + " t 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "error";
+    char line[64] = {};
+    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    const int status = pclose(pipe);
+    if (!read || status != 0) return "error";
+    std::string answer(line);
+    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
+    return answer;
+  }
+
+ private:
+  static int freePort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = -1;
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+      port = ntohs(address.sin_port);
+    close(s);
+    return port;
+  }
+
+  bool accepting() const {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(s);
+    return ok;
+  }
+
+  int port_ = -1;
+  pid_t pid_ = -1;
+};
