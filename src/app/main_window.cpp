@@ -163,7 +163,14 @@ void MainWindow::outputQuietFor(int ms) {
 }
 
 void MainWindow::checkOutputStall(std::chrono::steady_clock::time_point now) {
-  if (!state.txInProgress || now - lastOutputAt_ < kOutputSilenceLimit) return;
+  // A sound server may take a second or two to start a stream: until the transmission's first
+  // buffer has played, the output has not stopped but not yet started.
+  const auto limit = outputPlayedSinceStart_ ? kOutputSilenceLimit : kOutputStartLimit;
+  if (!state.txInProgress || now - lastOutputAt_ < limit) return;
+  // Played buffers may be waiting behind a long handler (a picture being coded): they count
+  // before the output is taken for stopped.
+  pumpMessages();
+  if (!state.txInProgress || now - lastOutputAt_ < limit) return;
   endStalledTransmission();
 }
 

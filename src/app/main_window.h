@@ -398,6 +398,8 @@ class MainWindow {
   // has played nothing for kOutputSilenceLimit is ended, the radio released, the controls
   // restored and the dead output closed, so the next send (or "Settings") opens it again.
   static constexpr std::chrono::milliseconds kOutputSilenceLimit{1750};
+  // The limit before the transmission's first buffer has played.
+  static constexpr std::chrono::milliseconds kOutputStartLimit{4000};
   void checkOutputStall(std::chrono::steady_clock::time_point now);
   // Ends a running transmission at once and releases the push-to-talk lines (closing the window).
   void releaseRadio();
@@ -423,6 +425,12 @@ class MainWindow {
   void outputProgressed() {
     quietOutputMs_ = 0;
     lastOutputAt_ = std::chrono::steady_clock::now();
+    outputPlayedSinceStart_ = true;
+  }
+  // A transmission starts: the watchdog counts from now, with the start-up limit.
+  void outputStarted() {
+    outputProgressed();
+    outputPlayedSinceStart_ = false;
   }
   bool callsignMissing(Button* toggle);
   // A send command pressed while a transmission runs: the toggle springs back, true.
@@ -474,6 +482,7 @@ class MainWindow {
   std::unique_ptr<Waterfall> waterfall_ = std::make_unique<Waterfall>();
   int quietOutputMs_ = 0;
   std::chrono::steady_clock::time_point lastOutputAt_{};
+  bool outputPlayedSinceStart_ = false;
   bool stepRunning_ = false;
   std::string reportedPttFailure_;  // the push-to-talk failure told last; empty after a success
   int64_t scanSeed_ = 0;

@@ -64,7 +64,7 @@ void MainWindow::startCommonTransmission(int txKind) {
                      : txKind == kTxBsrRequest  ? state.missingBlockCount
                                                 : 1;
   beginTransmission(state, *tx_, txKind);
-  outputProgressed();  // the watchdog counts from the start
+  outputStarted();  // the watchdog counts from the start
   state.decodedCallsign.clear();
   callsignPanel.caption = settings.callsign;
   callsignPanel.font = colours::badBlock;
