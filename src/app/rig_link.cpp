@@ -6,7 +6,7 @@
 #include "app/main_window_hosts.h"
 #include "app/rig_settings.h"
 #include "audio/ptt_port.h"
-#include "rig/amateur_band.h"
+#include "core/amateur_band.h"
 #include "rig/rig_control.h"
 #include "tx/sequencer.h"
 

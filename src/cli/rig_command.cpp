@@ -10,7 +10,7 @@
 #include "app/app_paths.h"
 #include "app/rig_settings.h"
 #include "app/settings_file.h"
-#include "rig/amateur_band.h"
+#include "core/amateur_band.h"
 #include "rig/rig_control.h"
 #include "rig/rig_models.h"
 

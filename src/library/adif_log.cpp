@@ -7,28 +7,12 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "core/amateur_band.h"
 #include "core/file_append.h"
 
 namespace {
 
 constexpr size_t kMaxCallsign = 20;
-
-struct BandEdge {
-  const char* name;
-  double lowMHz, highMHz;
-};
-// ADIF's band list with its limits, the amateur bands a sound-card station may be on.
-constexpr BandEdge kBands[] = {
-    {"2190m", .1357, .1378}, {"630m", .472, .479}, {"560m", .501, .504},
-    {"160m", 1.8, 2.0},      {"80m", 3.5, 4.0},    {"60m", 5.06, 5.45},
-    {"40m", 7.0, 7.3},       {"30m", 10.1, 10.15}, {"20m", 14.0, 14.35},
-    {"17m", 18.068, 18.168}, {"15m", 21.0, 21.45}, {"12m", 24.890, 24.99},
-    {"10m", 28.0, 29.7},     {"8m", 40, 45},       {"6m", 50, 54},
-    {"5m", 54.000001, 69.9}, {"4m", 70, 71},       {"2m", 144, 148},
-    {"1.25m", 222, 225},     {"70cm", 420, 450},   {"33cm", 902, 928},
-    {"23cm", 1240, 1300},    {"13cm", 2300, 2450}, {"9cm", 3300, 3500},
-    {"6cm", 5650, 5925},     {"3cm", 10000, 10500},
-};
 
 std::string lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
@@ -36,11 +20,7 @@ std::string lower(std::string s) {
   return s;
 }
 
-std::string bandOfMHz(double mhz) {
-  for (const BandEdge& band : kBands)
-    if (mhz >= band.lowMHz && mhz <= band.highMHz) return band.name;
-  return {};
-}
+std::string bandOfMHz(double mhz) { return amateurBand(mhz * 1e6).value_or(std::string()); }
 
 std::string field(const char* name, const std::string& value) {
   if (value.empty()) return {};
@@ -83,9 +63,8 @@ std::string logCallsign(const std::string& received) {
 
 std::string adifBand(const std::string& bandSetting, std::optional<double> frequencyHz) {
   if (frequencyHz) return bandOfMHz(*frequencyHz / 1e6);
+  if (std::optional<std::string> named = amateurBandNamed(bandSetting)) return *named;
   const std::string setting = lower(bandSetting);
-  for (const BandEdge& band : kBands)
-    if (setting == band.name || setting + "m" == band.name) return band.name;
   char* end = nullptr;
   const double mhz = std::strtod(setting.c_str(), &end);
   if (setting.empty() || (end && *end != '\0' && std::string_view(end) != "mhz")) return {};

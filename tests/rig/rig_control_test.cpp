@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "rig/amateur_band.h"
+#include "core/amateur_band.h"
 #include "rig/rig_models.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/rig_settings.h"
-#include "rig/amateur_band.h"
+#include "core/amateur_band.h"
 #include "rig/rig_control.h"
 #include "rig/rig_models.h"
 

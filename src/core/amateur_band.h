@@ -5,6 +5,8 @@
 
 // The band that holds `hz` (edges included); nothing outside every amateur band.
 std::optional<std::string> amateurBand(double hz);
+// The band a name gives, in any case and with or without its "m" ("40", "40M", "70cm").
+std::optional<std::string> amateurBandNamed(const std::string& name);
 
 // "7.074.000 MHz": the frequency in MHz with its kHz and Hz groups, for the window.
 std::string frequencyText(double hz);
