@@ -24,6 +24,11 @@ constexpr double kForgetting = 0.99;
 constexpr double kStartDelta = 0.01;
 // The sync word is run through the equalizer this many times before the frame.
 constexpr int kTrainingPasses = 2;
+// Gains of the phase loop, per symbol: the phase step and the frequency step per unit of phase
+// error. The loop settles in a few hundred symbols and its jitter costs little at the
+// lowest usable SNR.
+constexpr double kPhaseTracking = 0.01;
+constexpr double kFrequencyTracking = 3e-5;
 // Smoothing of the measured equalizer error inside the frame, per symbol.
 constexpr double kNoiseTracking = 0.02;
 // The error is never taken as less than this (a clean signal gives absurd confidences).
@@ -138,7 +143,10 @@ void CoherentDetector::queue(const SymbolDetector::Reading& reading) {
 
 bool CoherentDetector::ready(int64_t blockStart, bool fourLevel) const {
   if (pendingCount == 0) return false;
-  const double boundary = boundaryAt(double(blockStart) + pending[0].position);
+  // Inside a frame the boundary may lie a little after the tolerant one; the tolerant one is
+  // needed as well, for the sync search once the frame has ended.
+  const double tolerant = boundaryAt(double(blockStart) + pending[0].position);
+  const double boundary = std::max(tolerant, frameBoundary(tolerant));
   if (fourLevel)
     return boundary + four_level::kLookAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
   return boundary + kLastTap + 1 < double(matchedEnd);
@@ -185,9 +193,10 @@ void CoherentDetector::trackGain(Complex correlation) {
   gainNoise += share * (std::norm(correlation - gain) - gainNoise);
 }
 
-bool CoherentDetector::fourLevelLlrs(double boundary, double llr[2]) {
+bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   llr[0] = llr[1] = 0.0;
   if (!trained) return false;
+  const double boundary = frameBoundary(tolerant);
   if (!readingFourLevel) {
     phaseTwelfths = twelfthsOf(past[0], quarter);
     readingFourLevel = true;
@@ -228,6 +237,19 @@ void CoherentDetector::features(double boundary, double boundaryPhase, int quart
     x[2 * i + 1] = v.imag();
   }
   for (int m = 0; m < kFeedbackTaps; ++m) x[2 * kForwardTaps + m] = past[m];
+}
+
+void CoherentDetector::trackPhase(const std::array<double, kInputs>& x, double decision) {
+  // The equalizer's weights on the real and imaginary part of a tap make one complex weight c
+  // (re - i im), and its output is the real part of the sum of c v. The imaginary part of that
+  // sum, times the decision, is the sine of the phase the carrier has turned since the weights
+  // fitted it; the data of the other axis only adds noise to it.
+  double quadrature = 0;
+  for (int i = 0; i < kForwardTaps; ++i)
+    quadrature += equalizer.weights[2 * i] * x[2 * i + 1] - equalizer.weights[2 * i + 1] * x[2 * i];
+  const double error = std::clamp(decision * quadrature, -1.0, 1.0);
+  phase = wrapAngle(phase + kPhaseTracking * error);
+  frequency += kFrequencyTracking * error;
 }
 
 void CoherentDetector::train() {
@@ -304,8 +326,9 @@ void CoherentDetector::train() {
   trained = true;
 }
 
-double CoherentDetector::detect(double boundary) {
+double CoherentDetector::detect(double tolerant) {
   if (!trained) return 0.0;
+  const double boundary = frameBoundary(tolerant);
   const double spacing = boundary - lastBoundary;
   std::array<Complex, four_level::kSymbolSamples> symbol;
   derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
@@ -318,6 +341,7 @@ double CoherentDetector::detect(double boundary) {
   const double y = equalizer.output(x);
   const double decision = y >= 0 ? 1.0 : -1.0;
   const double e = decision - y;
+  trackPhase(x, decision);
   noise = std::max(noise + kNoiseTracking * (e * e - noise), kNoiseFloor);
   if (!std::isfinite(y) || !equalizer.update(x, decision)) {
     trained = false;

@@ -11,17 +11,23 @@
 //
 // At every sync word the known 63 symbols give the carrier offset (from the phase turn
 // between symbols, in three steps of growing span) and train an adaptive decision-feedback
-// equalizer (recursive least squares over nine taps half a symbol apart and three past
+// equalizer (recursive least squares over eleven taps half a symbol apart and three past
 // decisions). Through the frame the equalizer keeps adapting on its own decisions and follows
-// fading, echoes up to about two symbols long and what is left of the carrier offset. Each
-// symbol leaves as a soft value scaled by the equalizer's measured error.
+// fading and echoes up to about two symbols long, whichever path is the stronger. A
+// decision-directed phase loop follows what is left of the carrier offset: the offset measured
+// on a sync word that arrives over two paths can be a few hertz wrong, and the equalizer alone
+// lags behind a phase that turns that fast. Each symbol leaves as a soft value scaled by the
+// equalizer's measured error.
 //
 // Four-level payloads are read coherently as well (four_level_trellis.h), from the phase the
 // frame's two-tone part ended on and the carrier gain measured on its symbols; each reading
 // waits for the samples of the symbols it looks ahead at. On a channel with echoes they are
 // left to the frequency trace.
 //
-// Symbol positions come from the tolerant receiver's clock and timing loop. A boundary is
+// Outside frames, symbol positions come from the tolerant receiver's clock and timing loop.
+// Inside a frame the boundaries follow the sync word's last one at the nominal symbol rate:
+// the timing loop wanders with the stronger of two paths, while the equalizer follows both
+// and a clock error of 200 ppm moves a frame's last boundary by about one sample. A boundary is
 // read once the samples up to the last equalizer tap have arrived, so the readings of the last
 // symbols of a block wait for the next block.
 #include <array>
@@ -40,13 +46,14 @@ struct CoherentDetector {
   static constexpr int kRingSize = 8192;  // samples of baseband kept (a power of two)
   static constexpr int kHalfPulse = 10;   // the half-sine spans two symbols
   static constexpr int kTapSpacing = 5;   // half a symbol
-  static constexpr int kFirstTap = -10;   // equalizer taps from one symbol before...
+  static constexpr int kFirstTap = -20;   // equalizer taps from two symbols before...
   static constexpr int kLastTap = 30;     // ...to three symbols after the boundary
   static constexpr int kForwardTaps = (kLastTap - kFirstTap) / kTapSpacing + 1;
   static constexpr int kFeedbackTaps = 3;
   static constexpr int kInputs = 2 * kForwardTaps + kFeedbackTaps;
   static constexpr int kHistory = 64;  // symbol boundaries kept for training
   static constexpr int kPendingLimit = 32;
+  static constexpr double kSymbolSpan = 10.0;  // samples per symbol at 12 kHz
 
   // Analytic signal moved down by 1500 Hz, and its half-sine filtered copy, by absolute sample
   // index modulo the ring size.
@@ -100,20 +107,23 @@ struct CoherentDetector {
 
   // The boundary after the symbol read at `position` (absolute), recorded for training.
   static double boundaryAt(double position);
+  // Where the symbol whose tolerant boundary is `tolerant` ends: inside a trained frame one
+  // nominal symbol after the last boundary read.
+  double frameBoundary(double tolerant) const { return trained ? lastBoundary + kSymbolSpan : tolerant; }
   void record(double boundary);
   SyncSearch sync;  // the sync search over differentialBit()
   // The one-bit decision outside frames, for the sync search: the turn of the filtered signal
   // between the last two recorded boundaries (up for the upper tone).
   int differentialBit() const;
-  // The log-likelihood ratios (positive for 1) of the two bits of the four-level symbol ending
-  // at `boundary`, read coherently from the phase the frame's two-tone part ended on. False
+  // The log-likelihood ratios (positive for 1) of the two bits of the frame's next four-level
+  // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone part ended on. False
   // when the frame's channel has echoes that spoil this reading (see fourLevelFlat).
-  bool fourLevelLlrs(double boundary, double llr[2]);
+  bool fourLevelLlrs(double tolerant, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
-  // The channel soft value (log-likelihood ratio, positive for bit 1) of the symbol ending at
-  // `boundary`, inside a trained frame.
-  double detect(double boundary);
+  // The channel soft value (log-likelihood ratio, positive for bit 1) of the next symbol of a
+  // trained frame, whose tolerant boundary is `tolerant`.
+  double detect(double tolerant);
 
  private:
   Complex matchedAt(double position) const;
@@ -121,6 +131,8 @@ struct CoherentDetector {
   // removed (`startPhase` is the phase removed at `start`).
   void derotated(double start, double startPhase, int count, Complex* out) const;
   void trackGain(Complex correlation);
+  // Moves the carrier phase and frequency by the phase error the symbol's features show.
+  void trackPhase(const std::array<double, kInputs>& x, double decision);
   void features(double boundary, double boundaryPhase, int quarterTurns,
                 std::array<double, kInputs>& x) const;
 };

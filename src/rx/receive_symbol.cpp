@@ -87,8 +87,10 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     if (!frame.inFrame) {
       // The coherent receiver searches both its own decisions and the tolerant ones: each
       // finds sync words the other misses (noise against echoes).
-      const bool tolerantMatch = rx.sync.push(tones.hardOutside(x));
-      const bool coherentMatch = coherent && rx.coherent.sync.push(rx.coherent.differentialBit());
+      const int threshold = coherent ? kLooseSyncThreshold : kSyncThreshold;
+      const bool tolerantMatch = rx.sync.push(tones.hardOutside(x), threshold);
+      const bool coherentMatch =
+          coherent && rx.coherent.sync.push(rx.coherent.differentialBit(), threshold);
       if (tolerantMatch || coherentMatch) {
         tones.fitSync();
         rx.traceTones.fitSync();

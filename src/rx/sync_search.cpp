@@ -15,9 +15,9 @@ uint64_t packedSyncWord() {
   return packed;
 }
 
-bool SyncSearch::push(int bit) {
+bool SyncSearch::push(int bit, int threshold) {
   syncRegister = ((syncRegister << 1) | static_cast<uint64_t>(bit & 1)) & kRegisterMask;
   const int disagreements = std::popcount(syncRegister ^ packedSyncWord());
   syncScore = kSyncLength - 2 * disagreements;
-  return syncScore > kSyncThreshold;
+  return syncScore > threshold;
 }
