@@ -43,6 +43,9 @@ constexpr double kKnownLlr = 30.0;
 constexpr double kFlatBelowEqualized = 3.0;
 constexpr double kFlatCeilingDb = 16.0;
 constexpr double kFlatMarginDb = 3.0;
+// The share of the distance to the tolerant boundary a four-level boundary moves by, per symbol:
+// a clock off by 200 ppm moves the boundary by 0.1 sample in a frame of 500 symbols.
+constexpr double kFourLevelTimingPull = 0.03;
 // Smoothing of the carrier gain and its noise for four-level reading, per symbol.
 constexpr double kGainTracking = 0.05;
 
@@ -196,7 +199,7 @@ void CoherentDetector::trackGain(Complex correlation) {
 bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   llr[0] = llr[1] = 0.0;
   if (!trained) return false;
-  const double boundary = frameBoundary(tolerant);
+  const double boundary = frameBoundary(tolerant, kFourLevelTimingPull);
   if (!readingFourLevel) {
     phaseTwelfths = twelfthsOf(past[0], quarter);
     readingFourLevel = true;

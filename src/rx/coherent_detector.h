@@ -109,7 +109,14 @@ struct CoherentDetector {
   static double boundaryAt(double position);
   // Where the symbol whose tolerant boundary is `tolerant` ends: inside a trained frame one
   // nominal symbol after the last boundary read.
-  double frameBoundary(double tolerant) const { return trained ? lastBoundary + kSymbolSpan : tolerant; }
+  // Four-level symbols, read without an equalizer, need the boundary closer than two-tone
+  // ones: there the nominal boundary is pulled a little towards the tolerant one, which follows
+  // the sending sound card's clock.
+  double frameBoundary(double tolerant, double pull = 0.0) const {
+    if (!trained) return tolerant;
+    const double nominal = lastBoundary + kSymbolSpan;
+    return nominal + pull * (tolerant - nominal);
+  }
   void record(double boundary);
   SyncSearch sync;  // the sync search over differentialBit()
   // The one-bit decision outside frames, for the sync search: the turn of the filtered signal
