@@ -156,6 +156,27 @@ std::span<const float> payloadChannelSoft(const FrameReaderState& state) {
   return std::span<const float>(state.payloadSoft.data(), std::min(n, kMaxPayloadChannelBits));
 }
 
+bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel, BitBuffer& scratch,
+                        BitBuffer& payloadBits) {
+  const int n = std::min<int>(
+      {int(channel.size()), payloadChannelBits(state.rxConvolutional, state.payloadLength),
+       kMaxPayloadChannelBits});
+  // The payload's scrambler starts afresh after the header.
+  std::array<float, kMaxPayloadChannelBits> descrambled;
+  for (int i = 0; i < n; ++i) {
+    const double v = channel[i];
+    descrambled[i] = keptValue(scramblerSequence()[i % kScramblerLength] == 1 ? v : -v);
+  }
+  const std::span<const float> values(descrambled.data(), n);
+  if (!decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder, scratch))
+    return false;
+  const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
+  std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
+  std::copy(values.begin(), values.end(), state.payloadSoft.begin());
+  state.payloadGood = true;
+  return true;
+}
+
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,
                        ViterbiDecoder& decoder, BitBuffer& bits) {
   const int checked = std::min(payloadLength + kCrcBits, BitBuffer::kCells);

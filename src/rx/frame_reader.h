@@ -74,6 +74,12 @@ std::span<const float> payloadChannelSoft(const FrameReaderState& state);
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,
                        ViterbiDecoder& decoder, BitBuffer& bits);
 
+// Decodes another reading of the last payload, `channel` holding its channel values (positive
+// for 1) in the order received. When its check passes, its bits and values replace the
+// payload's and the verdict turns good; otherwise nothing changes. `scratch` is working space.
+bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel, BitBuffer& scratch,
+                        BitBuffer& payloadBits);
+
 // Closes the frame without further reading (the next bits go back to the sync search).
 inline void endFrame(FrameReaderState& state) {
   state.inFrame = false;

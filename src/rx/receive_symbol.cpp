@@ -68,18 +68,27 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
   rx.traceTones.push(d, frame.inFrame);
   const bool fourLevel = frame.rxFourLevel;
   double soft[2] = {0.0, 0.0};
+  double second[2] = {0.0, 0.0};  // the other reading, in the coherent receiver
   if (frame.inFrame) {
     rx.measures.add(position, reading.power);
-    double llr[2];
-    if (fourLevel && coherent && rx.coherent.fourLevelLlrs(boundary, llr)) {
-      soft[0] = softFromLlr(llr[0]);
-      soft[1] = softFromLlr(llr[1]);
-    } else if (fourLevel) {
+    if (fourLevel) {
       rx.traceTones.fourLevelSoft(d, soft);
+      double llr[2];
+      if (coherent) {
+        const bool flat = rx.coherent.fourLevelLlrs(boundary, llr);
+        const double trellis[2] = {softFromLlr(llr[0]), softFromLlr(llr[1])};
+        for (int i = 0; i < 2; ++i) {
+          second[i] = flat ? soft[i] : trellis[i];
+          soft[i] = flat ? trellis[i] : soft[i];
+        }
+      }
     } else {
       soft[0] = tones.mskSoft(x);
       rx.traceTones.mskSoft(d);
-      if (coherent) soft[0] = softFromLlr(rx.coherent.detect(boundary));
+      if (coherent) {
+        second[0] = soft[0];
+        soft[0] = softFromLlr(rx.coherent.detect(boundary));
+      }
     }
   }
   const int count = fourLevel ? 2 : 1;
@@ -100,7 +109,11 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       }
       continue;
     }
+    if (coherent && !frame.readingHeader() && frame.payloadBitIndex < kMaxPayloadChannelBits)
+      rx.secondReading[frame.payloadBitIndex] = float(second[i]);
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
+    if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood)
+      adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits);
     if (event == FrameEvent::kHeaderValid || event == FrameEvent::kPayloadEnd)
       host.onSignalEstimate(rx.measures.estimate(tones));
     reportFrameEvent(rx, event, payloadBits, host);

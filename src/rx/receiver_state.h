@@ -39,6 +39,12 @@ struct ReceiverState {
   FrameMeasures measures;
   // The coherent receiver's two-tone detector (unused by the other two).
   CoherentDetector coherent;
+  // The coherent receiver keeps the tolerant reading of each payload beside its own (channel
+  // values in the order received) and decodes it when its own fails the check: where the
+  // frame's channel was misjudged, or where the equalizer lost its way, the other reading may
+  // still hold.
+  std::array<float, kMaxPayloadChannelBits> secondReading{};
+  BitBuffer secondBits;
   double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.
