@@ -123,8 +123,9 @@ struct CoherentDetector {
   // between the last two recorded boundaries (up for the upper tone).
   int differentialBit() const;
   // The log-likelihood ratios (positive for 1) of the two bits of the frame's next four-level
-  // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone part ended on. False
-  // when the frame's channel has echoes that spoil this reading (see fourLevelFlat).
+  // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone
+  // part ended on. False when the frame's channel has echoes that spoil this reading (see
+  // fourLevelFlat); the ratios are set either way.
   bool fourLevelLlrs(double tolerant, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();

@@ -168,7 +168,8 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
     descrambled[i] = keptValue(scramblerSequence()[i % kScramblerLength] == 1 ? v : -v);
   }
   const std::span<const float> values(descrambled.data(), n);
-  if (!decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder, scratch))
+  if (!decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder,
+                         scratch))
     return false;
   const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
   std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());

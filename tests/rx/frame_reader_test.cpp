@@ -352,3 +352,59 @@ TEST(FrameReader, MskFramesBackToBack) {
 }
 
 }  // namespace
+
+// A payload read twice (as the coherent receiver does, its own reading and the tolerant one):
+// when the first reading fails its check, the second is decoded and, if its check passes,
+// replaces the bits and the kept values; a second reading that fails too changes nothing.
+TEST(FrameReader, SecondReadingRescuesOnlyWhereItsCheckPasses) {
+  for (bool coded : {false, true}) {
+    const TestFrame f = rxtest::makeFrame(kFrameImageBlock, coded, false, 4, 3, 10, 200, 5);
+    std::vector<uint8_t> channel = syncAndHeader(f.header);
+    channel.erase(channel.begin(), channel.begin() + kSyncLength);
+    const auto payload = rxtest::payloadChannelBits(f);
+    channel.insert(channel.end(), payload.begin(), payload.end());
+    channel.push_back(0);  // the payload ends one bit after its last check bit
+    const int payloadStart = kCodedHeaderBits;
+
+    // Readings as channel values: a run of 40 payload bits inverted in `damaged` ones.
+    auto reading = [&](int from) {
+      std::vector<float> v(channel.size());
+      for (size_t i = 0; i < channel.size(); ++i) {
+        const int at = int(i) - payloadStart - from;
+        const bool wrong = from >= 0 && at >= 0 && at < 40;
+        v[i] = float((channel[i] ? 50.0 : -50.0) * (wrong ? -1 : 1));
+      }
+      return v;
+    };
+    for (int secondDamage : {-1, 120}) {
+      auto state = std::make_unique<FrameReaderState>();
+      auto bits = std::make_unique<BitBuffer>(), scratch = std::make_unique<BitBuffer>();
+      startFrame(*state, *bits);
+      const auto first = reading(20), second = reading(secondDamage);
+      FrameEvent last = FrameEvent::kNone;
+      for (float v : first) last = frameChannelStep(*state, v, *bits);
+      ASSERT_EQ(last, FrameEvent::kPayloadEnd) << coded;
+      ASSERT_FALSE(state->payloadGood) << coded;
+      const BitBuffer failed = *bits;
+      const std::vector<float> failedValues(state->payloadSoft.begin(),
+                                            state->payloadSoft.begin() + 400);
+
+      const std::span<const float> secondPayload(second.data() + payloadStart,
+                                                 second.size() - payloadStart);
+      const bool adopted = adoptSecondReading(*state, secondPayload, *scratch, *bits);
+      EXPECT_EQ(adopted, secondDamage < 0) << coded;
+      EXPECT_EQ(state->payloadGood, adopted) << coded;
+      if (adopted) {
+        for (int i = 0; i < 200; ++i) ASSERT_EQ(bits->cells[i], f.data[i]) << coded << " " << i;
+        // The kept values are now the second reading's: they decode by themselves.
+        auto check = std::make_unique<BitBuffer>();
+        EXPECT_TRUE(
+            decodePayloadSoft(payloadChannelSoft(*state), coded, 200, state->decoder, *check));
+      } else {
+        EXPECT_EQ(bits->cells, failed.cells) << coded;
+        EXPECT_TRUE(
+            std::equal(failedValues.begin(), failedValues.end(), state->payloadSoft.begin()));
+      }
+    }
+  }
+}
