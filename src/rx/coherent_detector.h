@@ -129,6 +129,11 @@ struct CoherentDetector {
   bool fourLevelLlrs(double tolerant, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
+  // After train(): whether the equalizer fitted the sync word. A true sync word leaves a
+  // small error even at 0 dB; a match on noise, or on a word read a symbol or more off, leaves
+  // an error near the signal's own power.
+  bool fitsSyncWord() const { return trained && noise <= kMaxTrainingError; }
+  static constexpr double kMaxTrainingError = 0.6;
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the next symbol of a
   // trained frame, whose tolerant boundary is `tolerant`.
   double detect(double tolerant);

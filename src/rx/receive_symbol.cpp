@@ -101,10 +101,13 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       const bool coherentMatch =
           coherent && rx.coherent.sync.push(rx.coherent.differentialBit(), threshold);
       if (tolerantMatch || coherentMatch) {
+        // A word the equalizer cannot fit is no sync word (or not where it seemed to end):
+        // the search goes on rather than lose the real one behind a header that fails.
+        if (coherent) rx.coherent.train();
+        if (coherent && !rx.coherent.fitsSyncWord()) continue;
         tones.fitSync();
         rx.traceTones.fitSync();
         rx.measures.start(position);
-        if (coherent) rx.coherent.train();
         startFrame(frame, payloadBits);
       }
       continue;
