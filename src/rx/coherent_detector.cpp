@@ -204,6 +204,13 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     const double equalizedDb = 10 * std::log10(1.0 / noise);
     fourLevelFlat =
         flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
+    readingEcho = !fourLevelFlat && echo.beginPayload(phaseTwelfths);
+  }
+  if (readingEcho) {
+    readThroughEcho(llr);
+    phase = wrapAngle(phase + frequency * (boundary - lastBoundary));
+    lastBoundary = boundary;
+    return true;
   }
   std::array<Complex, four_level::kWindow * four_level::kSymbolSamples> samples;
   derotated(lastBoundary, phase, int(samples.size()), samples.data());
@@ -217,6 +224,24 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   llr[0] = r.llr[0];
   llr[1] = r.llr[1];
   return fourLevelFlat;
+}
+
+void CoherentDetector::echoSamples(
+    double start, double startPhase,
+    std::array<Complex, four_level::EchoReader::kInputSamples>& out) const {
+  derotated(start - 1.0, startPhase - frequency, int(out.size()), out.data());
+}
+
+void CoherentDetector::readThroughEcho(double llr[2]) {
+  // The echo reader wants the samples of the symbols it looks ahead at; the carrier is taken
+  // off them as it runs on from the last boundary.
+  std::array<Complex, four_level::EchoReader::kInputSamples> samples;
+  while (echo.symbolsHeld() <= echo.nextToRead() + four_level::EchoReader::kDelay) {
+    const double ahead = kSymbolSpan * (echo.symbolsHeld() - echo.nextToRead());
+    echoSamples(lastBoundary + ahead, phase + frequency * ahead, samples);
+    echo.addSamples(samples.data());
+  }
+  echo.read(llr);
 }
 
 Complex CoherentDetector::matchedAt(double position) const {
@@ -323,6 +348,16 @@ void CoherentDetector::train() {
   gainNoise = 1.0;
   gainCount = 0;
   readingFourLevel = false;
+  readingEcho = false;
+  // The sync word rebuilt for the channel fit, on the frame's boundaries: a symbol apart,
+  // ending on the last one.
+  echo.start(std::floor(b[kSymbols]) + 1.0 - b[kSymbols]);
+  std::array<Complex, four_level::EchoReader::kInputSamples> samples;
+  for (int k = 0; k < kSymbols; ++k) {
+    const double start = b[kSymbols] - kSymbolSpan * (kSymbols - k);
+    echoSamples(start, frequency * (start - b[kSymbols]), samples);
+    echo.addKnown(samples.data(), twelfthsOf(u[k], quarterOf(k)), word[k] ? 3 : 0);
+  }
   trained = true;
 }
 
@@ -332,6 +367,8 @@ double CoherentDetector::detect(double tolerant) {
   const double spacing = boundary - lastBoundary;
   std::array<Complex, four_level::kSymbolSamples> symbol;
   derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
+  std::array<Complex, four_level::EchoReader::kInputSamples> echoInput;
+  echoSamples(lastBoundary, phase, echoInput);
   const int fromTwelfths = twelfthsOf(past[0], quarter);
   phase = wrapAngle(phase + frequency * spacing);
   lastBoundary = boundary;
@@ -349,6 +386,7 @@ double CoherentDetector::detect(double tolerant) {
   }
   // The symbol's tone follows from the two ends; its correlation measures the carrier.
   const int value = decision * past[0] > 0 ? 3 : 0;
+  echo.addKnown(echoInput.data(), fromTwelfths, value);
   trackGain(four_level::correlateOne(symbol.data(), value) *
             std::polar(1.0, -2.0 * kPi * fromTwelfths / 12.0));
   for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];

@@ -1,0 +1,302 @@
+#include "rx/four_level_echo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "rx/four_level_trellis.h"
+
+namespace four_level {
+namespace {
+
+using Complex = EchoReader::Complex;
+constexpr int kSampleMask = EchoReader::kRing - 1;
+constexpr int kHistoryMask = EchoReader::kHistory - 1;
+constexpr double kNone = std::numeric_limits<double>::infinity();
+
+// Weight of the fit per sample: a memory of about 80 symbols follows fading at 1 Hz.
+constexpr double kForgetting = 1.0 - 1.0 / 400;
+// Taps are fitted again after this many decided symbols.
+constexpr int kSolveEvery = 4;
+// The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
+// power far from the carrier, and the taps would otherwise follow the noise there.
+constexpr double kLoading = 1e-3;
+// Taps below this share of the strongest one's power count as no path.
+constexpr double kSignificant = 0.1;
+// Smoothing of the fit's error, per sample.
+constexpr double kNoiseTracking = 1.0 / 200;
+// The error is never taken as less than this share of the signal (a clean signal gives absurd
+// confidences), nor a bit's reliability as more than this.
+constexpr double kNoiseFloor = 1e-3;
+constexpr float kMostReliable = 40.0f;
+// A payload is read this way only after a fit over this many symbols of the frame.
+constexpr int kLeastTraining = 40;
+
+// e^(i 2 pi k / 12).
+const std::array<Complex, kPhases>& phasePoints() {
+  static const auto points = [] {
+    std::array<Complex, kPhases> p{};
+    for (int k = 0; k < kPhases; ++k) p[k] = std::polar(1.0, 2.0 * std::numbers::pi * k / kPhases);
+    return p;
+  }();
+  return points;
+}
+
+int wrapTwelfths(int t) { return ((t % kPhases) + kPhases) % kPhases; }
+
+// Solves A x = b for a Hermitian positive definite A (row major, n by n) by its Cholesky
+// factor, in place of A. False when A is not positive definite.
+template <int N>
+bool choleskySolve(std::array<Complex, N * N>& a, const std::array<Complex, N>& b,
+                   std::array<Complex, N>& x) {
+  for (int j = 0; j < N; ++j) {
+    double d = a[j * N + j].real();
+    for (int k = 0; k < j; ++k) d -= std::norm(a[j * N + k]);
+    if (!(d > 0)) return false;
+    const double root = std::sqrt(d);
+    a[j * N + j] = root;
+    for (int i = j + 1; i < N; ++i) {
+      Complex s = a[i * N + j];
+      for (int k = 0; k < j; ++k) s -= a[i * N + k] * std::conj(a[j * N + k]);
+      a[i * N + j] = s / root;
+    }
+  }
+  std::array<Complex, N> y{};
+  for (int i = 0; i < N; ++i) {
+    Complex s = b[i];
+    for (int k = 0; k < i; ++k) s -= a[i * N + k] * y[k];
+    y[i] = s / a[i * N + i].real();
+  }
+  for (int i = N - 1; i >= 0; --i) {
+    Complex s = y[i];
+    for (int k = i + 1; k < N; ++k) s -= std::conj(a[k * N + i]) * x[k];
+    x[i] = s / a[i * N + i].real();
+  }
+  return true;
+}
+
+}  // namespace
+
+void EchoReader::start(double offset) {
+  offset_ = offset;
+  held_ = known_ = decided_ = stepped_ = learned_ = 0;
+}
+
+void EchoReader::store(int symbol, const Complex* samples) {
+  for (int j = 0; j < kSymbolSamples; ++j)
+    received_[(symbol * kSymbolSamples + j) & kSampleMask] =
+        0.25 * (samples[2 * j] + samples[2 * j + 1] + samples[2 * j + 2] + samples[2 * j + 3]);
+}
+
+void EchoReader::rebuild(int symbol, int startTwelfths, int value) {
+  const Complex point = phasePoints()[startTwelfths];
+  const double turn = 2.0 * std::numbers::pi / kPhases * phaseStep(value);
+  for (int j = 0; j < kSymbolSamples; ++j)
+    rebuilt_[(symbol * kSymbolSamples + j) & kSampleMask] =
+        point * std::polar(1.0, turn * (2 * j + offset_) / (2 * kSymbolSamples));
+  symbolPhase_[symbol & kSampleMask] = int8_t(startTwelfths);
+  symbolValue_[symbol & kSampleMask] = int8_t(value);
+  known_ = symbol + 1;
+}
+
+void EchoReader::addKnown(const Complex* samples, int startTwelfths, int value) {
+  store(held_, samples);
+  rebuild(held_, startTwelfths, value);
+  decided_ = stepped_ = ++held_;
+}
+
+void EchoReader::addSamples(const Complex* samples) { store(held_++, samples); }
+
+void EchoReader::learnUpTo(int sampleEnd) {
+  for (; learned_ < sampleEnd; ++learned_) {
+    const int i = learned_;
+    const Complex newest = rebuilt_[(i + kPrecursor) & kSampleMask];
+    Complex predicted = 0;
+    const Complex r = received_[i & kSampleMask];
+    for (int d = 0; d < kTaps; ++d) {
+      const Complex older = rebuilt_[(i + kPrecursor - d) & kSampleMask];
+      autocorrelation_[d] = kForgetting * autocorrelation_[d] + newest * std::conj(older);
+      // Tap d holds the delay d - kPrecursor, whose input is this same rebuilt sample.
+      predicted += taps_[d] * older;
+      crossCorrelation_[d] = kForgetting * crossCorrelation_[d] + std::conj(older) * r;
+    }
+    noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
+  }
+}
+
+void EchoReader::solve() {
+  sinceSolve_ = 0;
+  std::array<Complex, kTaps * kTaps> a;
+  for (int i = 0; i < kTaps; ++i)
+    for (int j = 0; j < kTaps; ++j)
+      a[i * kTaps + j] = i >= j ? autocorrelation_[i - j] : std::conj(autocorrelation_[j - i]);
+  const double load = kLoading * autocorrelation_[0].real() + 1e-12;
+  for (int i = 0; i < kTaps; ++i) a[i * kTaps + i] += load;
+  std::array<Complex, kTaps> taps;
+  if (!choleskySolve<kTaps>(a, crossCorrelation_, taps)) return;
+  taps_ = taps;
+  for (int v = 0; v < kValues; ++v) {
+    const double turn = 2.0 * std::numbers::pi / kPhases * phaseStep(v);
+    std::array<Complex, kSymbolSamples> ramp;
+    for (int j = 0; j < kSymbolSamples; ++j)
+      ramp[j] = std::polar(1.0, turn * (2 * j + offset_) / (2 * kSymbolSamples));
+    for (int t = 0; t < kResponse; ++t) {
+      Complex s = 0;
+      for (int j = std::max(0, t - kTaps + 1); j < kSymbolSamples && j <= t; ++j)
+        s += ramp[j] * taps_[t - j];
+      responses_[v][t] = s;
+    }
+  }
+  // The search scores each sample with the last symbol that reaches it with some weight: the
+  // responses' first samples before that are left out of the predictions.
+  std::array<double, kResponse> power{};
+  for (const auto& response : responses_)
+    for (int t = 0; t < kResponse; ++t) power[t] += std::norm(response[t]);
+  const double strongest = *std::max_element(power.begin(), power.end());
+  int first = 0;
+  while (first < kPrecursor && power[first] < kSignificant * strongest) ++first;
+  lead_ = first - kPrecursor;
+}
+
+bool EchoReader::beginPayload(int startTwelfths) {
+  if (known_ < kLeastTraining || held_ != known_) return false;
+  // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
+  // i is the rebuilt sample i + kPrecursor - d.
+  autocorrelation_.fill(0.0);
+  crossCorrelation_.fill(0.0);
+  taps_.fill(0.0);
+  const int end = known_ * kSymbolSamples - kPrecursor;
+  learned_ = std::max(kPostcursor, end - (kRing - kTaps));
+  learnUpTo(end);
+  solve();
+  // The error of the fit over the last samples of the training.
+  double squares = 0, power = 0;
+  int count = 0;
+  for (int i = std::max(kPostcursor, end - 300); i < end; ++i, ++count) {
+    Complex predicted = 0;
+    for (int d = 0; d < kTaps; ++d)
+      predicted += taps_[d] * rebuilt_[(i + kPrecursor - d) & kSampleMask];
+    squares += std::norm(received_[i & kSampleMask] - predicted);
+    power += std::norm(predicted);
+  }
+  if (count == 0 || !(power > 0)) return false;
+  noise_ = std::max(squares, kNoiseFloor * power) / count;
+
+  for (auto& s : survivors_) s.metric = kNone;
+  Survivor& first = survivors_[wrapTwelfths(startTwelfths)];
+  first.metric = 0;
+  for (int s = known_ - kHistory; s < known_; ++s) {
+    const int slot = s & kHistoryMask;
+    first.phase[slot] = s >= 0 ? symbolPhase_[s & kSampleMask] : 0;
+    first.value[slot] = s >= 0 ? symbolValue_[s & kSampleMask] : 0;
+    first.reliability[slot] = {kMostReliable, kMostReliable};
+  }
+  decided_ = stepped_ = known_;
+  return true;
+}
+
+void EchoReader::step() {
+  const int m = stepped_++;
+  const auto& points = phasePoints();
+  const int firstSample = m * kSymbolSamples + lead_;
+  const int reach = lead_ + kPrecursor;  // response index of the step's first sample
+  std::array<Complex, kSymbolSamples> received;
+  for (int t = 0; t < kSymbolSamples; ++t) received[t] = received_[(firstSample + t) & kSampleMask];
+  const double inverseNoise = 1.0 / noise_;
+  // Each survivor's prediction of the samples from its earlier symbols, then the metric of
+  // each value of symbol m.
+  std::array<std::array<double, kValues>, kPhases> candidate;
+  for (int p = 0; p < kPhases; ++p) {
+    const Survivor& s = survivors_[p];
+    if (s.metric == kNone) {
+      candidate[p].fill(kNone);
+      continue;
+    }
+    std::array<Complex, kSymbolSamples> residual = received;
+    for (int back = 1; back <= kMemory; ++back) {
+      const int slot = (m - back) & kHistoryMask;
+      const auto& response = responses_[s.value[slot]];
+      const Complex point = points[s.phase[slot]];
+      for (int t = 0; t < kSymbolSamples && reach + back * kSymbolSamples + t < kResponse; ++t)
+        residual[t] -= point * response[reach + back * kSymbolSamples + t];
+    }
+    for (int v = 0; v < kValues; ++v) {
+      double squares = 0;
+      for (int t = 0; t < kSymbolSamples; ++t)
+        squares += std::norm(residual[t] - points[p] * responses_[v][reach + t]);
+      candidate[p][v] = s.metric + squares * inverseNoise;
+    }
+  }
+  // Each phase keeps the best path into it; the paths dropped there bound the reliability of
+  // every bit on which they differ from it.
+  std::array<Survivor, kPhases> next;
+  double least = kNone;
+  const int slotNow = m & kHistoryMask;
+  for (int q = 0; q < kPhases; ++q) {
+    int bestV = -1;
+    for (int v = 0; v < kValues; ++v) {
+      const int p = wrapTwelfths(q - phaseStep(v));
+      if (candidate[p][v] != kNone &&
+          (bestV < 0 || candidate[p][v] < candidate[wrapTwelfths(q - phaseStep(bestV))][bestV]))
+        bestV = v;
+    }
+    Survivor& n = next[q];
+    if (bestV < 0) {
+      n.metric = kNone;
+      continue;
+    }
+    const int bestP = wrapTwelfths(q - phaseStep(bestV));
+    n = survivors_[bestP];
+    n.metric = candidate[bestP][bestV];
+    n.phase[slotNow] = int8_t(bestP);
+    n.value[slotNow] = int8_t(bestV);
+    n.reliability[slotNow] = {kMostReliable, kMostReliable};
+    for (int v = 0; v < kValues; ++v) {
+      const int p = wrapTwelfths(q - phaseStep(v));
+      if (v == bestV || candidate[p][v] == kNone) continue;
+      const float gap = float(candidate[p][v] - n.metric);
+      const Survivor& loser = survivors_[p];
+      for (int back = 0; back < kHistory; ++back) {
+        const int slot = (m - back) & kHistoryMask;
+        const int lostValue = back == 0 ? v : loser.value[slot];
+        for (int bit = 0; bit < 2; ++bit) {
+          const int shift = 1 - bit;
+          float& r = n.reliability[slot][bit];
+          const float other = back == 0 ? kMostReliable : loser.reliability[slot][bit];
+          if (((n.value[slot] >> shift) & 1) != ((lostValue >> shift) & 1))
+            r = std::min(r, gap);
+          else
+            r = std::min(r, gap + other);
+        }
+      }
+    }
+    least = std::min(least, n.metric);
+  }
+  for (auto& s : next)
+    if (s.metric != kNone) s.metric -= least;
+  survivors_ = next;
+}
+
+int EchoReader::read(double llr[2]) {
+  while (stepped_ <= decided_ + kDelay && stepped_ < held_) step();
+  const Survivor* best = &survivors_[0];
+  for (const auto& s : survivors_)
+    if (s.metric < best->metric) best = &s;
+  const int symbol = decided_++;
+  const int slot = symbol & kHistoryMask;
+  const int value = best->value[slot];
+  for (int bit = 0; bit < 2; ++bit) {
+    const double magnitude = best->reliability[slot][bit];
+    llr[bit] = ((value >> (1 - bit)) & 1) ? magnitude : -magnitude;
+  }
+  rebuild(symbol, best->phase[slot], value);
+  learnUpTo(known_ * kSymbolSamples - kPrecursor);
+  double power = 0;
+  for (const auto& t : taps_) power += std::norm(t);
+  noise_ = std::max(noise_, kNoiseFloor * power);
+  if (++sinceSolve_ >= kSolveEvery) solve();
+  return value;
+}
+
+}  // namespace four_level
