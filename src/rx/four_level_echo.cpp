@@ -15,8 +15,9 @@ constexpr int kSampleMask = EchoReader::kRing - 1;
 constexpr int kHistoryMask = EchoReader::kHistory - 1;
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
-// Weight of the fit per sample: a memory of about 80 symbols follows fading at 1 Hz.
-constexpr double kForgetting = 1.0 - 1.0 / 400;
+// Weight of the fit per sample: a memory of about 40 symbols follows the paths of a channel
+// fading at half a hertz to a hertz.
+constexpr double kForgetting = 1.0 - 1.0 / 200;
 // Taps are fitted again after this many decided symbols.
 constexpr int kSolveEvery = 4;
 // The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
@@ -184,7 +185,8 @@ bool EchoReader::beginPayload(int startTwelfths) {
   noise_ = std::max(squares, kNoiseFloor * power) / count;
 
   for (auto& s : survivors_) s.metric = kNone;
-  Survivor& first = survivors_[wrapTwelfths(startTwelfths)];
+  Survivor& first =
+      survivors_[wrapTwelfths(startTwelfths) * kValues + symbolValue_[(known_ - 1) & kSampleMask]];
   first.metric = 0;
   for (int s = known_ - kHistory; s < known_; ++s) {
     const int slot = s & kHistoryMask;
@@ -206,11 +208,11 @@ void EchoReader::step() {
   const double inverseNoise = 1.0 / noise_;
   // Each survivor's prediction of the samples from its earlier symbols, then the metric of
   // each value of symbol m.
-  std::array<std::array<double, kValues>, kPhases> candidate;
-  for (int p = 0; p < kPhases; ++p) {
-    const Survivor& s = survivors_[p];
+  std::array<std::array<double, kValues>, kStates> candidate;
+  for (int state = 0; state < kStates; ++state) {
+    const Survivor& s = survivors_[state];
     if (s.metric == kNone) {
-      candidate[p].fill(kNone);
+      candidate[state].fill(kNone);
       continue;
     }
     std::array<Complex, kSymbolSamples> residual = received;
@@ -221,57 +223,56 @@ void EchoReader::step() {
       for (int t = 0; t < kSymbolSamples && reach + back * kSymbolSamples + t < kResponse; ++t)
         residual[t] -= point * response[reach + back * kSymbolSamples + t];
     }
+    const Complex point = points[state / kValues];
     for (int v = 0; v < kValues; ++v) {
       double squares = 0;
       for (int t = 0; t < kSymbolSamples; ++t)
-        squares += std::norm(residual[t] - points[p] * responses_[v][reach + t]);
-      candidate[p][v] = s.metric + squares * inverseNoise;
+        squares += std::norm(residual[t] - point * responses_[v][reach + t]);
+      candidate[state][v] = s.metric + squares * inverseNoise;
     }
   }
-  // Each phase keeps the best path into it; the paths dropped there bound the reliability of
-  // every bit on which they differ from it.
-  std::array<Survivor, kPhases> next;
+  // Each state (the phase symbol m ends on and its value) keeps the best path into it; the
+  // paths dropped there bound the reliability of every bit on which they differ from it.
+  std::array<Survivor, kStates> next;
   double least = kNone;
   const int slotNow = m & kHistoryMask;
   for (int q = 0; q < kPhases; ++q) {
-    int bestV = -1;
     for (int v = 0; v < kValues; ++v) {
       const int p = wrapTwelfths(q - phaseStep(v));
-      if (candidate[p][v] != kNone &&
-          (bestV < 0 || candidate[p][v] < candidate[wrapTwelfths(q - phaseStep(bestV))][bestV]))
-        bestV = v;
-    }
-    Survivor& n = next[q];
-    if (bestV < 0) {
-      n.metric = kNone;
-      continue;
-    }
-    const int bestP = wrapTwelfths(q - phaseStep(bestV));
-    n = survivors_[bestP];
-    n.metric = candidate[bestP][bestV];
-    n.phase[slotNow] = int8_t(bestP);
-    n.value[slotNow] = int8_t(bestV);
-    n.reliability[slotNow] = {kMostReliable, kMostReliable};
-    for (int v = 0; v < kValues; ++v) {
-      const int p = wrapTwelfths(q - phaseStep(v));
-      if (v == bestV || candidate[p][v] == kNone) continue;
-      const float gap = float(candidate[p][v] - n.metric);
-      const Survivor& loser = survivors_[p];
-      for (int back = 0; back < kHistory; ++back) {
-        const int slot = (m - back) & kHistoryMask;
-        const int lostValue = back == 0 ? v : loser.value[slot];
-        for (int bit = 0; bit < 2; ++bit) {
-          const int shift = 1 - bit;
-          float& r = n.reliability[slot][bit];
-          const float other = back == 0 ? kMostReliable : loser.reliability[slot][bit];
-          if (((n.value[slot] >> shift) & 1) != ((lostValue >> shift) & 1))
-            r = std::min(r, gap);
-          else
-            r = std::min(r, gap + other);
+      Survivor& n = next[q * kValues + v];
+      int best = -1;
+      for (int u = 0; u < kValues; ++u) {
+        const double c = candidate[p * kValues + u][v];
+        if (c != kNone && (best < 0 || c < candidate[p * kValues + best][v])) best = u;
+      }
+      if (best < 0) {
+        n.metric = kNone;
+        continue;
+      }
+      n = survivors_[p * kValues + best];
+      n.metric = candidate[p * kValues + best][v];
+      n.phase[slotNow] = int8_t(p);
+      n.value[slotNow] = int8_t(v);
+      n.reliability[slotNow] = {kMostReliable, kMostReliable};
+      for (int u = 0; u < kValues; ++u) {
+        const double c = candidate[p * kValues + u][v];
+        if (u == best || c == kNone) continue;
+        const float gap = float(c - n.metric);
+        const Survivor& loser = survivors_[p * kValues + u];
+        for (int back = 1; back < kHistory; ++back) {
+          const int slot = (m - back) & kHistoryMask;
+          for (int bit = 0; bit < 2; ++bit) {
+            const int shift = 1 - bit;
+            float& r = n.reliability[slot][bit];
+            if (((n.value[slot] >> shift) & 1) != ((loser.value[slot] >> shift) & 1))
+              r = std::min(r, gap);
+            else
+              r = std::min(r, gap + loser.reliability[slot][bit]);
+          }
         }
       }
+      least = std::min(least, n.metric);
     }
-    least = std::min(least, n.metric);
   }
   for (auto& s : next)
     if (s.metric != kNone) s.metric -= least;

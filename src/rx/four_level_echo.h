@@ -26,7 +26,7 @@ class EchoReader {
   // 6 kHz sample is the mean of four, which puts a null on the image of the carrier that a
   // real transmitter leaves at twice the centre frequency.
   static constexpr int kInputSamples = 13;
-  static constexpr int kPrecursor = 8;      // taps before the symbol timing
+  static constexpr int kPrecursor = 12;     // taps before the symbol timing
   static constexpr int kPostcursor = 17;    // taps after it
   static constexpr int kTaps = kPrecursor + kPostcursor + 1;
   static constexpr int kResponse = kTaps + kSymbolSamples - 1;  // one symbol's response
@@ -34,6 +34,7 @@ class EchoReader {
   static constexpr int kDelay = 6;    // symbols a decision waits for
   static constexpr int kHistory = 8;  // symbols each survivor keeps (a power of two)
   static constexpr int kRing = 1024;  // samples kept (a power of two)
+  static constexpr int kStates = 12 * 4;  // the phase a symbol ends on, and its value
   static_assert(kHistory > kMemory && kHistory > kDelay);
 
   // A new frame; `offset` is how far (0..1 of a 12 kHz sample) the first 12 kHz sample of every
@@ -87,7 +88,7 @@ class EchoReader {
   double noise_ = 1.0;
   int lead_ = 0;  // delay of the first tap of weight (at most 0)
   int sinceSolve_ = 0;
-  std::array<Survivor, 12> survivors_{};
+  std::array<Survivor, kStates> survivors_{};
 };
 
 }  // namespace four_level
