@@ -44,43 +44,65 @@ const std::array<Complex, kPhases>& phasePoints() {
   return points;
 }
 
+// A complex product without the checks for infinite parts that std::complex makes (they
+// would cost more than the arithmetic in the loops below).
+inline Complex times(Complex a, Complex b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+inline Complex timesConj(Complex a, Complex b) {
+  return {a.real() * b.real() + a.imag() * b.imag(), a.imag() * b.real() - a.real() * b.imag()};
+}
+
 int wrapTwelfths(int t) { return ((t % kPhases) + kPhases) % kPhases; }
 
-// Solves A x = b for a Hermitian positive definite A (row major, n by n) by its Cholesky
-// factor, in place of A. False when A is not positive definite.
+// Solves T x = y for the Hermitian Toeplitz matrix T whose first column is t (the element in
+// row i, column j is t[i - j] below the diagonal and its conjugate above), by the Levinson
+// recursion: the solutions for the leading n by n blocks grow together with the two vectors
+// that give their first and last unit columns. False when T is not positive definite.
 template <int N>
-bool choleskySolve(std::array<Complex, N * N>& a, const std::array<Complex, N>& b,
+bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>& y,
                    std::array<Complex, N>& x) {
-  for (int j = 0; j < N; ++j) {
-    double d = a[j * N + j].real();
-    for (int k = 0; k < j; ++k) d -= std::norm(a[j * N + k]);
-    if (!(d > 0)) return false;
-    const double root = std::sqrt(d);
-    a[j * N + j] = root;
-    for (int i = j + 1; i < N; ++i) {
-      Complex s = a[i * N + j];
-      for (int k = 0; k < j; ++k) s -= a[i * N + k] * std::conj(a[j * N + k]);
-      a[i * N + j] = s / root;
+  const double t0 = t[0].real();
+  if (!(t0 > 0)) return false;
+  std::array<Complex, N> forward{}, backward{}, f{}, b{};
+  forward[0] = backward[0] = 1.0 / t0;
+  x.fill(0.0);
+  x[0] = y[0] / t0;
+  for (int n = 1; n < N; ++n) {
+    Complex ef = 0, eb = 0, ex = 0;
+    for (int i = 0; i < n; ++i) {
+      ef += times(t[n - i], forward[i]);
+      eb += timesConj(backward[i], t[i + 1]);
+      ex += times(t[n - i], x[i]);
     }
+    const Complex denominator = 1.0 - ef * eb;
+    if (!(std::abs(denominator) > 1e-12) || !std::isfinite(denominator.real())) return false;
+    const Complex scale = 1.0 / denominator;
+    for (int i = 0; i <= n; ++i) {
+      const Complex fi = i < n ? forward[i] : 0.0;
+      const Complex bi = i > 0 ? backward[i - 1] : 0.0;
+      f[i] = times(fi - times(ef, bi), scale);
+      b[i] = times(bi - times(eb, fi), scale);
+    }
+    std::copy(f.begin(), f.begin() + n + 1, forward.begin());
+    std::copy(b.begin(), b.begin() + n + 1, backward.begin());
+    const Complex correction = y[n] - ex;
+    for (int i = 0; i <= n; ++i) x[i] += times(correction, backward[i]);
   }
-  std::array<Complex, N> y{};
-  for (int i = 0; i < N; ++i) {
-    Complex s = b[i];
-    for (int k = 0; k < i; ++k) s -= a[i * N + k] * y[k];
-    y[i] = s / a[i * N + i].real();
-  }
-  for (int i = N - 1; i >= 0; --i) {
-    Complex s = y[i];
-    for (int k = i + 1; k < N; ++k) s -= std::conj(a[k * N + i]) * x[k];
-    x[i] = s / a[i * N + i].real();
-  }
+  for (const Complex& v : x)
+    if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) return false;
   return true;
 }
 
 }  // namespace
 
 void EchoReader::start(double offset) {
-  offset_ = offset;
+  for (int v = 0; v < kValues; ++v) {
+    const double turn = 2.0 * std::numbers::pi / kPhases * phaseStep(v);
+    for (int j = 0; j < kSymbolSamples; ++j)
+      ramps_[v][j] = std::polar(1.0, turn * (2 * j + offset) / (2 * kSymbolSamples));
+  }
   held_ = known_ = decided_ = stepped_ = learned_ = 0;
 }
 
@@ -92,10 +114,8 @@ void EchoReader::store(int symbol, const Complex* samples) {
 
 void EchoReader::rebuild(int symbol, int startTwelfths, int value) {
   const Complex point = phasePoints()[startTwelfths];
-  const double turn = 2.0 * std::numbers::pi / kPhases * phaseStep(value);
   for (int j = 0; j < kSymbolSamples; ++j)
-    rebuilt_[(symbol * kSymbolSamples + j) & kSampleMask] =
-        point * std::polar(1.0, turn * (2 * j + offset_) / (2 * kSymbolSamples));
+    rebuilt_[(symbol * kSymbolSamples + j) & kSampleMask] = point * ramps_[value][j];
   symbolPhase_[symbol & kSampleMask] = int8_t(startTwelfths);
   symbolValue_[symbol & kSampleMask] = int8_t(value);
   known_ = symbol + 1;
@@ -117,10 +137,10 @@ void EchoReader::learnUpTo(int sampleEnd) {
     const Complex r = received_[i & kSampleMask];
     for (int d = 0; d < kTaps; ++d) {
       const Complex older = rebuilt_[(i + kPrecursor - d) & kSampleMask];
-      autocorrelation_[d] = kForgetting * autocorrelation_[d] + newest * std::conj(older);
+      autocorrelation_[d] = kForgetting * autocorrelation_[d] + timesConj(newest, older);
       // Tap d holds the delay d - kPrecursor, whose input is this same rebuilt sample.
-      predicted += taps_[d] * older;
-      crossCorrelation_[d] = kForgetting * crossCorrelation_[d] + std::conj(older) * r;
+      predicted += times(taps_[d], older);
+      crossCorrelation_[d] = kForgetting * crossCorrelation_[d] + timesConj(r, older);
     }
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
   }
@@ -128,27 +148,19 @@ void EchoReader::learnUpTo(int sampleEnd) {
 
 void EchoReader::solve() {
   sinceSolve_ = 0;
-  std::array<Complex, kTaps * kTaps> a;
-  for (int i = 0; i < kTaps; ++i)
-    for (int j = 0; j < kTaps; ++j)
-      a[i * kTaps + j] = i >= j ? autocorrelation_[i - j] : std::conj(autocorrelation_[j - i]);
-  const double load = kLoading * autocorrelation_[0].real() + 1e-12;
-  for (int i = 0; i < kTaps; ++i) a[i * kTaps + i] += load;
+  // The fit's matrix is Toeplitz: the correlation of the rebuilt signal at each lag.
+  std::array<Complex, kTaps> column = autocorrelation_;
+  column[0] += kLoading * autocorrelation_[0].real() + 1e-12;
   std::array<Complex, kTaps> taps;
-  if (!choleskySolve<kTaps>(a, crossCorrelation_, taps)) return;
+  if (!toeplitzSolve<kTaps>(column, crossCorrelation_, taps)) return;
   taps_ = taps;
-  for (int v = 0; v < kValues; ++v) {
-    const double turn = 2.0 * std::numbers::pi / kPhases * phaseStep(v);
-    std::array<Complex, kSymbolSamples> ramp;
-    for (int j = 0; j < kSymbolSamples; ++j)
-      ramp[j] = std::polar(1.0, turn * (2 * j + offset_) / (2 * kSymbolSamples));
+  for (int v = 0; v < kValues; ++v)
     for (int t = 0; t < kResponse; ++t) {
       Complex s = 0;
       for (int j = std::max(0, t - kTaps + 1); j < kSymbolSamples && j <= t; ++j)
-        s += ramp[j] * taps_[t - j];
+        s += times(ramps_[v][j], taps_[t - j]);
       responses_[v][t] = s;
     }
-  }
   // The search scores each sample with the last symbol that reaches it with some weight: the
   // responses' first samples before that are left out of the predictions.
   std::array<double, kResponse> power{};
@@ -184,9 +196,10 @@ bool EchoReader::beginPayload(int startTwelfths) {
   if (count == 0 || !(power > 0)) return false;
   noise_ = std::max(squares, kNoiseFloor * power) / count;
 
-  for (auto& s : survivors_) s.metric = kNone;
+  current_ = 0;
+  for (auto& s : survivors_[current_]) s.metric = kNone;
   Survivor& first =
-      survivors_[wrapTwelfths(startTwelfths) * kValues + symbolValue_[(known_ - 1) & kSampleMask]];
+      survivors_[current_][wrapTwelfths(startTwelfths) * kValues + symbolValue_[(known_ - 1) & kSampleMask]];
   first.metric = 0;
   for (int s = known_ - kHistory; s < known_; ++s) {
     const int slot = s & kHistoryMask;
@@ -206,60 +219,74 @@ void EchoReader::step() {
   std::array<Complex, kSymbolSamples> received;
   for (int t = 0; t < kSymbolSamples; ++t) received[t] = received_[(firstSample + t) & kSampleMask];
   const double inverseNoise = 1.0 / noise_;
+  // Every step turns the phase by an odd number of twelfths: the states of one step all have
+  // phases of one parity.
+  const std::array<Survivor, kStates>& from = survivors_[current_];
+  std::array<Survivor, kStates>& to = survivors_[current_ ^ 1];
+  int parity = 0;
+  while (parity < kStates && from[parity].metric == kNone) ++parity;
+  if (parity == kStates) return;
+  parity = (parity / kValues) & 1;
   // Each survivor's prediction of the samples from its earlier symbols, then the metric of
   // each value of symbol m.
   std::array<std::array<double, kValues>, kStates> candidate;
-  for (int state = 0; state < kStates; ++state) {
-    const Survivor& s = survivors_[state];
-    if (s.metric == kNone) {
-      candidate[state].fill(kNone);
-      continue;
-    }
-    std::array<Complex, kSymbolSamples> residual = received;
-    for (int back = 1; back <= kMemory; ++back) {
-      const int slot = (m - back) & kHistoryMask;
-      const auto& response = responses_[s.value[slot]];
-      const Complex point = points[s.phase[slot]];
-      for (int t = 0; t < kSymbolSamples && reach + back * kSymbolSamples + t < kResponse; ++t)
-        residual[t] -= point * response[reach + back * kSymbolSamples + t];
-    }
-    const Complex point = points[state / kValues];
-    for (int v = 0; v < kValues; ++v) {
-      double squares = 0;
-      for (int t = 0; t < kSymbolSamples; ++t)
-        squares += std::norm(residual[t] - point * responses_[v][reach + t]);
-      candidate[state][v] = s.metric + squares * inverseNoise;
+  for (int p = parity; p < kPhases; p += 2) {
+    std::array<std::array<Complex, kSymbolSamples>, kValues> own;
+    for (int v = 0; v < kValues; ++v)
+      for (int t = 0; t < kSymbolSamples; ++t) own[v][t] = times(points[p], responses_[v][reach + t]);
+    for (int u = 0; u < kValues; ++u) {
+      const int state = p * kValues + u;
+      const Survivor& s = from[state];
+      if (s.metric == kNone) {
+        candidate[state].fill(kNone);
+        continue;
+      }
+      std::array<Complex, kSymbolSamples> residual = received;
+      for (int back = 1; back <= kMemory; ++back) {
+        const int start = reach + back * kSymbolSamples;
+        if (start >= kResponse) break;
+        const int slot = (m - back) & kHistoryMask;
+        const Complex* response = responses_[s.value[slot]].data() + start;
+        const Complex point = points[s.phase[slot]];
+        const int count = std::min(kSymbolSamples, kResponse - start);
+        for (int t = 0; t < count; ++t) residual[t] -= times(point, response[t]);
+      }
+      for (int v = 0; v < kValues; ++v) {
+        double squares = 0;
+        for (int t = 0; t < kSymbolSamples; ++t) squares += std::norm(residual[t] - own[v][t]);
+        candidate[state][v] = s.metric + squares * inverseNoise;
+      }
     }
   }
   // Each state (the phase symbol m ends on and its value) keeps the best path into it; the
   // paths dropped there bound the reliability of every bit on which they differ from it.
-  std::array<Survivor, kStates> next;
   double least = kNone;
   const int slotNow = m & kHistoryMask;
   for (int q = 0; q < kPhases; ++q) {
+    const bool reached = (q & 1) != parity;
     for (int v = 0; v < kValues; ++v) {
+      Survivor& n = to[q * kValues + v];
+      n.metric = kNone;
+      if (!reached) continue;
       const int p = wrapTwelfths(q - phaseStep(v));
-      Survivor& n = next[q * kValues + v];
       int best = -1;
       for (int u = 0; u < kValues; ++u) {
         const double c = candidate[p * kValues + u][v];
         if (c != kNone && (best < 0 || c < candidate[p * kValues + best][v])) best = u;
       }
-      if (best < 0) {
-        n.metric = kNone;
-        continue;
-      }
-      n = survivors_[p * kValues + best];
+      if (best < 0) continue;
+      n = from[p * kValues + best];
       n.metric = candidate[p * kValues + best][v];
       n.phase[slotNow] = int8_t(p);
       n.value[slotNow] = int8_t(v);
       n.reliability[slotNow] = {kMostReliable, kMostReliable};
       for (int u = 0; u < kValues; ++u) {
         const double c = candidate[p * kValues + u][v];
-        if (u == best || c == kNone) continue;
+        // A path dropped by a wide margin bounds nothing.
+        if (u == best || !(c - n.metric < kMostReliable)) continue;
         const float gap = float(c - n.metric);
-        const Survivor& loser = survivors_[p * kValues + u];
-        for (int back = 1; back < kHistory; ++back) {
+        const Survivor& loser = from[p * kValues + u];
+        for (int back = 1; back <= kDelay; ++back) {
           const int slot = (m - back) & kHistoryMask;
           for (int bit = 0; bit < 2; ++bit) {
             const int shift = 1 - bit;
@@ -274,15 +301,15 @@ void EchoReader::step() {
       least = std::min(least, n.metric);
     }
   }
-  for (auto& s : next)
+  for (auto& s : to)
     if (s.metric != kNone) s.metric -= least;
-  survivors_ = next;
+  current_ ^= 1;
 }
 
 int EchoReader::read(double llr[2]) {
   while (stepped_ <= decided_ + kDelay && stepped_ < held_) step();
-  const Survivor* best = &survivors_[0];
-  for (const auto& s : survivors_)
+  const Survivor* best = &survivors_[current_][0];
+  for (const auto& s : survivors_[current_])
     if (s.metric < best->metric) best = &s;
   const int symbol = decided_++;
   const int slot = symbol & kHistoryMask;

@@ -69,7 +69,8 @@ class EchoReader {
   void solve();
   void step();
 
-  double offset_ = 0.5;
+  // Each value's phase ramp at the samples of a symbol, from phase 0.
+  std::array<std::array<Complex, kSymbolSamples>, 4> ramps_{};
   std::array<Complex, kRing> received_{};  // 6 kHz samples, carrier removed
   std::array<Complex, kRing> rebuilt_{};   // the transmitted signal rebuilt from symbols
   std::array<int8_t, kRing> symbolPhase_{}, symbolValue_{};  // known and decided symbols
@@ -88,7 +89,8 @@ class EchoReader {
   double noise_ = 1.0;
   int lead_ = 0;  // delay of the first tap of weight (at most 0)
   int sinceSolve_ = 0;
-  std::array<Survivor, kStates> survivors_{};
+  std::array<std::array<Survivor, kStates>, 2> survivors_{};  // this step's and the next's
+  int current_ = 0;
 };
 
 }  // namespace four_level
