@@ -2,16 +2,18 @@
 // Four-level reading over a channel with echoes. The transmitted signal is rebuilt from the
 // symbols: each symbol is a phase ramp (one of four) starting on one of twelve phase points, so
 // the received signal is the sum of every symbol's phase point times the channel's response to
-// its ramp. The channel is fitted as a complex filter (taps from a symbol and a half before to
-// a little over three symbols after the symbol timing, at 6 kHz) by exponentially weighted
-// least squares against the rebuilt signal: first over the frame's two-tone part (sync word
-// known, header decided), then through the payload on its own decisions.
+// its ramp. The channel is fitted as a complex filter (taps from 2.4 symbols before to 2.4
+// symbols after the symbol timing, at 6 kHz) by exponentially weighted least squares against
+// the rebuilt signal: first over the frame's two-tone part (sync word known, header decided),
+// then through the payload on its own decisions.
 //
-// The payload is read by a Viterbi search over the carrier phase (twelve states), each survivor
-// keeping its own recent symbols for the echoes they leave in the samples still to come; every
-// sample is scored once, by the last symbol that reaches it. A symbol is decided six symbols
-// later from the best survivor, and its two soft bits come from the metric differences at the
-// merges where survivors disagreeing on it were dropped.
+// The payload is read by a Viterbi search whose states are the phase a symbol ends on and the
+// symbol's value; each survivor keeps its own recent symbols for the echoes they leave in the
+// samples still to come. Every sample is scored once, by the last symbol that reaches it with
+// some weight, so the paths merging at a state have had the echo of the symbol before it
+// scored too. A symbol is decided six symbols later from the best survivor, and its two soft
+// bits come from the metric differences at the merges where survivors disagreeing on it were
+// dropped.
 #include <array>
 #include <complex>
 #include <cstdint>
@@ -27,7 +29,7 @@ class EchoReader {
   // real transmitter leaves at twice the centre frequency.
   static constexpr int kInputSamples = 13;
   static constexpr int kPrecursor = 12;     // taps before the symbol timing
-  static constexpr int kPostcursor = 17;    // taps after it
+  static constexpr int kPostcursor = 12;    // taps after it
   static constexpr int kTaps = kPrecursor + kPostcursor + 1;
   static constexpr int kResponse = kTaps + kSymbolSamples - 1;  // one symbol's response
   static constexpr int kMemory = (kResponse - 1) / kSymbolSamples;  // earlier symbols it reaches
