@@ -19,7 +19,7 @@ constexpr double kNone = std::numeric_limits<double>::infinity();
 // fading at half a hertz to a hertz.
 constexpr double kForgetting = 1.0 - 1.0 / 200;
 // Taps are fitted again after this many decided symbols.
-constexpr int kSolveEvery = 4;
+constexpr int kSolveEvery = 6;
 // The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
 // power far from the carrier, and the taps would otherwise follow the noise there.
 constexpr double kLoading = 1e-3;
