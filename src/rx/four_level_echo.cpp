@@ -25,6 +25,11 @@ constexpr int kSolveEvery = 6;
 constexpr double kLoading = 1e-3;
 // Taps below this share of the strongest one's power count as no path.
 constexpr double kSignificant = 0.1;
+// Gains of the carrier loop per decided symbol: the phase step and the step of the turn per
+// sample, per unit of phase error. The fit alone lags a carrier left turning by a few hertz
+// (the offset measured on a sync word that arrives over two paths can be that far out).
+constexpr double kCarrierTracking = 0.1;
+constexpr double kTurnTracking = 0.0025 / EchoReader::kSymbolSamples;
 // Smoothing of the fit's error, per sample.
 constexpr double kNoiseTracking = 1.0 / 200;
 // The error is never taken as less than this share of the signal (a clean signal gives absurd
@@ -129,12 +134,20 @@ void EchoReader::addKnown(const Complex* samples, int startTwelfths, int value) 
 
 void EchoReader::addSamples(const Complex* samples) { store(held_++, samples); }
 
-void EchoReader::learnUpTo(int sampleEnd) {
+Complex EchoReader::carrierAt(int sample) const {
+  return std::polar(1.0, -(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
+}
+
+double EchoReader::learnUpTo(int sampleEnd) {
+  Complex unturn = carrierAt(learned_);
+  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  double quadrature = 0, power = 0;
   for (; learned_ < sampleEnd; ++learned_) {
     const int i = learned_;
     const Complex newest = rebuilt_[(i + kPrecursor) & kSampleMask];
     Complex predicted = 0;
-    const Complex r = received_[i & kSampleMask];
+    const Complex r = times(received_[i & kSampleMask], unturn);
+    unturn = times(unturn, unturnStep);
     for (int d = 0; d < kTaps; ++d) {
       const Complex older = rebuilt_[(i + kPrecursor - d) & kSampleMask];
       autocorrelation_[d] = kForgetting * autocorrelation_[d] + timesConj(newest, older);
@@ -143,7 +156,10 @@ void EchoReader::learnUpTo(int sampleEnd) {
       crossCorrelation_[d] = kForgetting * crossCorrelation_[d] + timesConj(r, older);
     }
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
+    quadrature += timesConj(r, predicted).imag();
+    power += std::norm(predicted);
   }
+  return power > 0 ? quadrature / power : 0.0;
 }
 
 void EchoReader::solve() {
@@ -179,6 +195,8 @@ bool EchoReader::beginPayload(int startTwelfths) {
   autocorrelation_.fill(0.0);
   crossCorrelation_.fill(0.0);
   taps_.fill(0.0);
+  carrierPhase_ = carrierTurn_ = 0.0;
+  carrierSample_ = 0;
   const int end = known_ * kSymbolSamples - kPrecursor;
   learned_ = std::max(kPostcursor, end - (kRing - kTaps));
   learnUpTo(end);
@@ -217,7 +235,12 @@ void EchoReader::step() {
   const int firstSample = m * kSymbolSamples + lead_;
   const int reach = lead_ + kPrecursor;  // response index of the step's first sample
   std::array<Complex, kSymbolSamples> received;
-  for (int t = 0; t < kSymbolSamples; ++t) received[t] = received_[(firstSample + t) & kSampleMask];
+  Complex unturn = carrierAt(firstSample);
+  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  for (int t = 0; t < kSymbolSamples; ++t) {
+    received[t] = times(received_[(firstSample + t) & kSampleMask], unturn);
+    unturn = times(unturn, unturnStep);
+  }
   const double inverseNoise = 1.0 / noise_;
   // Every step turns the phase by an odd number of twelfths: the states of one step all have
   // phases of one parity.
@@ -319,7 +342,12 @@ int EchoReader::read(double llr[2]) {
     llr[bit] = ((value >> (1 - bit)) & 1) ? magnitude : -magnitude;
   }
   rebuild(symbol, best->phase[slot], value);
-  learnUpTo(known_ * kSymbolSamples - kPrecursor);
+  // The samples the decision completes turn the fit, and their phase against its prediction
+  // moves the carrier loop.
+  const double error = std::clamp(learnUpTo(known_ * kSymbolSamples - kPrecursor), -0.5, 0.5);
+  carrierPhase_ += carrierTurn_ * (learned_ - carrierSample_) + kCarrierTracking * error;
+  carrierSample_ = learned_;
+  carrierTurn_ += kTurnTracking * error;
   double power = 0;
   for (const auto& t : taps_) power += std::norm(t);
   noise_ = std::max(noise_, kNoiseFloor * power);

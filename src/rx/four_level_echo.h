@@ -67,7 +67,10 @@ class EchoReader {
   };
   void store(int symbol, const Complex* samples);
   void rebuild(int symbol, int startTwelfths, int value);
-  void learnUpTo(int sampleEnd);
+  // Takes the samples up to sampleEnd into the fit; returns their phase against its prediction.
+  double learnUpTo(int sampleEnd);
+  // What takes the carrier loop's phase off a sample.
+  Complex carrierAt(int sample) const;
   void solve();
   void step();
 
@@ -91,6 +94,9 @@ class EchoReader {
   double noise_ = 1.0;
   int lead_ = 0;  // delay of the first tap of weight (at most 0)
   int sinceSolve_ = 0;
+  // A carrier loop on the payload: the phase at one sample and the turn per sample.
+  double carrierPhase_ = 0.0, carrierTurn_ = 0.0;
+  int carrierSample_ = 0;
   std::array<std::array<Survivor, kStates>, 2> survivors_{};  // this step's and the next's
   int current_ = 0;
 };
