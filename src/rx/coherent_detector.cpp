@@ -43,6 +43,9 @@ constexpr double kKnownLlr = 30.0;
 constexpr double kFlatBelowEqualized = 3.0;
 constexpr double kFlatCeilingDb = 16.0;
 constexpr double kFlatMarginDb = 3.0;
+// The equalizer's SNR (about 5.5 dB above the SNR in 2500 Hz) from which four-level symbols
+// are read through the fitted channel on a flat channel as well.
+constexpr double kFitAboveDb = 16.0;
 // Smoothing of the carrier gain and its noise for four-level reading, per symbol.
 constexpr double kGainTracking = 0.05;
 
@@ -204,7 +207,11 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     const double equalizedDb = 10 * std::log10(1.0 / noise);
     fourLevelFlat =
         flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
-    readingEcho = !fourLevelFlat && echo.beginPayload(phaseTwelfths);
+    // The channel fitted to the frame reads better than the carrier gain alone, echo or not,
+    // except on a flat channel near the lowest usable SNR, where the fit's own noise costs
+    // more than it gains.
+    const bool fitPays = !fourLevelFlat || equalizedDb >= kFitAboveDb;
+    readingEcho = fitPays && echo.beginPayload(phaseTwelfths);
   }
   if (readingEcho) {
     readThroughEcho(llr);

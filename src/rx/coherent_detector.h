@@ -21,8 +21,9 @@
 //
 // Four-level payloads are read coherently as well (four_level_trellis.h), from the phase the
 // frame's two-tone part ended on and the carrier gain measured on its symbols; each reading
-// waits for the samples of the symbols it looks ahead at. On a channel with echoes they are
-// read through a channel fitted to the frame's rebuilt signal instead.
+// waits for the samples of the symbols it looks ahead at. On a channel with echoes, and on a
+// flat one above the lowest SNRs, they are read through a channel fitted to the frame's
+// rebuilt signal instead (four_level_echo.h).
 //
 // Outside frames, symbol positions come from the tolerant receiver's clock and timing loop.
 // Inside a frame the boundaries follow the sync word's last one at the nominal symbol rate:
@@ -122,8 +123,9 @@ struct CoherentDetector {
   int differentialBit() const;
   // The log-likelihood ratios (positive for 1) of the two bits of the frame's next four-level
   // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone
-  // part ended on: on a flat channel from the carrier gain alone, otherwise through the channel
-  // fitted to the frame (four_level_echo.h). False when neither reading can be made.
+  // part ended on: on a flat channel near the lowest SNRs from the carrier gain alone,
+  // otherwise through the channel fitted to the frame (four_level_echo.h). False when neither
+  // reading can be made.
   bool fourLevelLlrs(double tolerant, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
