@@ -23,7 +23,8 @@ constexpr int kSolveEvery = 6;
 // The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
 // power far from the carrier, and the taps would otherwise follow the noise there.
 constexpr double kLoading = 1e-3;
-// Taps below this share of the strongest one's power count as no path.
+// Samples of the responses below this share of the strongest one's power count as not reached
+// by the symbol.
 constexpr double kSignificant = 0.1;
 // Gains of the carrier loop per decided symbol: the phase step and the step of the turn per
 // sample, per unit of phase error. The fit alone lags a carrier left turning by a few hertz
@@ -55,6 +56,7 @@ inline Complex times(Complex a, Complex b) {
   return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
 
+// a times the conjugate of b, the same way.
 inline Complex timesConj(Complex a, Complex b) {
   return {a.real() * b.real() + a.imag() * b.imag(), a.imag() * b.real() - a.real() * b.imag()};
 }
@@ -216,8 +218,8 @@ bool EchoReader::beginPayload(int startTwelfths) {
 
   current_ = 0;
   for (auto& s : survivors_[current_]) s.metric = kNone;
-  Survivor& first =
-      survivors_[current_][wrapTwelfths(startTwelfths) * kValues + symbolValue_[(known_ - 1) & kSampleMask]];
+  const int lastValue = symbolValue_[(known_ - 1) & kSampleMask];
+  Survivor& first = survivors_[current_][wrapTwelfths(startTwelfths) * kValues + lastValue];
   first.metric = 0;
   for (int s = known_ - kHistory; s < known_; ++s) {
     const int slot = s & kHistoryMask;
@@ -256,7 +258,8 @@ void EchoReader::step() {
   for (int p = parity; p < kPhases; p += 2) {
     std::array<std::array<Complex, kSymbolSamples>, kValues> own;
     for (int v = 0; v < kValues; ++v)
-      for (int t = 0; t < kSymbolSamples; ++t) own[v][t] = times(points[p], responses_[v][reach + t]);
+      for (int t = 0; t < kSymbolSamples; ++t)
+        own[v][t] = times(points[p], responses_[v][reach + t]);
     for (int u = 0; u < kValues; ++u) {
       const int state = p * kValues + u;
       const Survivor& s = from[state];

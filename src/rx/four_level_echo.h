@@ -1,11 +1,12 @@
 #pragma once
-// Four-level reading over a channel with echoes. The transmitted signal is rebuilt from the
-// symbols: each symbol is a phase ramp (one of four) starting on one of twelve phase points, so
-// the received signal is the sum of every symbol's phase point times the channel's response to
-// its ramp. The channel is fitted as a complex filter (taps from 2.4 symbols before to 2.4
-// symbols after the symbol timing, at 6 kHz) by exponentially weighted least squares against
-// the rebuilt signal: first over the frame's two-tone part (sync word known, header decided),
-// then through the payload on its own decisions.
+// Four-level reading through the channel fitted to each frame, echoes and all. The transmitted
+// signal is rebuilt from the symbols: each symbol is a phase ramp (one of four) starting on one
+// of twelve phase points, so the received signal is the sum of every symbol's phase point times
+// the channel's response to its ramp. The channel is fitted as a complex filter (taps from 2.4
+// symbols before to 2.4 symbols after the symbol timing, at 6 kHz) by exponentially weighted
+// least squares against the rebuilt signal: first over the frame's two-tone part (sync word
+// known, header decided), then through the payload on its own decisions, with a carrier loop
+// for what turns faster than the fit follows.
 //
 // The payload is read by a Viterbi search whose states are the phase a symbol ends on and the
 // symbol's value; each survivor keeps its own recent symbols for the echoes they leave in the
@@ -28,8 +29,8 @@ class EchoReader {
   // 6 kHz sample is the mean of four, which puts a null on the image of the carrier that a
   // real transmitter leaves at twice the centre frequency.
   static constexpr int kInputSamples = 13;
-  static constexpr int kPrecursor = 12;     // taps before the symbol timing
-  static constexpr int kPostcursor = 12;    // taps after it
+  static constexpr int kPrecursor = 12;  // taps before the symbol timing
+  static constexpr int kPostcursor = 12;  // taps after it
   static constexpr int kTaps = kPrecursor + kPostcursor + 1;
   static constexpr int kResponse = kTaps + kSymbolSamples - 1;  // one symbol's response
   static constexpr int kMemory = (kResponse - 1) / kSymbolSamples;  // earlier symbols it reaches
@@ -92,7 +93,7 @@ class EchoReader {
   std::array<Complex, kTaps> taps_{};
   std::array<std::array<Complex, kResponse>, 4> responses_{};
   double noise_ = 1.0;
-  int lead_ = 0;  // delay of the first tap of weight (at most 0)
+  int lead_ = 0;  // where the responses start to carry weight, against the timing (at most 0)
   int sinceSolve_ = 0;
   // A carrier loop on the payload: the phase at one sample and the turn per sample.
   double carrierPhase_ = 0.0, carrierTurn_ = 0.0;

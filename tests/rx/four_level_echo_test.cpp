@@ -88,8 +88,8 @@ Result readFrame(const Channel& channel, int payload, unsigned seed) {
       reader.addSamples(samplesOf(reader.symbolsHeld()));
     double llr[2];
     const int value = reader.read(llr);
-    const bool signsAgree = (llr[0] > 0) == ((value >> 1) == 1) && (llr[1] > 0) == ((value & 1) == 1);
-    EXPECT_TRUE(signsAgree) << "symbol " << k - kKnown;
+    EXPECT_EQ(llr[0] > 0, (value >> 1) == 1) << "symbol " << k - kKnown;
+    EXPECT_EQ(llr[1] > 0, (value & 1) == 1) << "symbol " << k - kKnown;
     r.wrong += value != values[k];
     r.reliability.push_back(std::min(std::fabs(llr[0]), std::fabs(llr[1])));
   }
