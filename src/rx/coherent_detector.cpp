@@ -35,17 +35,15 @@ constexpr double kNoiseTracking = 0.02;
 constexpr double kNoiseFloor = 1e-3;
 // The value at the sync word's last boundary is known.
 constexpr double kKnownLlr = 30.0;
-// Four-level symbols are read coherently on a channel without echoes, judged from the header:
-// there the symbol correlation's SNR (capped near 16 dB by the correlation's own errors) lies
-// about 3 dB below the equalizer's. An echo spoils the correlation far more than the
-// equalizer, and the symbols are then read from the frequency trace like the tolerant
-// receiver does.
+// Whether the frame's channel is without echoes is judged from the header: there the symbol
+// correlation's SNR (capped near 16 dB by the correlation's own errors) lies about 3 dB below
+// the equalizer's, and an echo spoils the correlation far more than the equalizer. A flat
+// channel lets the four-level reading keep a longer memory; should the channel fit fail, it
+// lets the symbols be read from the carrier gain alone, where otherwise they are read from the
+// frequency trace like the tolerant receiver does.
 constexpr double kFlatBelowEqualized = 3.0;
 constexpr double kFlatCeilingDb = 16.0;
 constexpr double kFlatMarginDb = 3.0;
-// The equalizer's SNR (about 5.5 dB above the SNR in 2500 Hz) from which four-level symbols
-// are read through the fitted channel on a flat channel as well.
-constexpr double kFitAboveDb = 16.0;
 // Smoothing of the carrier gain and its noise for four-level reading, per symbol.
 constexpr double kGainTracking = 0.05;
 
@@ -207,11 +205,9 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     const double equalizedDb = 10 * std::log10(1.0 / noise);
     fourLevelFlat =
         flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
-    // The channel fitted to the frame reads better than the carrier gain alone, echo or not,
-    // except on a flat channel near the lowest usable SNR, where the fit's own noise costs
-    // more than it gains.
-    const bool fitPays = !fourLevelFlat || equalizedDb >= kFitAboveDb;
-    readingEcho = fitPays && echo.beginPayload(phaseTwelfths);
+    // The channel fitted to the frame reads better than the carrier gain alone, echo or not;
+    // on a flat channel it keeps a longer memory.
+    readingEcho = echo.beginPayload(phaseTwelfths, fourLevelFlat);
   }
   if (readingEcho) {
     readThroughEcho(llr);

@@ -19,11 +19,11 @@
 // lags behind a phase that turns that fast. Each symbol leaves as a soft value scaled by the
 // equalizer's measured error.
 //
-// Four-level payloads are read coherently as well (four_level_trellis.h), from the phase the
-// frame's two-tone part ended on and the carrier gain measured on its symbols; each reading
-// waits for the samples of the symbols it looks ahead at. On a channel with echoes, and on a
-// flat one above the lowest SNRs, they are read through a channel fitted to the frame's
-// rebuilt signal instead (four_level_echo.h).
+// Four-level payloads are read coherently as well, from the phase the frame's two-tone part
+// ended on, through a channel fitted to the frame's rebuilt signal, echoes and all
+// (four_level_echo.h); should that fit fail, from the carrier gain measured on the two-tone
+// symbols on a channel without echoes (four_level_trellis.h). Each reading waits for the
+// samples of the symbols it looks ahead at.
 //
 // Outside frames, symbol positions come from the tolerant receiver's clock and timing loop.
 // Inside a frame the boundaries follow the sync word's last one at the nominal symbol rate:
@@ -123,9 +123,9 @@ struct CoherentDetector {
   int differentialBit() const;
   // The log-likelihood ratios (positive for 1) of the two bits of the frame's next four-level
   // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone
-  // part ended on: on a flat channel near the lowest SNRs from the carrier gain alone,
-  // otherwise through the channel fitted to the frame (four_level_echo.h). False when neither
-  // reading can be made.
+  // part ended on, through the channel fitted to the frame (four_level_echo.h) or, on a flat
+  // channel where the fit fails, from the carrier gain alone. False when neither reading can be
+  // made.
   bool fourLevelLlrs(double tolerant, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();

@@ -16,8 +16,9 @@ constexpr int kHistoryMask = EchoReader::kHistory - 1;
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
 // Weight of the fit per sample: a memory of about 40 symbols follows the paths of a channel
-// fading at half a hertz to a hertz.
+// fading at half a hertz to a hertz; on a steady channel a longer one fits less noise.
 constexpr double kForgetting = 1.0 - 1.0 / 200;
+constexpr double kSteadyForgetting = 1.0 - 1.0 / 800;
 // Taps are fitted again after this many decided symbols.
 constexpr int kSolveEvery = 6;
 // The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
@@ -152,10 +153,10 @@ double EchoReader::learnUpTo(int sampleEnd) {
     unturn = times(unturn, unturnStep);
     for (int d = 0; d < kTaps; ++d) {
       const Complex older = rebuilt_[(i + kPrecursor - d) & kSampleMask];
-      autocorrelation_[d] = kForgetting * autocorrelation_[d] + timesConj(newest, older);
+      autocorrelation_[d] = forgetting_ * autocorrelation_[d] + timesConj(newest, older);
       // Tap d holds the delay d - kPrecursor, whose input is this same rebuilt sample.
       predicted += times(taps_[d], older);
-      crossCorrelation_[d] = kForgetting * crossCorrelation_[d] + timesConj(r, older);
+      crossCorrelation_[d] = forgetting_ * crossCorrelation_[d] + timesConj(r, older);
     }
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
     quadrature += timesConj(r, predicted).imag();
@@ -190,8 +191,9 @@ void EchoReader::solve() {
   lead_ = first - kPrecursor;
 }
 
-bool EchoReader::beginPayload(int startTwelfths) {
+bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   if (known_ < kLeastTraining || held_ != known_) return false;
+  forgetting_ = steady ? kSteadyForgetting : kForgetting;
   // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
   // i is the rebuilt sample i + kPrecursor - d.
   autocorrelation_.fill(0.0);

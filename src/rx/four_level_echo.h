@@ -47,8 +47,9 @@ class EchoReader {
   // phase (in twelfths) it starts on and its four-level value (0 or 3).
   void addKnown(const Complex* samples, int startTwelfths, int value);
   // Fits the channel to the frame so far, for a payload whose first symbol starts on phase
-  // `startTwelfths`. False when the fit fails (too short a frame).
-  bool beginPayload(int startTwelfths);
+  // `startTwelfths`; with `steady` the fit keeps a longer memory (a channel without echoes,
+  // which fades, if at all, slowly). False when the fit fails (too short a frame).
+  bool beginPayload(int startTwelfths, bool steady = false);
   // The frame index of the first symbol whose samples have not been given yet, and of the next
   // payload symbol to be read. Reading a symbol needs the samples of the kDelay symbols after it.
   int symbolsHeld() const { return held_; }
@@ -93,6 +94,7 @@ class EchoReader {
   std::array<Complex, kTaps> taps_{};
   std::array<std::array<Complex, kResponse>, 4> responses_{};
   double noise_ = 1.0;
+  double forgetting_ = 1.0;  // weight of the fit per sample
   int lead_ = 0;  // where the responses start to carry weight, against the timing (at most 0)
   int sinceSolve_ = 0;
   // A carrier loop on the payload: the phase at one sample and the turn per sample.
