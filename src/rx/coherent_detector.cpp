@@ -44,6 +44,8 @@ constexpr double kKnownLlr = 30.0;
 constexpr double kFlatBelowEqualized = 3.0;
 constexpr double kFlatCeilingDb = 16.0;
 constexpr double kFlatMarginDb = 3.0;
+// Symbols a four-level reading looks ahead at, whichever way it is read.
+constexpr int kFourLevelAhead = std::max(four_level::kLookAhead, four_level::EchoReader::kDelay);
 // Smoothing of the carrier gain and its noise for four-level reading, per symbol.
 constexpr double kGainTracking = 0.05;
 
@@ -149,7 +151,7 @@ bool CoherentDetector::ready(int64_t blockStart, bool fourLevel) const {
   const double tolerant = boundaryAt(double(blockStart) + pending[0].position);
   const double boundary = std::max(tolerant, frameBoundary(tolerant));
   if (fourLevel)
-    return boundary + four_level::kLookAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
+    return boundary + kFourLevelAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
   return boundary + kLastTap + 1 < double(matchedEnd);
 }
 

@@ -230,6 +230,7 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
     first.reliability[slot] = {kMostReliable, kMostReliable};
   }
   decided_ = stepped_ = known_;
+  best_ = wrapTwelfths(startTwelfths) * kValues + lastValue;
   return true;
 }
 
@@ -329,34 +330,42 @@ void EchoReader::step() {
       least = std::min(least, n.metric);
     }
   }
-  for (auto& s : to)
-    if (s.metric != kNone) s.metric -= least;
+  for (int state = 0; state < kStates; ++state) {
+    if (to[state].metric == kNone) continue;
+    to[state].metric -= least;
+    if (to[state].metric == 0) best_ = state;
+  }
   current_ ^= 1;
+  // The fit follows the best path a few symbols back, well before the decisions are made.
+  follow(to[best_], m - kFitDelay);
+}
+
+void EchoReader::follow(const Survivor& best, int through) {
+  for (; known_ <= through; ++sinceSolve_) {
+    const int slot = known_ & kHistoryMask;
+    rebuild(known_, best.phase[slot], best.value[slot]);
+    // The samples the symbol completes turn the fit, and their phase against its prediction
+    // moves the carrier loop.
+    const double error = std::clamp(learnUpTo(known_ * kSymbolSamples - kPrecursor), -0.5, 0.5);
+    carrierPhase_ += carrierTurn_ * (learned_ - carrierSample_) + kCarrierTracking * error;
+    carrierSample_ = learned_;
+    carrierTurn_ += kTurnTracking * error;
+  }
+  double power = 0;
+  for (const auto& t : taps_) power += std::norm(t);
+  noise_ = std::max(noise_, kNoiseFloor * power);
+  if (sinceSolve_ >= kSolveEvery) solve();
 }
 
 int EchoReader::read(double llr[2]) {
   while (stepped_ <= decided_ + kDelay && stepped_ < held_) step();
-  const Survivor* best = &survivors_[current_][0];
-  for (const auto& s : survivors_[current_])
-    if (s.metric < best->metric) best = &s;
-  const int symbol = decided_++;
-  const int slot = symbol & kHistoryMask;
-  const int value = best->value[slot];
+  const Survivor& best = survivors_[current_][best_];
+  const int slot = decided_++ & kHistoryMask;
+  const int value = best.value[slot];
   for (int bit = 0; bit < 2; ++bit) {
-    const double magnitude = best->reliability[slot][bit];
+    const double magnitude = best.reliability[slot][bit];
     llr[bit] = ((value >> (1 - bit)) & 1) ? magnitude : -magnitude;
   }
-  rebuild(symbol, best->phase[slot], value);
-  // The samples the decision completes turn the fit, and their phase against its prediction
-  // moves the carrier loop.
-  const double error = std::clamp(learnUpTo(known_ * kSymbolSamples - kPrecursor), -0.5, 0.5);
-  carrierPhase_ += carrierTurn_ * (learned_ - carrierSample_) + kCarrierTracking * error;
-  carrierSample_ = learned_;
-  carrierTurn_ += kTurnTracking * error;
-  double power = 0;
-  for (const auto& t : taps_) power += std::norm(t);
-  noise_ = std::max(noise_, kNoiseFloor * power);
-  if (++sinceSolve_ >= kSolveEvery) solve();
   return value;
 }
 

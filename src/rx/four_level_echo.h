@@ -5,8 +5,9 @@
 // the channel's response to its ramp. The channel is fitted as a complex filter (taps from 2.4
 // symbols before to 2.4 symbols after the symbol timing, at 6 kHz) by exponentially weighted
 // least squares against the rebuilt signal: first over the frame's two-tone part (sync word
-// known, header decided), then through the payload on its own decisions, with a carrier loop
-// for what turns faster than the fit follows.
+// known, header decided), then through the payload on the best path three symbols back (the
+// fit lags the channel less than it would on the decisions), with a carrier loop for what turns
+// faster than the fit follows.
 //
 // The payload is read by a Viterbi search whose states are the phase a symbol ends on and the
 // symbol's value; each survivor keeps its own recent symbols for the echoes they leave in the
@@ -34,7 +35,8 @@ class EchoReader {
   static constexpr int kTaps = kPrecursor + kPostcursor + 1;
   static constexpr int kResponse = kTaps + kSymbolSamples - 1;  // one symbol's response
   static constexpr int kMemory = (kResponse - 1) / kSymbolSamples;  // earlier symbols it reaches
-  static constexpr int kDelay = 6;    // symbols a decision waits for
+  static constexpr int kDelay = 6;     // symbols a decision waits for
+  static constexpr int kFitDelay = 3;  // symbols the fit waits for
   static constexpr int kHistory = 8;  // symbols each survivor keeps (a power of two)
   static constexpr int kRing = 1024;  // samples kept (a power of two)
   static constexpr int kStates = 12 * 4;  // the phase a symbol ends on, and its value
@@ -75,6 +77,8 @@ class EchoReader {
   Complex carrierAt(int sample) const;
   void solve();
   void step();
+  // Rebuilds the symbols up to `through` as the best survivor has them, for the fit.
+  void follow(const Survivor& best, int through);
 
   // Each value's phase ramp at the samples of a symbol, from phase 0.
   std::array<std::array<Complex, kSymbolSamples>, 4> ramps_{};
@@ -102,6 +106,7 @@ class EchoReader {
   int carrierSample_ = 0;
   std::array<std::array<Survivor, kStates>, 2> survivors_{};  // this step's and the next's
   int current_ = 0;
+  int best_ = 0;  // the state of the best survivor
 };
 
 }  // namespace four_level

@@ -154,7 +154,7 @@ TEST(FourLevelEcho, ASteadyChannelIsFittedWithALongerMemory) {
     channel.steady = false;
   }
   EXPECT_LE(steady, 50);  // of 2000
-  EXPECT_LT(2 * steady, fading);
+  EXPECT_LT(3 * steady, 2 * fading);
 }
 
 TEST(FourLevelEcho, SoftBitsDropWhereTheSignalIsLost) {
