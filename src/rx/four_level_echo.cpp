@@ -30,8 +30,8 @@ constexpr double kSignificant = 0.1;
 // Gains of the carrier loop per decided symbol: the phase step and the step of the turn per
 // sample, per unit of phase error. The fit alone lags a carrier left turning by a few hertz
 // (the offset measured on a sync word that arrives over two paths can be that far out).
-constexpr double kCarrierTracking = 0.1;
-constexpr double kTurnTracking = 0.0025 / EchoReader::kSymbolSamples;
+constexpr double kCarrierTracking = 0.05;
+constexpr double kTurnTracking = 0.001 / EchoReader::kSymbolSamples;
 // Smoothing of the fit's error, per sample.
 constexpr double kNoiseTracking = 1.0 / 200;
 // The error is never taken as less than this share of the signal (a clean signal gives absurd
