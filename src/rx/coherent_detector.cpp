@@ -35,17 +35,20 @@ constexpr double kNoiseTracking = 0.02;
 constexpr double kNoiseFloor = 1e-3;
 // The value at the sync word's last boundary is known.
 constexpr double kKnownLlr = 30.0;
-// Four-level symbols are read coherently on a channel without echoes, judged from the header:
-// there the symbol correlation's SNR (capped near 16 dB by the correlation's own errors) lies
-// about 3 dB below the equalizer's. An echo spoils the correlation far more than the
-// equalizer, and the symbols are then read from the frequency trace like the tolerant
-// receiver does.
+// Whether the frame's channel is without echoes is judged from the header: there the symbol
+// correlation's SNR (capped near 16 dB by the correlation's own errors) lies about 3 dB below
+// the equalizer's, and an echo spoils the correlation far more than the equalizer. A flat
+// channel lets the four-level reading keep a longer memory; should the channel fit fail, it
+// lets the symbols be read from the carrier gain alone, where otherwise they are read from the
+// frequency trace like the tolerant receiver does.
 constexpr double kFlatBelowEqualized = 3.0;
 constexpr double kFlatCeilingDb = 16.0;
 constexpr double kFlatMarginDb = 3.0;
 // The share of the distance to the tolerant boundary a four-level boundary moves by, per symbol:
 // a clock off by 200 ppm moves the boundary by 0.1 sample in a frame of 500 symbols.
 constexpr double kFourLevelTimingPull = 0.03;
+// Symbols a four-level reading looks ahead at, whichever way it is read.
+constexpr int kFourLevelAhead = std::max(four_level::kLookAhead, four_level::EchoReader::kDelay);
 // Smoothing of the carrier gain and its noise for four-level reading, per symbol.
 constexpr double kGainTracking = 0.05;
 
@@ -151,7 +154,7 @@ bool CoherentDetector::ready(int64_t blockStart, bool fourLevel) const {
   const double tolerant = boundaryAt(double(blockStart) + pending[0].position);
   const double boundary = std::max(tolerant, frameBoundary(tolerant));
   if (fourLevel)
-    return boundary + four_level::kLookAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
+    return boundary + kFourLevelAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
   return boundary + kLastTap + 1 < double(matchedEnd);
 }
 
@@ -207,6 +210,15 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     const double equalizedDb = 10 * std::log10(1.0 / noise);
     fourLevelFlat =
         flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
+    // The channel fitted to the frame reads better than the carrier gain alone, echo or not;
+    // on a flat channel it keeps a longer memory.
+    readingEcho = echo.beginPayload(phaseTwelfths, fourLevelFlat);
+  }
+  if (readingEcho) {
+    readThroughEcho(llr);
+    phase = wrapAngle(phase + frequency * (boundary - lastBoundary));
+    lastBoundary = boundary;
+    return true;
   }
   std::array<Complex, four_level::kWindow * four_level::kSymbolSamples> samples;
   derotated(lastBoundary, phase, int(samples.size()), samples.data());
@@ -220,6 +232,24 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   llr[0] = r.llr[0];
   llr[1] = r.llr[1];
   return fourLevelFlat;
+}
+
+void CoherentDetector::echoSamples(
+    double start, double startPhase,
+    std::array<Complex, four_level::EchoReader::kInputSamples>& out) const {
+  derotated(start - 1.0, startPhase - frequency, int(out.size()), out.data());
+}
+
+void CoherentDetector::readThroughEcho(double llr[2]) {
+  // The echo reader wants the samples of the symbols it looks ahead at; the carrier is taken
+  // off them as it runs on from the last boundary.
+  std::array<Complex, four_level::EchoReader::kInputSamples> samples;
+  while (echo.symbolsHeld() <= echo.nextToRead() + four_level::EchoReader::kDelay) {
+    const double ahead = kSymbolSpan * (echo.symbolsHeld() - echo.nextToRead());
+    echoSamples(lastBoundary + ahead, phase + frequency * ahead, samples);
+    echo.addSamples(samples.data());
+  }
+  echo.read(llr);
 }
 
 Complex CoherentDetector::matchedAt(double position) const {
@@ -326,6 +356,16 @@ void CoherentDetector::train() {
   gainNoise = 1.0;
   gainCount = 0;
   readingFourLevel = false;
+  readingEcho = false;
+  // The sync word rebuilt for the channel fit, on the frame's boundaries: a symbol apart,
+  // ending on the last one.
+  echo.start(std::floor(b[kSymbols]) + 1.0 - b[kSymbols]);
+  std::array<Complex, four_level::EchoReader::kInputSamples> samples;
+  for (int k = 0; k < kSymbols; ++k) {
+    const double start = b[kSymbols] - kSymbolSpan * (kSymbols - k);
+    echoSamples(start, frequency * (start - b[kSymbols]), samples);
+    echo.addKnown(samples.data(), twelfthsOf(u[k], quarterOf(k)), word[k] ? 3 : 0);
+  }
   trained = true;
 }
 
@@ -335,6 +375,8 @@ double CoherentDetector::detect(double tolerant) {
   const double spacing = boundary - lastBoundary;
   std::array<Complex, four_level::kSymbolSamples> symbol;
   derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
+  std::array<Complex, four_level::EchoReader::kInputSamples> echoInput;
+  echoSamples(lastBoundary, phase, echoInput);
   const int fromTwelfths = twelfthsOf(past[0], quarter);
   phase = wrapAngle(phase + frequency * spacing);
   lastBoundary = boundary;
@@ -352,6 +394,7 @@ double CoherentDetector::detect(double tolerant) {
   }
   // The symbol's tone follows from the two ends; its correlation measures the carrier.
   const int value = decision * past[0] > 0 ? 3 : 0;
+  echo.addKnown(echoInput.data(), fromTwelfths, value);
   trackGain(four_level::correlateOne(symbol.data(), value) *
             std::polar(1.0, -2.0 * kPi * fromTwelfths / 12.0));
   for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];

@@ -19,10 +19,11 @@
 // lags behind a phase that turns that fast. Each symbol leaves as a soft value scaled by the
 // equalizer's measured error.
 //
-// Four-level payloads are read coherently as well (four_level_trellis.h), from the phase the
-// frame's two-tone part ended on and the carrier gain measured on its symbols; each reading
-// waits for the samples of the symbols it looks ahead at. On a channel with echoes they are
-// left to the frequency trace.
+// Four-level payloads are read coherently as well, from the phase the frame's two-tone part
+// ended on, through a channel fitted to the frame's rebuilt signal, echoes and all
+// (four_level_echo.h); should that fit fail, from the carrier gain measured on the two-tone
+// symbols on a channel without echoes (four_level_trellis.h). Each reading waits for the
+// samples of the symbols it looks ahead at.
 //
 // Outside frames, symbol positions come from the tolerant receiver's clock and timing loop.
 // Inside a frame the boundaries follow the sync word's last one at the nominal symbol rate:
@@ -36,6 +37,7 @@
 #include <span>
 
 #include "rx/demodulator.h"
+#include "rx/four_level_echo.h"
 #include "rx/four_level_trellis.h"
 #include "rx/rls_equalizer.h"
 #include "rx/symbol_detector.h"
@@ -91,6 +93,10 @@ struct CoherentDetector {
   int phaseTwelfths = 0;
   bool readingFourLevel = false;
   bool fourLevelFlat = true;  // the frame's four-level symbols are read coherently
+  // The frame's symbols rebuilt for the channel fit, and the four-level reading that uses the
+  // echoes (on a channel judged not flat).
+  four_level::EchoReader echo;
+  bool readingEcho = false;
 
   // Moves one input buffer (48 kHz) down by 1500 Hz, low-passes and decimates it to 12 kHz
   // (a filter of its own: the input conditioning's half-band filter lets the noise from 9.5 to
@@ -124,8 +130,10 @@ struct CoherentDetector {
   int differentialBit() const;
   // The log-likelihood ratios (positive for 1) of the two bits of the frame's next four-level
   // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone
-  // part ended on. False when the frame's channel has echoes that spoil this reading (see
-  // fourLevelFlat); the ratios are set either way.
+  // part ended on, through the channel fitted to the frame (four_level_echo.h) or, on a flat
+  // channel where the fit fails, from the carrier gain alone. False when neither reading can be
+  // made;
+  // the ratios are set either way.
   bool fourLevelLlrs(double tolerant, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
@@ -144,6 +152,11 @@ struct CoherentDetector {
   // removed (`startPhase` is the phase removed at `start`).
   void derotated(double start, double startPhase, int count, Complex* out) const;
   void trackGain(Complex correlation);
+  void readThroughEcho(double llr[2]);
+  // A symbol's samples for the echo reader, from the one before its first (`start` is its
+  // boundary, `startPhase` the carrier phase there).
+  void echoSamples(double start, double startPhase,
+                   std::array<Complex, four_level::EchoReader::kInputSamples>& out) const;
   // Moves the carrier phase and frequency by the phase error the symbol's features show.
   void trackPhase(const std::array<double, kInputs>& x, double decision);
   void features(double boundary, double boundaryPhase, int quarterTurns,

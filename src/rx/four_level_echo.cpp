@@ -1,0 +1,372 @@
+#include "rx/four_level_echo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "rx/four_level_trellis.h"
+
+namespace four_level {
+namespace {
+
+using Complex = EchoReader::Complex;
+constexpr int kSampleMask = EchoReader::kRing - 1;
+constexpr int kHistoryMask = EchoReader::kHistory - 1;
+constexpr double kNone = std::numeric_limits<double>::infinity();
+
+// Weight of the fit per sample: a memory of about 40 symbols follows the paths of a channel
+// fading at half a hertz to a hertz; on a steady channel a longer one fits less noise.
+constexpr double kForgetting = 1.0 - 1.0 / 200;
+constexpr double kSteadyForgetting = 1.0 - 1.0 / 800;
+// Taps are fitted again after this many decided symbols.
+constexpr int kSolveEvery = 6;
+// The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
+// power far from the carrier, and the taps would otherwise follow the noise there.
+constexpr double kLoading = 1e-3;
+// Samples of the responses below this share of the strongest one's power count as not reached
+// by the symbol.
+constexpr double kSignificant = 0.1;
+// Gains of the carrier loop per decided symbol: the phase step and the step of the turn per
+// sample, per unit of phase error. The fit alone lags a carrier left turning by a few hertz
+// (the offset measured on a sync word that arrives over two paths can be that far out).
+constexpr double kCarrierTracking = 0.05;
+constexpr double kTurnTracking = 0.001 / EchoReader::kSymbolSamples;
+// Smoothing of the fit's error, per sample.
+constexpr double kNoiseTracking = 1.0 / 200;
+// The error is never taken as less than this share of the signal (a clean signal gives absurd
+// confidences), nor a bit's reliability as more than this.
+constexpr double kNoiseFloor = 1e-3;
+constexpr float kMostReliable = 40.0f;
+// A payload is read this way only after a fit over this many symbols of the frame.
+constexpr int kLeastTraining = 40;
+
+// e^(i 2 pi k / 12).
+const std::array<Complex, kPhases>& phasePoints() {
+  static const auto points = [] {
+    std::array<Complex, kPhases> p{};
+    for (int k = 0; k < kPhases; ++k) p[k] = std::polar(1.0, 2.0 * std::numbers::pi * k / kPhases);
+    return p;
+  }();
+  return points;
+}
+
+// A complex product without the checks for infinite parts that std::complex makes (they
+// would cost more than the arithmetic in the loops below).
+inline Complex times(Complex a, Complex b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// a times the conjugate of b, the same way.
+inline Complex timesConj(Complex a, Complex b) {
+  return {a.real() * b.real() + a.imag() * b.imag(), a.imag() * b.real() - a.real() * b.imag()};
+}
+
+int wrapTwelfths(int t) { return ((t % kPhases) + kPhases) % kPhases; }
+
+// Solves T x = y for the Hermitian Toeplitz matrix T whose first column is t (the element in
+// row i, column j is t[i - j] below the diagonal and its conjugate above), by the Levinson
+// recursion: the solutions for the leading n by n blocks grow together with the two vectors
+// that give their first and last unit columns. False when T is not positive definite.
+template <int N>
+bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>& y,
+                   std::array<Complex, N>& x) {
+  const double t0 = t[0].real();
+  if (!(t0 > 0)) return false;
+  std::array<Complex, N> forward{}, backward{}, f{}, b{};
+  forward[0] = backward[0] = 1.0 / t0;
+  x.fill(0.0);
+  x[0] = y[0] / t0;
+  for (int n = 1; n < N; ++n) {
+    Complex ef = 0, eb = 0, ex = 0;
+    for (int i = 0; i < n; ++i) {
+      ef += times(t[n - i], forward[i]);
+      eb += timesConj(backward[i], t[i + 1]);
+      ex += times(t[n - i], x[i]);
+    }
+    const Complex denominator = 1.0 - ef * eb;
+    if (!(std::abs(denominator) > 1e-12) || !std::isfinite(denominator.real())) return false;
+    const Complex scale = 1.0 / denominator;
+    for (int i = 0; i <= n; ++i) {
+      const Complex fi = i < n ? forward[i] : 0.0;
+      const Complex bi = i > 0 ? backward[i - 1] : 0.0;
+      f[i] = times(fi - times(ef, bi), scale);
+      b[i] = times(bi - times(eb, fi), scale);
+    }
+    std::copy(f.begin(), f.begin() + n + 1, forward.begin());
+    std::copy(b.begin(), b.begin() + n + 1, backward.begin());
+    const Complex correction = y[n] - ex;
+    for (int i = 0; i <= n; ++i) x[i] += times(correction, backward[i]);
+  }
+  for (const Complex& v : x)
+    if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) return false;
+  return true;
+}
+
+}  // namespace
+
+void EchoReader::start(double offset) {
+  for (int v = 0; v < kValues; ++v) {
+    const double turn = 2.0 * std::numbers::pi / kPhases * phaseStep(v);
+    for (int j = 0; j < kSymbolSamples; ++j)
+      ramps_[v][j] = std::polar(1.0, turn * (2 * j + offset) / (2 * kSymbolSamples));
+  }
+  held_ = known_ = decided_ = stepped_ = learned_ = 0;
+}
+
+void EchoReader::store(int symbol, const Complex* samples) {
+  for (int j = 0; j < kSymbolSamples; ++j)
+    received_[(symbol * kSymbolSamples + j) & kSampleMask] =
+        0.25 * (samples[2 * j] + samples[2 * j + 1] + samples[2 * j + 2] + samples[2 * j + 3]);
+}
+
+void EchoReader::rebuild(int symbol, int startTwelfths, int value) {
+  const Complex point = phasePoints()[startTwelfths];
+  for (int j = 0; j < kSymbolSamples; ++j)
+    rebuilt_[(symbol * kSymbolSamples + j) & kSampleMask] = point * ramps_[value][j];
+  symbolPhase_[symbol & kSampleMask] = int8_t(startTwelfths);
+  symbolValue_[symbol & kSampleMask] = int8_t(value);
+  known_ = symbol + 1;
+}
+
+void EchoReader::addKnown(const Complex* samples, int startTwelfths, int value) {
+  store(held_, samples);
+  rebuild(held_, startTwelfths, value);
+  decided_ = stepped_ = ++held_;
+}
+
+void EchoReader::addSamples(const Complex* samples) { store(held_++, samples); }
+
+Complex EchoReader::carrierAt(int sample) const {
+  return std::polar(1.0, -(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
+}
+
+double EchoReader::learnUpTo(int sampleEnd) {
+  Complex unturn = carrierAt(learned_);
+  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  double quadrature = 0, power = 0;
+  for (; learned_ < sampleEnd; ++learned_) {
+    const int i = learned_;
+    const Complex newest = rebuilt_[(i + kPrecursor) & kSampleMask];
+    Complex predicted = 0;
+    const Complex r = times(received_[i & kSampleMask], unturn);
+    unturn = times(unturn, unturnStep);
+    for (int d = 0; d < kTaps; ++d) {
+      const Complex older = rebuilt_[(i + kPrecursor - d) & kSampleMask];
+      autocorrelation_[d] = forgetting_ * autocorrelation_[d] + timesConj(newest, older);
+      // Tap d holds the delay d - kPrecursor, whose input is this same rebuilt sample.
+      predicted += times(taps_[d], older);
+      crossCorrelation_[d] = forgetting_ * crossCorrelation_[d] + timesConj(r, older);
+    }
+    noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
+    quadrature += timesConj(r, predicted).imag();
+    power += std::norm(predicted);
+  }
+  return power > 0 ? quadrature / power : 0.0;
+}
+
+void EchoReader::solve() {
+  sinceSolve_ = 0;
+  // The fit's matrix is Toeplitz: the correlation of the rebuilt signal at each lag.
+  std::array<Complex, kTaps> column = autocorrelation_;
+  column[0] += kLoading * autocorrelation_[0].real() + 1e-12;
+  std::array<Complex, kTaps> taps;
+  if (!toeplitzSolve<kTaps>(column, crossCorrelation_, taps)) return;
+  taps_ = taps;
+  for (int v = 0; v < kValues; ++v)
+    for (int t = 0; t < kResponse; ++t) {
+      Complex s = 0;
+      for (int j = std::max(0, t - kTaps + 1); j < kSymbolSamples && j <= t; ++j)
+        s += times(ramps_[v][j], taps_[t - j]);
+      responses_[v][t] = s;
+    }
+  // The search scores each sample with the last symbol that reaches it with some weight: the
+  // responses' first samples before that are left out of the predictions.
+  std::array<double, kResponse> power{};
+  for (const auto& response : responses_)
+    for (int t = 0; t < kResponse; ++t) power[t] += std::norm(response[t]);
+  const double strongest = *std::max_element(power.begin(), power.end());
+  int first = 0;
+  while (first < kPrecursor && power[first] < kSignificant * strongest) ++first;
+  lead_ = first - kPrecursor;
+}
+
+bool EchoReader::beginPayload(int startTwelfths, bool steady) {
+  if (known_ < kLeastTraining || held_ != known_) return false;
+  forgetting_ = steady ? kSteadyForgetting : kForgetting;
+  // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
+  // i is the rebuilt sample i + kPrecursor - d.
+  autocorrelation_.fill(0.0);
+  crossCorrelation_.fill(0.0);
+  taps_.fill(0.0);
+  carrierPhase_ = carrierTurn_ = 0.0;
+  carrierSample_ = 0;
+  const int end = known_ * kSymbolSamples - kPrecursor;
+  learned_ = std::max(kPostcursor, end - (kRing - kTaps));
+  learnUpTo(end);
+  solve();
+  // The error of the fit over the last samples of the training.
+  double squares = 0, power = 0;
+  int count = 0;
+  for (int i = std::max(kPostcursor, end - 300); i < end; ++i, ++count) {
+    Complex predicted = 0;
+    for (int d = 0; d < kTaps; ++d)
+      predicted += taps_[d] * rebuilt_[(i + kPrecursor - d) & kSampleMask];
+    squares += std::norm(received_[i & kSampleMask] - predicted);
+    power += std::norm(predicted);
+  }
+  if (count == 0 || !(power > 0)) return false;
+  noise_ = std::max(squares, kNoiseFloor * power) / count;
+
+  current_ = 0;
+  for (auto& s : survivors_[current_]) s.metric = kNone;
+  const int lastValue = symbolValue_[(known_ - 1) & kSampleMask];
+  Survivor& first = survivors_[current_][wrapTwelfths(startTwelfths) * kValues + lastValue];
+  first.metric = 0;
+  for (int s = known_ - kHistory; s < known_; ++s) {
+    const int slot = s & kHistoryMask;
+    first.phase[slot] = s >= 0 ? symbolPhase_[s & kSampleMask] : 0;
+    first.value[slot] = s >= 0 ? symbolValue_[s & kSampleMask] : 0;
+    first.reliability[slot] = {kMostReliable, kMostReliable};
+  }
+  decided_ = stepped_ = known_;
+  best_ = wrapTwelfths(startTwelfths) * kValues + lastValue;
+  return true;
+}
+
+void EchoReader::step() {
+  const int m = stepped_++;
+  const auto& points = phasePoints();
+  const int firstSample = m * kSymbolSamples + lead_;
+  const int reach = lead_ + kPrecursor;  // response index of the step's first sample
+  std::array<Complex, kSymbolSamples> received;
+  Complex unturn = carrierAt(firstSample);
+  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  for (int t = 0; t < kSymbolSamples; ++t) {
+    received[t] = times(received_[(firstSample + t) & kSampleMask], unturn);
+    unturn = times(unturn, unturnStep);
+  }
+  const double inverseNoise = 1.0 / noise_;
+  // Every step turns the phase by an odd number of twelfths: the states of one step all have
+  // phases of one parity.
+  const std::array<Survivor, kStates>& from = survivors_[current_];
+  std::array<Survivor, kStates>& to = survivors_[current_ ^ 1];
+  int parity = 0;
+  while (parity < kStates && from[parity].metric == kNone) ++parity;
+  if (parity == kStates) return;
+  parity = (parity / kValues) & 1;
+  // Each survivor's prediction of the samples from its earlier symbols, then the metric of
+  // each value of symbol m.
+  std::array<std::array<double, kValues>, kStates> candidate;
+  for (int p = parity; p < kPhases; p += 2) {
+    std::array<std::array<Complex, kSymbolSamples>, kValues> own;
+    for (int v = 0; v < kValues; ++v)
+      for (int t = 0; t < kSymbolSamples; ++t)
+        own[v][t] = times(points[p], responses_[v][reach + t]);
+    for (int u = 0; u < kValues; ++u) {
+      const int state = p * kValues + u;
+      const Survivor& s = from[state];
+      if (s.metric == kNone) {
+        candidate[state].fill(kNone);
+        continue;
+      }
+      std::array<Complex, kSymbolSamples> residual = received;
+      for (int back = 1; back <= kMemory; ++back) {
+        const int start = reach + back * kSymbolSamples;
+        if (start >= kResponse) break;
+        const int slot = (m - back) & kHistoryMask;
+        const Complex* response = responses_[s.value[slot]].data() + start;
+        const Complex point = points[s.phase[slot]];
+        const int count = std::min(kSymbolSamples, kResponse - start);
+        for (int t = 0; t < count; ++t) residual[t] -= times(point, response[t]);
+      }
+      for (int v = 0; v < kValues; ++v) {
+        double squares = 0;
+        for (int t = 0; t < kSymbolSamples; ++t) squares += std::norm(residual[t] - own[v][t]);
+        candidate[state][v] = s.metric + squares * inverseNoise;
+      }
+    }
+  }
+  // Each state (the phase symbol m ends on and its value) keeps the best path into it; the
+  // paths dropped there bound the reliability of every bit on which they differ from it.
+  double least = kNone;
+  const int slotNow = m & kHistoryMask;
+  for (int q = 0; q < kPhases; ++q) {
+    const bool reached = (q & 1) != parity;
+    for (int v = 0; v < kValues; ++v) {
+      Survivor& n = to[q * kValues + v];
+      n.metric = kNone;
+      if (!reached) continue;
+      const int p = wrapTwelfths(q - phaseStep(v));
+      int best = -1;
+      for (int u = 0; u < kValues; ++u) {
+        const double c = candidate[p * kValues + u][v];
+        if (c != kNone && (best < 0 || c < candidate[p * kValues + best][v])) best = u;
+      }
+      if (best < 0) continue;
+      n = from[p * kValues + best];
+      n.metric = candidate[p * kValues + best][v];
+      n.phase[slotNow] = int8_t(p);
+      n.value[slotNow] = int8_t(v);
+      n.reliability[slotNow] = {kMostReliable, kMostReliable};
+      for (int u = 0; u < kValues; ++u) {
+        const double c = candidate[p * kValues + u][v];
+        // A path dropped by a wide margin bounds nothing.
+        if (u == best || !(c - n.metric < kMostReliable)) continue;
+        const float gap = float(c - n.metric);
+        const Survivor& loser = from[p * kValues + u];
+        for (int back = 1; back <= kDelay; ++back) {
+          const int slot = (m - back) & kHistoryMask;
+          for (int bit = 0; bit < 2; ++bit) {
+            const int shift = 1 - bit;
+            float& r = n.reliability[slot][bit];
+            if (((n.value[slot] >> shift) & 1) != ((loser.value[slot] >> shift) & 1))
+              r = std::min(r, gap);
+            else
+              r = std::min(r, gap + loser.reliability[slot][bit]);
+          }
+        }
+      }
+      least = std::min(least, n.metric);
+    }
+  }
+  for (int state = 0; state < kStates; ++state) {
+    if (to[state].metric == kNone) continue;
+    to[state].metric -= least;
+    if (to[state].metric == 0) best_ = state;
+  }
+  current_ ^= 1;
+  // The fit follows the best path a few symbols back, well before the decisions are made.
+  follow(to[best_], m - kFitDelay);
+}
+
+void EchoReader::follow(const Survivor& best, int through) {
+  for (; known_ <= through; ++sinceSolve_) {
+    const int slot = known_ & kHistoryMask;
+    rebuild(known_, best.phase[slot], best.value[slot]);
+    // The samples the symbol completes turn the fit, and their phase against its prediction
+    // moves the carrier loop.
+    const double error = std::clamp(learnUpTo(known_ * kSymbolSamples - kPrecursor), -0.5, 0.5);
+    carrierPhase_ += carrierTurn_ * (learned_ - carrierSample_) + kCarrierTracking * error;
+    carrierSample_ = learned_;
+    carrierTurn_ += kTurnTracking * error;
+  }
+  double power = 0;
+  for (const auto& t : taps_) power += std::norm(t);
+  noise_ = std::max(noise_, kNoiseFloor * power);
+  if (sinceSolve_ >= kSolveEvery) solve();
+}
+
+int EchoReader::read(double llr[2]) {
+  while (stepped_ <= decided_ + kDelay && stepped_ < held_) step();
+  const Survivor& best = survivors_[current_][best_];
+  const int slot = decided_++ & kHistoryMask;
+  const int value = best.value[slot];
+  for (int bit = 0; bit < 2; ++bit) {
+    const double magnitude = best.reliability[slot][bit];
+    llr[bit] = ((value >> (1 - bit)) & 1) ? magnitude : -magnitude;
+  }
+  return value;
+}
+
+}  // namespace four_level
