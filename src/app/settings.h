@@ -16,8 +16,8 @@ struct Settings {
   std::string inputDeviceName;   // InputName
   std::string outputDeviceName;  // OutputName
   // Receiver: 0 = the tolerant receiver, 1 = the plain discriminator with fixed thresholds,
-  // 2 = the coherent receiver with its equalizer
-  int receiverKind = 0;
+  // 2 = the coherent receiver with its equalizer (the default)
+  int receiverKind = 2;
   // [IO]
   int portNumber = 0;    // PortNum
   std::string portPath;  // PortStr: the serial device that keys the radio

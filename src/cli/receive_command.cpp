@@ -135,9 +135,9 @@ CLI::App* ReceiveCommand::addTo(CLI::App& app) {
                       "Run the whole receiving station with the settings and picture store of DIR")
       ->option_text("DIR");
   receive->add_option("--receiver", options.receiver,
-                      "improved (tolerant of mistuning and noise, the default), specified (the "
-                      "plain discriminator with fixed thresholds) or coherent (coherent two-tone "
-                      "detection through an adaptive equalizer, for weak signals and echoes)")
+                      "coherent (coherent two-tone detection through an adaptive equalizer, for "
+                      "weak signals and echoes; the default), improved (the tolerant receiver, "
+                      "as before) or specified (the plain discriminator with fixed thresholds)")
       ->check(CLI::IsMember({"improved", "specified", "coherent"}));
   return receive;
 }

@@ -8,19 +8,20 @@
 #include "rx/receive_host.h"
 #include "rx/receiver_state.h"
 
-// Which receiver turns the signal into bits: the tolerant one (a whole-symbol phase detector,
-// carrier offset and tone levels measured on each frame, soft decisions for the decoder), the
-// plain discriminator with fixed thresholds, or the coherent one (the tolerant receiver's
-// timing and sync search, with two-tone symbols read coherently through an adaptive
-// equalizer trained on every sync word). All feed the same displays and read the same signal.
+// Which receiver turns the signal into bits: the coherent one (the default: the tolerant
+// receiver's timing and sync search, with two-tone symbols read coherently through an
+// adaptive equalizer trained on every sync word), the tolerant one (a whole-symbol phase
+// detector, carrier offset and tone levels measured on each frame, soft decisions for the
+// decoder) or the plain discriminator with fixed thresholds. All feed the same displays and
+// read the same signal.
 enum class ReceiverKind { improved = 0, specified = 1, coherent = 2 };
 
 // The receiver a settings value (`Receiver` in section `Wave`) chooses; unknown values keep
-// the tolerant one.
+// the default, the coherent one.
 inline ReceiverKind receiverFromSetting(int value) {
+  if (value == 0) return ReceiverKind::improved;
   if (value == 1) return ReceiverKind::specified;
-  if (value == 2) return ReceiverKind::coherent;
-  return ReceiverKind::improved;
+  return ReceiverKind::coherent;
 }
 
 // The settings and operating state the step reads.
@@ -31,7 +32,7 @@ struct ReceiveSettings {
   int timeoutSeconds = 15;  // seconds without a valid header before an armed reception ends
   bool showWaterfall = true;
   bool showClock = false;
-  ReceiverKind receiver = ReceiverKind::improved;
+  ReceiverKind receiver = ReceiverKind::coherent;
 };
 
 // Buffers per second of input (48000 / 12000).

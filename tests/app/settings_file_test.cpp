@@ -71,7 +71,7 @@ const char kDefaultFile[] =
     "Output=0\n"
     "InputName=\n"
     "OutputName=\n"
-    "Receiver=0\n"
+    "Receiver=2\n"
     "\n"
     "[IO]\n"
     "PortNum=0\n"
