@@ -369,14 +369,14 @@ void CoherentDetector::train() {
   trained = true;
 }
 
-double CoherentDetector::detect(double tolerant) {
+double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   if (!trained) return 0.0;
   const double boundary = frameBoundary(tolerant);
   const double spacing = boundary - lastBoundary;
   std::array<Complex, four_level::kSymbolSamples> symbol;
   derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
   std::array<Complex, four_level::EchoReader::kInputSamples> echoInput;
-  echoSamples(lastBoundary, phase, echoInput);
+  if (forChannelFit) echoSamples(lastBoundary, phase, echoInput);
   const int fromTwelfths = twelfthsOf(past[0], quarter);
   phase = wrapAngle(phase + frequency * spacing);
   lastBoundary = boundary;
@@ -394,7 +394,7 @@ double CoherentDetector::detect(double tolerant) {
   }
   // The symbol's tone follows from the two ends; its correlation measures the carrier.
   const int value = decision * past[0] > 0 ? 3 : 0;
-  echo.addKnown(echoInput.data(), fromTwelfths, value);
+  if (forChannelFit) echo.addKnown(echoInput.data(), fromTwelfths, value);
   trackGain(four_level::correlateOne(symbol.data(), value) *
             std::polar(1.0, -2.0 * kPi * fromTwelfths / 12.0));
   for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];

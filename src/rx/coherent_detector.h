@@ -114,10 +114,9 @@ struct CoherentDetector {
   // The boundary after the symbol read at `position` (absolute), recorded for training.
   static double boundaryAt(double position);
   // Where the symbol whose tolerant boundary is `tolerant` ends: inside a trained frame one
-  // nominal symbol after the last boundary read.
-  // Four-level symbols, read without an equalizer, need the boundary closer than two-tone
-  // ones: there the nominal boundary is pulled a little towards the tolerant one, which follows
-  // the sending sound card's clock.
+  // nominal symbol after the last boundary read. Four-level symbols, read without an
+  // equalizer, need the boundary closer than two-tone ones: for them `pull` moves it a little
+  // towards the tolerant one, which follows the sending sound card's clock.
   double frameBoundary(double tolerant, double pull = 0.0) const {
     if (!trained) return tolerant;
     const double nominal = lastBoundary + kSymbolSpan;
@@ -132,8 +131,7 @@ struct CoherentDetector {
   // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone
   // part ended on, through the channel fitted to the frame (four_level_echo.h) or, on a flat
   // channel where the fit fails, from the carrier gain alone. False when neither reading can be
-  // made;
-  // the ratios are set either way.
+  // made; the ratios are set either way.
   bool fourLevelLlrs(double tolerant, double llr[2]);
   // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
   void train();
@@ -143,8 +141,9 @@ struct CoherentDetector {
   bool fitsSyncWord() const { return trained && noise <= kMaxTrainingError; }
   static constexpr double kMaxTrainingError = 0.6;
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the next symbol of a
-  // trained frame, whose tolerant boundary is `tolerant`.
-  double detect(double tolerant);
+  // trained frame, whose tolerant boundary is `tolerant`. With `forChannelFit` (the header's
+  // symbols) the symbol also goes to the channel fit a four-level payload would be read with.
+  double detect(double tolerant, bool forChannelFit);
 
  private:
   Complex matchedAt(double position) const;

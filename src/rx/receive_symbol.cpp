@@ -75,11 +75,11 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       rx.traceTones.fourLevelSoft(d, soft);
       double llr[2];
       if (coherent) {
-        const bool flat = rx.coherent.fourLevelLlrs(boundary, llr);
-        const double trellis[2] = {softFromLlr(llr[0]), softFromLlr(llr[1])};
+        const bool read = rx.coherent.fourLevelLlrs(boundary, llr);
         for (int i = 0; i < 2; ++i) {
-          second[i] = flat ? soft[i] : trellis[i];
-          soft[i] = flat ? trellis[i] : soft[i];
+          const double own = softFromLlr(llr[i]);
+          second[i] = read ? soft[i] : own;
+          soft[i] = read ? own : soft[i];
         }
       }
     } else {
@@ -87,7 +87,7 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       rx.traceTones.mskSoft(d);
       if (coherent) {
         second[0] = soft[0];
-        soft[0] = softFromLlr(rx.coherent.detect(boundary));
+        soft[0] = softFromLlr(rx.coherent.detect(boundary, frame.readingHeader()));
       }
     }
   }
