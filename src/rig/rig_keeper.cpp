@@ -29,8 +29,10 @@ constexpr auto kKeyLease = 3s;
 // After a release on reconnection the rig may still carry out an order sent before the stall;
 // a rig seen keyed in this time is released again.
 constexpr auto kAfterReleaseWatch = 3s;
-// How long the keeper tries to release the rig when the station is gone.
+// How long the keeper tries to release the rig when the station is gone; longer when the rig
+// stopped answering while it may have been keyed.
 constexpr auto kFinalReleaseTime = 2500ms;
+constexpr auto kOwedFinalReleaseTime = 10s;
 
 class Keeper {
  public:
@@ -197,7 +199,7 @@ class Keeper {
   // if the rig does not answer at once.
   void finalRelease() {
     if (config_.model == kNoRigModel) return;
-    const auto deadline = Clock::now() + kFinalReleaseTime;
+    const auto deadline = Clock::now() + (releaseOwed_ ? kOwedFinalReleaseTime : kFinalReleaseTime);
     while (Clock::now() < deadline) {
       if (!rig_.isOpen() && !rig_.open(config_, kExchangeTimeoutMs).ok) {
         std::this_thread::sleep_for(100ms);
