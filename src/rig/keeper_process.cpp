@@ -37,8 +37,11 @@ std::string rigKeeperPath() {
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return {};
   const std::filesystem::path folder = self.parent_path();
+#ifndef PELIMO_KEEPER_FROM_BIN
+#define PELIMO_KEEPER_FROM_BIN "../libexec/pelimo"
+#endif
   for (const std::filesystem::path& candidate :
-       {folder / kKeeperName, (folder / ".." / "libexec" / "pelimo" / kKeeperName).lexically_normal()})
+       {folder / kKeeperName, (folder / PELIMO_KEEPER_FROM_BIN / kKeeperName).lexically_normal()})
     if (isExecutable(candidate)) return candidate.string();
 #if defined(PELIMO_BUILD_DIR) && defined(PELIMO_BUILD_KEEPER)
   if (isInside(self, PELIMO_BUILD_DIR) && isExecutable(PELIMO_BUILD_KEEPER)) return PELIMO_BUILD_KEEPER;

@@ -6,9 +6,9 @@
 // only Hamlib, so it starts in milliseconds and holds little memory for as long as the station
 // runs, and every program that keys (the window, pelimo-cli, the test programs) starts the same
 // one. It is looked for beside the running program (the build tree, or a bin folder that holds
-// it), then in ../libexec/pelimo/ relative to the running program (an installation under /usr,
-// /usr/local or any other prefix), and, for programs inside the build tree only, at the place
-// the build put it. The running program's own path comes from /proc/self/exe, so neither PATH
+// it), then in the installation's libexec/pelimo/ relative to the running program's folder
+// (../libexec/pelimo from bin: an installation under /usr, /usr/local or any other prefix),
+// and, for programs inside the build tree only, at the place the build put it. The running program's own path comes from /proc/self/exe, so neither PATH
 // nor the working folder decide which program is run.
 #include <sys/types.h>
 

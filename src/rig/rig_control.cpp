@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 constexpr auto kWorkerTick = 50ms;
 constexpr auto kRenewal = 1s;
 constexpr auto kRestartInterval = 1s;
-constexpr auto kKeeperEndWait = 3s;
+constexpr auto kKeeperEndWait = 1s;  // then the keeper goes on by itself, collected by init
 
 }  // namespace
 

@@ -31,7 +31,7 @@ struct RigStatus {
 class RigControl final : public PushToTalk {
  public:
   RigControl();
-  // Releases a keyed rig and ends the keeper; waits for that at most 3 s (a rig that does not
+  // Releases a keyed rig and ends the keeper; waits for that at most 1 s (a rig that does not
   // answer: the keeper goes on trying by itself).
   ~RigControl() override;
   RigControl(const RigControl&) = delete;
