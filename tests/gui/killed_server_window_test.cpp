@@ -1,15 +1,17 @@
 // A station window on a real sound server of its own (PulseAudio with a null sink) that is killed
 // in the middle of a transmission: the window's watchdog releases the push-to-talk lines (fake
 // serial lines here) within two seconds, gives the controls back, and once the server runs
-// again the next send opens the play device anew and transmits to its end. Skipped without
-// PulseAudio.
+// again the next send opens the play device anew and transmits to its end. A server that hangs
+// instead (SIGSTOP) never holds the window's event loop. Skipped without PulseAudio.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <memory>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 
@@ -136,6 +138,7 @@ TEST(KilledSoundServer, AHungServerNeverFreezesTheWindow) {
   form.openDevices();
   ASSERT_TRUE(form.deviceRings()->outputOpen()) << audio.error();
   MainWindowWidget window(form);
+  window.setErrorSource([&audio] { return audio.takeErrors(); });
   window.show();
   form.textEdit.text = "hello";
   window.run([&] { form.sendTextClicked(); });
@@ -150,6 +153,12 @@ TEST(KilledSoundServer, AHungServerNeverFreezesTheWindow) {
   QObject::connect(&tick, &QTimer::timeout, [&] { longestPause = std::max(longestPause, sinceTick.restart()); });
   tick.start(20);
   server.signal(SIGSTOP);
+  // Should the window freeze after all, the server goes on after 6 s so that the test ends
+  // (and fails on the pause) instead of hanging.
+  std::promise<void> finished;
+  std::thread rescue([&server, done = finished.get_future()] {
+    if (done.wait_for(std::chrono::seconds(6)) == std::future_status::timeout) server.signal(SIGCONT);
+  });
   runUntil([&] { return !serial.linesAsserted; }, 8000);
   EXPECT_FALSE(serial.linesAsserted);
   const auto said = [&] {
@@ -163,6 +172,8 @@ TEST(KilledSoundServer, AHungServerNeverFreezesTheWindow) {
   std::printf("the event loop paused at most %lld ms while the server hung\n", static_cast<long long>(longestPause));
   EXPECT_LT(longestPause, 1500);  // half-second waits at most; a frozen window never returns
   form.closeDevices();
+  finished.set_value();
+  rescue.join();
   server.signal(SIGCONT);
 }
 
