@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <locale>
 #include <sstream>
 
 namespace {
@@ -56,8 +59,8 @@ std::string keyOrder(bool keyed) { return std::string("K ") + flag(keyed); }
 std::string pollOrder(uint64_t sequence) { return "P " + std::to_string(sequence); }
 
 std::string reportLine(const KeeperReport& r) {
-  char frequency[32] = "-";
-  if (r.frequencyHz) std::snprintf(frequency, sizeof frequency, "%.3f", *r.frequencyHz);
+  // Whole hertz, free of the decimal point that a locale would change.
+  const std::string frequency = r.frequencyHz ? std::to_string(std::llround(*r.frequencyHz)) : "-";
   return "S " + std::to_string(r.sequence) + " " + std::to_string(r.generation) + " " +
          flag(r.connected) + " " + frequency + " " +
          (r.transmitting ? flag(*r.transmitting) : std::string("-")) + " " + flag(r.releaseOwed) + " " +
@@ -66,6 +69,7 @@ std::string reportLine(const KeeperReport& r) {
 
 std::optional<KeeperOrder> parseOrder(const std::string& line) {
   std::istringstream in(line);
+  in.imbue(std::locale::classic());
   std::string kind;
   KeeperOrder order;
   if (!(in >> kind >> order.number) || kind.size() != 1) return std::nullopt;
@@ -86,6 +90,7 @@ std::optional<KeeperOrder> parseOrder(const std::string& line) {
 
 std::optional<KeeperReport> parseReport(const std::string& line) {
   std::istringstream in(line);
+  in.imbue(std::locale::classic());
   std::string kind, connected, frequency, ptt, owed, lost, problem;
   KeeperReport r;
   if (!(in >> kind >> r.sequence >> r.generation >> connected >> frequency >> ptt >> owed >> lost >> problem) ||
@@ -99,11 +104,10 @@ std::optional<KeeperReport> parseReport(const std::string& line) {
   r.lostWhileKeyed = *l;
   r.problem = *text;
   r.transmitting = flagOf(ptt);
-  if (frequency != "-") {
-    char* end = nullptr;
-    const double hz = std::strtod(frequency.c_str(), &end);
-    if (end && *end == '\0' && hz > 0) r.frequencyHz = hz;
-  }
+  long long hz = 0;
+  const auto [end, error] = std::from_chars(frequency.data(), frequency.data() + frequency.size(), hz);
+  if (error == std::errc() && end == frequency.data() + frequency.size() && hz > 0)
+    r.frequencyHz = static_cast<double>(hz);
   return r;
 }
 
