@@ -358,7 +358,8 @@ class MainWindow {
   // the picture received last; nothing when it measured none.
   std::optional<double> receivedPictureSnrDb() const;
   // Takes in what the rig control learned: the frequency label, and a rig that stopped
-  // answering while keyed ends the transmission with one line in the message log. Runs with
+  // answering while keyed ends the transmission with one line in the message log; the label
+  // then says that the radio may still be transmitting until the rig answers again. Runs with
   // every pump of the device messages and, in the window, twice a second.
   void checkRig();
   RigControl& rig() { return *rig_; }
@@ -490,5 +491,6 @@ class MainWindow {
   Picture fittedPicture_;           // the transmit picture as the last estimate fitted it  // seed of the last random block order
   int txProgressTotal_ = 0;            // data frames the running transmission started with
   bool messageLogFailed_ = false;      // the message log file failed once; not said again
+  std::string rigLostKeyedAt_;  // the time the rig stopped answering while keyed, until it answers
   std::string lastLoggedContact_;      // the last ADIF record written, not written twice
 };

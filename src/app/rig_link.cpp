@@ -7,8 +7,13 @@
 #include "app/rig_settings.h"
 #include "audio/ptt_port.h"
 #include "core/amateur_band.h"
+#include "core/utc_time.h"
 #include "rig/rig_control.h"
 #include "tx/sequencer.h"
+
+namespace {
+constexpr Colour kRigLostColour{200, 0, 0};
+}  // namespace
 
 RigConfig rigConfigOf(const Settings& s) {
   RigConfig config;
@@ -66,17 +71,32 @@ void MainWindow::checkRig() {
     return;
   }
   if (std::optional<std::string> lost = rig_->takeLostWhileKeyed()) {
-    // The rig may still be keyed, and only its own PTT time-out can drop it now; the audio
-    // at least stops, and the station goes on receiving.
+    // The rig may still be keyed: the audio at least stops, the station goes on receiving, and
+    // the rig keeper releases the rig as soon as it answers again.
     const bool ended = state.txInProgress && settings.pttMethod == kRigPtt;
     if (ended) endTransmission(state, *txSide_);
-    messageLog.lines.push_back(*lost + (ended ? ": the transmission was ended" : ""));
+    rigLostKeyedAt_ = utcStamp(platform.utcTime());
+    addMessageLogLine(*lost + ": the radio may still be transmitting. " +
+                      (ended ? "The transmission was ended; the" : "The") +
+                      " rig keeper sends \"PTT off\" as soon as the rig answers again (until then only "
+                      "the rig's own time-out timer or its power switch stops it)");
   }
+  const RigStatus status = rig_->status();
+  if (!rigLostKeyedAt_.empty() && status.connected && !status.releasePending) {
+    rigLostKeyedAt_.clear();
+    addMessageLogLine("The rig answers again: it is released (\"PTT off\" confirmed)");
+  }
+  if (!rigLostKeyedAt_.empty()) {
+    // Short enough for the label; the message log line says the rest.
+    rigFrequencyLabel.caption = "May still be on air (" + rigLostKeyedAt_ + ")";
+    rigFrequencyLabel.font = kRigLostColour;
+    return;
+  }
+  rigFrequencyLabel.font = colours::black;
   if (settings.rigModel == kNoRigModel) {
     rigFrequencyLabel.caption.clear();
     return;
   }
-  const RigStatus status = rig_->status();
   if (status.frequencyHz) {
     const std::optional<std::string> band = amateurBand(*status.frequencyHz);
     rigFrequencyLabel.caption = frequencyText(*status.frequencyHz) + (band ? "  " + *band : "");

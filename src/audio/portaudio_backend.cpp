@@ -9,7 +9,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <future>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "audio/callback_buffer_queue.h"
@@ -50,6 +54,35 @@ constexpr double kSuggestedLatency = 0.2;
 std::string paText(PaError error) { return Pa_GetErrorText(error); }
 
 const char* directionWord(bool input) { return input ? "input" : "output"; }
+
+// How long the main thread waits for a stream to stop or close. A sound server that hangs can
+// block these calls for ever: the call then goes on on a thread of its own, and the stream is
+// left to it.
+constexpr auto kDeviceCallWait = std::chrono::milliseconds(500);
+
+// Runs `call` on a thread of its own; false when it has not returned within kDeviceCallWait.
+bool callBounded(std::function<void()> call) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> returned = done->get_future();
+  std::thread([call = std::move(call), done] {
+    call();
+    done->set_value();
+  }).detach();
+  return returned.wait_for(kDeviceCallWait) == std::future_status::ready;
+}
+
+// What PortAudio's own threads touch. It lives as long as the stream or, for a stream left to
+// a hung sound server, for as long as the program: a late callback then finds it abandoned and
+// leaves the queue (and the buffers of a closed device) alone.
+struct CallbackSide {
+  std::unique_ptr<CallbackBufferQueue> queue;
+  int channels = 1;
+  std::atomic<bool> stopping{false};
+  std::atomic<bool> failed{false};
+  std::mutex use;          // held by a callback while it uses the queue
+  bool abandoned = false;  // under use
+  std::function<void()> wakeUp;
+};
 
 // The ALSA name that opens one sink or source of the sound server through the "pulse" plugin.
 // The name is quoted so that its dots and dashes reach the plugin as they are; empty for a name
@@ -129,7 +162,7 @@ class PortAudioStream : public AudioStream {
   void unprepareBuffer(AudioBuffer& buffer) override { buffer.prepared = false; }
 
   bool queueBuffer(AudioBuffer& buffer) override {
-    if (!stream_ || !buffer.prepared || !queue_->push(buffer)) return false;
+    if (!stream_ || !buffer.prepared || !side_->queue->push(buffer)) return false;
     if (!input_ && !running_) startStream();  // an output plays as soon as it has something
     return true;
   }
@@ -142,18 +175,22 @@ class PortAudioStream : public AudioStream {
   }
   std::vector<AudioBuffer*> reset() override {
     stopStream();
-    return queue_ ? queue_->drain() : std::vector<AudioBuffer*>{};
+    // An abandoned stream's queue is drained too: its callbacks no longer touch it.
+    return side_->queue ? side_->queue->drain() : std::vector<AudioBuffer*>{};
   }
 
   void close() override {
-    if (!stream_) return;
-    stopping_.store(true);
-    {
-      QuietStderr quiet;
-      Pa_CloseStream(stream_);  // aborts the stream first if it still runs
+    if (stream_) {
+      side_->stopping.store(true);
+      PaStream* stream = stream_;
+      std::shared_ptr<CallbackSide> keep = side_;
+      // Aborts the stream first if it still runs.
+      if (callBounded([stream, keep] { Pa_CloseStream(stream); }))
+        stream_ = nullptr;
+      else
+        abandon("did not close");
+      running_ = false;
     }
-    stream_ = nullptr;
-    running_ = false;
     if (owner_) owner_->forget(this);
     owner_ = nullptr;
   }
@@ -161,8 +198,8 @@ class PortAudioStream : public AudioStream {
   // Starts the stream; an output starts at once so that it plays silence until buffers come.
   bool startStream() {
     if (!stream_ || running_) return running_;
-    stopping_.store(false);
-    failed_.store(false);
+    side_->stopping.store(false);
+    side_->failed.store(false);
     PaError started;
     {
       QuietStderr quiet;
@@ -173,7 +210,7 @@ class PortAudioStream : public AudioStream {
       return false;
     }
     running_ = true;
-    lastCallbacks_ = queue_->callbacks();
+    lastCallbacks_ = side_->queue->callbacks();
     lastProgress_ = std::chrono::steady_clock::now();
     return true;
   }
@@ -181,13 +218,13 @@ class PortAudioStream : public AudioStream {
   // A one-line message when the stream has stopped by itself or stalled since the last check.
   std::string checkHealth(std::chrono::steady_clock::time_point now, std::chrono::milliseconds stallLimit) {
     if (!stream_ || !running_ || reported_) return {};
-    const int64_t calls = queue_->callbacks();
+    const int64_t calls = side_->queue->callbacks();
     if (calls != lastCallbacks_) {
       lastCallbacks_ = calls;
       lastProgress_ = now;
     }
     std::string why;
-    if (failed_.load() || Pa_IsStreamActive(stream_) != 1)
+    if (side_->failed.load() || Pa_IsStreamActive(stream_) != 1)
       why = "stopped working";
     else if (now - lastProgress_ > stallLimit)
       why = "stopped delivering sound";
@@ -205,21 +242,39 @@ class PortAudioStream : public AudioStream {
 
  private:
   static int callback(const void* in, void* out, unsigned long frames, const PaStreamCallbackTimeInfo*,
-                      PaStreamCallbackFlags, void* self) {
-    auto* stream = static_cast<PortAudioStream*>(self);
-    if (stream->input_)
-      stream->queue_->record(static_cast<const int16_t*>(in), frames);
+                      PaStreamCallbackFlags, void* data) {
+    auto* side = static_cast<CallbackSide*>(data);
+    // Never waits: the lock is only contended while the main thread abandons the stream.
+    std::unique_lock lock(side->use, std::try_to_lock);
+    if (!lock.owns_lock() || side->abandoned) {
+      if (out) std::memset(out, 0, frames * side->channels * sizeof(int16_t));
+      return lock.owns_lock() ? paAbort : paContinue;
+    }
+    if (in)
+      side->queue->record(static_cast<const int16_t*>(in), frames);
     else
-      stream->queue_->play(static_cast<int16_t*>(out), frames);
+      side->queue->play(static_cast<int16_t*>(out), frames);
     return paContinue;
   }
   // PortAudio calls this when the stream becomes inactive: after our own stop, or by itself when
   // the device failed.
-  static void finished(void* self) {
-    auto* stream = static_cast<PortAudioStream*>(self);
-    if (stream->stopping_.load()) return;
-    stream->failed_.store(true);
-    if (stream->owner_ && stream->owner_->wakeUp_) stream->owner_->wakeUp_();
+  static void finished(void* data) {
+    auto* side = static_cast<CallbackSide*>(data);
+    if (side->stopping.load()) return;
+    side->failed.store(true);
+    if (side->wakeUp) side->wakeUp();
+  }
+
+  // The stream is left to a call that did not return: no callback touches the queue any more,
+  // and nothing here calls PortAudio on it again.
+  void abandon(const std::string& what) {
+    {
+      std::lock_guard lock(side_->use);
+      side_->abandoned = true;
+    }
+    stream_ = nullptr;
+    running_ = false;
+    if (owner_) owner_->abandoned(describe(what + ": the sound server does not answer; it was left behind"));
   }
 
   // Completes an opening that PortAudio answered with `result`.
@@ -229,25 +284,27 @@ class PortAudioStream : public AudioStream {
       error = paText(result);
       return false;
     }
+    if (owner_) side_->wakeUp = owner_->wakeUp_;
     Pa_SetStreamFinishedCallback(stream_, &PortAudioStream::finished);
     return true;
   }
 
   PaError openWith(const PaStreamParameters& params) {
-    queue_ = std::make_unique<CallbackBufferQueue>(
+    side_->queue = std::make_unique<CallbackBufferQueue>(
         input_ ? CallbackBufferQueue::Direction::input : CallbackBufferQueue::Direction::output, completion_,
         params.channelCount);
+    side_->channels = params.channelCount;
     return Pa_OpenStream(&stream_, input_ ? &params : nullptr, input_ ? nullptr : &params, kSampleRate,
-                         paFramesPerBufferUnspecified, paNoFlag, &PortAudioStream::callback, this);
+                         paFramesPerBufferUnspecified, paNoFlag, &PortAudioStream::callback, side_.get());
   }
 
   void stopStream() {
     if (!stream_ || !running_) return;
-    stopping_.store(true);
-    {
-      QuietStderr quiet;
-      Pa_AbortStream(stream_);  // buffers still queued are handed back, not played out
-    }
+    side_->stopping.store(true);
+    PaStream* stream = stream_;
+    std::shared_ptr<CallbackSide> keep = side_;
+    // Buffers still queued are handed back, not played out.
+    if (!callBounded([stream, keep] { Pa_AbortStream(stream); })) return abandon("did not stop");
     running_ = false;
   }
 
@@ -259,13 +316,11 @@ class PortAudioStream : public AudioStream {
   const bool input_;
   const std::string deviceName_;
   BufferCompletion& completion_;
-  std::unique_ptr<CallbackBufferQueue> queue_;
+  std::shared_ptr<CallbackSide> side_ = std::make_shared<CallbackSide>();
   PaStream* stream_ = nullptr;
   bool running_ = false;
   bool reported_ = false;
   std::string pending_;
-  std::atomic<bool> stopping_{false};
-  std::atomic<bool> failed_{false};
   int64_t lastCallbacks_ = 0;
   std::chrono::steady_clock::time_point lastProgress_{};
 };
@@ -297,7 +352,8 @@ PortAudioBackend::PortAudioBackend() {
 
 PortAudioBackend::~PortAudioBackend() {
   while (!streams_.empty()) streams_.back()->close();  // each close forgets its stream
-  if (!initialised_) return;
+  // Shutting down would wait for a stream left to a hung sound server.
+  if (!initialised_ || abandonedStreams_) return;
   QuietStderr quiet;
   Pa_Terminate();
 }
@@ -373,8 +429,14 @@ void PortAudioBackend::forget(PortAudioStream* stream) {
   streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
 }
 
+void PortAudioBackend::abandoned(std::string report) {
+  ++abandonedStreams_;
+  abandonReports_.push_back(std::move(report));
+  if (wakeUp_) wakeUp_();
+}
+
 std::vector<std::string> PortAudioBackend::takeErrors(std::chrono::milliseconds stallLimit) {
-  std::vector<std::string> errors;
+  std::vector<std::string> errors = std::exchange(abandonReports_, {});
   const auto now = std::chrono::steady_clock::now();
   for (PortAudioStream* stream : streams_) {
     std::string pending = stream->takePending();

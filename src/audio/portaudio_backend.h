@@ -14,7 +14,10 @@
 // direction, as found when the backend was created (ALSA devices by name).
 //
 // A stream that stops by itself or stalls (device unplugged, sound server gone) is reported
-// once through takeErrors() with a one-line message; the program goes on without it.
+// once through takeErrors() with a one-line message; the program goes on without it. Stopping
+// or closing a stream never holds the calling thread for more than half a second: a call that a
+// hung sound server keeps waiting goes on on a thread of its own, the stream is left to it, and
+// takeErrors() says so.
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -67,6 +70,8 @@ class PortAudioBackend : public AudioBackend {
   std::vector<AudioDevice> list(bool input);
   std::unique_ptr<AudioStream> open(bool input, int deviceNumber, BufferCompletion& completion);
   void forget(PortAudioStream* stream);
+  // A stream left to a stop or close that did not return; said by the next takeErrors().
+  void abandoned(std::string report);
 
   bool initialised_ = false;
   std::string error_;
@@ -76,4 +81,6 @@ class PortAudioBackend : public AudioBackend {
   std::string listedFrom_;
   std::vector<PortAudioStream*> streams_;  // open streams, closed before PortAudio shuts down
   std::function<void()> wakeUp_;
+  int abandonedStreams_ = 0;
+  std::vector<std::string> abandonReports_;
 };

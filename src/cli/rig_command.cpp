@@ -48,7 +48,9 @@ void printStatus(std::ostream& out, const RigStatus& status) {
 // The worker has answered and the rig is still there; otherwise the failure line.
 std::optional<std::string> rigProblem(RigControl& rig) {
   if (!rig.waitForWorker(kConnectWait)) return "the rig did not answer in time";
-  if (std::optional<std::string> lost = rig.takeLostWhileKeyed()) return *lost;
+  if (std::optional<std::string> lost = rig.takeLostWhileKeyed())
+    return *lost + ": the radio may still be transmitting; the rig keeper goes on sending \"PTT off\" for 10 s "
+                   "(after that only the rig's own time-out timer stops it)";
   const RigStatus status = rig.status();
   if (!status.connected) return status.problem.empty() ? "the rig is not connected" : status.problem;
   return std::nullopt;

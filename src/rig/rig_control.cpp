@@ -1,32 +1,24 @@
 #include "rig/rig_control.h"
 
-#include <atomic>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
-#include "audio/keyed_port_release.h"
-#include "rig/hamlib_rig.h"
+#include <vector>
+
+#include "rig/keeper_process.h"
+#include "rig/keeper_protocol.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Reads of the frequency and the transmitter's state; each exchange is bounded by
-// kExchangeTimeoutMs, so a rig that stops answering is noticed within
-// kPollInterval + 2 * kExchangeTimeoutMs, well inside 2 s.
-constexpr auto kPollInterval = 300ms;
-constexpr int kExchangeTimeoutMs = 400;
-constexpr auto kReconnectInterval = 2s;
-// How often the worker looks for a signal that asked it to release the rig.
-constexpr auto kSignalCheckInterval = 50ms;
-
-// Rigs keyed right now in this process, and a signal whose release they owe (-1: none).
-std::atomic<int> keyedRigs{0};
-std::atomic<int> pendingSignal{-1};
-
-bool deferSignalToRigs(int signalNumber) {
-  if (keyedRigs.load() <= 0) return false;
-  pendingSignal.store(signalNumber);
-  return true;
-}
+// How often the worker looks at its requests when nothing else wakes it (the end of a timed
+// keying), and how often a keyed transmission is renewed with the keeper.
+constexpr auto kWorkerTick = 50ms;
+constexpr auto kRenewal = 1s;
+constexpr auto kRestartInterval = 1s;
+constexpr auto kKeeperEndWait = 1s;  // then the keeper goes on by itself, collected by init
 
 }  // namespace
 
@@ -38,26 +30,42 @@ struct RigControl::Request {
   uint64_t sequence = 0;
 };
 
+struct RigControl::KeeperLink {
+  KeeperProcess process;
+  LineReader reader;
+  bool running() const { return process.fd >= 0; }
+  void close() {
+    if (process.fd >= 0) ::close(process.fd);
+    process.fd = -1;
+  }
+};
+
+RigControl::RigControl() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
 RigControl::~RigControl() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
     wantKeyed_ = false;
-    woken_ = true;
+    wake();
   }
-  changed_.notify_all();
+  signalWorker();
   if (worker_.joinable()) worker_.join();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void RigControl::startWorker() {
   if (worker_.joinable()) return;
-  setDeferredRelease(deferSignalToRigs);
   worker_ = std::thread([this] { run(); });
 }
 
-void RigControl::wake() {
-  woken_ = true;
-  ++requested_;
+void RigControl::wake() { ++requested_; }
+
+void RigControl::signalWorker() {
+  const uint64_t one = 1;
+  if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) < 0) {
+    // A full counter already wakes the worker.
+  }
 }
 
 void RigControl::configure(const RigConfig& config) {
@@ -73,7 +81,7 @@ void RigControl::configure(const RigConfig& config) {
     wake();
   }
   if (enabled()) startWorker();
-  changed_.notify_all();
+  signalWorker();
 }
 
 bool RigControl::key() {
@@ -84,7 +92,7 @@ bool RigControl::key() {
     releaseAt_.reset();
     wake();
   }
-  changed_.notify_all();
+  signalWorker();
   return true;
 }
 
@@ -96,7 +104,7 @@ bool RigControl::keyFor(std::chrono::milliseconds duration) {
     releaseAt_ = Clock::now() + duration;
     wake();
   }
-  changed_.notify_all();
+  signalWorker();
   return true;
 }
 
@@ -108,7 +116,7 @@ void RigControl::release() {
     releaseAt_.reset();
     wake();
   }
-  changed_.notify_all();
+  signalWorker();
 }
 
 bool RigControl::isKeyed() const {
@@ -132,123 +140,123 @@ bool RigControl::waitForWorker(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   if (!worker_.joinable()) return true;
   wake();
-  pollNow_ = true;
   const uint64_t wanted = requested_;
-  changed_.notify_all();
+  signalWorker();
   return worked_.wait_for(lock, timeout, [&] { return done_ >= wanted; });
 }
 
-void RigControl::run() {
-  HamlibRig rig;
-  RigConfig config;
-  uint64_t appliedGeneration = 0;
-  bool rigKeyed = false;  // what the rig was last told
-  bool countedKeyed = false;
-  Clock::time_point nextPoll{}, nextConnect{};
+// Under mutex_.
+void RigControl::applyReport(const KeeperReport& report) {
+  if (report.generation == configGeneration_) {
+    status_.connected = report.connected;
+    status_.frequencyHz = report.frequencyHz;
+    status_.transmitting = report.transmitting;
+    status_.problem = report.problem;
+    status_.releasePending = report.releaseOwed;
+    if (report.lostWhileKeyed) {
+      lostWhileKeyed_ = report.problem;
+      wantKeyed_ = false;  // the next key asks again
+    }
+    if (!report.connected) wantKeyed_ = false;
+  }
+  done_ = std::max(done_, report.sequence);
+}
 
-  // The process-wide count of keyed rigs follows this rig, for the signal handler.
-  auto noteKeyed = [&](bool keyed) {
-    if (keyed != countedKeyed) keyedRigs.fetch_add(keyed ? 1 : -1);
-    countedKeyed = keyed;
-  };
+// Under mutex_: the keeper could not be started or ended by itself.
+void RigControl::keeperLost(bool wasKeyed, const std::string& problem) {
+  status_ = RigStatus{};
+  status_.problem = problem;
+  // A new keeper releases the rig first thing when it connects.
+  status_.releasePending = wasKeyed;
+  if (wasKeyed || wantKeyed_) lostWhileKeyed_ = problem;
+  wantKeyed_ = false;
+  done_ = requested_;  // nobody waits for an answer that cannot come
+}
+
+void RigControl::run() {
+  KeeperLink keeper;
+  std::vector<pid_t> ended;  // keepers that went away, collected when they have exited
+  uint64_t sentGeneration = 0, sentPoll = 0;
+  bool sentKeyed = false;
+  Clock::time_point nextRenewal{}, nextStart{};
 
   for (;;) {
+    pollfd waits[2] = {{wakeFd_, POLLIN, 0}, {keeper.process.fd, POLLIN, 0}};
+    ::poll(waits, keeper.running() ? 2 : 1, static_cast<int>(kWorkerTick.count()));
+    uint64_t count = 0;
+    if (::read(wakeFd_, &count, sizeof count) < 0) count = 0;
+    std::erase_if(ended, [](pid_t pid) { return awaitRigKeeper(pid, 0ms); });
+
     Request request;
     {
-      std::unique_lock lock(mutex_);
-      const auto wakeAt = std::min(nextPoll, Clock::now() + kSignalCheckInterval);
-      changed_.wait_until(lock, std::max(wakeAt, Clock::now()), [&] { return woken_; });
-      woken_ = false;
-      if (pollNow_) nextPoll = Clock::now();
-      pollNow_ = false;
+      std::lock_guard lock(mutex_);
       if (releaseAt_ && Clock::now() >= *releaseAt_) {
         wantKeyed_ = false;
         releaseAt_.reset();
       }
       request = {wantedConfig_, configGeneration_, wantKeyed_, stop_, requested_};
     }
-    const int signal = pendingSignal.load();
-    bool keyed = request.keyed && !request.stop && signal < 0;
-    bool lost = false;
-    std::string problem;
-    std::optional<double> frequency;
-    std::optional<bool> transmitting;
-    bool polled = false;
+    if (request.stop) break;
+    const auto now = Clock::now();
 
-    auto lose = [&](const RigResult& r) {
-      lost = true;
-      problem = "The rig stopped answering (" + r.error + ")";
-      rig.close();
-      nextConnect = Clock::now() + kReconnectInterval;
-    };
-
-    if (request.generation != appliedGeneration) {
-      if (rigKeyed) rig.setPtt(false);
-      rig.close();
-      rigKeyed = false;
-      appliedGeneration = request.generation;
-      config = request.config;
-      nextConnect = Clock::now();
-    }
-    const bool wasOpen = rig.isOpen();
-    if (!request.stop && config.model != kNoRigModel && !rig.isOpen() &&
-        Clock::now() >= nextConnect) {
-      const RigResult opened = rig.open(config, kExchangeTimeoutMs);
-      if (!opened.ok) {
-        problem = opened.error;
-        nextConnect = Clock::now() + kReconnectInterval;
+    if (!keeper.running() && now >= nextStart) {
+      std::string error;
+      keeper.process = startRigKeeper(error);
+      keeper.reader = LineReader{};
+      sentGeneration = sentPoll = 0;
+      sentKeyed = false;
+      if (!keeper.running()) {
+        nextStart = now + kRestartInterval;
+        std::lock_guard lock(mutex_);
+        keeperLost(false, error);
+        worked_.notify_all();
+        continue;
       }
-      nextPoll = Clock::now();
     }
-    if (rig.isOpen() && keyed != rigKeyed) {
-      // Counted as keyed before the rig is told, so a signal in between still releases it.
-      if (keyed) noteKeyed(true);
-      const RigResult r = rig.setPtt(keyed);
-      if (r.ok || !r.lost) rigKeyed = keyed;  // a refusal is not asked again until the next change
-      if (!r.ok) problem = r.error;
-      if (r.lost) lose(r);
+    if (!keeper.running()) {
+      std::lock_guard lock(mutex_);
+      done_ = request.sequence;
+      worked_.notify_all();
+      continue;
     }
-    if (rig.isOpen() && Clock::now() >= nextPoll) {
-      RigResult r;
-      frequency = rig.readFrequency(&r);
-      if (r.lost) {
-        lose(r);
-      } else {
-        transmitting = rig.readPtt(&r);
-        if (r.lost) lose(r);
-      }
-      polled = true;
-      nextPoll = Clock::now() + kPollInterval;
-    }
-    if (lost) rigKeyed = false;
-    noteKeyed(rigKeyed);
 
+    const int fd = keeper.process.fd;
+    bool alive = true;
+    if (request.generation != sentGeneration) {
+      alive = writeLine(fd, configOrder(request.generation, request.config));
+      sentGeneration = request.generation;
+      sentKeyed = false;
+    }
+    if (alive && (request.keyed != sentKeyed || (request.keyed && now >= nextRenewal))) {
+      alive = writeLine(fd, keyOrder(request.keyed));
+      sentKeyed = request.keyed;
+      nextRenewal = now + kRenewal;
+    }
+    if (alive && request.sequence > sentPoll) {
+      alive = writeLine(fd, pollOrder(request.sequence));
+      sentPoll = request.sequence;
+    }
+    if (alive) alive = keeper.reader.readFrom(fd);
     {
       std::lock_guard lock(mutex_);
-      if (request.generation == configGeneration_) {
-        status_.connected = rig.isOpen();
-        if (polled || !rig.isOpen()) {
-          status_.frequencyHz = frequency;
-          status_.transmitting = transmitting;
-        }
-        if (!problem.empty()) status_.problem = problem;
-        else if (rig.isOpen() && !wasOpen) status_.problem.clear();
-        if (lost && (request.keyed || wantKeyed_)) {
-          lostWhileKeyed_ = problem;
-          wantKeyed_ = false;  // nothing to release any more: the next key asks again
-        }
-        if (!rig.isOpen()) wantKeyed_ = false;
+      while (std::optional<std::string> line = keeper.reader.next())
+        if (std::optional<KeeperReport> report = parseReport(*line)) applyReport(*report);
+      if (!alive) {
+        keeperLost(sentKeyed, "The rig keeper stopped");
+        keeper.close();
+        ended.push_back(keeper.process.pid);
+        nextStart = now + kRestartInterval;
       }
-      done_ = std::max(done_, request.sequence);
     }
     worked_.notify_all();
-
-    if (signal >= 0 && !rigKeyed && keyedRigs.load() <= 0) finishDeferredSignal(signal);
-    if (request.stop) {
-      if (rigKeyed) rig.setPtt(false);
-      noteKeyed(false);
-      rig.close();
-      return;
-    }
   }
+
+  // Ending: the keeper is told to release, then its socket closes, which ends it after one
+  // more release and read-back.
+  if (keeper.running()) {
+    writeLine(keeper.process.fd, keyOrder(false));
+    keeper.close();
+    ended.push_back(keeper.process.pid);
+  }
+  for (pid_t pid : ended) awaitRigKeeper(pid, kKeeperEndWait);
 }

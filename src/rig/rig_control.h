@@ -1,10 +1,11 @@
 #pragma once
-// Rig control for the station: one worker thread owns the Hamlib connection and does every
-// exchange with the rig, so the main thread only posts requests and reads the last answers and
-// never waits for the rig. The worker keys and releases as asked, reads the frequency and the
-// transmitter's state a few times a second, notices within 2 s a rig that stopped answering
-// (and then connects again every 2 s), and releases a keyed rig before it closes the
-// connection.
+// Rig control for the station. The Hamlib connection belongs to the rig keeper, a process of
+// its own (rig_keeper.h) that releases the rig whenever this program goes away, however it
+// ends. A worker thread here starts the keeper, passes the requests on and collects its
+// reports, so the main thread only posts requests and reads the last answers and never waits
+// for the rig. The keeper keys and releases as asked, reads the frequency and the
+// transmitter's state a few times a second, notices within 2 s a rig that stopped answering,
+// connects again, and releases the rig first on every connection.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -22,13 +23,16 @@ struct RigStatus {
   std::optional<double> frequencyHz;
   std::optional<bool> transmitting;  // as the rig reports it; nothing when it cannot tell
   std::string problem;               // one line: why the rig is not connected, or the last refusal
+  // The rig stopped answering while keyed: it may still be transmitting until it answers
+  // again and the keeper's release is confirmed.
+  bool releasePending = false;
 };
 
 class RigControl final : public PushToTalk {
  public:
-  RigControl() = default;
-  // Releases a keyed rig and closes the connection; waits for that, which a rig that does not
-  // answer bounds by its time-out.
+  RigControl();
+  // Releases a keyed rig and ends the keeper; waits for that at most 1 s (a rig that does not
+  // answer: the keeper goes on trying by itself).
   ~RigControl() override;
   RigControl(const RigControl&) = delete;
   RigControl& operator=(const RigControl&) = delete;
@@ -56,21 +60,23 @@ class RigControl final : public PushToTalk {
  private:
   using Clock = std::chrono::steady_clock;
   struct Request;
+  struct KeeperLink;
   void startWorker();
   void run();
   void wake();
+  void signalWorker();
+  void applyReport(const struct KeeperReport& report);
+  void keeperLost(bool wasKeyed, const std::string& problem);
 
   RigConfig config_;  // the main thread's copy
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  int wakeFd_ = -1;  // an eventfd the worker waits on beside the keeper's socket
   // Requests, under mutex_.
   RigConfig wantedConfig_;
   uint64_t configGeneration_ = 0;
   bool wantKeyed_ = false;
   std::optional<Clock::time_point> releaseAt_;
   bool stop_ = false;
-  bool woken_ = false;
-  bool pollNow_ = false;
   uint64_t requested_ = 0;
   uint64_t done_ = 0;
   // Answers, under mutex_.

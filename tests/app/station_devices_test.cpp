@@ -97,6 +97,28 @@ TEST(StationDevices, AnOutputThatStopsPlayingIsEndedEvenWithoutAnInputDevice) {
   s.expectEndedAndReleased();
 }
 
+TEST(StationDevices, TheWatchdogEndsAStoppedOutputAtItsLimitsOnTheClockItIsGiven) {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kTick = std::chrono::milliseconds(1);
+  Station s(true, false);
+  s.sendText();
+  // Before the first buffer a sound server may still be starting the stream: the longer limit.
+  const Clock::time_point sent = Clock::now();
+  s.form.checkOutputStall(sent + MainWindow::kOutputStartLimit - MainWindow::kOutputSilenceLimit);
+  EXPECT_TRUE(s.form.state.txInProgress);
+  const Clock::time_point before = Clock::now();
+  ASSERT_TRUE(s.audio.playOutput());
+  s.form.pumpMessages();
+  const Clock::time_point after = Clock::now();
+  // From the last played buffer on: still on the air just short of the limit, ended at it.
+  s.form.checkOutputStall(before + MainWindow::kOutputSilenceLimit - kTick);
+  EXPECT_TRUE(s.form.state.txInProgress);
+  EXPECT_TRUE(s.serial.linesAsserted);
+  EXPECT_TRUE(s.platform.messages.empty());
+  s.form.checkOutputStall(after + MainWindow::kOutputSilenceLimit);
+  s.expectEndedAndReleased();
+}
+
 }  // namespace
 
 namespace {

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -36,7 +38,10 @@ class RigctldServer {
     for (int i = 0; i < 100 && !accepting(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  ~RigctldServer() { kill(SIGTERM); }
+  ~RigctldServer() {
+    resume();
+    kill(SIGTERM);
+  }
 
   // True when rigctld runs and takes connections.
   bool running() { return pid_ > 0 && accepting(); }
@@ -47,6 +52,53 @@ class RigctldServer {
     ::kill(pid_, signal);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+  }
+
+  // Holds rigctld still (SIGSTOP) and lets it go on (SIGCONT): a rig that stops answering.
+  void pause() {
+    if (pid_ > 0) ::kill(pid_, SIGSTOP);
+  }
+  void resume() {
+    if (pid_ > 0) ::kill(pid_, SIGCONT);
+  }
+
+  // The PTT state ("0" or "1") asked over a raw connection of our own, quicker than starting
+  // rigctl; "error" when rigctld does not answer within `timeout`.
+  std::string pttOverTcp(std::chrono::milliseconds timeout = std::chrono::milliseconds(500)) const {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        send(s, "t\n", 2, MSG_NOSIGNAL) == 2) {
+      const auto until = std::chrono::steady_clock::now() + timeout;
+      while (answer.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        pollfd p{s, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        char chunk[64];
+        const ssize_t n = recv(s, chunk, sizeof chunk, 0);
+        if (n <= 0) break;
+        answer.append(chunk, static_cast<size_t>(n));
+      }
+    }
+    close(s);
+    const size_t end = answer.find('\n');
+    return end == std::string::npos ? "error" : answer.substr(0, end);
+  }
+
+  // Polls pttOverTcp every 10 ms until it reads `wanted`; the time that took, or nothing when
+  // `limit` passed first.
+  std::optional<std::chrono::milliseconds> waitForPtt(const std::string& wanted, std::chrono::milliseconds limit) const {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+      const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+      if (pttOverTcp() == wanted) return took;
+      if (took > limit) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   }
 
   // rigctl's answer to "t" (the PTT state: "0" or "1"), or its failure as "error".
