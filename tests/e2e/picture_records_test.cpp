@@ -76,7 +76,7 @@ TEST(PictureRecords, EachStoredPictureHasItsRecordLatestIsACopyAndOldOnesGoWithT
   ASSERT_TRUE(again);
   EXPECT_EQ(again->mode, "4L-FSK");
   EXPECT_EQ(again->code, "Convolution");
-  EXPECT_DOUBLE_EQ(again->scale, 1.5);
+  EXPECT_DOUBLE_EQ(again->scale, 1.8);
   EXPECT_EQ(again->frequencyHz, 145'000'000.0);
   EXPECT_EQ(again->utc, "2026-12-08T14:30:45Z");
   EXPECT_EQ(fileText((store / "latest.jpg").string()), fileText(b.lastSavedPath));
