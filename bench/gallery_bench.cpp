@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/dialogs/gallery_dialog.h"
 #include "app/platform.h"
-#include "core/file_bytes.h"
 #include "imaging/jpeg_file.h"
 #include "library/picture_record.h"
 
@@ -51,16 +51,20 @@ struct Store {
         picture.set(x, y, Colour{static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(x ^ y)});
     std::vector<uint8_t> jpeg;
     encodeJpeg(picture, 75, jpeg);
-    std::string error;
+    // Plain writes: the store is made once and thrown away, it needs no safe replacing.
+    const auto write = [](const std::string& path, const void* data, size_t size) {
+      std::ofstream(path, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    };
     for (int i = 0; i < kPictures; ++i) {
       char name[64];
       std::snprintf(name, sizeof name, "2026%02d%02d_%02d%02d_QA%04d", 1 + i / 600 % 12, 1 + i / 24 % 25,
                     i % 24, i % 60, i);
       const std::string path = (folder / name).string() + ".jpg";
-      writeFileReplacing(path, jpeg.data(), jpeg.size(), &error);
+      write(path, jpeg.data(), jpeg.size());
       PictureRecord record{"QA1XYZ", "2026-12-08T14:30:05Z", 300 - i % 50, 9.5, "MSK", "Normal (Non)", 1.0,
                            7'074'000.0, "coherent"};
-      writePictureRecord(recordPathOf(path), record, error);
+      const std::string text = pictureRecordJson(record);
+      write(recordPathOf(path), text.data(), text.size());
     }
   }
   ~Store() { fs::remove_all(folder); }

@@ -87,6 +87,7 @@ void MainWindow::saveReceivedImage() {
     }
   }
   if (settings.autoDelete) deleteOldImages();
+  if (gallery.visible) gallery.show(storeFolder());  // the open gallery lists the new picture
 }
 
 PictureRecord MainWindow::receivedPictureRecord(int blocksHeld) const {

@@ -106,17 +106,17 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   ASSERT_GE(saved.size(), 2u);
   std::vector<fs::path> stored;
   for (const auto& entry : fs::directory_iterator(homeB.path() / "AutoSave")) stored.push_back(entry.path());
-  const fs::path last = saved.back();
-  const fs::path record = fs::path(last).replace_extension(".json");
-  const fs::path latest = last.parent_path() / "latest.jpg";
+  const fs::path kept = saved.back();
+  const fs::path record = fs::path(kept).replace_extension(".json");
+  const fs::path latest = kept.parent_path() / "latest.jpg";
   std::sort(stored.begin(), stored.end());
-  EXPECT_EQ(stored, (std::vector<fs::path>{last, record, latest}));
+  EXPECT_EQ(stored, (std::vector<fs::path>{kept, record, latest}));
   EXPECT_NE(saved.front().find("_JA1ABC.jpg"), std::string::npos);
   const auto bytes = [](const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
-  EXPECT_EQ(bytes(latest), bytes(last));
+  EXPECT_EQ(bytes(latest), bytes(kept));
   const nlohmann::json fields = nlohmann::json::parse(bytes(record));
   EXPECT_EQ(fields["callsign"], "JA1ABC");
   EXPECT_EQ(fields["blocks"], 300);
