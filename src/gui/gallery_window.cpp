@@ -130,7 +130,7 @@ GalleryWindow::GalleryWindow(GalleryDialog& form, MainWindowWidget& main)
   // The picture opened large, twice its size, in a window of its own.
   large_ = new QWidget(this, Qt::Window);
   auto* largeLayout = new QVBoxLayout(large_);
-  largePicture_ = new QLabel(large_);
+  largePicture_ = plainLabel({}, large_);
   largePicture_->setAlignment(Qt::AlignCenter);
   largePicture_->setMinimumSize(320, 240);
   largeLayout->addWidget(largePicture_);
