@@ -38,6 +38,7 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
   switch (info.kind) {
     case kFrameImageBlock:
     case kFrameBsrResponse:
+      pictureBlockHeader = info;
       rxModeLabel.caption = info.fourLevel ? "4L-FSK" : "MSK";
       rxCodeLabel.font = colours::goodBlock;
       rxCodeLabel.caption = info.coded ? "CONV" : "NORM";

@@ -15,6 +15,7 @@
 
 #include "app/controls.h"
 #include "app/dialogs/device_notice.h"
+#include "app/dialogs/gallery_dialog.h"
 #include "app/dialogs/level_dialog.h"
 #include "app/dialogs/settings_dialog.h"
 #include "app/platform.h"
@@ -33,6 +34,7 @@ class PttPort;
 class RigControl;
 class SerialLines;
 class StationLoop;
+struct PictureRecord;
 struct ReceiverState;
 struct TransmitterState;
 
@@ -256,6 +258,14 @@ class MainWindow {
   void pictureTabChanged();     // set pictureTabs.index, then call, as a tab click does
   // "From : " and the sender's callsign, cleaned for display (it came from the air).
   std::string senderCaption() const;
+  // The record saved beside the picture received last (picture_record.h), with its blocks held.
+  PictureRecord receivedPictureRecord(int blocksHeld) const;
+  // The header of the picture block received last: the picture's mode, code and scale.
+  RxFrameInfo pictureBlockHeader;
+
+  // --- the gallery of stored pictures (gallery_dialog.h), a window of its own ---
+  GalleryDialog gallery{platform, [this](const std::string& path) { return loadTransmitImage(path); }};
+  void galleryClicked();  // the picture's context menu "Gallery..." and Ctrl+G
 
   // --- operator commands, window messages, start-up and shut-down, log export ---
   // (operator_commands.cpp, window_messages.cpp, station_lifecycle.cpp, log_export.cpp)

@@ -57,6 +57,9 @@ class Platform {
   virtual std::optional<std::string> choosePictureFile(const std::string& folder) {
     return std::nullopt;
   }
+  // Shows the folder in the desktop's file manager without waiting for it; false where none
+  // can be started.
+  virtual bool showFolder(const std::string& folder) { return false; }
   // Starts the system's recording-level mixer; false if none can be started.
   virtual bool startMixer() = 0;
 

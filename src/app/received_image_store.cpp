@@ -8,6 +8,7 @@
 #include "core/display_text.h"
 #include "imaging/jpeg_file.h"
 #include "library/image_store_files.h"
+#include "library/picture_record.h"
 #include "library/stored_image_names.h"
 
 namespace {
@@ -15,6 +16,15 @@ namespace {
 constexpr int kTxTab = 0;
 constexpr int kRxTab = 1;
 constexpr int kLogTab = 2;
+
+// The names pelimo-cli's --receiver gives the receivers (Settings::receiverKind).
+const char* receiverName(int kind) {
+  switch (kind) {
+    case 0: return "improved";
+    case 1: return "specified";
+    default: return "coherent";
+  }
+}
 
 bool fileExists(const std::string& path) {
   std::error_code ec;
@@ -59,6 +69,10 @@ void MainWindow::saveReceivedImage() {
     return;
   }
   lastSaveOutcome = "saved " + path;
+  // The record and the copy follow the picture; either failing leaves the picture saved.
+  if (!writePictureRecord(recordPathOf(path), receivedPictureRecord(good), error))
+    reportFileProblem(error);
+  if (!copyToLatestPicture(storeFolder(), path, error)) reportFileProblem(error);
   const std::string sender = state.decodedCallsign.empty() ? std::string("an unnamed station")
                                                            : displayText(state.decodedCallsign);
   addMessageLogLine("Picture from " + sender + " stored as " + path);
@@ -67,13 +81,30 @@ void MainWindow::saveReceivedImage() {
   if (state.bsrBlocksStored) {
     state.bsrBlocksStored = false;
     if (settings.deleteOnBsrOverwrite && !earlier.empty() && earlier != path &&
-        fileExists(earlier) && !deleteStoredFile(earlier, error)) {
+        fileExists(earlier) && !deleteStoredPicture(earlier, error)) {
       reportFileProblem(error);
       return;
     }
   }
   if (settings.autoDelete) deleteOldImages();
+  if (gallery.visible) gallery.show(storeFolder());  // the open gallery lists the new picture
 }
+
+PictureRecord MainWindow::receivedPictureRecord(int blocksHeld) const {
+  PictureRecord record;
+  record.callsign = displayText(state.decodedCallsign);
+  record.utc = isoUtc(platform.utcTime());
+  record.blocks = blocksHeld;
+  record.snrDb = receivedPictureSnrDb();
+  record.mode = pictureBlockHeader.fourLevel ? "4L-FSK" : "MSK";
+  record.code = codeCombo.items[pictureBlockHeader.coded ? 1 : 0];
+  record.scale = scaleTable[pictureBlockHeader.scaleIndex & (kScaleCount - 1)];
+  record.frequencyHz = rigFrequencyHz();
+  record.receiver = receiverName(settings.receiverKind);
+  return record;
+}
+
+void MainWindow::galleryClicked() { gallery.show(storeFolder()); }
 
 std::string MainWindow::senderCaption() const { return "From : " + displayText(state.remoteCallsign); }
 
@@ -154,7 +185,7 @@ void MainWindow::deleteImageClicked() {
   }
   if (!platform.askYesNo("Delete " + file + " , OK?", true)) return;
   std::string error;
-  if (!deleteStoredFile(path, error)) {
+  if (!deleteStoredPicture(path, error)) {
     reportFileProblem(error);
     return;
   }

@@ -43,6 +43,8 @@ class SimulatedClockPlatform final : public ConsolePlatform {
   SimulatedClockPlatform(const SimulatedAir& air, int64_t wallStart, int64_t countStart)
       : air_(air), wallStart_(wallStart), countStart_(countStart) {}
   LocalTime localTime() override { return localTimeOf(wallStart_ + elapsed()); }
+  // UTC (picture records, the logs' stamps) follows the wall clock, not the seed's count.
+  LocalTime utcTime() override { return utcTimeOf(wallStart_ + elapsed()); }
   int64_t timeSeconds() override { return countStart_ + elapsed(); }
 
  private:

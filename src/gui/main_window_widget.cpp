@@ -23,6 +23,7 @@
 
 #include "gui/control_sync.h"
 #include "gui/dialog_windows.h"
+#include "gui/gallery_window.h"
 #include "gui/picture_view.h"
 #include "gui/tool_tips.h"
 
@@ -150,6 +151,9 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
           [this, pictureView](const QPoint& at) { pictureMenu()->popup(pictureView->mapToGlobal(at)); });
   auto* open = new QShortcut(QKeySequence::Open, this);
   connect(open, &QShortcut::activated, this, [this] { run([this] { form_.openPictureClicked(); }); });
+  // The gallery of stored pictures, a window of its own: the same menu and Ctrl+G.
+  auto* gallery = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+  connect(gallery, &QShortcut::activated, this, [this] { run([this] { form_.galleryClicked(); }); });
 
   // --- right: transmit controls, then the commands ---
   addButton(
@@ -197,6 +201,7 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
 
   level_ = new LevelWindow(form.levelDialog, *this);
   notice_ = new NoticeWindow(form.deviceNotice, this);
+  gallery_ = new GalleryWindow(form.gallery, *this);
 
   // Key preview: every key released anywhere in this window reaches keyReleased().
   qApp->installEventFilter(this);
@@ -269,6 +274,8 @@ QMenu* MainWindowWidget::pictureMenu() {
   QAction* open = pictureMenu_->addAction("Open picture...", QKeySequence::Open);
   open->setEnabled(!form_.state.txInProgress);
   connect(open, &QAction::triggered, this, [this] { run([this] { form_.openPictureClicked(); }); });
+  QAction* gallery = pictureMenu_->addAction("Gallery...", QKeySequence(Qt::CTRL | Qt::Key_G));
+  connect(gallery, &QAction::triggered, this, [this] { run([this] { form_.galleryClicked(); }); });
   const std::vector<std::string> recent = form_.recentPictures();
   if (!recent.empty()) pictureMenu_->addSection("Sent lately");
   for (size_t i = 0; i < recent.size(); ++i) {
@@ -295,6 +302,7 @@ void MainWindowWidget::refresh() {
   for (auto* view : findChildren<PictureView*>()) view->update();
   level_->refresh();
   notice_->refresh();
+  gallery_->refresh();
 }
 
 void MainWindowWidget::run(const std::function<void()>& handler) {
@@ -404,5 +412,6 @@ void MainWindowWidget::closeEvent(QCloseEvent* event) {
   closed_ = true;
   level_->close();
   notice_->close();
+  gallery_->close();
   event->accept();
 }

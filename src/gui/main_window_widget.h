@@ -21,6 +21,7 @@ class QProgressBar;
 class PictureView;
 class LevelWindow;
 class NoticeWindow;
+class GalleryWindow;
 
 class MainWindowWidget : public QWidget {
   Q_OBJECT
@@ -49,9 +50,11 @@ class MainWindowWidget : public QWidget {
   // The widget of a model control, for tests and screenshots; nullptr if unknown.
   QWidget* widgetOf(const void* control) const;
   LevelWindow* levelWindow() const { return level_; }
+  GalleryWindow* galleryWindow() const { return gallery_; }
   // The line beside the tabs that shows how far a transmission or a reception has come.
   QProgressBar* progressLine() const { return progress_; }
-  // The picture area's context menu: "Open picture...", then the pictures sent last.
+  // The picture area's context menu: "Open picture...", "Gallery...", then the pictures sent
+  // last.
   QMenu* pictureMenu();
 
  public slots:
@@ -89,6 +92,7 @@ class MainWindowWidget : public QWidget {
   QLabel* panelCaption_ = nullptr;
   LevelWindow* level_ = nullptr;
   NoticeWindow* notice_ = nullptr;
+  GalleryWindow* gallery_ = nullptr;
   std::atomic<bool> pumpPosted_{false};
   bool painting_ = false;      // inside paintNow: device messages wait
   bool pumpWaiting_ = false;   // a pump came while painting

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFont>
 #include <QMessageBox>
 #include <QPainter>
@@ -52,6 +54,10 @@ std::optional<Picture> QtPlatform::clipboardPicture() {
   const QImage image = QApplication::clipboard()->image();
   if (image.isNull()) return std::nullopt;
   return fromQImage(image);
+}
+
+bool QtPlatform::showFolder(const std::string& folder) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(qs(folder)));
 }
 
 void QtPlatform::setClipboardPicture(const Picture& picture) {

@@ -42,6 +42,8 @@ class QtPlatform : public Platform {
   bool keysReachOtherWindows() override;
   // Qt's file dialog with a preview of the picture under the cursor.
   std::optional<std::string> choosePictureFile(const std::string& folder) override;
+  // The desktop's file manager on the folder (xdg-open), started without waiting for it.
+  bool showFolder(const std::string& folder) override;
   // Tries the known recording-level mixers in turn; says so when none is installed.
   bool startMixer() override;
   void showModal(SettingsDialog& dialog) override;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -100,13 +101,28 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   EXPECT_EQ(watch.lastLogLine, "JA1ABC>ur pic 5/9");
   EXPECT_EQ(summary["textReceived"], "JA1ABC>ur pic 5/9");
 
-  // Every save is listed; with DelImgBSR on only the completed picture is left in the store.
+  // Every save is listed; with DelImgBSR on only the completed picture is left in the store,
+  // with its record (the earlier saves' records went with them) and latest.jpg, its copy.
   ASSERT_GE(saved.size(), 2u);
   std::vector<fs::path> stored;
   for (const auto& entry : fs::directory_iterator(homeB.path() / "AutoSave")) stored.push_back(entry.path());
-  ASSERT_EQ(stored.size(), 1u);
-  EXPECT_EQ(stored[0], fs::path(saved.back()));
+  const fs::path kept = saved.back();
+  const fs::path record = fs::path(kept).replace_extension(".json");
+  const fs::path latest = kept.parent_path() / "latest.jpg";
+  std::sort(stored.begin(), stored.end());
+  EXPECT_EQ(stored, (std::vector<fs::path>{kept, record, latest}));
   EXPECT_NE(saved.front().find("_JA1ABC.jpg"), std::string::npos);
+  const auto bytes = [](const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(bytes(latest), bytes(kept));
+  const nlohmann::json fields = nlohmann::json::parse(bytes(record));
+  EXPECT_EQ(fields["callsign"], "JA1ABC");
+  EXPECT_EQ(fields["blocks"], 300);
+  EXPECT_EQ(fields["scale"], 0.5);
+  EXPECT_TRUE(fields["snrDb"].is_number());
+  EXPECT_EQ(fields["utc"].get<std::string>().substr(0, 11), "2026-12-08T");
 
   // Both stations closed and wrote their settings: callsigns, and A's choices at the close.
   const Settings a = loadSettings(homeA.file("pelimo.ini"));

@@ -413,7 +413,7 @@ TEST(MainWindow, PictureMenuAndToolTipsHelpThePickingOfAPicture) {
   QStringList entries;
   for (QAction* action : menu->actions())
     if (!action->isSeparator()) entries << action->text();
-  EXPECT_EQ(entries, QStringList({"Open picture...", "fox.png", "antenna.jpeg"}));
+  EXPECT_EQ(entries, QStringList({"Open picture...", "Gallery...", "fox.png", "antenna.jpeg"}));
   EXPECT_EQ(menu->actions().front()->shortcut(), QKeySequence(QKeySequence::Open));
 
   s.platform.chosenPicture = std::nullopt;
