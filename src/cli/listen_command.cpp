@@ -184,7 +184,7 @@ int runListen(const ListenOptions& options, std::ostream& out, std::ostream& err
   station.observer = &report;
   DeviceRings& rings = *station.deviceRings();
   events.say("listening", inputCaption(audio, station.settings.inputDevice) +
-                              (rings.inputOpen() ? "" : " (not open yet; tried again every few seconds)"));
+                              (rings.inputOpen() ? "" : " (not open; opened again every " + std::to_string(kDeviceRetrySeconds) + " s)"));
 
   using Clock = std::chrono::steady_clock;
   Clock::time_point retryAt = Clock::now() + std::chrono::seconds(kDeviceRetrySeconds);
@@ -192,8 +192,9 @@ int runListen(const ListenOptions& options, std::ostream& out, std::ostream& err
   while (!stopSignal) {
     station.pumpMessagesWaiting(std::chrono::milliseconds(200));
     station.checkRig();
-    for (const std::string& error : audio.takeErrors()) {
-      events.say("device", error + "; tried again every " + std::to_string(kDeviceRetrySeconds) + " s");
+    for (std::string error : audio.takeErrors()) {
+      if (!error.empty() && error.back() == '.') error.pop_back();
+      events.say("device", error + "; opened again every " + std::to_string(kDeviceRetrySeconds) + " s");
       station.closeDevices();
       lost = true;
       retryAt = Clock::now() + std::chrono::seconds(kDeviceRetrySeconds);

@@ -95,6 +95,7 @@ TEST(ListenStation, APicturePlayedIntoTheSoundServerIsStoredAndSigtermClosesClea
   if (std::string why = testAudioServerMissing(); !why.empty()) GTEST_SKIP() << why;
   const fs::path dir = fs::temp_directory_path() / ("pelimo-listen-" + std::to_string(getpid()));
   fs::create_directories(dir / "home");
+  std::ofstream(dir / "home" / "pelimo.ini") << "[Set]\nSaveMin=0\n";  // a part of a picture is kept too
   const std::string wav = (dir / "picture.wav").string();
   {
     Child send({PELIMO_CLI_BINARY, "send", "--callsign", "QA1/BC", "--mode", "4l-fsk", "--scale", "2.00",
