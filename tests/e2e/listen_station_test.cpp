@@ -30,13 +30,13 @@ using namespace std::chrono_literals;
 // A program started with its standard output and error on a pipe that is read as it goes.
 class Child {
  public:
-  explicit Child(const std::vector<std::string>& args, bool quiet = false) {
+  explicit Child(const std::vector<std::string>& args) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, quiet ? fds[1] : fds[1], 2);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
