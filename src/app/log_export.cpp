@@ -1,6 +1,7 @@
 // "Log out": hands the contact on the RX or LOG tab to the station-logging program as one
 // line on the clipboard followed by the F8 key sent to its window, and appends it to the ADIF
 // contact log in the data folder.
+#include <algorithm>
 #include <cmath>
 
 #include "app/main_window.h"
@@ -73,7 +74,10 @@ void MainWindow::logOut(int tab, bool automatic) {
       platform.messageBox(text, beep);
     } else if (text != lastAutoLogProblem_) {
       lastAutoLogProblem_ = text;
-      addMessageLogLine(text);
+      std::string line = text;  // a box's text may hold line breaks; the log keeps one line
+      std::erase(line, '\r');
+      std::replace(line.begin(), line.end(), '\n', ' ');
+      addMessageLogLine(line);
     }
   };
   const LogFixedFields fixed{settings.logReport, settings.logMode, settings.logBand};
