@@ -63,7 +63,7 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
         refreshSendBsrButton();
         state.imageClosed = true;
         saveReceivedImage();
-        if (observer) observer->receptionClosed();
+        pictureReceptionClosed();
       }
       refreshRespBsrButton();
       rxImageOpen = false;

@@ -1,6 +1,7 @@
 // "Log out": hands the contact on the RX or LOG tab to the station-logging program as one
 // line on the clipboard followed by the F8 key sent to its window, and appends it to the ADIF
 // contact log in the data folder.
+#include <algorithm>
 #include <cmath>
 
 #include "app/main_window.h"
@@ -36,7 +37,7 @@ void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
 // The ADIF record of the contact, unless it is the one this station wrote last (a second
 // press, say after starting the logging program, adds no second record).
 bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
-                            const std::string& modeText, bool measured) {
+                            const std::string& modeText, bool measured, bool automatic) {
   if (contactLogPath().empty()) return false;
   // A picture saved without a callsign still gives its log line, but no contact to log.
   if (logCallsign(callsign).empty()) {
@@ -54,19 +55,35 @@ bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
   const std::string header = adifHeader(platform.utcTime(), kProgramVersion);
   if (!appendContact(contactLogPath(), contact, header, error)) {
     addMessageLogLine("Not in the contact log: " + error);
-    platform.messageBox(error, false);
+    if (!automatic) platform.messageBox(error, false);
     return false;
   }
   lastLoggedContact_ = record;
   addMessageLogLine("Contact with " + logCallsign(callsign) + " added to " + contactLogPath());
+  contactLoggedOnNetwork(header + record);
   return true;
 }
 
-void MainWindow::logOutClicked() {
+void MainWindow::logOutClicked() { logOut(pictureTabs.index, false); }
+
+// An automatic log (AutoLog) raises no box: what went wrong goes to the message log, and a
+// logging program that is not running is said there once.
+void MainWindow::logOut(int tab, bool automatic) {
+  auto tell = [this, automatic](const std::string& text, bool beep) {
+    if (!automatic) {
+      platform.messageBox(text, beep);
+    } else if (text != lastAutoLogProblem_) {
+      lastAutoLogProblem_ = text;
+      std::string line = text;  // a box's text may hold line breaks; the log keeps one line
+      std::erase(line, '\r');
+      std::replace(line.begin(), line.end(), '\n', ' ');
+      addMessageLogLine(line);
+    }
+  };
   const LogFixedFields fixed{settings.logReport, settings.logMode, settings.logBand};
   LogLineResult result;
   bool logged = false;
-  if (pictureTabs.index == kRxTab) {
+  if (tab == kRxTab) {
     // The contact on the air now: the rig's band when rig control knows it, and the measured
     // signal-to-noise ratio when no fixed one is set.
     LogFixedFields live = fixed;
@@ -76,36 +93,36 @@ void MainWindow::logOutClicked() {
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), live);
     if (result.line)
       logged = logContact(state.remoteCallsign, platform.utcTime(),
-                          receivedModeText(rxLogFourLevel, rxLogConvolutional), true);
-  } else if (pictureTabs.index == kLogTab) {
+                          receivedModeText(rxLogFourLevel, rxLogConvolutional), true, automatic);
+  } else if (tab == kLogTab) {
     // A stored picture is an earlier contact: the fixed fields, and no rig frequency.
     result = logLineFromStoredName(storedImageName, fixed);
     // The name holds the local time of the save.
     const std::optional<LocalTime> saved = storedImageTime(storedImageName);
     const std::optional<LocalTime> utc = saved ? utcFromLocal(*saved) : std::nullopt;
     if (result.line && utc)
-      logged = logContact(storedImageName.substr(14), *utc, "MSK/NORM", false);
+      logged = logContact(storedImageName.substr(14), *utc, "MSK/NORM", false, automatic);
   } else {
     return;
   }
   if (!result.line) {
-    platform.messageBox(result.error, true);
+    tell(result.error, true);
     return;
   }
   // The clipboard is only touched once the logging program is known to be there.
   if (!platform.windowExists(settings.imageEditorName)) {
-    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
+    tell(loggerNotFoundMessage(settings.imageEditorName), true);
     return;
   }
   platform.setClipboardText(*result.line);
   if (!platform.keysReachOtherWindows()) {
-    platform.messageBox("The log line is on the clipboard" +
-                            std::string(logged ? " and the contact is in the ADIF log" : "") +
-                            "; in a Wayland session no key can reach \"" +
-                            settings.imageEditorName + "\", paste it there.",
-                        false);
+    tell("The log line is on the clipboard" +
+             std::string(logged ? " and the contact is in the ADIF log" : "") +
+             "; in a Wayland session no key can reach \"" + settings.imageEditorName +
+             "\", paste it there.",
+         false);
     return;
   }
   if (!platform.sendF8ToWindow(settings.imageEditorName))
-    platform.messageBox(loggerNotFoundMessage(settings.imageEditorName), true);
+    tell(loggerNotFoundMessage(settings.imageEditorName), true);
 }

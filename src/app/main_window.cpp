@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/main_window_hosts.h"
+#include "app/network_reports.h"
 #include "app/rig_settings.h"
 #include "app/settings_ranges.h"
 #include "audio/device_rings.h"
@@ -51,6 +52,7 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)),
       rig_(std::make_unique<RigControl>()) {
   lastOutputAt_ = std::chrono::steady_clock::now();
+  network_ = std::make_unique<NetworkReports>();
   for (double s : scaleTable) {
     char text[16];
     std::snprintf(text, sizeof text, "%0.2f", s);
@@ -131,6 +133,7 @@ void MainWindow::receiveStep(const int16_t* samples) {
       receiverFromSetting(settings.receiverKind)};
   ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
                 rxSettings, state.payloadBits, *rxSide_);
+  networkStep();
 }
 
 void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
@@ -190,12 +193,13 @@ void MainWindow::releaseRadio() {
 
 bool MainWindow::playDeviceReady() {
   if (!rings_ || rings_->outputOpen()) return true;
+  if (devices_.receiveOnly) return false;  // a receiving station sends nothing
   return rings_->openOutputDevice(settings.outputDevice);  // says "Can not open the play device" on failure
 }
 
 void MainWindow::keyRadio() {
   // Without a playing output device nothing would ever end the transmission's keying.
-  if (rings_ && !rings_->outputOpen()) return;
+  if ((rings_ && !rings_->outputOpen()) || devices_.receiveOnly) return;
   if (settings.pttMethod == kRigPtt) {
     // A rig that is not connected would leave the operator wondering why nothing is sent.
     if (!rig_->key()) messageLog.lines.push_back(rigNotKeyedLine());
@@ -219,7 +223,7 @@ void MainWindow::openDevices() {
                                       settings.inputDeviceName);
   settings.outputDevice = chooseDevice(deviceNames(devices_.audio->outputDevices()), settings.outputDevice,
                                        settings.outputDeviceName);
-  rings_->openOutputDevice(settings.outputDevice);
+  if (!devices_.receiveOnly) rings_->openOutputDevice(settings.outputDevice);
   rings_->openInputDevice(settings.inputDevice);
 }
 

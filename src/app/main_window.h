@@ -30,6 +30,7 @@ class AudioBackend;
 class DeviceRings;
 class FailedBlockCopies;
 class MessageQueue;
+class NetworkReports;
 class PttPort;
 class RigControl;
 class SerialLines;
@@ -64,6 +65,9 @@ struct StationDevices {
   // Called on a device thread after every posted device message, so a window system's event
   // loop can wake and run pumpMessages() on the main thread.
   std::function<void()> wakeUp = nullptr;
+  // A receiving station (pelimo-cli listen): the play device is never opened and push-to-talk
+  // never keyed; rig control, when set, only reads the frequency.
+  bool receiveOnly = false;
 };
 
 // What a station without a window (the command-line tool) is told about its reception: a
@@ -340,12 +344,26 @@ class MainWindow {
   // "Log out": the contact's log line to the clipboard and F8 to the logging program, and
   // the contact appended to the ADIF contact log in the data folder.
   void logOutClicked();
+  // "Log out" for the contact of the RX (1) or LOG (2) tab. `automatic` (AutoLog): no box is
+  // raised; what went wrong goes to the message log.
+  void logOut(int tab, bool automatic);
   // dataFolder + "/pelimo.adi", or empty without a data folder.
   std::string contactLogPath() const;
   // Notes the modulation of a received picture, text or callsign frame for the log line.
   void noteReceivedFrame(const RxFrameInfo& info);
   bool rxLogFourLevel = false;
   bool rxLogConvolutional = false;
+
+  // --- logging programs and reception reports over the network (network_link.cpp) ---
+  // Takes over the [Log] settings; run after the settings were loaded or changed.
+  void applyNetworkSettings();
+  // A picture reception closed (end frame, time-out, "Finish RX") after its automatic save:
+  // AutoLog, then the observer.
+  void pictureReceptionClosed();
+  // A callsign frame arrived with a good check: the heard station for the reception reports.
+  void noteHeardCallsign(const RxFrameInfo& info);
+  // The station closes: the heard stations still waiting are reported now.
+  void closeNetworkReports();
 
   // --- message log with times (message_log.cpp) ---
   // Adds a line to the message log with its UTC time and appends it to messages.log in the
@@ -465,7 +483,11 @@ class MainWindow {
   // Appends the contact to the ADIF contact log (see logOutClicked); `measured`: the
   // receiver's SNR belongs to it. True when the log holds the contact.
   bool logContact(const std::string& callsign, const LocalTime& utc, const std::string& modeText,
-                  bool measured);
+                  bool measured, bool automatic);
+  // The logged contact's ADIF text (header and record) to the logging program over UDP.
+  void contactLoggedOnNetwork(const std::string& adifText);
+  // One input buffer passed: heartbeats and reports when due; their problems to the message log.
+  void networkStep();
   // The receiver's display hooks (signal_displays.cpp).
   void feedMetersAndWaterfall(const double* block, int count);
   void drawEyeDiagram(const double* freqTrace, const uint8_t* symbolMarks, int count,
@@ -503,4 +525,6 @@ class MainWindow {
   bool messageLogFailed_ = false;      // the message log file failed once; not said again
   std::string rigLostKeyedAt_;  // the time the rig stopped answering while keyed, until it answers
   std::string lastLoggedContact_;      // the last ADIF record written, not written twice
+  std::string lastAutoLogProblem_;     // said once in the message log by AutoLog
+  std::unique_ptr<NetworkReports> network_;
 };

@@ -78,6 +78,7 @@ void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
 void MainWindow::ReceiveSide::onFramePayload(const RxFrameInfo& info, const BitBuffer& payload,
                                              bool crcGood) {
   form_.framePayloadActions(info, payload, crcGood, payloadChannelSoft(form_.rx_->frame));
+  if (info.kind == kFrameCallsign && crcGood) form_.noteHeardCallsign(info);
   form_.notePictureSnr(info, crcGood);
   if (form_.frameListener) form_.frameListener->onFramePayload(info, payload, crcGood);
 }

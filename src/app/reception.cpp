@@ -48,7 +48,7 @@ void MainWindow::finishReception() {
   state.blockStreamIdle = true;
   state.bsrListClosed = true;
   finishRxButton.enabled = false;
-  if (pictureOpen && observer) observer->receptionClosed();
+  if (pictureOpen) pictureReceptionClosed();
 }
 
 void MainWindow::finishRxClicked() {

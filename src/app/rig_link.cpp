@@ -31,7 +31,14 @@ RigConfig rigConfigOf(const Settings& s) {
 }
 
 void MainWindow::applyRigSettings() {
-  rig_->configure(rigConfigOf(settings));
+  RigConfig config = rigConfigOf(settings);
+  if (devices_.receiveOnly) {
+    // The rig's own port is opened for its frequency; no other line that could key it.
+    if (settings.rigModel == kNoRigModel) config = RigConfig{};
+    config.pttType = RigPttType{};
+    config.pttDevice.clear();
+  }
+  rig_->configure(config);
   checkRig();
 }
 

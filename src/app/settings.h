@@ -63,6 +63,12 @@ struct Settings {
   int rigSpeed = 0;       // RigSpeed: serial speed in baud; 0 = the rig's default
   int pttType = 0;        // PttType: through the rig: 0 CAT command, 1 DTR, 2 RTS, 3 CM108 GPIO
   std::string pttDevice;  // PttDevice: the PTT line's device when not the rig's port (/dev/hidraw0)
+  // [Log] Contacts and heard stations handed to other programs.
+  bool autoLog = false;    // AutoLog: a closed picture reception with blocks is logged as "Log out" does
+  std::string udpServer;   // UdpServer: host:port of a logging program's WSJT-X UDP port; empty: off
+  bool pskReporter = false;  // PskReporter: heard callsigns reported to the reception-report service
+  std::string locator;       // Locator: this station's Maidenhead locator
+  std::string pskReporterServer = "report.pskreporter.info:4739";  // PskReporterServer
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

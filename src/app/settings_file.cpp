@@ -70,7 +70,7 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 48> kKeys = {{
+const std::array<KeyEntry, 53> kKeys = {{
     {"Form", "MainTop", &Settings::mainTop},
     {"Form", "MainLeft", &Settings::mainLeft},
     {"Wave", "Input", &Settings::inputDevice},
@@ -119,6 +119,11 @@ const std::array<KeyEntry, 48> kKeys = {{
     {"Rig", "RigSpeed", &Settings::rigSpeed},
     {"Rig", "PttType", &Settings::pttType},
     {"Rig", "PttDevice", &Settings::pttDevice},
+    {"Log", "AutoLog", &Settings::autoLog},
+    {"Log", "UdpServer", &Settings::udpServer},
+    {"Log", "PskReporter", &Settings::pskReporter},
+    {"Log", "Locator", &Settings::locator},
+    {"Log", "PskReporterServer", &Settings::pskReporterServer},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

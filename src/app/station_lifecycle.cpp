@@ -21,6 +21,7 @@ void MainWindow::closing() {
   // The radio first: nothing that follows (a box about old images or the settings file) may
   // keep it keyed.
   releaseRadio();
+  closeNetworkReports();
   if (settings.autoDelete) deleteOldImages();
   settings.mainTop = windowTop;
   settings.mainLeft = windowLeft;
@@ -61,6 +62,7 @@ std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platfo
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);
   form->applyRigSettings();
+  form->applyNetworkSettings();
   form->pictureTabs.index = 0;
   if (form->settings.autoDelete) form->deleteOldImages();
   form->openDevices();

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/devices_command.h"
+#include "cli/listen_command.h"
 #include "cli/receive_command.h"
 #include "cli/rig_command.h"
 #include "cli/send_command.h"
@@ -24,6 +25,7 @@ std::vector<std::unique_ptr<CliCommand>> allCommands() {
   commands.push_back(std::make_unique<SimulateCommand>());
   commands.push_back(std::make_unique<DevicesCommand>());
   commands.push_back(std::make_unique<RigCommand>());
+  commands.push_back(std::make_unique<ListenCommand>());
   return commands;
 }
 

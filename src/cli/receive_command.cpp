@@ -194,6 +194,8 @@ int runReceive(const ReceiveOptions& options, std::ostream& out, std::ostream& e
   printer.finishPending();
   // A reception still open when the recording ends is finished as "Finish RX" finishes it.
   if (o.home && station.rxImageOpen) station.finishRxClicked();
+  // The heard stations still waiting are reported as a closing station reports them.
+  if (o.home) station.closeNetworkReports();
   if (o.home) station.destroying();
   if (printer.outputFailed()) return reportFailure(err, "the frames could not be written to standard output");
   if (!backend.error().empty()) return reportFailure(err, backend.error());

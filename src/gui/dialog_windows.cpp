@@ -186,9 +186,10 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     syncs_.push_back([widget, &upDown] { syncUpDown(widget, upDown); });
     track(&upDown, widget);
   };
-  auto addCheck = [&](CheckBox& box, void (SettingsDialog::*click)(), int row, int span) {
+  auto addCheck = [&](CheckBox& box, void (SettingsDialog::*click)(), int row, int span,
+                      QGridLayout* into = nullptr) {
     auto* widget = new QCheckBox;
-    grid->addWidget(widget, row, 0, 1, span);
+    (into ? into : grid)->addWidget(widget, row, 0, 1, span);
     CheckBox* check = &box;
     SettingsDialog* form = &form_;
     connect(widget, &QCheckBox::clicked, this, [this, check, form, click](bool checked) {
@@ -260,6 +261,16 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
     addEdit(*logEdits[i], logGrid, 0, i * 2 + 1);
   }
   grid->addWidget(log, row++, 0, 1, 4);
+  NetworkPanel& net = form.networkPanel;
+  auto* netBox = new QGroupBox("Logging programs and spots");
+  auto* netGrid = new QGridLayout(netBox);
+  addCheck(net.autoLogCheck, nullptr, 0, 2, netGrid);
+  netGrid->addWidget(plainLabel("Logger UDP"), 0, 2);
+  addEdit(net.udpServerEdit, netGrid, 0, 3);
+  addCheck(net.reportHeardCheck, nullptr, 1, 2, netGrid);
+  netGrid->addWidget(plainLabel("Locator"), 1, 2);
+  addEdit(net.locatorEdit, netGrid, 1, 3);
+  grid->addWidget(netBox, row++, 0, 1, 4);
 
   // Rig control: the way of keying, the rig by maker and model, its port and speed, the PTT line.
   RigPanel* rig = &form.rigPanel;

@@ -52,5 +52,14 @@ void addSettingsToolTips(SettingsWindow& window, SettingsDialog& form) {
       {&form.logModeEdit, "Replaces the received mode in the log line when not empty"},
       {&form.logReportEdit, "The signal report in the log line (RST_SENT in the ADIF contact log)"},
       {&form.logBandEdit, "The band in the log line and the ADIF contact log: 40 or 40m, 70cm, or MHz"},
+      {&form.networkPanel.autoLogCheck,
+       "Every picture reception that closes with at least one block is logged as \"Log out\" logs it"},
+      {&form.networkPanel.udpServerEdit,
+       "host:port where a logging program listens for WSJT-X UDP messages (usually 127.0.0.1:2237); "
+       "every logged contact is sent there. Empty: none"},
+      {&form.networkPanel.reportHeardCheck,
+       "Report the callsigns this station hears, with your callsign and locator, to "
+       "report.pskreporter.info (at most every 5 minutes)"},
+      {&form.networkPanel.locatorEdit, "Your Maidenhead locator (JO62 or JO62qm); needed for the reports"},
   });
 }

@@ -120,7 +120,14 @@ const char kDefaultFile[] =
     "RigPort=\n"
     "RigSpeed=0\n"
     "PttType=0\n"
-    "PttDevice=\n";
+    "PttDevice=\n"
+    "\n"
+    "[Log]\n"
+    "AutoLog=0\n"
+    "UdpServer=\n"
+    "PskReporter=0\n"
+    "Locator=\n"
+    "PskReporterServer=report.pskreporter.info:4739\n";
 
 // Every field differs from its default.
 Settings nonDefaultSettings() {
@@ -173,6 +180,11 @@ Settings nonDefaultSettings() {
   s.rigSpeed = 19200;
   s.pttType = 3;
   s.pttDevice = "/dev/hidraw0";
+  s.autoLog = true;
+  s.udpServer = "127.0.0.1:2237";
+  s.pskReporter = true;
+  s.locator = "JO62qm";
+  s.pskReporterServer = "127.0.0.1:4739";
   return s;
 }
 
@@ -206,7 +218,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 48 + 6 + 5);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 53 + 7 + 6);
   EXPECT_NE(text.find("\n[Rig]\nPttMethod=1\nRigModel=3073\nRigPort=localhost:4532\n"),
             std::string::npos);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);

@@ -140,12 +140,14 @@ void SettingsDialog::shown() {
   logBandEdit.text = f.settings.logBand;
   showClockCheck.checked = f.settings.showClock;
   rigPanel.fill(f.settings);
+  networkPanel.fill(f.settings);
 }
 
 void SettingsDialog::okClicked() {
   if (!owner_) return;
   MainWindow& f = *owner_;
-  const std::string problem = callsignProblem(callsignEdit.text);
+  std::string problem = callsignProblem(callsignEdit.text);
+  if (problem.empty()) problem = networkPanel.problem();
   if (!problem.empty()) {
     f.platform.messageBox(problem, true);
     return;  // the dialog stays open with what was typed
@@ -174,7 +176,9 @@ void SettingsDialog::okClicked() {
   f.settings.logBand = logBandEdit.text;
   f.settings.showClock = showClockCheck.checked;
   rigPanel.store(f.settings);
+  networkPanel.store(f.settings);
   f.applyRigSettings();
+  f.applyNetworkSettings();
 
   // A list left at the entry it showed (or without a selection: its device is gone) keeps the
   // stored choice; the devices restart when the operator picked another one.
