@@ -133,7 +133,7 @@ TEST(ExecutablePath, NamesThisTestProgram) {
   ASSERT_FALSE(self.empty());
   EXPECT_TRUE(fs::path(self).is_absolute());
   EXPECT_TRUE(fs::is_regular_file(self));
-  EXPECT_EQ(fs::path(self).filename(), "app_app_paths_test");
+  EXPECT_EQ(fs::path(self).filename(), "app_tests");
 }
 
 TEST(SystemEnv, ReadsTheProcessEnvironment) {

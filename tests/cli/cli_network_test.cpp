@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "cli_test_support.h"
+#include "library/picture_record.h"
 #include "support/network_datagrams.h"
 
 namespace {
@@ -43,10 +44,17 @@ TEST(CliNetwork, AnAutoLoggedPictureReachesTheLogTheLoggerAndTheReportService) {
   const CliRun run = runCli({"receive", dir.file("picture.wav"), "--home", home});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("picture from QA1/BC: 300 blocks good"), std::string::npos) << run.out;
-  size_t pictures = 0;
-  for (const auto& e : fs::directory_iterator(home + "/AutoSave")) pictures += e.path().extension() == ".jpg";
-  EXPECT_GE(pictures, 1u);
-  // (The picture's record beside it and AutoSave/latest.jpg are checked here once they exist.)
+  // The picture, its record beside it and AutoSave/latest.jpg, a copy of it.
+  std::vector<fs::path> pictures;
+  for (const auto& e : fs::directory_iterator(home + "/AutoSave"))
+    if (e.path().extension() == ".jpg" && e.path().filename() != "latest.jpg") pictures.push_back(e.path());
+  ASSERT_EQ(pictures.size(), 1u);
+  const std::optional<PictureRecord> record =
+      readPictureRecord(fs::path(pictures[0]).replace_extension(".json").string());
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->callsign, "QA1/BC");
+  EXPECT_EQ(record->blocks, 300);
+  EXPECT_EQ(readText(home + "/AutoSave/latest.jpg"), readText(pictures[0].string()));
 
   // AutoLog logged it as "Log out" does: one ADIF record and its message-log line, no press.
   const std::string adi = readText(home + "/pelimo.adi");
