@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/auto_operation.h"
 #include "app/main_window_hosts.h"
 #include "app/rig_settings.h"
 #include "app/settings_ranges.h"
@@ -49,7 +50,8 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)),
-      rig_(std::make_unique<RigControl>()) {
+      rig_(std::make_unique<RigControl>()),
+      auto_(std::make_unique<AutoOperation>(*this)) {
   lastOutputAt_ = std::chrono::steady_clock::now();
   for (double s : scaleTable) {
     char text[16];
@@ -131,9 +133,13 @@ void MainWindow::receiveStep(const int16_t* samples) {
       receiverFromSetting(settings.receiverKind)};
   ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
                 rxSettings, state.payloadBits, *rxSide_);
+  auto_->inputBuffer();
 }
 
-void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
+void MainWindow::transmitStep() {
+  ::transmitStep(state, *tx_, *txSide_);
+  auto_->outputBuffer();
+}
 
 int MainWindow::pumpMessages() {
   if (!stepRunning_) checkRig();

@@ -63,6 +63,15 @@ struct Settings {
   int rigSpeed = 0;       // RigSpeed: serial speed in baud; 0 = the rig's default
   int pttType = 0;        // PttType: through the rig: 0 CAT command, 1 DTR, 2 RTS, 3 CM108 GPIO
   std::string pttDevice;  // PttDevice: the PTT line's device when not the rig's port (/dev/hidraw0)
+  // [Auto] Automatic operation; everything off by default.
+  bool autoBsr = false;      // AutoBsr: request and answer missing blocks without a press
+  int autoBsrRounds = 3;     // AutoBsrRounds: requests per received picture at most
+  int autoBsrTimeout = 30;   // AutoBsrTimeout: seconds of silence after a request before giving up
+  int channelHold = 2;       // ChannelHold: seconds the channel must be free before sending
+  bool cwId = false;         // CwId: the callsign in Morse after every transmission
+  int cwWpm = 20;            // CwWpm: its speed in words per minute
+  int cwToneHz = 1500;       // CwToneHz: its tone
+  int txTimeLimit = 15;      // TxTimeLimit: minutes a transmission may last (0: no limit)
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -70,7 +70,7 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 48> kKeys = {{
+const std::array<KeyEntry, 56> kKeys = {{
     {"Form", "MainTop", &Settings::mainTop},
     {"Form", "MainLeft", &Settings::mainLeft},
     {"Wave", "Input", &Settings::inputDevice},
@@ -119,6 +119,14 @@ const std::array<KeyEntry, 48> kKeys = {{
     {"Rig", "RigSpeed", &Settings::rigSpeed},
     {"Rig", "PttType", &Settings::pttType},
     {"Rig", "PttDevice", &Settings::pttDevice},
+    {"Auto", "AutoBsr", &Settings::autoBsr},
+    {"Auto", "AutoBsrRounds", &Settings::autoBsrRounds},
+    {"Auto", "AutoBsrTimeout", &Settings::autoBsrTimeout},
+    {"Auto", "ChannelHold", &Settings::channelHold},
+    {"Auto", "CwId", &Settings::cwId},
+    {"Auto", "CwWpm", &Settings::cwWpm},
+    {"Auto", "CwToneHz", &Settings::cwToneHz},
+    {"Auto", "TxTimeLimit", &Settings::txTimeLimit},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

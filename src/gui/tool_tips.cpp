@@ -52,5 +52,22 @@ void addSettingsToolTips(SettingsWindow& window, SettingsDialog& form) {
       {&form.logModeEdit, "Replaces the received mode in the log line when not empty"},
       {&form.logReportEdit, "The signal report in the log line (RST_SENT in the ADIF contact log)"},
       {&form.logBandEdit, "The band in the log line and the ADIF contact log: 40 or 40m, 70cm, or MHz"},
+      {&form.autoPanel.autoBsrCheck,
+       "When a received picture lacks blocks, send \"Send BSR\" by itself, again after each answer; "
+       "answer requests that follow this station's own picture as \"Resp BSR\" does. Pressing any "
+       "send command, or the lit button, stops it."},
+      {&form.autoPanel.roundsCombo, "Block requests sent by themselves per received picture, at most"},
+      {&form.autoPanel.answerWaitCombo,
+       "Give up when no answer has begun after a request for this long (time on a busy channel "
+       "does not count)"},
+      {&form.autoPanel.holdCombo,
+       "Every automatic transmission waits until, for this long, no frame was read, no sync word "
+       "was found and the 500-2500 Hz band stayed at the noise floor"},
+      {&form.autoPanel.timeLimitCombo,
+       "A transmission still running after this is stopped as \"Stop\" does, and the radio released"},
+      {&form.autoPanel.cwIdCheck,
+       "After every transmission, the callsign in Morse at the frames' level, the radio still keyed"},
+      {&form.autoPanel.cwWpmCombo, "Morse speed in words per minute"},
+      {&form.autoPanel.cwToneCombo, "Morse tone, in the passband"},
   });
 }

@@ -140,6 +140,7 @@ void SettingsDialog::shown() {
   logBandEdit.text = f.settings.logBand;
   showClockCheck.checked = f.settings.showClock;
   rigPanel.fill(f.settings);
+  autoPanel.fill(f.settings);
 }
 
 void SettingsDialog::okClicked() {
@@ -174,6 +175,7 @@ void SettingsDialog::okClicked() {
   f.settings.logBand = logBandEdit.text;
   f.settings.showClock = showClockCheck.checked;
   rigPanel.store(f.settings);
+  autoPanel.store(f.settings);
   f.applyRigSettings();
 
   // A list left at the entry it showed (or without a selection: its device is gone) keeps the

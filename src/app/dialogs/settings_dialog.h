@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/dialogs/auto_panel.h"
 #include "app/dialogs/rig_panel.h"
 #include "audio/serial_port_list.h"
 
@@ -56,6 +57,7 @@ class SettingsDialog {
   Button volumeControlButton{"Volume Control"};
   Button cancelButton{"Cancel"};
   RigPanel rigPanel;
+  AutoPanel autoPanel;
 
   ModalResult modalResult = ModalResult::none;
 
