@@ -104,6 +104,14 @@ void AutoOperation::sendWhenFree() {
 void AutoOperation::press(Wait what) {
   MainWindow& s = station_;
   wait_ = Wait::none;
+  // What would stop a press with a modal box (no callsign, no picture to answer from) is told
+  // in the message log instead: the automation runs inside a buffer step.
+  const bool noPicture = what == Wait::answer && s.transmitImageSource().empty();
+  if (s.settings.callsign.empty() || noPicture) {
+    roundsStopped_ = roundsStopped_ || what == Wait::request;
+    say(noPicture ? "Auto BSR: no picture to answer from, stopped" : "Auto BSR: no callsign set, stopped", true);
+    return;
+  }
   pressing_ = true;
   if (what == Wait::request) {
     s.sendBsrButton.down = true;

@@ -383,11 +383,12 @@ CLI::App* SimulateCommand::addTo(CLI::App& app) {
       "--no-combine", [this] { options.combining = false; },
       "B takes every copy of a block alone, never adding a re-sent block to its damaged copy");
   sim->add_option("--text", options.text, "Text A sends at the end");
-  sim->add_flag("--auto", options.autoOperation,
+  CLI::Option* automatic = sim->add_flag("--auto", options.autoOperation,
                 "Both stations on automatic BSR: after A's \"Send Image\" nobody presses anything (no text)");
   sim->add_option("--busy", options.busySeconds,
-                  "A third station transmits for SECONDS from the end of A's picture")
+                  "With --auto: a third station transmits for SECONDS from the end of A's picture")
       ->check(numberWithin(0, 3600))
+      ->needs(automatic)
       ->option_text("SECONDS");
   sim->add_option("--home-a", options.homeA, "Station A's folder (settings, AutoSave); default a temporary one")
       ->option_text("DIR");

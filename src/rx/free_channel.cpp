@@ -39,14 +39,16 @@ double BandEnergy::measure(const double* block, int count) {
 
 void FreeChannel::update(const double* block, int count, bool frameOpen, unsigned syncWordsFound) {
   level_ = band_.measure(block, count);
-  recent_[next_] = level_ > kSilence ? level_ : 0.0;
-  next_ = (next_ + 1) % kFloorBuffers;
+  const bool syncFound = syncWordsFound != lastSyncCount_;
+  lastSyncCount_ = syncWordsFound;
+  if (!frameOpen && !syncFound) {
+    recent_[next_] = level_ > kSilence ? level_ : 0.0;
+    next_ = (next_ + 1) % kFloorBuffers;
+  }
   floor_ = 0;
   for (double e : recent_)
     if (e > 0 && (floor_ == 0 || e < floor_)) floor_ = e;
-
-  const bool syncFound = syncWordsFound != lastSyncCount_;
-  lastSyncCount_ = syncWordsFound;
+  if (floor_ == 0 || (level_ > kSilence && level_ < floor_)) floor_ = level_;
   const bool loud = level_ > kSilence && level_ > floor_ * std::pow(10.0, kBusyMarginDb / 10);
   freeBuffers_ = frameOpen || syncFound || loud ? 0 : freeBuffers_ + 1;
 }
