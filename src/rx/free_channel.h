@@ -12,7 +12,7 @@
 
 // Above the floor by more than this the channel is taken for busy. Measured on simulated air
 // (tests/e2e/automatic_operation_test.cpp): white noise alone stays within about 1.2 dB of the
-// floor, a station at 0 dB SNR lifts the band by 2.5 dB or more (see README, "A free channel").
+// floor, a station at 0 dB SNR lifts the band by 2.45 dB or more (see README, "A free channel").
 inline constexpr double kBusyMarginDb = 2.0;
 inline constexpr int kFloorBuffers = 480;
 

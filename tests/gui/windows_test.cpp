@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/auto_operation.h"
 #include "e2e/station_link.h"
 #include "gui/dialog_windows.h"
 #include "gui/main_window_widget.h"
