@@ -1,6 +1,7 @@
 // What each received frame does: image blocks go into the received picture and the error
 // map, texts into the message log, callsign frames into the callsign panel; end frames close
 // the picture, BSR requests fill the requested-block list, abort frames stop the reception.
+#include "app/auto_operation.h"
 #include "app/main_window.h"
 #include "core/display_text.h"
 #include "framing/frame_bits.h"
@@ -64,6 +65,8 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
         state.imageClosed = true;
         saveReceivedImage();
         pictureReceptionClosed();
+        if (observer) observer->receptionClosed();
+        auto_->receptionClosed();
       }
       refreshRespBsrButton();
       rxImageOpen = false;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/auto_operation.h"
 #include "app/main_window_hosts.h"
 #include "app/network_reports.h"
 #include "app/rig_settings.h"
@@ -50,7 +51,8 @@ MainWindow::MainWindow(Platform& platform, StationDevices devices)
       rxSide_(std::make_unique<ReceiveSide>(*this)),
       deviceSide_(std::make_unique<DeviceSide>(*this)),
       ptt_(std::make_unique<PttPort>(devices.serial ? *devices.serial : noSerialLines)),
-      rig_(std::make_unique<RigControl>()) {
+      rig_(std::make_unique<RigControl>()),
+      auto_(std::make_unique<AutoOperation>(*this)) {
   lastOutputAt_ = std::chrono::steady_clock::now();
   network_ = std::make_unique<NetworkReports>();
   for (double s : scaleTable) {
@@ -134,9 +136,13 @@ void MainWindow::receiveStep(const int16_t* samples) {
   ::receiveStep(*rx_, std::span<const int16_t, kInputBufferSamples>(samples, kInputBufferSamples),
                 rxSettings, state.payloadBits, *rxSide_);
   networkStep();
+  auto_->inputBuffer();
 }
 
-void MainWindow::transmitStep() { ::transmitStep(state, *tx_, *txSide_); }
+void MainWindow::transmitStep() {
+  ::transmitStep(state, *tx_, *txSide_);
+  auto_->outputBuffer();
+}
 
 int MainWindow::pumpMessages() {
   if (!stepRunning_) checkRig();

@@ -27,6 +27,7 @@
 #include "rx/receive_host.h"
 
 class AudioBackend;
+class AutoOperation;
 class DeviceRings;
 class FailedBlockCopies;
 class MessageQueue;
@@ -414,6 +415,8 @@ class MainWindow {
   // Sees every output buffer the transmitter queues (recording, simulated channels).
   std::function<void(const int16_t* samples, int count)> outputTap;
 
+  // Automatic BSR, the free-channel rule and the transmit time limit (auto_operation.cpp).
+  AutoOperation& autoOperation() { return *auto_; }
   TransmitterState& transmitter() { return *tx_; }
   ReceiverState& receiver() { return *rx_; }
   DeviceRings* deviceRings() { return rings_.get(); }
@@ -462,6 +465,8 @@ class MainWindow {
     outputPlayedSinceStart_ = false;
   }
   bool callsignMissing(Button* toggle);
+  // A send command's first step: a press by the operator ends what the automation runs.
+  void noteOperatorPress();
   // A send command pressed while a transmission runs: the toggle springs back, true.
   bool refusedWhileTransmitting(Button* toggle);
   // The settings dialog, modally, then the activation handling.
@@ -504,6 +509,7 @@ class MainWindow {
   std::unique_ptr<DeviceSide> deviceSide_;
   std::unique_ptr<PttPort> ptt_;
   std::unique_ptr<RigControl> rig_;
+  std::unique_ptr<AutoOperation> auto_;
   // What the receiver measured on the picture being received (receivedPictureSnrDb).
   double lastFrameSnrDb_ = 0.0;
   double pictureSnrSumDb_ = 0.0;

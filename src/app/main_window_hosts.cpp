@@ -1,5 +1,6 @@
 #include "app/main_window_hosts.h"
 
+#include "app/auto_operation.h"
 #include "audio/device_rings.h"
 #include "audio/ptt_port.h"
 #include "rig/rig_control.h"
@@ -71,6 +72,7 @@ void MainWindow::ReceiveSide::onTimeout() {
 // every frame as well.
 void MainWindow::ReceiveSide::onFrameHeader(const RxFrameInfo& info) {
   form_.frameHeaderActions(info);
+  form_.auto_->frameHeard(info);
   form_.noteReceivedFrame(info);
   if (form_.frameListener) form_.frameListener->onFrameHeader(info);
 }

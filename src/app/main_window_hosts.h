@@ -20,6 +20,10 @@ class MainWindow::TransmitSide final : public TransmitHost {
   void openPtt() override;
   void closePtt() override;
   void transmissionEnded() override;
+  CwIdentification cwIdentification() override {
+    const Settings& s = form_.settings;
+    return {s.cwId, s.cwWpm, s.cwToneHz};
+  }
 
  private:
   MainWindow& form_;

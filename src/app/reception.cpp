@@ -1,5 +1,6 @@
 // The life of one picture reception: how it opens at its first block and how it ends without
 // an end frame, by the time-out or by the operator's "Finish RX".
+#include "app/auto_operation.h"
 #include "app/main_window.h"
 #include "rx/block_copies.h"
 #include "rx/block_lists.h"
@@ -49,6 +50,8 @@ void MainWindow::finishReception() {
   state.bsrListClosed = true;
   finishRxButton.enabled = false;
   if (pictureOpen) pictureReceptionClosed();
+  if (pictureOpen && observer) observer->receptionClosed();
+  if (pictureOpen) auto_->receptionClosed();
 }
 
 void MainWindow::finishRxClicked() {

@@ -69,6 +69,15 @@ struct Settings {
   bool pskReporter = false;  // PskReporter: heard callsigns reported to the reception-report service
   std::string locator;       // Locator: this station's Maidenhead locator
   std::string pskReporterServer = "report.pskreporter.info:4739";  // PskReporterServer
+  // [Auto] Automatic operation; everything off by default.
+  bool autoBsr = false;      // AutoBsr: request and answer missing blocks without a press
+  int autoBsrRounds = 3;     // AutoBsrRounds: requests per received picture at most
+  int autoBsrTimeout = 30;   // AutoBsrTimeout: seconds of silence after a request before giving up
+  int channelHold = 2;       // ChannelHold: seconds the channel must be free before sending
+  bool cwId = false;         // CwId: the callsign in Morse after every transmission
+  int cwWpm = 20;            // CwWpm: its speed in words per minute
+  int cwToneHz = 1500;       // CwToneHz: its tone
+  int txTimeLimit = 15;      // TxTimeLimit: minutes a transmission may last (0: no limit)
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

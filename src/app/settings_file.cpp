@@ -70,7 +70,7 @@ struct KeyEntry {
 };
 
 // Every setting in file order.
-const std::array<KeyEntry, 53> kKeys = {{
+const std::array<KeyEntry, 61> kKeys = {{
     {"Form", "MainTop", &Settings::mainTop},
     {"Form", "MainLeft", &Settings::mainLeft},
     {"Wave", "Input", &Settings::inputDevice},
@@ -124,6 +124,14 @@ const std::array<KeyEntry, 53> kKeys = {{
     {"Log", "PskReporter", &Settings::pskReporter},
     {"Log", "Locator", &Settings::locator},
     {"Log", "PskReporterServer", &Settings::pskReporterServer},
+    {"Auto", "AutoBsr", &Settings::autoBsr},
+    {"Auto", "AutoBsrRounds", &Settings::autoBsrRounds},
+    {"Auto", "AutoBsrTimeout", &Settings::autoBsrTimeout},
+    {"Auto", "ChannelHold", &Settings::channelHold},
+    {"Auto", "CwId", &Settings::cwId},
+    {"Auto", "CwWpm", &Settings::cwWpm},
+    {"Auto", "CwToneHz", &Settings::cwToneHz},
+    {"Auto", "TxTimeLimit", &Settings::txTimeLimit},
 }};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }

@@ -37,6 +37,16 @@ inline constexpr std::array<SettingRange, 4> kRigSettingRanges = {{
     {&Settings::pttType, "PttType", 0, 3},         // CAT, DTR, RTS, CM108
 }};
 
+// The same for the numbers of the [Auto] section.
+inline constexpr std::array<SettingRange, 6> kAutoSettingRanges = {{
+    {&Settings::autoBsrRounds, "AutoBsrRounds", 1, 10},
+    {&Settings::autoBsrTimeout, "AutoBsrTimeout", 10, 300},  // seconds
+    {&Settings::channelHold, "ChannelHold", 1, 30},          // seconds
+    {&Settings::cwWpm, "CwWpm", 10, 40},
+    {&Settings::cwToneHz, "CwToneHz", 500, 2500},             // the passband
+    {&Settings::txTimeLimit, "TxTimeLimit", 0, 60},           // minutes, 0: none
+}};
+
 // The range of one of the fields above.
 consteval const SettingRange& settingRange(int Settings::*field) {
   for (const SettingRange& r : kSettingRanges)
@@ -48,4 +58,5 @@ consteval const SettingRange& settingRange(int Settings::*field) {
 inline void clampToRanges(Settings& s) {
   for (const SettingRange& r : kSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
   for (const SettingRange& r : kRigSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
+  for (const SettingRange& r : kAutoSettingRanges) s.*r.field = std::clamp(s.*r.field, r.min, r.max);
 }

@@ -8,7 +8,12 @@
 #include "imaging/picture_file.h"
 #include "imaging/transmit_picture.h"
 #include "tx/sequencer.h"
+#include "app/auto_operation.h"
 #include "app/main_window_hosts.h"
+
+void MainWindow::noteOperatorPress() {
+  if (!auto_->pressing()) auto_->operatorPressed();
+}
 
 bool MainWindow::callsignMissing(Button* toggle) {
   if (!settings.callsign.empty()) return false;
@@ -64,6 +69,7 @@ void MainWindow::startCommonTransmission(int txKind) {
                      : txKind == kTxBsrRequest  ? state.missingBlockCount
                                                 : 1;
   beginTransmission(state, *tx_, txKind);
+  auto_->transmissionStarting(txKind);
   outputStarted();  // the watchdog counts from the start
   state.decodedCallsign.clear();
   callsignPanel.caption = settings.callsign;
@@ -107,6 +113,7 @@ void MainWindow::restoreIdleControls() {
 }
 
 void MainWindow::sendImageClicked() {
+  noteOperatorPress();
   if (callsignMissing(&sendImageButton)) return;
   if (!sendImageButton.down) {
     if (state.txInProgress) {
@@ -146,6 +153,7 @@ void MainWindow::sendImageClicked() {
 }
 
 void MainWindow::sendBsrClicked() {
+  noteOperatorPress();
   if (callsignMissing(&sendBsrButton)) return;
   if (!sendBsrButton.down) {
     if (state.txInProgress) state.missingBlockCount = 1;
@@ -163,6 +171,7 @@ void MainWindow::sendBsrClicked() {
 }
 
 void MainWindow::respBsrClicked() {
+  noteOperatorPress();
   if (callsignMissing(&respBsrButton)) return;
   if (!respBsrButton.down) {
     if (state.txInProgress) state.requestedBlockCount = 1;
@@ -185,6 +194,7 @@ void MainWindow::respBsrClicked() {
 }
 
 void MainWindow::sendTextClicked() {
+  noteOperatorPress();
   if (callsignMissing(nullptr)) return;
   if (refusedWhileTransmitting(nullptr)) return;
   if (textEdit.text.empty() || textEdit.text == kTextPrompt) return;

@@ -80,6 +80,8 @@ CLI::App* SendCommand::addTo(CLI::App& app) {
                             ->option_text("FILE");
   CLI::Option* text = send->add_option("--text", options.text, "Text to send (or --image)");
   image->excludes(text);
+  send->add_flag("--cw-id", options.cwId,
+                 "After the frames, the callsign in Morse (20 wpm, 1500 Hz), as the CwId setting does");
   send->add_option("-o,--output", options.outputPath, "The WAV recording to write")
       ->required()
       ->option_text("OUT.wav REQUIRED");
@@ -115,6 +117,7 @@ int runSend(const SendOptions& o, std::ostream& out, std::ostream& err) {
   station.settings.callsign = o.callsign;
   selectTransmitCombos(station, o.modeIndex, o.codeIndex, o.scaleIndex);
   station.settings.scanDirection = o.scanDirection;
+  station.settings.cwId = o.cwId;
   station.openDevices();
   if (!station.deviceRings()->outputOpen()) return reportFailure(err, "the transmitter could not be started");
 

@@ -18,6 +18,7 @@ struct SendOptions {
   std::optional<std::string> imagePath;
   std::optional<std::string> text;
   std::string outputPath;
+  bool cwId = false;  // the callsign in Morse after the frames
 };
 
 int runSend(const SendOptions& options, std::ostream& out, std::ostream& err);

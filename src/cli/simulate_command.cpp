@@ -13,11 +13,13 @@
 #include <sstream>
 
 #include "app/app_paths.h"
+#include "app/auto_operation.h"
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "app/station_lifecycle.h"
 #include "audio/device_rings.h"
 #include "audio/simulated_air.h"
+#include "cli/busy_station.h"
 #include "cli/console_platform.h"
 #include "cli/option_choices.h"
 #include "cli/send_command.h"
@@ -123,6 +125,25 @@ std::string chooseCallsign(const AppPaths& paths, const std::optional<std::strin
   return own.empty() ? fallback : own;
 }
 
+// What a run without presses did.
+struct AutoRun {
+  std::string problem;  // empty, or why the run failed
+  int blocksAfterImage = 0;
+  double pictureEndSeconds = 0;          // A's picture transmission over
+  std::vector<int> blocksAfterAnswers;   // B's blocks after each of A's answers
+  std::vector<double> answerEndSeconds;  // air time at which each answer had been read
+  nlohmann::json transmissions = nlohmann::json::array();  // each automatic transmission
+};
+
+const char* kindName(int txKind) {
+  switch (txKind) {
+    case kTxBsrRequest: return "BSR request";
+    case kTxBsrResponse: return "BSR answer";
+    case kTxImage: return "picture";
+    default: return "text";
+  }
+}
+
 // The two stations on the air, and the operator's moves on them.
 class Contact {
  public:
@@ -152,7 +173,11 @@ class Contact {
     return {};
   }
 
+  std::unique_ptr<BusyStation> busy;  // --busy: the third station
+  int presses = 0;                    // presses after the first "Send Image"
+
   void tick() {
+    if (busy) busy->feed();
     air.tick();
     a.form->pumpMessages();
     b.form->pumpMessages();
@@ -163,6 +188,7 @@ class Contact {
   std::string press(Station& s, Button* toggle, void (MainWindow::*click)()) {
     MainWindow& form = *s.form;
     const size_t before = s.platform->messages().size();
+    ++presses;
     if (toggle) toggle->down = true;
     form.runGuarded([&] { (form.*click)(); });
     reportMessages();
@@ -187,10 +213,71 @@ class Contact {
     Station& receiver = &sender == &a ? b : a;
     if (receiver.form->rxImageOpen) {
       out_ << receiver.name << " presses \"Finish RX\": no end frame arrived\n";
+      ++presses;
       receiver.form->runGuarded([&] { receiver.form->finishRxClicked(); });
       reportMessages();
     }
     return fileProblem();
+  }
+
+  // After A's "Send Image", with both stations automatic: runs until the stations have nothing
+  // left to do and the channel has been quiet for longer than a reception time-out (a picture
+  // without end frames still closes by it), or until B holds the whole picture.
+  AutoRun runAutomatic(const SimulateOptions& o) {
+    AutoRun run;
+    MainWindow& formA = *a.form;
+    MainWindow& formB = *b.form;
+    const int quietNeeded =
+        (std::max(formA.settings.timeoutSeconds, formB.settings.timeoutSeconds) +
+         std::max(formA.settings.channelHold, formB.settings.channelHold) + 5) * 4;
+    size_t seen[2] = {0, 0};
+    int quiet = 0, pictureEndedAt = -1, answerEndedAt = -1;
+    bool answering = false;
+    for (int n = 0; n < kMaxTransmissionBuffers; ++n) {
+      tick();
+      reportMessages();
+      const bool aSending = formA.state.txInProgress || formA.deviceRings()->outputBuffersQueued() > 0;
+      if (pictureEndedAt < 0 && !aSending) {
+        pictureEndedAt = n;
+        run.pictureEndSeconds = air.seconds();
+        if (busy) busy->start(*o.busySeconds, formA.state.outputGain * 32768.0);
+      }
+      if (pictureEndedAt >= 0 && n == pictureEndedAt + kReceiverDelayBuffers)
+        run.blocksAfterImage = blocksHeld(formB);
+      for (Station* s : {&a, &b}) {
+        const auto& starts = s->form->autoOperation().starts;
+        for (size_t& i = seen[s == &b]; i < starts.size(); ++i) {
+          run.transmissions.push_back({{"station", s->name},
+                                       {"kind", kindName(starts[i].txKind)},
+                                       {"startSeconds", air.seconds()}});
+          out_ << "automatic: " << s->name << " starts a " << kindName(starts[i].txKind) << " at "
+               << air.seconds() << " s\n";
+        }
+      }
+      // The blocks B holds once each of A's answers has been read.
+      if (formA.state.txInProgress && formA.state.txKind == kTxBsrResponse) answering = true;
+      if (answering && !aSending) {
+        answering = false;
+        answerEndedAt = n;
+      }
+      if (answerEndedAt >= 0 && n == answerEndedAt + kReceiverDelayBuffers) {
+        run.blocksAfterAnswers.push_back(blocksHeld(formB));
+        run.answerEndSeconds.push_back(air.seconds());
+        answerEndedAt = -1;
+      }
+      const bool active = aSending || formB.state.txInProgress ||
+                          formB.deviceRings()->outputBuffersQueued() > 0 ||
+                          !formA.autoOperation().idle() || !formB.autoOperation().idle() ||
+                          (busy && busy->transmitting()) || answerEndedAt >= 0;
+      quiet = active ? 0 : quiet + 1;
+      if (pictureEndedAt < 0 || n < pictureEndedAt + kReceiverDelayBuffers) continue;
+      if (quiet >= quietNeeded || (quiet >= kReceiverDelayBuffers && blocksHeld(formB) == kBlockCount)) {
+        run.problem = fileProblem();
+        return run;
+      }
+    }
+    run.problem = "the automatic exchange did not end within two hours";
+    return run;
   }
 
   // A picture or settings file a station could not write or delete, in one line; empty if none.
@@ -298,6 +385,13 @@ CLI::App* SimulateCommand::addTo(CLI::App& app) {
       "--no-combine", [this] { options.combining = false; },
       "B takes every copy of a block alone, never adding a re-sent block to its damaged copy");
   sim->add_option("--text", options.text, "Text A sends at the end");
+  CLI::Option* automatic = sim->add_flag("--auto", options.autoOperation,
+                "Both stations on automatic BSR: after A's \"Send Image\" nobody presses anything (no text)");
+  sim->add_option("--busy", options.busySeconds,
+                  "With --auto: a third station transmits for SECONDS from the end of A's picture")
+      ->check(numberWithin(0, 3600))
+      ->needs(automatic)
+      ->option_text("SECONDS");
   sim->add_option("--home-a", options.homeA, "Station A's folder (settings, AutoSave); default a temporary one")
       ->option_text("DIR");
   sim->add_option("--home-b", options.homeB, "Station B's folder; default a temporary one")->option_text("DIR");
@@ -355,10 +449,15 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
   selectTransmitCombos(formA, o.modeIndex, o.codeIndex, o.scaleIndex);
   if (!formA.loadTransmitImage(o.imagePath))
     return reportFailure(err, o.imagePath + ": station A could not take the picture");
+  if (o.autoOperation) {
+    for (MainWindow* f : {&formA, &formB}) {
+      f->settings.autoBsr = o.rounds > 0;
+      f->settings.autoBsrRounds = std::max(o.rounds, 1);
+    }
+  }
+  if (o.busySeconds) contact.busy = std::make_unique<BusyStation>(contact.air, o.seed);
   std::string why = contact.press(a, &formA.sendImageButton, &MainWindow::sendImageClicked);
-  if (why.empty()) why = contact.runTransmission(a);
-  if (!why.empty()) return reportFailure(err, why);
-  const int blocksAfterImage = blocksHeld(formB);
+  contact.presses = 0;
   // When B first held the whole picture: after the picture (round 0) or after an answer.
   nlohmann::json completeRound, completeAirSeconds;
   const auto noteComplete = [&](int round, int held) {
@@ -366,48 +465,75 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
     completeRound = round;
     completeAirSeconds = contact.air.seconds();
   };
-  noteComplete(0, blocksAfterImage);
-  out << "image: A sent " << formA.modeCombo.items[formA.modeCombo.index] << " "
-      << formA.codeCombo.items[formA.codeCombo.index] << " scale "
-      << formA.scaleCombo.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage
-      << " of 300 blocks, " << formB.lastSaveOutcome << " (air " << contact.air.seconds()
-      << " s)\n";
-  at(SimulationStep::imageReceived, 0);
-
-  // 2. The block re-send rounds.
+  int blocksAfterImage = 0;
   std::vector<int> blocksAfterBsr;
-  for (int round = 1;
-       round <= o.rounds && formB.state.missingBlockCount > 0 && formB.sendBsrButton.enabled;
-       ++round) {
-    const std::string asked = formB.sendBsrButton.caption;
-    why = contact.press(b, &formB.sendBsrButton, &MainWindow::sendBsrClicked);
-    if (why.empty()) why = contact.runTransmission(b);
-    if (!why.empty()) return reportFailure(err, why);
-    out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows "
-        << quoted(formA.respBsrButton.caption) << "\n";
-    at(SimulationStep::bsrRequested, round);
-    if (!formA.respBsrButton.enabled) {
-      out << "BSR round " << round << ": A holds no request, the exchange ends\n";
-      break;
+  nlohmann::json autoTransmissions = nlohmann::json::array();
+  nlohmann::json pictureEndSeconds;
+  std::string textReceived;
+  if (!why.empty()) return reportFailure(err, why);
+  if (o.autoOperation) {
+    // 2. Nobody presses: the stations run until the channel has been quiet for a while.
+    AutoRun run = contact.runAutomatic(o);
+    if (!run.problem.empty()) return reportFailure(err, run.problem);
+    blocksAfterImage = run.blocksAfterImage;
+    blocksAfterBsr = run.blocksAfterAnswers;
+    autoTransmissions = run.transmissions;
+    pictureEndSeconds = run.pictureEndSeconds;
+    noteComplete(0, blocksAfterImage);
+    for (size_t r = 0; r < blocksAfterBsr.size(); ++r) {
+      if (blocksAfterBsr[r] >= kBlockCount && completeRound.is_null()) {
+        completeRound = r + 1;
+        completeAirSeconds = run.answerEndSeconds[r];
+      }
     }
-    why = contact.press(a, &formA.respBsrButton, &MainWindow::respBsrClicked);
+    out << "automatic: B holds " << blocksHeld(formB) << " of 300 blocks after "
+        << formB.autoOperation().roundsUsed() << " rounds (air " << contact.air.seconds() << " s)\n";
+  } else {
     if (why.empty()) why = contact.runTransmission(a);
     if (!why.empty()) return reportFailure(err, why);
-    blocksAfterBsr.push_back(blocksHeld(formB));
-    noteComplete(round, blocksAfterBsr.back());
-    out << "BSR round " << round << ": A answered; B holds " << blocksAfterBsr.back() << " of 300 blocks, "
-        << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
-    at(SimulationStep::bsrAnswered, round);
-  }
+    blocksAfterImage = blocksHeld(formB);
+    noteComplete(0, blocksAfterImage);
+    out << "image: A sent " << formA.modeCombo.items[formA.modeCombo.index] << " "
+        << formA.codeCombo.items[formA.codeCombo.index] << " scale "
+        << formA.scaleCombo.items[formA.scaleIndex()] << "; B holds " << blocksAfterImage
+        << " of 300 blocks, " << formB.lastSaveOutcome << " (air " << contact.air.seconds()
+        << " s)\n";
+    at(SimulationStep::imageReceived, 0);
 
-  // 3. The text.
-  formA.textEdit.text = o.text;
-  why = contact.press(a, nullptr, &MainWindow::sendTextClicked);
-  if (why.empty()) why = contact.runTransmission(a);
-  if (!why.empty()) return reportFailure(err, why);
-  const std::string textReceived = log.texts.empty() ? std::string() : log.texts.back();
-  out << "text: B's log shows " << (log.texts.empty() ? "nothing" : quoted(textReceived)) << "\n";
-  at(SimulationStep::textReceived, 0);
+    // 2. The block re-send rounds.
+    for (int round = 1;
+         round <= o.rounds && formB.state.missingBlockCount > 0 && formB.sendBsrButton.enabled;
+         ++round) {
+      const std::string asked = formB.sendBsrButton.caption;
+      why = contact.press(b, &formB.sendBsrButton, &MainWindow::sendBsrClicked);
+      if (why.empty()) why = contact.runTransmission(b);
+      if (!why.empty()) return reportFailure(err, why);
+      out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows "
+          << quoted(formA.respBsrButton.caption) << "\n";
+      at(SimulationStep::bsrRequested, round);
+      if (!formA.respBsrButton.enabled) {
+        out << "BSR round " << round << ": A holds no request, the exchange ends\n";
+        break;
+      }
+      why = contact.press(a, &formA.respBsrButton, &MainWindow::respBsrClicked);
+      if (why.empty()) why = contact.runTransmission(a);
+      if (!why.empty()) return reportFailure(err, why);
+      blocksAfterBsr.push_back(blocksHeld(formB));
+      noteComplete(round, blocksAfterBsr.back());
+      out << "BSR round " << round << ": A answered; B holds " << blocksAfterBsr.back() << " of 300 blocks, "
+          << formB.lastSaveOutcome << " (air " << contact.air.seconds() << " s)\n";
+      at(SimulationStep::bsrAnswered, round);
+    }
+
+    // 3. The text.
+    formA.textEdit.text = o.text;
+    why = contact.press(a, nullptr, &MainWindow::sendTextClicked);
+    if (why.empty()) why = contact.runTransmission(a);
+    if (!why.empty()) return reportFailure(err, why);
+    textReceived = log.texts.empty() ? std::string() : log.texts.back();
+    out << "text: B's log shows " << (log.texts.empty() ? "nothing" : quoted(std::string(textReceived))) << "\n";
+    at(SimulationStep::textReceived, 0);
+  }
 
   // 4. Both stations close and write their settings.
   const int missing = formB.state.missingBlockCount;
@@ -428,6 +554,11 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
   summary["savedFiles"] = log.savedFiles;
   summary["textReceived"] = textReceived;
   summary["airSeconds"] = contact.air.seconds();
+  summary["presses"] = contact.presses;
+  summary["autoRequests"] = formA.autoOperation().requestsSent + formB.autoOperation().requestsSent;
+  summary["autoAnswers"] = formA.autoOperation().answersSent + formB.autoOperation().answersSent;
+  summary["autoTransmissions"] = autoTransmissions;
+  summary["pictureEndSeconds"] = pictureEndSeconds;
   summary["realSeconds"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   out << summary.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   return 0;

@@ -49,6 +49,11 @@ struct SimulateOptions {
   // The local clock's start in seconds since 1970 (names of saved pictures); the real time if
   // not given. Tests fix it so that a run does not depend on the time of day.
   std::optional<int64_t> wallClockStart;
+  // Both stations on automatic BSR (rounds at most `rounds`): after A's "Send Image" nobody
+  // presses anything, and no text is sent.
+  bool autoOperation = false;
+  // A third station's transmission on the air for this many seconds from the end of A's picture.
+  std::optional<double> busySeconds;
 };
 
 // The moments of a run at which a watcher may look at both stations (tests assert on them).

@@ -302,6 +302,28 @@ SettingsWindow::SettingsWindow(SettingsDialog& form, MainWindowWidget& main)
   connect(rigTimer, &QTimer::timeout, this, [this, owner] { run([owner] { owner->rigTimerTick(); }); });
   rigTimer->start(250);
 
+  // Automatic operation: BSR without presses, the free channel, the identification, the limit.
+  AutoPanel* automatic = &form.autoPanel;
+  auto* autoBox = new QGroupBox("Automatic operation");
+  auto* autoGrid = new QGridLayout(autoBox);
+  auto addBoxCheck = [&](CheckBox& box, int row) {
+    auto* widget = new QCheckBox;
+    autoGrid->addWidget(widget, row, 0, 1, 2);
+    CheckBox* check = &box;
+    connect(widget, &QCheckBox::clicked, this, [this, check](bool on) { run([check, on] { check->checked = on; }); });
+    syncs_.push_back([widget, &box] { syncCheck(widget, box); });
+    track(&box, widget);
+  };
+  addBoxCheck(automatic->autoBsrCheck, 0);
+  addCombo(automatic->roundsCombo, "Rounds", 0, nullptr, autoGrid, 2, 1);
+  addCombo(automatic->answerWaitCombo, "No answer after", 0, nullptr, autoGrid, 4, 1);
+  addCombo(automatic->holdCombo, "Free channel for", 1, nullptr, autoGrid, 2, 1);
+  addCombo(automatic->timeLimitCombo, "TX time limit", 1, nullptr, autoGrid, 4, 1);
+  addBoxCheck(automatic->cwIdCheck, 2);
+  addCombo(automatic->cwWpmCombo, "Speed", 2, nullptr, autoGrid, 2, 1);
+  addCombo(automatic->cwToneCombo, "Tone", 2, nullptr, autoGrid, 4, 1);
+  grid->addWidget(autoBox, row++, 0, 1, 4);
+
   auto* buttons = new QHBoxLayout;
   for (auto [button, click] :
        {std::pair{&form.okButton, &SettingsDialog::okClicked},

@@ -61,5 +61,22 @@ void addSettingsToolTips(SettingsWindow& window, SettingsDialog& form) {
        "Report the callsigns this station hears, with your callsign and locator, to "
        "report.pskreporter.info (at most every 5 minutes)"},
       {&form.networkPanel.locatorEdit, "Your Maidenhead locator (JO62 or JO62qm); needed for the reports"},
+      {&form.autoPanel.autoBsrCheck,
+       "When a received picture lacks blocks, send \"Send BSR\" by itself, again after each answer; "
+       "answer requests that follow this station's own picture as \"Resp BSR\" does. Pressing any "
+       "send command, or the lit button, stops it."},
+      {&form.autoPanel.roundsCombo, "Block requests sent by themselves per received picture, at most"},
+      {&form.autoPanel.answerWaitCombo,
+       "Give up when no answer has begun after a request for this long (time on a busy channel "
+       "does not count)"},
+      {&form.autoPanel.holdCombo,
+       "Every automatic transmission waits until, for this long, no frame was read, no sync word "
+       "was found and the 500-2500 Hz band stayed at the noise floor"},
+      {&form.autoPanel.timeLimitCombo,
+       "A transmission still running after this is stopped as \"Stop\" does, and the radio released"},
+      {&form.autoPanel.cwIdCheck,
+       "After every transmission, the callsign in Morse at the frames' level, the radio still keyed"},
+      {&form.autoPanel.cwWpmCombo, "Morse speed in words per minute"},
+      {&form.autoPanel.cwToneCombo, "Morse tone, in the passband"},
   });
 }

@@ -128,6 +128,7 @@ FrameEvent payloadBitStep(FrameReaderState& s, ChannelBit b, BitBuffer& payloadB
 
 void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   state.inFrame = true;
+  ++state.syncWordsFound;
   state.headerBitCount = 0;
   state.payloadBitIndex = 0;
   state.payloadLength = 0;

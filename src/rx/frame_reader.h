@@ -14,6 +14,7 @@
 
 struct FrameReaderState {
   bool inFrame = false;
+  unsigned syncWordsFound = 0;  // frames started since the program started (free-channel check)
   bool rxFourLevel = false;  // payload symbols carry two bits
   int headerBitCount = 0;    // coded header bits taken, 0..108; 108 once the header has ended
   int payloadBitIndex = 0;   // index of the next payload channel bit

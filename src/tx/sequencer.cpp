@@ -44,6 +44,12 @@ void holdOnLastBlock(SharedState& state) {
   state.txBlockRow -= 1;
 }
 
+// The frames' level: their tone swings to the output gain times full scale.
+bool startIdentification(SharedState& state, TransmitterState& tx, TransmitHost& host) {
+  const CwIdentification cw = host.cwIdentification();
+  return cw.enabled && tx.cw.start(host.frameSources().callsign, cw, state.outputGain * 32768.0);
+}
+
 }  // namespace
 
 void endTransmission(SharedState& state, TransmitHost& host) {
@@ -89,8 +95,10 @@ void frameBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host)
   }
   // The rest of the buffer in which the end is decided is still synthesised (silently), so a
   // short last frame can bring a second end decision: the port, the controls and the BSR count
-  // are handled once.
-  if (state.txInProgress) endTransmission(state, host);
+  // are handled once. With the identification on, the callsign in Morse follows from the next
+  // buffer on, and the transmission ends after it (transmitStep).
+  if (state.txInProgress && !tx.cw.running() && !startIdentification(state, tx, host))
+    endTransmission(state, host);
   state.txSilent = true;
   state.silentFrameCount += 1;
   holdOnLastBlock(state);
@@ -98,6 +106,19 @@ void frameBoundary(SharedState& state, TransmitterState& tx, TransmitHost& host)
 
 void transmitStep(SharedState& state, TransmitterState& tx, TransmitHost& host) {
   if (!state.txInProgress) return;
+  if (tx.cw.running()) {
+    if (tx.cw.finished()) {
+      tx.cw.stop();
+      endTransmission(state, host);
+      return;
+    }
+    ModulatorState& m = tx.modulator;
+    tx.cw.fill(m.txSamples.data(), kOutputBufferSamples);
+    if (host.levelDialogShowing())
+      host.showLevelPeaks({.input = 0.0, .output = double(outputPeak(m.txSamples.data(), kOutputBufferSamples))});
+    host.queueOutputBuffer(m.txSamples.data(), kOutputBufferSamples);
+    return;
+  }
   ModulatorControls controls = modulatorControls(state);
   SequencerBoundary boundary(state, tx, host, controls);
   synthesiseBuffer(tx.modulator, controls, tx.stream, boundary, host);
@@ -106,6 +127,7 @@ void transmitStep(SharedState& state, TransmitterState& tx, TransmitHost& host) 
 void beginTransmission(SharedState& state, TransmitterState& tx, int txKind) {
   state.txKind = txKind;
   state.txInProgress = true;
+  tx.cw.stop();
   state.txSilent = false;
   state.silentFrameCount = 0;
   state.endFrameCount = 0;

@@ -4,6 +4,7 @@
 // frames, a silent tail, then the end of the transmission), the per-buffer transmit step, and
 // the start of a transmission shared by the four send commands.
 #include "core/shared_state.h"
+#include "tx/cw_identification.h"
 #include "tx/frame_builders.h"
 #include "tx/modulator.h"
 #include "tx/transmit_host.h"
@@ -16,6 +17,7 @@ inline constexpr int kPrimedBuffers = 3;
 struct TransmitterState {
   ModulatorState modulator;
   TxBitStream stream;  // txBitStream, txBitCount, preambleSent
+  CwKeyer cw;          // the callsign in Morse after the frames, when the station sends it
 };
 
 // The modulator's controls as the shared state holds them now.

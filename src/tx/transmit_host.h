@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/level_peaks.h"
+#include "tx/cw_identification.h"
 #include "tx/frame_builders.h"
 
 class TransmitHost {
@@ -41,6 +42,8 @@ class TransmitHost {
   // missingBlockCount is restored): put the controls back into their idle state, empty the
   // callsign panel and apply the BSR caption rule.
   virtual void transmissionEnded() = 0;
+  // Whether the callsign follows every transmission in Morse, and how; off by default.
+  virtual CwIdentification cwIdentification() { return {}; }
 
  protected:
   ~TransmitHost() = default;

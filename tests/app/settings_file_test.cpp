@@ -127,7 +127,17 @@ const char kDefaultFile[] =
     "UdpServer=\n"
     "PskReporter=0\n"
     "Locator=\n"
-    "PskReporterServer=report.pskreporter.info:4739\n";
+    "PskReporterServer=report.pskreporter.info:4739\n"
+    "\n"
+    "[Auto]\n"
+    "AutoBsr=0\n"
+    "AutoBsrRounds=3\n"
+    "AutoBsrTimeout=30\n"
+    "ChannelHold=2\n"
+    "CwId=0\n"
+    "CwWpm=20\n"
+    "CwToneHz=1500\n"
+    "TxTimeLimit=15\n";
 
 // Every field differs from its default.
 Settings nonDefaultSettings() {
@@ -185,6 +195,14 @@ Settings nonDefaultSettings() {
   s.pskReporter = true;
   s.locator = "JO62qm";
   s.pskReporterServer = "127.0.0.1:4739";
+  s.autoBsr = true;
+  s.autoBsrRounds = 5;
+  s.autoBsrTimeout = 60;
+  s.channelHold = 4;
+  s.cwId = true;
+  s.cwWpm = 25;
+  s.cwToneHz = 1000;
+  s.txTimeLimit = 0;
   return s;
 }
 
@@ -218,7 +236,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
   // Still one line per key: nothing in a text broke a line.
   std::string text = readText(path("pelimo.ini"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 53 + 7 + 6);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 61 + 8 + 7);
   EXPECT_NE(text.find("\n[Rig]\nPttMethod=1\nRigModel=3073\nRigPort=localhost:4532\n"),
             std::string::npos);
   EXPECT_NE(text.find("\nCallsign=DL1ABC/p\n"), std::string::npos);
@@ -337,6 +355,10 @@ TEST(SettingsParse, RangedNumbersReadAsTheNearestEndOfTheirRange) {
 }
 
 TEST(SettingsParse, RigSectionNumbersReadAsTheNearestEndOfTheirRange) {
+  for (const SettingRange& r : kAutoSettingRanges) {
+    const Settings s = parseSettings("[Auto]\n" + std::string(r.key) + "=" + std::to_string(INT_MAX) + "\n");
+    EXPECT_EQ(s.*r.field, r.max) << r.key;
+  }
   for (const SettingRange& r : kRigSettingRanges) {
     for (const auto& [value, expected] : {std::pair{r.min - 1, r.min}, std::pair{r.max + 1, r.max},
                                           std::pair{INT_MIN, r.min}, std::pair{INT_MAX, r.max}}) {

@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/auto_operation.h"
 #include "e2e/station_link.h"
 #include "gui/dialog_windows.h"
 #include "gui/main_window_widget.h"
@@ -442,3 +443,42 @@ TEST(PictureConversion, RoundTripsThroughQImageKeepingColourOrder) {
 }
 
 }  // namespace
+
+// Automatic operation: its section of the settings dialog, with a tooltip on every choice, and
+// the status line of a station that sends its BSR round by itself. The window keeps its size.
+TEST(MainWindow, AutomaticRoundShowsInTheStatusLineAndItsSettingsInTheDialog) {
+  Station s;
+  s.form.settings.callsign = "JA1ABC";
+  s.form.settings.autoBsr = true;
+  s.form.settings.cwId = true;
+  s.operate = [&](SettingsWindow& d) {
+    AutoPanel& automatic = s.form.settingsDialog.autoPanel;
+    auto* check = qobject_cast<QCheckBox*>(d.widgetOf(&automatic.autoBsrCheck));
+    ASSERT_NE(check, nullptr);
+    EXPECT_TRUE(check->isChecked());
+    EXPECT_EQ(qobject_cast<QComboBox*>(d.widgetOf(&automatic.roundsCombo))->currentText(), "3");
+    EXPECT_EQ(qobject_cast<QComboBox*>(d.widgetOf(&automatic.timeLimitCombo))->currentText(), "15 min");
+    for (const void* control : {(const void*)&automatic.autoBsrCheck, (const void*)&automatic.holdCombo,
+                                (const void*)&automatic.cwIdCheck, (const void*)&automatic.timeLimitCombo})
+      EXPECT_FALSE(d.widgetOf(control)->toolTip().isEmpty());
+    saveScreenshot(*check->parentWidget(), "settings_auto");
+  };
+  widget<QPushButton>(s.window, &s.form.settingsButton)->click();
+
+  ChannelModel noisy;
+  noisy.snrDb = 3;
+  StationLink link(noisy, 3);
+  link.a->settings.autoBsr = link.b->settings.autoBsr = true;
+  MainWindowWidget receiver(*link.b);
+  receiver.show();
+  link.sendClipboardPicture(15);
+  for (int i = 0; i < 3000 && link.b->autoOperation().requestsSent == 0; ++i) link.tick();
+  ASSERT_EQ(link.b->autoOperation().requestsSent, 1);
+  for (int i = 0; i < 8; ++i) link.tick();
+  receiver.refresh();
+  const std::string status = widget<QLabel>(receiver, &link.b->statusLine)->text().toStdString();
+  EXPECT_EQ(status, "Auto BSR: round 1 of 3, " + std::to_string(link.b->state.savedMissingBlockCount) + " blocks");
+  EXPECT_TRUE(link.b->sendBsrButton.down);
+  EXPECT_EQ(receiver.size(), QSize(833, 317));
+  saveScreenshot(receiver, "main_window_auto_bsr");
+}

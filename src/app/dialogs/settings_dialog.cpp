@@ -141,6 +141,7 @@ void SettingsDialog::shown() {
   showClockCheck.checked = f.settings.showClock;
   rigPanel.fill(f.settings);
   networkPanel.fill(f.settings);
+  autoPanel.fill(f.settings);
 }
 
 void SettingsDialog::okClicked() {
@@ -177,6 +178,7 @@ void SettingsDialog::okClicked() {
   f.settings.showClock = showClockCheck.checked;
   rigPanel.store(f.settings);
   networkPanel.store(f.settings);
+  autoPanel.store(f.settings);
   f.applyRigSettings();
   f.applyNetworkSettings();
 

@@ -8,6 +8,7 @@
 
 #include "app/controls.h"
 #include "app/dialogs/network_panel.h"
+#include "app/dialogs/auto_panel.h"
 #include "app/dialogs/rig_panel.h"
 #include "audio/serial_port_list.h"
 
@@ -58,6 +59,7 @@ class SettingsDialog {
   Button cancelButton{"Cancel"};
   RigPanel rigPanel;
   NetworkPanel networkPanel;
+  AutoPanel autoPanel;
 
   ModalResult modalResult = ModalResult::none;
 
