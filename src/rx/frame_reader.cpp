@@ -60,6 +60,16 @@ FrameEvent finishHeader(FrameReaderState& s) {
   s.rxScramblerPos = 0;
   s.decodedBitCount = 0;
 
+  s.headerEndSign = 0;
+  if (s.boundaryValues) {
+    // The value at the sync word's last boundary is +1.
+    uint8_t* decoded = s.signDecoded.data();
+    const int end = s.signDecoder.decode(s.headerValues, 1, kHeaderBits, decoded);
+    if (crcCheckPasses(std::span<const uint8_t>(decoded, kHeaderBits))) {
+      std::copy_n(decoded, kHeaderBits, s.headerBits.begin());
+      s.headerEndSign = end;
+    }
+  }
   const std::span<const uint8_t> bits(s.headerBits);
   if (!crcCheckPasses(bits)) {
     endFrame(s);
@@ -91,6 +101,18 @@ void finishPayload(FrameReaderState& s, BitBuffer& payloadBits) {
   if (checked > BitBuffer::kCells) checked = BitBuffer::kCells;
   if (s.rxConvolutional)
     flushInto(s.decoder, payloadBits.cells.data(), BitBuffer::kCells, checked, s.decodedBitCount);
+  if (s.rxConvolutional && s.boundaryValues && !s.headerFourLevel && s.headerEndSign != 0 &&
+      checked <= CarrierSignDecoder::kMaxSteps) {
+    uint8_t* decoded = s.signDecoded.data();
+    const int n = std::min(2 * checked, kMaxPayloadChannelBits);
+    s.signDecoder.decode(std::span<const float>(s.payloadValues.data(), n), s.headerEndSign,
+                         checked, decoded);
+    if (crcCheckPasses(std::span<const uint8_t>(decoded, checked))) {
+      std::copy_n(decoded, checked, payloadBits.cells.begin());
+      s.payloadGood = true;
+      return;
+    }
+  }
   s.payloadGood = crcCheckPasses(std::span<const uint8_t>(payloadBits.cells.data(), checked));
 }
 
@@ -134,7 +156,16 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   state.decoder.resetDecoder();
   state.decodedBitCount = 0;
   state.rxScramblerPos = 0;
+  state.headerEndSign = 0;
   payloadBits.cells.fill(0);
+}
+
+void frameBoundaryValue(FrameReaderState& state, double llr) {
+  const float v = std::isfinite(llr) ? float(std::clamp(llr, -1e6, 1e6)) : 0.0f;
+  if (state.readingHeader())
+    state.headerValues[state.headerBitCount] = v;
+  else if (state.payloadBitIndex < kMaxPayloadChannelBits)
+    state.payloadValues[state.payloadBitIndex] = v;
 }
 
 FrameEvent frameChannelStep(FrameReaderState& state, double channelSoft, BitBuffer& payloadBits) {

@@ -3,7 +3,10 @@
 // dB or two fails), and mistuned and faded pictures. Noise is in tolerant_receiver_test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <vector>
 
 #include "support/picture_transmission.h"
@@ -93,6 +96,25 @@ TEST(CoherentReceiver, FourLevelPicturesArriveOverAnEcho) {
   const double share = blockShare(signal, 25, ReceiverKind::coherent, FadingProfile::moderate);
   std::printf("4L-FSK coded, moderate fading at 25 dB: coherent %.3f\n", share);
   EXPECT_GE(share, 0.8);
+}
+
+// A transmission heard at a quarter of its level under DC or 50 Hz mains hum 20 dB stronger
+// than the signal: the input's band-pass removes either, and so must the coherent reading.
+TEST(CoherentReceiver, PicturesArriveUnderDcAndHum) {
+  const auto signal = txsim::pictureTransmission(modeOf(false, false));
+  constexpr double kLevel = 0.25;
+  const double strength = 10.0 * kLevel * std::sqrt(txsim::soundingPower(signal));  // +20 dB
+  for (bool hum : {false, true}) {
+    std::vector<int16_t> heard(signal.size());
+    for (size_t i = 0; i < signal.size(); ++i) {
+      const double low =
+          hum ? std::sqrt(2.0) * strength * std::sin(2 * std::numbers::pi * 50.0 * double(i) / 48000.0)
+              : strength;
+      heard[i] = int16_t(std::clamp(std::lround(kLevel * signal[i] + low), -32768L, 32767L));
+    }
+    const int blocks = txsim::receiveThrough(heard, ChannelModel{}, ReceiverKind::coherent).goodBlocks;
+    EXPECT_EQ(blocks, kBlocks) << (hum ? "hum" : "DC");
+  }
 }
 
 }  // namespace
