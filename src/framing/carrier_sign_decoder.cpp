@@ -61,9 +61,23 @@ int CarrierSignDecoder::decode(std::span<const float> values, int startSign, int
     metric = next;
   }
 
-  int state = int(std::max_element(metric.begin(), metric.end()) - metric.begin());
+  endMetric_ = metric;
+  count_ = count;
+  return alternative(0, bits);
+}
+
+int CarrierSignDecoder::alternative(int rank, uint8_t* bits) const {
+  std::array<int, kStates> order;
+  for (int i = 0; i < kStates; ++i) order[i] = i;
+  rank = std::clamp(rank, 0, kStates - 1);
+  std::nth_element(order.begin(), order.begin() + rank, order.end(),
+                   [&](int a, int b) { return endMetric_[a] > endMetric_[b]; });
+  return traceBack(order[rank], bits);
+}
+
+int CarrierSignDecoder::traceBack(int state, uint8_t* bits) const {
   const int endSign = state & 64 ? -1 : 1;
-  for (int step = count - 1; step >= 0; --step) {
+  for (int step = count_ - 1; step >= 0; --step) {
     const unsigned ns = unsigned(state) & 63u, b = ns & 1u;
     bits[step] = uint8_t(b);
     const unsigned h = (decisions_[step][state >> 6] >> (state & 63)) & 1u;

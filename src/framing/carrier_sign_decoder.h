@@ -26,7 +26,16 @@ class CarrierSignDecoder {
   // (at most kMaxSteps; missing values count as no information) and returns the value at the
   // last boundary of the decoded path.
   int decode(std::span<const float> values, int startSign, int count, uint8_t* bits);
+  // After decode(): the path ending in the end state ranked `rank` (0 the best, below 128),
+  // written like decode() writes it. Without a tail the last few bits of a run are the weakest;
+  // the runner-up end states mostly differ from the best there, and a check over the bits
+  // tells which one is right.
+  int alternative(int rank, uint8_t* bits) const;
 
  private:
+  int traceBack(int state, uint8_t* bits) const;
+
   std::array<std::array<uint64_t, 2>, kMaxSteps> decisions_{};
+  std::array<float, 128> endMetric_{};
+  int count_ = 0;
 };
