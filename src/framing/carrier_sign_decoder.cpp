@@ -15,6 +15,16 @@ int outputPair(unsigned s, unsigned b) {
   return int(((b ^ s2 ^ s3 ^ s5 ^ s6) << 1) | (b ^ s1 ^ s2 ^ s3 ^ s6));
 }
 
+// The output pairs of every state and input, state * 2 + input.
+const std::array<uint8_t, 128>& outputPairs() {
+  static const auto pairs = [] {
+    std::array<uint8_t, 128> t{};
+    for (unsigned i = 0; i < 128; ++i) t[i] = uint8_t(outputPair(i >> 1, i & 1u));
+    return t;
+  }();
+  return pairs;
+}
+
 // States: encoder state in bits 0..5, bit 6 set when the value at the last boundary is -1.
 constexpr int kStates = 128;
 
@@ -30,6 +40,7 @@ int CarrierSignDecoder::decode(std::span<const float> values, int startSign, int
   if (startSign <= 0) metric[64] = 0.0f;
   const auto& scrambler = scramblerSequence();
   auto valueAt = [&](int i) { return i < int(values.size()) ? values[i] : 0.0f; };
+  const auto& pairs = outputPairs();
 
   for (int step = 0; step < count; ++step) {
     const float first = valueAt(2 * step), second = valueAt(2 * step + 1);
@@ -43,7 +54,7 @@ int CarrierSignDecoder::decode(std::span<const float> values, int startSign, int
       float best = kNone;
       for (unsigned h = 0; h < 2; ++h) {
         const unsigned s = (ns >> 1) | (h << 5);
-        const int pair = outputPair(s, b);
+        const int pair = pairs[s * 2 + b];
         // Channel bits after scrambling; a 0 turns the value over.
         const float flip1 = ((pair >> 1) ^ p1) & 1 ? 1.0f : -1.0f;
         const float flip2 = ((pair & 1) ^ p2) & 1 ? 1.0f : -1.0f;
