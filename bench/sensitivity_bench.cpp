@@ -14,6 +14,7 @@
 //                                two stations (simulate), tolerant and coherent receiver
 //   sensitivity_bench --modes MSK-coded,4L-coded --receivers coherent,coherent-old --channels awgn
 //                                only those modes, receivers and channels (quick comparisons)
+//   sensitivity_bench --snr 20   one SNR only
 //
 // Receivers: specified, improved (the tolerant one), coherent-old (the coherent receiver
 // decoding from the symbols' bits alone, as before boundary decoding) and coherent. Beside the
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
   bool full = false, fadingOnly = false, noiseOnly = false, bsrOnly = false;
   int blocks = 300;
   std::string modeList, receiverList, channelList;
+  double onlySnr = NAN;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--full") == 0) full = true;
     else if (std::strcmp(argv[i], "--fading") == 0) fadingOnly = true;
@@ -144,9 +146,10 @@ int main(int argc, char** argv) {
     else if (std::strcmp(argv[i], "--modes") == 0 && i + 1 < argc) modeList = argv[++i];
     else if (std::strcmp(argv[i], "--receivers") == 0 && i + 1 < argc) receiverList = argv[++i];
     else if (std::strcmp(argv[i], "--channels") == 0 && i + 1 < argc) channelList = argv[++i];
+    else if (std::strcmp(argv[i], "--snr") == 0 && i + 1 < argc) onlySnr = std::atof(argv[++i]);
     else {
       std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour | --bsr] [--blocks N] "
-                           "[--modes A,B] [--receivers A,B] [--channels A,B]\n");
+                           "[--modes A,B] [--receivers A,B] [--channels A,B] [--snr DB]\n");
       return 2;
     }
   }
@@ -208,6 +211,7 @@ int main(int argc, char** argv) {
         const double low = offsetOnly ? 25 : (mode.fourLevel ? 6 : belowZero ? -4 : 0);
         std::vector<double> snrs, lineShares;
         for (double snr = low; snr <= high + 1e-9; snr += step) {
+          if (!std::isnan(onlySnr)) snr = onlySnr;
           ChannelModel model;
           model.snrDb = snr;
           model.signalPower = power;
@@ -224,6 +228,7 @@ int main(int argc, char** argv) {
           lineShares.push_back(share);
           shares[{mode.name, rname, ch.name, int(std::lround(snr * 10))}] = share;
           if (share >= 0.999 && !offsetOnly) break;  // the rest of the line is all good
+          if (!std::isnan(onlySnr)) break;
         }
         if (ch.fading == FadingProfile::none && !offsetOnly)
           fiftyPercent[{mode.name, rname}] = crossing(snrs, lineShares, 0.5);
