@@ -284,6 +284,10 @@ int main(int argc, char** argv) {
   for (const auto& l : summary) std::printf("# %s\n", l.c_str());
 
   // The main figures, tolerant / coherent-old / coherent.
+  auto fifty = [&](const std::string& mode, const char* receiver) {
+    const auto it = fiftyPercent.find({mode, receiver});
+    return it == fiftyPercent.end() ? NAN : it->second;
+  };
   auto pair = [&](const std::string& mode, const std::string& channel, double snr) {
     return percent(shares, mode, "improved", channel, snr) + " / " +
            percent(shares, mode, "coherent-old", channel, snr) + " / " +
@@ -295,20 +299,20 @@ int main(int argc, char** argv) {
     std::printf("# white noise, 50 %% of blocks, MSK plain / MSK coded / 4L-FSK plain / 4L-FSK coded |");
     for (const Mode& mode : modes)
     {
-      std::printf(" %.1f / %.1f / %.1f", fiftyPercent[{mode.name, "improved"}],
-                  fiftyPercent[{mode.name, "coherent-old"}], fiftyPercent[{mode.name, "coherent"}]);
-      if (!mode.fourLevel) std::printf(" / %.1f", fiftyPercent[{mode.name, "ideal"}]);
+      std::printf(" %.1f / %.1f / %.1f", fifty(mode.name, "improved"), fifty(mode.name, "coherent-old"),
+                  fifty(mode.name, "coherent"));
+      if (!mode.fourLevel) std::printf(" / %.1f", fifty(mode.name, "ideal"));
       std::printf(" dB;");
     }
     std::printf("\n");
     for (const Mode& mode : modes) {
       const char* names[3] = {"improved", "coherent-old", "coherent"};
-      double worst[3] = {1.0, 1.0, 1.0};
+      double worst[3] = {NAN, NAN, NAN};  // none measured
       for (const Channel& ch : channels)
         if ((ch.hz != 0 || ch.ppm != 0) && ch.fading == FadingProfile::none)
           for (int r = 0; r < 3; ++r) {
             const auto it = shares.find({mode.name, names[r], ch.name, 250});
-            if (it != shares.end()) worst[r] = std::min(worst[r], it->second);
+            if (it != shares.end()) worst[r] = std::isnan(worst[r]) ? it->second : std::min(worst[r], it->second);
           }
       std::printf("# mistuning +-60 Hz with +-200 ppm at 25 dB, %s, worst | %.0f %% / %.0f %% / %.0f %%\n",
                   mode.name, 100 * worst[0], 100 * worst[1], 100 * worst[2]);
