@@ -12,6 +12,14 @@
 //   sensitivity_bench --blocks N blocks per transmission (default 300)
 //   sensitivity_bench --bsr      only the rounds of block re-sending to a whole picture between
 //                                two stations (simulate), tolerant and coherent receiver
+//   sensitivity_bench --modes MSK-coded,4L-coded --receivers coherent,coherent-old --channels awgn
+//                                only those modes, receivers and channels (quick comparisons)
+//   sensitivity_bench --snr 20   one SNR only
+//
+// Receivers: specified, improved (the tolerant one), coherent-old (the coherent receiver
+// decoding from the symbols' bits alone, as before boundary decoding) and coherent. Beside the
+// MSK lines on white noise: "ideal", an ideal coherent receiver of the same frames
+// (ideal_receiver.h), so that the distance to the limit shows in every run.
 //
 // Output: one line per measurement, "mode receiver channel snr share", then a summary of the
 // 50 % and 99 % points and a table of the main figures with the tolerant and the coherent
@@ -27,6 +35,7 @@
 
 #include "../tests/support/picture_transmission.h"
 #include "bsr_rounds.h"
+#include "ideal_receiver.h"
 
 namespace {
 
@@ -82,6 +91,25 @@ const char* receiverName(ReceiverKind kind) {
   return "?";
 }
 
+struct Receiver {
+  const char* name;
+  ReceiverKind kind;
+  bool boundaryDecoding;
+};
+const Receiver kReceivers[] = {{"specified", ReceiverKind::specified, true},
+                               {"improved", ReceiverKind::improved, true},
+                               {"coherent-old", ReceiverKind::coherent, false},
+                               {"coherent", ReceiverKind::coherent, true}};
+
+// True when `name` is in the comma-separated `list` (an empty list holds everything).
+bool listed(const std::string& list, const std::string& name) {
+  if (list.empty()) return true;
+  return ("," + list + ",").find("," + name + ",") != std::string::npos;
+}
+
+// Frames per point of the ideal receiver's lines.
+constexpr int kIdealFrames = 400;
+
 // Every measured share, by mode, receiver, channel and SNR (tenths of a dB).
 using Key = std::tuple<std::string, std::string, std::string, int>;
 using Shares = std::map<Key, double>;
@@ -107,14 +135,21 @@ std::string percent(const Shares& shares, const std::string& mode, const char* r
 int main(int argc, char** argv) {
   bool full = false, fadingOnly = false, noiseOnly = false, bsrOnly = false;
   int blocks = 300;
+  std::string modeList, receiverList, channelList;
+  double onlySnr = NAN;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--full") == 0) full = true;
     else if (std::strcmp(argv[i], "--fading") == 0) fadingOnly = true;
     else if (std::strcmp(argv[i], "--noise-hour") == 0) noiseOnly = full = true;
     else if (std::strcmp(argv[i], "--blocks") == 0 && i + 1 < argc) blocks = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--bsr") == 0) bsrOnly = true;
+    else if (std::strcmp(argv[i], "--modes") == 0 && i + 1 < argc) modeList = argv[++i];
+    else if (std::strcmp(argv[i], "--receivers") == 0 && i + 1 < argc) receiverList = argv[++i];
+    else if (std::strcmp(argv[i], "--channels") == 0 && i + 1 < argc) channelList = argv[++i];
+    else if (std::strcmp(argv[i], "--snr") == 0 && i + 1 < argc) onlySnr = std::atof(argv[++i]);
     else {
-      std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour | --bsr] [--blocks N]\n");
+      std::fprintf(stderr, "usage: sensitivity_bench [--full | --fading | --noise-hour | --bsr] [--blocks N] "
+                           "[--modes A,B] [--receivers A,B] [--channels A,B] [--snr DB]\n");
       return 2;
     }
   }
@@ -155,6 +190,7 @@ int main(int argc, char** argv) {
   std::map<std::pair<std::string, std::string>, double> fiftyPercent;  // white noise
   for (const Mode& mode : modes) {
     if (noiseOnly) break;  // only the hour of noise
+    if (!listed(modeList, mode.name)) continue;
     txsim::TransmissionMode tm;
     tm.fourLevel = mode.fourLevel;
     tm.coded = mode.coded;
@@ -163,20 +199,27 @@ int main(int argc, char** argv) {
     const std::vector<int16_t> signal = txsim::pictureTransmission(tm);
     const double power = txsim::soundingPower(signal);
     for (const Channel& ch : channels) {
+      if (!listed(channelList, ch.name)) continue;
       const bool offsetOnly = (ch.hz != 0 || ch.ppm != 0) && ch.fading == FadingProfile::none;
-      const double low = offsetOnly ? 25 : (mode.fourLevel ? 6 : 0);
       const double high = offsetOnly ? 25 : (mode.fourLevel ? 26 : 20);
-      for (ReceiverKind kind : {ReceiverKind::specified, ReceiverKind::improved, ReceiverKind::coherent}) {
-        const char* rname = receiverName(kind);
+      for (const Receiver& receiver : kReceivers) {
+        if (!listed(receiverList, receiver.name)) continue;
+        const ReceiverKind kind = receiver.kind;
+        const char* rname = receiver.name;
+        // Coded MSK reaches below 0 dB in the coherent receiver.
+        const bool belowZero = kind == ReceiverKind::coherent && mode.coded && !mode.fourLevel;
+        const double low = offsetOnly ? 25 : (mode.fourLevel ? 6 : belowZero ? -4 : 0);
         std::vector<double> snrs, lineShares;
         for (double snr = low; snr <= high + 1e-9; snr += step) {
+          if (!std::isnan(onlySnr)) snr = onlySnr;
           ChannelModel model;
           model.snrDb = snr;
           model.signalPower = power;
           model.frequencyOffsetHz = ch.hz;
           model.clockOffsetPpm = ch.ppm;
           model.fading = ch.fading;
-          const txsim::Reception r = txsim::receiveThrough(signal, model, kind, 11);
+          const txsim::Reception r =
+              txsim::receiveThrough(signal, model, kind, 11, receiver.boundaryDecoding);
           const double share = double(r.goodBlocks) / blocks;
           if (r.goodBlocks == blocks && meanBlockBits == 0) meanBlockBits = double(r.blockBits) / blocks;
           std::printf("%s %s %s %.1f %.4f\n", mode.name, rname, ch.name, snr, share);
@@ -185,6 +228,7 @@ int main(int argc, char** argv) {
           lineShares.push_back(share);
           shares[{mode.name, rname, ch.name, int(std::lround(snr * 10))}] = share;
           if (share >= 0.999 && !offsetOnly) break;  // the rest of the line is all good
+          if (!std::isnan(onlySnr)) break;
         }
         if (ch.fading == FadingProfile::none && !offsetOnly)
           fiftyPercent[{mode.name, rname}] = crossing(snrs, lineShares, 0.5);
@@ -195,6 +239,22 @@ int main(int argc, char** argv) {
         summary.push_back(line);
       }
     }
+    // The ideal coherent receiver of the same frames (two-tone modes, white noise).
+    if (mode.fourLevel) continue;
+    std::vector<double> snrs, lineShares;
+    const int idealBits = meanBlockBits > 0 ? int(std::lround(meanBlockBits)) : 480;
+    for (double snr = mode.coded ? -7.0 : 0.0; snr <= 8.0 + 1e-9; snr += 0.5) {
+      const double share = ideal::blockShare(snr, mode.coded, idealBits, kIdealFrames, 31);
+      std::printf("%s ideal awgn %.1f %.4f\n", mode.name, snr, share);
+      snrs.push_back(snr);
+      lineShares.push_back(share);
+      if (share >= 0.999) break;
+    }
+    fiftyPercent[{mode.name, "ideal"}] = crossing(snrs, lineShares, 0.5);
+    char line[200];
+    std::snprintf(line, sizeof line, "%-10s %-12s %-20s 50%% at %5.1f dB, 99%% at %5.1f dB", mode.name,
+                  "ideal", "awgn", crossing(snrs, lineShares, 0.5), crossing(snrs, lineShares, 0.99));
+    summary.push_back(line);
   }
   std::printf("# theory non-coherent binary FSK (MSK plain, 500-bit blocks):");
   for (double snr = 2; snr <= 14; snr += 0.5) {
@@ -210,10 +270,12 @@ int main(int argc, char** argv) {
   std::map<ReceiverKind, int> noiseFrames;
   for (ReceiverKind kind : {ReceiverKind::specified, ReceiverKind::improved, ReceiverKind::coherent})
     for (bool tones : {false, true}) {
+      if (!listed(receiverList, receiverName(kind))) continue;
       const txsim::Reception r = txsim::receiveNoise(noiseBuffers, tones, kind, tones ? 21 : 22);
       char line[200];
       std::snprintf(line, sizeof line, "noise%-17s %-9s %d s: %d headers, %d payloads accepted",
-                    tones ? "+tones+clicks" : "", receiverName(kind), noiseBuffers / 4, r.headers,
+                    tones ? "+tones+clicks" : "", receiverName(kind),
+                    noiseBuffers / 4, r.headers,
                     r.goodFrames);
       summary.push_back(line);
       noiseFrames[kind] += r.goodFrames + r.headers;
@@ -221,28 +283,39 @@ int main(int argc, char** argv) {
   std::printf("# summary\n");
   for (const auto& l : summary) std::printf("# %s\n", l.c_str());
 
-  // The main figures, tolerant / coherent.
+  // The main figures, tolerant / coherent-old / coherent.
+  auto fifty = [&](const std::string& mode, const char* receiver) {
+    const auto it = fiftyPercent.find({mode, receiver});
+    return it == fiftyPercent.end() ? NAN : it->second;
+  };
   auto pair = [&](const std::string& mode, const std::string& channel, double snr) {
     return percent(shares, mode, "improved", channel, snr) + " / " +
+           percent(shares, mode, "coherent-old", channel, snr) + " / " +
            percent(shares, mode, "coherent", channel, snr);
   };
   std::printf("# picture blocks average %.0f payload bits at scale 1.00\n", meanBlockBits);
-  std::printf("# table: case | tolerant / coherent\n");
+  std::printf("# table: case | tolerant / coherent-old / coherent (/ ideal)\n");
   if (!noiseOnly && !fadingOnly) {
     std::printf("# white noise, 50 %% of blocks, MSK plain / MSK coded / 4L-FSK plain / 4L-FSK coded |");
     for (const Mode& mode : modes)
-      std::printf(" %.1f / %.1f dB;", fiftyPercent[{mode.name, "improved"}], fiftyPercent[{mode.name, "coherent"}]);
+    {
+      std::printf(" %.1f / %.1f / %.1f", fifty(mode.name, "improved"), fifty(mode.name, "coherent-old"),
+                  fifty(mode.name, "coherent"));
+      if (!mode.fourLevel) std::printf(" / %.1f", fifty(mode.name, "ideal"));
+      std::printf(" dB;");
+    }
     std::printf("\n");
     for (const Mode& mode : modes) {
-      double worst[2] = {1.0, 1.0};
+      const char* names[3] = {"improved", "coherent-old", "coherent"};
+      double worst[3] = {NAN, NAN, NAN};  // none measured
       for (const Channel& ch : channels)
         if ((ch.hz != 0 || ch.ppm != 0) && ch.fading == FadingProfile::none)
-          for (int r = 0; r < 2; ++r) {
-            const auto it = shares.find({mode.name, r ? "coherent" : "improved", ch.name, 250});
-            if (it != shares.end()) worst[r] = std::min(worst[r], it->second);
+          for (int r = 0; r < 3; ++r) {
+            const auto it = shares.find({mode.name, names[r], ch.name, 250});
+            if (it != shares.end()) worst[r] = std::isnan(worst[r]) ? it->second : std::min(worst[r], it->second);
           }
-      std::printf("# mistuning +-60 Hz with +-200 ppm at 25 dB, %s, worst | %.0f %% / %.0f %%\n", mode.name,
-                  100 * worst[0], 100 * worst[1]);
+      std::printf("# mistuning +-60 Hz with +-200 ppm at 25 dB, %s, worst | %.0f %% / %.0f %% / %.0f %%\n",
+                  mode.name, 100 * worst[0], 100 * worst[1], 100 * worst[2]);
     }
   }
   if (full || fadingOnly) {

@@ -65,6 +65,9 @@ struct CoherentDetector {
   int64_t matchedEnd = 0;               // one past the last filtered sample
   static constexpr int kDownTaps = 64;  // the 48 kHz low-pass ahead of the decimation
   std::array<double, kDownTaps - 1 + kInputBufferSamples> inputLine{};
+  // The high-pass ahead of the mixer (two second-order sections, two state values each): DC
+  // and mains hum would otherwise land inside the baseband, 1500 Hz below the carrier.
+  std::array<double, 4> lowCut{};
 
   // Readings waiting for their samples, positions relative to the current block.
   std::array<SymbolDetector::Reading, kPendingLimit> pending{};
@@ -84,6 +87,9 @@ struct CoherentDetector {
   double scale = 1.0;        // input normalisation, from the sync word
   double noise = 1.0;        // mean squared equalizer error
   double previousLlr = 0.0;  // the value at the last boundary as a log-likelihood ratio
+  // Whether frames are decoded from the values at the boundaries (frame_reader.h) rather than
+  // from the symbols' bits alone; off only to compare with the older reading.
+  bool boundaryDecoding = true;
   std::array<double, kFeedbackTaps> past{};  // the latest decisions, newest first
   // The carrier as a four-level reading needs it: the correlation a symbol gives at phase 0,
   // its noise variance, and the phase (in twelfths of a turn) at the last boundary.
@@ -98,7 +104,7 @@ struct CoherentDetector {
   four_level::EchoReader echo;
   bool readingEcho = false;
 
-  // Moves one input buffer (48 kHz) down by 1500 Hz, low-passes and decimates it to 12 kHz
+  // Moves one input buffer (48 kHz), with DC and hum removed, down by 1500 Hz, low-passes and decimates it to 12 kHz
   // (a filter of its own: the input conditioning's half-band filter lets the noise from 9.5 to
   // 11.5 kHz fold into the band), aligned with the discriminator's samples of the block.
   void load(std::span<const int16_t, kInputBufferSamples> samples, int64_t blockStart);

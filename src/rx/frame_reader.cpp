@@ -52,6 +52,24 @@ void flushInto(ViterbiDecoder& decoder, uint8_t* bits, int capacity, int wanted,
   while (count < wanted) decodeInto(decoder, 0, bits, capacity, count);
 }
 
+// Paths of the boundary decoding tried against the check, best first: the check's 16 bits
+// bound the chance that one of them passes by mistake to 4 in 65536 per failed run.
+constexpr int kListPaths = 4;
+
+// Decodes `count` bits from boundary values into s.signDecoded and looks for a path among the
+// best few whose check passes; true with `endSign` set when one does.
+bool decodeBoundaryValues(FrameReaderState& s, std::span<const float> values, int startSign,
+                          int count, int& endSign) {
+  uint8_t* decoded = s.signDecoded.data();
+  const std::span<const uint8_t> bits(decoded, count);
+  endSign = s.signDecoder.decode(values, startSign, count, decoded);
+  for (int rank = 1; !crcCheckPasses(bits); ++rank) {
+    if (rank == kListPaths) return false;
+    endSign = s.signDecoder.alternative(rank, decoded);
+  }
+  return true;
+}
+
 // After the 108th coded header bit: flush the decoder, check and unpack the header, and set
 // the decoder and scrambler up for the payload.
 FrameEvent finishHeader(FrameReaderState& s) {
@@ -60,6 +78,15 @@ FrameEvent finishHeader(FrameReaderState& s) {
   s.rxScramblerPos = 0;
   s.decodedBitCount = 0;
 
+  s.headerEndSign = 0;
+  if (s.boundaryValues) {
+    // The value at the sync word's last boundary is +1.
+    int end = 0;
+    if (decodeBoundaryValues(s, s.headerValues, 1, kHeaderBits, end)) {
+      std::copy_n(s.signDecoded.begin(), kHeaderBits, s.headerBits.begin());
+      s.headerEndSign = end;
+    }
+  }
   const std::span<const uint8_t> bits(s.headerBits);
   if (!crcCheckPasses(bits)) {
     endFrame(s);
@@ -91,6 +118,17 @@ void finishPayload(FrameReaderState& s, BitBuffer& payloadBits) {
   if (checked > BitBuffer::kCells) checked = BitBuffer::kCells;
   if (s.rxConvolutional)
     flushInto(s.decoder, payloadBits.cells.data(), BitBuffer::kCells, checked, s.decodedBitCount);
+  if (s.rxConvolutional && s.boundaryValues && !s.headerFourLevel && s.headerEndSign != 0 &&
+      checked <= CarrierSignDecoder::kMaxSteps) {
+    const int n = std::min(2 * checked, kMaxPayloadChannelBits);
+    int end = 0;
+    if (decodeBoundaryValues(s, std::span<const float>(s.payloadValues.data(), n), s.headerEndSign,
+                             checked, end)) {
+      std::copy_n(s.signDecoded.begin(), checked, payloadBits.cells.begin());
+      s.payloadGood = true;
+      return;
+    }
+  }
   s.payloadGood = crcCheckPasses(std::span<const uint8_t>(payloadBits.cells.data(), checked));
 }
 
@@ -135,7 +173,16 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   state.decoder.resetDecoder();
   state.decodedBitCount = 0;
   state.rxScramblerPos = 0;
+  state.headerEndSign = 0;
   payloadBits.cells.fill(0);
+}
+
+void frameBoundaryValue(FrameReaderState& state, double llr) {
+  const float v = std::isfinite(llr) ? float(std::clamp(llr, -1e6, 1e6)) : 0.0f;
+  if (state.readingHeader())
+    state.headerValues[state.headerBitCount] = v;
+  else if (state.payloadBitIndex < kMaxPayloadChannelBits)
+    state.payloadValues[state.payloadBitIndex] = v;
 }
 
 FrameEvent frameChannelStep(FrameReaderState& state, double channelSoft, BitBuffer& payloadBits) {

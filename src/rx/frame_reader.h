@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 
+#include "framing/carrier_sign_decoder.h"
 #include "framing/frame_bits.h"
 #include "framing/viterbi.h"
 #include "core/bit_buffer.h"
@@ -35,6 +36,16 @@ struct FrameReaderState {
   // magnitude the confidence, not yet truncated), one per channel bit up to the buffer's size.
   // They let a failed payload be combined with another copy of it and decoded again.
   std::array<float, kMaxPayloadChannelBits> payloadSoft{};
+  // With `boundaryValues` (set at the frame's start) the reader is also handed the value at the
+  // end boundary of every two-tone symbol (log-likelihood ratio, positive for +1), and a coded
+  // run of such symbols is decoded from those values first (carrier_sign_decoder.h), from the
+  // channel bits only when that fails its check.
+  bool boundaryValues = false;
+  std::array<float, kCodedHeaderBits> headerValues{};
+  std::array<float, kMaxPayloadChannelBits> payloadValues{};
+  int headerEndSign = 0;  // the value at the header's last boundary, 0 when not known
+  CarrierSignDecoder signDecoder;
+  std::array<uint8_t, CarrierSignDecoder::kMaxSteps> signDecoded{};
 
   bool readingHeader() const { return headerBitCount < kCodedHeaderBits; }
   // The position of the next bit counted as one run from the sync word: -108..-1 for the
@@ -60,6 +71,10 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits);
 // four-level symbol.
 FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
                         BitBuffer& payloadBits);
+
+// Hands in the value at the end boundary of the two-tone symbol whose channel bit comes next
+// (see boundaryValues); call before frameChannelStep.
+void frameBoundaryValue(FrameReaderState& state, double llr);
 
 // Takes one channel bit given as a signed confidence (positive for 1, magnitude as the
 // Viterbi decoder's soft input, truncated toward zero); frameBitStep is this with the

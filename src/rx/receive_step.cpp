@@ -56,6 +56,7 @@ void receiveStep(ReceiverState& rx, std::span<const int16_t, kInputBufferSamples
                     [&](double d) { receiveSymbol(rx, d, payloadBits, host); });
   } else {
     const bool coherent = settings.receiver == ReceiverKind::coherent;
+    rx.coherent.boundaryDecoding = settings.boundaryDecoding;
     readTrackedBlock(rx, samples, block, coherent, payloadBits, host);
   }
 

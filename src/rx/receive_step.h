@@ -33,6 +33,9 @@ struct ReceiveSettings {
   bool showWaterfall = true;
   bool showClock = false;
   ReceiverKind receiver = ReceiverKind::coherent;
+  // The coherent receiver decodes coded frames from the values at the symbol boundaries; off
+  // (for comparison in the benchmarks only) it reads them from the symbols' bits alone.
+  bool boundaryDecoding = true;
 };
 
 // Buffers per second of input (48000 / 12000).

@@ -109,11 +109,13 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
         rx.traceTones.fitSync();
         rx.measures.start(position);
         startFrame(frame, payloadBits);
+        frame.boundaryValues = coherent && rx.coherent.boundaryDecoding;
       }
       continue;
     }
     if (coherent && !frame.readingHeader() && frame.payloadBitIndex < kMaxPayloadChannelBits)
       rx.secondReading[frame.payloadBitIndex] = float(second[i]);
+    if (coherent && !fourLevel) frameBoundaryValue(frame, rx.coherent.previousLlr);
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
     if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood)
       adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits);

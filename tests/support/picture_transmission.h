@@ -130,7 +130,8 @@ class CountingHost : public ReceiveHost {
 
 // Runs the samples through the channel (the noise referred to `power`) into a receiver.
 inline Reception receiveThrough(const std::vector<int16_t>& samples, ChannelModel channel,
-                                ReceiverKind kind, uint64_t seed = 1) {
+                                ReceiverKind kind, uint64_t seed = 1,
+                                bool boundaryDecoding = true) {
   ReceiverChannel air(channel, seed);
   auto rx = std::make_unique<ReceiverState>();
   auto payload = std::make_unique<BitBuffer>();
@@ -138,6 +139,7 @@ inline Reception receiveThrough(const std::vector<int16_t>& samples, ChannelMode
   ReceiveSettings settings;
   settings.showWaterfall = false;
   settings.receiver = kind;
+  settings.boundaryDecoding = boundaryDecoding;
   std::vector<float> period(kBufferSamples);
   std::vector<int16_t> heard(kBufferSamples);
   for (size_t at = 0; at + kBufferSamples <= samples.size() + 2 * kBufferSamples; at += kBufferSamples) {
