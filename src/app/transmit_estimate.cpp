@@ -101,7 +101,7 @@ bool MainWindow::clipboardEstimate() {
 // a message and nothing changes.
 bool MainWindow::codeTransmitPicture(const Picture& source, bool fromClipboard) {
   if (!largeEnoughToSend(source)) {
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(source.empty() ? transmitImageProblem(fromClipboard) : kImageTooSmallMessage, false);
     return false;
   }
   prepareTransmitPicture(source, true);  // TX tab, "Delete" off, black preview on show

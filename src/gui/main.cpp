@@ -14,6 +14,7 @@
 #include "audio/keyed_port_release.h"
 #include "audio/portaudio_backend.h"
 #include "audio/serial_lines.h"
+#include "gui/close_signals.h"
 #include "gui/dialog_windows.h"
 #include "gui/main_window_widget.h"
 #include "gui/qt_platform.h"
@@ -113,6 +114,15 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
   releaseStartMessages();
   QApplication::setApplicationName(kProgramName);
   QApplication::setApplicationVersion(kProgramVersion);
+  // A logout or `kill` closes the window as its close box does (the settings written), also
+  // while a box of the start-up is on the screen.
+  bool closeRequested = false;
+  QWidget* shownWindow = nullptr;
+  closeOnTerminationSignals(&app, [&] {
+    closeRequested = true;
+    if (shownWindow) shownWindow->close();
+    QCoreApplication::quit();  // also ends the loop of a box or dialog on the screen
+  });
 
   PortAudioBackend audio;
   TermiosSerialLines serial;
@@ -136,9 +146,13 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
     shown.setErrorSource([&audio] { return audio.takeErrors(); });
     shown.move(form->windowLeft, form->windowTop);
     window = &shown;
-    shown.show();
-    shown.wakeUp();  // buffers that completed before the window existed
-    app.exec();
+    shownWindow = &shown;
+    if (!closeRequested) {
+      shown.show();
+      shown.wakeUp();  // buffers that completed before the window existed
+      app.exec();
+    }
+    shownWindow = nullptr;
     form->windowLeft = shown.x();
     form->windowTop = shown.y();
     stopStation(*form);

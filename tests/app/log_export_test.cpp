@@ -1,5 +1,5 @@
 // "Log out": the log line from the RX and the LOG tab, the fixed mode, the three error boxes,
-// and the clipboard left alone when the logging program is not running.
+// and the line kept on the clipboard when the logging program is not running.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,20 +85,23 @@ TEST_F(LogExport, StoredPictureLineIsCutFromItsName) {
   }
 }
 
-TEST_F(LogExport, AbsentLoggingProgramLeavesTheClipboardAlone) {
+TEST_F(LogExport, WithoutTheLoggingProgramTheLineStillGoesOnTheClipboardAndTheLogSaysSo) {
   form.pictureTabs.index = 2;
   form.storedImageName = "20240315_0942_QA1BCD";
   form.settings.imageEditorName = "Station Log";
   platform.windowPresent = false;
-  EXPECT_EQ(press(), "");
+  form.logOutClicked();
+  EXPECT_EQ(platform.clipboardTextValue, "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
   EXPECT_EQ(lastBox(), "Image editor was not detected.\r\nName : Station Log");
   EXPECT_TRUE(platform.messages.back().beep);
   EXPECT_TRUE(platform.f8Targets.empty());
+  EXPECT_EQ(form.messageLog.lines.back(), "The log line is on the clipboard");  // no data folder: no ADIF log
   // A numbered save of a picture names the same contact.
   platform.windowPresent = true;
   form.storedImageName = "20240315_0942_QA1BCD~2";
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
   form.storedImageName = "20240315_0942~2";
+  platform.clipboardTextValue.clear();
   EXPECT_EQ(press(), "");
   EXPECT_EQ(lastBox(), "No callsign is included in file name.");
 }

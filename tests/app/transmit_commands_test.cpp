@@ -1,7 +1,10 @@
 // The send commands of the main window: their checks, messages and control states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/main_window.h"
+#include "framing/frame_bits.h"
 #include "imaging/transmit_picture.h"
 #include "support/fake_platform.h"
 
@@ -134,7 +137,7 @@ TEST_F(TransmitCommands, SendTextEchoesOnceClearedAndEmptiesTheField) {
   form.sendTextClicked();
   EXPECT_TRUE(form.state.txInProgress);
   EXPECT_EQ(form.messageLog.lines, std::vector<std::string>{"QA1BCD>hello"});
-  EXPECT_TRUE(form.state.memoCleared);
+  EXPECT_TRUE(form.state.startupLinesCleared);
   EXPECT_EQ(form.textEdit.text, "");
   finishTransmission();
   form.textEdit.text = "again";
@@ -178,6 +181,50 @@ TEST_F(TransmitCommands, BsrButtonsSpringBackWithNothingToDo) {
   EXPECT_TRUE(form.state.txInProgress);
   EXPECT_TRUE(form.state.awaitingBsrReply);
   EXPECT_EQ(form.state.savedMissingBlockCount, 3);
+}
+
+// After a picture was made whole by BSR answers, or once a new picture begins, no request of
+// it comes back when one of the station's own transmissions ends.
+TEST_F(TransmitCommands, TheRequestListEndsWhenThePictureIsWholeOrANewPictureBegins) {
+  RxFrameInfo end;
+  end.kind = kFrameEnd;
+  const auto receivePictureMissing = [&](int missing) {
+    form.startImageReception();
+    form.state.receivedBlockMap.fill(1);
+    std::fill_n(form.state.receivedBlockMap.begin(), missing, 0);
+    form.state.blockStreamIdle = false;  // blocks came
+    form.frameHeaderActions(end);
+  };
+  receivePictureMissing(40);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send 40 BSR");
+  form.sendBsrButton.down = true;
+  form.sendBsrClicked();
+  ASSERT_TRUE(form.state.txInProgress);
+  form.releaseRadio();
+  EXPECT_EQ(form.sendBsrButton.caption, "Send 40 BSR");  // the request stands until answered
+
+  // The answers fill every gap; their end frame closes the picture again.
+  form.state.receivedBlockMap.fill(1);
+  form.state.imageClosed = false;
+  form.state.blockStreamIdle = false;
+  form.frameHeaderActions(end);
+  EXPECT_FALSE(form.sendBsrButton.enabled);
+  form.textEdit.text = "tnx";
+  form.sendTextClicked();
+  ASSERT_TRUE(form.state.txInProgress);
+  form.releaseRadio();
+  EXPECT_FALSE(form.sendBsrButton.enabled);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send BSR");
+
+  // A picture still missing blocks is given up by sending one of the station's own.
+  receivePictureMissing(12);
+  useClipboardPicture(320, 240);
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
+  ASSERT_TRUE(form.state.txInProgress);
+  form.releaseRadio();
+  EXPECT_FALSE(form.sendBsrButton.enabled);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send BSR");
 }
 
 }  // namespace
