@@ -99,8 +99,9 @@ void MainWindow::logOutClicked() {
     const std::optional<LocalTime> utc = saved ? utcFromLocal(*saved) : std::nullopt;
     // The callsign as the reception gave it: the name without the "~2" that tells apart two
     // pictures saved under the same name.
-    const std::string callsign = withoutNumberSuffix(storedImageName).substr(14);
-    if (result.line && utc) logged = logContact(callsign, "file " + storedImageName, *utc, "MSK/NORM", false);
+    if (result.line && utc)
+      logged = logContact(withoutNumberSuffix(storedImageName).substr(14), "file " + storedImageName, *utc,
+                          "MSK/NORM", false);
   } else {
     return;
   }

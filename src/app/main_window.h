@@ -202,6 +202,8 @@ class MainWindow {
   void updateTxTimeText(bool fromClipboard);
   // The transmit-time estimate of the coded picture in seconds (0 before the first estimate).
   double estimatedTransmitSeconds() const;
+  // The air time of one frame of this many payload bits in the current Mode and Code.
+  double estimatedFrameSeconds(int payloadBits) const;
 
   // --- how far a transmission or a reception has come (transfer_progress.cpp) ---
   // Shown beside the tabs, outside the specified controls: blocks sent of the transmission's

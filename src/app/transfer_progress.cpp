@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "tx/frame_builders.h"
+#include "tx/sequencer.h"
 
 namespace {
 
@@ -75,7 +76,13 @@ ProgressLine MainWindow::transferProgress() const {
   if (blocks && state.txCodedBits > 0) {
     const int endFramesLeft = std::max(settings.endFrameRepeat - state.endFrameCount, 0) +
                               std::max(kSilentPeriods - state.silentFrameCount, 0);
+    // The callsign frames still to come as well: those of the head (the one on the air
+    // included), then one after every ten data frames.
+    const int counter = state.callsignSendCounter;
+    const int callsignsLeft = counter < 0 ? 1 - counter + (total - line.value) / kCallsignInterval
+                                          : (counter + total - line.value) / kCallsignInterval;
     const double left = estimatedTransmitSeconds() / kBlockCount * (total - line.value) +
+                        callsignsLeft * estimatedFrameSeconds(8 * static_cast<int>(settings.callsign.size())) +
                         endFramesLeft * kEndFrameSeconds;
     line.text += ", " + minutesAndSeconds(left) + " left";
   }

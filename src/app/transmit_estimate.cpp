@@ -49,6 +49,12 @@ bool MainWindow::loadTransmitImage(const std::string& path) {
   return coded;
 }
 
+double MainWindow::estimatedFrameSeconds(int payloadBits) const {
+  // The payload's own check comes on top of its bits.
+  const int rate = payloadBitRate(modeCombo.index != 0, codeCombo.index == 1);
+  return kFixedBitsPerBlock / kFixedBitRate + static_cast<double>(payloadBits + 16) / rate;
+}
+
 double MainWindow::estimatedTransmitSeconds() const {
   if (state.txCodedBits == 0) return 0.0;
   const int rate = payloadBitRate(modeCombo.index != 0, codeCombo.index == 1);

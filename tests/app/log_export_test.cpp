@@ -128,10 +128,11 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   block.kind = kFrameImageBlock;
   form.frameHeaderActions(block);
   form.framePayloadActions(block, BitBuffer{}, true, {});
-  ASSERT_EQ(form.state.remoteCallsign, hostile);  // kept as received, byte for byte
+  // Kept as received, byte for byte, except that callsigns are kept in capitals.
+  ASSERT_EQ(form.state.remoteCallsign, "<B>QA1</B>,\x1b[2J\r\nX\xE2\x80\xA8Y\xE2\x80\xAEZ,../\"");
 
   const std::string r = "\xEF\xBF\xBD";
-  const std::string shown = "<b>QA1</b>," + r + "[2J" + r + r + "X" + r + "Y" + r + "Z,../\"";
+  const std::string shown = "<B>QA1</B>," + r + "[2J" + r + r + "X" + r + "Y" + r + "Z,../\"";
   EXPECT_EQ(form.callsignPanel.caption, shown);  // markup stays text; the window draws it as such
   EXPECT_EQ(form.pictureTabs.index, 1);
   EXPECT_EQ(form.statusLine.caption, "From : " + shown);
@@ -141,7 +142,7 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   form.frameHeaderActions(end);
   const std::vector<std::string> stored = listStoredImages(home.file("AutoSave"));
   ASSERT_EQ(stored.size(), 1u) << form.lastSaveOutcome;
-  EXPECT_EQ(stored[0], "20240315_0942_-b-QA1--b-,-[2J--X---Y---Z,..--.jpg");
+  EXPECT_EQ(stored[0], "20240315_0942_-B-QA1--B-,-[2J--X---Y---Z,..--.jpg");
 
   // Both log lines: one line of six fields, whatever the callsign held.
   form.pictureTabs.index = 0;
@@ -157,8 +158,8 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
     EXPECT_EQ(std::count(line.begin(), line.end(), ','), 5) << line;
     EXPECT_EQ(line.find_first_of("\r\n\x1b\""), std::string::npos) << line;
   }
-  EXPECT_EQ(fromReception, "<b>QA1</b>-" + r + "[2J" + r + r + "X" + r + "Y" + r + "Z-../-,24/03/15,09:42,15dB,MSK/NORM,40");
-  EXPECT_EQ(fromStore, "-b-QA1--b--" + std::string("-[2J--X---Y---Z-..--,24/03/15,09:42,15dB,MSK/NORM,40"));
+  EXPECT_EQ(fromReception, "<B>QA1</B>-" + r + "[2J" + r + r + "X" + r + "Y" + r + "Z-../-,24/03/15,09:42,15dB,MSK/NORM,40");
+  EXPECT_EQ(fromStore, "-B-QA1--B--" + std::string("-[2J--X---Y---Z-..--,24/03/15,09:42,15dB,MSK/NORM,40"));
 }
 
 }  // namespace

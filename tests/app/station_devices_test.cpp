@@ -118,6 +118,7 @@ TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceForEveryTransmissionItLeav
     s.serial.existing = plugged ? std::vector<std::string>{"/dev/ttyUSB0"} : std::vector<std::string>{};
     s.sendText();
     EXPECT_EQ(s.serial.linesAsserted, plugged);
+    EXPECT_EQ(s.platform.messages.size(), plugged ? 0u : 1u);
     playToTheEnd(s);
   }
   // Once at each of the two unkeyed sends, never at the keyed one, and kept in the message log.
@@ -125,10 +126,9 @@ TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceForEveryTransmissionItLeav
                        "The push-to-talk port /dev/ttyUSB0 could not be opened: it does not exist; "
                        "the radio is not keyed."),
             2);
-  EXPECT_EQ(s.platform.messages.size(), 2u);
   s.serial.busy = true;
   s.sendText();
-  ASSERT_EQ(s.platform.messages.size(), 3u);
+  ASSERT_EQ(s.platform.messages.size(), 1u);
   EXPECT_FALSE(s.platform.messages.back().modal);
   EXPECT_NE(s.platform.messages.back().text.find("in use by another program"), std::string::npos);
 }

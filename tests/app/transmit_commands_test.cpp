@@ -191,7 +191,7 @@ TEST_F(TransmitCommands, TheRequestListEndsWhenThePictureIsWholeOrANewPictureBeg
   const auto receivePictureMissing = [&](int missing) {
     form.startImageReception();
     form.state.receivedBlockMap.fill(1);
-    std::fill_n(form.state.receivedBlockMap.begin(), missing, 0);
+    for (int i = 0; i < missing; ++i) form.state.receivedBlockMap[(i % kBlocksAcross) * kBlockMapSide + i / kBlocksAcross] = 0;
     form.state.blockStreamIdle = false;  // blocks came
     form.frameHeaderActions(end);
   };

@@ -8,6 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
+#include <sstream>
+#include <stdexcept>
+#include <streambuf>
 
 #include "cli/standard_streams.h"
 #include "cli_test_support.h"
@@ -57,6 +61,34 @@ TEST(CliRecords, SimulateMakesTheStationFoldersItIsGiven) {
   std::ofstream(dir.file("plain")) << "x";
   expectOneLineFailure(runCli({"simulate", "--image", kSample, "--home-a", dir.file("plain/a"), "--home-b", b}),
                        "cannot be created");
+}
+
+// Standard output whose writes throw, as a failing allocation or library would.
+template <class Failure>
+struct ThrowingOutput final : std::streambuf {
+  int_type overflow(int_type) override { throw Failure("the output broke"); }
+};
+
+// An exception that escapes a command reaches the program's main body, which says it in one line
+// and fails.
+TEST(CliRecords, AnExceptionEscapingACommandEndsItWithOneLine) {
+  ThrowingOutput<std::runtime_error> broken;
+  std::ostream out(&broken);
+  out.exceptions(std::ios::badbit);
+  std::ostringstream err;
+  EXPECT_EQ(runCommandLine({"--help"}, out, err), 1);
+  EXPECT_EQ(err.str().rfind("pelimo-cli: ", 0), 0u) << err.str();
+  EXPECT_EQ(std::count(err.str().begin(), err.str().end(), '\n'), 1) << err.str();
+
+  struct OutOfMemory : std::bad_alloc {
+    explicit OutOfMemory(const char*) {}
+  };
+  ThrowingOutput<OutOfMemory> full;
+  std::ostream noMemory(&full);
+  noMemory.exceptions(std::ios::badbit);
+  std::ostringstream memoryErr;
+  EXPECT_EQ(runCommandLine({"--help"}, noMemory, memoryErr), 1);
+  EXPECT_EQ(memoryErr.str(), "pelimo-cli: out of memory: there is not enough memory to finish the command\n");
 }
 
 TEST(CliRecords, AClosedStandardOutputIsRefusedAndNeverLentToALibrary) {
