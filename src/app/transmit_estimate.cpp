@@ -50,9 +50,11 @@ bool MainWindow::loadTransmitImage(const std::string& path) {
 }
 
 double MainWindow::estimatedFrameSeconds(int payloadBits) const {
-  // The payload's own check comes on top of its bits.
+  // On the air a frame's sync word and header take 171 symbols in either mode; the payload's
+  // own check comes on top of its bits.
+  constexpr double kSyncAndHeaderSeconds = 171.0 / 1200.0;
   const int rate = payloadBitRate(modeCombo.index != 0, codeCombo.index == 1);
-  return kFixedBitsPerBlock / kFixedBitRate + static_cast<double>(payloadBits + 16) / rate;
+  return kSyncAndHeaderSeconds + static_cast<double>(payloadBits + 16) / rate;
 }
 
 double MainWindow::estimatedTransmitSeconds() const {

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "app/main_window.h"
 #include "framing/frame_bits.h"
 #include "imaging/transmit_picture.h"
 #include "support/fake_platform.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -50,11 +52,23 @@ TEST_F(TransmitCommands, SendImageRefusesAMissingOrSmallPicture) {
   ASSERT_EQ(platform.messages.size(), 2u);
   // No picture at all says so and how to choose one; a small one gets the size message.
   EXPECT_EQ(platform.messages[0].text, kNoImageChosenMessage);
-  EXPECT_NE(platform.messages[0].text.find("From Clipboard"), std::string::npos);
+  for (const char* how : {"From Clipboard", "Ctrl+O", ".png"})
+    EXPECT_NE(platform.messages[0].text.find(how), std::string::npos) << how;
   EXPECT_EQ(platform.messages[1].text, "Image size is too small.The size is 320x240 or more.");
   for (const auto& m : platform.messages) EXPECT_FALSE(m.beep);
   EXPECT_FALSE(form.sendImageButton.down);
   EXPECT_FALSE(form.state.txInProgress);
+
+  // A file that holds no picture is named as such, not as too small.
+  TempFolder folder;
+  std::ofstream(folder.file("notes.jpg")) << "not a picture";
+  platform.messages.clear();
+  EXPECT_FALSE(form.loadTransmitImage(folder.file("notes.jpg")));
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
+  ASSERT_EQ(platform.messages.size(), 2u);
+  for (const auto& m : platform.messages)
+    EXPECT_EQ(m.text, "The file is not a JPEG, PNG or BMP picture: " + folder.file("notes.jpg"));
 }
 
 TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {

@@ -77,8 +77,7 @@ TEST(CliRecords, AnExceptionEscapingACommandEndsItWithOneLine) {
   out.exceptions(std::ios::badbit);
   std::ostringstream err;
   EXPECT_EQ(runCommandLine({"--help"}, out, err), 1);
-  EXPECT_EQ(err.str().rfind("pelimo-cli: ", 0), 0u) << err.str();
-  EXPECT_EQ(std::count(err.str().begin(), err.str().end(), '\n'), 1) << err.str();
+  EXPECT_EQ(err.str(), "pelimo-cli: the output broke\n");
 
   struct OutOfMemory : std::bad_alloc {
     explicit OutOfMemory(const char*) {}
