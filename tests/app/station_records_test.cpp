@@ -249,11 +249,12 @@ TEST_F(StationRecords, TheTimeLeftShownIsTheAirTimeStillToCome) {
       form.transmitStep();
     }
     // Every buffer is a quarter second of air; the three primed ones play ahead of the steps.
+    // Halfway the blocks still to send are not of the mean size the reckoning takes.
     for (size_t at : {size_t{0}, shown.size() / 2}) {
       int minutes = 0, seconds = 0;
       ASSERT_EQ(std::sscanf(shown[at].c_str(), "TX %*d/%*d blocks, %d'%d''", &minutes, &seconds), 2) << shown[at];
       const double air = (shown.size() - at + 3) * 0.25;
-      EXPECT_NEAR(minutes * 60 + seconds, air, 1.0 + 0.03 * air) << shown[at];
+      EXPECT_NEAR(minutes * 60 + seconds, air, 1.0 + (at == 0 ? 0.03 : 0.1) * air) << shown[at];
     }
   };
   form.sendImageButton.down = true;

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QSlider>
 
+#include "app/callsign_check.h"
 #include "app/settings_file.h"
 #include "app/station_lifecycle.h"
 #include "e2e/station_link.h"
@@ -51,13 +52,14 @@ TEST(WindowSafety, ACallsignOfMarkupIsShownLiterally) {
   EXPECT_EQ(own->palette().color(QPalette::WindowText), QColor(255, 0, 0));
   for (int i = 0; i < 400 && link.b->callsignPanel.caption.empty(); ++i) link.tick();
   receiver.refresh();
-  QLabel* panel = labelShowing(receiver, markup);
+  const std::string received = callsignInCapitals(markup);  // callsigns are kept in capitals
+  QLabel* panel = labelShowing(receiver, received);
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisible() && receiver.widgetOf(&link.b->callsignPanel)->isAncestorOf(panel));
   EXPECT_EQ(panel->palette().color(QPalette::WindowText), QColor(0, 255, 0));
   link.runTransmission();
   receiver.refresh();
-  ASSERT_NE(labelShowing(receiver, "From : " + markup), nullptr);
+  ASSERT_NE(labelShowing(receiver, "From : " + received), nullptr);
   for (QWidget* window : {static_cast<QWidget*>(&receiver), static_cast<QWidget*>(receiver.levelWindow())})
     for (QLabel* label : window->findChildren<QLabel*>())
       EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
