@@ -114,19 +114,20 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
   releaseStartMessages();
   QApplication::setApplicationName(kProgramName);
   QApplication::setApplicationVersion(kProgramVersion);
+
+  PortAudioBackend audio;
+  TermiosSerialLines serial;
+  QtPlatform platform;
   // A logout or `kill` closes the window as its close box does (the settings written), also
   // while a box of the start-up is on the screen.
   bool closeRequested = false;
   QWidget* shownWindow = nullptr;
   closeOnTerminationSignals(&app, [&] {
     closeRequested = true;
+    platform.setClosing();
     if (shownWindow) shownWindow->close();
     QCoreApplication::quit();  // also ends the loop of a box or dialog on the screen
   });
-
-  PortAudioBackend audio;
-  TermiosSerialLines serial;
-  QtPlatform platform;
   std::atomic<MainWindowWidget*> window{nullptr};
   auto wake = [&window] {
     if (MainWindowWidget* w = window.load()) w->wakeUp();
