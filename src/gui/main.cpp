@@ -126,7 +126,7 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
     closeRequested = true;
     platform.setClosing();
     if (shownWindow) shownWindow->close();
-    QCoreApplication::quit();  // also ends the loop of a box or dialog on the screen
+    QCoreApplication::exit(0);  // ends every running loop, that of a box or dialog too
   });
   std::atomic<MainWindowWidget*> window{nullptr};
   auto wake = [&window] {
