@@ -2,6 +2,7 @@
 // map, texts into the message log, callsign frames into the callsign panel; end frames close
 // the picture, BSR requests fill the requested-block list, abort frames stop the reception.
 #include "app/auto_operation.h"
+#include "app/callsign_check.h"
 #include "app/main_window.h"
 #include "core/display_text.h"
 #include "framing/frame_bits.h"
@@ -60,7 +61,7 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
 
     case kFrameEnd:
       if (!state.imageClosed && !state.blockStreamIdle) {
-        state.missingBlockCount = listMissingBlocks(state.receivedBlockMap, state.missingBlockList);
+        relistMissingBlocks();
         refreshSendBsrButton();
         state.imageClosed = true;
         saveReceivedImage();
@@ -166,16 +167,19 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& r
       break;
     }
 
-    case kFrameText:
+    case kFrameText: {
       if (!crcGood) break;
-      addMessageLogLine(displayText(payloadText(received, info.payloadLength)));
-      if (observer) observer->textReceived(messageLog.lines.back());
+      const std::string line = displayText(payloadText(received, info.payloadLength));
+      addMessageLogLine(line, MessageLogSource::air);
+      if (observer) observer->textReceived(line);
       state.blockStreamIdle = true;
       break;
+    }
 
     case kFrameCallsign:
       if (!crcGood) break;
-      state.decodedCallsign = payloadText(received, info.payloadLength);
+      // Callsigns are kept in capitals, whatever case the other station sent.
+      state.decodedCallsign = callsignInCapitals(payloadText(received, info.payloadLength));
       callsignPanel.font = colours::goodBlock;
       showDecodedCallsign();
       state.previousCallsign = state.decodedCallsign;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/main_window.h"
+#include "core/file_append.h"
 #include "core/utc_time.h"
 #include "library/adif_log.h"
 #include "library/log_line.h"
@@ -16,6 +17,10 @@ constexpr int kRxTab = 1;
 constexpr int kLogTab = 2;
 
 bool contactFrame(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 6; }
+
+std::string onClipboardNote(bool logged) {
+  return std::string("The log line is on the clipboard") + (logged ? " and the contact is in the ADIF log" : "");
+}
 
 }  // namespace
 
@@ -34,10 +39,19 @@ void MainWindow::noteReceivedFrame(const RxFrameInfo& info) {
   rxLogFourLevel = info.fourLevel;
 }
 
-// The ADIF record of the contact, unless it is the one this station wrote last (a second
-// press, say after starting the logging program, adds no second record).
-bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
-                            const std::string& modeText, bool measured, bool automatic) {
+void MainWindow::refreshLogOutButton() {
+  // A contact to log: the reception on the RX tab, the stored picture on display on the LOG
+  // tab; never on the TX tab, and never while a transmission runs.
+  logOutButton.enabled = !state.txInProgress &&
+                         (pictureTabs.index == kRxTab || (pictureTabs.index == kLogTab && browseShown));
+}
+
+// The ADIF record of the contact, unless this contact (the callsign and the picture: a
+// reception, or a stored file) is the one logged last: a second press, say after starting the
+// logging program, adds no second record.
+bool MainWindow::logContact(const std::string& callsign, const std::string& contactKey,
+                            const LocalTime& utc, const std::string& modeText, bool measured,
+                             bool automatic) {
   if (contactLogPath().empty()) return false;
   // A picture saved without a callsign still gives its log line, but no contact to log.
   if (logCallsign(callsign).empty()) {
@@ -49,18 +63,18 @@ bool MainWindow::logContact(const std::string& callsign, const LocalTime& utc,
   ContactRecord contact{callsign, utc, settings.logBand,
                         measured ? rigFrequencyHz() : std::nullopt, mode,
                         settings.logReport, measured ? receivedPictureSnrDb() : std::nullopt};
-  const std::string record = adifRecord(contact);
-  if (record == lastLoggedContact_) return true;
+  const std::string key = logCallsign(callsign) + "\n" + contactKey;
+  if (key == lastLoggedContact_) return true;
   std::string error;
   const std::string header = adifHeader(platform.utcTime(), kProgramVersion);
-  if (!appendContact(contactLogPath(), contact, header, error)) {
+  if (!createFolderPath(dataFolder, error) || !appendContact(contactLogPath(), contact, header, error)) {
     addMessageLogLine("Not in the contact log: " + error);
     if (!automatic) platform.messageBox(error, false);
     return false;
   }
-  lastLoggedContact_ = record;
+  lastLoggedContact_ = key;
   addMessageLogLine("Contact with " + logCallsign(callsign) + " added to " + contactLogPath());
-  contactLoggedOnNetwork(header + record);
+  contactLoggedOnNetwork(header + adifRecord(contact));
   return true;
 }
 
@@ -92,7 +106,8 @@ void MainWindow::logOut(int tab, bool automatic) {
     result = logLineFromReception(state.remoteCallsign, platform.localTime(),
                                   receivedModeText(rxLogFourLevel, rxLogConvolutional), live);
     if (result.line)
-      logged = logContact(state.remoteCallsign, platform.utcTime(),
+      logged = logContact(state.remoteCallsign, "reception " + std::to_string(receptionNumber_),
+                          platform.utcTime(),
                           receivedModeText(rxLogFourLevel, rxLogConvolutional), true, automatic);
   } else if (tab == kLogTab) {
     // A stored picture is an earlier contact: the fixed fields, and no rig frequency.
@@ -100,8 +115,11 @@ void MainWindow::logOut(int tab, bool automatic) {
     // The name holds the local time of the save.
     const std::optional<LocalTime> saved = storedImageTime(storedImageName);
     const std::optional<LocalTime> utc = saved ? utcFromLocal(*saved) : std::nullopt;
+    // The callsign as the reception gave it: the name without the "~2" that tells apart two
+    // pictures saved under the same name.
     if (result.line && utc)
-      logged = logContact(storedImageName.substr(14), *utc, "MSK/NORM", false, automatic);
+      logged = logContact(withoutNumberSuffix(storedImageName).substr(14), "file " + storedImageName, *utc,
+                          "MSK/NORM", false, automatic);
   } else {
     return;
   }
@@ -109,17 +127,15 @@ void MainWindow::logOut(int tab, bool automatic) {
     tell(result.error, true);
     return;
   }
-  // The clipboard is only touched once the logging program is known to be there.
+  platform.setClipboardText(*result.line);
   if (!platform.windowExists(settings.imageEditorName)) {
     tell(loggerNotFoundMessage(settings.imageEditorName), true);
+    addMessageLogLine(onClipboardNote(logged));
     return;
   }
-  platform.setClipboardText(*result.line);
   if (!platform.keysReachOtherWindows()) {
-    tell("The log line is on the clipboard" +
-             std::string(logged ? " and the contact is in the ADIF log" : "") +
-             "; in a Wayland session no key can reach \"" + settings.imageEditorName +
-             "\", paste it there.",
+    tell(onClipboardNote(logged) + "; in a Wayland session no key can reach \"" +
+             settings.imageEditorName + "\", paste it there.",
          false);
     return;
   }

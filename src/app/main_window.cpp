@@ -208,19 +208,14 @@ void MainWindow::keyRadio() {
   if ((rings_ && !rings_->outputOpen()) || devices_.receiveOnly) return;
   if (settings.pttMethod == kRigPtt) {
     // A rig that is not connected would leave the operator wondering why nothing is sent.
-    if (!rig_->key()) messageLog.lines.push_back(rigNotKeyedLine());
+    if (!rig_->key()) addStampedLine(rigNotKeyedLine());
     return;
   }
   if (settings.pttMethod != kSerialPtt) return;  // VOX: the transmitter keys itself
-  if (ptt_->openPttPort(settings.portPath)) {
-    reportedPttFailure_.clear();
-    return;
-  }
-  // No port chosen means no keying wanted. A port that fails is told once, not at every send.
-  const std::string& failure = ptt_->failure();
-  if (settings.portPath.empty() || failure == reportedPttFailure_) return;
-  reportedPttFailure_ = failure;
-  notify(failure, true);
+  // No port chosen means no keying wanted. A port that fails (an adapter unplugged) is told at
+  // every transmission it leaves unkeyed, once.
+  if (ptt_->openPttPort(settings.portPath) || settings.portPath.empty()) return;
+  notify(ptt_->failure(), true);
 }
 
 void MainWindow::openDevices() {

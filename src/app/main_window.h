@@ -24,6 +24,7 @@
 #include "displays/waterfall.h"
 #include "tx/frame_builders.h"
 #include "imaging/picture.h"
+#include "imaging/picture_result.h"
 #include "rx/receive_host.h"
 
 class AudioBackend;
@@ -44,12 +45,15 @@ inline constexpr const char* kProgramName = "Pelimo";
 inline constexpr const char* kProgramVersion = "0.1";
 inline constexpr const char* kMessageLogFileName = "messages.log";
 inline constexpr int kRecentPictureCount = 5;
+// Goes before every received text in messages.log.
+inline constexpr const char* kReceivedTextMark = "received: ";
+enum class MessageLogSource { station, air };
 inline constexpr const char* kImageTooSmallMessage =
     "Image size is too small.The size is 320x240 or more.";
 // Shown instead when there is no picture to send at all (a new station's first try).
 inline constexpr const char* kNoImageChosenMessage =
-    "No picture is chosen to send. Drop a .jpg or .bmp file of at least 320x240 on the window, "
-    "or copy a picture and press \"From Clipboard\".";
+    "No picture is chosen to send. Drop a .jpg, .png or .bmp file of at least 320x240 on the "
+    "window, press Ctrl+O to choose one, or copy a picture and press \"From Clipboard\".";
 
 // A picture of at least 320 x 240 can be fitted and sent.
 inline bool largeEnoughToSend(const Picture& p) {
@@ -180,12 +184,13 @@ class MainWindow {
   // The transmit image as the commands take it: the clipboard picture, or the file at
   // txImagePath read by its extension. Empty when missing, unreadable or smaller than 320x240.
   Picture transmitImageSource();
-  // Why transmitImageSource gave nothing: no picture chosen, or one below 320 x 240 (or
-  // unreadable).
-  const char* transmitImageProblem() const;
-  // The picture of the file at txImagePath, read by its extension (".jpg", ".jpeg", ".jfif",
-  // ".png", ".bmp", in any case); empty when missing, unreadable or of another type.
+  // Why transmitImageSource gave nothing: no picture chosen, one below 320 x 240, or the
+  // file's own problem (not a picture, unreadable).
+  std::string transmitImageProblem(bool fromClipboard) const;
+  // The picture of the file at txImagePath, taken when its name ends in ".jpg", ".jpeg",
+  // ".jfif", ".png" or ".bmp" (in any case); empty when missing, unreadable or of another type.
   Picture transmitFilePicture() const;
+  PictureResult readTransmitFile() const;
 
   // --- mode selection and transmit-time estimate (transmit_estimate.cpp) ---
   // Set the combo's index, then call its handler, as a selection does.
@@ -204,6 +209,8 @@ class MainWindow {
   void updateTxTimeText(bool fromClipboard);
   // The transmit-time estimate of the coded picture in seconds (0 before the first estimate).
   double estimatedTransmitSeconds() const;
+  // The air time of one frame of this many payload bits in the current Mode and Code.
+  double estimatedFrameSeconds(int payloadBits) const;
 
   // --- how far a transmission or a reception has come (transfer_progress.cpp) ---
   // Shown beside the tabs, outside the specified controls: blocks sent of the transmission's
@@ -230,6 +237,8 @@ class MainWindow {
   // image was open, BSR buttons, labels cleared.
   void finishReception();
   void finishRxClicked();  // "Finish RX"
+  // Lists the blocks of the received picture still missing ("Send BSR" asks for them).
+  void relistMissingBlocks();
 
   // --- received-image store (received_image_store.cpp) ---
   // The folder that holds the store folder AutoSave/, as the file locations choose it. While
@@ -304,7 +313,9 @@ class MainWindow {
 
   void created();
   void activated();   // when the window becomes active (first showing, a dialog closed)
-  void closing();     // old images deleted if so set, settings saved
+  void closing();     // radio released, open reception saved, old images deleted if so set, settings saved
+  // Writes the settings with the window's current choices (at the close and at "OK").
+  void writeSettings();
   void destroying();  // push-to-talk released, then the input and the output device closed
 
   // The window messages that drive the station. The device messages come from the rings
@@ -352,6 +363,9 @@ class MainWindow {
   std::string contactLogPath() const;
   // Notes the modulation of a received picture, text or callsign frame for the log line.
   void noteReceivedFrame(const RxFrameInfo& info);
+  // "Log out" is enabled on the RX tab and with a stored picture on the LOG tab, not on the TX
+  // tab nor while transmitting.
+  void refreshLogOutButton();
   bool rxLogFourLevel = false;
   bool rxLogConvolutional = false;
 
@@ -368,8 +382,11 @@ class MainWindow {
 
   // --- message log with times (message_log.cpp) ---
   // Adds a line to the message log with its UTC time and appends it to messages.log in the
-  // data folder (the start-up lines give way first).
-  void addMessageLogLine(const std::string& line);
+  // data folder, creating the folder when needed (the start-up lines give way first). A text
+  // from the air is marked in the file with kReceivedTextMark.
+  void addMessageLogLine(const std::string& line, MessageLogSource source = MessageLogSource::station);
+  // A line with its UTC time in the message log on screen only (device and port problems).
+  void addStampedLine(const std::string& line);
   std::string messageLogPath() const;
 
 
@@ -445,7 +462,7 @@ class MainWindow {
   void runStep(const std::function<void()>& step);
   // The stalled output was found: end, release, close the output, tell the operator.
   void endStalledTransmission();
-  // Keys the radio for a starting transmission; a port that cannot be opened is reported once.
+  // Keys the radio for a starting transmission; a port that cannot be opened is reported.
   void keyRadio();
   // Without an open play device a send command reopens it; false (with the device's message)
   // when it is still missing, and the command does nothing.
@@ -487,8 +504,10 @@ class MainWindow {
   void showDecodedCallsign();
   // Appends the contact to the ADIF contact log (see logOutClicked); `measured`: the
   // receiver's SNR belongs to it. True when the log holds the contact.
-  bool logContact(const std::string& callsign, const LocalTime& utc, const std::string& modeText,
-                  bool measured, bool automatic);
+  // `contactKey` names the picture the contact belongs to (a reception, a stored file);
+  // `automatic`: logged by AutoLog, so problems go to the message log, never to a box.
+  bool logContact(const std::string& callsign, const std::string& contactKey, const LocalTime& utc,
+                  const std::string& modeText, bool measured, bool automatic);
   // The logged contact's ADIF text (header and record) to the logging program over UDP.
   void contactLoggedOnNetwork(const std::string& adifText);
   // One input buffer passed: heartbeats and reports when due; their problems to the message log.
@@ -523,14 +542,14 @@ class MainWindow {
   std::chrono::steady_clock::time_point lastOutputAt_{};
   bool outputPlayedSinceStart_ = false;
   bool stepRunning_ = false;
-  std::string reportedPttFailure_;  // the push-to-talk failure told last; empty after a success
   int64_t scanSeed_ = 0;
   bool pictureEstimated_ = false;  // an estimate fitted fittedPicture_
   Picture fittedPicture_;           // the transmit picture as the last estimate fitted it  // seed of the last random block order
   int txProgressTotal_ = 0;            // data frames the running transmission started with
   bool messageLogFailed_ = false;      // the message log file failed once; not said again
   std::string rigLostKeyedAt_;  // the time the rig stopped answering while keyed, until it answers
-  std::string lastLoggedContact_;      // the last ADIF record written, not written twice
+  std::string lastLoggedContact_;      // callsign and picture of the contact logged last
+  int receptionNumber_ = 0;            // counts the picture receptions since start-up
   std::string lastAutoLogProblem_;     // said once in the message log by AutoLog
   std::unique_ptr<NetworkReports> network_;
 };

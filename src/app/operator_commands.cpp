@@ -31,7 +31,9 @@ bool MainWindow::refusedWhileTransmitting(Button* toggle) {
 }
 
 void MainWindow::showSettingsModal() {
-  settingsDialog.runModal(*this);
+  // Settings confirmed with "OK" are kept at once: a session that ends by logout or a signal
+  // never reaches the close.
+  if (settingsDialog.runModal(*this)) writeSettings();
   activated();
 }
 

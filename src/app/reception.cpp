@@ -10,12 +10,14 @@ void MainWindow::startImageReception() {
   rxPicture.fill(colours::black);
   pictureSnrSumDb_ = 0.0;
   pictureSnrCount_ = 0;
+  ++receptionNumber_;
   pictureTabs.index = 1;
   deleteImageButton.enabled = false;
   pictureBox.show(rxPicture);
   state.receivedBlockMap.fill(0);
   failedCopies_->clear();
   state.missingBlockCount = 0;
+  state.savedMissingBlockCount = 0;
   state.requestedBlockCount = 0;
   sendBsrButton.enabled = false;
   sendBsrButton.caption = "Send BSR";
@@ -32,11 +34,12 @@ void MainWindow::startImageReception() {
   statusLine.caption = "From : " + state.remoteCallsign;
   state.bsrBlocksStored = false;
   lastSavedPath.clear();
+  refreshLogOutButton();
 }
 
 void MainWindow::finishReception() {
   rx_->rxTimeoutArmed = false;
-  state.missingBlockCount = listMissingBlocks(state.receivedBlockMap, state.missingBlockList);
+  relistMissingBlocks();
   const bool pictureOpen = rxImageOpen;
   if (pictureOpen) saveReceivedImage();
   rxImageOpen = false;
@@ -57,4 +60,11 @@ void MainWindow::finishReception() {
 void MainWindow::finishRxClicked() {
   rxModeLabel.caption = "Manual RX finish";
   finishReception();
+}
+
+void MainWindow::relistMissingBlocks() {
+  state.missingBlockCount = listMissingBlocks(state.receivedBlockMap, state.missingBlockList);
+  // The count a transmission puts back when it ends follows the list: a picture made whole by
+  // BSR answers leaves nothing to request after the station's next transmission.
+  state.savedMissingBlockCount = state.missingBlockCount;
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -38,8 +39,8 @@
 //    not integers and give the default;
 //  - a boolean is an integer, true when non-zero ("2" and "-1" are true);
 //  - a number outside its setting's range (settings_ranges.h) reads as the nearest end;
-//  - only the first kMaxFileBytes of a file are read; an incomplete last line there is
-//    dropped.
+//  - a file larger than kMaxFileBytes, or holding control characters other than tab and
+//    line ends, is not read at all (it cannot be one of ours, and is never written over).
 //
 // Quoting of texts
 // ----------------
@@ -210,6 +211,12 @@ std::optional<int> parseInteger(std::string_view value) {
   return result;
 }
 
+// Control characters other than tab and line ends never stand unquoted in a settings file.
+bool isBinaryByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0x7f;
+}
+
 // Reads at most kMaxFileBytes of the file into text. A file that does not exist reads as
 // empty text; anything else that stops the reading is the one-line problem returned.
 std::string readCapped(const std::string& path, std::string& text) {
@@ -220,7 +227,14 @@ std::string readCapped(const std::string& path, std::string& text) {
   };
   // Non-blocking, so that a pipe cannot hang the start; it is refused below.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno == ENOENT ? std::string() : problem(std::strerror(errno));
+  if (fd < 0) {
+    const int code = errno;
+    // A link to a missing file is not a missing file: writing through it would create the
+    // link's target (and folders for it) somewhere the operator never chose.
+    struct stat link {};
+    if (code == ENOENT && ::lstat(path.c_str(), &link) == 0) return problem("it is a link to a missing file");
+    return code == ENOENT ? std::string() : problem(std::strerror(code));
+  }
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
@@ -243,11 +257,15 @@ std::string readCapped(const std::string& path, std::string& text) {
     used += static_cast<size_t>(n);
   }
   text.resize(used);
+  // A file this large or with bytes no text has is not a settings file: what it holds is
+  // kept, not replaced by the defaults at the close.
   if (text.size() > kMaxFileBytes) {
-    // Cut to the cap and drop the line that the cut split.
-    text.resize(kMaxFileBytes);
-    std::size_t lastBreak = text.find_last_of("\r\n");
-    text.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    text.clear();
+    return problem("it is larger than 1 MiB");
+  }
+  if (std::any_of(text.begin(), text.end(), isBinaryByte)) {
+    text.clear();
+    return problem("it is not a text file");
   }
   return {};
 }

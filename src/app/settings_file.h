@@ -18,8 +18,8 @@ struct SettingsRead {
 
 // Reads the settings file. A missing section or key, or a value that does not parse, yields
 // that setting's default; a number outside its setting's range (settings_ranges.h) yields the
-// nearest end of the range. Only the first mebibyte of a file is read; a pipe or device is
-// never opened for reading.
+// nearest end of the range. A file over one mebibyte, a binary file, a link to a missing file,
+// a folder, a pipe or a device is a problem; a pipe or device is never opened for reading.
 SettingsRead readSettingsFile(const std::string& path);
 
 // The settings of readSettingsFile, the defaults when the file could not be read.

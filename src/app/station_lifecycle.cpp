@@ -3,6 +3,7 @@
 // from its settings folder and to take it down again.
 #include "app/station_lifecycle.h"
 
+#include "app/callsign_check.h"
 #include "app/settings_file.h"
 #include "audio/ptt_port.h"
 #include "rig/rig_control.h"
@@ -21,8 +22,14 @@ void MainWindow::closing() {
   // The radio first: nothing that follows (a box about old images or the settings file) may
   // keep it keyed.
   releaseRadio();
+  // A picture still arriving is kept as "Finish RX" keeps it.
+  if (rxImageOpen) finishRxClicked();
   closeNetworkReports();
   if (settings.autoDelete) deleteOldImages();
+  writeSettings();
+}
+
+void MainWindow::writeSettings() {
   settings.mainTop = windowTop;
   settings.mainLeft = windowLeft;
   settings.scaleIndex = scaleCombo.index;
@@ -58,6 +65,14 @@ std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platfo
   // defaults and keeps no settings file.
   form->settingsFile = read.problem.empty() ? paths.settingsFile : std::string();
   if (!read.problem.empty()) platform.messageBox(read.problem + kUnreadSettingsNote, true);
+  // Callsigns are used in capitals, also one typed into the file by hand. One the settings
+  // dialog would refuse never goes on the air: it is refused with the dialog's message, and
+  // sending waits for a callsign as on a new station.
+  form->settings.callsign = callsignInCapitals(form->settings.callsign);
+  if (const std::string problem = callsignProblem(form->settings.callsign); !problem.empty()) {
+    platform.messageBox(problem, true);
+    form->settings.callsign.clear();
+  }
   if (form->settings.waveLoop) platform.messageBox(kWaveLoopWarning, true);
   // Clamps, the default transmit image, the combo selections, four-level mode and the gains.
   form->applySettings(paths.defaultTxImage);

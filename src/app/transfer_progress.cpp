@@ -1,12 +1,13 @@
 // How far the running transmission or the arriving picture has come, from the sequencer's own
-// counters, the BSR lists' counts and the received-block map, with the time left taken from
-// the transmit-time estimate.
+// counters, the BSR lists' counts and the received-block map, with the time left reckoned from
+// the coded picture's size.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "app/main_window.h"
 #include "tx/frame_builders.h"
+#include "tx/sequencer.h"
 
 namespace {
 
@@ -70,13 +71,21 @@ ProgressLine MainWindow::transferProgress() const {
     line.text += ", stopping";
     return line;
   }
-  // The blocks still to send at the estimate's mean time per block, then the end frames.
+  // The blocks still to send at the air time of a block of the coded picture's mean size, then
+  // the end frames.
   const bool blocks = state.txKind == kTxImage || state.txKind == kTxBsrResponse;
   if (blocks && state.txCodedBits > 0) {
     const int endFramesLeft = std::max(settings.endFrameRepeat - state.endFrameCount, 0) +
                               std::max(kSilentPeriods - state.silentFrameCount, 0);
-    const double left = estimatedTransmitSeconds() / kBlockCount * (total - line.value) +
-                        endFramesLeft * kEndFrameSeconds;
+    // The callsign frames still to come as well: those of the head (the one on the air
+    // included), then one after every ten data frames.
+    const int counter = state.callsignSendCounter;
+    const int callsignsLeft = counter < 0 ? 1 - counter + (total - line.value) / kCallsignInterval
+                                          : (counter + total - line.value) / kCallsignInterval;
+    const double left =
+        (total - line.value) * estimatedFrameSeconds(state.txCodedBits / kBlockCount) +
+        callsignsLeft * estimatedFrameSeconds(8 * static_cast<int>(settings.callsign.size())) +
+        endFramesLeft * kEndFrameSeconds;
     line.text += ", " + minutesAndSeconds(left) + " left";
   }
   return line;

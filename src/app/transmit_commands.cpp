@@ -23,11 +23,20 @@ bool MainWindow::callsignMissing(Button* toggle) {
   return true;
 }
 
-Picture MainWindow::transmitFilePicture() const {
+PictureResult MainWindow::readTransmitFile() const {
   const std::string& path = state.txImagePath;
   std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return Picture();
-  PictureResult result = readPictureFileByName(path);
+  if (path.empty() || !std::filesystem::exists(path, ec)) return PictureResult::failure(kNoImageChosenMessage);
+  if (!std::filesystem::is_regular_file(path, ec))
+    return PictureResult::failure("The file is not a JPEG, PNG or BMP picture: " + path);
+  // A picture's name chooses whether it is taken; what it holds chooses the reader, so a file
+  // that is no picture at all is named as such.
+  if (pictureFormatByName(path) == PictureFormat::kUnknown) return readPictureFileByName(path);
+  return readPictureFile(path);
+}
+
+Picture MainWindow::transmitFilePicture() const {
+  PictureResult result = readTransmitFile();
   return result ? std::move(*result.picture) : Picture();
 }
 
@@ -37,12 +46,10 @@ Picture MainWindow::transmitImageSource() {
   return picture;
 }
 
-const char* MainWindow::transmitImageProblem() const {
-  std::error_code ec;
-  const bool chosen = state.imageFromClipboard
-                          ? !clipboardPicture.empty()
-                          : !state.txImagePath.empty() && std::filesystem::exists(state.txImagePath, ec);
-  return chosen ? kImageTooSmallMessage : kNoImageChosenMessage;
+std::string MainWindow::transmitImageProblem(bool fromClipboard) const {
+  if (fromClipboard) return clipboardPicture.empty() ? kNoImageChosenMessage : kImageTooSmallMessage;
+  const PictureResult result = readTransmitFile();
+  return result ? kImageTooSmallMessage : result.error;
 }
 
 void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) {
@@ -107,7 +114,7 @@ void MainWindow::restoreIdleControls() {
   deleteImageButton.enabled = pictureTabs.index == 1 || pictureTabs.index == 2;
   toClipboardButton.enabled = true;
   fromClipboardButton.enabled = true;
-  logOutButton.enabled = true;
+  refreshLogOutButton();
   callsignPanel.caption.clear();
   refreshBsrButtons();
 }
@@ -131,7 +138,7 @@ void MainWindow::sendImageClicked() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     sendImageButton.down = false;
-    platform.messageBox(transmitImageProblem(), false);
+    platform.messageBox(transmitImageProblem(state.imageFromClipboard), false);
     return;
   }
   // A fresh order for every press, even two within the same second: the seed is the clock, but
@@ -139,7 +146,9 @@ void MainWindow::sendImageClicked() {
   scanSeed_ = std::max(scanSeed_ + 1, platform.timeSeconds());
   buildScanPermutation(state.scanPermutation, scanSeed_);
   startCommonTransmission(kTxImage);
+  // A new picture begins: no request of the picture received before it is kept.
   state.missingBlockCount = 0;
+  state.savedMissingBlockCount = 0;
   state.requestedBlockCount = 0;
   browseShown = false;
   sendBsrButton.caption = "Send BSR";
@@ -185,7 +194,7 @@ void MainWindow::respBsrClicked() {
   const Picture source = transmitImageSource();
   if (source.empty()) {
     respBsrButton.down = false;
-    platform.messageBox(transmitImageProblem(), false);
+    platform.messageBox(transmitImageProblem(state.imageFromClipboard), false);
     return;
   }
   startCommonTransmission(kTxBsrResponse);

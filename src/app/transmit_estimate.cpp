@@ -49,6 +49,14 @@ bool MainWindow::loadTransmitImage(const std::string& path) {
   return coded;
 }
 
+double MainWindow::estimatedFrameSeconds(int payloadBits) const {
+  // On the air a frame's sync word and header take 171 symbols in either mode; the payload's
+  // own check comes on top of its bits.
+  constexpr double kSyncAndHeaderSeconds = 171.0 / 1200.0;
+  const int rate = payloadBitRate(modeCombo.index != 0, codeCombo.index == 1);
+  return kSyncAndHeaderSeconds + static_cast<double>(payloadBits + 16) / rate;
+}
+
 double MainWindow::estimatedTransmitSeconds() const {
   if (state.txCodedBits == 0) return 0.0;
   const int rate = payloadBitRate(modeCombo.index != 0, codeCombo.index == 1);
@@ -101,7 +109,7 @@ bool MainWindow::clipboardEstimate() {
 // a message and nothing changes.
 bool MainWindow::codeTransmitPicture(const Picture& source, bool fromClipboard) {
   if (!largeEnoughToSend(source)) {
-    platform.messageBox(kImageTooSmallMessage, false);
+    platform.messageBox(source.empty() ? transmitImageProblem(fromClipboard) : kImageTooSmallMessage, false);
     return false;
   }
   prepareTransmitPicture(source, true);  // TX tab, "Delete" off, black preview on show

@@ -54,7 +54,7 @@ void MainWindow::report(const std::string& text, bool beep) {
 }
 
 void MainWindow::notify(const std::string& text, bool beep) {
-  messageLog.lines.push_back(text);
+  addStampedLine(text);
   platform.notice(text, beep);
 }
 

@@ -139,12 +139,34 @@ struct WavReader::State {
   }
 };
 
+namespace {
+
+// libsndfile reads a recording whose sound chunk is shorter than its header says (a copy or a
+// recording that was cut off) as far as it goes, and notes the header's length in its log as
+// "data : 96000 (should be 47978)".
+std::string cutOffNote(SNDFILE* file, const std::string& path) {
+  char log[8192] = {};
+  sf_command(file, SFC_GET_LOG_INFO, log, sizeof log - 1);
+  for (const char* line = log; *line;) {
+    const char* end = std::strchr(line, '\n');
+    const std::string text(line, end ? end : line + std::strlen(line));
+    if (text.rfind("data", 0) == 0 && text.find("(should be") != std::string::npos)
+      return "The recording " + inQuotes(path) + " is cut off: it holds less sound than its header says";
+    if (!end) break;
+    line = end + 1;
+  }
+  return {};
+}
+
+}  // namespace
+
 WavReader::WavReader() = default;
 WavReader::~WavReader() = default;
 
 std::string WavReader::open(const std::string& path) {
   close();
   error_.clear();
+  notice_.clear();
   if (std::string why = checkReadable(path); !why.empty()) return why;
   auto s = std::make_unique<State>();
   s->file = sf_open(path.c_str(), SFM_READ, &s->info);
@@ -162,6 +184,7 @@ std::string WavReader::open(const std::string& path) {
     s->converter = src_new(SRC_SINC_FASTEST, 1, &error);
     if (!s->converter) return std::string("The sample rate converter failed: ") + src_strerror(error);
   }
+  notice_ = cutOffNote(s->file, path);
   s->path = path;
   s->frames.resize(size_t(kChunkFrames) * s->info.channels);
   s->mono.resize(kChunkFrames);

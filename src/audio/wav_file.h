@@ -26,6 +26,9 @@ class WavReader {
   // Why reading stopped before the end of the file (a damaged or unreadable recording), naming
   // the file and how far it was read; empty while all is well.
   const std::string& error() const;
+  // Set by open() when the file holds less sound than its header says (it is read as far as it
+  // goes); empty otherwise.
+  const std::string& notice() const { return notice_; }
   // True once every sample has been read.
   bool atEnd();
   // The file's own rate and channel count.
@@ -37,6 +40,7 @@ class WavReader {
   struct State;
   std::unique_ptr<State> state_;
   std::string error_;
+  std::string notice_;
 };
 
 class WavWriter {

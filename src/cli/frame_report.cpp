@@ -117,3 +117,26 @@ std::string formatFrameJson(const FrameReport& r) {
   }
   return dump(json);
 }
+
+std::string stationTextJson(const std::string& line) {
+  Json json;
+  json["station"] = "text";
+  json["text"] = line;
+  return dump(json);
+}
+
+std::string stationPictureJson(const std::string& from, int good, int missing, const std::string& outcome) {
+  Json json;
+  json["station"] = "picture";
+  json["from"] = from;
+  json["good"] = good;
+  json["missing"] = missing;
+  json["outcome"] = outcome;
+  return dump(json);
+}
+
+std::string stationNoPictureJson() {
+  Json json;
+  json["station"] = "no picture";
+  return dump(json);
+}

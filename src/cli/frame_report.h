@@ -35,3 +35,10 @@ FrameReport makeFrameReport(const RxFrameInfo& info, const BitBuffer* payload, P
 const char* frameKindName(int kind);
 std::string formatFrameText(const FrameReport& report);
 std::string formatFrameJson(const FrameReport& report);
+
+// With --home and --json, the station's own report lines are JSON objects too, told apart from
+// the frames by their field "station": "text" (a received text as the message log shows it),
+// "picture" (a closed reception: from, good, missing, outcome) and "no picture".
+std::string stationTextJson(const std::string& line);
+std::string stationPictureJson(const std::string& from, int good, int missing, const std::string& outcome);
+std::string stationNoPictureJson();

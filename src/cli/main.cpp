@@ -6,8 +6,13 @@
 
 #include "audio/keyed_port_release.h"
 #include "cli/command_line.h"
+#include "cli/standard_streams.h"
 
 int main(int argc, char** argv) {
+  if (!standardStreamsReady()) {
+    std::cerr << "pelimo-cli: standard output is closed; send it to a file or to /dev/null\n";
+    return 1;
+  }
   // A keyed push-to-talk port is released whatever ends the program.
   installPttReleaseOnSignals();
   const std::vector<std::string> args(argv + 1, argv + argc);

@@ -95,21 +95,31 @@ class FramePrinter final : public ReceiveHost {
 // line per closed picture reception with its blocks and what the store did with it.
 class StationReport final : public StationObserver {
  public:
-  StationReport(std::ostream& out, const MainWindow& station) : out_(out), station_(station) {}
+  StationReport(std::ostream& out, const MainWindow& station, bool json)
+      : out_(out), station_(station), json_(json) {}
   // The line is the message log's (already cleaned for display); the prefix keeps a received
   // text from passing for one of the station's own report lines.
-  void textReceived(const std::string& line) override { out_ << "text: " << line << "\n"; }
+  void textReceived(const std::string& line) override {
+    out_ << (json_ ? stationTextJson(line) : "text: " + line) << "\n";
+  }
   void receptionClosed() override {
     ++pictures;
     const int missing = station_.state.missingBlockCount;
-    out_ << "picture from " << displayText(station_.state.remoteCallsign) << ": " << 300 - missing
-         << " blocks good, " << missing << " missing, " << station_.lastSaveOutcome << "\n";
+    const std::string from = displayText(station_.state.remoteCallsign);
+    if (json_) {
+      out_ << stationPictureJson(from, 300 - missing, missing, station_.lastSaveOutcome) << "\n";
+      return;
+    }
+    out_ << "picture from " << from << ": " << 300 - missing << " blocks good, " << missing
+         << " missing, " << station_.lastSaveOutcome << "\n";
   }
+  void noPicture() { out_ << (json_ ? stationNoPictureJson() : "no picture was received") << "\n"; }
   int pictures = 0;
 
  private:
   std::ostream& out_;
   const MainWindow& station_;
+  bool json_;
 };
 
 // The station a recording is played into: a bare one, or with --home the station as it starts
@@ -161,6 +171,7 @@ int runReceive(const ReceiveOptions& options, std::ostream& out, std::ostream& e
   {
     WavReader probe;
     if (const std::string problem = probe.open(o.inputPath); !problem.empty()) return reportFailure(err, problem);
+    if (!probe.notice().empty()) err << "pelimo-cli: note: " << probe.notice() << "\n";
   }
   OutputTarget image;
   if (o.imageOutputPath) {
@@ -178,7 +189,7 @@ int runReceive(const ReceiveOptions& options, std::ostream& out, std::ostream& e
     station.settings.receiverKind = *o.receiver == "specified" ? 1 : *o.receiver == "coherent" ? 2 : 0;
   // With --home the station reports its texts and pictures; the frame log is --json's.
   FramePrinter printer(out, o.json, !o.home || o.json);
-  StationReport report(out, station);
+  StationReport report(out, station, o.json);
   station.frameListener = &printer;
   if (o.home) station.observer = &report;
   else station.openDevices();
@@ -217,7 +228,7 @@ int runReceive(const ReceiveOptions& options, std::ostream& out, std::ostream& e
     if (o.imageOutputPath) out << ", picture written to " << *o.imageOutputPath;
     out << "\n";
   }
-  if (o.home && report.pictures == 0) out << "no picture was received\n";
+  if (o.home && report.pictures == 0) report.noPicture();
   // A picture that could not be stored is a failure, even though the recording was read.
   if (!station.lastFileProblem.empty()) return reportFailure(err, station.lastFileProblem);
   return 0;

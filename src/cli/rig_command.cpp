@@ -89,7 +89,10 @@ int runRig(const RigOptions& o, std::ostream& out, std::ostream& err) {
     if (!std::filesystem::is_directory(*o.home, ec))
       return reportFailure(err, "--home " + *o.home + ": no such folder");
   }
-  Settings settings = loadSettings(resolveAppPaths(executablePath(), o.home, systemEnv).settingsFile);
+  const SettingsRead read = readSettingsFile(resolveAppPaths(executablePath(), o.home, systemEnv).settingsFile);
+  // A rig must not be keyed on settings other than the station's own.
+  if (!read.problem.empty()) return reportFailure(err, read.problem);
+  Settings settings = read.settings;
   if (o.model) settings.rigModel = *o.model;
   if (o.port) settings.rigPort = *o.port;
   if (o.speed) settings.rigSpeed = *o.speed;

@@ -15,7 +15,9 @@
 #include "app/app_paths.h"
 #include "app/auto_operation.h"
 #include "app/main_window.h"
+#include "app/callsign_check.h"
 #include "app/settings_file.h"
+#include "core/file_append.h"
 #include "app/station_lifecycle.h"
 #include "audio/device_rings.h"
 #include "audio/simulated_air.h"
@@ -121,7 +123,7 @@ struct Station {
 // The callsign a station starts with: the one asked for, else its folder's own, else the default.
 std::string chooseCallsign(const AppPaths& paths, const std::optional<std::string>& asked, const char* fallback) {
   if (asked) return *asked;
-  const std::string own = loadSettings(paths.settingsFile).callsign;
+  const std::string own = callsignInCapitals(loadSettings(paths.settingsFile).callsign);
   return own.empty() ? fallback : own;
 }
 
@@ -301,14 +303,16 @@ class Contact {
   std::ostream& out_;
 };
 
-// A station's --home-a/--home-b: made absolute, an existing folder, and a settings file (if
-// there is one) that can be read, since a station never runs on settings other than its own.
+// A station's --home-a/--home-b: made absolute, a folder or nothing yet (made once every check
+// has passed), and a settings file (if there is one) that can be read, since a station never
+// runs on settings other than its own.
 std::string checkHome(std::optional<std::string>& home, const char* option) {
   if (!home) return {};
   const std::string given = *home;
   std::string problem;
   home = absoluteHomeOption(home, problem);
   std::error_code ec;
+  if (problem.empty() && !fs::exists(fs::symlink_status(*home, ec))) return {};
   if (problem.empty() && !fs::is_directory(*home, ec)) problem = "--home " + given + ": no such folder";
   if (problem.empty()) problem = readSettingsFile(resolveAppPaths(executablePath(), home, systemEnv).settingsFile).problem;
   if (problem.rfind("--home ", 0) == 0) problem = std::string(option) + problem.substr(6);
@@ -427,6 +431,9 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
       return reportFailure(err, std::string("station ") + s->name + ": " + why);
   if (const std::string why = textProblem(o.text, a.callsign, o.codeIndex); !why.empty())
     return reportFailure(err, why);
+  // A station folder given but not there yet is made now, as the station program makes its own.
+  for (const StationHome* home : {&homeA, &homeB})
+    if (std::string why; !createFolderPath(home->path, why)) return reportFailure(err, why);
 
   const int indexA = contact.air.addStation();
   const int indexB = contact.air.addStation();

@@ -28,6 +28,9 @@ constexpr Band kBands[] = {
     {"33cm", 902.0, 928.0},    {"23cm", 1240.0, 1300.0},
     {"13cm", 2300.0, 2450.0},  {"9cm", 3300.0, 3500.0},
     {"6cm", 5650.0, 5925.0},   {"3cm", 10000.0, 10500.0},
+    {"1.25cm", 24000.0, 24250.0}, {"6mm", 47000.0, 47200.0},
+    {"4mm", 75500.0, 81000.0}, {"2mm", 134000.0, 149000.0},
+    {"1mm", 241000.0, 250000.0},
 };
 
 } // namespace
@@ -56,7 +59,6 @@ std::optional<std::string> amateurBandNamed(const std::string &name) {
 std::string frequencyText(double hz) {
   const long long total = std::llround(std::fmax(hz, 0.0));
   char text[48];
-  std::snprintf(text, sizeof text, "%lld.%03lld.%03lld MHz", total / 1000000,
-                (total / 1000) % 1000, total % 1000);
+  std::snprintf(text, sizeof text, "%lld.%06lld MHz", total / 1000000, total % 1000000);
   return text;
 }

@@ -36,7 +36,10 @@ unsigned codePointAt(const std::string& s, size_t i, size_t n) {
 bool steersDisplay(unsigned code) {
   return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029 ||
          code == 0x061C || code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
-         (code >= 0x2066 && code <= 0x2069);
+         (code >= 0x2066 && code <= 0x2069) ||
+         // Invisible signs that make two callsigns look alike: zero width space, word joiner
+         // and invisible operators, zero width no-break space (byte order mark).
+         code == 0x200B || (code >= 0x2060 && code <= 0x2064) || code == 0xFEFF;
 }
 
 std::string displayText(const std::string& text) {

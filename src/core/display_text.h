@@ -15,7 +15,8 @@ unsigned codePointAt(const std::string& s, size_t i, size_t n);
 
 // True for the code points that act on a display or terminal instead of showing a sign: the
 // C0 and C1 controls and DEL, the line and paragraph separators U+2028 and U+2029, and the
-// bidirectional marks, embeddings, overrides and isolates (text shown in another order).
+// bidirectional marks, embeddings, overrides and isolates (text shown in another order), and
+// the invisible zero width space, word joiner, invisible operators and U+FEFF (look-alikes).
 bool steersDisplay(unsigned codePoint);
 
 // The text with every code point that steers the display and every byte that is not part of

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "core/file_bytes.h"
 
@@ -37,7 +38,25 @@ std::string readHead(int fd, off_t size) {
   return head;
 }
 
+bool endsWithNewline(int fd, off_t size) {
+  char last = '\n';
+  ssize_t n;
+  do {
+    n = ::pread(fd, &last, 1, size - 1);
+  } while (n < 0 && errno == EINTR);
+  return n != 1 || last == '\n';
+}
+
 }  // namespace
+
+bool createFolderPath(const std::string& folder, std::string& error) {
+  std::error_code ec;
+  if (folder.empty() || std::filesystem::is_directory(folder, ec)) return true;
+  std::filesystem::create_directories(folder, ec);
+  if (!ec) return true;
+  error = "The folder cannot be created (" + ec.message() + "): " + folder;
+  return false;
+}
 
 bool appendToFile(const std::string& path, const std::string& headerWhenEmpty,
                   const std::string& record, const AppendHeadCheck& check, std::string& error) {
@@ -71,7 +90,11 @@ bool appendToFile(const std::string& path, const std::string& headerWhenEmpty,
       return false;
     }
   }
-  const std::string text = before == 0 ? headerWhenEmpty + record : record;
+  // A file whose last line was left unterminated (cut off, or edited by hand) gets its line
+  // ended first, so the new record starts a line of its own.
+  const bool unterminated = before > 0 && !endsWithNewline(file.fd, before);
+  const std::string text =
+      before == 0 ? headerWhenEmpty + record : (unterminated ? "\n" : "") + record;
   if (!writeAllBytes(file.fd, text.data(), text.size()) || ::fsync(file.fd) != 0) {
     const int code = errno;
     // Cut a partly written record back off: the file ends where it ended before.

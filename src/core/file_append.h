@@ -16,3 +16,7 @@ using AppendHeadCheck = std::function<std::string(const std::string& head)>;
 // naming the path in error, when the file was refused or could not be written.
 bool appendToFile(const std::string& path, const std::string& headerWhenEmpty,
                   const std::string& record, const AppendHeadCheck& check, std::string& error);
+
+// Creates the folder and every missing folder above it, as a log's first record needs; true
+// when it is (now) there, else false with a one-line message naming the folder in error.
+bool createFolderPath(const std::string& folder, std::string& error);

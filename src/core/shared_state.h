@@ -48,7 +48,7 @@ struct SharedState {
   std::string remoteCallsign = "No Callsign";
   std::string decodedCallsign;
   std::string txTimeText = "TxTime :";
-  bool memoCleared = false;
+  bool startupLinesCleared = false;
   std::array<uint8_t, 4> keyHistory{};  // last four released keys, newest first
 
   // --- transmit sequencing ---

@@ -103,14 +103,14 @@ void LevelWindow::closeEvent(QCloseEvent* event) {
 // --- device notice ---
 
 NoticeWindow::NoticeWindow(DeviceNotice& form, QWidget* owner)
-    : QWidget(owner, Qt::Tool), form_(form), label_(plainLabel({}, this)) {
+    : QWidget(owner, Qt::Tool), form_(form), messageText_(plainLabel({}, this)) {
   setWindowTitle(qs(form.caption));
-  label_->setAlignment(Qt::AlignCenter);
-  label_->setGeometry(0, 0, form.bounds.width, form.bounds.height);
+  messageText_->setAlignment(Qt::AlignCenter);
+  messageText_->setGeometry(0, 0, form.bounds.width, form.bounds.height);
 }
 
 void NoticeWindow::refresh() {
-  label_->setText(qs(form_.messageLabel.caption));
+  messageText_->setText(qs(form_.messageLabel.caption));
   if (form_.visible && !isVisible()) {
     placeAsModel(this, form_.bounds);
     show();

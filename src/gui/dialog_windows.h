@@ -42,7 +42,7 @@ class NoticeWindow : public QWidget {
 
  private:
   DeviceNotice& form_;
-  QLabel* label_;
+  QLabel* messageText_;
 };
 
 class SettingsWindow : public QDialog {

@@ -14,6 +14,7 @@
 #include "audio/keyed_port_release.h"
 #include "audio/portaudio_backend.h"
 #include "audio/serial_lines.h"
+#include "gui/close_signals.h"
 #include "gui/dialog_windows.h"
 #include "gui/main_window_widget.h"
 #include "gui/qt_platform.h"
@@ -117,6 +118,16 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
   PortAudioBackend audio;
   TermiosSerialLines serial;
   QtPlatform platform;
+  // A logout or `kill` closes the window as its close box does (the settings written), also
+  // while a box of the start-up is on the screen.
+  bool closeRequested = false;
+  QWidget* shownWindow = nullptr;
+  closeOnTerminationSignals(&app, [&] {
+    closeRequested = true;
+    platform.setClosing();
+    if (shownWindow) shownWindow->close();
+    QCoreApplication::exit(0);  // ends every running loop, that of a box or dialog too
+  });
   std::atomic<MainWindowWidget*> window{nullptr};
   auto wake = [&window] {
     if (MainWindowWidget* w = window.load()) w->wakeUp();
@@ -136,9 +147,13 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
     shown.setErrorSource([&audio] { return audio.takeErrors(); });
     shown.move(form->windowLeft, form->windowTop);
     window = &shown;
-    shown.show();
-    shown.wakeUp();  // buffers that completed before the window existed
-    app.exec();
+    shownWindow = &shown;
+    if (!closeRequested) {
+      shown.show();
+      shown.wakeUp();  // buffers that completed before the window existed
+      app.exec();
+    }
+    shownWindow = nullptr;
     form->windowLeft = shown.x();
     form->windowTop = shown.y();
     stopStation(*form);

@@ -74,10 +74,10 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   connect(signalView, &PictureView::clicked, this,
           [this] { run([this] { form_.signalDisplayClicked(); }); });
 
-  panel_ = new QFrame(this);
-  panel_->setGeometry(8, 140, 256, 46);
-  panel_->setAutoFillBackground(true);
-  widgets_[&form.callsignPanel] = panel_;
+  callsignFrame_ = new QFrame(this);
+  callsignFrame_->setGeometry(8, 140, 256, 46);
+  callsignFrame_->setAutoFillBackground(true);
+  widgets_[&form.callsignPanel] = callsignFrame_;
   QFont panelFont = font();
   panelFont.setPixelSize(13);
   // The scale, the code and the frame kind of the reception above; its status and the callsign
@@ -86,15 +86,15 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
                               std::pair{&form.rxCodeLabel, QRect(62, 2, 56, 20)},
                               std::pair{&form.rxKindLabel, QRect(120, 2, 132, 20)},
                               std::pair{&form.rxModeLabel, QRect(4, 23, 100, 20)}})
-    addLabel(*label, panel_, place)->setFont(panelFont);
-  panelCaption_ = plainLabel({}, panel_);
-  panelCaption_->setGeometry(106, 23, 146, 20);
-  panelCaption_->setAlignment(Qt::AlignCenter);
+    addLabel(*label, callsignFrame_, place)->setFont(panelFont);
+  callsignCaption_ = plainLabel({}, callsignFrame_);
+  callsignCaption_->setGeometry(106, 23, 146, 20);
+  callsignCaption_->setAlignment(Qt::AlignCenter);
   QFont callsignFont = panelFont;
   callsignFont.setPixelSize(16);
   callsignFont.setBold(true);
-  panelCaption_->setFont(callsignFont);
-  syncs_.push_back([this] { panelCaption_->setText(qs(form_.callsignPanel.caption)); });
+  callsignCaption_->setFont(callsignFont);
+  syncs_.push_back([this] { callsignCaption_->setText(qs(form_.callsignPanel.caption)); });
 
   auto* errorMapView = new PictureView(form.errorMap, this);
   errorMapView->move(8, 192);
@@ -102,15 +102,15 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   addButton(form.finishRxButton, QRect(54, 192, 100, 30), [this] { form_.finishRxClicked(); });
   addButton(form.logOutButton, QRect(160, 192, 104, 30), [this] { form_.logOutClicked(); });
 
-  memo_ = new QPlainTextEdit(this);
-  memo_->setGeometry(8, 228, 256, 81);
-  memo_->setReadOnly(true);
-  memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  memo_->viewport()->installEventFilter(this);
-  widgets_[&form.messageLog] = memo_;
-  syncs_.push_back([this] { syncMemo(memo_, form_.messageLog); });
+  messageLogView_ = new QPlainTextEdit(this);
+  messageLogView_->setGeometry(8, 228, 256, 81);
+  messageLogView_->setReadOnly(true);
+  messageLogView_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  messageLogView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  messageLogView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  messageLogView_->viewport()->installEventFilter(this);
+  widgets_[&form.messageLog] = messageLogView_;
+  syncs_.push_back([this] { syncMemo(messageLogView_, form_.messageLog); });
 
   // --- middle: the picture, its status line and the tabs below ---
   auto* page = new QFrame(this);
@@ -171,13 +171,13 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   addCombo(form.codeCombo, "Code", QRect(kRight + 40, 100, kRightW - 40, 24),
            [this] { form_.codeChanged(); });
 
-  edit_ = new QLineEdit(this);
-  edit_->setGeometry(kRight, 130, kRightW, 24);
-  edit_->installEventFilter(this);
-  widgets_[&form.textEdit] = edit_;
-  connect(edit_, &QLineEdit::textEdited, this,
+  textEntry_ = new QLineEdit(this);
+  textEntry_->setGeometry(kRight, 130, kRightW, 24);
+  textEntry_->installEventFilter(this);
+  widgets_[&form.textEdit] = textEntry_;
+  connect(textEntry_, &QLineEdit::textEdited, this,
           [this](const QString& text) { form_.textEdit.text = ss(text); });
-  syncs_.push_back([this] { syncEdit(edit_, form_.textEdit); });
+  syncs_.push_back([this] { syncEdit(textEntry_, form_.textEdit); });
   addButton(form.sendTextButton, QRect(kRight, 158, kRightW, 26),
             [this] { form_.sendTextClicked(); });
 
@@ -294,10 +294,10 @@ QWidget* MainWindowWidget::widgetOf(const void* control) const {
 
 void MainWindowWidget::refresh() {
   setWindowTitle(qs(form_.caption));
-  QPalette palette = panel_->palette();
+  QPalette palette = callsignFrame_->palette();
   palette.setColor(QPalette::Window, toQColor(form_.callsignPanel.background));
   palette.setColor(QPalette::WindowText, toQColor(form_.callsignPanel.font));
-  panel_->setPalette(palette);
+  callsignFrame_->setPalette(palette);
   for (const auto& sync : syncs_) sync();
   for (auto* view : findChildren<PictureView*>()) view->update();
   level_->refresh();
@@ -361,9 +361,9 @@ bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event) {
       if (code) run([this, code] { form_.keyReleased(code); });
     }
   }
-  if (watched == edit_ && event->type() == QEvent::MouseButtonPress)
+  if (watched == textEntry_ && event->type() == QEvent::MouseButtonPress)
     run([this] { form_.textEditClicked(); });
-  if (watched == memo_->viewport() && event->type() == QEvent::MouseButtonDblClick)
+  if (watched == messageLogView_->viewport() && event->type() == QEvent::MouseButtonDblClick)
     run([this] { form_.messageLogDoubleClicked(); });
   return QWidget::eventFilter(watched, event);
 }

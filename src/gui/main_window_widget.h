@@ -84,12 +84,12 @@ class MainWindowWidget : public QWidget {
   std::map<const void*, QWidget*> widgets_;
   std::vector<std::function<void()>> syncs_;
   QTabBar* tabs_ = nullptr;
-  QLineEdit* edit_ = nullptr;
-  QPlainTextEdit* memo_ = nullptr;
+  QLineEdit* textEntry_ = nullptr;
+  QPlainTextEdit* messageLogView_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QMenu* pictureMenu_ = nullptr;
-  QWidget* panel_ = nullptr;
-  QLabel* panelCaption_ = nullptr;
+  QWidget* callsignFrame_ = nullptr;
+  QLabel* callsignCaption_ = nullptr;
   LevelWindow* level_ = nullptr;
   NoticeWindow* notice_ = nullptr;
   GalleryWindow* gallery_ = nullptr;

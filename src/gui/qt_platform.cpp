@@ -1,5 +1,7 @@
 #include "gui/qt_platform.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -30,6 +32,10 @@ QMessageBox* plainBox(QWidget* owner, const std::string& text, QMessageBox::Stan
 }  // namespace
 
 void QtPlatform::messageBox(const std::string& text, bool beep) {
+  if (closing_) {
+    std::fprintf(stderr, "pelimo: %s\n", text.c_str());
+    return;
+  }
   if (beep) QApplication::beep();
   std::unique_ptr<QMessageBox> box(plainBox(owner_, text, QMessageBox::Ok));
   box->exec();
@@ -44,6 +50,7 @@ void QtPlatform::notice(const std::string& text, bool beep) {
 }
 
 bool QtPlatform::askYesNo(const std::string& text, bool beep) {
+  if (closing_) return false;
   if (beep) QApplication::beep();
   std::unique_ptr<QMessageBox> box(plainBox(owner_, text, QMessageBox::Yes | QMessageBox::No));
   box->setIcon(QMessageBox::Question);

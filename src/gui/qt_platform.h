@@ -14,6 +14,9 @@ class QtPlatform : public Platform {
  public:
   // The window the message boxes and dialogs belong to; may be set later (nullptr: none).
   void setOwner(QWidget* owner) { owner_ = owner; }
+  // The program is closing on a signal: nobody is there to answer a box any more, so boxes go
+  // to standard error and questions are answered no.
+  void setClosing() { closing_ = true; }
   // Runs the settings dialog window; set by the window layer once the main window exists.
   void setSettingsRunner(std::function<void(SettingsDialog&)> runner) {
     runSettings_ = std::move(runner);
@@ -53,6 +56,7 @@ class QtPlatform : public Platform {
 
  private:
   QWidget* owner_ = nullptr;
+  bool closing_ = false;
   std::function<void(SettingsDialog&)> runSettings_;
   std::function<void()> painter_;
 };

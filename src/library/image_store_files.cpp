@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/file_bytes.h"
+#include "core/file_append.h"
 #include "imaging/jpeg_file.h"
 #include "library/picture_record.h"
 #include "library/stored_image_names.h"
@@ -82,15 +83,7 @@ std::string unusedStoredPath(const std::string& folder, const std::string& fileN
 }
 
 bool saveJpeg(const Picture& picture, const std::string& path, std::string& error) {
-  const fs::path folder = fs::path(path).parent_path();
-  std::error_code ec;
-  if (!folder.empty() && !fs::is_directory(folder, ec)) {
-    fs::create_directories(folder, ec);
-    if (ec) {
-      error = "The folder cannot be created (" + ec.message() + "): " + folder.string();
-      return false;
-    }
-  }
+  if (!createFolderPath(fs::path(path).parent_path().string(), error)) return false;
   return writeJpegFile(path, picture, 100, &error);
 }
 

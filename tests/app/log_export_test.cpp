@@ -1,5 +1,5 @@
 // "Log out": the log line from the RX and the LOG tab, the fixed mode, the three error boxes,
-// and the clipboard left alone when the logging program is not running.
+// and the line kept on the clipboard when the logging program is not running.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,20 +85,23 @@ TEST_F(LogExport, StoredPictureLineIsCutFromItsName) {
   }
 }
 
-TEST_F(LogExport, AbsentLoggingProgramLeavesTheClipboardAlone) {
+TEST_F(LogExport, WithoutTheLoggingProgramTheLineStillGoesOnTheClipboardAndTheLogSaysSo) {
   form.pictureTabs.index = 2;
   form.storedImageName = "20240315_0942_QA1BCD";
   form.settings.imageEditorName = "Station Log";
   platform.windowPresent = false;
-  EXPECT_EQ(press(), "");
+  form.logOutClicked();
+  EXPECT_EQ(platform.clipboardTextValue, "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
   EXPECT_EQ(lastBox(), "Image editor was not detected.\r\nName : Station Log");
   EXPECT_TRUE(platform.messages.back().beep);
   EXPECT_TRUE(platform.f8Targets.empty());
+  EXPECT_EQ(form.messageLog.lines.back(), "The log line is on the clipboard");  // no data folder: no ADIF log
   // A numbered save of a picture names the same contact.
   platform.windowPresent = true;
   form.storedImageName = "20240315_0942_QA1BCD~2";
   EXPECT_EQ(press(), "QA1BCD,24/03/15,09:42,15dB,MSK/NORM,40");
   form.storedImageName = "20240315_0942~2";
+  platform.clipboardTextValue.clear();
   EXPECT_EQ(press(), "");
   EXPECT_EQ(lastBox(), "No callsign is included in file name.");
 }
@@ -125,10 +128,11 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   block.kind = kFrameImageBlock;
   form.frameHeaderActions(block);
   form.framePayloadActions(block, BitBuffer{}, true, {});
-  ASSERT_EQ(form.state.remoteCallsign, hostile);  // kept as received, byte for byte
+  // Kept as received, byte for byte, except that callsigns are kept in capitals.
+  ASSERT_EQ(form.state.remoteCallsign, "<B>QA1</B>,\x1b[2J\r\nX\xE2\x80\xA8Y\xE2\x80\xAEZ,../\"");
 
   const std::string r = "\xEF\xBF\xBD";
-  const std::string shown = "<b>QA1</b>," + r + "[2J" + r + r + "X" + r + "Y" + r + "Z,../\"";
+  const std::string shown = "<B>QA1</B>," + r + "[2J" + r + r + "X" + r + "Y" + r + "Z,../\"";
   EXPECT_EQ(form.callsignPanel.caption, shown);  // markup stays text; the window draws it as such
   EXPECT_EQ(form.pictureTabs.index, 1);
   EXPECT_EQ(form.statusLine.caption, "From : " + shown);
@@ -138,7 +142,7 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
   form.frameHeaderActions(end);
   const std::vector<std::string> stored = listStoredImages(home.file("AutoSave"));
   ASSERT_EQ(stored.size(), 1u) << form.lastSaveOutcome;
-  EXPECT_EQ(stored[0], "20240315_0942_-b-QA1--b-,-[2J--X---Y---Z,..--.jpg");
+  EXPECT_EQ(stored[0], "20240315_0942_-B-QA1--B-,-[2J--X---Y---Z,..--.jpg");
 
   // Both log lines: one line of six fields, whatever the callsign held.
   form.pictureTabs.index = 0;
@@ -154,8 +158,8 @@ TEST_F(LogExport, AHostileCallsignIsShownLiterallyAndCleanedEverywhere) {
     EXPECT_EQ(std::count(line.begin(), line.end(), ','), 5) << line;
     EXPECT_EQ(line.find_first_of("\r\n\x1b\""), std::string::npos) << line;
   }
-  EXPECT_EQ(fromReception, "<b>QA1</b>-" + r + "[2J" + r + r + "X" + r + "Y" + r + "Z-../-,24/03/15,09:42,15dB,MSK/NORM,40");
-  EXPECT_EQ(fromStore, "-b-QA1--b--" + std::string("-[2J--X---Y---Z-..--,24/03/15,09:42,15dB,MSK/NORM,40"));
+  EXPECT_EQ(fromReception, "<B>QA1</B>-" + r + "[2J" + r + r + "X" + r + "Y" + r + "Z-../-,24/03/15,09:42,15dB,MSK/NORM,40");
+  EXPECT_EQ(fromStore, "-B-QA1--B--" + std::string("-[2J--X---Y---Z-..--,24/03/15,09:42,15dB,MSK/NORM,40"));
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST(SharedStateRecord, EveryFieldStartsAtItsInitialValue) {
   EXPECT_EQ(s.remoteCallsign, "No Callsign");
   EXPECT_EQ(s.decodedCallsign, "");
   EXPECT_EQ(s.txTimeText, "TxTime :");
-  EXPECT_FALSE(s.memoCleared);
+  EXPECT_FALSE(s.startupLinesCleared);
   EXPECT_EQ(s.keyHistory, (std::array<uint8_t, 4>{}));
 }
 

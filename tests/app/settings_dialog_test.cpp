@@ -153,11 +153,19 @@ TEST(SettingsDialog, OnlyADeviceChangeRestartsTheDevices) {
   EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB0");
   EXPECT_TRUE(b.audio.log.empty());
 
-  // Changing only the output device restarts both, input closed first and opened last.
+  // Changing only the output device restarts both, input closed first and opened last, while
+  // "Changing Device..." is on the screen: painted before anything closes.
+  int paintsBeforeClose = 0;
+  b.platform.onPaint = [&] {
+    if (f.deviceNotice.visible && f.deviceNotice.caption == "Changing Device..." && b.audio.log.empty())
+      ++paintsBeforeClose;
+  };
   EXPECT_TRUE(b.show([](SettingsDialog& d) {
     d.outputDeviceCombo.index = 2;
     d.okClicked();
   }));
+  EXPECT_EQ(paintsBeforeClose, 1);
+  EXPECT_FALSE(f.deviceNotice.visible);
   EXPECT_EQ(f.settings.outputDevice, 2);
   EXPECT_EQ(f.settings.inputDevice, 0);
   EXPECT_EQ(b.audio.outputDevicesOpened.back(), 1);
@@ -187,7 +195,7 @@ TEST(SettingsDialog, OnlyADeviceChangeRestartsTheDevices) {
   EXPECT_EQ(f.settings.callsign, "");
 }
 
-TEST(SettingsDialog, PortIsFoundByNameAndEmptiedWithoutPorts) {
+TEST(SettingsDialog, PortIsFoundByNameAndKeptAsMissingWhileItsAdapterIsUnplugged) {
   DialogBench b;
   MainWindow& f = b.form;
   f.settings.portNumber = 0;
@@ -200,14 +208,23 @@ TEST(SettingsDialog, PortIsFoundByNameAndEmptiedWithoutPorts) {
   EXPECT_EQ(f.settings.portNumber, 2);
   EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB0");
 
+  // Unplugged: the port stays chosen, shown as missing, and "OK" keeps it.
   b.ports.ports.clear();
   b.show([](SettingsDialog& d) {
-    EXPECT_TRUE(d.serialPortCombo.items.empty());
-    EXPECT_EQ(d.serialPortCombo.index, -1);
-    d.okClicked();  // no selection: nothing to store
+    EXPECT_EQ(d.serialPortCombo.items, std::vector<std::string>{"/dev/ttyUSB0 (missing)"});
+    EXPECT_EQ(d.serialPortCombo.index, 0);
+    d.okClicked();
   });
-  EXPECT_EQ(f.settings.portPath, "");
+  EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB0");
   EXPECT_EQ(f.settings.portNumber, 2);
+  // Another port picked instead replaces it.
+  b.ports.ports = {"/dev/ttyS0"};
+  b.show([](SettingsDialog& d) {
+    EXPECT_EQ(d.serialPortCombo.items, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0 (missing)"}));
+    d.serialPortCombo.index = 0;
+    d.okClicked();
+  });
+  EXPECT_EQ(f.settings.portPath, "/dev/ttyS0");
 }
 
 TEST(SettingsDialog, AStoredPortThatIsGoneIsNeitherReplacedNorChangedByCancel) {
@@ -216,7 +233,7 @@ TEST(SettingsDialog, AStoredPortThatIsGoneIsNeitherReplacedNorChangedByCancel) {
   f.settings.portNumber = 0;
   f.settings.portPath = "/dev/ttyUSB3";  // unplugged: the list has /dev/ttyS0 first
   EXPECT_FALSE(b.show([&](SettingsDialog& d) {
-    EXPECT_EQ(d.serialPortCombo.index, -1);
+    EXPECT_EQ(d.serialPortCombo.items.at(d.serialPortCombo.index), "/dev/ttyUSB3 (missing)");
     EXPECT_EQ(f.settings.portPath, "/dev/ttyUSB3");
     d.serialPortCombo.index = 0;
     d.cancelClicked();

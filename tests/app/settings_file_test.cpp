@@ -359,8 +359,21 @@ TEST(SettingsParse, RigSectionNumbersReadAsTheNearestEndOfTheirRange) {
     const Settings s = parseSettings("[Auto]\n" + std::string(r.key) + "=" + std::to_string(INT_MAX) + "\n");
     EXPECT_EQ(s.*r.field, r.max) << r.key;
   }
-  for (const SettingRange& r : kRigSettingRanges) {
-    for (const auto& [value, expected] : {std::pair{r.min - 1, r.min}, std::pair{r.max + 1, r.max},
+  // The bounds are what the rig section offers (three ways of keying, Hamlib's five-digit model
+  // numbers, serial speeds up to 4 Mbd, four PTT lines), written here rather than read back
+  // from the table under test.
+  const struct {
+    const char* key;
+    int Settings::*field;
+    int min, max;
+  } ranges[] = {{"PttMethod", &Settings::pttMethod, 0, 2},
+                {"RigModel", &Settings::rigModel, 0, 99999},
+                {"RigSpeed", &Settings::rigSpeed, 0, 4000000},
+                {"PttType", &Settings::pttType, 0, 3}};
+  EXPECT_EQ(std::size(ranges), kRigSettingRanges.size());
+  for (const auto& r : ranges) {
+    for (const auto& [value, expected] : {std::pair{r.min, r.min}, std::pair{r.max, r.max},
+                                          std::pair{r.min - 1, r.min}, std::pair{r.max + 1, r.max},
                                           std::pair{INT_MIN, r.min}, std::pair{INT_MAX, r.max}}) {
       const Settings s = parseSettings("[Rig]\n" + std::string(r.key) + "=" + std::to_string(value) + "\n");
       EXPECT_EQ(s.*r.field, expected) << r.key << "=" << value;
@@ -506,57 +519,52 @@ TEST_F(SettingsFileTest, FailedSaveInReadOnlyFolderKeepsOldFile) {
 TEST_F(SettingsFileTest, AFileThatIsThereButCannotBeReadIsAProblemAMissingOneIsNot) {
   EXPECT_EQ(readSettingsFile(path("missing.ini")).problem, "");
   EXPECT_EQ(readSettingsFile(path("no/such/folder/pelimo.ini")).problem, "");
-  fs::create_symlink("nowhere.ini", dir_ / "link.ini");  // written through when saved
-  EXPECT_EQ(readSettingsFile(path("link.ini")).problem, "");
 
-  ASSERT_EQ(::mkfifo(path("pipe.ini").c_str(), 0600), 0);  // must not hang the start either
+  // Whatever the user's rights: a link to a missing file (writing through it would make the
+  // target), a pipe (it must not hang the start either), a folder, a path through a file, a
+  // file over 1 MiB and a binary one.
+  fs::create_symlink("nowhere.ini", dir_ / "link.ini");
+  ASSERT_EQ(::mkfifo(path("pipe.ini").c_str(), 0600), 0);
   fs::create_directory(dir_ / "folder.ini");
   writeText(path("plain"), "x");
-  std::vector<std::string> unreadable = {path("pipe.ini"), path("folder.ini"), path("plain/pelimo.ini")};
-  writeText(path("locked.ini"), "[Set]\nCallsign=QA1OLD\n");
-  fs::permissions(path("locked.ini"), fs::perms::none);
-  if (::access(path("locked.ini").c_str(), R_OK) != 0) unreadable.push_back(path("locked.ini"));
-  for (const std::string& file : unreadable) {
+  writeText(path("huge.ini"), "[Set]\nCallsign=DL1ABC\n" + std::string((1 << 20) - 20, '\n'));
+  writeText(path("binary.ini"), std::string("[Set]\nCallsign=DL1ABC\n\0", 23));
+  writeText(path("escape.ini"), "[Set]\nCallsign=DL1\x1b[31mABC\n");
+  for (const std::string& file : {path("link.ini"), path("pipe.ini"), path("folder.ini"), path("plain/pelimo.ini"),
+                                  path("huge.ini"), path("binary.ini"), path("escape.ini")}) {
     const SettingsRead read = readSettingsFile(file);
     EXPECT_EQ(read.problem.rfind("The settings file cannot be read (", 0), 0u) << read.problem;
     EXPECT_NE(read.problem.find(file), std::string::npos) << read.problem;
     EXPECT_EQ(read.settings, Settings{});
   }
+  // Just within the limit, and text with tabs and every kind of line end, still reads.
+  const std::string fullHead = "[Set]\r\nCallsign=\tdl1abc\rTimeOut=40\n";
+  writeText(path("full.ini"), fullHead + std::string((1 << 20) - fullHead.size(), '\n'));
+  ASSERT_EQ(fs::file_size(path("full.ini")), 1u << 20);
+  const SettingsRead full = readSettingsFile(path("full.ini"));
+  EXPECT_EQ(full.problem, "");
+  EXPECT_EQ(full.settings.callsign, "dl1abc");
+  EXPECT_EQ(full.settings.timeoutSeconds, 40);
+
+  // Last, as it depends on the user's rights: a file that may not be read.
+  writeText(path("locked.ini"), "[Set]\nCallsign=QA1OLD\n");
+  fs::permissions(path("locked.ini"), fs::perms::none);
+  if (::access(path("locked.ini").c_str(), R_OK) == 0)
+    GTEST_SKIP() << "the unreadable-file case needs a user whose rights follow file permissions (not root)";
+  EXPECT_EQ(readSettingsFile(path("locked.ini")).problem.rfind("The settings file cannot be read (", 0), 0u);
   fs::permissions(path("locked.ini"), fs::perms::owner_read);
   EXPECT_EQ(readSettingsFile(path("locked.ini")).settings.callsign, "QA1OLD");
 }
 
-TEST_F(SettingsFileTest, HugeAndGarbageFilesLoadWithoutTrouble) {
+TEST_F(SettingsFileTest, GarbageTextLoadsWithoutTrouble) {
   std::mt19937 rng(7);
-  std::string garbage(3 << 20, '\0');
+  std::string garbage(1 << 20, '\0');
   for (char& c : garbage) c = static_cast<char>(rng() % 256);
-
-  // Valid settings ahead of the garbage are read.
-  writeText(path("a.ini"), "[Set]\nCallsign=DL1ABC\nTimeOut=40\n" + garbage);
-  Settings a = loadSettings(path("a.ini"));
-  EXPECT_EQ(a.callsign, "DL1ABC");
-  EXPECT_EQ(a.timeoutSeconds, 40);
-
-  // Only the first mebibyte is read: a key after it is ignored.
-  writeText(path("b.ini"), "[Set]\n" + std::string(2 << 20, '\n') + "TimeOut=40\n");
-  EXPECT_EQ(loadSettings(path("b.ini")).timeoutSeconds, 15);
-
-  // A line cut by that limit is dropped rather than read in part.
-  const std::size_t cap = 1 << 20;
-  std::string cut = "[Set]\n";
-  cut += std::string(cap - cut.size() - 12, '\n');
-  cut += "TimeOut=123456\n";  // "TimeOut=1234" lies inside the limit
-  writeText(path("c.ini"), cut);
-  EXPECT_EQ(loadSettings(path("c.ini")).timeoutSeconds, 15);
-
-  // One enormous line, and pure garbage.
-  writeText(path("d.ini"), "[Set]\nCallsign=" + std::string(5 << 20, 'x'));
-  EXPECT_EQ(loadSettings(path("d.ini")).callsign, "");
-  writeText(path("e.ini"), garbage);
-  Settings e = loadSettings(path("e.ini"));
-  (void)e;  // any values, as long as loading returns
+  // One enormous line within the limit, and every chunk of garbage as text.
+  writeText(path("d.ini"), "[Set]\nCallsign=" + std::string(1000000, 'x'));
+  EXPECT_EQ(loadSettings(path("d.ini")).callsign, std::string(1000000, 'x'));
   for (int i = 0; i < 200; ++i) {
-    std::string chunk = garbage.substr(rng() % (1 << 20), rng() % 4096);
+    std::string chunk = garbage.substr(rng() % (1 << 19), rng() % 4096);
     parseSettings("[Set]\n" + chunk);
   }
 }

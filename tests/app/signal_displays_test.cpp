@@ -145,7 +145,7 @@ TEST(SignalDisplays, ReceivedToneDrawsTheWaterfallMetersAndClock) {
   EXPECT_EQ(form.eyePicture.at(0, 25), (Colour{255, 255, 0}));
 }
 
-TEST(SignalDisplays, TransmittingClearsImage1AndFeedsTheOutputMeter) {
+TEST(SignalDisplays, TransmittingClearsTheSignalDisplayAndFeedsTheOutputMeter) {
   FakePlatform platform;
   MainWindow form(platform);
   form.settings.callsign = "QA1BCD";

@@ -134,24 +134,25 @@ void playToTheEnd(Station& s) {
 
 }  // namespace
 
-TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceInTheLogWhileTheStationSends) {
+TEST(StationDevices, APortThatCannotBeOpenedIsToldOnceForEveryTransmissionItLeavesUnkeyed) {
   Station s(false, false);
   for (bool plugged : {false, false, true}) {
     s.serial.existing = plugged ? std::vector<std::string>{"/dev/ttyUSB0"} : std::vector<std::string>{};
     s.sendText();
     EXPECT_EQ(s.serial.linesAsserted, plugged);
+    EXPECT_EQ(s.platform.messages.size(), plugged ? 0u : 1u);
     playToTheEnd(s);
   }
-  // Told once, not at the second send, and kept in the message log.
+  // Once at each of the two unkeyed sends, never at the keyed one, and kept in the message log.
   EXPECT_EQ(std::count(s.form.messageLog.lines.begin(), s.form.messageLog.lines.end(),
                        "The push-to-talk port /dev/ttyUSB0 could not be opened: it does not exist; "
                        "the radio is not keyed."),
-            1);
-  s.serial.busy = true;  // after a success, a failure is told again
+            2);
+  s.serial.busy = true;
   s.sendText();
   ASSERT_EQ(s.platform.messages.size(), 1u);
-  EXPECT_FALSE(s.platform.messages[0].modal);
-  EXPECT_NE(s.platform.messages[0].text.find("in use by another program"), std::string::npos);
+  EXPECT_FALSE(s.platform.messages.back().modal);
+  EXPECT_NE(s.platform.messages.back().text.find("in use by another program"), std::string::npos);
 }
 
 TEST(StationDevices, ClosingTheWindowReleasesTheRadioBeforeAnyBoxAndLongStepsPaintFirst) {

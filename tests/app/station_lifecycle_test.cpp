@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/callsign_check.h"
 #include "app/settings_file.h"
 #include "app/station_lifecycle.h"
 #include "support/fake_platform.h"
@@ -147,14 +148,85 @@ TEST(StationLifecycle, ASettingsFileThatCannotBeReadIsReportedAndNeverWrittenOve
   EXPECT_TRUE(fs::is_directory(paths.settingsFile));
   fs::remove_all(paths.settingsFile);
 
+  // A link to a file that is gone: the close makes neither the file nor folders for it.
+  fs::create_symlink(home.file("gone/deeper/pelimo.ini"), paths.settingsFile);
+  runStation("a link to a missing file");
+  EXPECT_FALSE(fs::exists(home.file("gone")));
+  fs::remove(paths.settingsFile);
+
+  // Files no settings file is: over 1 MiB, or binary. Both are kept as they are.
+  const std::string huge = "[Set]\nCallsign=QA1BIG\n" + std::string(1 << 20, ';');
+  const std::string binary = std::string("[Set]\nCallsign=QA1BIN\n\0\x01\xff", 24);
+  for (const std::string* kept : {&huge, &binary}) {
+    writeFile(paths.settingsFile, *kept);
+    runStation(kept == &huge ? "over 1 MiB" : "binary");
+    std::ifstream in(paths.settingsFile, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), *kept);
+  }
+
+  // Last, as it depends on the user's rights: a file that may not be read.
   const std::string text = "[Set]\nCallsign=QA1OLD\nAutoSave=0\n";
   writeFile(paths.settingsFile, text);
   fs::permissions(paths.settingsFile, fs::perms::none);
-  // (Rights that ignore file permissions, as root's, read the file: then there is no problem.)
-  if (::access(paths.settingsFile.c_str(), R_OK) != 0) runStation("no permission");
+  if (::access(paths.settingsFile.c_str(), R_OK) == 0)
+    GTEST_SKIP() << "the unreadable-file case needs a user whose rights follow file permissions (not root)";
+  runStation("no permission");
   fs::permissions(paths.settingsFile, fs::perms::owner_read);
   std::ifstream in(paths.settingsFile);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+}
+
+TEST(StationLifecycle, CallsignsAreKeptInCapitalsAndOneTheDialogWouldRefuseNeverGoesOnTheAir) {
+  TempFolder home("pelimo-home");
+  const AppPaths paths = pathsIn(home);
+  writeFile(paths.settingsFile, "[Set]\nCallsign=ja1new\n");
+  FakePlatform platform;
+  EXPECT_EQ(startStation(paths, platform)->settings.callsign, "JA1NEW");
+  EXPECT_TRUE(platform.messages.empty());
+
+  // Spaces, markup, an escape and a line break: refused at start with the dialog's message.
+  writeFile(paths.settingsFile, "[Set]\nCallsign=\"JA1 <b>X\\x1B[31m\\nY\"\n");
+  std::unique_ptr<MainWindow> form = startStation(paths, platform);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, callsignProblem("JA1 <B>X\x1b[31M\nY"));
+  EXPECT_NE(platform.messages[0].text, "");
+  EXPECT_EQ(form->settings.callsign, "");
+  form->textEdit.text = "hello";
+  form->sendTextClicked();
+  EXPECT_EQ(platform.messages.back().text, "Set your callsign");
+  EXPECT_FALSE(form->state.txInProgress);
+}
+
+TEST(StationLifecycle, SettingsConfirmedWithOkAreWrittenAtOnceAndTheCloseKeepsAnArrivingPicture) {
+  TempFolder home("pelimo-home");
+  const AppPaths paths = pathsIn(home);
+  FakePlatform platform;
+  platform.now = {2024, 3, 15, 9, 42, 0};
+  std::unique_ptr<MainWindow> form = startStation(paths, platform);
+  platform.onSettingsDialog = [](SettingsDialog& d) {
+    d.callsignEdit.text = "qa1ok";
+    d.timeoutCounter.position = 33;
+    d.okClicked();
+  };
+  form->settingsClicked();
+  // Written now: a session ended by logout or a signal never reaches the close.
+  const Settings written = loadSettings(paths.settingsFile);
+  EXPECT_EQ(written.callsign, "QA1OK");
+  EXPECT_EQ(written.timeoutSeconds, 33);
+  platform.onSettingsDialog = [](SettingsDialog& d) {
+    d.timeoutCounter.position = 44;
+    d.cancelClicked();
+  };
+  form->settingsClicked();
+  EXPECT_EQ(loadSettings(paths.settingsFile).timeoutSeconds, 33);
+
+  // A picture still arriving at the close is saved as "Finish RX" saves it.
+  form->startImageReception();
+  form->state.receivedBlockMap.fill(1);
+  form->state.decodedCallsign = form->state.previousCallsign = "QA1BCD";
+  stopStation(*form);
+  EXPECT_TRUE(fs::is_regular_file(paths.autoSaveFolder + "/20240315_0942_QA1BCD.jpg"));
+  EXPECT_TRUE(platform.messages.empty()) << platform.messages[0].text;
 }
 
 }  // namespace

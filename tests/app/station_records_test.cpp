@@ -13,6 +13,7 @@
 
 #include "app/main_window.h"
 #include "imaging/jpeg_file.h"
+#include "rx/block_lists.h"
 #include "support/fake_platform.h"
 #include "support/file_text.h"
 #include "support/temp_folder.h"
@@ -46,7 +47,8 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
   form.state.remoteCallsign = "qa1bcd";
   form.settings.logBand = "20";
   form.logOutClicked();
-  form.logOutClicked();  // a second press for the same contact adds nothing
+  platform.seconds += 7;  // a second press for the same contact adds nothing, even later
+  form.logOutClicked();
   EXPECT_EQ(platform.clipboardTextValue, "qa1bcd,24/03/15,09:42,15dB,MSK/NORM,20");
   const std::string adif = fileText(form.contactLogPath());
   EXPECT_EQ(count(adif, "<EOH>"), 1u);
@@ -73,11 +75,17 @@ TEST_F(StationRecords, LogOutAddsEachContactOnceToTheAdifLog) {
             std::string::npos)
       << fileText(form.contactLogPath());
 
+  // A numbered save logs the callsign of its reception, not the name's "~2".
+  form.storedImageName = "20240316_0815_JA1ABC~2";
+  form.logOutClicked();
+  EXPECT_NE(fileText(form.contactLogPath()).find("<CALL:6>JA1ABC <QSO_DATE:8>20240316"), std::string::npos)
+      << fileText(form.contactLogPath());
+
   // A picture saved without a callsign: the line as specified, no record, no extra box.
   form.storedImageName = "20240316_0815_";
   form.logOutClicked();
   EXPECT_TRUE(platform.messages.empty());
-  EXPECT_EQ(count(fileText(form.contactLogPath()), "<EOR>"), 2u);
+  EXPECT_EQ(count(fileText(form.contactLogPath()), "<EOR>"), 3u);
   EXPECT_EQ(form.messageLog.lines.back(), "No callsign, so the contact is not in the contact log");
 
   // A file of that name that is not a contact log is left as it was; the line still goes out.
@@ -123,14 +131,27 @@ TEST_F(StationRecords, MessageLinesCarryTheirTimeAndOutliveAClearedLog) {
             "2024-03-15 00:42:07Z DL2XYZ>ur pic 5/9\n"
             "2024-03-15 00:42:07Z Picture from QA1\xEF\xBF\xBD[2JBCD stored as " + form.lastSavedPath + "\n");
 
-  // A log file that cannot be written is said once, and the station goes on.
+  // A received text is marked in the file, so it cannot pass for a line of the station's own;
+  // a line the station notes without the file (a device problem) carries its time too.
+  platform.seconds += 60;
+  form.addMessageLogLine("Picture from JA1XYZ stored as /x.jpg", MessageLogSource::air);
+  form.notify("The play device stopped", false);
+  EXPECT_EQ(form.messageLog.stamps, (std::vector<std::string>{"00:43Z", "00:43Z"}));
+  EXPECT_NE(fileText(form.messageLogPath()).find("\n2024-03-15 00:43:07Z received: Picture from JA1XYZ"),
+            std::string::npos);
+
+  // A log file that cannot be written is said once, in the message log only (never a box, which
+  // would stop the receive step), and the station goes on.
   std::filesystem::remove(form.messageLogPath());
   std::filesystem::create_directory(form.messageLogPath());
   platform.messages.clear();
   form.addMessageLogLine("one");
   form.addMessageLogLine("two");
-  EXPECT_EQ(platform.messages.size(), 1u);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(form.messageLog.lines.size(), 5u);
+  EXPECT_EQ(form.messageLog.lines[3].rfind("The message log file is not written: ", 0), 0u);
   EXPECT_EQ(form.messageLog.lines.back(), "two");
+  EXPECT_EQ(form.lastFileProblem, form.messageLog.lines[3]);
 }
 
 TEST_F(StationRecords, PicturesComeFromTheChooserOrTheRecentListInEveryUsualFormat) {
@@ -211,6 +232,42 @@ TEST_F(StationRecords, ProgressFollowsTheSequencerFromFirstBlockToTheEnd) {
   form.state.receivedBlockMap[3 * kBlockMapSide + 2] = 1;
   form.state.receivedBlockMap[19 * kBlockMapSide + 14] = 1;
   EXPECT_EQ(form.transferProgress(), (ProgressLine{true, 2, 300, "RX 2/300 blocks held"}));
+}
+
+// The time left shown while a picture or a BSR answer is on the air is the air time it then
+// still takes, at the start and halfway.
+TEST_F(StationRecords, TheTimeLeftShownIsTheAirTimeStillToCome) {
+  platform.clipboard = texturedPicture();
+  form.scaleCombo.index = 15;
+  form.fromClipboardClicked();
+  const auto expectTimeLeftIsAirTime = [&](const char* what) {
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(form.state.txInProgress);
+    std::vector<std::string> shown;
+    while (form.state.txInProgress && shown.size() < 4000) {
+      shown.push_back(form.transferProgress().text);
+      form.transmitStep();
+    }
+    // Every buffer is a quarter second of air; the three primed ones play ahead of the steps.
+    // Halfway the blocks still to send are not of the mean size the reckoning takes.
+    for (size_t at : {size_t{0}, shown.size() / 2}) {
+      int minutes = 0, seconds = 0;
+      ASSERT_EQ(std::sscanf(shown[at].c_str(), "TX %*d/%*d blocks, %d'%d''", &minutes, &seconds), 2) << shown[at];
+      const double air = (shown.size() - at + 3) * 0.25;
+      EXPECT_NEAR(minutes * 60 + seconds, air, 1.0 + (at == 0 ? 0.03 : 0.1) * air) << shown[at];
+    }
+  };
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
+  expectTimeLeftIsAirTime("picture");
+  for (int count : {40, 7}) {
+    for (int i = 0; i < count; ++i)
+      form.state.requestedBlockCount = storeRequestedBlock(form.state.requestedBlockList, form.state.requestedBlockCount,
+                                                           {(i * 7) % kBlocksAcross, (i * 3) % kBlocksDown});
+    form.respBsrButton.down = true;
+    form.respBsrClicked();
+    expectTimeLeftIsAirTime(count == 40 ? "answer of 40 blocks" : "answer of 7 blocks");
+  }
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // The send commands of the main window: their checks, messages and control states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
 #include "app/main_window.h"
+#include "framing/frame_bits.h"
 #include "imaging/transmit_picture.h"
 #include "support/fake_platform.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -47,11 +52,23 @@ TEST_F(TransmitCommands, SendImageRefusesAMissingOrSmallPicture) {
   ASSERT_EQ(platform.messages.size(), 2u);
   // No picture at all says so and how to choose one; a small one gets the size message.
   EXPECT_EQ(platform.messages[0].text, kNoImageChosenMessage);
-  EXPECT_NE(platform.messages[0].text.find("From Clipboard"), std::string::npos);
+  for (const char* how : {"From Clipboard", "Ctrl+O", ".png"})
+    EXPECT_NE(platform.messages[0].text.find(how), std::string::npos) << how;
   EXPECT_EQ(platform.messages[1].text, "Image size is too small.The size is 320x240 or more.");
   for (const auto& m : platform.messages) EXPECT_FALSE(m.beep);
   EXPECT_FALSE(form.sendImageButton.down);
   EXPECT_FALSE(form.state.txInProgress);
+
+  // A file that holds no picture is named as such, not as too small.
+  TempFolder folder;
+  std::ofstream(folder.file("notes.jpg")) << "not a picture";
+  platform.messages.clear();
+  EXPECT_FALSE(form.loadTransmitImage(folder.file("notes.jpg")));
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
+  ASSERT_EQ(platform.messages.size(), 2u);
+  for (const auto& m : platform.messages)
+    EXPECT_EQ(m.text, "The file is not a JPEG, PNG or BMP picture: " + folder.file("notes.jpg"));
 }
 
 TEST_F(TransmitCommands, SendImageLocksTheControlsAndShowsTheNotice) {
@@ -134,7 +151,7 @@ TEST_F(TransmitCommands, SendTextEchoesOnceClearedAndEmptiesTheField) {
   form.sendTextClicked();
   EXPECT_TRUE(form.state.txInProgress);
   EXPECT_EQ(form.messageLog.lines, std::vector<std::string>{"QA1BCD>hello"});
-  EXPECT_TRUE(form.state.memoCleared);
+  EXPECT_TRUE(form.state.startupLinesCleared);
   EXPECT_EQ(form.textEdit.text, "");
   finishTransmission();
   form.textEdit.text = "again";
@@ -178,6 +195,50 @@ TEST_F(TransmitCommands, BsrButtonsSpringBackWithNothingToDo) {
   EXPECT_TRUE(form.state.txInProgress);
   EXPECT_TRUE(form.state.awaitingBsrReply);
   EXPECT_EQ(form.state.savedMissingBlockCount, 3);
+}
+
+// After a picture was made whole by BSR answers, or once a new picture begins, no request of
+// it comes back when one of the station's own transmissions ends.
+TEST_F(TransmitCommands, TheRequestListEndsWhenThePictureIsWholeOrANewPictureBegins) {
+  RxFrameInfo end;
+  end.kind = kFrameEnd;
+  const auto receivePictureMissing = [&](int missing) {
+    form.startImageReception();
+    form.state.receivedBlockMap.fill(1);
+    for (int i = 0; i < missing; ++i) form.state.receivedBlockMap[(i % kBlocksAcross) * kBlockMapSide + i / kBlocksAcross] = 0;
+    form.state.blockStreamIdle = false;  // blocks came
+    form.frameHeaderActions(end);
+  };
+  receivePictureMissing(40);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send 40 BSR");
+  form.sendBsrButton.down = true;
+  form.sendBsrClicked();
+  ASSERT_TRUE(form.state.txInProgress);
+  form.releaseRadio();
+  EXPECT_EQ(form.sendBsrButton.caption, "Send 40 BSR");  // the request stands until answered
+
+  // The answers fill every gap; their end frame closes the picture again.
+  form.state.receivedBlockMap.fill(1);
+  form.state.imageClosed = false;
+  form.state.blockStreamIdle = false;
+  form.frameHeaderActions(end);
+  EXPECT_FALSE(form.sendBsrButton.enabled);
+  form.textEdit.text = "tnx";
+  form.sendTextClicked();
+  ASSERT_TRUE(form.state.txInProgress);
+  form.releaseRadio();
+  EXPECT_FALSE(form.sendBsrButton.enabled);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send BSR");
+
+  // A picture still missing blocks is given up by sending one of the station's own.
+  receivePictureMissing(12);
+  useClipboardPicture(320, 240);
+  form.sendImageButton.down = true;
+  form.sendImageClicked();
+  ASSERT_TRUE(form.state.txInProgress);
+  form.releaseRadio();
+  EXPECT_FALSE(form.sendBsrButton.enabled);
+  EXPECT_EQ(form.sendBsrButton.caption, "Send BSR");
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST(TransmitEstimate, FileEstimateCodesThePictureAndRestoresTheControls) {
   EXPECT_FALSE(form.loadTransmitImage(other.string()));
   std::filesystem::remove(other);
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "Image size is too small.The size is 320x240 or more.");
+  EXPECT_EQ(platform.messages[0].text, "The file is not a JPEG, PNG or BMP picture: " + other.string());
   EXPECT_EQ(form.state.txTimeText, text);
   EXPECT_TRUE(form.scaleCombo.enabled);
 }

@@ -14,7 +14,7 @@ TEST(CliRig, PrintsTheRigAndKeysItForASecondWithTest) {
   const CliRun shown = runCli({"rig", "--home", home.file("")});
   EXPECT_EQ(shown.status, 0) << shown.err;
   EXPECT_EQ(lines(shown.out), (std::vector<std::string>{"rig: Hamlib Dummy (model 1)",
-                                                        "frequency: 145.000.000 MHz (2m)", "ptt: off"}));
+                                                        "frequency: 145.000000 MHz (2m)", "ptt: off"}));
   const CliRun tested = runCli({"rig", "--home", home.file(""), "--ptt", "cat", "--test"});
   EXPECT_EQ(tested.status, 0) << tested.err;
   const std::vector<std::string> out = lines(tested.out);

@@ -1,7 +1,10 @@
 #pragma once
 // Helpers of the pelimo-cli suites: a temporary folder, output split into lines, and runs of the
 // whole command line with captured output.
+#include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -61,6 +64,14 @@ inline CliRun runCli(const std::vector<std::string>& args) {
   run.out = out.str();
   run.err = err.str();
   return run;
+}
+
+// One line on standard error and exit status 1, as every failure of the command line.
+inline void expectOneLineFailure(const CliRun& run, const std::string& about) {
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(run.err.rfind("pelimo-cli: ", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.err.find(about), std::string::npos) << run.err;
 }
 
 }  // namespace cli_test

@@ -39,6 +39,17 @@ TEST(FileAppend, AddsWholeRecordsAfterWhatTheFileHolds) {
   EXPECT_FALSE(appendToFile(path, "", "four\n", refuse, error));
   EXPECT_EQ(error, "not this one: " + path);
   EXPECT_EQ(fileText(path), "HEAD\none\ntwo\nthree\n");
+
+  // A last line left unterminated (edited by hand, cut off) is ended before the next record.
+  std::ofstream(path, std::ios::app) << "<CALL:4>X1AB <EOR>";
+  ASSERT_TRUE(appendToFile(path, "HEAD\n", "five\n", nullptr, error)) << error;
+  EXPECT_EQ(fileText(path), "HEAD\none\ntwo\nthree\n<CALL:4>X1AB <EOR>\nfive\n");
+
+  // The folder path of a new log is made first.
+  EXPECT_TRUE(createFolderPath(folder.file("new/deeper"), error)) << error;
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("new/deeper")));
+  EXPECT_FALSE(createFolderPath(path + "/below", error));
+  EXPECT_NE(error.find(path + "/below"), std::string::npos) << error;
 }
 
 TEST(FileAppend, RefusesWhatIsNotAFileAndSaysWhyInOneLine) {

@@ -117,7 +117,7 @@ TEST(RigctldStation, AWholeTransmissionKeysAndReleasesTheRig) {
   ASSERT_TRUE(s.form.rig().status().connected) << s.form.rig().status().problem;
   EXPECT_EQ(s.form.rigFrequencyHz(), 145e6);
   EXPECT_EQ(s.form.rigBand(), "2m");
-  EXPECT_EQ(s.form.rigFrequencyLabel.caption, "145.000.000 MHz  2m");
+  EXPECT_EQ(s.form.rigFrequencyLabel.caption, "145.000000 MHz  2m");
   EXPECT_EQ(server.pttSeenFromOutside(), "0");
 
   s.sendText();

@@ -154,7 +154,7 @@ TEST(TwoStations, RefusedRunsSayWhyInOneLineAndTouchNoFolder) {
   const std::vector<std::vector<std::string>> refused = {
       {"simulate", "--image", a + "/missing.jpg", "--home-a", a, "--home-b", b},
       {"simulate", "--image", kSample, "--home-a", a, "--home-b", a + "/."},
-      {"simulate", "--image", kSample, "--home-a", a + "/none", "--home-b", b},
+      {"simulate", "--image", kSample, "--home-a", "/proc/pelimo-none", "--home-b", b},
       {"simulate", "--image", kSample, "--home-a", a, "--home-b", b, "--text", ""},
       {"simulate", "--image", kSample, "--home-a", a, "--home-b", b, "--callsign-b", "A>B"},
       {"simulate", "--image", kSample, "--home-a", a, "--home-b", b, "--snr", "nan"},

@@ -1,6 +1,9 @@
 // The station window under Qt's offscreen platform: text from the air is shown as it is, never
-// as markup; the controls work as labelled; an unreachable display ends the program in one line.
+// as markup; the controls work as labelled; the activation handling runs when the focus comes
+// back; SIGHUP closes the window; an unreachable display ends the program in one line.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -8,13 +11,18 @@
 #include <QMouseEvent>
 #include <QSlider>
 
+#include "app/callsign_check.h"
+#include "app/settings_file.h"
+#include "app/station_lifecycle.h"
 #include "e2e/station_link.h"
+#include "gui/close_signals.h"
 #include "gui/dialog_windows.h"
 #include "gui/main_window_widget.h"
 #include "gui/offscreen_events.h"
 #include "gui/qt_platform.h"
 #include "gui/window_library_leaks.h"
 #include "support/test_audio_server.h"
+#include "support/temp_folder.h"
 #include "support/textured_picture.h"
 
 namespace {
@@ -44,13 +52,14 @@ TEST(WindowSafety, ACallsignOfMarkupIsShownLiterally) {
   EXPECT_EQ(own->palette().color(QPalette::WindowText), QColor(255, 0, 0));
   for (int i = 0; i < 400 && link.b->callsignPanel.caption.empty(); ++i) link.tick();
   receiver.refresh();
-  QLabel* panel = labelShowing(receiver, markup);
+  const std::string received = callsignInCapitals(markup);  // callsigns are kept in capitals
+  QLabel* panel = labelShowing(receiver, received);
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisible() && receiver.widgetOf(&link.b->callsignPanel)->isAncestorOf(panel));
   EXPECT_EQ(panel->palette().color(QPalette::WindowText), QColor(0, 255, 0));
   link.runTransmission();
   receiver.refresh();
-  ASSERT_NE(labelShowing(receiver, "From : " + markup), nullptr);
+  ASSERT_NE(labelShowing(receiver, "From : " + received), nullptr);
   for (QWidget* window : {static_cast<QWidget*>(&receiver), static_cast<QWidget*>(receiver.levelWindow())})
     for (QLabel* label : window->findChildren<QLabel*>())
       EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
@@ -100,6 +109,58 @@ TEST(WindowSafety, TrackBarsAndShortcutKeysWorkAsLabelled) {
   EXPECT_FALSE(type(Qt::Key_1, Qt::KeypadModifier));
   EXPECT_TRUE(type(Qt::Key_1, {}));
 
+}
+
+TEST(WindowSafety, ActivationHandlingRunsWhenTheFocusComesBackFromABox) {
+  offscreenApplication();
+  FakePlatform platform;
+  MainWindow form(platform);
+  form.state.txImagePath = "/nonexistent-pelimo/TxImage.bmp";
+  MainWindowWidget window(form);
+  window.show();
+  window.activateWindow();
+  runUntil([&] { return QApplication::focusWindow() == window.windowHandle(); }, 2000);
+  ASSERT_EQ(form.state.txTimeText, "TxTime : No TX Image");  // the first showing
+
+  form.state.txTimeText = "TxTime :";  // as if no estimate had been made
+  QMessageBox box(QMessageBox::Information, "Pelimo", "a box", QMessageBox::Ok, &window);
+  box.show();
+  box.activateWindow();
+  runUntil([&] { return QApplication::focusWindow() == box.windowHandle(); }, 2000);
+  EXPECT_EQ(form.state.txTimeText, "TxTime :");
+  box.close();
+  window.activateWindow();
+  runUntil([&] { return QApplication::focusWindow() == window.windowHandle(); }, 2000);
+  EXPECT_EQ(form.state.txTimeText, "TxTime : No TX Image");
+}
+
+// A logout or `kill` (SIGHUP, SIGTERM) closes the window as its close box does, on the main
+// thread: the radio is released there, and the program then writes its settings.
+TEST(WindowSafety, TerminationSignalsCloseTheWindowAsItsCloseBoxDoes) {
+  offscreenApplication();
+  TempFolder home;
+  FakePlatform platform;
+  MainWindow form(platform);
+  form.settings.callsign = "QA1TRM";
+  form.settingsFile = home.file("pelimo.ini");
+  MainWindowWidget window(form);
+  window.show();
+  form.textEdit.text = "73";
+  form.sendTextClicked();
+  ASSERT_TRUE(form.state.txInProgress);
+  bool closed = false;
+  closeOnTerminationSignals(&window, [&] {
+    window.close();
+    closed = true;
+  });
+  ::kill(::getpid(), SIGHUP);
+  runUntil([&] { return closed; }, 4000);
+  ::alarm(0);  // the program's own end would follow the close
+  ASSERT_TRUE(closed);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(form.state.txInProgress);
+  stopStation(form);
+  EXPECT_EQ(loadSettings(home.file("pelimo.ini")).callsign, "QA1TRM");
 }
 
 TEST(WindowSafety, AnUnreachableDisplayEndsTheProgramWithOneLine) {

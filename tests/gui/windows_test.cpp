@@ -244,7 +244,7 @@ TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
   s.form.applyRigSettings();
   ASSERT_TRUE(s.form.rig().waitForWorker(std::chrono::seconds(5)));
   s.window.run([&] { s.form.checkRig(); });
-  EXPECT_EQ(widget<QLabel>(s.window, &s.form.rigFrequencyLabel)->text(), "145.000.000 MHz  2m");
+  EXPECT_EQ(widget<QLabel>(s.window, &s.form.rigFrequencyLabel)->text(), "145.000000 MHz  2m");
   saveScreenshot(s.window, "main_window_rig");
   s.operate = [&](SettingsWindow& d) {
     RigPanel& rig = s.form.settingsDialog.rigPanel;
@@ -269,7 +269,7 @@ TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
       }
       return status->text();
     };
-    EXPECT_EQ(waitFor("Keyed"), "Keyed 1 s, 145.000.000 MHz");
+    EXPECT_EQ(waitFor("Keyed"), "Keyed 1 s, 145.000000 MHz");
     saveScreenshot(*d.widgetOf(&rig.pttMethodCombo)->parentWidget(), "settings_rig");
     EXPECT_TRUE(s.form.rig().isKeyed());
     EXPECT_EQ(waitFor("Released"), "Released");
@@ -299,9 +299,14 @@ TEST(SettingsWindow, RigSectionChoosesTheRigByMakerAndModelAndTestsIt) {
 TEST(LevelWindow, OpensFromAfLevelAndItsLabelsFollowTheTrackBars) {
   Station s;
   s.form.settings.inGainPos = -10;
+  // Moved by the operator since it opened: the dialog centres on where the window is now.
+  s.window.move(310, 170);
+  QApplication::processEvents();
   widget<QPushButton>(s.window, &s.form.afLevelButton)->click();
   LevelWindow* level = s.window.levelWindow();
   ASSERT_TRUE(level->isVisible());
+  EXPECT_EQ(level->pos(), s.window.pos() + QPoint(833 / 2 - 222 / 2, 317 / 2 - 185 / 2));
+  EXPECT_EQ(s.window.pos(), QPoint(310, 170));
   EXPECT_EQ(level->windowTitle(), "Adjust input and output level");
   EXPECT_EQ(level->size(), QSize(222, 185));
   EXPECT_EQ(level->inputSlider()->value(), -10);

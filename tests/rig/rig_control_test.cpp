@@ -121,8 +121,8 @@ TEST(AmateurBand, BandsByTheirEdgesAndFrequenciesBetweenThem) {
   for (double outside : {0.0, 6.9999e6, 7.3001e6, 9e6, 27.185e6, 100e6, double(NAN), double(INFINITY), -7e6})
     EXPECT_FALSE(amateurBand(outside)) << outside;
 
-  EXPECT_EQ(frequencyText(7074000), "7.074.000 MHz");
-  EXPECT_EQ(frequencyText(145e6), "145.000.000 MHz");
-  EXPECT_EQ(frequencyText(14230499.6), "14.230.500 MHz");
-  EXPECT_EQ(frequencyText(135700), "0.135.700 MHz");
+  EXPECT_EQ(frequencyText(7074000), "7.074000 MHz");
+  EXPECT_EQ(frequencyText(145e6), "145.000000 MHz");
+  EXPECT_EQ(frequencyText(14230499.6), "14.230500 MHz");
+  EXPECT_EQ(frequencyText(135700), "0.135700 MHz");
 }

@@ -88,16 +88,19 @@ void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, bool 
 void SettingsDialog::fillPortList() {
   const MainWindow& f = *owner_;
   serialPortCombo.items = ports_.serialPorts();
+  missingPortIndex_ = -1;
   // Port numbering follows the order the adapters were plugged in, so the stored port name is
-  // looked up; a stored name that is not listed (an adapter unplugged) selects nothing, and the
-  // list index only serves settings that have no port name yet. Showing changes no setting:
-  // "OK" stores the port shown.
-  const auto named =
-      std::find(serialPortCombo.items.begin(), serialPortCombo.items.end(), f.settings.portPath);
+  // looked up; the list index only serves settings that have no port name yet. A stored port
+  // that is not there (an adapter unplugged) is listed as missing and stays chosen, so "OK"
+  // keeps it. Showing changes no setting: "OK" stores the port shown.
   if (!f.settings.portPath.empty()) {
-    serialPortCombo.index = named == serialPortCombo.items.end()
-                                ? -1
-                                : static_cast<int>(named - serialPortCombo.items.begin());
+    auto& items = serialPortCombo.items;
+    const auto named = std::find(items.begin(), items.end(), f.settings.portPath);
+    serialPortCombo.index = static_cast<int>(named - items.begin());
+    if (named == items.end()) {
+      missingPortIndex_ = serialPortCombo.index;
+      items.push_back(f.settings.portPath + kMissingPortMark);
+    }
     return;
   }
   serialPortCombo.index = f.settings.portNumber;
@@ -193,9 +196,12 @@ void SettingsDialog::okClicked() {
     restartDevices(inputPicked ? inputDeviceCombo.index : shownInput_ >= 0 ? shownInput_ : f.settings.inputDevice,
                    outputPicked ? outputDeviceCombo.index : shownOutput_ >= 0 ? shownOutput_ : f.settings.outputDevice);
 
-  // The port shown is stored; a list without a selection means no port.
-  if (serialPortCombo.valid()) f.settings.portNumber = serialPortCombo.index;
-  f.settings.portPath = serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
+  // The port shown is stored; a list without a selection means no port, and the port listed as
+  // missing stays as it was.
+  if (serialPortCombo.index != missingPortIndex_) {
+    if (serialPortCombo.valid()) f.settings.portNumber = serialPortCombo.index;
+    f.settings.portPath = serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
+  }
   modalResult = ModalResult::ok;
 }
 

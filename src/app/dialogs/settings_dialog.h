@@ -16,6 +16,9 @@ class MainWindow;
 
 enum class ModalResult { none, ok, cancel };
 
+// Follows a stored push-to-talk port in the list while it is not there (an adapter unplugged).
+inline constexpr const char* kMissingPortMark = " (missing)";
+
 class SettingsDialog {
  public:
   // The port lister is kept by reference and must outlive the dialog.
@@ -93,6 +96,7 @@ class SettingsDialog {
   // showed the stored device at; a list left there keeps the devices as they are.
   std::vector<std::string> inputNames_, outputNames_;
   int shownInput_ = -1, shownOutput_ = -1;
+  int missingPortIndex_ = -1;  // the entry of a stored port that is not there; -1: none
   const SerialPortLister& ports_;
   MainWindow* owner_ = nullptr;
 };
