@@ -177,6 +177,7 @@ void MainWindow::fromClipboardClicked() {
 }
 
 void MainWindow::pictureTabChanged() {
+  refreshPictureHint();
   switch (pictureTabs.index) {
     case kTxTab:
       pictureBox.show(state.txInProgress ? txPreviewPicture : txPicture);
