@@ -53,7 +53,7 @@ FirstStartWindow::FirstStartWindow(FirstStartPage& page, MainWindowWidget& main)
   };
   addCombo(page.inputDeviceCombo, "Input device", grid, 3, 0, [form] { form->inputDeviceChanged(); });
   addCombo(page.outputDeviceCombo, "Output device", grid, 4, 0, [form] { form->outputDeviceChanged(); });
-  auto* meter = new PictureView(page.inputMeter);
+  auto* meter = new PictureView(page.inputMeter, this);
   meter->setToolTip("Input level: it moves when the radio is heard");
   grid->addWidget(meter, 1, 2, 4, 1);
 
