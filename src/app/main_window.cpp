@@ -108,7 +108,8 @@ void MainWindow::refreshCaption() {
 }
 
 void MainWindow::refreshPictureHint() {
-  pictureBox.prompt = pictureTabs.index == 0 && !pictureEstimated_ ? kChoosePictureHint : "";
+  // Only over the transmit picture: a reception or a stored picture shows itself.
+  pictureBox.prompt = pictureBox.shown == &txPicture && !pictureEstimated_ ? kChoosePictureHint : "";
 }
 
 int MainWindow::scaleIndex() const { return std::clamp(scaleCombo.index, 0, kScaleCount - 1); }

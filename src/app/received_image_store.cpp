@@ -177,7 +177,6 @@ void MainWindow::fromClipboardClicked() {
 }
 
 void MainWindow::pictureTabChanged() {
-  refreshPictureHint();
   switch (pictureTabs.index) {
     case kTxTab:
       pictureBox.show(state.txInProgress ? txPreviewPicture : txPicture);
@@ -207,4 +206,5 @@ void MainWindow::pictureTabChanged() {
     default:
       break;
   }
+  refreshPictureHint();
 }

@@ -140,6 +140,7 @@ TEST(FirstStart, TheEmptyPictureAreaSaysHowToChooseAPicture) {
 TEST(FirstStart, ADeviceThatWillNotOpenIsNamedWithItsReasonAndRemedy) {
   NewStation s;
   s.audio.failInputOpen = true;
+  s.form.settings.inputDevice = 2;
   s.form.settings.inputDeviceName = "USB codec";
   s.form.openDevices();  // busy: listed, but it will not open
   ASSERT_FALSE(s.form.messageLog.lines.empty());

@@ -36,7 +36,7 @@ class FirstStartPage {
   std::string caption = "Set up your station";
   Label introLabel{"Welcome to Pelimo. Set up your station; \"Settings\" changes all of it later."};
   Edit callsignEdit{"", 20};  // "Callsign"
-  Label callsignHint;         // why the callsign cannot be taken yet
+  Label callsignHint{"", colours::black, Colour{240, 240, 240}};  // why the callsign cannot be taken yet
   Combo inputDeviceCombo;     // "Input device", as in "Settings"
   Combo outputDeviceCombo;    // "Output device"
   ImageBox inputMeter{18, 139, {}, {}};  // the input level, drawn for every receive buffer
