@@ -66,6 +66,7 @@ struct ImageBox {
   int height = 0;
   const Picture* shown = nullptr;  // nothing shown yet
   std::string hint;
+  std::string prompt{};  // drawn over the picture while not empty (how to fill an empty box)
   void show(const Picture& picture) { shown = &picture; }
   void show(const Picture&&) = delete;  // a temporary would vanish while shown
 };

@@ -103,6 +103,17 @@ void MainWindow::applySettings(const std::string& defaultTxImage) {
   state.fourLevelMode = modeCombo.index != 0;
   state.inputGain = levelGain(settings.inGainPos);
   state.outputGain = levelGain(settings.outGainPos);
+  refreshCaption();
+}
+
+void MainWindow::refreshCaption() {
+  caption = settings.callsign.empty() ? kProgramName
+                                      : std::string(kProgramName) + " \u2013 " + settings.callsign;
+}
+
+void MainWindow::refreshPictureHint() {
+  // Only over the transmit picture: a reception or a stored picture shows itself.
+  pictureBox.prompt = pictureBox.shown == &txPicture && !pictureEstimated_ ? kChoosePictureHint : "";
 }
 
 int MainWindow::scaleIndex() const { return std::clamp(scaleCombo.index, 0, kScaleCount - 1); }

@@ -16,10 +16,12 @@
 #include "app/controls.h"
 #include "app/dialogs/device_notice.h"
 #include "app/dialogs/gallery_dialog.h"
+#include "app/dialogs/first_start_page.h"
 #include "app/dialogs/level_dialog.h"
 #include "app/dialogs/settings_dialog.h"
 #include "app/platform.h"
 #include "app/settings.h"
+#include "core/program_version.h"
 #include "core/shared_state.h"
 #include "displays/waterfall.h"
 #include "tx/frame_builders.h"
@@ -42,7 +44,6 @@ struct ReceiverState;
 struct TransmitterState;
 
 inline constexpr const char* kProgramName = "Pelimo";
-inline constexpr const char* kProgramVersion = "0.1";
 inline constexpr const char* kMessageLogFileName = "messages.log";
 inline constexpr int kRecentPictureCount = 5;
 // Goes before every received text in messages.log.
@@ -54,6 +55,11 @@ inline constexpr const char* kImageTooSmallMessage =
 inline constexpr const char* kNoImageChosenMessage =
     "No picture is chosen to send. Drop a .jpg, .png or .bmp file of at least 320x240 on the "
     "window, press Ctrl+O to choose one, or copy a picture and press \"From Clipboard\".";
+
+// Over the empty picture area until a picture to send is chosen.
+inline constexpr const char* kChoosePictureHint =
+    "Drop a .jpg or .bmp picture here, press Ctrl+O to open one, or copy a picture and press "
+    "\"From Clipboard\".";
 
 // A picture of at least 320 x 240 can be fitted and sent.
 inline bool largeEnoughToSend(const Picture& p) {
@@ -288,6 +294,15 @@ class MainWindow {
   // "Settings" (activation handling follows). The level dialog (levelDialog) does not block: "AF
   // Level" makes it visible and the window layer shows it.
   SettingsDialog settingsDialog;
+  // A new station's first-start page (first_start_page.cpp), before anything else.
+  FirstStartPage firstStartPage;
+  // The window title: the program's name and the own callsign, so that two stations on one
+  // desktop can be told apart.
+  void refreshCaption();
+  // The picture area's prompt: how to choose a picture, while the TX tab has none.
+  void refreshPictureHint();
+  // The level meters are drawn while the level dialog or the first-start page is on screen.
+  bool levelMetersWanted() const { return levelDialog.visible || firstStartPage.visible; }
 
   int windowTop = 0;         // window position: created() places it from mainTop/mainLeft,
   int windowLeft = 0;        // the close saves it back

@@ -1,6 +1,9 @@
 #include "app/main_window_hosts.h"
 
 #include "app/auto_operation.h"
+#include "app/device_failure.h"
+#include "audio/audio_backend.h"
+
 #include "audio/device_rings.h"
 #include "audio/ptt_port.h"
 #include "rig/rig_control.h"
@@ -98,4 +101,15 @@ void MainWindow::DeviceSide::onInputBuffer(const int16_t* samples) {
 void MainWindow::DeviceSide::onOutputBufferDone() {
   form_.outputProgressed();
   form_.dispatchMessage({kOutputBufferMessage, nullptr, {}});
+}
+
+void MainWindow::DeviceSide::deviceError(const std::string& message) {
+  form_.platform.messageBox(message, true);
+  AudioBackend* audio = form_.audioBackend();
+  if (!audio) return;
+  const bool input = message.find("recoding device") != std::string::npos;
+  if (!input && message.find("play device") == std::string::npos) return;
+  form_.messageLog.lines.push_back(deviceFailureLine(
+      input, input ? audio->inputDevices() : audio->outputDevices(),
+      input ? form_.settings.inputDeviceName : form_.settings.outputDeviceName));
 }

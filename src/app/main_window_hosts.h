@@ -13,7 +13,7 @@ class MainWindow::TransmitSide final : public TransmitHost {
   int numCallSend() override { return form_.settings.callsignRepeat; }
   int numEtxData() override { return form_.settings.endFrameRepeat; }
   void queueOutputBuffer(const int16_t* samples, int count) override;
-  bool levelDialogShowing() override { return form_.levelDialogShowing; }
+  bool levelDialogShowing() override { return form_.levelMetersWanted(); }
   void showLevelPeaks(const LevelPeaks& peaks) override;
   void bsrRequestCountChanged(int count) override;
   void bsrResponseCountChanged(int count) override;
@@ -32,7 +32,7 @@ class MainWindow::TransmitSide final : public TransmitHost {
 class MainWindow::ReceiveSide final : public ReceiveHost {
  public:
   explicit ReceiveSide(MainWindow& form) : form_(form) {}
-  bool levelDialogShowing() override { return form_.levelDialogShowing; }
+  bool levelDialogShowing() override { return form_.levelMetersWanted(); }
   void showLevelPeaks(const LevelPeaks& peaks) override;
   void showWaterfall() override;
   void waterfallStep(const double* block, int count) override {
@@ -58,7 +58,8 @@ class MainWindow::ReceiveSide final : public ReceiveHost {
 class MainWindow::DeviceSide final : public DeviceErrorSink, public StationHandlers {
  public:
   explicit DeviceSide(MainWindow& form) : form_(form) {}
-  void deviceError(const std::string& message) override { form_.platform.messageBox(message, true); }
+  // The box, and one line in the message log naming the device, the reason and the remedy.
+  void deviceError(const std::string& message) override;
   void onInputBuffer(const int16_t* samples) override;
   void onOutputBufferDone() override;
 

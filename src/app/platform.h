@@ -12,6 +12,7 @@
 #include "core/utc_time.h"
 #include "imaging/picture.h"
 
+class FirstStartPage;
 class SettingsDialog;
 
 class Platform {
@@ -67,4 +68,6 @@ class Platform {
   // its handlers while the buffer steps go on, and returns once a handler set its modalResult
   // (closing the window otherwise counts as "Cancel"). The dialog is filled before the call.
   virtual void showModal(SettingsDialog& dialog) = 0;
+  // The first-start page, modally; without a window it is not shown (a cancel).
+  virtual void showModal(FirstStartPage&) {}
 };

@@ -237,4 +237,5 @@ void MainWindow::pictureTabChanged() {
     default:
       break;
   }
+  refreshPictureHint();
 }

@@ -14,6 +14,7 @@ void MainWindow::startImageReception() {
   pictureTabs.index = 1;
   deleteImageButton.enabled = false;
   pictureBox.show(rxPicture);
+  refreshPictureHint();
   state.receivedBlockMap.fill(0);
   failedCopies_->clear();
   state.missingBlockCount = 0;

@@ -17,6 +17,7 @@ constexpr int kClockFontSize = 11;
 }  // namespace
 
 void MainWindow::refreshLevelMeters() {
+  if (firstStartPage.visible) firstStartPage.updateInputMeter(inputPeak);
   if (!levelDialog.visible) return;
   levelDialog.updateInputMeter(inputPeak);
   levelDialog.updateOutputMeter(outputPeak);

@@ -119,6 +119,7 @@ bool MainWindow::codeTransmitPicture(const Picture& source, bool fromClipboard) 
   pictureEstimated_ = true;
   previewAsSent();
   updateTxTimeText(fromClipboard);
+  refreshPictureHint();
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "cli/receive_command.h"
 #include "cli/rig_command.h"
 #include "cli/send_command.h"
+#include "core/program_version.h"
 #include "cli/simulate_command.h"
 
 namespace {
@@ -49,6 +50,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   CLI::App app{"The Pelimo station without a window: pictures and texts to and from WAV recordings, two stations on simulated air, and the devices of this machine.",
                "pelimo-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("pelimo-cli ") + kProgramVersion);
   std::vector<CLI::App*> subcommands;
   for (auto& command : parsed.commands) subcommands.push_back(command->addTo(app));
 
@@ -63,6 +65,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   } catch (const CLI::CallForHelp& e) {
     parsed.exitCode = app.exit(e, out, err);
   } catch (const CLI::CallForAllHelp& e) {
+    parsed.exitCode = app.exit(e, out, err);
+  } catch (const CLI::CallForVersion& e) {
     parsed.exitCode = app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
     parsed.exitCode = kUsageError;

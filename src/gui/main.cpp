@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "audio/serial_lines.h"
 #include "gui/close_signals.h"
 #include "gui/dialog_windows.h"
+#include "gui/first_start_window.h"
 #include "gui/main_window_widget.h"
 #include "gui/qt_platform.h"
 
@@ -136,6 +138,8 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
   if (!audio.initialised()) platform.messageBox(audio.error(), true);
 
   const AppPaths paths = resolveAppPaths(executablePath(), home, systemEnv);
+  std::error_code missing;
+  const bool homeWithSettingsFile = home && std::filesystem::exists(paths.settingsFile, missing);
   std::unique_ptr<MainWindow> form =
       startStation(paths, platform, StationDevices{&audio, &serial, wake});
   {
@@ -143,6 +147,7 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
     platform.setOwner(&shown);
     platform.setSettingsRunner(
         [&shown](SettingsDialog& dialog) { runSettingsWindow(dialog, shown); });
+    platform.setFirstStartRunner([&shown](FirstStartPage& page) { runFirstStartWindow(page, shown); });
     platform.setPainter([&shown] { shown.paintNow(); });
     shown.setErrorSource([&audio] { return audio.takeErrors(); });
     shown.move(form->windowLeft, form->windowTop);
@@ -151,6 +156,7 @@ int runStation(int argc, char** argv, const std::optional<std::string>& home) {
     if (!closeRequested) {
       shown.show();
       shown.wakeUp();  // buffers that completed before the window existed
+      offerFirstStart(*form, homeWithSettingsFile);  // a new station is set up before anything else
       app.exec();
     }
     shownWindow = nullptr;

@@ -38,6 +38,11 @@ void PictureView::paintEvent(QPaintEvent*) {
   }
   // The raster is wrapped, not copied: it lives in the model for the paint's duration.
   painter.drawImage(rect(), wrap(*box_.shown));
+  if (box_.prompt.empty()) return;
+  painter.fillRect(rect(), QColor(0, 0, 0, 160));
+  painter.setPen(Qt::white);
+  painter.drawText(rect().adjusted(24, 0, -24, 0), Qt::AlignCenter | Qt::TextWordWrap,
+                   QString::fromStdString(box_.prompt));
 }
 
 void PictureView::mouseReleaseEvent(QMouseEvent* event) {

@@ -21,6 +21,10 @@ class QtPlatform : public Platform {
   void setSettingsRunner(std::function<void(SettingsDialog&)> runner) {
     runSettings_ = std::move(runner);
   }
+  // Runs the first-start page's window; set by the window layer once the main window exists.
+  void setFirstStartRunner(std::function<void(FirstStartPage&)> runner) {
+    runFirstStart_ = std::move(runner);
+  }
   // Paints the windows as the forms show them now; set by the window layer.
   void setPainter(std::function<void()> painter) { painter_ = std::move(painter); }
 
@@ -50,6 +54,9 @@ class QtPlatform : public Platform {
   // Tries the known recording-level mixers in turn; says so when none is installed.
   bool startMixer() override;
   void showModal(SettingsDialog& dialog) override;
+  void showModal(FirstStartPage& page) override {
+    if (runFirstStart_) runFirstStart_(page);
+  }
 
   // The mixers tried, each a program and its arguments, first found wins.
   static const std::vector<std::vector<std::string>>& mixerCommands();
@@ -58,6 +65,7 @@ class QtPlatform : public Platform {
   QWidget* owner_ = nullptr;
   bool closing_ = false;
   std::function<void(SettingsDialog&)> runSettings_;
+  std::function<void(FirstStartPage&)> runFirstStart_;
   std::function<void()> painter_;
 };
 

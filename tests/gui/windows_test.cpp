@@ -24,6 +24,7 @@
 #include "app/auto_operation.h"
 #include "e2e/station_link.h"
 #include "gui/dialog_windows.h"
+#include "gui/first_start_window.h"
 #include "gui/main_window_widget.h"
 #include "gui/picture_view.h"
 #include "support/fake_platform.h"
@@ -486,4 +487,33 @@ TEST(MainWindow, AutomaticRoundShowsInTheStatusLineAndItsSettingsInTheDialog) {
   EXPECT_TRUE(link.b->sendBsrButton.down);
   EXPECT_EQ(receiver.size(), QSize(833, 317));
   saveScreenshot(receiver, "main_window_auto_bsr");
+}
+
+TEST(FirstStartWindow, ANewStationIsSetUpOnThePageAndTheWindowThenNamesIt) {
+  Station s;
+  s.form.pictureTabChanged();
+  s.window.refresh();
+  EXPECT_EQ(s.window.windowTitle(), "Pelimo");
+  saveScreenshot(s.window, "main_window_picture_hint");
+  s.platform.onFirstStartPage = [&](FirstStartPage& page) {
+    QTimer::singleShot(0, [&] {
+      auto* shown = qobject_cast<FirstStartWindow*>(QApplication::activeModalWidget());
+      ASSERT_NE(shown, nullptr);
+      EXPECT_EQ(shown->windowTitle(), "Set up your station");
+      auto* callsign = shown->findChild<QLineEdit*>();
+      callsign->setText("ja1abc");
+      emit callsign->textEdited("ja1abc");
+      EXPECT_EQ(callsign->text(), "JA1ABC");  // in capitals as typed
+      saveScreenshot(*shown, "first_start");
+      for (auto* button : shown->findChildren<QPushButton*>())
+        if (button->text() == "OK") button->click();
+      EXPECT_FALSE(shown->isVisible());
+    });
+    runFirstStartWindow(page, s.window);
+  };
+  EXPECT_TRUE(offerFirstStart(s.form, false));
+  EXPECT_EQ(s.form.settings.callsign, "JA1ABC");
+  s.window.refresh();
+  EXPECT_EQ(s.window.windowTitle(), "Pelimo \u2013 JA1ABC");
+  EXPECT_FALSE(offerFirstStart(s.form, false));  // never again once a callsign is set
 }

@@ -38,6 +38,8 @@ class FakePlatform : public Platform {
   // Plays the operator while a dialog is shown modally: fills in controls, clicks buttons.
   std::function<void(SettingsDialog&)> onSettingsDialog;
   int settingsDialogShows = 0;
+  std::function<void(FirstStartPage&)> onFirstStartPage;
+  int firstStartShows = 0;
 
   // Runs inside every modal box, as the window system's nested event loop would run whatever
   // comes meanwhile (the next buffers, for example).
@@ -84,5 +86,9 @@ class FakePlatform : public Platform {
   void showModal(SettingsDialog& dialog) override {
     ++settingsDialogShows;
     if (onSettingsDialog) onSettingsDialog(dialog);
+  }
+  void showModal(FirstStartPage& page) override {
+    ++firstStartShows;
+    if (onFirstStartPage) onFirstStartPage(page);
   }
 };

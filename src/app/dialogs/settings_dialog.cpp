@@ -4,11 +4,8 @@
 #include <vector>
 
 #include "app/callsign_check.h"
-#include "app/device_choice.h"
 #include "app/main_window.h"
 #include "app/settings_ranges.h"
-#include "audio/audio_backend.h"
-#include "audio/device_rings.h"
 
 namespace {
 
@@ -66,25 +63,6 @@ bool SettingsDialog::runModal(MainWindow& owner) {
   return modalResult == ModalResult::ok;
 }
 
-void SettingsDialog::fillDeviceList(Combo& list, const char* defaultEntry, bool input) {
-  const Settings& s = owner_->settings;
-  std::vector<std::string>& names = input ? inputNames_ : outputNames_;
-  list.items = {defaultEntry};
-  names.clear();
-  if (AudioBackend* audio = owner_->audioBackend()) {
-    // The backend lists its devices in device-number order, so entry k is device k - 1.
-    const std::vector<AudioDevice> devices = input ? audio->inputDevices() : audio->outputDevices();
-    const std::vector<std::string> captions = deviceCaptions(devices);
-    list.items.insert(list.items.end(), captions.begin(), captions.end());
-    names = deviceNames(devices);
-  }
-  // Showing changes no setting: the stored device is only looked up.
-  std::string storedName = input ? s.inputDeviceName : s.outputDeviceName;
-  list.index = chooseDevice(names, input ? s.inputDevice : s.outputDevice, storedName);
-  if (!list.valid()) list.index = -1;  // a device that is gone: no entry is selected
-  (input ? shownInput_ : shownOutput_) = list.index;
-}
-
 void SettingsDialog::fillPortList() {
   const MainWindow& f = *owner_;
   serialPortCombo.items = ports_.serialPorts();
@@ -110,8 +88,7 @@ void SettingsDialog::fillPortList() {
 void SettingsDialog::shown() {
   if (!owner_) return;
   const MainWindow& f = *owner_;
-  fillDeviceList(inputDeviceCombo, "Default input device", true);
-  fillDeviceList(outputDeviceCombo, "Default output device", false);
+  deviceLists_.fill(*owner_, inputDeviceCombo, outputDeviceCombo);
   fillPortList();
 
   callsignEdit.text = f.settings.callsign;
@@ -184,17 +161,9 @@ void SettingsDialog::okClicked() {
   autoPanel.store(f.settings);
   f.applyRigSettings();
   f.applyNetworkSettings();
+  f.refreshCaption();
 
-  // A list left at the entry it showed (or without a selection: its device is gone) keeps the
-  // stored choice; the devices restart when the operator picked another one.
-  const bool inputPicked = inputDeviceCombo.valid() && inputDeviceCombo.index != shownInput_;
-  const bool outputPicked = outputDeviceCombo.valid() && outputDeviceCombo.index != shownOutput_;
-  // A device that is not open (it failed or stopped) is opened again, whatever was chosen.
-  DeviceRings* rings = f.deviceRings();
-  const bool deviceMissing = rings && (!rings->inputOpen() || !rings->outputOpen());
-  if (inputPicked || outputPicked || deviceMissing)
-    restartDevices(inputPicked ? inputDeviceCombo.index : shownInput_ >= 0 ? shownInput_ : f.settings.inputDevice,
-                   outputPicked ? outputDeviceCombo.index : shownOutput_ >= 0 ? shownOutput_ : f.settings.outputDevice);
+  deviceLists_.apply(f, inputDeviceCombo, outputDeviceCombo);
 
   // The port shown is stored; a list without a selection means no port, and the port listed as
   // missing stays as it was.
@@ -203,32 +172,6 @@ void SettingsDialog::okClicked() {
     f.settings.portPath = serialPortCombo.valid() ? serialPortCombo.items[serialPortCombo.index] : std::string();
   }
   modalResult = ModalResult::ok;
-}
-
-void SettingsDialog::restartDevices(int input, int output) {
-  MainWindow& f = *owner_;
-  DeviceRings* rings = f.deviceRings();
-  const int unplayed = rings ? rings->outputBuffersQueued() : 0;
-  // The "Changing Device..." notice stands while the devices are closed and opened again.
-  f.deviceNotice.show(f.bounds());
-  f.platform.paintNow();  // on the screen before the devices close
-  f.closeDevices();
-  f.settings.inputDevice = input;
-  f.settings.outputDevice = output;
-  // The names go with the numbers, so opening finds exactly the devices the operator picked; a
-  // device that is gone keeps its stored name.
-  auto nameOf = [](const std::vector<std::string>& names, int n, const std::string& stored) {
-    return n == 0 ? std::string() : n >= 1 && n <= static_cast<int>(names.size()) ? names[n - 1] : stored;
-  };
-  f.settings.inputDeviceName = nameOf(inputNames_, input, f.settings.inputDeviceName);
-  f.settings.outputDeviceName = nameOf(outputNames_, output, f.settings.outputDeviceName);
-  f.openDevices();
-  f.deviceNotice.close();
-  // Closing the output dropped its queued buffers without a played notice. A running
-  // transmission gets the transmit step each of those notices would have run, so it goes on
-  // on the new device instead of waiting, keyed, for notices that never come. An idle
-  // transmitter returns from the step at once.
-  for (int i = 0; i < unplayed; ++i) f.transmitStep();
 }
 
 void SettingsDialog::volumeControlClicked() {

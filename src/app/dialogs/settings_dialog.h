@@ -10,6 +10,7 @@
 #include "app/dialogs/network_panel.h"
 #include "app/dialogs/auto_panel.h"
 #include "app/dialogs/rig_panel.h"
+#include "app/dialogs/sound_device_lists.h"
 #include "audio/serial_port_list.h"
 
 class MainWindow;
@@ -85,17 +86,11 @@ class SettingsDialog {
   void rigTimerTick();
 
  private:
-  // Lists the devices as the system has them now and selects the stored one, found by name.
-  void fillDeviceList(Combo& list, const char* defaultEntry, bool input);
   void fillPortList();
   void updateSaveControls();
   void updateDeleteControls();
-  void restartDevices(int input, int output);
 
-  // The device names behind the lists' entries (entry k is names[k - 1]) and the entry each list
-  // showed the stored device at; a list left there keeps the devices as they are.
-  std::vector<std::string> inputNames_, outputNames_;
-  int shownInput_ = -1, shownOutput_ = -1;
+  SoundDeviceLists deviceLists_;
   int missingPortIndex_ = -1;  // the entry of a stored port that is not there; -1: none
   const SerialPortLister& ports_;
   MainWindow* owner_ = nullptr;
