@@ -66,7 +66,6 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
         state.imageClosed = true;
         saveReceivedImage();
         pictureReceptionClosed();
-        if (observer) observer->receptionClosed();
         auto_->receptionClosed();
       }
       refreshRespBsrButton();

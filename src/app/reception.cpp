@@ -54,7 +54,6 @@ void MainWindow::finishReception() {
   state.bsrListClosed = true;
   finishRxButton.enabled = false;
   if (pictureOpen) pictureReceptionClosed();
-  if (pictureOpen && observer) observer->receptionClosed();
   if (pictureOpen) auto_->receptionClosed();
 }
 

@@ -90,7 +90,7 @@ class ListenReport final : public StationObserver {
   }
 
   void sayNewLogLines() {
-    const bool cleared = station_.state.memoCleared;
+    const bool cleared = station_.state.startupLinesCleared;
     if (cleared && !sawCleared_) reported_ = 0;  // the start-up lines gave way
     sawCleared_ = cleared;
     const std::vector<std::string>& lines = station_.messageLog.lines;

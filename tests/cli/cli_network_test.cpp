@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "cli_test_support.h"
+#include "core/program_version.h"
 #include "library/picture_record.h"
 #include "support/network_datagrams.h"
 
@@ -72,7 +73,7 @@ TEST(CliNetwork, AnAutoLoggedPictureReachesTheLogTheLoggerAndTheReportService) {
     if (m.type == 0) {
       ++heartbeats;
       EXPECT_EQ(m.maxSchema, 3u);
-      EXPECT_EQ(m.version, "0.1");
+      EXPECT_EQ(m.version, kProgramVersion);
     } else {
       ASSERT_EQ(m.type, 12u);
       ++logged;
@@ -98,7 +99,7 @@ TEST(CliNetwork, AnAutoLoggedPictureReachesTheLogTheLoggerAndTheReportService) {
   const IpfixRecord& receiver = m.records[0x9992][0];
   EXPECT_EQ(text(receiver, 2), "QB2XYZ");
   EXPECT_EQ(text(receiver, 4), "JO62qm");
-  EXPECT_EQ(text(receiver, 8), "Pelimo 0.1");
+  EXPECT_EQ(text(receiver, 8), std::string("Pelimo ") + kProgramVersion);
   std::vector<IpfixRecord> heard;
   for (const auto& [id, records] : m.records)
     if (id != 0x9992) heard.insert(heard.end(), records.begin(), records.end());

@@ -225,7 +225,7 @@ TEST(RigctldStation, AStalledRigIsReleasedAsSoonAsItAnswersAgain) {
     s.form.pumpMessages();
     std::this_thread::sleep_for(20ms);
   }
-  EXPECT_EQ(s.form.rigFrequencyLabel.caption, "145.000.000 MHz  2m");
+  EXPECT_EQ(s.form.rigFrequencyLabel.caption, "145.000000 MHz  2m");
   EXPECT_EQ(s.form.messageLog.lines.back(), "The rig answers again: it is released (\"PTT off\" confirmed)");
   EXPECT_EQ(server.pttSeenFromOutside(), "0");
   EXPECT_TRUE(s.platform.messages.empty());
