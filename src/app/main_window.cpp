@@ -211,7 +211,19 @@ void MainWindow::releaseRadio() {
 bool MainWindow::playDeviceReady() {
   if (!rings_ || rings_->outputOpen()) return true;
   if (devices_.receiveOnly) return false;  // a receiving station sends nothing
-  return rings_->openOutputDevice(settings.outputDevice);  // says "Can not open the play device" on failure
+  // Says "Can not open the play device" on failure.
+  const bool opened = rings_->openOutputDevice(settings.outputDevice);
+  setSoundState(noSoundIn_, !opened);
+  return opened;
+}
+
+void MainWindow::setSoundState(bool noSoundIn, bool noSoundOut) {
+  noSoundIn_ = noSoundIn;
+  noSoundOut_ = noSoundOut;
+  soundStateLabel.caption = noSoundIn && noSoundOut ? "No sound in or out"
+                            : noSoundIn             ? "No sound in"
+                            : noSoundOut            ? "No sound out"
+                                                    : "";
 }
 
 void MainWindow::keyRadio() {
@@ -235,8 +247,9 @@ void MainWindow::openDevices() {
                                       settings.inputDeviceName);
   settings.outputDevice = chooseDevice(deviceNames(devices_.audio->outputDevices()), settings.outputDevice,
                                        settings.outputDeviceName);
-  if (!devices_.receiveOnly) rings_->openOutputDevice(settings.outputDevice);
-  rings_->openInputDevice(settings.inputDevice);
+  const bool outputOpened = devices_.receiveOnly || rings_->openOutputDevice(settings.outputDevice);
+  const bool inputOpened = rings_->openInputDevice(settings.inputDevice);
+  setSoundState(!inputOpened, !outputOpened);
 }
 
 void MainWindow::closeDevices() {

@@ -157,6 +157,9 @@ class MainWindow {
   Picture signalDisplayPicture{signalDisplay.width, signalDisplay.height};
   LevelDialog levelDialog{settings, state};
   DeviceNotice deviceNotice;
+  // Over the waterfall, in red, while a sound device failed to open or died: "No sound in",
+  // "No sound out" or both; empty once the devices open again (the message log says why).
+  Label soundStateLabel{"", Colour{255, 96, 96}, colours::black};
   const bool& levelDialogShowing = levelDialog.visible;
   // The window's place (where it is now) and size, the owner the level dialog centres on.
   FormBounds bounds() const { return {windowTop, windowLeft, 833, 317}; }
@@ -557,11 +560,13 @@ class MainWindow {
   std::chrono::steady_clock::time_point lastOutputAt_{};
   bool outputPlayedSinceStart_ = false;
   bool stepRunning_ = false;
-  int64_t scanSeed_ = 0;
+  int64_t scanSeed_ = 0;            // seed of the last random block order
   bool pictureEstimated_ = false;  // an estimate fitted fittedPicture_
-  Picture fittedPicture_;           // the transmit picture as the last estimate fitted it  // seed of the last random block order
+  Picture fittedPicture_;           // the transmit picture as the last estimate fitted it
   int txProgressTotal_ = 0;            // data frames the running transmission started with
   bool messageLogFailed_ = false;      // the message log file failed once; not said again
+  bool noSoundIn_ = false, noSoundOut_ = false;  // the last opening failed or the device died
+  void setSoundState(bool noSoundIn, bool noSoundOut);
   std::string rigLostKeyedAt_;  // the time the rig stopped answering while keyed, until it answers
   std::string lastLoggedContact_;      // callsign and picture of the contact logged last
   int receptionNumber_ = 0;            // counts the picture receptions since start-up

@@ -109,6 +109,7 @@ void MainWindow::DeviceSide::deviceError(const std::string& message) {
   if (!audio) return;
   const bool input = message.find("recoding device") != std::string::npos;
   if (!input && message.find("play device") == std::string::npos) return;
+  form_.setSoundState(form_.noSoundIn_ || input, form_.noSoundOut_ || !input);
   form_.messageLog.lines.push_back(deviceFailureLine(
       input, input ? audio->inputDevices() : audio->outputDevices(),
       input ? form_.settings.inputDeviceName : form_.settings.outputDeviceName));

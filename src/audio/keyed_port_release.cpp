@@ -21,35 +21,9 @@ constexpr int kReleasedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT, S
 // The handlers run on their own stack, so a crash from a stack overflow still releases.
 alignas(16) char signalStack[64 * 1024];
 
-std::atomic<DeferredRelease> deferredRelease{nullptr};
-
-// How long a deferred release may take before the program ends all the same.
-constexpr unsigned kDeferredReleaseSeconds = 2;
-
-// The signals after which the program can go on for a moment: not a crash, and not abort(),
-// which ends the program as soon as the handler returns.
-bool canWait(int signalNumber) {
-  return signalNumber == SIGINT || signalNumber == SIGTERM || signalNumber == SIGHUP ||
-         signalNumber == SIGQUIT || signalNumber == SIGPIPE;
-}
-
-void restoreDefaultAction(int signalNumber) {
-  struct sigaction defaultAction {};
-  defaultAction.sa_handler = SIG_DFL;
-  sigemptyset(&defaultAction.sa_mask);
-  sigaction(signalNumber, &defaultAction, nullptr);
-}
-
 extern "C" void releaseAndReraise(int signalNumber) {
   const int savedErrno = errno;
   releaseKeyedPort();
-  const DeferredRelease deferred = deferredRelease.load();
-  if (canWait(signalNumber) && deferred && deferred(signalNumber)) {
-    restoreDefaultAction(SIGALRM);
-    alarm(kDeferredReleaseSeconds);
-    errno = savedErrno;
-    return;
-  }
   // Default action, then the same signal again: it is delivered once this handler returns.
   restoreDefaultAction(signalNumber);
   raise(signalNumber);
@@ -60,11 +34,11 @@ extern "C" void releaseAtExit() { releaseKeyedPort(); }
 
 }  // namespace
 
-void setDeferredRelease(DeferredRelease release) { deferredRelease.store(release); }
-
-void finishDeferredSignal(int signalNumber) {
-  restoreDefaultAction(signalNumber);
-  raise(signalNumber);
+void restoreDefaultAction(int signalNumber) {
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+  sigaction(signalNumber, &defaultAction, nullptr);
 }
 
 void registerKeyedPort(int fd) { keyedPort.store(fd); }

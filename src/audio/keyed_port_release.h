@@ -20,14 +20,5 @@ void unregisterKeyedPort(int fd);
 // Clears DTR and RTS on the registered port and forgets it; false when none was registered.
 bool releaseKeyedPort();
 
-// A transmitter keyed through rig control cannot be released inside a signal handler (the
-// exchange with the rig is neither async-signal-safe nor quick). Its owner registers a
-// function that the handler calls with the signal number: when it returns true it has taken
-// the release over (it may only set a flag that its own thread watches), and the handler
-// returns instead of ending the program at once, with an alarm that ends it in 2 s whatever
-// happens. The owner's thread releases the transmitter, then calls finishDeferredSignal,
-// which ends the program as the signal says. Only SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE
-// wait so; after a crash or abort() the rig's own PTT time-out has to release it.
-using DeferredRelease = bool (*)(int signalNumber);
-void setDeferredRelease(DeferredRelease release);
-void finishDeferredSignal(int signalNumber);
+// Gives the signal its default action back (async-signal-safe).
+void restoreDefaultAction(int signalNumber);

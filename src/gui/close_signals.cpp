@@ -17,19 +17,12 @@ constexpr int kCloseSignals[] = {SIGTERM, SIGHUP};
 
 int wakePipe[2] = {-1, -1};
 
-void restoreDefault(int signalNumber) {
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  sigaction(signalNumber, &action, nullptr);
-}
-
 extern "C" void closeOnSignal(int signalNumber) {
   const int savedErrno = errno;
   releaseKeyedPort();
   // A second signal ends the program at once, and so does the alarm if the close hangs.
-  for (int s : kCloseSignals) restoreDefault(s);
-  restoreDefault(SIGALRM);
+  for (int s : kCloseSignals) restoreDefaultAction(s);
+  restoreDefaultAction(SIGALRM);
   alarm(kCloseSeconds);
   const char byte = static_cast<char>(signalNumber);
   [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);

@@ -73,6 +73,10 @@ MainWindowWidget::MainWindowWidget(MainWindow& form, QWidget* parent)
   widgets_[&form.signalDisplay] = signalView;
   connect(signalView, &PictureView::clicked, this,
           [this] { run([this] { form_.signalDisplayClicked(); }); });
+  // Across the top of the waterfall while a sound device is missing.
+  QLabel* soundState = addLabel(form.soundStateLabel, this, QRect(8, 8, 256, 18));
+  soundState->setAlignment(Qt::AlignCenter);
+  syncs_.push_back([this, soundState] { soundState->setVisible(!form_.soundStateLabel.caption.empty()); });
 
   callsignFrame_ = new QFrame(this);
   callsignFrame_->setGeometry(8, 140, 256, 46);

@@ -148,12 +148,18 @@ TEST(FirstStart, ADeviceThatWillNotOpenIsNamedWithItsReasonAndRemedy) {
             "No sound in: \"USB codec\" - the device is busy; close the program that holds it, "
             "then press OK in \"Settings\"");
   EXPECT_EQ(s.platform.messages.back().text, "Can not open the recoding device");  // the box stays
+  EXPECT_EQ(s.form.soundStateLabel.caption, "No sound in");  // until a device opens
   s.audio.failInputOpen = false;
   s.audio.failOutputOpen = true;
   s.audio.outputs.clear();  // no sound server: nothing is listed
   s.form.openDevices();
   EXPECT_NE(s.form.messageLog.lines.back().find("No sound out: the default device - no sound server is running"),
             std::string::npos);
+  EXPECT_EQ(s.form.soundStateLabel.caption, "No sound out");
+  s.audio.failOutputOpen = false;
+  s.audio.outputs = s.audio.inputs;
+  s.form.openDevices();
+  EXPECT_EQ(s.form.soundStateLabel.caption, "");
   EXPECT_NE(deviceFailureLine(true, s.audio.inputs, "Gone card").find("\"Gone card\" - the device is gone"),
             std::string::npos);
 }

@@ -13,6 +13,7 @@
 #include "app/dialogs/gallery_loader.h"
 #include "gui/gallery_window.h"
 #include "gui/main_window_widget.h"
+#include "gui/window_library_leaks.h"
 #include "imaging/jpeg_file.h"
 #include "library/picture_record.h"
 #include "support/fake_platform.h"
