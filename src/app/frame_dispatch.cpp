@@ -116,7 +116,7 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& r
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;
-        if (pictureTabs.index == 1) statusLine.caption = senderCaption();
+        if (pictureTabs.index == kRxTab) statusLine.caption = senderCaption();
       }
       const BitBuffer& payload =
           held ? received : combineWithKeptCopy(info, received, payloadSoft, crcGood);

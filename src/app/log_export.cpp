@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr int kRxTab = 1;
-constexpr int kLogTab = 2;
-
 bool contactFrame(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 6; }
 
 std::string onClipboardNote(bool logged) {

@@ -93,6 +93,9 @@ class StationObserver {
   ~StationObserver() = default;
 };
 
+// The picture tabs, in their order on the window.
+inline constexpr int kTxTab = 0, kRxTab = 1, kLogTab = 2;
+
 class MainWindow {
  public:
   explicit MainWindow(Platform& platform, StationDevices devices = {});
@@ -134,7 +137,7 @@ class MainWindow {
   Label rxModeLabel{"", colours::white, colours::black};
   Label rxCodeLabel{"", colours::white, colours::black};
   Label statusLine;  // TX/RX tab status line
-  TabControl pictureTabs{{"TX", "RX", "LOG"}, 0};
+  TabControl pictureTabs{{"TX", "RX", "LOG"}, kTxTab};
 
   // --- pictures ---
   Picture txPicture;

@@ -6,12 +6,6 @@
 #include "app/network_reports.h"
 #include "library/adif_log.h"
 
-namespace {
-
-constexpr int kRxTab = 1;
-
-}  // namespace
-
 void MainWindow::applyNetworkSettings() {
   network_->configure({settings.udpServer, settings.pskReporter, settings.pskReporterServer,
                        logCallsign(settings.callsign), settings.locator,

@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr int kTxTab = 0;
-constexpr int kRxTab = 1;
-constexpr int kLogTab = 2;
-
 // The names pelimo-cli's --receiver gives the receivers (Settings::receiverKind).
 const char* receiverName(int kind) {
   switch (kind) {

@@ -11,7 +11,7 @@ void MainWindow::startImageReception() {
   pictureSnrSumDb_ = 0.0;
   pictureSnrCount_ = 0;
   ++receptionNumber_;
-  pictureTabs.index = 1;
+  pictureTabs.index = kRxTab;
   deleteImageButton.enabled = false;
   pictureBox.show(rxPicture);
   refreshPictureHint();

@@ -78,7 +78,7 @@ std::unique_ptr<MainWindow> startStation(const AppPaths& paths, Platform& platfo
   form->applySettings(paths.defaultTxImage);
   form->applyRigSettings();
   form->applyNetworkSettings();
-  form->pictureTabs.index = 0;
+  form->pictureTabs.index = kTxTab;
   if (form->settings.autoDelete) form->deleteOldImages();
   form->openDevices();
   form->created();

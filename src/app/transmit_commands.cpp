@@ -53,7 +53,7 @@ std::string MainWindow::transmitImageProblem(bool fromClipboard) const {
 }
 
 void MainWindow::prepareTransmitPicture(const Picture& source, bool showNotice) {
-  pictureTabs.index = 0;
+  pictureTabs.index = kTxTab;
   deleteImageButton.enabled = false;
   if (showNotice) {
     txPreviewPicture.fill(colours::black);
@@ -111,7 +111,7 @@ void MainWindow::restoreIdleControls() {
   sendTextButton.enabled = true;
   scaleCombo.enabled = true;
   modeCombo.enabled = true;
-  deleteImageButton.enabled = pictureTabs.index == 1 || pictureTabs.index == 2;
+  deleteImageButton.enabled = pictureTabs.index == kRxTab || pictureTabs.index == kLogTab;
   toClipboardButton.enabled = true;
   fromClipboardButton.enabled = true;
   refreshLogOutButton();
@@ -155,7 +155,7 @@ void MainWindow::sendImageClicked() {
   respBsrButton.caption = "Resp BSR";
   prepareTransmitPicture(source, true);
   txPreviewPicture.fill(colours::black);
-  pictureTabs.index = 0;
+  pictureTabs.index = kTxTab;
   pictureBox.show(txPreviewPicture);
   launchTransmission(state, *tx_, *txSide_);
   if (!state.imageFromClipboard) rememberRecentPicture(state.txImagePath);

@@ -72,7 +72,7 @@ void MainWindow::updateTxTimeText(bool fromClipboard) {
   char text[40];
   std::snprintf(text, sizeof text, "%d'%02d''", m, s);
   state.txTimeText = std::string("TxTime : ") + text + (fromClipboard ? " (Clip)" : " (File)");
-  if (pictureTabs.index == 0) statusLine.caption = state.txTimeText;
+  if (pictureTabs.index == kTxTab) statusLine.caption = state.txTimeText;
 }
 
 bool MainWindow::fileEstimate() {

@@ -8,7 +8,7 @@ namespace four_level {
 namespace {
 
 // e^(-i 2 pi k / 12), the phase points.
-const std::array<Complex, kPhases>& phasePoints() {
+const std::array<Complex, kPhases>& conjugatePhasePoints() {
   static const auto points = [] {
     std::array<Complex, kPhases> p{};
     for (int k = 0; k < kPhases; ++k) p[k] = std::polar(1.0, -2.0 * std::numbers::pi * k / kPhases);
@@ -46,7 +46,7 @@ void correlate(const Complex* samples, Correlations& out) {
 
 Reading readSymbol(const Correlations& c, int start, Complex gain, double noise) {
   constexpr double kNone = -std::numeric_limits<double>::infinity();
-  const auto& points = phasePoints();
+  const auto& points = conjugatePhasePoints();
   const Complex g = std::conj(gain);
   // Scores of the best path ending at each phase, for each value of the first symbol.
   std::array<std::array<double, kPhases>, kValues> score;

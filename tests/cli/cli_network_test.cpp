@@ -16,7 +16,6 @@ namespace {
 using namespace cli_test;
 using namespace net_test;
 
-const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
 constexpr uint32_t kReports = 30351;
 
 // The value of one ADIF field ("<CALL:6>QA1/BC") read by its length.

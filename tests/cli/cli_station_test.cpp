@@ -13,7 +13,6 @@ namespace {
 
 using namespace cli_test;
 
-const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
 
 TEST(CliStation, PicturesAreSavedAsTheStationSavesThemAndTextsArePrintedSafely) {
   TempDir dir;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "support/sample_picture.h"
 
 namespace cli_test {
 

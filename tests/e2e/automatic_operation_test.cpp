@@ -17,10 +17,10 @@
 #include "cli/simulate_command.h"
 #include "station_link.h"
 #include "support/temp_folder.h"
+#include "support/sample_picture.h"
 
 namespace {
 
-const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
 
 nlohmann::json simulateAuto(std::optional<double> busySeconds, std::string& messagesOfB) {
   TempFolder homeA, homeB;

@@ -13,10 +13,10 @@
 #include "rx/receiver_state.h"
 #include "support/rx_test_signal.h"
 #include "support/temp_folder.h"
+#include "support/sample_picture.h"
 
 namespace {
 
-const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
 
 int countPixels(const Picture& p, Colour colour) {
   int n = 0;

@@ -19,16 +19,16 @@ Picture detailedPicture(int width, int height) {
   return p;
 }
 
-struct Mode {
+struct AirMode {
   bool fourLevel;
   bool coded;
 };
 
-std::string modeName(const testing::TestParamInfo<Mode>& info) {
+std::string modeName(const testing::TestParamInfo<AirMode>& info) {
   return std::string(info.param.fourLevel ? "FourLevel" : "Msk") + (info.param.coded ? "Coded" : "Plain");
 }
 
-class WholeTransmission : public testing::TestWithParam<Mode> {
+class WholeTransmission : public testing::TestWithParam<AirMode> {
  protected:
   void configure(StationLink& link) {
     link.a->modeCombo.index = GetParam().fourLevel ? 1 : 0;
@@ -107,8 +107,8 @@ TEST_P(WholeTransmission, TextAndBsrRequestArrive) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WholeTransmission,
-                         testing::Values(Mode{false, false}, Mode{false, true}, Mode{true, false},
-                                         Mode{true, true}),
+                         testing::Values(AirMode{false, false}, AirMode{false, true}, AirMode{true, false},
+                                         AirMode{true, true}),
                          modeName);
 
 }  // namespace

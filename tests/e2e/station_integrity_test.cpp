@@ -9,10 +9,10 @@
 #include "framing/frame_bits.h"
 #include "support/temp_folder.h"
 #include "support/textured_picture.h"
+#include "support/sample_picture.h"
 
 namespace {
 
-const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
 
 int imageBlockBits(const RecordingReceiveHost& heard, int* coarsened) {
   int bits = 0;

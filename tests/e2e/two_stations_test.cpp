@@ -16,12 +16,12 @@
 #include "cli/command_line.h"
 #include "cli/simulate_command.h"
 #include "support/temp_folder.h"
+#include "support/sample_picture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
 
 // What the stations' controls showed at each step of the run.
 struct ControlWatch final : SimulationWatcher {

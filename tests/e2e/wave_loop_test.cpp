@@ -10,10 +10,10 @@
 #include "audio/simulated_air.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
+#include "support/sample_picture.h"
 
 namespace {
 
-const std::string kSample = std::string(PELIMO_SOURCE_DIR) + "/assets/sample-640x480.jpg";
 
 struct LoopedStation {
   explicit LoopedStation(bool waveLoop) {

@@ -8,7 +8,7 @@ using namespace picture_test;
 
 namespace {
 
-PictureResult decode(const std::vector<uint8_t>& bytes) {
+PictureResult decodeBmp(const std::vector<uint8_t>& bytes) {
   return readBmpMemory(bytes.data(), bytes.size());
 }
 
@@ -45,7 +45,7 @@ TEST(BmpFile, Reads24BitRowsInBothOrdersWithRowPadding) {
       s.height = 6;
       s.topDown = topDown;
       SCOPED_TRACE(testing::Message() << "width " << width << (topDown ? " top-down" : " bottom-up"));
-      expectPicture(decode(buildBmp(s, packed24)), width, 6, colourAt);
+      expectPicture(decodeBmp(buildBmp(s, packed24)), width, 6, colourAt);
     }
   }
 }
@@ -55,12 +55,12 @@ TEST(BmpFile, ReadsCoreHeaderWithThreeByteTable) {
   s.headerSize = 12;
   s.width = 5;
   s.height = 3;
-  expectPicture(decode(buildBmp(s, packed24)), 5, 3, colourAt);
+  expectPicture(decodeBmp(buildBmp(s, packed24)), 5, 3, colourAt);
 
   s.bitsPerPixel = 8;
   s.palette = {Colour{1, 2, 3}, Colour{250, 0, 5}, Colour{0, 128, 255}};
   // The core header has no colour count: the table ends where the pixels start.
-  expectPicture(decode(buildBmp(s, [](int x, int y) { return uint32_t((x + y) % 3); })), 5, 3,
+  expectPicture(decodeBmp(buildBmp(s, [](int x, int y) { return uint32_t((x + y) % 3); })), 5, 3,
                 [&](int x, int y) { return s.palette[(x + y) % 3]; });
 }
 
@@ -77,7 +77,7 @@ TEST(BmpFile, ReadsPalettedPictures) {
     const int used = static_cast<int>(s.palette.size());
     SCOPED_TRACE(testing::Message() << bits << " bits");
     auto index = [&](int x, int y) { return uint32_t((x * 3 + y) % used); };
-    expectPicture(decode(buildBmp(s, index)), 13, 5,
+    expectPicture(decodeBmp(buildBmp(s, index)), 13, 5,
                   [&](int x, int y) { return s.palette[index(x, y)]; });
   }
 }
@@ -88,7 +88,7 @@ TEST(BmpFile, IndexBeyondTheTableReadsBlack) {
   s.width = 2;
   s.palette = {Colour{9, 9, 9}};
   s.coloursUsed = 1;
-  expectPicture(decode(buildBmp(s, [](int x, int) { return uint32_t(x * 200); })), 2, 1,
+  expectPicture(decodeBmp(buildBmp(s, [](int x, int) { return uint32_t(x * 200); })), 2, 1,
                 [](int x, int) { return x == 0 ? Colour{9, 9, 9} : colours::black; });
 }
 
@@ -98,7 +98,7 @@ TEST(BmpFile, Reads16And32BitPixelsWithAndWithoutMasks) {
   s.bitsPerPixel = 32;
   s.width = 3;
   s.height = 2;
-  expectPicture(decode(buildBmp(s, [](int x, int y) { return 0xEE000000u | packed24(x, y); })), 3,
+  expectPicture(decodeBmp(buildBmp(s, [](int x, int y) { return 0xEE000000u | packed24(x, y); })), 3,
                 2, colourAt);
 
   // 32 bits with masks in an unusual order, V5 header (masks inside the header).
@@ -109,14 +109,14 @@ TEST(BmpFile, Reads16And32BitPixelsWithAndWithoutMasks) {
     Colour c = colourAt(x, y);
     return (uint32_t(c.red) << 8) | (uint32_t(c.green) << 24) | (uint32_t(c.blue) << 16) | 0x5Au;
   };
-  expectPicture(decode(buildBmp(s, shuffled)), 3, 2, colourAt);
+  expectPicture(decodeBmp(buildBmp(s, shuffled)), 3, 2, colourAt);
 
   // 16 bits, default 5-5-5: full-scale 31 must read as 255.
   BmpSpec s16;
   s16.bitsPerPixel = 16;
   s16.width = 3;  // 6 bytes of pixels, 2 of padding
   auto pixel555 = [](int x, int) { return x == 0 ? 0x7C00u : x == 1 ? 0x03E0u : 0x8010u; };
-  expectPicture(decode(buildBmp(s16, pixel555)), 3, 1, [](int x, int) {
+  expectPicture(decodeBmp(buildBmp(s16, pixel555)), 3, 1, [](int x, int) {
     return x == 0 ? Colour{255, 0, 0} : x == 1 ? Colour{0, 255, 0} : Colour{0, 0, 132};
   });
 
@@ -124,7 +124,7 @@ TEST(BmpFile, Reads16And32BitPixelsWithAndWithoutMasks) {
   s16.compression = 3;
   s16.masks = {0xF800, 0x07E0, 0x001F};
   auto pixel565 = [](int x, int) { return x == 0 ? 0xF800u : x == 1 ? 0x07E0u : 0x0410u; };
-  expectPicture(decode(buildBmp(s16, pixel565)), 3, 1, [](int x, int) {
+  expectPicture(decodeBmp(buildBmp(s16, pixel565)), 3, 1, [](int x, int) {
     return x == 0 ? Colour{255, 0, 0} : x == 1 ? Colour{0, 255, 0} : Colour{0, 130, 132};
   });
 }
@@ -155,7 +155,7 @@ TEST(BmpFile, ReadsRleCompressedPictures) {
       {k, k, k, k, k, k},                          // middle row: skipped by the delta
       {c(5), c(5), c(5), c(1), c(2), c(3)},        // bottom row
   };
-  PictureResult r = decode(rleBitmap(8, 6, 3, rle8));
+  PictureResult r = decodeBmp(rleBitmap(8, 6, 3, rle8));
   ASSERT_TRUE(r) << r.error;
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 6; ++x) {
@@ -166,7 +166,7 @@ TEST(BmpFile, ReadsRleCompressedPictures) {
   // RLE4: a run alternates the two nibbles; a literal of five indexes takes three bytes and is
   // padded to four. Data that ends early leaves the rest black.
   const std::vector<uint8_t> rle4 = {5, 0x12, 0, 5, 0x34, 0x56, 0x70, 0, 0, 0, 2, 0xFF};
-  r = decode(rleBitmap(4, 10, 2, rle4));
+  r = decodeBmp(rleBitmap(4, 10, 2, rle4));
   ASSERT_TRUE(r) << r.error;
   const int bottom[10] = {1, 2, 1, 2, 1, 3, 4, 5, 6, 7};
   for (int x = 0; x < 10; ++x) EXPECT_EQ(r.picture->at(x, 1), c(bottom[x])) << x;
@@ -177,10 +177,10 @@ TEST(BmpFile, ReadsRleCompressedPictures) {
   // RLE needs the matching depth and bottom-up rows.
   std::vector<uint8_t> wrongDepth = rleBitmap(8, 6, 3, rle8);
   patch(wrongDepth, 30, 2);
-  EXPECT_NE(decode(wrongDepth).error.find("does not match"), std::string::npos);
+  EXPECT_NE(decodeBmp(wrongDepth).error.find("does not match"), std::string::npos);
   std::vector<uint8_t> topDown = rleBitmap(8, 6, 3, rle8);
   patch(topDown, 22, uint32_t(-3));
-  EXPECT_NE(decode(topDown).error.find("top-down"), std::string::npos);
+  EXPECT_NE(decodeBmp(topDown).error.find("top-down"), std::string::npos);
 }
 
 TEST(BmpFile, AcceptsAMissingFinalRowPadding) {
@@ -189,9 +189,9 @@ TEST(BmpFile, AcceptsAMissingFinalRowPadding) {
   s.height = 4;
   std::vector<uint8_t> bytes = buildBmp(s, packed24);
   bytes.pop_back();
-  expectPicture(decode(bytes), 5, 4, colourAt);
+  expectPicture(decodeBmp(bytes), 5, 4, colourAt);
   bytes.pop_back();  // now a pixel byte is missing
-  PictureResult r = decode(bytes);
+  PictureResult r = decodeBmp(bytes);
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error, "The BMP picture is truncated");
 }
@@ -201,11 +201,11 @@ TEST(BmpFile, RefusesWhatItCannotReadWithAReason) {
   s.width = 4;
   s.height = 4;
   const std::vector<uint8_t> good = buildBmp(s, packed24);
-  ASSERT_TRUE(decode(good));
+  ASSERT_TRUE(decodeBmp(good));
   auto refusal = [&](const std::function<void(std::vector<uint8_t>&)>& change) {
     std::vector<uint8_t> bytes = good;
     change(bytes);
-    PictureResult r = decode(bytes);
+    PictureResult r = decodeBmp(bytes);
     EXPECT_FALSE(r);
     return r.error;
   };
@@ -221,8 +221,8 @@ TEST(BmpFile, RefusesWhatItCannotReadWithAReason) {
   EXPECT_NE(refusal([](auto& b) { patch(b, 10, 0xFFFFFFF0u); }).find("truncated"),
             std::string::npos);
   EXPECT_NE(refusal([](auto& b) { b.resize(30); }).find("truncated"), std::string::npos);
-  EXPECT_FALSE(decode({'B'}));
-  EXPECT_FALSE(decode({0xFF, 0xD8, 0xFF}));
+  EXPECT_FALSE(decodeBmp({'B'}));
+  EXPECT_FALSE(decodeBmp({0xFF, 0xD8, 0xFF}));
   EXPECT_FALSE(readBmpMemory(nullptr, 0));
 
   // Masks that are not one contiguous run of bits cannot be scaled to 8 bits.
@@ -230,7 +230,7 @@ TEST(BmpFile, RefusesWhatItCannotReadWithAReason) {
   masked.bitsPerPixel = 32;
   masked.compression = 3;
   masked.masks = {0x00FF00FFu, 0x0000FF00u, 0};
-  PictureResult r = decode(buildBmp(masked, [](int, int) { return 0u; }));
+  PictureResult r = decodeBmp(buildBmp(masked, [](int, int) { return 0u; }));
   ASSERT_FALSE(r);
   EXPECT_NE(r.error.find("colour masks"), std::string::npos);
 }
@@ -243,14 +243,14 @@ TEST(BmpFile, RefusesHugeDimensionsFromTheHeaderAlone) {
   patch(bytes, 18, 100000);
   patch(bytes, 22, 100000);
   // 30 gigabytes of pixels would be needed; the refusal must come before any allocation.
-  PictureResult r = decode(bytes);
+  PictureResult r = decodeBmp(bytes);
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error,
             "The picture is too large (100000 x 100000 pixels); the limit is 100 megapixels");
   // Within the pixel limit but far beyond the data: truncated, not allocated.
   patch(bytes, 18, 10000);
   patch(bytes, 22, 0xFFFFD8F0u);  // -10000: top-down
-  r = decode(bytes);
+  r = decodeBmp(bytes);
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error, "The BMP picture is truncated");
 }
@@ -305,15 +305,15 @@ TEST(BmpFile, RefusesPixelsInsideTheHeaderOrAStatedColourTable) {
   for (int i = 0; i < 16; ++i) s.palette.push_back(Colour{uint8_t(i), 0, 0});
   s.coloursUsed = 16;
   const auto pixel = [](int x, int) { return uint32_t(x); };
-  ASSERT_TRUE(decode(buildBmp(s, pixel)));
+  ASSERT_TRUE(decodeBmp(buildBmp(s, pixel)));
 
   std::vector<uint8_t> overlap = buildBmp(s, pixel);
   patch(overlap, 10, 14 + 40 + 8 * 4);  // the pixels would start at the table's ninth entry
-  EXPECT_EQ(decode(overlap).error, "The BMP picture's colour table overlaps its pixel data");
+  EXPECT_EQ(decodeBmp(overlap).error, "The BMP picture's colour table overlaps its pixel data");
 
   std::vector<uint8_t> header = buildBmp(s, pixel);
   patch(header, 10, 30);
-  EXPECT_EQ(decode(header).error, "The BMP picture's pixel data would start inside its header");
+  EXPECT_EQ(decodeBmp(header).error, "The BMP picture's pixel data would start inside its header");
 }
 
 }  // namespace

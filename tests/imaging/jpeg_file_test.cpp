@@ -15,7 +15,7 @@ Picture solid(int width, int height, Colour c) {
   return p;
 }
 
-PictureResult decode(const std::vector<uint8_t>& bytes) {
+PictureResult decodeJpeg(const std::vector<uint8_t>& bytes) {
   return readJpegMemory(bytes.data(), bytes.size());
 }
 
@@ -24,7 +24,7 @@ TEST(JpegFile, PureColoursKeepTheirChannels) {
   for (Colour c : {Colour{255, 0, 0}, Colour{0, 0, 255}, Colour{0, 255, 0}, Colour{255, 255, 0}}) {
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(encodeJpeg(solid(32, 24, c), 100, bytes));
-    PictureResult r = decode(bytes);
+    PictureResult r = decodeJpeg(bytes);
     ASSERT_TRUE(r) << r.error;
     EXPECT_LE(channelDistance(r.picture->at(5, 7), c), 2)
         << int(r.picture->at(5, 7).red) << "," << int(r.picture->at(5, 7).green) << ","
@@ -86,7 +86,7 @@ TEST(JpegFile, WriteReplacesAnExistingFileAndFailsCleanly) {
 TEST(JpegFile, ReadsGreyscaleProgressiveCmykAndYcck) {
   const int w = 40, h = 30;
   auto grey = makeJpeg(JpegKind::kGrey, w, h, [](int x, int y, uint8_t* s) { s[0] = uint8_t(x * 6); });
-  PictureResult g = decode(grey);
+  PictureResult g = decodeJpeg(grey);
   ASSERT_TRUE(g) << g.error;
   Colour c = g.picture->at(20, 10);
   EXPECT_EQ(c.red, c.green);
@@ -98,9 +98,9 @@ TEST(JpegFile, ReadsGreyscaleProgressiveCmykAndYcck) {
     Colour o = original.at(x, y);
     s[0] = o.red, s[1] = o.green, s[2] = o.blue;
   };
-  PictureResult p = decode(makeJpeg(JpegKind::kProgressive, w, h, rgb));
+  PictureResult p = decodeJpeg(makeJpeg(JpegKind::kProgressive, w, h, rgb));
   ASSERT_TRUE(p) << p.error;
-  PictureResult b = decode(makeJpeg(JpegKind::kColour, w, h, rgb));
+  PictureResult b = decodeJpeg(makeJpeg(JpegKind::kColour, w, h, rgb));
   ASSERT_TRUE(b) << b.error;
   for (int y = 0; y < h; y += 7)
     for (int x = 0; x < w; x += 5) {
@@ -111,7 +111,7 @@ TEST(JpegFile, ReadsGreyscaleProgressiveCmykAndYcck) {
   // Stored Adobe CMYK is inverted ink: C=255 (no cyan), M=Y=0 (full), K=255 (no black) is red.
   auto red = [](int, int, uint8_t* s) { s[0] = 255, s[1] = 0, s[2] = 0, s[3] = 255; };
   for (JpegKind kind : {JpegKind::kCmyk, JpegKind::kYcck}) {
-    PictureResult r = decode(makeJpeg(kind, 16, 16, red));
+    PictureResult r = decodeJpeg(makeJpeg(kind, 16, 16, red));
     ASSERT_TRUE(r) << r.error;
     EXPECT_LE(channelDistance(r.picture->at(8, 8), Colour{255, 0, 0}), 4);
   }
@@ -132,12 +132,12 @@ std::vector<uint8_t> withClaimedSize(std::vector<uint8_t> bytes, int width, int 
 TEST(JpegFile, RefusesPicturesAbove100MegapixelsFromTheHeader) {
   std::vector<uint8_t> small;
   ASSERT_TRUE(encodeJpeg(solid(16, 16, colours::white), 90, small));
-  PictureResult r = decode(withClaimedSize(small, 65000, 60000));
+  PictureResult r = decodeJpeg(withClaimedSize(small, 65000, 60000));
   ASSERT_FALSE(r);
   EXPECT_NE(r.error.find("65000 x 60000"), std::string::npos) << r.error;
   EXPECT_NE(r.error.find("100 megapixels"), std::string::npos) << r.error;
   // 10000 x 10000 is exactly the limit and would be accepted; one row more is not.
-  EXPECT_FALSE(decode(withClaimedSize(small, 10000, 10001)));
+  EXPECT_FALSE(decodeJpeg(withClaimedSize(small, 10000, 10001)));
 }
 
 TEST(JpegFile, DamagedDataFailsOrDegradesWithoutPrinting) {
@@ -147,27 +147,27 @@ TEST(JpegFile, DamagedDataFailsOrDegradesWithoutPrinting) {
 
   // Cut in the middle of the entropy-coded data: the decoded part is kept, the rest is grey.
   std::vector<uint8_t> half(sample.begin(), sample.begin() + sample.size() / 2);
-  PictureResult truncated = decode(half);
+  PictureResult truncated = decodeJpeg(half);
   // Cut inside the headers: nothing to show.
   std::vector<uint8_t> head(sample.begin(), sample.begin() + 40);
-  PictureResult headOnly = decode(head);
+  PictureResult headOnly = decodeJpeg(head);
   // Garbage after the start marker.
   std::vector<uint8_t> garbage = {0xFF, 0xD8, 0x12, 0x34, 0x56, 0x78, 0x9A};
-  PictureResult bad = decode(garbage);
+  PictureResult bad = decodeJpeg(garbage);
   // Entropy data overwritten with zeros ("corrupt data" warnings).
   std::vector<uint8_t> scrambled = sample;
   for (size_t i = sample.size() / 3; i < sample.size() / 3 + 500; ++i) scrambled[i] = 0;
-  PictureResult damaged = decode(scrambled);
+  PictureResult damaged = decodeJpeg(scrambled);
 
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   ASSERT_TRUE(truncated) << truncated.error;
   EXPECT_EQ(truncated.picture->width(), 640);
-  EXPECT_EQ(truncated.picture->at(100, 5), decode(sample).picture->at(100, 5));
+  EXPECT_EQ(truncated.picture->at(100, 5), decodeJpeg(sample).picture->at(100, 5));
   EXPECT_FALSE(headOnly);
   EXPECT_NE(headOnly.error.find("JPEG"), std::string::npos) << headOnly.error;
   EXPECT_FALSE(bad);
   ASSERT_TRUE(damaged) << damaged.error;
-  EXPECT_FALSE(decode({}));
+  EXPECT_FALSE(decodeJpeg({}));
   EXPECT_FALSE(readJpegMemory(nullptr, 0));
 }
 
@@ -192,9 +192,9 @@ std::vector<uint8_t> withRepeatedFirstScan(const std::vector<uint8_t>& jpeg, int
 TEST(JpegFile, RefusesFilesWithThousandsOfScans) {
   auto grey = [](int x, int y, uint8_t* s) { s[0] = uint8_t(x * 8 + y), s[1] = 90, s[2] = 30; };
   const std::vector<uint8_t> progressive = makeJpeg(JpegKind::kProgressive, 24, 16, grey);
-  PictureResult some = decode(withRepeatedFirstScan(progressive, 20));
+  PictureResult some = decodeJpeg(withRepeatedFirstScan(progressive, 20));
   ASSERT_TRUE(some) << some.error;
-  PictureResult many = decode(withRepeatedFirstScan(progressive, 1200));
+  PictureResult many = decodeJpeg(withRepeatedFirstScan(progressive, 1200));
   ASSERT_FALSE(many);
   EXPECT_EQ(many.error, "The JPEG picture cannot be read (too many scans in a progressive file)");
 }

@@ -158,11 +158,11 @@ int toneIndex(double frequency) {
   return std::clamp(static_cast<int>(std::lround((frequency - 1200.0) / 200.0)), 0, 3);
 }
 
-struct Station {
+struct ModulatorStation {
   SharedState state;
   std::unique_ptr<TransmitterState> tx = std::make_unique<TransmitterState>();
   FakeTransmitHost host;
-  Station() {
+  ModulatorStation() {
     host.sources.callsign = "QA1BCD";
     host.sources.text = "hello, test";
     host.sources.codeIndex = 0;
@@ -249,7 +249,7 @@ TEST(Modulator, NoSampleOutsideClipLimitsForAnyGain) {
 TEST(Modulator, PrimedSilenceThenPreambleAlternatesEverySymbol) {
   for (bool fourLevel : {false, true}) {
     SCOPED_TRACE(fourLevel);
-    Station st;
+    ModulatorStation st;
     st.state.fourLevelMode = fourLevel;
     st.state.outputGain = 0.5;
     startTransmission(st.state, *st.tx, st.host, kTxText);
@@ -278,7 +278,7 @@ TEST(Modulator, EveryToneAsTheStreamSays) {
   // preamble, sync and header bits use only the outer tones, the payload all four.
   for (bool fourLevel : {false, true}) {
     SCOPED_TRACE(fourLevel);
-    Station st;
+    ModulatorStation st;
     st.state.fourLevelMode = fourLevel;
     st.host.sources.codeIndex = 1;
     startTransmission(st.state, *st.tx, st.host, kTxImage);
@@ -381,7 +381,7 @@ TEST(Modulator, SymbolIsTenStepsAndA171SymbolFrameIs142_5ms) {
 }
 
 TEST(Modulator, LevelMeterOnlyWhileDialogShowsAndSigned) {
-  Station st;
+  ModulatorStation st;
   st.host.etxData = 1;
   st.host.levelDialog = false;
   startTransmission(st.state, *st.tx, st.host, kTxText);

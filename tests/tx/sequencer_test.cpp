@@ -28,7 +28,7 @@ bool startsWithPreamble(const TxBitStream& s, bool fourLevel) {
                    : (s.bits[0] == 0 && s.bits[1] == 1 && s.bits[2] == 0 && s.bits[3] == 1);
 }
 
-struct Station {
+struct SequencedStation {
   SharedState state;
   std::unique_ptr<TransmitterState> tx = std::make_unique<TransmitterState>();
   FakeTransmitHost host;
@@ -37,7 +37,7 @@ struct Station {
   std::vector<AirEvent> events;
   int buffers = 0;
 
-  Station() {
+  SequencedStation() {
     // A picture with detail in every block.
     for (int y = 0; y < 240; ++y)
       for (int x = 0; x < 320; ++x)
@@ -73,10 +73,10 @@ struct Station {
 
   // Plays buffers like transmitStep does, recording every frame boundary; `beforeBuffer` runs
   // between buffers, where the operator's commands run.
-  void play(const std::function<void(Station&)>& beforeBuffer = {}) {
+  void play(const std::function<void(SequencedStation&)>& beforeBuffer = {}) {
     class Recorder final : public FrameBoundaryHandler {
      public:
-      explicit Recorder(Station& s) : s_(s) {}
+      explicit Recorder(SequencedStation& s) : s_(s) {}
       void frameBoundary() override {
         // The buffer in which the end is decided goes on silently to its end; what follows
         // the end decision is not on the air.
@@ -85,7 +85,7 @@ struct Station {
         controls = modulatorControls(s_.state);
         if (onAir) s_.record();
       }
-      Station& s_;
+      SequencedStation& s_;
       ModulatorControls controls;
     } recorder(*this);
     while (state.txInProgress && buffers < 20000) {
@@ -131,7 +131,7 @@ void fillList(std::array<BlockPosition, kBlockCount>& list, int count) {
 }
 
 // Every frame parses cleanly and only the first one carries the preamble.
-void expectCleanFrames(const Station& st) {
+void expectCleanFrames(const SequencedStation& st) {
   bool first = true;
   for (const AirEvent& e : st.events) {
     if (e.what != AirEvent::kFrame) continue;
@@ -147,7 +147,7 @@ void expectCleanFrames(const Station& st) {
 TEST(Sequencer, ImageTransmissionOnTheAir) {
   for (bool fourLevel : {false, true}) {
     SCOPED_TRACE(fourLevel);
-    Station st;
+    SequencedStation st;
     st.state.fourLevelMode = fourLevel;
     st.start(kTxImage);
     EXPECT_EQ(st.host.buffersQueued, kPrimedBuffers);
@@ -193,7 +193,7 @@ TEST(Sequencer, ImageTransmissionOnTheAir) {
 }
 
 TEST(Sequencer, HeadAndTailFollowTheSettings) {
-  Station st;
+  SequencedStation st;
   st.host.callSend = 1;
   st.host.etxData = 3;
   st.host.sources.text = "x";
@@ -201,7 +201,7 @@ TEST(Sequencer, HeadAndTailFollowTheSettings) {
   st.play();
   EXPECT_EQ(st.summary(), "TEEE...|");
 
-  Station bsr;
+  SequencedStation bsr;
   bsr.host.callSend = 12;
   bsr.host.etxData = 1;
   fillList(bsr.state.missingBlockList, 1);
@@ -212,7 +212,7 @@ TEST(Sequencer, HeadAndTailFollowTheSettings) {
 }
 
 TEST(Sequencer, BsrRequestSendsEveryEntryLastFirstThenRestoresTheCount) {
-  Station st;
+  SequencedStation st;
   fillList(st.state.missingBlockList, 12);
   st.state.missingBlockCount = 12;
   st.state.savedMissingBlockCount = 12;
@@ -238,7 +238,7 @@ TEST(Sequencer, BsrRequestSendsEveryEntryLastFirstThenRestoresTheCount) {
 }
 
 TEST(Sequencer, BsrResponseSendsTheRequestedBlocks) {
-  Station st;
+  SequencedStation st;
   fillList(st.state.requestedBlockList, 12);
   st.state.requestedBlockCount = 12;
   st.start(kTxBsrResponse);
@@ -257,14 +257,14 @@ TEST(Sequencer, BsrResponseSendsTheRequestedBlocks) {
 }
 
 TEST(Sequencer, CountOfOneSendsExactlyOneDataFrame) {
-  Station request;
+  SequencedStation request;
   fillList(request.state.missingBlockList, 1);
   request.state.missingBlockCount = request.state.savedMissingBlockCount = 1;
   request.start(kTxBsrRequest);
   request.play();
   EXPECT_EQ(request.summary(), repeat("C", 6) + "R" + repeat("E", 10) + "...|");
 
-  Station response;
+  SequencedStation response;
   fillList(response.state.requestedBlockList, 1);
   response.state.requestedBlockCount = 1;
   response.start(kTxBsrResponse);
@@ -274,7 +274,7 @@ TEST(Sequencer, CountOfOneSendsExactlyOneDataFrame) {
 
 TEST(Sequencer, TextTransmissionHasNoCallsignFrames) {
   for (bool fourLevel : {false, true}) {
-    Station st;
+    SequencedStation st;
     st.state.fourLevelMode = fourLevel;
     st.state.callsignSendCounter = 7;  // left over from an earlier transmission
     st.start(kTxText);
@@ -293,9 +293,9 @@ TEST(Sequencer, TextTransmissionHasNoCallsignFrames) {
 
 TEST(Sequencer, OperatorStops) {
   // Released during the head: the remaining callsign frames, then abort frames, no blocks.
-  Station head;
+  SequencedStation head;
   head.start(kTxImage);
-  head.play([](Station& s) {
+  head.play([](SequencedStation& s) {
     if (s.events.size() == 3 && s.state.txInProgress && !s.state.txStopRequested) {
       s.state.txStopRequested = true;
       s.state.txBlockCol = s.state.txBlocksAcross - 1;
@@ -306,9 +306,9 @@ TEST(Sequencer, OperatorStops) {
   EXPECT_EQ(head.summary(), repeat("C", 6) + repeat("A", 10) + "...|");
 
   // Released while the last block is on the air: the end frames become abort frames.
-  Station last;
+  SequencedStation last;
   last.start(kTxImage);
-  last.play([](Station& s) {
+  last.play([](SequencedStation& s) {
     const std::string sum = s.summary();
     if (!s.state.txStopRequested && std::count(sum.begin(), sum.end(), 'B') == 300) {
       s.state.txStopRequested = true;
@@ -320,11 +320,11 @@ TEST(Sequencer, OperatorStops) {
             repeat("C", 6) + repeat(repeat("B", 10) + "C", 30) + repeat("A", 10) + "...|");
 
   // Released "Send BSR" (count set to 1): one more request, then the normal end.
-  Station bsr;
+  SequencedStation bsr;
   fillList(bsr.state.missingBlockList, 20);
   bsr.state.missingBlockCount = bsr.state.savedMissingBlockCount = 20;
   bsr.start(kTxBsrRequest);
-  bsr.play([](Station& s) {
+  bsr.play([](SequencedStation& s) {
     const std::string sum = s.summary();
     if (s.state.missingBlockCount > 1 && std::count(sum.begin(), sum.end(), 'R') == 3)
       s.state.missingBlockCount = 1;
@@ -334,7 +334,7 @@ TEST(Sequencer, OperatorStops) {
 }
 
 TEST(Sequencer, PushToTalkReleasedAtTheEndDecisionAndStepsStopAfterwards) {
-  Station st;
+  SequencedStation st;
   st.host.etxData = 2;
   bool inProgressAtClose = false;
   int silentAtClose = -1;
@@ -371,7 +371,7 @@ TEST(Sequencer, PushToTalkReleasedAtTheEndDecisionAndStepsStopAfterwards) {
 
 TEST(Sequencer, TransmitStepPlaysWhatTheRecorderSees) {
   // The recording loop of these tests and transmitStep give the same audio.
-  Station a, b;
+  SequencedStation a, b;
   a.host.keepAudio = b.host.keepAudio = true;
   a.start(kTxText);
   a.play();
@@ -382,9 +382,9 @@ TEST(Sequencer, TransmitStepPlaysWhatTheRecorderSees) {
 }
 
 TEST(Sequencer, NewCommandDuringATransmissionRestartsWithPreamble) {
-  Station st;
+  SequencedStation st;
   st.start(kTxImage);
-  st.play([](Station& s) {
+  st.play([](SequencedStation& s) {
     if (s.buffers == 20 && s.state.txKind == kTxImage) {
       const int before = s.host.buffersQueued;
       s.host.sources.text = "again";
