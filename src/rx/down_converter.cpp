@@ -16,7 +16,7 @@ static_assert(kBlockSamples % kSets == 0 && kSets * kDecimation == 32);
 // is computed. The mixer folds into the taps: output sample m uses the tap set of m mod 8.
 // Stored by tap, then by set, real and imaginary parts apart.
 struct MixerTaps {
-  std::array<std::array<double, kSets>, kTaps> re, im;
+  DownConverter::SetTaps re, im;
 };
 const MixerTaps& mixerTaps() {
   static const MixerTaps taps = [] {
@@ -61,6 +61,17 @@ const std::array<LowCutSection, 2>& lowCutSections() {
 
 }  // namespace
 
+void DownConverter::filterPhases(const SetTaps& taps, std::array<double, kBlockSamples>& out) const {
+  for (int m0 = 0; m0 < kBlockSamples; m0 += kSets) {
+    std::array<double, kSets> sum{};
+    for (int k = 0; k < kTaps; ++k) {
+      const double* x = phases_[k % kDecimation].data() + kPhaseLead + m0 - k / kDecimation;
+      for (int p = 0; p < kSets; ++p) sum[p] += taps[k][p] * x[p];
+    }
+    std::copy(sum.begin(), sum.end(), out.begin() + m0);
+  }
+}
+
 void DownConverter::convert(std::span<const int16_t, kInputBufferSamples> samples,
                             std::array<Complex, kBlockSamples>& out) {
   constexpr int kLead = kTaps - 1;
@@ -82,16 +93,8 @@ void DownConverter::convert(std::span<const int16_t, kInputBufferSamples> sample
     for (int j = -kPhaseLead; j < kBlockSamples; ++j)
       phases_[s][j + kPhaseLead] = line_[kLead + kDecimation * j - s];
   const MixerTaps& taps = mixerTaps();
-  for (int m0 = 0; m0 < kBlockSamples; m0 += kSets) {
-    std::array<double, kSets> re{}, im{};
-    for (int k = 0; k < kTaps; ++k) {
-      const double* x = phases_[k % kDecimation].data() + kPhaseLead + m0 - k / kDecimation;
-      const double* tapRe = taps.re[k].data();
-      const double* tapIm = taps.im[k].data();
-      for (int p = 0; p < kSets; ++p) re[p] += tapRe[p] * x[p];
-      for (int p = 0; p < kSets; ++p) im[p] += tapIm[p] * x[p];
-    }
-    for (int p = 0; p < kSets; ++p) out[m0 + p] = Complex(re[p], im[p]);
-  }
+  filterPhases(taps.re, real_);
+  filterPhases(taps.im, imag_);
+  for (int m = 0; m < kBlockSamples; ++m) out[m] = Complex(real_[m], imag_[m]);
   std::copy(line_.end() - kLead, line_.end(), line_.begin());
 }

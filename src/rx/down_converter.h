@@ -19,11 +19,17 @@ struct DownConverter {
   // Input samples each output reaches back past its own: the filter's length in outputs.
   static constexpr int kPhaseLead = (kTaps - 1) / kDecimation;
 
+  // One part (real or imaginary) of the taps, by tap, then by set.
+  using SetTaps = std::array<std::array<double, kTapSets>, kTaps>;
+
   // Converts one buffer into kBlockSamples baseband samples.
   void convert(std::span<const int16_t, kInputBufferSamples> samples,
                std::array<Complex, kBlockSamples>& out);
 
  private:
+  // One part of the filter's outputs.
+  void filterPhases(const SetTaps& taps, std::array<double, kBlockSamples>& out) const;
+
   // The high-pass ahead of the mixer (two second-order sections, two state values each): DC
   // and mains hum would otherwise land inside the baseband, 1500 Hz below the carrier.
   std::array<double, 4> lowCut_{};
@@ -31,4 +37,5 @@ struct DownConverter {
   std::array<double, kTaps - 1 + kInputBufferSamples> line_{};
   // line_ by phase: phases_[s][j + kPhaseLead] is input sample 4 j - s of the buffer.
   std::array<std::array<double, kPhaseLead + kBlockSamples>, kDecimation> phases_{};
+  std::array<double, kBlockSamples> real_{}, imag_{};
 };

@@ -122,8 +122,11 @@ void EchoReader::store(int symbol, const Complex* samples) {
 
 void EchoReader::rebuild(int symbol, int startTwelfths, int value) {
   const Complex point = phasePoints()[startTwelfths];
-  for (int j = 0; j < kSymbolSamples; ++j)
-    rebuilt_[(symbol * kSymbolSamples + j) & kSampleMask] = point * ramps_[value][j];
+  for (int j = 0; j < kSymbolSamples; ++j) {
+    const int at = (symbol * kSymbolSamples + j) & kSampleMask;
+    rebuilt_[at] = point * ramps_[value][j];
+    if (at < kTaps - 1) rebuilt_[at + kRing] = rebuilt_[at];
+  }
   symbolPhase_[symbol & kSampleMask] = int8_t(startTwelfths);
   symbolValue_[symbol & kSampleMask] = int8_t(value);
   known_ = symbol + 1;
@@ -147,17 +150,18 @@ double EchoReader::learnUpTo(int sampleEnd) {
   double quadrature = 0, power = 0;
   for (; learned_ < sampleEnd; ++learned_) {
     const int i = learned_;
-    const Complex newest = rebuilt_[(i + kPrecursor) & kSampleMask];
-    Complex predicted = 0;
+    // Tap d holds the delay d - kPrecursor; its input is the rebuilt sample i + kPrecursor - d,
+    // inputs[-d] below.
+    const Complex* inputs = rebuiltRun(i + kPrecursor - (kTaps - 1)) + kTaps - 1;
+    const Complex newest = inputs[0];
     const Complex r = times(received_[i & kSampleMask], unturn);
     unturn = times(unturn, unturnStep);
-    for (int d = 0; d < kTaps; ++d) {
-      const Complex older = rebuilt_[(i + kPrecursor - d) & kSampleMask];
-      autocorrelation_[d] = forgetting_ * autocorrelation_[d] + timesConj(newest, older);
-      // Tap d holds the delay d - kPrecursor, whose input is this same rebuilt sample.
-      predicted += times(taps_[d], older);
-      crossCorrelation_[d] = forgetting_ * crossCorrelation_[d] + timesConj(r, older);
-    }
+    for (int d = 0; d < kTaps; ++d)
+      autocorrelation_[d] = forgetting_ * autocorrelation_[d] + timesConj(newest, inputs[-d]);
+    for (int d = 0; d < kTaps; ++d)
+      crossCorrelation_[d] = forgetting_ * crossCorrelation_[d] + timesConj(r, inputs[-d]);
+    Complex predicted = 0;
+    for (int d = 0; d < kTaps; ++d) predicted += times(taps_[d], inputs[-d]);
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
     quadrature += timesConj(r, predicted).imag();
     power += std::norm(predicted);

@@ -83,7 +83,11 @@ class EchoReader {
   // Each value's phase ramp at the samples of a symbol, from phase 0.
   std::array<std::array<Complex, kSymbolSamples>, 4> ramps_{};
   std::array<Complex, kRing> received_{};  // 6 kHz samples, carrier removed
-  std::array<Complex, kRing> rebuilt_{};   // the transmitted signal rebuilt from symbols
+  // The transmitted signal rebuilt from symbols; the ring's first kTaps - 1 samples are
+  // repeated past its end, so that the inputs of all taps lie side by side.
+  std::array<Complex, kRing + kTaps - 1> rebuilt_{};
+  // kTaps rebuilt samples in a row from sample `first`.
+  const Complex* rebuiltRun(int first) const { return rebuilt_.data() + (first & (kRing - 1)); }
   std::array<int8_t, kRing> symbolPhase_{}, symbolValue_{};  // known and decided symbols
   int held_ = 0;     // symbols whose samples are in
   int known_ = 0;    // symbols rebuilt (known or decided)
