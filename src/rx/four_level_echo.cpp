@@ -184,6 +184,11 @@ void EchoReader::solve() {
         s += times(ramps_[v][j], taps_[t - j]);
       responses_[v][t] = s;
     }
+  // The search takes each response turned to every phase point, the same products each time.
+  const auto& points = phasePoints();
+  for (int p = 0; p < kPhases; ++p)
+    for (int v = 0; v < kValues; ++v)
+      for (int t = 0; t < kResponse; ++t) turned_[p][v][t] = times(points[p], responses_[v][t]);
   // The search scores each sample with the last symbol that reaches it with some weight: the
   // responses' first samples before that are left out of the predictions.
   std::array<double, kResponse> power{};
@@ -240,7 +245,6 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
 
 void EchoReader::step() {
   const int m = stepped_++;
-  const auto& points = phasePoints();
   const int firstSample = m * kSymbolSamples + lead_;
   const int reach = lead_ + kPrecursor;  // response index of the step's first sample
   std::array<Complex, kSymbolSamples> received;
@@ -263,10 +267,7 @@ void EchoReader::step() {
   // each value of symbol m.
   std::array<std::array<double, kValues>, kStates> candidate;
   for (int p = parity; p < kPhases; p += 2) {
-    std::array<std::array<Complex, kSymbolSamples>, kValues> own;
-    for (int v = 0; v < kValues; ++v)
-      for (int t = 0; t < kSymbolSamples; ++t)
-        own[v][t] = times(points[p], responses_[v][reach + t]);
+    const auto& own = turned_[p];  // from symbol m itself, at own[v][reach + t]
     for (int u = 0; u < kValues; ++u) {
       const int state = p * kValues + u;
       const Survivor& s = from[state];
@@ -279,14 +280,14 @@ void EchoReader::step() {
         const int start = reach + back * kSymbolSamples;
         if (start >= kResponse) break;
         const int slot = (m - back) & kHistoryMask;
-        const Complex* response = responses_[s.value[slot]].data() + start;
-        const Complex point = points[s.phase[slot]];
+        const Complex* echo = turned_[s.phase[slot]][s.value[slot]].data() + start;
         const int count = std::min(kSymbolSamples, kResponse - start);
-        for (int t = 0; t < count; ++t) residual[t] -= times(point, response[t]);
+        for (int t = 0; t < count; ++t) residual[t] -= echo[t];
       }
       for (int v = 0; v < kValues; ++v) {
         double squares = 0;
-        for (int t = 0; t < kSymbolSamples; ++t) squares += std::norm(residual[t] - own[v][t]);
+        for (int t = 0; t < kSymbolSamples; ++t)
+          squares += std::norm(residual[t] - own[v][reach + t]);
         candidate[state][v] = s.metric + squares * inverseNoise;
       }
     }
@@ -295,12 +296,12 @@ void EchoReader::step() {
   // paths dropped there bound the reliability of every bit on which they differ from it.
   double least = kNone;
   const int slotNow = m & kHistoryMask;
-  for (int q = 0; q < kPhases; ++q) {
-    const bool reached = (q & 1) != parity;
+  for (int q = parity; q < kPhases; q += 2)  // no path of this step ends on these phases
+    for (int v = 0; v < kValues; ++v) to[q * kValues + v].metric = kNone;
+  for (int q = parity ^ 1; q < kPhases; q += 2) {
     for (int v = 0; v < kValues; ++v) {
       Survivor& n = to[q * kValues + v];
       n.metric = kNone;
-      if (!reached) continue;
       const int p = wrapTwelfths(q - phaseStep(v));
       int best = -1;
       for (int u = 0; u < kValues; ++u) {
@@ -315,21 +316,10 @@ void EchoReader::step() {
       n.reliability[slotNow] = {kMostReliable, kMostReliable};
       for (int u = 0; u < kValues; ++u) {
         const double c = candidate[p * kValues + u][v];
-        // A path dropped by a wide margin bounds nothing.
-        if (u == best || !(c - n.metric < kMostReliable)) continue;
-        const float gap = float(c - n.metric);
-        const Survivor& loser = from[p * kValues + u];
-        for (int back = 1; back <= kDelay; ++back) {
-          const int slot = (m - back) & kHistoryMask;
-          for (int bit = 0; bit < 2; ++bit) {
-            const int shift = 1 - bit;
-            float& r = n.reliability[slot][bit];
-            if (((n.value[slot] >> shift) & 1) != ((loser.value[slot] >> shift) & 1))
-              r = std::min(r, gap);
-            else
-              r = std::min(r, gap + loser.reliability[slot][bit]);
-          }
-        }
+        // A path dropped by a wide margin bounds nothing (nearly always).
+        if (u == best || !(c - n.metric < kMostReliable)) [[likely]]
+          continue;
+        bound(n, from[p * kValues + u], float(c - n.metric), m);
       }
       least = std::min(least, n.metric);
     }
@@ -342,6 +332,20 @@ void EchoReader::step() {
   current_ ^= 1;
   // The fit follows the best path a few symbols back, well before the decisions are made.
   follow(to[best_], m - kFitDelay);
+}
+
+void EchoReader::bound(Survivor& kept, const Survivor& dropped, float gap, int m) {
+  for (int back = 1; back <= kDelay; ++back) {
+    const int slot = (m - back) & kHistoryMask;
+    for (int bit = 0; bit < 2; ++bit) {
+      const int shift = 1 - bit;
+      float& r = kept.reliability[slot][bit];
+      if (((kept.value[slot] >> shift) & 1) != ((dropped.value[slot] >> shift) & 1))
+        r = std::min(r, gap);
+      else
+        r = std::min(r, gap + dropped.reliability[slot][bit]);
+    }
+  }
 }
 
 void EchoReader::follow(const Survivor& best, int through) {

@@ -77,6 +77,9 @@ class EchoReader {
   Complex carrierAt(int sample) const;
   void solve();
   void step();
+  // Bounds the reliability of the bits of the kDelay symbols before m in `kept` by a path
+  // `gap` worse, dropped where it joined.
+  static void bound(Survivor& kept, const Survivor& dropped, float gap, int m);
   // Rebuilds the symbols up to `through` as the best survivor has them, for the fit.
   void follow(const Survivor& best, int through);
 
@@ -101,6 +104,8 @@ class EchoReader {
   std::array<Complex, kTaps> crossCorrelation_{};
   std::array<Complex, kTaps> taps_{};
   std::array<std::array<Complex, kResponse>, 4> responses_{};
+  // The responses turned to each phase point: what a symbol of phase p and value v adds.
+  std::array<std::array<std::array<Complex, kResponse>, 4>, 12> turned_{};
   double noise_ = 1.0;
   double forgetting_ = 1.0;  // weight of the fit per sample
   int lead_ = 0;  // where the responses start to carry weight, against the timing (at most 0)
