@@ -125,7 +125,12 @@ void EchoReader::rebuild(int symbol, int startTwelfths, int value) {
   for (int j = 0; j < kSymbolSamples; ++j) {
     const int at = (symbol * kSymbolSamples + j) & kSampleMask;
     rebuilt_[at] = point * ramps_[value][j];
-    if (at < kTaps - 1) rebuilt_[at + kRing] = rebuilt_[at];
+    rebuiltRe_[at] = rebuilt_[at].real();
+    rebuiltIm_[at] = rebuilt_[at].imag();
+    if (at < kTaps - 1) {
+      rebuiltRe_[at + kRing] = rebuiltRe_[at];
+      rebuiltIm_[at + kRing] = rebuiltIm_[at];
+    }
   }
   symbolPhase_[symbol & kSampleMask] = int8_t(startTwelfths);
   symbolValue_[symbol & kSampleMask] = int8_t(value);
@@ -151,17 +156,26 @@ double EchoReader::learnUpTo(int sampleEnd) {
   for (; learned_ < sampleEnd; ++learned_) {
     const int i = learned_;
     // Tap d holds the delay d - kPrecursor; its input is the rebuilt sample i + kPrecursor - d,
-    // inputs[-d] below.
-    const Complex* inputs = rebuiltRun(i + kPrecursor - (kTaps - 1)) + kTaps - 1;
-    const Complex newest = inputs[0];
+    // at w = kTaps - 1 - d in the run of inputs.
+    const int first = (i + kPrecursor - (kTaps - 1)) & kSampleMask;
+    const double* inRe = rebuiltRe_.data() + first;
+    const double* inIm = rebuiltIm_.data() + first;
+    const double newRe = inRe[kTaps - 1], newIm = inIm[kTaps - 1];
     const Complex r = times(received_[i & kSampleMask], unturn);
     unturn = times(unturn, unturnStep);
-    for (int d = 0; d < kTaps; ++d)
-      autocorrelation_[d] = forgetting_ * autocorrelation_[d] + timesConj(newest, inputs[-d]);
-    for (int d = 0; d < kTaps; ++d)
-      crossCorrelation_[d] = forgetting_ * crossCorrelation_[d] + timesConj(r, inputs[-d]);
+    // The correlations' updates, as timesConj(newest, input) and timesConj(r, input).
+    const double f = forgetting_;
+    for (int w = 0; w < kTaps; ++w) {
+      autoRe_[w] = f * autoRe_[w] + (newRe * inRe[w] + newIm * inIm[w]);
+      autoIm_[w] = f * autoIm_[w] + (newIm * inRe[w] - newRe * inIm[w]);
+    }
+    for (int w = 0; w < kTaps; ++w) {
+      crossRe_[w] = f * crossRe_[w] + (r.real() * inRe[w] + r.imag() * inIm[w]);
+      crossIm_[w] = f * crossIm_[w] + (r.imag() * inRe[w] - r.real() * inIm[w]);
+    }
     Complex predicted = 0;
-    for (int d = 0; d < kTaps; ++d) predicted += times(taps_[d], inputs[-d]);
+    for (int d = 0; d < kTaps; ++d)
+      predicted += times(taps_[d], Complex(inRe[kTaps - 1 - d], inIm[kTaps - 1 - d]));
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
     quadrature += timesConj(r, predicted).imag();
     power += std::norm(predicted);
@@ -172,10 +186,14 @@ double EchoReader::learnUpTo(int sampleEnd) {
 void EchoReader::solve() {
   sinceSolve_ = 0;
   // The fit's matrix is Toeplitz: the correlation of the rebuilt signal at each lag.
-  std::array<Complex, kTaps> column = autocorrelation_;
-  column[0] += kLoading * autocorrelation_[0].real() + 1e-12;
+  std::array<Complex, kTaps> column, cross;
+  for (int d = 0; d < kTaps; ++d) {
+    column[d] = Complex(autoRe_[kTaps - 1 - d], autoIm_[kTaps - 1 - d]);
+    cross[d] = Complex(crossRe_[kTaps - 1 - d], crossIm_[kTaps - 1 - d]);
+  }
+  column[0] += kLoading * column[0].real() + 1e-12;
   std::array<Complex, kTaps> taps;
-  if (!toeplitzSolve<kTaps>(column, crossCorrelation_, taps)) return;
+  if (!toeplitzSolve<kTaps>(column, cross, taps)) return;
   taps_ = taps;
   for (int v = 0; v < kValues; ++v)
     for (int t = 0; t < kResponse; ++t) {
@@ -205,8 +223,10 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   forgetting_ = steady ? kSteadyForgetting : kForgetting;
   // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
   // i is the rebuilt sample i + kPrecursor - d.
-  autocorrelation_.fill(0.0);
-  crossCorrelation_.fill(0.0);
+  autoRe_.fill(0.0);
+  autoIm_.fill(0.0);
+  crossRe_.fill(0.0);
+  crossIm_.fill(0.0);
   taps_.fill(0.0);
   carrierPhase_ = carrierTurn_ = 0.0;
   carrierSample_ = 0;

@@ -86,11 +86,10 @@ class EchoReader {
   // Each value's phase ramp at the samples of a symbol, from phase 0.
   std::array<std::array<Complex, kSymbolSamples>, 4> ramps_{};
   std::array<Complex, kRing> received_{};  // 6 kHz samples, carrier removed
-  // The transmitted signal rebuilt from symbols; the ring's first kTaps - 1 samples are
-  // repeated past its end, so that the inputs of all taps lie side by side.
-  std::array<Complex, kRing + kTaps - 1> rebuilt_{};
-  // kTaps rebuilt samples in a row from sample `first`.
-  const Complex* rebuiltRun(int first) const { return rebuilt_.data() + (first & (kRing - 1)); }
+  std::array<Complex, kRing> rebuilt_{};   // the transmitted signal rebuilt from symbols
+  // The same, real and imaginary parts apart, with the ring's first kTaps - 1 samples repeated
+  // past its end: the inputs of all taps lie side by side for the fit.
+  std::array<double, kRing + kTaps - 1> rebuiltRe_{}, rebuiltIm_{};
   std::array<int8_t, kRing> symbolPhase_{}, symbolValue_{};  // known and decided symbols
   int held_ = 0;     // symbols whose samples are in
   int known_ = 0;    // symbols rebuilt (known or decided)
@@ -98,10 +97,10 @@ class EchoReader {
   int stepped_ = 0;  // next symbol the search adds
   int learned_ = 0;  // next sample the channel fit takes in
   // The fit: correlations of the rebuilt signal at lags 0..kTaps-1, its cross-correlation
-  // with the received one per tap, the taps, the responses to each value's ramp, and the
-  // variance of what the fit leaves.
-  std::array<Complex, kTaps> autocorrelation_{};
-  std::array<Complex, kTaps> crossCorrelation_{};
+  // with the received one per tap (both with tap d at kTaps - 1 - d, real and imaginary parts
+  // apart), the taps, the responses to each value's ramp, and the variance of what the fit
+  // leaves.
+  std::array<double, kTaps> autoRe_{}, autoIm_{}, crossRe_{}, crossIm_{};
   std::array<Complex, kTaps> taps_{};
   std::array<std::array<Complex, kResponse>, 4> responses_{};
   // The responses turned to each phase point: what a symbol of phase p and value v adds.
