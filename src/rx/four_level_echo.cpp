@@ -73,30 +73,31 @@ bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>
                    std::array<Complex, N>& x) {
   const double t0 = t[0].real();
   if (!(t0 > 0)) return false;
-  std::array<Complex, N> forward{}, backward{}, f{}, b{};
-  forward[0] = backward[0] = 1.0 / t0;
+  // Both vectors are kept with a zero around them: forward[n] is 0 until step n writes it, and
+  // backward[i] lies at shifted[i + 1] after shifted[0] = 0, so every step runs one loop over
+  // i = 0..n without edge cases.
+  std::array<Complex, N + 1> forward{}, shifted{}, b{};
+  forward[0] = shifted[1] = 1.0 / t0;
   x.fill(0.0);
   x[0] = y[0] / t0;
   for (int n = 1; n < N; ++n) {
     Complex ef = 0, eb = 0, ex = 0;
     for (int i = 0; i < n; ++i) {
       ef += times(t[n - i], forward[i]);
-      eb += timesConj(backward[i], t[i + 1]);
+      eb += timesConj(shifted[i + 1], t[i + 1]);
       ex += times(t[n - i], x[i]);
     }
     const Complex denominator = 1.0 - ef * eb;
     if (!(std::abs(denominator) > 1e-12) || !std::isfinite(denominator.real())) return false;
     const Complex scale = 1.0 / denominator;
     for (int i = 0; i <= n; ++i) {
-      const Complex fi = i < n ? forward[i] : 0.0;
-      const Complex bi = i > 0 ? backward[i - 1] : 0.0;
-      f[i] = times(fi - times(ef, bi), scale);
+      const Complex fi = forward[i], bi = shifted[i];
+      forward[i] = times(fi - times(ef, bi), scale);
       b[i] = times(bi - times(eb, fi), scale);
     }
-    std::copy(f.begin(), f.begin() + n + 1, forward.begin());
-    std::copy(b.begin(), b.begin() + n + 1, backward.begin());
+    std::copy(b.begin(), b.begin() + n + 1, shifted.begin() + 1);
     const Complex correction = y[n] - ex;
-    for (int i = 0; i <= n; ++i) x[i] += times(correction, backward[i]);
+    for (int i = 0; i <= n; ++i) x[i] += times(correction, shifted[i + 1]);
   }
   for (const Complex& v : x)
     if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) return false;
@@ -202,11 +203,6 @@ void EchoReader::solve() {
         s += times(ramps_[v][j], taps_[t - j]);
       responses_[v][t] = s;
     }
-  // The search takes each response turned to every phase point, the same products each time.
-  const auto& points = phasePoints();
-  for (int p = 0; p < kPhases; ++p)
-    for (int v = 0; v < kValues; ++v)
-      for (int t = 0; t < kResponse; ++t) turned_[p][v][t] = times(points[p], responses_[v][t]);
   // The search scores each sample with the last symbol that reaches it with some weight: the
   // responses' first samples before that are left out of the predictions.
   std::array<double, kResponse> power{};
@@ -216,6 +212,12 @@ void EchoReader::solve() {
   int first = 0;
   while (first < kPrecursor && power[first] < kSignificant * strongest) ++first;
   lead_ = first - kPrecursor;
+  // The search takes the responses from there on turned to every phase point, the same products
+  // each time.
+  const auto& points = phasePoints();
+  for (int p = 0; p < kPhases; ++p)
+    for (int v = 0; v < kValues; ++v)
+      for (int t = first; t < kResponse; ++t) turned_[p][v][t] = times(points[p], responses_[v][t]);
 }
 
 bool EchoReader::beginPayload(int startTwelfths, bool steady) {
