@@ -61,15 +61,26 @@ const std::array<LowCutSection, 2>& lowCutSections() {
 
 }  // namespace
 
-void DownConverter::filterPhases(const SetTaps& taps, std::array<double, kBlockSamples>& out) const {
-  for (int m0 = 0; m0 < kBlockSamples; m0 += kSets) {
-    std::array<double, kSets> sum{};
-    for (int k = 0; k < kTaps; ++k) {
-      const double* x = phases_[k % kDecimation].data() + kPhaseLead + m0 - k / kDecimation;
-      for (int p = 0; p < kSets; ++p) sum[p] += taps[k][p] * x[p];
+template <int Groups>
+void DownConverter::filterGroups(const SetTaps& taps, int m0, double* out) const {
+  // Groups of eight outputs side by side share the taps; tap k = 4 i + s reads phase s.
+  std::array<std::array<double, kSets>, Groups> sum{};
+  for (int i = 0; i < kTaps / kDecimation; ++i)
+    for (int s = 0; s < kDecimation; ++s) {
+      const double* tap = taps[kDecimation * i + s].data();
+      const double* x = phases_[s].data() + kPhaseLead + m0 - i;
+      for (int g = 0; g < Groups; ++g)
+        for (int p = 0; p < kSets; ++p) sum[g][p] += tap[p] * x[g * kSets + p];
     }
-    std::copy(sum.begin(), sum.end(), out.begin() + m0);
-  }
+  for (int g = 0; g < Groups; ++g) std::copy(sum[g].begin(), sum[g].end(), out + m0 + g * kSets);
+}
+
+void DownConverter::filterPhases(const SetTaps& taps, std::array<double, kBlockSamples>& out) const {
+  constexpr int kGroups = 2;
+  int m0 = 0;
+  for (; m0 + kGroups * kSets <= kBlockSamples; m0 += kGroups * kSets)
+    filterGroups<kGroups>(taps, m0, out.data());
+  for (; m0 < kBlockSamples; m0 += kSets) filterGroups<1>(taps, m0, out.data());
 }
 
 void DownConverter::convert(std::span<const int16_t, kInputBufferSamples> samples,

@@ -29,6 +29,9 @@ struct DownConverter {
  private:
   // One part of the filter's outputs.
   void filterPhases(const SetTaps& taps, std::array<double, kBlockSamples>& out) const;
+  // Groups * 8 outputs of one part from output m0 on.
+  template <int Groups>
+  void filterGroups(const SetTaps& taps, int m0, double* out) const;
 
   // The high-pass ahead of the mixer (two second-order sections, two state values each): DC
   // and mains hum would otherwise land inside the baseband, 1500 Hz below the carrier.
