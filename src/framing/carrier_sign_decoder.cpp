@@ -28,6 +28,39 @@ const std::array<uint8_t, 128>& outputPairs() {
 // States: encoder state in bits 0..5, bit 6 set when the value at the last boundary is -1.
 constexpr int kStates = 128;
 
+// One of the two paths into a state: the state it comes from and the sign (+-1) of the value
+// between the step's two bits.
+struct Branch {
+  uint8_t from;
+  float middle;
+};
+// The paths into every state (by the bit h leaving the encoder's memory), for each pair of
+// scrambler bits (p1 * 2 + p2).
+using BranchTable = std::array<std::array<std::array<Branch, 2>, kStates>, 4>;
+const BranchTable& branchTable() {
+  static const auto table = [] {
+    BranchTable t{};
+    const auto& pairs = outputPairs();
+    for (unsigned p = 0; p < 4; ++p)
+      for (int state = 0; state < kStates; ++state) {
+        const unsigned ns = unsigned(state) & 63u, b = ns & 1u;
+        const float newSign = state & 64 ? -1.0f : 1.0f;
+        for (unsigned h = 0; h < 2; ++h) {
+          const unsigned s = (ns >> 1) | (h << 5);
+          const int pair = pairs[s * 2 + b];
+          // Channel bits after scrambling; a 0 turns the value over.
+          const float flip1 = ((pair >> 1) ^ (p >> 1)) & 1 ? 1.0f : -1.0f;
+          const float flip2 = ((pair & 1) ^ p) & 1 ? 1.0f : -1.0f;
+          const float middle = newSign * flip2;
+          const float oldSign = middle * flip1;
+          t[p][state][h] = {uint8_t(s | (oldSign < 0 ? 64u : 0u)), middle};
+        }
+      }
+    return t;
+  }();
+  return table;
+}
+
 }  // namespace
 
 int CarrierSignDecoder::decode(std::span<const float> values, int startSign, int count,
@@ -40,35 +73,28 @@ int CarrierSignDecoder::decode(std::span<const float> values, int startSign, int
   if (startSign <= 0) metric[64] = 0.0f;
   const auto& scrambler = scramblerSequence();
   auto valueAt = [&](int i) { return i < int(values.size()) ? values[i] : 0.0f; };
-  const auto& pairs = outputPairs();
+  const BranchTable& branches = branchTable();
 
   for (int step = 0; step < count; ++step) {
     const float first = valueAt(2 * step), second = valueAt(2 * step + 1);
     const unsigned p1 = scrambler[(2 * step) % kScramblerLength];
     const unsigned p2 = scrambler[(2 * step + 1) % kScramblerLength];
-    auto& decided = decisions_[step];
-    decided = {0, 0};
+    const auto& into = branches[p1 * 2 + p2];
+    std::array<uint64_t, 2> decided{};
+    // Each state keeps the better of its two paths (the first on a tie), without branches:
+    // which one wins depends on the noise.
     for (int state = 0; state < kStates; ++state) {
-      const unsigned ns = unsigned(state) & 63u, b = ns & 1u;
-      const float newSign = state & 64 ? -1.0f : 1.0f;
-      float best = kNone;
-      for (unsigned h = 0; h < 2; ++h) {
-        const unsigned s = (ns >> 1) | (h << 5);
-        const int pair = pairs[s * 2 + b];
-        // Channel bits after scrambling; a 0 turns the value over.
-        const float flip1 = ((pair >> 1) ^ p1) & 1 ? 1.0f : -1.0f;
-        const float flip2 = ((pair & 1) ^ p2) & 1 ? 1.0f : -1.0f;
-        const float middle = newSign * flip2;         // the value between the two bits
-        const float oldSign = middle * flip1;
-        const float m = metric[s | (oldSign < 0 ? 64u : 0u)] + middle * first + newSign * second;
-        if (m > best) {
-          best = m;
-          if (h) decided[state >> 6] |= uint64_t(1) << (state & 63);
-          else decided[state >> 6] &= ~(uint64_t(1) << (state & 63));
-        }
-      }
-      next[state] = best;
+      const float last = (state & 64 ? -1.0f : 1.0f) * second;
+      const Branch& b0 = into[state][0];
+      const Branch& b1 = into[state][1];
+      const float m0 = metric[b0.from] + b0.middle * first + last;
+      const float m1 = metric[b1.from] + b1.middle * first + last;
+      const float kept = m0 > kNone ? m0 : kNone;
+      const bool otherWins = m1 > kept;
+      next[state] = otherWins ? m1 : kept;
+      decided[state >> 6] |= uint64_t(otherWins) << (state & 63);
     }
+    decisions_[step] = decided;
     metric = next;
   }
 

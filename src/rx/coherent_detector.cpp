@@ -67,53 +67,10 @@ const std::array<double, 2 * CoherentDetector::kHalfPulse + 1>& halfSine() {
   return pulse;
 }
 
-// The 48 kHz input is multiplied by e^(-i 2 pi 1500 n / 48000), which repeats every 32
-// samples, and low-passed (windowed sinc, 1800 Hz, Blackman window); only every fourth output
-// is computed. The mixer folds into the taps: output sample m uses the tap set of m mod 8.
-// The filter delays by 31.5 input samples; the discriminator's analytic signal lags the input
-// by about 48.4 decimated samples (input, band-pass and Hilbert filters), so the baseband is
-// stored that much later to line up with it.
+// The down converter's filter delays by 31.5 input samples; the discriminator's analytic
+// signal lags the input by about 48.4 decimated samples (input, band-pass and Hilbert
+// filters), so the baseband is stored that much later to line up with it.
 constexpr int kDownDelay = 48;
-using DownTaps = std::array<std::array<Complex, CoherentDetector::kDownTaps>, 8>;
-const DownTaps& downTaps() {
-  static const DownTaps taps = [] {
-    constexpr int L = CoherentDetector::kDownTaps;
-    constexpr double kCutoff = 1800.0 / 48000.0;
-    DownTaps t{};
-    for (int k = 0; k < L; ++k) {
-      const double c = k - (L - 1) / 2.0;
-      const double sinc =
-          2 * kCutoff * (c == 0 ? 1.0 : std::sin(2 * kPi * kCutoff * c) / (2 * kPi * kCutoff * c));
-      const double w =
-          0.42 - 0.5 * std::cos(2 * kPi * k / (L - 1)) + 0.08 * std::cos(4 * kPi * k / (L - 1));
-      for (int p = 0; p < 8; ++p) {
-        const int n = p * 4 - k;  // input sample n - k of output m with m mod 8 = p
-        t[p][k] = sinc * w * std::polar(1.0, -2 * kPi * 1500.0 * n / 48000.0);
-      }
-    }
-    return t;
-  }();
-  return taps;
-}
-
-// A fourth-order Butterworth high-pass at 300 Hz (48 kHz): 62 dB down at 50 Hz, flat from the
-// lower tone up. The two second-order sections (normalised, a0 = 1) of its quality factors.
-struct LowCutSection {
-  double b0, b1, b2, a1, a2;
-};
-const std::array<LowCutSection, 2>& lowCutSections() {
-  static const auto sections = [] {
-    std::array<LowCutSection, 2> s{};
-    const double w = 2 * kPi * 300.0 / 48000.0;
-    const double quality[2] = {0.54119610, 1.30656296};
-    for (int i = 0; i < 2; ++i) {
-      const double alpha = std::sin(w) / (2 * quality[i]), c = std::cos(w), a0 = 1 + alpha;
-      s[i] = {(1 + c) / 2 / a0, -(1 + c) / a0, (1 + c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-    }
-    return s;
-  }();
-  return sections;
-}
 
 // (-i)^q for q = 0..3: turns the stream's axis of boundary q onto the real axis.
 Complex quarterTurn(int q) {
@@ -134,43 +91,36 @@ double wrapAngle(double a) { return std::remainder(a, 2.0 * kPi); }
 
 void CoherentDetector::load(std::span<const int16_t, kInputBufferSamples> samples,
                             int64_t blockStart) {
-  constexpr int kLead = kDownTaps - 1;
-  const auto& sections = lowCutSections();
-  for (int n = 0; n < kInputBufferSamples; ++n) {
-    double x = samples[n];
-    for (int i = 0; i < 2; ++i) {  // transposed direct form II
-      const LowCutSection& f = sections[i];
-      double* z = lowCut.data() + 2 * i;
-      const double y = f.b0 * x + z[0];
-      z[0] = f.b1 * x - f.a1 * y + z[1];
-      z[1] = f.b2 * x - f.a2 * y;
-      x = y;
-    }
-    inputLine[kLead + n] = x;
-  }
-  const auto& taps = downTaps();
-  for (int m = 0; m < kBlockSamples; ++m) {
-    const int n = m * kDecimation;
-    const auto& phaseTaps = taps[m % 8];
-    double re = 0, im = 0;
-    const double* x = inputLine.data() + kLead + n;
-    for (int k = 0; k < kDownTaps; ++k) {
-      re += phaseTaps[k].real() * x[-k];
-      im += phaseTaps[k].imag() * x[-k];
-    }
-    baseband[(blockStart + m + kDownDelay) & kMask] = Complex(re, im);
-  }
-  std::copy(inputLine.end() - kLead, inputLine.end(), inputLine.begin());
+  downConverter.convert(samples, convertedBlock);
+  for (int m = 0; m < kBlockSamples; ++m)
+    baseband[(blockStart + m + kDownDelay) & kMask] = convertedBlock[m];
   basebandEnd = blockStart + kBlockSamples + kDownDelay;
-  const auto& pulse = halfSine();
-  const int64_t end = basebandEnd - kHalfPulse;
-  for (int64_t n = std::max(matchedEnd, end - kRingSize / 2); n < end; ++n) {
-    Complex s = 0;
-    for (int i = -kHalfPulse; i <= kHalfPulse; ++i)
-      s += baseband[(n + i) & kMask] * pulse[i + kHalfPulse];
-    matched[n & kMask] = s;
-  }
+  filterHalfSine(basebandEnd - kHalfPulse);
+}
+
+void CoherentDetector::filterHalfSine(int64_t end) {
+  const int64_t from = std::max(matchedEnd, end - kRingSize / 2);
   matchedEnd = end;
+  const int count = int(end - from);
+  if (count <= 0) return;
+  // The stretch read, out of the ring, so that neighbouring outputs are summed side by side
+  // (each still adds its products in the pulse's order).
+  for (int t = 0; t < count + 2 * kHalfPulse; ++t) {
+    const Complex v = baseband[(from - kHalfPulse + t) & kMask];
+    stretchRe[t] = v.real();
+    stretchIm[t] = v.imag();
+  }
+  const auto& pulse = halfSine();
+  for (int t = 0; t < count; t += kStretchLanes) {
+    std::array<double, kStretchLanes> re{}, im{};
+    for (int i = 0; i <= 2 * kHalfPulse; ++i)
+      for (int l = 0; l < kStretchLanes; ++l) {
+        re[l] += stretchRe[t + l + i] * pulse[i];
+        im[l] += stretchIm[t + l + i] * pulse[i];
+      }
+    for (int l = 0; l < kStretchLanes && t + l < count; ++l)
+      matched[(from + t + l) & kMask] = Complex(re[l], im[l]);
+  }
 }
 
 void CoherentDetector::queue(const SymbolDetector::Reading& reading) {

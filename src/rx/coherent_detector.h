@@ -37,6 +37,7 @@
 #include <span>
 
 #include "rx/demodulator.h"
+#include "rx/down_converter.h"
 #include "rx/four_level_echo.h"
 #include "rx/four_level_trellis.h"
 #include "rx/rls_equalizer.h"
@@ -63,11 +64,12 @@ struct CoherentDetector {
   std::array<Complex, kRingSize> matched{};
   int64_t basebandEnd = 0;              // one past the last baseband sample
   int64_t matchedEnd = 0;               // one past the last filtered sample
-  static constexpr int kDownTaps = 64;  // the 48 kHz low-pass ahead of the decimation
-  std::array<double, kDownTaps - 1 + kInputBufferSamples> inputLine{};
-  // The high-pass ahead of the mixer (two second-order sections, two state values each): DC
-  // and mains hum would otherwise land inside the baseband, 1500 Hz below the carrier.
-  std::array<double, 4> lowCut{};
+  DownConverter downConverter;
+  std::array<Complex, kBlockSamples> convertedBlock{};
+  // The stretch of baseband the half-sine filter reads in one load, out of the ring, real and
+  // imaginary parts apart.
+  static constexpr int kStretchLanes = 8;
+  std::array<double, kRingSize / 2 + 2 * kHalfPulse + kStretchLanes> stretchRe{}, stretchIm{};
 
   // Readings waiting for their samples, positions relative to the current block.
   std::array<SymbolDetector::Reading, kPendingLimit> pending{};
@@ -152,6 +154,8 @@ struct CoherentDetector {
   double detect(double tolerant, bool forChannelFit);
 
  private:
+  // Runs the half-sine filter over the baseband up to `end` (exclusive).
+  void filterHalfSine(int64_t end);
   Complex matchedAt(double position) const;
   // `count` baseband samples from the first after `start`, with the carrier offset and phase
   // removed (`startPhase` is the phase removed at `start`).

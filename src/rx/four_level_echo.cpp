@@ -73,30 +73,31 @@ bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>
                    std::array<Complex, N>& x) {
   const double t0 = t[0].real();
   if (!(t0 > 0)) return false;
-  std::array<Complex, N> forward{}, backward{}, f{}, b{};
-  forward[0] = backward[0] = 1.0 / t0;
+  // Both vectors are kept with a zero around them: forward[n] is 0 until step n writes it, and
+  // backward[i] lies at shifted[i + 1] after shifted[0] = 0, so every step runs one loop over
+  // i = 0..n without edge cases.
+  std::array<Complex, N + 1> forward{}, shifted{}, b{};
+  forward[0] = shifted[1] = 1.0 / t0;
   x.fill(0.0);
   x[0] = y[0] / t0;
   for (int n = 1; n < N; ++n) {
     Complex ef = 0, eb = 0, ex = 0;
     for (int i = 0; i < n; ++i) {
       ef += times(t[n - i], forward[i]);
-      eb += timesConj(backward[i], t[i + 1]);
+      eb += timesConj(shifted[i + 1], t[i + 1]);
       ex += times(t[n - i], x[i]);
     }
     const Complex denominator = 1.0 - ef * eb;
     if (!(std::abs(denominator) > 1e-12) || !std::isfinite(denominator.real())) return false;
     const Complex scale = 1.0 / denominator;
     for (int i = 0; i <= n; ++i) {
-      const Complex fi = i < n ? forward[i] : 0.0;
-      const Complex bi = i > 0 ? backward[i - 1] : 0.0;
-      f[i] = times(fi - times(ef, bi), scale);
+      const Complex fi = forward[i], bi = shifted[i];
+      forward[i] = times(fi - times(ef, bi), scale);
       b[i] = times(bi - times(eb, fi), scale);
     }
-    std::copy(f.begin(), f.begin() + n + 1, forward.begin());
-    std::copy(b.begin(), b.begin() + n + 1, backward.begin());
+    std::copy(b.begin(), b.begin() + n + 1, shifted.begin() + 1);
     const Complex correction = y[n] - ex;
-    for (int i = 0; i <= n; ++i) x[i] += times(correction, backward[i]);
+    for (int i = 0; i <= n; ++i) x[i] += times(correction, shifted[i + 1]);
   }
   for (const Complex& v : x)
     if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) return false;
@@ -122,8 +123,16 @@ void EchoReader::store(int symbol, const Complex* samples) {
 
 void EchoReader::rebuild(int symbol, int startTwelfths, int value) {
   const Complex point = phasePoints()[startTwelfths];
-  for (int j = 0; j < kSymbolSamples; ++j)
-    rebuilt_[(symbol * kSymbolSamples + j) & kSampleMask] = point * ramps_[value][j];
+  for (int j = 0; j < kSymbolSamples; ++j) {
+    const int at = (symbol * kSymbolSamples + j) & kSampleMask;
+    rebuilt_[at] = point * ramps_[value][j];
+    rebuiltRe_[at] = rebuilt_[at].real();
+    rebuiltIm_[at] = rebuilt_[at].imag();
+    if (at < kTaps - 1) {
+      rebuiltRe_[at + kRing] = rebuiltRe_[at];
+      rebuiltIm_[at + kRing] = rebuiltIm_[at];
+    }
+  }
   symbolPhase_[symbol & kSampleMask] = int8_t(startTwelfths);
   symbolValue_[symbol & kSampleMask] = int8_t(value);
   known_ = symbol + 1;
@@ -147,17 +156,27 @@ double EchoReader::learnUpTo(int sampleEnd) {
   double quadrature = 0, power = 0;
   for (; learned_ < sampleEnd; ++learned_) {
     const int i = learned_;
-    const Complex newest = rebuilt_[(i + kPrecursor) & kSampleMask];
-    Complex predicted = 0;
+    // Tap d holds the delay d - kPrecursor; its input is the rebuilt sample i + kPrecursor - d,
+    // at w = kTaps - 1 - d in the run of inputs.
+    const int first = (i + kPrecursor - (kTaps - 1)) & kSampleMask;
+    const double* inRe = rebuiltRe_.data() + first;
+    const double* inIm = rebuiltIm_.data() + first;
+    const double newRe = inRe[kTaps - 1], newIm = inIm[kTaps - 1];
     const Complex r = times(received_[i & kSampleMask], unturn);
     unturn = times(unturn, unturnStep);
-    for (int d = 0; d < kTaps; ++d) {
-      const Complex older = rebuilt_[(i + kPrecursor - d) & kSampleMask];
-      autocorrelation_[d] = forgetting_ * autocorrelation_[d] + timesConj(newest, older);
-      // Tap d holds the delay d - kPrecursor, whose input is this same rebuilt sample.
-      predicted += times(taps_[d], older);
-      crossCorrelation_[d] = forgetting_ * crossCorrelation_[d] + timesConj(r, older);
+    // The correlations' updates, as timesConj(newest, input) and timesConj(r, input).
+    const double f = forgetting_;
+    for (int w = 0; w < kTaps; ++w) {
+      autoRe_[w] = f * autoRe_[w] + (newRe * inRe[w] + newIm * inIm[w]);
+      autoIm_[w] = f * autoIm_[w] + (newIm * inRe[w] - newRe * inIm[w]);
     }
+    for (int w = 0; w < kTaps; ++w) {
+      crossRe_[w] = f * crossRe_[w] + (r.real() * inRe[w] + r.imag() * inIm[w]);
+      crossIm_[w] = f * crossIm_[w] + (r.imag() * inRe[w] - r.real() * inIm[w]);
+    }
+    Complex predicted = 0;
+    for (int d = 0; d < kTaps; ++d)
+      predicted += times(taps_[d], Complex(inRe[kTaps - 1 - d], inIm[kTaps - 1 - d]));
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
     quadrature += timesConj(r, predicted).imag();
     power += std::norm(predicted);
@@ -168,10 +187,14 @@ double EchoReader::learnUpTo(int sampleEnd) {
 void EchoReader::solve() {
   sinceSolve_ = 0;
   // The fit's matrix is Toeplitz: the correlation of the rebuilt signal at each lag.
-  std::array<Complex, kTaps> column = autocorrelation_;
-  column[0] += kLoading * autocorrelation_[0].real() + 1e-12;
+  std::array<Complex, kTaps> column, cross;
+  for (int d = 0; d < kTaps; ++d) {
+    column[d] = Complex(autoRe_[kTaps - 1 - d], autoIm_[kTaps - 1 - d]);
+    cross[d] = Complex(crossRe_[kTaps - 1 - d], crossIm_[kTaps - 1 - d]);
+  }
+  column[0] += kLoading * column[0].real() + 1e-12;
   std::array<Complex, kTaps> taps;
-  if (!toeplitzSolve<kTaps>(column, crossCorrelation_, taps)) return;
+  if (!toeplitzSolve<kTaps>(column, cross, taps)) return;
   taps_ = taps;
   for (int v = 0; v < kValues; ++v)
     for (int t = 0; t < kResponse; ++t) {
@@ -189,6 +212,12 @@ void EchoReader::solve() {
   int first = 0;
   while (first < kPrecursor && power[first] < kSignificant * strongest) ++first;
   lead_ = first - kPrecursor;
+  // The search takes the responses from there on turned to every phase point, the same products
+  // each time.
+  const auto& points = phasePoints();
+  for (int p = 0; p < kPhases; ++p)
+    for (int v = 0; v < kValues; ++v)
+      for (int t = first; t < kResponse; ++t) turned_[p][v][t] = times(points[p], responses_[v][t]);
 }
 
 bool EchoReader::beginPayload(int startTwelfths, bool steady) {
@@ -196,8 +225,10 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   forgetting_ = steady ? kSteadyForgetting : kForgetting;
   // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
   // i is the rebuilt sample i + kPrecursor - d.
-  autocorrelation_.fill(0.0);
-  crossCorrelation_.fill(0.0);
+  autoRe_.fill(0.0);
+  autoIm_.fill(0.0);
+  crossRe_.fill(0.0);
+  crossIm_.fill(0.0);
   taps_.fill(0.0);
   carrierPhase_ = carrierTurn_ = 0.0;
   carrierSample_ = 0;
@@ -236,7 +267,6 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
 
 void EchoReader::step() {
   const int m = stepped_++;
-  const auto& points = phasePoints();
   const int firstSample = m * kSymbolSamples + lead_;
   const int reach = lead_ + kPrecursor;  // response index of the step's first sample
   std::array<Complex, kSymbolSamples> received;
@@ -259,10 +289,7 @@ void EchoReader::step() {
   // each value of symbol m.
   std::array<std::array<double, kValues>, kStates> candidate;
   for (int p = parity; p < kPhases; p += 2) {
-    std::array<std::array<Complex, kSymbolSamples>, kValues> own;
-    for (int v = 0; v < kValues; ++v)
-      for (int t = 0; t < kSymbolSamples; ++t)
-        own[v][t] = times(points[p], responses_[v][reach + t]);
+    const auto& own = turned_[p];  // from symbol m itself, at own[v][reach + t]
     for (int u = 0; u < kValues; ++u) {
       const int state = p * kValues + u;
       const Survivor& s = from[state];
@@ -275,14 +302,14 @@ void EchoReader::step() {
         const int start = reach + back * kSymbolSamples;
         if (start >= kResponse) break;
         const int slot = (m - back) & kHistoryMask;
-        const Complex* response = responses_[s.value[slot]].data() + start;
-        const Complex point = points[s.phase[slot]];
+        const Complex* echo = turned_[s.phase[slot]][s.value[slot]].data() + start;
         const int count = std::min(kSymbolSamples, kResponse - start);
-        for (int t = 0; t < count; ++t) residual[t] -= times(point, response[t]);
+        for (int t = 0; t < count; ++t) residual[t] -= echo[t];
       }
       for (int v = 0; v < kValues; ++v) {
         double squares = 0;
-        for (int t = 0; t < kSymbolSamples; ++t) squares += std::norm(residual[t] - own[v][t]);
+        for (int t = 0; t < kSymbolSamples; ++t)
+          squares += std::norm(residual[t] - own[v][reach + t]);
         candidate[state][v] = s.metric + squares * inverseNoise;
       }
     }
@@ -291,12 +318,12 @@ void EchoReader::step() {
   // paths dropped there bound the reliability of every bit on which they differ from it.
   double least = kNone;
   const int slotNow = m & kHistoryMask;
-  for (int q = 0; q < kPhases; ++q) {
-    const bool reached = (q & 1) != parity;
+  for (int q = parity; q < kPhases; q += 2)  // no path of this step ends on these phases
+    for (int v = 0; v < kValues; ++v) to[q * kValues + v].metric = kNone;
+  for (int q = parity ^ 1; q < kPhases; q += 2) {
     for (int v = 0; v < kValues; ++v) {
       Survivor& n = to[q * kValues + v];
       n.metric = kNone;
-      if (!reached) continue;
       const int p = wrapTwelfths(q - phaseStep(v));
       int best = -1;
       for (int u = 0; u < kValues; ++u) {
@@ -311,21 +338,10 @@ void EchoReader::step() {
       n.reliability[slotNow] = {kMostReliable, kMostReliable};
       for (int u = 0; u < kValues; ++u) {
         const double c = candidate[p * kValues + u][v];
-        // A path dropped by a wide margin bounds nothing.
-        if (u == best || !(c - n.metric < kMostReliable)) continue;
-        const float gap = float(c - n.metric);
-        const Survivor& loser = from[p * kValues + u];
-        for (int back = 1; back <= kDelay; ++back) {
-          const int slot = (m - back) & kHistoryMask;
-          for (int bit = 0; bit < 2; ++bit) {
-            const int shift = 1 - bit;
-            float& r = n.reliability[slot][bit];
-            if (((n.value[slot] >> shift) & 1) != ((loser.value[slot] >> shift) & 1))
-              r = std::min(r, gap);
-            else
-              r = std::min(r, gap + loser.reliability[slot][bit]);
-          }
-        }
+        // A path dropped by a wide margin bounds nothing (nearly always).
+        if (u == best || !(c - n.metric < kMostReliable)) [[likely]]
+          continue;
+        bound(n, from[p * kValues + u], float(c - n.metric), m);
       }
       least = std::min(least, n.metric);
     }
@@ -338,6 +354,20 @@ void EchoReader::step() {
   current_ ^= 1;
   // The fit follows the best path a few symbols back, well before the decisions are made.
   follow(to[best_], m - kFitDelay);
+}
+
+void EchoReader::bound(Survivor& kept, const Survivor& dropped, float gap, int m) {
+  for (int back = 1; back <= kDelay; ++back) {
+    const int slot = (m - back) & kHistoryMask;
+    for (int bit = 0; bit < 2; ++bit) {
+      const int shift = 1 - bit;
+      float& r = kept.reliability[slot][bit];
+      if (((kept.value[slot] >> shift) & 1) != ((dropped.value[slot] >> shift) & 1))
+        r = std::min(r, gap);
+      else
+        r = std::min(r, gap + dropped.reliability[slot][bit]);
+    }
+  }
 }
 
 void EchoReader::follow(const Survivor& best, int through) {

@@ -77,6 +77,9 @@ class EchoReader {
   Complex carrierAt(int sample) const;
   void solve();
   void step();
+  // Bounds the reliability of the bits of the kDelay symbols before m in `kept` by a path
+  // `gap` worse, dropped where it joined.
+  static void bound(Survivor& kept, const Survivor& dropped, float gap, int m);
   // Rebuilds the symbols up to `through` as the best survivor has them, for the fit.
   void follow(const Survivor& best, int through);
 
@@ -84,6 +87,9 @@ class EchoReader {
   std::array<std::array<Complex, kSymbolSamples>, 4> ramps_{};
   std::array<Complex, kRing> received_{};  // 6 kHz samples, carrier removed
   std::array<Complex, kRing> rebuilt_{};   // the transmitted signal rebuilt from symbols
+  // The same, real and imaginary parts apart, with the ring's first kTaps - 1 samples repeated
+  // past its end: the inputs of all taps lie side by side for the fit.
+  std::array<double, kRing + kTaps - 1> rebuiltRe_{}, rebuiltIm_{};
   std::array<int8_t, kRing> symbolPhase_{}, symbolValue_{};  // known and decided symbols
   int held_ = 0;     // symbols whose samples are in
   int known_ = 0;    // symbols rebuilt (known or decided)
@@ -91,12 +97,14 @@ class EchoReader {
   int stepped_ = 0;  // next symbol the search adds
   int learned_ = 0;  // next sample the channel fit takes in
   // The fit: correlations of the rebuilt signal at lags 0..kTaps-1, its cross-correlation
-  // with the received one per tap, the taps, the responses to each value's ramp, and the
-  // variance of what the fit leaves.
-  std::array<Complex, kTaps> autocorrelation_{};
-  std::array<Complex, kTaps> crossCorrelation_{};
+  // with the received one per tap (both with tap d at kTaps - 1 - d, real and imaginary parts
+  // apart), the taps, the responses to each value's ramp, and the variance of what the fit
+  // leaves.
+  std::array<double, kTaps> autoRe_{}, autoIm_{}, crossRe_{}, crossIm_{};
   std::array<Complex, kTaps> taps_{};
   std::array<std::array<Complex, kResponse>, 4> responses_{};
+  // The responses turned to each phase point: what a symbol of phase p and value v adds.
+  std::array<std::array<std::array<Complex, kResponse>, 4>, 12> turned_{};
   double noise_ = 1.0;
   double forgetting_ = 1.0;  // weight of the fit per sample
   int lead_ = 0;  // where the responses start to carry weight, against the timing (at most 0)

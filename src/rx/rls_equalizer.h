@@ -33,28 +33,29 @@ struct RlsCombiner {
 
 template <int N>
 bool RlsCombiner<N>::update(const std::array<double, N>& x, double target) {
+  // P x, row by row in the order of x, summed for all rows at once: P is symmetric, so its
+  // column j is its row j.
   std::array<double, N> px{};
+  for (int j = 0; j < N; ++j)
+    for (int i = 0; i < N; ++i) px[i] += inverse[j * N + i] * x[j];
   double xpx = 0;
-  for (int i = 0; i < N; ++i) {
-    double s = 0;
-    for (int j = 0; j < N; ++j) s += inverse[i * N + j] * x[j];
-    px[i] = s;
-    xpx += x[i] * s;
-  }
+  for (int i = 0; i < N; ++i) xpx += x[i] * px[i];
   const double denominator = forgetting + xpx;
   const double error = target - output(x);
   if (!std::isfinite(denominator) || denominator <= 0 || !std::isfinite(error)) return false;
   const double scale = 1.0 / denominator;
   const double invForgetting = 1.0 / forgetting;
+  std::array<double, N> gain;
   for (int i = 0; i < N; ++i) {
-    const double gain = px[i] * scale;
-    weights[i] += gain * error;
-    // P = (P - k (P x)^T) / lambda, kept symmetric by computing the upper half only.
-    for (int j = i; j < N; ++j) {
-      const double v = (inverse[i * N + j] - gain * px[j]) * invForgetting;
-      inverse[i * N + j] = v;
-      inverse[j * N + i] = v;
-    }
+    gain[i] = px[i] * scale;
+    weights[i] += gain[i] * error;
+  }
+  // P = (P - k (P x)^T) / lambda. Element (i, j) takes the gain of the smaller index and the
+  // P x of the larger one, so both halves get the same numbers and P stays exactly symmetric.
+  for (int i = 0; i < N; ++i) {
+    double* row = inverse.data() + i * N;
+    for (int j = 0; j < i; ++j) row[j] = (row[j] - gain[j] * px[i]) * invForgetting;
+    for (int j = i; j < N; ++j) row[j] = (row[j] - gain[i] * px[j]) * invForgetting;
   }
   return true;
 }
