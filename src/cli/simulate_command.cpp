@@ -108,7 +108,7 @@ std::string formatNumber(double x) {
   return text.str();
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quotedCaption(const std::string& text) { return "\"" + text + "\""; }
 
 struct Station {
   explicit Station(const char* stationName) : name(stationName) {}
@@ -515,8 +515,8 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
       why = contact.press(b, &formB.sendBsrButton, &MainWindow::sendBsrClicked);
       if (why.empty()) why = contact.runTransmission(b);
       if (!why.empty()) return reportFailure(err, why);
-      out << "BSR round " << round << ": B pressed " << quoted(asked) << ", A shows "
-          << quoted(formA.respBsrButton.caption) << "\n";
+      out << "BSR round " << round << ": B pressed " << quotedCaption(asked) << ", A shows "
+          << quotedCaption(formA.respBsrButton.caption) << "\n";
       at(SimulationStep::bsrRequested, round);
       if (!formA.respBsrButton.enabled) {
         out << "BSR round " << round << ": A holds no request, the exchange ends\n";
@@ -538,7 +538,7 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
     if (why.empty()) why = contact.runTransmission(a);
     if (!why.empty()) return reportFailure(err, why);
     textReceived = log.texts.empty() ? std::string() : log.texts.back();
-    out << "text: B's log shows " << (log.texts.empty() ? "nothing" : quoted(std::string(textReceived))) << "\n";
+    out << "text: B's log shows " << (log.texts.empty() ? "nothing" : quotedCaption(std::string(textReceived))) << "\n";
     at(SimulationStep::textReceived, 0);
   }
 

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 constexpr int kTaps = DownConverter::kTaps;
 constexpr int kSets = DownConverter::kTapSets;
 static_assert(kBlockSamples % kSets == 0 && kSets * kDecimation == 32);
@@ -25,12 +24,12 @@ const MixerTaps& mixerTaps() {
     for (int k = 0; k < kTaps; ++k) {
       const double c = k - (kTaps - 1) / 2.0;
       const double sinc =
-          2 * kCutoff * (c == 0 ? 1.0 : std::sin(2 * kPi * kCutoff * c) / (2 * kPi * kCutoff * c));
-      const double w = 0.42 - 0.5 * std::cos(2 * kPi * k / (kTaps - 1)) +
-                       0.08 * std::cos(4 * kPi * k / (kTaps - 1));
+          2 * kCutoff * (c == 0 ? 1.0 : std::sin(2 * std::numbers::pi * kCutoff * c) / (2 * std::numbers::pi * kCutoff * c));
+      const double w = 0.42 - 0.5 * std::cos(2 * std::numbers::pi * k / (kTaps - 1)) +
+                       0.08 * std::cos(4 * std::numbers::pi * k / (kTaps - 1));
       for (int p = 0; p < kSets; ++p) {
         const int n = p * kDecimation - k;  // input sample n - k of output m with m mod 8 = p
-        const std::complex<double> tap = sinc * w * std::polar(1.0, -2 * kPi * 1500.0 * n / 48000.0);
+        const std::complex<double> tap = sinc * w * std::polar(1.0, -2 * std::numbers::pi * 1500.0 * n / 48000.0);
         t.re[k][p] = tap.real();
         t.im[k][p] = tap.imag();
       }
@@ -48,7 +47,7 @@ struct LowCutSection {
 const std::array<LowCutSection, 2>& lowCutSections() {
   static const auto sections = [] {
     std::array<LowCutSection, 2> s{};
-    const double w = 2 * kPi * 300.0 / 48000.0;
+    const double w = 2 * std::numbers::pi * 300.0 / 48000.0;
     const double quality[2] = {0.54119610, 1.30656296};
     for (int i = 0; i < 2; ++i) {
       const double alpha = std::sin(w) / (2 * quality[i]), c = std::cos(w), a0 = 1 + alpha;

@@ -10,13 +10,9 @@
 #include "app/rig_settings.h"
 #include "support/fake_audio_backend.h"
 #include "support/fake_platform.h"
+#include "support/fixed_serial_ports.h"
 
 namespace {
-
-struct FixedPorts final : SerialPortLister {
-  std::vector<std::string> ports;
-  std::vector<std::string> serialPorts() const override { return ports; }
-};
 
 // A new station (default settings, no callsign) on a scripted sound system; the fake
 // platform's page hook plays the operator.

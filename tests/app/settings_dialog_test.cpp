@@ -7,13 +7,9 @@
 #include "audio/device_rings.h"
 #include "support/fake_audio_backend.h"
 #include "support/fake_platform.h"
+#include "support/fixed_serial_ports.h"
 
 namespace {
-
-struct FixedPorts final : SerialPortLister {
-  std::vector<std::string> ports;
-  std::vector<std::string> serialPorts() const override { return ports; }
-};
 
 // A station on a scripted sound system with its settings dialog; the fake platform's dialog
 // hook plays the operator.

@@ -11,13 +11,13 @@
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kBlocks = 40;
+constexpr int kBlocksSent = 40;
 #else
-constexpr int kBlocks = 150;
+constexpr int kBlocksSent = 150;
 #endif
 
 double blockShare(const std::vector<int16_t>& signal, const ChannelModel& channel, ReceiverKind kind) {
-  return double(txsim::receiveThrough(signal, channel, kind, 5).goodBlocks) / kBlocks;
+  return double(txsim::receiveThrough(signal, channel, kind, 5).goodBlocks) / kBlocksSent;
 }
 
 ChannelModel channelAt(double snrDb, double power, double hz = 0, double ppm = 0) {
@@ -41,7 +41,7 @@ TEST(TolerantReceiver, MistunedPicturesArriveWholeInEveryMode) {
     txsim::TransmissionMode mode;
     mode.fourLevel = c.fourLevel;
     mode.coded = c.coded;
-    mode.blocks = kBlocks;
+    mode.blocks = kBlocksSent;
     const auto signal = txsim::pictureTransmission(mode);
     const ChannelModel channel = channelAt(25, txsim::soundingPower(signal), c.hz, c.ppm);
     const double improved = blockShare(signal, channel, ReceiverKind::improved);
@@ -57,7 +57,7 @@ TEST(TolerantReceiver, MistunedPicturesArriveWholeInEveryMode) {
 TEST(TolerantReceiver, WeakCodedPictureArrivesWhereThePlainReceiverLosesIt) {
   txsim::TransmissionMode mode;
   mode.coded = true;
-  mode.blocks = kBlocks;
+  mode.blocks = kBlocksSent;
   const auto signal = txsim::pictureTransmission(mode);
   const ChannelModel channel = channelAt(7, txsim::soundingPower(signal));
   const double improved = blockShare(signal, channel, ReceiverKind::improved);

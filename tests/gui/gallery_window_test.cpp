@@ -13,6 +13,7 @@
 #include "app/dialogs/gallery_loader.h"
 #include "gui/gallery_window.h"
 #include "gui/main_window_widget.h"
+#include "gui/offscreen_events.h"
 #include "gui/window_library_leaks.h"
 #include "imaging/jpeg_file.h"
 #include "library/picture_record.h"
@@ -20,15 +21,6 @@
 #include "support/temp_folder.h"
 
 namespace {
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "gallery_window_test";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // A folder of pictures as a station leaves it: the sample photograph in several tints, each
 // with its record, a few minutes apart.
@@ -58,7 +50,7 @@ void fillStore(const std::string& store) {
 }  // namespace
 
 TEST(GalleryWindow, ShowsTheStoredPicturesNewestFirstBesideTheMainWindow) {
-  application();
+  offscreenApplication();
   TempFolder data("pelimo-gallery-window");
   const std::string store = data.file("AutoSave");
   QDir().mkpath(QString::fromStdString(store));

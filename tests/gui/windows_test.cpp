@@ -29,21 +29,11 @@
 #include "gui/picture_view.h"
 #include "support/fake_platform.h"
 #include "support/textured_picture.h"
+#include "gui/offscreen_events.h"
 #include "gui/window_library_leaks.h"
 #include "rig/rig_control.h"
 
 namespace {
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "windows_test";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Kept to the end of the process: taking Qt down among the other static objects at exit can
-  // crash in the libraries it loaded.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 void saveScreenshot(QWidget& window, const char* name) {
   QDir().mkpath("screenshots");
@@ -61,7 +51,7 @@ W* widget(MainWindowWidget& window, const void* control) {
 // A station window whose settings dialog is drawn as a real window; while it is open,
 // `operate` plays the operator (the dialog runs its own modal loop).
 struct WithApplication {
-  WithApplication() { application(); }
+  WithApplication() { offscreenApplication(); }
 };
 
 struct Station : WithApplication {
@@ -329,7 +319,7 @@ TEST(LevelWindow, OpensFromAfLevelAndItsLabelsFollowTheTrackBars) {
 }
 
 TEST(MainWindow, ReceivedBlocksAndTheWaterfallAppearInTheDrawnWindow) {
-  application();
+  offscreenApplication();
   StationLink link;
   link.a->scaleCombo.index = 15;
   link.a->state.imageFromClipboard = true;
@@ -370,7 +360,7 @@ TEST(MainWindow, ReceivedBlocksAndTheWaterfallAppearInTheDrawnWindow) {
 // Halfway through a picture: the sender's line counts blocks sent and the time left, the
 // receiver's the blocks it holds; the window keeps its size and the specified status line.
 TEST(MainWindow, ShowsHowFarAPictureOnTheAirHasCome) {
-  application();
+  offscreenApplication();
   StationLink link;
   link.a->scaleCombo.index = 15;
   link.platformA.clipboard = texturedPicture();
