@@ -58,7 +58,7 @@ inline constexpr const char* kNoImageChosenMessage =
 
 // Over the empty picture area until a picture to send is chosen.
 inline constexpr const char* kChoosePictureHint =
-    "Drop a .jpg or .bmp picture here, press Ctrl+O to open one, or copy a picture and press "
+    "Drop a .jpg, .png or .bmp picture here, press Ctrl+O to open one, or copy a picture and press "
     "\"From Clipboard\".";
 
 // A picture of at least 320 x 240 can be fitted and sent.
