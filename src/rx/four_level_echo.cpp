@@ -66,38 +66,36 @@ int wrapTwelfths(int t) { return ((t % kPhases) + kPhases) % kPhases; }
 
 // Solves T x = y for the Hermitian Toeplitz matrix T whose first column is t (the element in
 // row i, column j is t[i - j] below the diagonal and its conjugate above), by the Levinson
-// recursion: the solutions for the leading n by n blocks grow together with the two vectors
-// that give their first and last unit columns. False when T is not positive definite.
+// recursion: the solutions for the leading n by n blocks grow together with the vector that
+// gives their first unit column. The one that gives the last is the same reversed and
+// conjugated (reversing rows and columns conjugates a Hermitian Toeplitz matrix), so it needs
+// no steps of its own. False when T is not positive definite.
 template <int N>
 bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>& y,
                    std::array<Complex, N>& x) {
   const double t0 = t[0].real();
   if (!(t0 > 0)) return false;
-  // Both vectors are kept with a zero around them: forward[n] is 0 until step n writes it, and
-  // backward[i] lies at shifted[i + 1] after shifted[0] = 0, so every step runs one loop over
-  // i = 0..n without edge cases.
-  std::array<Complex, N + 1> forward{}, shifted{}, b{};
-  forward[0] = shifted[1] = 1.0 / t0;
+  // forward[n] is 0 until step n writes it, so every step runs over i = 0..n alike.
+  std::array<Complex, N + 1> forward{}, last{};
+  forward[0] = 1.0 / t0;
   x.fill(0.0);
   x[0] = y[0] / t0;
   for (int n = 1; n < N; ++n) {
-    Complex ef = 0, eb = 0, ex = 0;
+    Complex ef = 0, ex = 0;
     for (int i = 0; i < n; ++i) {
       ef += times(t[n - i], forward[i]);
-      eb += timesConj(shifted[i + 1], t[i + 1]);
       ex += times(t[n - i], x[i]);
     }
-    const Complex denominator = 1.0 - ef * eb;
-    if (!(std::abs(denominator) > 1e-12) || !std::isfinite(denominator.real())) return false;
-    const Complex scale = 1.0 / denominator;
-    for (int i = 0; i <= n; ++i) {
-      const Complex fi = forward[i], bi = shifted[i];
-      forward[i] = times(fi - times(ef, bi), scale);
-      b[i] = times(bi - times(eb, fi), scale);
-    }
-    std::copy(b.begin(), b.begin() + n + 1, shifted.begin() + 1);
+    const double denominator = 1.0 - std::norm(ef);
+    if (!(denominator > 1e-12) || !std::isfinite(denominator)) return false;
+    const double scale = 1.0 / denominator;
+    std::copy(forward.begin(), forward.begin() + n + 1, last.begin());
+    // The last unit column of the block before is conj(last[n - 1 - i]) at i; here shifted
+    // down by one, conj(last[n - i]).
+    for (int i = 0; i <= n; ++i) forward[i] = (last[i] - timesConj(ef, last[n - i])) * scale;
+    // x gains the new block's last unit column, conj(forward[n - i]) at i, times the error.
     const Complex correction = y[n] - ex;
-    for (int i = 0; i <= n; ++i) x[i] += times(correction, shifted[i + 1]);
+    for (int i = 0; i <= n; ++i) x[i] += timesConj(correction, forward[n - i]);
   }
   for (const Complex& v : x)
     if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) return false;
@@ -212,12 +210,29 @@ void EchoReader::solve() {
   int first = 0;
   while (first < kPrecursor && power[first] < kSignificant * strongest) ++first;
   lead_ = first - kPrecursor;
-  // The search takes the responses from there on turned to every phase point, the same products
-  // each time.
+  // The search takes the responses from there on turned to every phase point. A quarter turn
+  // more swaps the parts and changes a sign, so only the first three points take products.
   const auto& points = phasePoints();
   for (int p = 0; p < kPhases; ++p)
-    for (int v = 0; v < kValues; ++v)
-      for (int t = first; t < kResponse; ++t) turned_[p][v][t] = times(points[p], responses_[v][t]);
+    for (int v = 0; v < kValues; ++v) {
+      float* out = echoes_[p][v].data();
+      if (p < 3) {
+        for (int t = first; t < kResponse; ++t) {
+          const Complex e = times(points[p], responses_[v][t]);
+          out[2 * t] = float(e.real());
+          out[2 * t + 1] = float(e.imag());
+        }
+        continue;
+      }
+      const float* before = echoes_[p - 3][v].data();
+      for (int t = first; t < kResponse; ++t) {
+        out[2 * t] = -before[2 * t + 1];
+        out[2 * t + 1] = before[2 * t];
+      }
+    }
+  for (int p = 0; p < kPhases; ++p)
+    for (int k = 0; k < 2 * kSymbolSamples; ++k)
+      for (int v = 0; v < kValues; ++v) own_[p][k][v] = echoes_[p][v][2 * first + k];
 }
 
 bool EchoReader::beginPayload(int startTwelfths, bool steady) {
@@ -269,11 +284,14 @@ void EchoReader::step() {
   const int m = stepped_++;
   const int firstSample = m * kSymbolSamples + lead_;
   const int reach = lead_ + kPrecursor;  // response index of the step's first sample
-  std::array<Complex, kSymbolSamples> received;
+  const int echoes = (kResponse - 1 - reach) / kSymbolSamples;  // earlier symbols that reach
+  std::array<float, kRun> received{};  // the floats past the step's samples stay 0
   Complex unturn = carrierAt(firstSample);
   const Complex unturnStep = std::polar(1.0, -carrierTurn_);
   for (int t = 0; t < kSymbolSamples; ++t) {
-    received[t] = times(received_[(firstSample + t) & kSampleMask], unturn);
+    const Complex r = times(received_[(firstSample + t) & kSampleMask], unturn);
+    received[2 * t] = float(r.real());
+    received[2 * t + 1] = float(r.imag());
     unturn = times(unturn, unturnStep);
   }
   const double inverseNoise = 1.0 / noise_;
@@ -289,7 +307,7 @@ void EchoReader::step() {
   // each value of symbol m.
   std::array<std::array<double, kValues>, kStates> candidate;
   for (int p = parity; p < kPhases; p += 2) {
-    const auto& own = turned_[p];  // from symbol m itself, at own[v][reach + t]
+    const auto& own = own_[p];  // from symbol m itself
     for (int u = 0; u < kValues; ++u) {
       const int state = p * kValues + u;
       const Survivor& s = from[state];
@@ -297,21 +315,20 @@ void EchoReader::step() {
         candidate[state].fill(kNone);
         continue;
       }
-      std::array<Complex, kSymbolSamples> residual = received;
-      for (int back = 1; back <= kMemory; ++back) {
+      std::array<float, kRun> residual = received;
+      for (int back = 1; back <= echoes; ++back) {
         const int start = reach + back * kSymbolSamples;
-        if (start >= kResponse) break;
         const int slot = (m - back) & kHistoryMask;
-        const Complex* echo = turned_[s.phase[slot]][s.value[slot]].data() + start;
-        const int count = std::min(kSymbolSamples, kResponse - start);
-        for (int t = 0; t < count; ++t) residual[t] -= echo[t];
+        const float* echo = echoes_[s.phase[slot]][s.value[slot]].data() + 2 * start;
+        for (int k = 0; k < kRun; ++k) residual[k] -= echo[k];
       }
-      for (int v = 0; v < kValues; ++v) {
-        double squares = 0;
-        for (int t = 0; t < kSymbolSamples; ++t)
-          squares += std::norm(residual[t] - own[v][reach + t]);
-        candidate[state][v] = s.metric + squares * inverseNoise;
-      }
+      std::array<float, kValues> squares{};
+      for (int k = 0; k < 2 * kSymbolSamples; ++k)
+        for (int v = 0; v < kValues; ++v) {
+          const float d = residual[k] - own[k][v];
+          squares[v] += d * d;
+        }
+      for (int v = 0; v < kValues; ++v) candidate[state][v] = s.metric + squares[v] * inverseNoise;
     }
   }
   // Each state (the phase symbol m ends on and its value) keeps the best path into it; the
@@ -324,7 +341,7 @@ void EchoReader::step() {
     for (int v = 0; v < kValues; ++v) {
       Survivor& n = to[q * kValues + v];
       n.metric = kNone;
-      const int p = wrapTwelfths(q - phaseStep(v));
+      const int p = (q - phaseStep(v) + kPhases) % kPhases;
       int best = -1;
       for (int u = 0; u < kValues; ++u) {
         const double c = candidate[p * kValues + u][v];

@@ -103,8 +103,14 @@ class EchoReader {
   std::array<double, kTaps> autoRe_{}, autoIm_{}, crossRe_{}, crossIm_{};
   std::array<Complex, kTaps> taps_{};
   std::array<std::array<Complex, kResponse>, 4> responses_{};
-  // The responses turned to each phase point: what a symbol of phase p and value v adds.
-  std::array<std::array<std::array<Complex, kResponse>, 4>, 12> turned_{};
+  // What the search adds up, in floats (their rounding is far below the noise): the responses
+  // turned to each phase point, what a symbol of phase p and value v adds, with real and
+  // imaginary parts side by side and zeros past the end, so that an echo is always read as a
+  // run of kRun floats; and the part a symbol adds to its own step's samples, one float of
+  // them a row with the four values side by side.
+  static constexpr int kRun = 2 * kSymbolSamples + 2;  // a step's samples, to whole vectors
+  std::array<std::array<std::array<float, 2 * (kResponse + kSymbolSamples)>, 4>, 12> echoes_{};
+  std::array<std::array<std::array<float, 4>, 2 * kSymbolSamples>, 12> own_{};
   double noise_ = 1.0;
   double forgetting_ = 1.0;  // weight of the fit per sample
   int lead_ = 0;  // where the responses start to carry weight, against the timing (at most 0)
