@@ -14,6 +14,13 @@ RxFrameInfo frameInfo(const FrameReaderState& f) {
 
 namespace {
 
+// Where the next frame's sync word ends, counted from the last boundary of a frame read to its
+// end: 62 symbols on a clean path (two more after a four-level payload that ended on the second
+// bit of its last symbol), and up to some 2.5 symbols later where an echo leads the
+// receiver's clock between frames.
+constexpr int kDueSymbols = kSyncLength - 1;
+constexpr double kDueEarly = 5.0, kDueLate = 30.0;  // samples at 12 kHz
+
 // Noise bandwidth of the receiver's 500-2500 Hz band-pass (half gain at the edges).
 constexpr double kBandPassNoiseHz = 2000.0;
 
@@ -92,6 +99,13 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     }
   }
   const int count = fourLevel ? 2 : 1;
+  // Frames follow each other without gaps, so a frame read to its end tells where the next
+  // sync word ends: the symbols read in a window there are the word's candidates.
+  bool syncDue = false;
+  if (coherent && rx.syncDueAt > 0 && boundary > rx.syncDueAt - kDueEarly) {
+    syncDue = boundary <= rx.syncDueAt + kDueLate;
+    if (!syncDue) rx.syncDueAt = 0;
+  }
   for (int i = 0; i < count; ++i) {
     if (!frame.inFrame) {
       // The coherent receiver searches both its own decisions and the tolerant ones: each
@@ -100,11 +114,14 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       const bool tolerantMatch = rx.sync.push(tones.hardOutside(x), threshold);
       const bool coherentMatch =
           coherent && rx.coherent.sync.push(rx.coherent.differentialBit(), threshold);
-      if (tolerantMatch || coherentMatch) {
+      const bool due = syncDue && i == 0 &&
+                       std::max(rx.sync.syncScore, rx.coherent.sync.syncScore) > kDueSyncScore;
+      if (tolerantMatch || coherentMatch || due) {
         // A word the equalizer cannot fit is no sync word (or not where it seemed to end):
         // the search goes on rather than lose the real one behind a header that fails.
         if (coherent) rx.coherent.train();
-        if (coherent && !rx.coherent.fitsSyncWord()) continue;
+        if (coherent && !rx.coherent.fitsSyncWord() && !due) continue;
+        rx.syncDueAt = 0;
         tones.fitSync();
         rx.traceTones.fitSync();
         rx.measures.start(position);
@@ -119,6 +136,10 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
     if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood)
       adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits);
+    if (event == FrameEvent::kPayloadEnd ||
+        (event == FrameEvent::kHeaderValid && kindEndsAtHeader(frame.rxFrameKind)))
+      rx.syncDueAt = rx.coherent.lastBoundary + (kDueSymbols + (fourLevel && i == 1 ? 2 : 0)) *
+                                                    CoherentDetector::kSymbolSpan;
     if (event == FrameEvent::kHeaderValid || event == FrameEvent::kPayloadEnd)
       host.onSignalEstimate(rx.measures.estimate(tones));
     reportFrameEvent(rx, event, payloadBits, host);

@@ -45,6 +45,11 @@ struct ReceiverState {
   // still hold.
   std::array<float, kMaxPayloadChannelBits> secondReading{};
   BitBuffer secondBits;
+  // Where the next frame's sync word ends (absolute sample position of its last boundary), known
+  // from the end of a frame read to its length: frames follow each other without gaps. 0 when
+  // not known. The coherent receiver opens a frame there even when the word was read with too
+  // many wrong bits to stand out by itself; the header's check decides.
+  double syncDueAt = 0;
   double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.

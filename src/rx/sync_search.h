@@ -4,13 +4,16 @@
 // and a score above 48 (at most 7 differing bits) is a match. Only the upright word counts.
 // The coherent receiver accepts up to 16 differing bits: on a fading path the bits of a sync
 // word are often wrong while the word still stands out far above chance, and the header's
-// check rejects what noise alone matches.
+// check rejects what noise alone matches. Where a word is due (right after a frame read to its
+// end) a score above 16 (at most 23 differing bits) is enough: a word read one symbol off
+// scores about 0 there.
 #include <cstdint>
 
 #include "framing/frame_bits.h"
 
 inline constexpr int kSyncThreshold = 48;
 inline constexpr int kLooseSyncThreshold = 30;
+inline constexpr int kDueSyncScore = 16;
 
 struct SyncSearch {
   // Bit k of the register (k = 0 oldest .. 62 newest) is held at bit 62 - k, so the newest

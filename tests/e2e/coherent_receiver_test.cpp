@@ -99,6 +99,24 @@ TEST(CoherentReceiver, FourLevelPicturesArriveOverAnEcho) {
   EXPECT_GE(share, 0.8);
 }
 
+// Frames follow each other without gaps, so a frame read to its end tells where the next sync
+// word ends. Here 40 of the 63 symbols of every sync word after the first are lost in a deep
+// fade, so that the word no longer stands out by itself: the coherent receiver must still read
+// nearly every block in both modes, the tolerant one, which does not look there, hardly any.
+TEST(CoherentReceiver, FramesAreOpenedWhereTheirSyncWordIsDue) {
+  for (bool fourLevel : {false, true}) {
+    txsim::TransmissionMode mode = modeOf(fourLevel, false);
+    mode.fadedSyncWords = true;
+    const auto signal = txsim::pictureTransmission(mode);
+    const double coherent = blockShare(signal, 25, ReceiverKind::coherent);
+    const double tolerant = blockShare(signal, 25, ReceiverKind::improved);
+    std::printf("%s, faded sync words: coherent %.3f, tolerant %.3f\n",
+                fourLevel ? "4L-FSK" : "MSK", coherent, tolerant);
+    EXPECT_GE(coherent, 0.95) << "four-level " << fourLevel;
+    EXPECT_LE(tolerant, 0.2) << "four-level " << fourLevel;
+  }
+}
+
 // Noise alone passes the coherent sync search's loose threshold some ten times in 90 s; the
 // equalizer's fit to the sync word must reject nearly all such matches, or a frame opens on
 // noise and the search is blind to a real sync word for the length of a header (over fading,

@@ -29,6 +29,9 @@ struct TransmissionMode {
   int scaleIndex = 10;  // 1.00
   int blocks = 300;
   bool detailed = false;  // the busier picture (blocks of several hundred bits)
+  // Symbols 10 to 49 of the 63 sync symbols of every frame after the first faded by 30 dB (the
+  // first ones would take the last bit of the frame before with them).
+  bool fadedSyncWords = false;
 };
 
 // Frame builders run in turn at the modulator's frame boundaries; after the last one the
@@ -78,6 +81,16 @@ inline std::vector<int16_t> pictureTransmission(const TransmissionMode& mode) {
   for (int i = 0; i < 2; ++i) sequence.builders.push_back([&] { buildEndFrame(s, sources, out); });
   buildCallsignFrame(s, sources, out);
 
+  // The symbols of each frame as built (two bits a symbol in four-level mode).
+  std::vector<int> frameSymbols;
+  auto countSymbols = [&] { frameSymbols.push_back(out.count / (mode.fourLevel ? 2 : 1)); };
+  for (auto& builder : sequence.builders)
+    builder = [build = builder, &countSymbols] {
+      build();
+      countSymbols();
+    };
+  countSymbols();
+
   std::vector<int16_t> samples;
   auto keep = [&] { samples.insert(samples.end(), modulator->txSamples.begin(), modulator->txSamples.end()); };
   for (int i = 0; i < 3; ++i) {
@@ -91,6 +104,13 @@ inline std::vector<int16_t> pictureTransmission(const TransmissionMode& mode) {
   for (int i = 0; i < 3; ++i) {
     synthesiseSilence(*modulator);
     keep();
+  }
+  if (mode.fadedSyncWords) {
+    constexpr size_t kSymbolSamples = 40, kSilence = 3 * 12000;
+    size_t start = frameSymbols.front();
+    for (size_t k = 1; k < frameSymbols.size(); start += frameSymbols[k++])
+      for (size_t i = kSilence + (start + 10) * kSymbolSamples; i < kSilence + (start + 50) * kSymbolSamples; ++i)
+        samples[i] = int16_t(samples[i] / 32);
   }
   return samples;
 }
