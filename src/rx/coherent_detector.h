@@ -100,6 +100,7 @@ struct CoherentDetector {
   int gainCount = 0;
   int phaseTwelfths = 0;
   bool readingFourLevel = false;
+  bool readingPayload = false;  // the frame's header has been read
   bool fourLevelFlat = true;  // the frame's four-level symbols are read coherently
   // The frame's symbols rebuilt for the channel fit, and the four-level reading that uses the
   // echoes (on a channel judged not flat).
@@ -161,6 +162,8 @@ struct CoherentDetector {
   // removed (`startPhase` is the phase removed at `start`).
   void derotated(double start, double startPhase, int count, Complex* out) const;
   void trackGain(Complex correlation);
+  // Whether the frame's channel is without echoes, judged from its two-tone symbols so far.
+  bool channelLooksFlat() const;
   void readThroughEcho(double llr[2]);
   // A symbol's samples for the echo reader, from the one before its first (`start` is its
   // boundary, `startPhase` the carrier phase there).
