@@ -47,7 +47,7 @@ TEST(CoherentReceiver, SensitivityFloorPerMode) {
     double share[2];
   };
   const Floor floors[] = {{"MSK plain", false, false, {3.5, 5.0}, {0.45, 0.8}},
-                          {"MSK coded", false, true, {-1.0, 0.0}, {0.4, 0.65}},
+                          {"MSK coded", false, true, {-2.0, -1.0}, {0.45, 0.7}},
                           {"4L-FSK plain", true, false, {11.0, 12.5}, {0.35, 0.65}},
                           {"4L-FSK coded", true, true, {8.0, 9.5}, {0.35, 0.7}}};
   for (const Floor& f : floors) {
