@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "rx/four_level_trellis.h"
+#include "rx/wide_loops.h"
 
 namespace four_level {
 namespace {
@@ -148,7 +149,7 @@ Complex EchoReader::carrierAt(int sample) const {
   return std::polar(1.0, -(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
 }
 
-double EchoReader::learnUpTo(int sampleEnd) {
+PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
   Complex unturn = carrierAt(learned_);
   const Complex unturnStep = std::polar(1.0, -carrierTurn_);
   double quadrature = 0, power = 0;
@@ -182,7 +183,7 @@ double EchoReader::learnUpTo(int sampleEnd) {
   return power > 0 ? quadrature / power : 0.0;
 }
 
-void EchoReader::solve() {
+PELIMO_WIDE_LOOPS void EchoReader::solve() {
   sinceSolve_ = 0;
   // The fit's matrix is Toeplitz: the correlation of the rebuilt signal at each lag.
   std::array<Complex, kTaps> column, cross;
@@ -280,7 +281,7 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   return true;
 }
 
-void EchoReader::step() {
+PELIMO_WIDE_LOOPS void EchoReader::step() {
   const int m = stepped_++;
   const int firstSample = m * kSymbolSamples + lead_;
   const int reach = lead_ + kPrecursor;  // response index of the step's first sample

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "rx/wide_loops.h"
+
 SparseTaps makeSparseTaps(const FilterTable& table) {
   SparseTaps taps;
   for (int k = 0; k < kFilterTaps; ++k) {
@@ -65,7 +67,7 @@ void firBlockStrided(const SparseTaps& taps, const double* line, int n, double* 
 
 }  // namespace
 
-void firBlock(const SparseTaps& taps, const double* line, int n, int stride, double* out) {
+PELIMO_WIDE_LOOPS void firBlock(const SparseTaps& taps, const double* line, int n, int stride, double* out) {
   if (stride == 1) {
     firBlockStrided<1>(taps, line, n, out);
   } else if (stride == 4) {
