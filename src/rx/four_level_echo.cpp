@@ -149,15 +149,50 @@ Complex EchoReader::carrierAt(int sample) const {
   return std::polar(1.0, -(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
 }
 
+void EchoReader::predict(int from, int count,
+                         std::array<Complex, kPredictionLanes>& predictions) const {
+  // Tap d of sample i reads the rebuilt sample i + kPrecursor - d; the samples side by side
+  // read side by side unless their inputs wrap around the ring. Each prediction still adds
+  // its products in tap order.
+  const int first = (from + kPrecursor) & kSampleMask;
+  if (count < kPredictionLanes || first + kPredictionLanes > kRing) {
+    for (int l = 0; l < count; ++l) {
+      Complex predicted = 0;
+      for (int d = 0; d < kTaps; ++d)
+        predicted += times(taps_[d], rebuilt_[(from + l + kPrecursor - d) & kSampleMask]);
+      predictions[l] = predicted;
+    }
+    return;
+  }
+  std::array<double, kPredictionLanes> re{}, im{};
+  for (int d = 0; d < kTaps; ++d) {
+    const double tapRe = taps_[d].real(), tapIm = taps_[d].imag();
+    // The repeated start of the ring lies past its end, so first - d + l never wraps below 0
+    // unless first is below kTaps - 1: then the inputs are taken kRing further on.
+    const int at = first - d < 0 ? first - d + kRing : first - d;
+    const double* inRe = rebuiltRe_.data() + at;
+    const double* inIm = rebuiltIm_.data() + at;
+    for (int l = 0; l < kPredictionLanes; ++l) {
+      re[l] += tapRe * inRe[l] - tapIm * inIm[l];
+      im[l] += tapRe * inIm[l] + tapIm * inRe[l];
+    }
+  }
+  for (int l = 0; l < kPredictionLanes; ++l) predictions[l] = Complex(re[l], im[l]);
+}
+
 PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
   Complex unturn = carrierAt(learned_);
   const Complex unturnStep = std::polar(1.0, -carrierTurn_);
   double quadrature = 0, power = 0;
+  std::array<Complex, kPredictionLanes> predictions;
+  const int start = learned_;
   for (; learned_ < sampleEnd; ++learned_) {
     const int i = learned_;
     // Tap d holds the delay d - kPrecursor; its input is the rebuilt sample i + kPrecursor - d,
     // at w = kTaps - 1 - d in the run of inputs.
     const int first = (i + kPrecursor - (kTaps - 1)) & kSampleMask;
+    const int lane = (i - start) % kPredictionLanes;
+    if (lane == 0) predict(i, std::min(kPredictionLanes, sampleEnd - i), predictions);
     const double* inRe = rebuiltRe_.data() + first;
     const double* inIm = rebuiltIm_.data() + first;
     const double newRe = inRe[kTaps - 1], newIm = inIm[kTaps - 1];
@@ -173,9 +208,7 @@ PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
       crossRe_[w] = f * crossRe_[w] + (r.real() * inRe[w] + r.imag() * inIm[w]);
       crossIm_[w] = f * crossIm_[w] + (r.imag() * inRe[w] - r.real() * inIm[w]);
     }
-    Complex predicted = 0;
-    for (int d = 0; d < kTaps; ++d)
-      predicted += times(taps_[d], Complex(inRe[kTaps - 1 - d], inIm[kTaps - 1 - d]));
+    const Complex predicted = predictions[lane];
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
     quadrature += timesConj(r, predicted).imag();
     power += std::norm(predicted);
