@@ -5,7 +5,6 @@
 #include <numbers>
 
 #include "framing/frame_bits.h"
-#include "rx/wide_loops.h"
 
 namespace {
 
@@ -99,7 +98,7 @@ void CoherentDetector::load(std::span<const int16_t, kInputBufferSamples> sample
   filterHalfSine(basebandEnd - kHalfPulse);
 }
 
-PELIMO_WIDE_LOOPS void CoherentDetector::filterHalfSine(int64_t end) {
+void CoherentDetector::filterHalfSine(int64_t end) {
   const int64_t from = std::max(matchedEnd, end - kRingSize / 2);
   matchedEnd = end;
   const int count = int(end - from);

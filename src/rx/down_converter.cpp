@@ -4,8 +4,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "rx/wide_loops.h"
-
 namespace {
 
 constexpr int kTaps = DownConverter::kTaps;
@@ -76,7 +74,7 @@ void DownConverter::filterGroups(const SetTaps& taps, int m0, double* out) const
   for (int g = 0; g < Groups; ++g) std::copy(sum[g].begin(), sum[g].end(), out + m0 + g * kSets);
 }
 
-PELIMO_WIDE_LOOPS void DownConverter::filterPhases(const SetTaps& taps, std::array<double, kBlockSamples>& out) const {
+void DownConverter::filterPhases(const SetTaps& taps, std::array<double, kBlockSamples>& out) const {
   constexpr int kGroups = 2;
   int m0 = 0;
   for (; m0 + kGroups * kSets <= kBlockSamples; m0 += kGroups * kSets)

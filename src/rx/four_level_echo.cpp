@@ -149,7 +149,7 @@ Complex EchoReader::carrierAt(int sample) const {
   return std::polar(1.0, -(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
 }
 
-void EchoReader::predict(int from, int count,
+PELIMO_WIDE_LOOPS void EchoReader::predict(int from, int count,
                          std::array<Complex, kPredictionLanes>& predictions) const {
   // Tap d of sample i reads the rebuilt sample i + kPrecursor - d; the samples side by side
   // read side by side unless their inputs wrap around the ring. Each prediction still adds
@@ -216,7 +216,7 @@ PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
   return power > 0 ? quadrature / power : 0.0;
 }
 
-PELIMO_WIDE_LOOPS void EchoReader::solve() {
+void EchoReader::solve() {
   sinceSolve_ = 0;
   // The fit's matrix is Toeplitz: the correlation of the rebuilt signal at each lag.
   std::array<Complex, kTaps> column, cross;
@@ -314,7 +314,7 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   return true;
 }
 
-PELIMO_WIDE_LOOPS void EchoReader::step() {
+void EchoReader::step() {
   const int m = stepped_++;
   const int firstSample = m * kSymbolSamples + lead_;
   const int reach = lead_ + kPrecursor;  // response index of the step's first sample
