@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "rx/four_level_trellis.h"
+#include "rx/unit_phasor.h"
 #include "rx/wide_loops.h"
 
 namespace four_level {
@@ -76,8 +77,11 @@ bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>
                    std::array<Complex, N>& x) {
   const double t0 = t[0].real();
   if (!(t0 > 0)) return false;
-  // forward[n] is 0 until step n writes it, so every step runs over i = 0..n alike.
-  std::array<Complex, N + 1> forward{}, last{};
+  // forward[n] is 0 until step n writes it, so every step runs over i = 0..n alike. Each step
+  // writes the new vector over the one before last: the two arrays take turns.
+  std::array<Complex, N + 1> first{}, second{};
+  Complex* forward = first.data();
+  Complex* last = second.data();
   forward[0] = 1.0 / t0;
   x.fill(0.0);
   x[0] = y[0] / t0;
@@ -90,7 +94,7 @@ bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>
     const double denominator = 1.0 - std::norm(ef);
     if (!(denominator > 1e-12) || !std::isfinite(denominator)) return false;
     const double scale = 1.0 / denominator;
-    std::copy(forward.begin(), forward.begin() + n + 1, last.begin());
+    std::swap(forward, last);
     // The last unit column of the block before is conj(last[n - 1 - i]) at i; here shifted
     // down by one, conj(last[n - i]).
     for (int i = 0; i <= n; ++i) forward[i] = (last[i] - timesConj(ef, last[n - i])) * scale;
@@ -146,7 +150,7 @@ void EchoReader::addKnown(const Complex* samples, int startTwelfths, int value) 
 void EchoReader::addSamples(const Complex* samples) { store(held_++, samples); }
 
 Complex EchoReader::carrierAt(int sample) const {
-  return std::polar(1.0, -(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
+  return unitPhasor(-(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
 }
 
 PELIMO_WIDE_LOOPS void EchoReader::predict(int from, int count,
@@ -182,7 +186,7 @@ PELIMO_WIDE_LOOPS void EchoReader::predict(int from, int count,
 
 PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
   Complex unturn = carrierAt(learned_);
-  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  const Complex unturnStep = unitPhasor(-carrierTurn_);
   double quadrature = 0, power = 0;
   std::array<Complex, kPredictionLanes> predictions;
   const int start = learned_;
@@ -321,7 +325,7 @@ void EchoReader::step() {
   const int echoes = (kResponse - 1 - reach) / kSymbolSamples;  // earlier symbols that reach
   std::array<float, kRun> received{};  // the floats past the step's samples stay 0
   Complex unturn = carrierAt(firstSample);
-  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  const Complex unturnStep = unitPhasor(-carrierTurn_);
   for (int t = 0; t < kSymbolSamples; ++t) {
     const Complex r = times(received_[(firstSample + t) & kSampleMask], unturn);
     received[2 * t] = float(r.real());
