@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "framing/frame_bits.h"
+#include "rx/unit_phasor.h"
 
 namespace {
 
@@ -176,8 +177,8 @@ int CoherentDetector::differentialBit() const {
 
 void CoherentDetector::derotated(double start, double startPhase, int count, Complex* out) const {
   const int64_t first = int64_t(std::floor(start)) + 1;
-  Complex turn = std::polar(1.0, -(startPhase + frequency * (double(first) - start)));
-  const Complex step = std::polar(1.0, -frequency);
+  Complex turn = unitPhasor(-(startPhase + frequency * (double(first) - start)));
+  const Complex step = unitPhasor(-frequency);
   for (int i = 0; i < count; ++i) {
     out[i] = baseband[(first + i) & kMask] * turn;
     turn *= step;
@@ -219,7 +220,7 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   four_level::Correlations c;
   four_level::correlate(samples.data(), c);
   const four_level::Reading r = four_level::readSymbol(c, phaseTwelfths, gain, gainNoise);
-  trackGain(c[0][r.value] * std::polar(1.0, -2.0 * kPi * phaseTwelfths / 12.0));
+  trackGain(c[0][r.value] * unitPhasor(-2.0 * kPi * phaseTwelfths / 12.0));
   phaseTwelfths = (phaseTwelfths + four_level::phaseStep(r.value) + 12) % 12;
   phase = wrapAngle(phase + frequency * (boundary - lastBoundary));
   lastBoundary = boundary;
@@ -259,7 +260,7 @@ void CoherentDetector::features(double boundary, double boundaryPhase, int quart
   for (int i = 0; i < kForwardTaps; ++i) {
     const int offset = kFirstTap + i * kTapSpacing;
     const Complex v = matchedAt(boundary + offset) * axis *
-                      std::polar(1.0, -(boundaryPhase + frequency * offset));
+                      unitPhasor(-(boundaryPhase + frequency * offset));
     x[2 * i] = v.real();
     x[2 * i + 1] = v.imag();
   }
@@ -308,7 +309,7 @@ void CoherentDetector::train() {
     Complex sum = 0;
     for (int64_t t = int64_t(std::floor(start)) + 1; t <= int64_t(std::floor(b[k + 1])); ++t) {
       const double f = (double(t) - start) / length;
-      sum += baseband[t & kMask] * std::conj(from * std::polar(1.0, sign * kPi / 2 * f));
+      sum += baseband[t & kMask] * std::conj(from * unitPhasor(sign * kPi / 2 * f));
     }
     r[k] = sum;
   }
@@ -316,7 +317,7 @@ void CoherentDetector::train() {
   for (int lag : {1, 8, 24}) {
     Complex s = 0;
     for (int k = lag; k < kSymbols; ++k)
-      s += r[k] * std::conj(r[k - lag]) * std::polar(1.0, -omega * lag * span);
+      s += r[k] * std::conj(r[k - lag]) * unitPhasor(-omega * lag * span);
     omega += std::arg(s) / (lag * span);
   }
   frequency = omega;
@@ -397,7 +398,7 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   const int value = decision * past[0] > 0 ? 3 : 0;
   if (forChannelFit) echo.addKnown(echoInput.data(), fromTwelfths, value);
   trackGain(four_level::correlateOne(symbol.data(), value) *
-            std::polar(1.0, -2.0 * kPi * fromTwelfths / 12.0));
+            unitPhasor(-2.0 * kPi * fromTwelfths / 12.0));
   for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];
   past[0] = decision;
   const double llr = 2.0 * y / noise;

@@ -6,6 +6,8 @@
 #include <numbers>
 
 #include "rx/four_level_trellis.h"
+#include "rx/unit_phasor.h"
+#include "rx/wide_loops.h"
 
 namespace four_level {
 namespace {
@@ -75,8 +77,11 @@ bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>
                    std::array<Complex, N>& x) {
   const double t0 = t[0].real();
   if (!(t0 > 0)) return false;
-  // forward[n] is 0 until step n writes it, so every step runs over i = 0..n alike.
-  std::array<Complex, N + 1> forward{}, last{};
+  // forward[n] is 0 until step n writes it, so every step runs over i = 0..n alike. Each step
+  // writes the new vector over the one before last: the two arrays take turns.
+  std::array<Complex, N + 1> first{}, second{};
+  Complex* forward = first.data();
+  Complex* last = second.data();
   forward[0] = 1.0 / t0;
   x.fill(0.0);
   x[0] = y[0] / t0;
@@ -89,7 +94,7 @@ bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>
     const double denominator = 1.0 - std::norm(ef);
     if (!(denominator > 1e-12) || !std::isfinite(denominator)) return false;
     const double scale = 1.0 / denominator;
-    std::copy(forward.begin(), forward.begin() + n + 1, last.begin());
+    std::swap(forward, last);
     // The last unit column of the block before is conj(last[n - 1 - i]) at i; here shifted
     // down by one, conj(last[n - i]).
     for (int i = 0; i <= n; ++i) forward[i] = (last[i] - timesConj(ef, last[n - i])) * scale;
@@ -145,18 +150,53 @@ void EchoReader::addKnown(const Complex* samples, int startTwelfths, int value) 
 void EchoReader::addSamples(const Complex* samples) { store(held_++, samples); }
 
 Complex EchoReader::carrierAt(int sample) const {
-  return std::polar(1.0, -(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
+  return unitPhasor(-(carrierPhase_ + carrierTurn_ * (sample - carrierSample_)));
 }
 
-double EchoReader::learnUpTo(int sampleEnd) {
+PELIMO_WIDE_LOOPS void EchoReader::predict(int from, int count,
+                         std::array<Complex, kPredictionLanes>& predictions) const {
+  // Tap d of sample i reads the rebuilt sample i + kPrecursor - d; the samples side by side
+  // read side by side unless their inputs wrap around the ring. Each prediction still adds
+  // its products in tap order.
+  const int first = (from + kPrecursor) & kSampleMask;
+  if (count < kPredictionLanes || first + kPredictionLanes > kRing) {
+    for (int l = 0; l < count; ++l) {
+      Complex predicted = 0;
+      for (int d = 0; d < kTaps; ++d)
+        predicted += times(taps_[d], rebuilt_[(from + l + kPrecursor - d) & kSampleMask]);
+      predictions[l] = predicted;
+    }
+    return;
+  }
+  std::array<double, kPredictionLanes> re{}, im{};
+  for (int d = 0; d < kTaps; ++d) {
+    const double tapRe = taps_[d].real(), tapIm = taps_[d].imag();
+    // The repeated start of the ring lies past its end, so first - d + l never wraps below 0
+    // unless first is below kTaps - 1: then the inputs are taken kRing further on.
+    const int at = first - d < 0 ? first - d + kRing : first - d;
+    const double* inRe = rebuiltRe_.data() + at;
+    const double* inIm = rebuiltIm_.data() + at;
+    for (int l = 0; l < kPredictionLanes; ++l) {
+      re[l] += tapRe * inRe[l] - tapIm * inIm[l];
+      im[l] += tapRe * inIm[l] + tapIm * inRe[l];
+    }
+  }
+  for (int l = 0; l < kPredictionLanes; ++l) predictions[l] = Complex(re[l], im[l]);
+}
+
+PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
   Complex unturn = carrierAt(learned_);
-  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  const Complex unturnStep = unitPhasor(-carrierTurn_);
   double quadrature = 0, power = 0;
+  std::array<Complex, kPredictionLanes> predictions;
+  const int start = learned_;
   for (; learned_ < sampleEnd; ++learned_) {
     const int i = learned_;
     // Tap d holds the delay d - kPrecursor; its input is the rebuilt sample i + kPrecursor - d,
     // at w = kTaps - 1 - d in the run of inputs.
     const int first = (i + kPrecursor - (kTaps - 1)) & kSampleMask;
+    const int lane = (i - start) % kPredictionLanes;
+    if (lane == 0) predict(i, std::min(kPredictionLanes, sampleEnd - i), predictions);
     const double* inRe = rebuiltRe_.data() + first;
     const double* inIm = rebuiltIm_.data() + first;
     const double newRe = inRe[kTaps - 1], newIm = inIm[kTaps - 1];
@@ -172,9 +212,7 @@ double EchoReader::learnUpTo(int sampleEnd) {
       crossRe_[w] = f * crossRe_[w] + (r.real() * inRe[w] + r.imag() * inIm[w]);
       crossIm_[w] = f * crossIm_[w] + (r.imag() * inRe[w] - r.real() * inIm[w]);
     }
-    Complex predicted = 0;
-    for (int d = 0; d < kTaps; ++d)
-      predicted += times(taps_[d], Complex(inRe[kTaps - 1 - d], inIm[kTaps - 1 - d]));
+    const Complex predicted = predictions[lane];
     noise_ += kNoiseTracking * (std::norm(r - predicted) - noise_);
     quadrature += timesConj(r, predicted).imag();
     power += std::norm(predicted);
@@ -287,7 +325,7 @@ void EchoReader::step() {
   const int echoes = (kResponse - 1 - reach) / kSymbolSamples;  // earlier symbols that reach
   std::array<float, kRun> received{};  // the floats past the step's samples stay 0
   Complex unturn = carrierAt(firstSample);
-  const Complex unturnStep = std::polar(1.0, -carrierTurn_);
+  const Complex unturnStep = unitPhasor(-carrierTurn_);
   for (int t = 0; t < kSymbolSamples; ++t) {
     const Complex r = times(received_[(firstSample + t) & kSampleMask], unturn);
     received[2 * t] = float(r.real());

@@ -73,6 +73,9 @@ class EchoReader {
   void rebuild(int symbol, int startTwelfths, int value);
   // Takes the samples up to sampleEnd into the fit; returns their phase against its prediction.
   double learnUpTo(int sampleEnd);
+  // The fit's predictions of `count` (at most kPredictionLanes) samples from `from` on.
+  static constexpr int kPredictionLanes = 8;
+  void predict(int from, int count, std::array<Complex, kPredictionLanes>& predictions) const;
   // What takes the carrier loop's phase off a sample.
   Complex carrierAt(int sample) const;
   void solve();

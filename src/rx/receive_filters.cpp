@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "rx/wide_loops.h"
+
 SparseTaps makeSparseTaps(const FilterTable& table) {
   SparseTaps taps;
   for (int k = 0; k < kFilterTaps; ++k) {
@@ -54,7 +56,8 @@ inline void firChunk(const SparseTaps& taps, const double* line, int j0, double*
 }
 
 template <int Stride>
-void firBlockStrided(const SparseTaps& taps, const double* line, int n, double* out) {
+PELIMO_WIDE_LOOPS void firBlockStrided(const SparseTaps& taps, const double* line, int n,
+                                        double* out) {
   // Every output sums its products in ascending k, starting from 0, exactly as the full
   // 51-term sum does; the chunks only keep independent outputs in flight together.
   constexpr int kChunk = 16;

@@ -7,6 +7,8 @@
 #include <array>
 #include <cmath>
 
+#include "rx/wide_loops.h"
+
 template <int N>
 struct RlsCombiner {
   std::array<double, N> weights{};
@@ -32,7 +34,7 @@ struct RlsCombiner {
 };
 
 template <int N>
-bool RlsCombiner<N>::update(const std::array<double, N>& x, double target) {
+PELIMO_WIDE_LOOPS bool RlsCombiner<N>::update(const std::array<double, N>& x, double target) {
   // P x, row by row in the order of x, summed for all rows at once: P is symmetric, so its
   // column j is its row j.
   std::array<double, N> px{};
