@@ -185,10 +185,11 @@ void CoherentDetector::derotated(double start, double startPhase, int count, Com
   }
 }
 
+double CoherentDetector::equalizedDb() const { return 10 * std::log10(1.0 / noise); }
+
 bool CoherentDetector::channelLooksFlat() const {
   const double flatDb = 10 * std::log10(std::norm(gain) / gainNoise);
-  const double equalizedDb = 10 * std::log10(1.0 / noise);
-  return flatDb >= std::min(equalizedDb - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
+  return flatDb >= std::min(equalizedDb() - kFlatBelowEqualized, kFlatCeilingDb) - kFlatMarginDb;
 }
 
 void CoherentDetector::trackGain(Complex correlation) {
@@ -371,7 +372,7 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   const double spacing = boundary - lastBoundary;
   if (!forChannelFit && !readingPayload) {
     readingPayload = true;
-    if (channelLooksFlat() && 10 * std::log10(1.0 / noise) < kSteadyBelowDb)
+    if (channelLooksFlat() && equalizedDb() < kSteadyBelowDb)
       equalizer.forgetting = kSteadyForgetting;
   }
   std::array<Complex, four_level::kSymbolSamples> symbol;

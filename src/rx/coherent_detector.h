@@ -162,6 +162,8 @@ struct CoherentDetector {
   // removed (`startPhase` is the phase removed at `start`).
   void derotated(double start, double startPhase, int count, Complex* out) const;
   void trackGain(Complex correlation);
+  // The SNR of the equalizer's output (from its measured error), in dB.
+  double equalizedDb() const;
   // Whether the frame's channel is without echoes, judged from its two-tone symbols so far.
   bool channelLooksFlat() const;
   void readThroughEcho(double llr[2]);

@@ -136,8 +136,8 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
     if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood)
       adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits);
-    if (event == FrameEvent::kPayloadEnd ||
-        (event == FrameEvent::kHeaderValid && kindEndsAtHeader(frame.rxFrameKind)))
+    if (coherent && (event == FrameEvent::kPayloadEnd || (event == FrameEvent::kHeaderValid &&
+                                                           kindEndsAtHeader(frame.rxFrameKind))))
       rx.syncDueAt = rx.coherent.lastBoundary + (kDueSymbols + (fourLevel && i == 1 ? 2 : 0)) *
                                                     CoherentDetector::kSymbolSpan;
     if (event == FrameEvent::kHeaderValid || event == FrameEvent::kPayloadEnd)

@@ -106,7 +106,7 @@ inline std::vector<int16_t> pictureTransmission(const TransmissionMode& mode) {
     keep();
   }
   if (mode.fadedSyncWords) {
-    constexpr size_t kSymbolSamples = 40, kSilence = 3 * 12000;
+    constexpr size_t kSymbolSamples = kSampleRate / 1200, kSilence = 3 * kBufferSamples;
     size_t start = frameSymbols.front();
     for (size_t k = 1; k < frameSymbols.size(); start += frameSymbols[k++])
       for (size_t i = kSilence + (start + 10) * kSymbolSamples; i < kSilence + (start + 50) * kSymbolSamples; ++i)
