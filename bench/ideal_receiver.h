@@ -1,19 +1,28 @@
 #pragma once
-// The limit the air format allows on white noise for two-tone (MSK) frames: a frame-level
-// simulation of an ideal coherent receiver. It knows the symbol timing, the carrier and the
+// The limit the air format allows on white noise: a frame-level simulation of an ideal coherent
+// receiver. It knows the symbol timing, the carrier and the
 // noise level exactly, reads the value at every symbol boundary as a matched filter would
 // (Gaussian noise of variance N0 / 2Eb on +-1) and decodes a coded frame as one sequence of
 // values through code and carrier sign together (CarrierSignDecoder), a plain one value by
-// value. A block arrives when its 54-bit header and its payload (data and check) are both
+// value. A four-level payload is sent as its tones' phase ramps (ten samples a symbol, in
+// complex white noise) and read by a forward-backward pass over the twelve phase points the
+// carrier walks on, which gives every bit its exact log-likelihood ratio; a coded payload then
+// goes through the receiver's own Viterbi decoder. A block arrives when its 54-bit header and its payload (data and check) are both
 // right; the sync word is taken as found.
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <complex>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "audio/gaussian_noise.h"
 #include "framing/carrier_sign_decoder.h"
 #include "framing/frame_bits.h"
+#include "rx/frame_reader.h"
 
 namespace ideal {
 
@@ -46,12 +55,104 @@ inline bool runArrives(const std::vector<uint8_t>& bits, bool coded, double sigm
   return read == bits;
 }
 
+// The four-level reading of `bits` (coded when `coded`) at a symbol SNR `esN0`; true when
+// every bit comes back right.
+inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, double esN0,
+                                GaussianNoise& noise, ViterbiDecoder& decoder) {
+  constexpr int kPhases = 12, kValues = 4, kSamples = 10;
+  using Complex = std::complex<double>;
+  std::vector<uint8_t> channel = coded ? convolutionalEncode(bits) : bits;
+  const int channelBits = int(channel.size());
+  scramble(channel.data(), channelBits);
+  if (channelBits % 2) channel.insert(channel.end(), 3, 0);  // whole symbols
+  const int symbols = int(channel.size()) / 2;
+  // The tones' phase ramps over a symbol, from phase 0, at the sample centres.
+  std::array<std::array<Complex, kSamples>, kValues> ramp;
+  for (int v = 0; v < kValues; ++v)
+    for (int m = 0; m < kSamples; ++m)
+      ramp[v][m] = std::polar(1.0, 2 * std::numbers::pi / kPhases * (2 * v - 3) * (m + 0.5) / kSamples);
+  auto point = [](int p) { return std::polar(1.0, 2 * std::numbers::pi * p / kPhases); };
+  // Complex noise of variance n0 a sample: Es = kSamples.
+  const double n0 = kSamples / esN0;
+  std::vector<float> re(size_t(symbols) * kSamples), im(re.size());
+  noise.add(re.data(), int(re.size()), std::sqrt(n0 / 2));
+  noise.add(im.data(), int(im.size()), std::sqrt(n0 / 2));
+  // Branch log-likelihoods: from phase p with value v, 2 Re(conj(s) r) / n0.
+  std::vector<std::array<std::array<double, kValues>, kPhases>> branch(symbols);
+  int phase = 0;
+  for (int k = 0; k < symbols; ++k) {
+    const int sent = 2 * channel[2 * k] + channel[2 * k + 1];
+    std::array<Complex, kValues> c{};
+    for (int m = 0; m < kSamples; ++m) {
+      const size_t i = size_t(k) * kSamples + m;
+      const Complex r = point(phase) * ramp[sent][m] + Complex(re[i], im[i]);
+      for (int v = 0; v < kValues; ++v) c[v] += r * std::conj(ramp[v][m]);
+    }
+    for (int p = 0; p < kPhases; ++p)
+      for (int v = 0; v < kValues; ++v)
+        branch[k][p][v] = 2 * std::real(std::conj(point(p)) * c[v]) / n0;
+    phase = (phase + 2 * sent - 3 + kPhases) % kPhases;
+  }
+  auto next = [](int p, int v) { return (p + 2 * v - 3 + kPhases) % kPhases; };
+  auto logAdd = [](double a, double b) {
+    if (a < b) std::swap(a, b);
+    return b == -INFINITY ? a : a + std::log1p(std::exp(b - a));
+  };
+  // Forward from the known phase 0, backward from any phase.
+  using Metrics = std::array<double, kPhases>;
+  std::vector<Metrics> alpha(symbols + 1), beta(symbols + 1);
+  alpha[0].fill(-INFINITY);
+  alpha[0][0] = 0;
+  for (int k = 0; k < symbols; ++k) {
+    alpha[k + 1].fill(-INFINITY);
+    for (int p = 0; p < kPhases; ++p)
+      for (int v = 0; v < kValues; ++v)
+        alpha[k + 1][next(p, v)] = logAdd(alpha[k + 1][next(p, v)], alpha[k][p] + branch[k][p][v]);
+    const double top = *std::max_element(alpha[k + 1].begin(), alpha[k + 1].end());
+    for (double& a : alpha[k + 1]) a -= top;
+  }
+  beta[symbols].fill(0);
+  for (int k = symbols - 1; k >= 0; --k) {
+    beta[k].fill(-INFINITY);
+    for (int p = 0; p < kPhases; ++p)
+      for (int v = 0; v < kValues; ++v)
+        beta[k][p] = logAdd(beta[k][p], branch[k][p][v] + beta[k + 1][next(p, v)]);
+    const double top = *std::max_element(beta[k].begin(), beta[k].end());
+    for (double& b : beta[k]) b -= top;
+  }
+  // Each bit's log-likelihood ratio, descrambled, as the decoder takes it (positive for 0).
+  std::vector<float> soft(channelBits);
+  const auto& scrambler = scramblerSequence();
+  for (int k = 0; k < symbols; ++k) {
+    std::array<double, kValues> value;
+    value.fill(-INFINITY);
+    for (int p = 0; p < kPhases; ++p)
+      for (int v = 0; v < kValues; ++v)
+        value[v] = logAdd(value[v], alpha[k][p] + branch[k][p][v] + beta[k + 1][next(p, v)]);
+    const double llr[2] = {logAdd(value[2], value[3]) - logAdd(value[0], value[1]),
+                           logAdd(value[1], value[3]) - logAdd(value[0], value[2])};
+    for (int b = 0; b < 2 && 2 * k + b < channelBits; ++b) {
+      const int i = 2 * k + b;
+      const double one = scrambler[i % kScramblerLength] ? -llr[b] : llr[b];
+      soft[i] = float(std::clamp(-8.0 * one, -1e6, 1e6));  // the receiver's soft scale
+    }
+  }
+  auto read = std::make_unique<BitBuffer>();
+  const int payloadBits = int(bits.size()) - kCrcBits;
+  decodePayloadSoft(soft, coded, payloadBits, decoder, *read);
+  return std::equal(bits.begin(), bits.end(), read->cells.begin());
+}
+
 // Share of `frames` blocks of `payloadBits` data bits that arrive at `snrDb` (SNR in 2500 Hz).
-inline double blockShare(double snrDb, bool coded, int payloadBits, int frames, uint64_t seed) {
-  const double ebn0 = std::pow(10.0, snrDb / 10.0) * 2500.0 / 1200.0;
-  const double sigma = std::sqrt(1.0 / (2.0 * ebn0));
+inline double blockShare(double snrDb, bool fourLevel, bool coded, int payloadBits, int frames,
+                         uint64_t seed) {
+  // Symbol energy over N0, the same for both modulations (one power, 1200 symbols a second);
+  // a two-tone symbol carries one bit.
+  const double esN0 = std::pow(10.0, snrDb / 10.0) * 2500.0 / 1200.0;
+  const double sigma = std::sqrt(1.0 / (2.0 * esN0));
   GaussianNoise noise(seed);
   auto decoder = std::make_unique<CarrierSignDecoder>();
+  auto viterbi = std::make_unique<ViterbiDecoder>();
   uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
   auto randomBits = [&](int n) {
     std::vector<uint8_t> bits(n);
@@ -64,7 +165,10 @@ inline double blockShare(double snrDb, bool coded, int payloadBits, int frames, 
   int arrived = 0;
   for (int f = 0; f < frames; ++f) {
     const bool header = runArrives(randomBits(kHeaderBits), true, sigma, noise, *decoder);
-    if (header && runArrives(randomBits(payloadBits + kCrcBits), coded, sigma, noise, *decoder))
+    if (!header) continue;
+    const auto payload = randomBits(payloadBits + kCrcBits);
+    if (fourLevel ? fourLevelRunArrives(payload, coded, esN0, noise, *viterbi)
+                  : runArrives(payload, coded, sigma, noise, *decoder))
       ++arrived;
   }
   return double(arrived) / frames;

@@ -18,7 +18,7 @@
 //
 // Receivers: specified, improved (the tolerant one), coherent-old (the coherent receiver
 // decoding from the symbols' bits alone, as before boundary decoding) and coherent. Beside the
-// MSK lines on white noise: "ideal", an ideal coherent receiver of the same frames
+// lines on white noise: "ideal", an ideal coherent receiver of the same frames
 // (ideal_receiver.h), so that the distance to the limit shows in every run.
 //
 // Output: one line per measurement, "mode receiver channel snr share", then a summary of the
@@ -239,12 +239,13 @@ int main(int argc, char** argv) {
         summary.push_back(line);
       }
     }
-    // The ideal coherent receiver of the same frames (two-tone modes, white noise).
-    if (mode.fourLevel) continue;
+    // The ideal coherent receiver of the same frames (white noise).
     std::vector<double> snrs, lineShares;
     const int idealBits = meanBlockBits > 0 ? int(std::lround(meanBlockBits)) : 480;
-    for (double snr = mode.coded ? -7.0 : 0.0; snr <= 8.0 + 1e-9; snr += 0.5) {
-      const double share = ideal::blockShare(snr, mode.coded, idealBits, kIdealFrames, 31);
+    const double idealFrom = (mode.coded ? -7.0 : 0.0) + (mode.fourLevel ? 6.0 : 0.0);
+    for (double snr = idealFrom; snr <= idealFrom + 12.0 + 1e-9; snr += 0.5) {
+      const double share =
+          ideal::blockShare(snr, mode.fourLevel, mode.coded, idealBits, kIdealFrames, 31);
       std::printf("%s ideal awgn %.1f %.4f\n", mode.name, snr, share);
       snrs.push_back(snr);
       lineShares.push_back(share);
@@ -301,7 +302,7 @@ int main(int argc, char** argv) {
     {
       std::printf(" %.1f / %.1f / %.1f", fifty(mode.name, "improved"), fifty(mode.name, "coherent-old"),
                   fifty(mode.name, "coherent"));
-      if (!mode.fourLevel) std::printf(" / %.1f", fifty(mode.name, "ideal"));
+      std::printf(" / %.1f", fifty(mode.name, "ideal"));
       std::printf(" dB;");
     }
     std::printf("\n");

@@ -27,6 +27,10 @@ constexpr double kForgetting = 0.99;
 // of 8 dB, or on a fading channel that looks flat for a header, the short memory stays.
 constexpr double kSteadyForgetting = 0.998;
 constexpr double kSteadyBelowDb = 8.0;
+// Below this equalized SNR a two-tone payload on a channel judged flat is also read with the
+// other memory (MSK plain at 3.5 dB: 304 of 900 blocks read with the short memory, 376 with
+// the long one; on the poor channel at 14 dB the long memory alone cost 6 of 709).
+constexpr double kOtherMemoryBelowDb = 12.0;
 // Initial inverse correlation of the equalizer is 1/kStartDelta on the diagonal (inputs are
 // normalised to about 1). A large value holds the 25 weights near zero until the data outweighs
 // it: fitted freely to the 63 symbols of a weak sync word, they mostly fit its noise, and the
@@ -353,6 +357,7 @@ void CoherentDetector::train() {
   gainCount = 0;
   readingFourLevel = false;
   readingPayload = false;
+  readingOther = false;
   readingEcho = false;
   // The sync word rebuilt for the channel fit, on the frame's boundaries: a symbol apart,
   // ending on the last one.
@@ -366,14 +371,37 @@ void CoherentDetector::train() {
   trained = true;
 }
 
+void CoherentDetector::readOtherMemory(const std::array<double, kInputs>& x) {
+  const double y = otherEqualizer.output(x);
+  const double decision = y >= 0 ? 1.0 : -1.0;
+  otherNoise = std::max(otherNoise + kNoiseTracking * ((decision - y) * (decision - y) - otherNoise),
+                        kNoiseFloor);
+  if (!std::isfinite(y) || !otherEqualizer.update(x, decision)) {
+    readingOther = false;
+    otherBit = 0.0;
+    return;
+  }
+  const double llr = 2.0 * y / otherNoise;
+  otherBit = productLlr(otherPreviousLlr, llr);
+  otherPreviousLlr = llr;
+}
+
 double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   if (!trained) return 0.0;
   const double boundary = frameBoundary(tolerant);
   const double spacing = boundary - lastBoundary;
   if (!forChannelFit && !readingPayload) {
     readingPayload = true;
-    if (channelLooksFlat() && equalizedDb() < kSteadyBelowDb)
-      equalizer.forgetting = kSteadyForgetting;
+    const bool flat = channelLooksFlat();
+    if (flat && equalizedDb() < kSteadyBelowDb) equalizer.forgetting = kSteadyForgetting;
+    readingOther = flat && equalizedDb() < kOtherMemoryBelowDb;
+    if (readingOther) {
+      otherEqualizer = equalizer;
+      otherEqualizer.forgetting =
+          equalizer.forgetting == kSteadyForgetting ? kForgetting : kSteadyForgetting;
+      otherNoise = noise;
+      otherPreviousLlr = previousLlr;
+    }
   }
   std::array<Complex, four_level::kSymbolSamples> symbol;
   derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
@@ -387,6 +415,7 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   features(boundary, phase, quarter, x);
   const double y = equalizer.output(x);
   const double decision = y >= 0 ? 1.0 : -1.0;
+  if (readingOther) readOtherMemory(x);
   const double e = decision - y;
   trackPhase(x, decision);
   noise = std::max(noise + kNoiseTracking * (e * e - noise), kNoiseFloor);

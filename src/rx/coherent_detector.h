@@ -89,6 +89,16 @@ struct CoherentDetector {
   double scale = 1.0;        // input normalisation, from the sync word
   double noise = 1.0;        // mean squared equalizer error
   double previousLlr = 0.0;  // the value at the last boundary as a log-likelihood ratio
+  // A weak two-tone payload on a channel judged flat is read a second time, by a copy of the
+  // equalizer with the other memory (long where the frame's is short, and short where it is
+  // long), fed the same inputs: a payload that fails its check on the first reading is decoded
+  // from this one's bits. Neither memory reads every such frame better: the long one fits
+  // less noise into the weights, the short one follows a fade that a header took for flat.
+  RlsCombiner<kInputs> otherEqualizer;
+  bool readingOther = false;
+  double otherNoise = 1.0;
+  double otherPreviousLlr = 0.0;
+  double otherBit = 0.0;  // the last symbol's bit as this reading has it (log-likelihood ratio)
   // Whether frames are decoded from the values at the boundaries (frame_reader.h) rather than
   // from the symbols' bits alone; off only to compare with the older reading.
   bool boundaryDecoding = true;
@@ -175,4 +185,6 @@ struct CoherentDetector {
   void trackPhase(const std::array<double, kInputs>& x, double decision);
   void features(double boundary, double boundaryPhase, int quarterTurns,
                 std::array<double, kInputs>& x) const;
+  // The symbol with the features x through the equalizer with the other memory: sets otherBit.
+  void readOtherMemory(const std::array<double, kInputs>& x);
 };

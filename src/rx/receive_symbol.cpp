@@ -93,8 +93,11 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       soft[0] = tones.mskSoft(x);
       rx.traceTones.mskSoft(d);
       if (coherent) {
+        // The second reading: the equalizer with the other memory where it runs, else the
+        // tolerant receiver's value.
         second[0] = soft[0];
         soft[0] = softFromLlr(rx.coherent.detect(boundary, frame.readingHeader()));
+        if (rx.coherent.readingOther) second[0] = softFromLlr(rx.coherent.otherBit);
       }
     }
   }
