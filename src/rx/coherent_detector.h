@@ -89,16 +89,22 @@ struct CoherentDetector {
   double scale = 1.0;        // input normalisation, from the sync word
   double noise = 1.0;        // mean squared equalizer error
   double previousLlr = 0.0;  // the value at the last boundary as a log-likelihood ratio
-  // A weak two-tone payload on a channel judged flat is read a second time, by a copy of the
-  // equalizer with the other memory (long where the frame's is short, and short where it is
-  // long), fed the same inputs: a payload that fails its check on the first reading is decoded
-  // from this one's bits. Neither memory reads every such frame better: the long one fits
-  // less noise into the weights, the short one follows a fade that a header took for flat.
-  RlsCombiner<kInputs> otherEqualizer;
-  bool readingOther = false;
-  double otherNoise = 1.0;
-  double otherPreviousLlr = 0.0;
-  double otherBit = 0.0;  // the last symbol's bit as this reading has it (log-likelihood ratio)
+  // Every two-tone symbol is also read by a combiner of the boundary sample alone (its real and
+  // imaginary parts), trained and run beside the equalizer on its own decisions. Two weights
+  // fit far less noise than the equalizer's 25, so on a channel without echoes it reads weak
+  // signals better; through echoes it reads worse. A weak payload on a channel the header found
+  // flat is read by it first and by the equalizer second, every other frame the other way
+  // round: where the first reading fails its check, the frame is decoded from the second.
+  RlsCombiner<2> narrow;
+  bool narrowRunning = false;
+  bool narrowFirst = false;
+  double narrowNoise = 1.0;
+  double narrowPreviousLlr = 0.0;
+  // The values at the last boundary (log-likelihood ratios, positive for +1) by the first and
+  // the second reading, and the last symbol's bit by the second.
+  double firstValue = 0.0;
+  double secondValue = 0.0;
+  double secondBit = 0.0;
   // Whether frames are decoded from the values at the boundaries (frame_reader.h) rather than
   // from the symbols' bits alone; off only to compare with the older reading.
   bool boundaryDecoding = true;
@@ -185,6 +191,7 @@ struct CoherentDetector {
   void trackPhase(const std::array<double, kInputs>& x, double decision);
   void features(double boundary, double boundaryPhase, int quarterTurns,
                 std::array<double, kInputs>& x) const;
-  // The symbol with the features x through the equalizer with the other memory: sets otherBit.
-  void readOtherMemory(const std::array<double, kInputs>& x);
+  // The symbol with the features x through the narrow combiner: its value at the boundary as a
+  // log-likelihood ratio, and in `bit` the symbol's bit; 0 for both once it has failed.
+  double readNarrow(const std::array<double, kInputs>& x, double& bit);
 };

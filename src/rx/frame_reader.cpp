@@ -79,10 +79,10 @@ FrameEvent finishHeader(FrameReaderState& s) {
   s.decodedBitCount = 0;
 
   s.headerEndSign = 0;
-  if (s.boundaryValues) {
-    // The value at the sync word's last boundary is +1.
+  // The value at the sync word's last boundary is +1.
+  for (int r = 0; r < 2 && s.boundaryValues && s.headerEndSign == 0; ++r) {
     int end = 0;
-    if (decodeBoundaryValues(s, s.headerValues, 1, kHeaderBits, end)) {
+    if (decodeBoundaryValues(s, s.headerValues[r], 1, kHeaderBits, end)) {
       std::copy_n(s.signDecoded.begin(), kHeaderBits, s.headerBits.begin());
       s.headerEndSign = end;
     }
@@ -121,12 +121,14 @@ void finishPayload(FrameReaderState& s, BitBuffer& payloadBits) {
   if (s.rxConvolutional && s.boundaryValues && !s.headerFourLevel && s.headerEndSign != 0 &&
       checked <= CarrierSignDecoder::kMaxSteps) {
     const int n = std::min(2 * checked, kMaxPayloadChannelBits);
-    int end = 0;
-    if (decodeBoundaryValues(s, std::span<const float>(s.payloadValues.data(), n), s.headerEndSign,
-                             checked, end)) {
-      std::copy_n(s.signDecoded.begin(), checked, payloadBits.cells.begin());
-      s.payloadGood = true;
-      return;
+    for (const auto& values : s.payloadValues) {
+      int end = 0;
+      if (decodeBoundaryValues(s, std::span<const float>(values.data(), n), s.headerEndSign,
+                               checked, end)) {
+        std::copy_n(s.signDecoded.begin(), checked, payloadBits.cells.begin());
+        s.payloadGood = true;
+        return;
+      }
     }
   }
   s.payloadGood = crcCheckPasses(std::span<const uint8_t>(payloadBits.cells.data(), checked));
@@ -177,12 +179,15 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   payloadBits.cells.fill(0);
 }
 
-void frameBoundaryValue(FrameReaderState& state, double llr) {
-  const float v = std::isfinite(llr) ? float(std::clamp(llr, -1e6, 1e6)) : 0.0f;
-  if (state.readingHeader())
-    state.headerValues[state.headerBitCount] = v;
-  else if (state.payloadBitIndex < kMaxPayloadChannelBits)
-    state.payloadValues[state.payloadBitIndex] = v;
+void frameBoundaryValues(FrameReaderState& state, double first, double second) {
+  const double llrs[2] = {first, second};
+  for (int r = 0; r < 2; ++r) {
+    const float v = std::isfinite(llrs[r]) ? float(std::clamp(llrs[r], -1e6, 1e6)) : 0.0f;
+    if (state.readingHeader())
+      state.headerValues[r][state.headerBitCount] = v;
+    else if (state.payloadBitIndex < kMaxPayloadChannelBits)
+      state.payloadValues[r][state.payloadBitIndex] = v;
+  }
 }
 
 FrameEvent frameChannelStep(FrameReaderState& state, double channelSoft, BitBuffer& payloadBits) {

@@ -37,12 +37,13 @@ struct FrameReaderState {
   // They let a failed payload be combined with another copy of it and decoded again.
   std::array<float, kMaxPayloadChannelBits> payloadSoft{};
   // With `boundaryValues` (set at the frame's start) the reader is also handed the value at the
-  // end boundary of every two-tone symbol (log-likelihood ratio, positive for +1), and a coded
-  // run of such symbols is decoded from those values first (carrier_sign_decoder.h), from the
-  // channel bits only when that fails its check.
+  // end boundary of every two-tone symbol (log-likelihood ratio, positive for +1) as two
+  // readings give it, and a coded run of such symbols is decoded from the first reading's
+  // values first (carrier_sign_decoder.h), then from the second's, from the channel bits only
+  // when both fail their check.
   bool boundaryValues = false;
-  std::array<float, kCodedHeaderBits> headerValues{};
-  std::array<float, kMaxPayloadChannelBits> payloadValues{};
+  std::array<std::array<float, kCodedHeaderBits>, 2> headerValues{};
+  std::array<std::array<float, kMaxPayloadChannelBits>, 2> payloadValues{};
   int headerEndSign = 0;  // the value at the header's last boundary, 0 when not known
   CarrierSignDecoder signDecoder;
   std::array<uint8_t, CarrierSignDecoder::kMaxSteps> signDecoded{};
@@ -72,9 +73,9 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits);
 FrameEvent frameBitStep(FrameReaderState& state, int bit, double d, bool fourLevelBit,
                         BitBuffer& payloadBits);
 
-// Hands in the value at the end boundary of the two-tone symbol whose channel bit comes next
-// (see boundaryValues); call before frameChannelStep.
-void frameBoundaryValue(FrameReaderState& state, double llr);
+// Hands in the values at the end boundary of the two-tone symbol whose channel bit comes next,
+// by the first and the second reading (see boundaryValues); call before frameChannelStep.
+void frameBoundaryValues(FrameReaderState& state, double first, double second);
 
 // Takes one channel bit given as a signed confidence (positive for 1, magnitude as the
 // Viterbi decoder's soft input, truncated toward zero); frameBitStep is this with the

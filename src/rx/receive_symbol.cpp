@@ -93,11 +93,11 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       soft[0] = tones.mskSoft(x);
       rx.traceTones.mskSoft(d);
       if (coherent) {
-        // The second reading: the equalizer with the other memory where it runs, else the
-        // tolerant receiver's value.
+        // The second reading of a payload: the equalizer where the narrow combiner reads
+        // first, else the tolerant receiver's value.
         second[0] = soft[0];
         soft[0] = softFromLlr(rx.coherent.detect(boundary, frame.readingHeader()));
-        if (rx.coherent.readingOther) second[0] = softFromLlr(rx.coherent.otherBit);
+        if (rx.coherent.narrowFirst) second[0] = softFromLlr(rx.coherent.secondBit);
       }
     }
   }
@@ -135,7 +135,8 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     }
     if (coherent && !frame.readingHeader() && frame.payloadBitIndex < kMaxPayloadChannelBits)
       rx.secondReading[frame.payloadBitIndex] = float(second[i]);
-    if (coherent && !fourLevel) frameBoundaryValue(frame, rx.coherent.previousLlr);
+    if (coherent && !fourLevel)
+      frameBoundaryValues(frame, rx.coherent.firstValue, rx.coherent.secondValue);
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
     if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood)
       adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits);

@@ -46,8 +46,8 @@ TEST(CoherentReceiver, SensitivityFloorPerMode) {
     double snrDb[2];
     double share[2];
   };
-  const Floor floors[] = {{"MSK plain", false, false, {3.5, 5.0}, {0.5, 0.85}},
-                          {"MSK coded", false, true, {-2.0, -1.0}, {0.45, 0.7}},
+  const Floor floors[] = {{"MSK plain", false, false, {3.5, 5.0}, {0.72, 0.93}},
+                          {"MSK coded", false, true, {-2.5, -1.5}, {0.4, 0.7}},
                           {"4L-FSK plain", true, false, {11.0, 12.5}, {0.35, 0.65}},
                           {"4L-FSK coded", true, true, {8.0, 9.5}, {0.35, 0.7}}};
   for (const Floor& f : floors) {
@@ -99,17 +99,21 @@ TEST(CoherentReceiver, FourLevelPicturesArriveOverAnEcho) {
   EXPECT_GE(share, 0.8);
 }
 
-// Weak pictures on white noise: of the frames whose header was read, enough payloads must pass
-// their check too. The equalizer's short memory, right for fading, leaves so much noise in its
-// taps here that only about a quarter of the coded payloads did (20 of 75; 46 with the long
-// memory). A plain payload that fails is read again by the equalizer with the other memory
-// (at 3 dB 86 of 333 payloads without that reading, 109 with it).
-TEST(CoherentReceiver, WeakPayloadsOnAFlatChannelAreReadWithBothMemories) {
+// Weak pictures on white noise, where every two-tone symbol is read twice: by the equalizer
+// and by the narrow combiner of the boundary sample alone. A header that fails its check on the
+// first reading is decoded from the second (coded MSK at -2 dB: 112 headers from the first
+// reading alone, 136 with the second), and a weak payload on a flat channel is read by
+// the narrow combiner first (plain MSK at 3 dB: 86 of 333 payloads by the equalizer, 136 so).
+// The equalizer's short memory leaves so much noise in its 25 weights here that only about a
+// quarter of the coded payloads passed (20 of 75) before it kept a longer one.
+TEST(CoherentReceiver, WeakFramesOnAFlatChannelAreReadTwice) {
   struct Case {
     bool coded;
-    double snrDb, least;
+    double snrDb;
+    int leastHeaders;
+    double leastPayloadShare;
   };
-  for (const Case c : {Case{true, -2.0, 0.45}, Case{false, 3.0, 0.29}}) {
+  for (const Case c : {Case{true, -2.0, 125, 0.45}, Case{false, 3.0, 300, 0.36}}) {
     txsim::TransmissionMode mode = modeOf(false, c.coded);
     mode.detailed = true;
     mode.blocks = c.coded ? 150 : 300;
@@ -120,8 +124,8 @@ TEST(CoherentReceiver, WeakPayloadsOnAFlatChannelAreReadWithBothMemories) {
     const txsim::Reception r = txsim::receiveThrough(signal, channel, ReceiverKind::coherent, 7);
     std::printf("%s MSK at %.1f dB: %d headers, %d payloads\n", c.coded ? "coded" : "plain",
                 c.snrDb, r.headers, r.goodFrames);
-    ASSERT_GE(r.headers, 30);
-    EXPECT_GE(double(r.goodFrames) / r.headers, c.least) << (c.coded ? "coded" : "plain");
+    ASSERT_GE(r.headers, c.leastHeaders) << (c.coded ? "coded" : "plain");
+    EXPECT_GE(double(r.goodFrames) / r.headers, c.leastPayloadShare) << (c.coded ? "coded" : "plain");
   }
 }
 
