@@ -274,10 +274,10 @@ int main(int argc, char** argv) {
       if (!listed(receiverList, receiverName(kind))) continue;
       const txsim::Reception r = txsim::receiveNoise(noiseBuffers, tones, kind, tones ? 21 : 22);
       char line[200];
-      std::snprintf(line, sizeof line, "noise%-17s %-9s %d s: %d headers, %d payloads accepted",
-                    tones ? "+tones+clicks" : "", receiverName(kind),
-                    noiseBuffers / 4, r.headers,
-                    r.goodFrames);
+      std::snprintf(line, sizeof line,
+                    "noise%-17s %-9s %d s: %u frames opened, %d headers, %d payloads accepted",
+                    tones ? "+tones+clicks" : "", receiverName(kind), noiseBuffers / 4,
+                    r.framesOpened, r.headers, r.goodFrames);
       summary.push_back(line);
       noiseFrames[kind] += r.goodFrames + r.headers;
     }

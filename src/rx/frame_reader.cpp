@@ -210,7 +210,7 @@ std::span<const float> payloadChannelSoft(const FrameReaderState& state) {
 }
 
 bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel, BitBuffer& scratch,
-                        BitBuffer& payloadBits) {
+                        BitBuffer& payloadBits, bool keepValues) {
   const int n = std::min<int>(
       {int(channel.size()), payloadChannelBits(state.rxConvolutional, state.payloadLength),
        kMaxPayloadChannelBits});
@@ -222,8 +222,10 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
   }
   const std::span<const float> values(descrambled.data(), n);
   if (!decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder,
-                         scratch))
+                         scratch)) {
+    if (keepValues) std::copy(values.begin(), values.end(), state.payloadSoft.begin());
     return false;
+  }
   const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
   std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
   std::copy(values.begin(), values.end(), state.payloadSoft.begin());

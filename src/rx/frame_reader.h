@@ -93,9 +93,11 @@ bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLengt
 
 // Decodes another reading of the last payload, `channel` holding its channel values (positive
 // for 1) in the order received. When its check passes, its bits and values replace the
-// payload's and the verdict turns good; otherwise nothing changes. `scratch` is working space.
+// payload's and the verdict turns good. Otherwise only with `keepValues` do its values replace
+// the payload's (they are the ones kept for combining with another copy). `scratch` is working
+// space.
 bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel, BitBuffer& scratch,
-                        BitBuffer& payloadBits);
+                        BitBuffer& payloadBits, bool keepValues = false);
 
 // Closes the frame without further reading (the next bits go back to the sync search).
 inline void endFrame(FrameReaderState& state) {

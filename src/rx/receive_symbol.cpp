@@ -138,8 +138,12 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     if (coherent && !fourLevel)
       frameBoundaryValues(frame, rx.coherent.firstValue, rx.coherent.secondValue);
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
-    if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood)
-      adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits);
+    if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood) {
+      // A copy that fails both readings is kept, for combining, as the reading that measured
+      // the smaller error read it.
+      const bool secondCloser = rx.coherent.narrowFirst && rx.coherent.noise < rx.coherent.narrowNoise;
+      adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits, secondCloser);
+    }
     if (coherent && (event == FrameEvent::kPayloadEnd || (event == FrameEvent::kHeaderValid &&
                                                            kindEndsAtHeader(frame.rxFrameKind))))
       rx.syncDueAt = rx.coherent.lastBoundary + (kDueSymbols + (fourLevel && i == 1 ? 2 : 0)) *

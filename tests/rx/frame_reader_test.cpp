@@ -404,6 +404,12 @@ TEST(FrameReader, SecondReadingRescuesOnlyWhereItsCheckPasses) {
         EXPECT_EQ(bits->cells, failed.cells) << coded;
         EXPECT_TRUE(
             std::equal(failedValues.begin(), failedValues.end(), state->payloadSoft.begin()));
+        // Asked to, a failed second reading still leaves its values for combining: each run
+        // of damage now lies where the second reading has it.
+        EXPECT_FALSE(adoptSecondReading(*state, secondPayload, *scratch, *bits, true)) << coded;
+        EXPECT_EQ(state->payloadSoft[25], -failedValues[25]) << coded;
+        EXPECT_EQ(state->payloadSoft[130], -failedValues[130]) << coded;
+        EXPECT_EQ(state->payloadSoft[300], failedValues[300]) << coded;
       }
     }
   }

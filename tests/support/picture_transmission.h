@@ -130,6 +130,7 @@ struct Reception {
   int goodFrames = 0;     // payloads of any kind with a good check
   int headers = 0;        // headers with a good check
   int64_t blockBits = 0;  // payload data bits of the good image blocks
+  unsigned framesOpened = 0;  // sync words taken (filled in by receiveNoise)
 };
 
 // Counts what one receiver makes of the samples heard through the channel.
@@ -202,6 +203,7 @@ inline Reception receiveNoise(int buffers, bool withTones, ReceiverKind kind, ui
     receiveStep(*rx, std::span<const int16_t, kInputBufferSamples>(samples.data(), kInputBufferSamples),
                 settings, *payload, host);
   }
+  host.result.framesOpened = rx->frame.syncWordsFound;
   return host.result;
 }
 
