@@ -28,8 +28,9 @@ constexpr double kForgetting = 0.99;
 constexpr double kSteadyForgetting = 0.998;
 constexpr double kSteadyBelowDb = 8.0;
 // Below this equalized SNR a two-tone payload on a channel judged flat is read by the narrow
-// combiner first (on white noise, of 900 blocks: MSK plain at 3.5 dB 304 by the equalizer, 500
-// by the narrow combiner; coded MSK at -2 dB 406 and 450).
+// combiner first (MSK plain at 3.5 dB on white noise: 304 of 900 blocks with the equalizer
+// first, 495 so). The order matters to plain payloads only: a coded one is decoded from the
+// boundary values of both readings either way.
 constexpr double kNarrowBelowDb = 12.0;
 // The boundary sample among the equalizer's taps: the narrow combiner's two inputs.
 constexpr int kCentreTap = -CoherentDetector::kFirstTap / CoherentDetector::kTapSpacing;
