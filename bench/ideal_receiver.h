@@ -14,7 +14,6 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "audio/gaussian_noise.h"
 #include "framing/carrier_sign_decoder.h"
 #include "framing/frame_bits.h"
+#include "rx/four_level_trellis.h"
 #include "rx/frame_reader.h"
 
 namespace ideal {
@@ -59,19 +59,17 @@ inline bool runArrives(const std::vector<uint8_t>& bits, bool coded, double sigm
 // every bit comes back right.
 inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, double esN0,
                                 GaussianNoise& noise, ViterbiDecoder& decoder) {
-  constexpr int kPhases = 12, kValues = 4, kSamples = 10;
-  using Complex = std::complex<double>;
+  using four_level::Complex, four_level::kPhases, four_level::kValues, four_level::phaseStep;
+  constexpr int kSamples = four_level::kSymbolSamples;
   std::vector<uint8_t> channel = coded ? convolutionalEncode(bits) : bits;
   const int channelBits = int(channel.size());
   scramble(channel.data(), channelBits);
   if (channelBits % 2) channel.insert(channel.end(), 3, 0);  // whole symbols
   const int symbols = int(channel.size()) / 2;
-  // The tones' phase ramps over a symbol, from phase 0, at the sample centres.
-  std::array<std::array<Complex, kSamples>, kValues> ramp;
-  for (int v = 0; v < kValues; ++v)
-    for (int m = 0; m < kSamples; ++m)
-      ramp[v][m] = std::polar(1.0, 2 * std::numbers::pi / kPhases * (2 * v - 3) * (m + 0.5) / kSamples);
-  auto point = [](int p) { return std::polar(1.0, 2 * std::numbers::pi * p / kPhases); };
+  // A phase point, in twelfths of a turn: the tones' phase ramps are read with the receiver's
+  // correlation (four_level_trellis.h), sampled at the same sample centres.
+  auto point = [](double twelfths) { return std::polar(1.0, 2 * std::numbers::pi * twelfths / kPhases); };
+  auto next = [](int p, int v) { return (p + phaseStep(v) + kPhases) % kPhases; };
   // Complex noise of variance n0 a sample: Es = kSamples.
   const double n0 = kSamples / esN0;
   std::vector<float> re(size_t(symbols) * kSamples), im(re.size());
@@ -82,21 +80,24 @@ inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, do
   int phase = 0;
   for (int k = 0; k < symbols; ++k) {
     const int sent = 2 * channel[2 * k] + channel[2 * k + 1];
-    std::array<Complex, kValues> c{};
+    std::array<Complex, kSamples> r;
     for (int m = 0; m < kSamples; ++m) {
       const size_t i = size_t(k) * kSamples + m;
-      const Complex r = point(phase) * ramp[sent][m] + Complex(re[i], im[i]);
-      for (int v = 0; v < kValues; ++v) c[v] += r * std::conj(ramp[v][m]);
+      r[m] = point(phase + phaseStep(sent) * (m + 0.5) / kSamples) + Complex(re[i], im[i]);
     }
-    for (int p = 0; p < kPhases; ++p)
-      for (int v = 0; v < kValues; ++v)
-        branch[k][p][v] = 2 * std::real(std::conj(point(p)) * c[v]) / n0;
-    phase = (phase + 2 * sent - 3 + kPhases) % kPhases;
+    for (int v = 0; v < kValues; ++v) {
+      const Complex c = four_level::correlateOne(r.data(), v);
+      for (int p = 0; p < kPhases; ++p) branch[k][p][v] = 2 * std::real(std::conj(point(p)) * c) / n0;
+    }
+    phase = next(phase, sent);
   }
-  auto next = [](int p, int v) { return (p + 2 * v - 3 + kPhases) % kPhases; };
   auto logAdd = [](double a, double b) {
     if (a < b) std::swap(a, b);
     return b == -INFINITY ? a : a + std::log1p(std::exp(b - a));
+  };
+  auto normalise = [](std::array<double, kPhases>& metrics) {
+    const double top = *std::max_element(metrics.begin(), metrics.end());
+    for (double& m : metrics) m -= top;
   };
   // Forward from the known phase 0, backward from any phase.
   using Metrics = std::array<double, kPhases>;
@@ -108,8 +109,7 @@ inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, do
     for (int p = 0; p < kPhases; ++p)
       for (int v = 0; v < kValues; ++v)
         alpha[k + 1][next(p, v)] = logAdd(alpha[k + 1][next(p, v)], alpha[k][p] + branch[k][p][v]);
-    const double top = *std::max_element(alpha[k + 1].begin(), alpha[k + 1].end());
-    for (double& a : alpha[k + 1]) a -= top;
+    normalise(alpha[k + 1]);
   }
   beta[symbols].fill(0);
   for (int k = symbols - 1; k >= 0; --k) {
@@ -117,8 +117,7 @@ inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, do
     for (int p = 0; p < kPhases; ++p)
       for (int v = 0; v < kValues; ++v)
         beta[k][p] = logAdd(beta[k][p], branch[k][p][v] + beta[k + 1][next(p, v)]);
-    const double top = *std::max_element(beta[k].begin(), beta[k].end());
-    for (double& b : beta[k]) b -= top;
+    normalise(beta[k]);
   }
   // Each bit's log-likelihood ratio, descrambled, as the decoder takes it (positive for 0).
   std::vector<float> soft(channelBits);

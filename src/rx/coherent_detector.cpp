@@ -103,6 +103,24 @@ double productLlr(double a, double b) {
          std::log1p(std::exp(-std::fabs(a - b)));
 }
 
+// The measured error of a reading, moved by the error of one more symbol.
+double trackedError(double noise, double error) {
+  return std::max(noise + kNoiseTracking * (error * error - noise), kNoiseFloor);
+}
+
+// A symbol's bit from the value at its end boundary (`llr`) and the one before, which the
+// value then replaces.
+double boundaryBit(double& previousLlr, double llr) {
+  const double bit = productLlr(previousLlr, llr);
+  previousLlr = llr;
+  return bit;
+}
+
+// The narrow combiner's inputs: the boundary sample among the equalizer's.
+std::array<double, 2> centreOf(const std::array<double, CoherentDetector::kInputs>& x) {
+  return {x[2 * kCentreTap], x[2 * kCentreTap + 1]};
+}
+
 double wrapAngle(double a) { return std::remainder(a, 2.0 * kPi); }
 
 }  // namespace
@@ -349,7 +367,7 @@ void CoherentDetector::train() {
       const double e = u[k] - equalizer.output(x);
       squares += e * e;
       if (!equalizer.update(x, u[k])) return;
-      const std::array<double, 2> centre{x[2 * kCentreTap], x[2 * kCentreTap + 1]};
+      const std::array<double, 2> centre = centreOf(x);
       const double narrowError = u[k] - narrow.output(centre);
       narrowSquares += narrowError * narrowError;
       narrow.update(centre, u[k]);
@@ -387,18 +405,16 @@ void CoherentDetector::train() {
 double CoherentDetector::readNarrow(const std::array<double, kInputs>& x, double& bit) {
   bit = 0.0;
   if (!narrowRunning) return 0.0;
-  const std::array<double, 2> centre{x[2 * kCentreTap], x[2 * kCentreTap + 1]};
+  const std::array<double, 2> centre = centreOf(x);
   const double y = narrow.output(centre);
   const double decision = y >= 0 ? 1.0 : -1.0;
-  narrowNoise = std::max(narrowNoise + kNoiseTracking * ((decision - y) * (decision - y) - narrowNoise),
-                         kNoiseFloor);
+  narrowNoise = trackedError(narrowNoise, decision - y);
   if (!std::isfinite(y) || !narrow.update(centre, decision)) {
     narrowRunning = false;
     return 0.0;
   }
   const double llr = 2.0 * y / narrowNoise;
-  bit = productLlr(narrowPreviousLlr, llr);
-  narrowPreviousLlr = llr;
+  bit = boundaryBit(narrowPreviousLlr, llr);
   return llr;
 }
 
@@ -428,7 +444,7 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   const double narrowLlr = readNarrow(x, narrowBit);
   const double e = decision - y;
   trackPhase(x, decision);
-  noise = std::max(noise + kNoiseTracking * (e * e - noise), kNoiseFloor);
+  noise = trackedError(noise, e);
   if (!std::isfinite(y) || !equalizer.update(x, decision)) {
     trained = false;
     previousLlr = firstValue = secondValue = secondBit = 0.0;
@@ -442,8 +458,7 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];
   past[0] = decision;
   const double llr = 2.0 * y / noise;
-  const double bit = productLlr(previousLlr, llr);
-  previousLlr = llr;
+  const double bit = boundaryBit(previousLlr, llr);
   firstValue = narrowFirst ? narrowLlr : llr;
   secondValue = narrowFirst ? llr : narrowLlr;
   secondBit = narrowFirst ? bit : narrowBit;
