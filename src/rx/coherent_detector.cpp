@@ -226,7 +226,6 @@ void CoherentDetector::trackGain(Complex correlation) {
 bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   llr[0] = llr[1] = 0.0;
   if (!trained) return false;
-  const double boundary = frameBoundary(tolerant, kFourLevelTimingPull);
   if (!readingFourLevel) {
     phaseTwelfths = twelfthsOf(past[0], quarter);
     readingFourLevel = true;
@@ -235,6 +234,9 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     // on a flat channel it keeps a longer memory.
     readingEcho = echo.beginPayload(phaseTwelfths, fourLevelFlat);
   }
+  // The channel fit follows the timing itself: its samples are taken a whole number of samples
+  // apart, a nominal symbol from the last, since a step of the grid would break the fit.
+  const double boundary = frameBoundary(tolerant, readingEcho ? 0.0 : kFourLevelTimingPull);
   if (readingEcho) {
     readThroughEcho(llr);
     phase = wrapAngle(phase + frequency * (boundary - lastBoundary));

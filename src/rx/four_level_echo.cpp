@@ -17,10 +17,16 @@ constexpr int kSampleMask = EchoReader::kRing - 1;
 constexpr int kHistoryMask = EchoReader::kHistory - 1;
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
-// Weight of the fit per sample: a memory of about 40 symbols follows the paths of a channel
-// fading at half a hertz to a hertz; on a steady channel a longer one fits less noise.
-constexpr double kForgetting = 1.0 - 1.0 / 200;
-constexpr double kSteadyForgetting = 1.0 - 1.0 / 800;
+// The fit's memory in samples (its weight per sample is 1 - 1 / memory). A channel with echoes
+// is fitted on the frame's two-tone part with a memory of 40 symbols; on the payload the memory
+// shortens with the SNR the training left, as the square root, from there at 10 dB to 14
+// symbols at 19 dB and above. The fit's error is the noise it takes in, which a longer memory
+// averages, plus its lag behind a fading channel, which a shorter one cuts: where the noise is
+// weak, the lag is what is left. On a steady channel a long memory fits less noise.
+constexpr double kLongMemory = 200;
+constexpr double kShortMemory = 70;
+constexpr double kLongMemorySnr = 10;
+constexpr double kSteadyMemory = 800;
 // Taps are fitted again after this many decided symbols.
 constexpr int kSolveEvery = 6;
 // The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
@@ -66,41 +72,55 @@ inline Complex timesConj(Complex a, Complex b) {
 
 int wrapTwelfths(int t) { return ((t % kPhases) + kPhases) % kPhases; }
 
-// Solves T x = y for the Hermitian Toeplitz matrix T whose first column is t (the element in
-// row i, column j is t[i - j] below the diagonal and its conjugate above), by the Levinson
-// recursion: the solutions for the leading n by n blocks grow together with the vector that
-// gives their first unit column. The one that gives the last is the same reversed and
-// conjugated (reversing rows and columns conjugates a Hermitian Toeplitz matrix), so it needs
-// no steps of its own. False when T is not positive definite.
-template <int N>
-bool toeplitzSolve(const std::array<Complex, N>& t, const std::array<Complex, N>& y,
-                   std::array<Complex, N>& x) {
-  const double t0 = t[0].real();
-  if (!(t0 > 0)) return false;
-  // forward[n] is 0 until step n writes it, so every step runs over i = 0..n alike. Each step
-  // writes the new vector over the one before last: the two arrays take turns.
-  std::array<Complex, N + 1> first{}, second{};
-  Complex* forward = first.data();
-  Complex* last = second.data();
-  forward[0] = 1.0 / t0;
-  x.fill(0.0);
-  x[0] = y[0] / t0;
-  for (int n = 1; n < N; ++n) {
-    Complex ef = 0, ex = 0;
-    for (int i = 0; i < n; ++i) {
-      ef += times(t[n - i], forward[i]);
-      ex += times(t[n - i], x[i]);
+// A Hermitian matrix of the fit's size by its lower triangle, column by column (element i of
+// column k is row i), real and imaginary parts apart so that the loops down a column run on
+// whole vectors.
+constexpr int kFitSize = EchoReader::kTaps;
+struct LowerColumns {
+  std::array<std::array<double, kFitSize>, kFitSize> re, im;
+};
+
+// Solves A x = y for the Hermitian positive definite matrix A through its Cholesky factor L
+// (A = L L^H), which overwrites it. Each column is finished in turn and then taken off the
+// columns after it, so every element gets its updates in the same order as the textbook
+// recursion. False when A is not positive definite.
+PELIMO_WIDE_LOOPS bool solveHermitian(LowerColumns& a, const std::array<Complex, kFitSize>& y,
+                                      std::array<Complex, kFitSize>& x) {
+  constexpr int n = kFitSize;
+  for (int j = 0; j < n; ++j) {
+    double* re = a.re[j].data();
+    double* im = a.im[j].data();
+    const double diagonal = re[j];
+    if (!(diagonal > 0) || !std::isfinite(diagonal)) return false;
+    const double root = std::sqrt(diagonal), inverse = 1.0 / root;
+    re[j] = root;
+    im[j] = 0.0;
+    // The finished column, copied so that the compiler sees it apart from the ones it updates.
+    std::array<double, n> lRe, lIm;  // rows j + 1 on
+    for (int i = j + 1; i < n; ++i) {
+      lRe[i] = re[i] *= inverse;
+      lIm[i] = im[i] *= inverse;
     }
-    const double denominator = 1.0 - std::norm(ef);
-    if (!(denominator > 1e-12) || !std::isfinite(denominator)) return false;
-    const double scale = 1.0 / denominator;
-    std::swap(forward, last);
-    // The last unit column of the block before is conj(last[n - 1 - i]) at i; here shifted
-    // down by one, conj(last[n - i]).
-    for (int i = 0; i <= n; ++i) forward[i] = (last[i] - timesConj(ef, last[n - i])) * scale;
-    // x gains the new block's last unit column, conj(forward[n - i]) at i, times the error.
-    const Complex correction = y[n] - ex;
-    for (int i = 0; i <= n; ++i) x[i] += timesConj(correction, forward[n - i]);
+    // Column k loses L[i][j] conj(L[k][j]) at every row i from k on.
+    for (int k = j + 1; k < n; ++k) {
+      const double cr = lRe[k], ci = lIm[k];
+      double* outRe = a.re[k].data();
+      double* outIm = a.im[k].data();
+      for (int i = k; i < n; ++i) {
+        outRe[i] -= lRe[i] * cr + lIm[i] * ci;
+        outIm[i] -= lIm[i] * cr - lRe[i] * ci;
+      }
+    }
+  }
+  for (int i = 0; i < n; ++i) {  // L z = y
+    Complex sum = y[i];
+    for (int k = 0; k < i; ++k) sum -= times(Complex(a.re[k][i], a.im[k][i]), x[k]);
+    x[i] = sum / a.re[i][i];
+  }
+  for (int i = n - 1; i >= 0; --i) {  // L^H x = z
+    Complex sum = x[i];
+    for (int k = i + 1; k < n; ++k) sum -= timesConj(x[k], Complex(a.re[i][k], a.im[i][k]));
+    x[i] = sum / a.re[i][i];
   }
   for (const Complex& v : x)
     if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) return false;
@@ -208,6 +228,8 @@ PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
       autoRe_[w] = f * autoRe_[w] + (newRe * inRe[w] + newIm * inIm[w]);
       autoIm_[w] = f * autoIm_[w] + (newIm * inRe[w] - newRe * inIm[w]);
     }
+    std::copy(autoRe_.begin(), autoRe_.end(), pastAutoRe_[i & kPastMask].begin());
+    std::copy(autoIm_.begin(), autoIm_.end(), pastAutoIm_[i & kPastMask].begin());
     for (int w = 0; w < kTaps; ++w) {
       crossRe_[w] = f * crossRe_[w] + (r.real() * inRe[w] + r.imag() * inIm[w]);
       crossIm_[w] = f * crossIm_[w] + (r.imag() * inRe[w] - r.real() * inIm[w]);
@@ -222,15 +244,26 @@ PELIMO_WIDE_LOOPS double EchoReader::learnUpTo(int sampleEnd) {
 
 void EchoReader::solve() {
   sinceSolve_ = 0;
-  // The fit's matrix is Toeplitz: the correlation of the rebuilt signal at each lag.
-  std::array<Complex, kTaps> column, cross;
-  for (int d = 0; d < kTaps; ++d) {
-    column[d] = Complex(autoRe_[kTaps - 1 - d], autoIm_[kTaps - 1 - d]);
-    cross[d] = Complex(crossRe_[kTaps - 1 - d], crossIm_[kTaps - 1 - d]);
+  // The fit's matrix: the weighted sum over the samples of conj(input of tap d) times the
+  // input of tap e. Tap e's input at sample i is tap 0's at sample i - e, so for d >= e the
+  // element is the correlation of tap 0's input with the one d - e taps later, as it stood
+  // e samples ago.
+  const int newest = learned_ - 1;
+  LowerColumns matrix;
+  std::array<Complex, kTaps> cross;
+  for (int e = 0; e < kTaps; ++e) {
+    const auto& pastRe = pastAutoRe_[(newest - e) & kPastMask];
+    const auto& pastIm = pastAutoIm_[(newest - e) & kPastMask];
+    for (int d = e; d < kTaps; ++d) {
+      matrix.re[e][d] = pastRe[kTaps - 1 - (d - e)];
+      matrix.im[e][d] = pastIm[kTaps - 1 - (d - e)];
+    }
+    cross[e] = Complex(crossRe_[kTaps - 1 - e], crossIm_[kTaps - 1 - e]);
   }
-  column[0] += kLoading * column[0].real() + 1e-12;
+  const double loading = kLoading * autoRe_[kTaps - 1] + 1e-12;
+  for (int d = 0; d < kTaps; ++d) matrix.re[d][d] += loading;
   std::array<Complex, kTaps> taps;
-  if (!toeplitzSolve<kTaps>(column, cross, taps)) return;
+  if (!solveHermitian(matrix, cross, taps)) return;
   taps_ = taps;
   for (int v = 0; v < kValues; ++v)
     for (int t = 0; t < kResponse; ++t) {
@@ -275,13 +308,15 @@ void EchoReader::solve() {
 
 bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   if (known_ < kLeastTraining || held_ != known_) return false;
-  forgetting_ = steady ? kSteadyForgetting : kForgetting;
+  forgetting_ = 1.0 - 1.0 / (steady ? kSteadyMemory : kLongMemory);
   // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
   // i is the rebuilt sample i + kPrecursor - d.
   autoRe_.fill(0.0);
   autoIm_.fill(0.0);
   crossRe_.fill(0.0);
   crossIm_.fill(0.0);
+  for (auto& past : pastAutoRe_) past.fill(0.0);
+  for (auto& past : pastAutoIm_) past.fill(0.0);
   taps_.fill(0.0);
   carrierPhase_ = carrierTurn_ = 0.0;
   carrierSample_ = 0;
@@ -301,6 +336,12 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   }
   if (count == 0 || !(power > 0)) return false;
   noise_ = std::max(squares, kNoiseFloor * power) / count;
+  if (!steady) {
+    const double snr = power / count / noise_;
+    const double memory =
+        std::clamp(kLongMemory * std::sqrt(kLongMemorySnr / snr), kShortMemory, kLongMemory);
+    forgetting_ = 1.0 - 1.0 / memory;
+  }
 
   current_ = 0;
   for (auto& s : survivors_[current_]) s.metric = kNone;

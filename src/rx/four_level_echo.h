@@ -104,6 +104,11 @@ class EchoReader {
   // apart), the taps, the responses to each value's ramp, and the variance of what the fit
   // leaves.
   std::array<double, kTaps> autoRe_{}, autoIm_{}, crossRe_{}, crossIm_{};
+  // The lag correlations as they stood after each of the last kPast samples: the fit's matrix
+  // is built from them.
+  static constexpr int kPast = 32;  // at least kTaps, a power of two
+  static constexpr int kPastMask = kPast - 1;
+  std::array<std::array<double, kTaps>, kPast> pastAutoRe_{}, pastAutoIm_{};
   std::array<Complex, kTaps> taps_{};
   std::array<std::array<Complex, kResponse>, 4> responses_{};
   // What the search adds up, in floats (their rounding is far below the noise): the responses
