@@ -17,16 +17,16 @@ constexpr int kSampleMask = EchoReader::kRing - 1;
 constexpr int kHistoryMask = EchoReader::kHistory - 1;
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
-// The fit's memory in samples (its weight per sample is 1 - 1 / memory). A channel with echoes
-// is fitted on the frame's two-tone part with a memory of 40 symbols; on the payload the memory
-// shortens with the SNR the training left, as the square root, from there at 10 dB to 14
-// symbols at 19 dB and above. The fit's error is the noise it takes in, which a longer memory
-// averages, plus its lag behind a fading channel, which a shorter one cuts: where the noise is
-// weak, the lag is what is left. On a steady channel a long memory fits less noise.
+// The fit's memory in samples (its weight per sample is 1 - 1 / memory). The frame's two-tone
+// part is fitted with the long memory: 40 symbols where the channel has echoes, 160 where it
+// is steady. On the payload the memory shortens with the SNR the training left, as the square
+// root from an SNR of 10 (10 dB), down to 14 symbols. The fit's error is the noise it takes in,
+// which a longer memory averages, plus its lag behind a fading channel, which a shorter one
+// cuts: where the noise is weak, the lag is what is left.
 constexpr double kLongMemory = 200;
-constexpr double kShortMemory = 70;
-constexpr double kLongMemorySnr = 10;
 constexpr double kSteadyMemory = 800;
+constexpr double kLongMemorySnr = 10;
+constexpr double kShortMemory = 70;
 // Taps are fitted again after this many decided symbols.
 constexpr int kSolveEvery = 6;
 // The fit's diagonal is loaded by this share of the signal power: the rebuilt signal has no
@@ -308,7 +308,8 @@ void EchoReader::solve() {
 
 bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   if (known_ < kLeastTraining || held_ != known_) return false;
-  forgetting_ = 1.0 - 1.0 / (steady ? kSteadyMemory : kLongMemory);
+  const double longest = steady ? kSteadyMemory : kLongMemory;
+  forgetting_ = 1.0 - 1.0 / longest;
   // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
   // i is the rebuilt sample i + kPrecursor - d.
   autoRe_.fill(0.0);
@@ -336,12 +337,9 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady) {
   }
   if (count == 0 || !(power > 0)) return false;
   noise_ = std::max(squares, kNoiseFloor * power) / count;
-  if (!steady) {
-    const double snr = power / count / noise_;
-    const double memory =
-        std::clamp(kLongMemory * std::sqrt(kLongMemorySnr / snr), kShortMemory, kLongMemory);
-    forgetting_ = 1.0 - 1.0 / memory;
-  }
+  const double snr = power / count / noise_;
+  const double memory = longest * std::sqrt(kLongMemorySnr / snr);
+  forgetting_ = 1.0 - 1.0 / std::clamp(memory, kShortMemory, longest);
 
   current_ = 0;
   for (auto& s : survivors_[current_]) s.metric = kNone;
