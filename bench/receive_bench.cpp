@@ -1,6 +1,6 @@
 // One receive step (12000 samples at 48000 Hz) on a live MSK transmission and on noise, for
 // the receivers side by side (the last argument: 0 the tolerant one, 1 the plain one, 2 the
-// coherent one), and on a faded four-level transmission.
+// coherent one), and on faded MSK and four-level transmissions.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -63,28 +63,36 @@ void BM_ReceiveStepLiveFourLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveStepLiveFourLevel)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
-// The same four-level transmission over two-path fading with a 1 ms echo at 25 dB: the coherent
-// receiver reads its payloads through a fitted channel there.
+// The same transmissions over two-path fading with a 1 ms echo at 25 dB: the coherent receiver
+// reads four-level payloads through a fitted channel there, and two-tone ones a second time
+// that way.
+std::vector<int16_t> faded(const std::vector<int16_t>& sent) {
+  ChannelModel model;
+  model.snrDb = 25;
+  model.fading = FadingProfile::moderate;
+  ReceiverChannel air(model, 3);
+  std::vector<int16_t> heard;
+  std::vector<float> period(kInputBufferSamples);
+  std::vector<int16_t> out(kInputBufferSamples);
+  for (size_t at = 0; at + kInputBufferSamples <= sent.size(); at += kInputBufferSamples) {
+    std::copy(sent.begin() + at, sent.begin() + at + kInputBufferSamples, period.begin());
+    air.carry(period.data());
+    while (air.next(out.data())) heard.insert(heard.end(), out.begin(), out.end());
+  }
+  return heard;
+}
+
 void BM_ReceiveStepFadedFourLevel(benchmark::State& state) {
-  static const auto signal = [] {
-    const auto sent = liveMskSignal(false, true);
-    ChannelModel model;
-    model.snrDb = 25;
-    model.fading = FadingProfile::moderate;
-    ReceiverChannel air(model, 3);
-    std::vector<int16_t> heard;
-    std::vector<float> period(kInputBufferSamples);
-    std::vector<int16_t> out(kInputBufferSamples);
-    for (size_t at = 0; at + kInputBufferSamples <= sent.size(); at += kInputBufferSamples) {
-      std::copy(sent.begin() + at, sent.begin() + at + kInputBufferSamples, period.begin());
-      air.carry(period.data());
-      while (air.next(out.data())) heard.insert(heard.end(), out.begin(), out.end());
-    }
-    return heard;
-  }();
+  static const auto signal = faded(liveMskSignal(false, true));
   runSteps(state, signal, state.range(0));
 }
 BENCHMARK(BM_ReceiveStepFadedFourLevel)->Arg(0)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+void BM_ReceiveStepFadedMsk(benchmark::State& state) {
+  static const auto signal = faded(liveMskSignal(false, false));
+  runSteps(state, signal, state.range(0));
+}
+BENCHMARK(BM_ReceiveStepFadedMsk)->Arg(0)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveStepNoise(benchmark::State& state) {
   static const auto signal = [] {

@@ -65,8 +65,9 @@ constexpr double kFlatMarginDb = 3.0;
 // The share of the distance to the tolerant boundary a four-level boundary moves by, per symbol:
 // a clock off by 200 ppm moves the boundary by 0.1 sample in a frame of 500 symbols.
 constexpr double kFourLevelTimingPull = 0.03;
-// Symbols a four-level reading looks ahead at, whichever way it is read.
-constexpr int kFourLevelAhead = std::max(four_level::kLookAhead, four_level::EchoReader::kDelay);
+// Symbols a reading inside a frame may look ahead at: a four-level one, whichever way it is
+// read, and one through the channel fit.
+constexpr int kReadAhead = std::max(four_level::kLookAhead, four_level::EchoReader::kDelay);
 // Smoothing of the carrier gain and its noise for four-level reading, per symbol.
 constexpr double kGainTracking = 0.05;
 
@@ -164,14 +165,15 @@ void CoherentDetector::queue(const SymbolDetector::Reading& reading) {
   pending[pendingCount++] = reading;
 }
 
-bool CoherentDetector::ready(int64_t blockStart, bool fourLevel) const {
+bool CoherentDetector::ready(int64_t blockStart, bool inFrame) const {
   if (pendingCount == 0) return false;
   // Inside a frame the boundary may lie a little after the tolerant one; the tolerant one is
   // needed as well, for the sync search once the frame has ended.
   const double tolerant = boundaryAt(double(blockStart) + pending[0].position);
   const double boundary = std::max(tolerant, frameBoundary(tolerant));
-  if (fourLevel)
-    return boundary + kFourLevelAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
+  if (inFrame)
+    return boundary + kReadAhead * four_level::kSymbolSamples + 2 < double(basebandEnd) &&
+           boundary + kLastTap + 1 < double(matchedEnd);
   return boundary + kLastTap + 1 < double(matchedEnd);
 }
 
@@ -234,8 +236,8 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     // on a flat channel it keeps a longer memory.
     readingEcho = echo.beginPayload(phaseTwelfths, fourLevelFlat);
   }
-  // The channel fit follows the timing itself: its samples are taken a whole number of samples
-  // apart, a nominal symbol from the last, since a step of the grid would break the fit.
+  // The channel fit follows the sending clock by itself and wants its samples exactly a symbol
+  // apart: a boundary pulled across a sample would shift every sample after it.
   const double boundary = frameBoundary(tolerant, readingEcho ? 0.0 : kFourLevelTimingPull);
   if (readingEcho) {
     readThroughEcho(llr);
@@ -391,6 +393,7 @@ void CoherentDetector::train() {
   gainCount = 0;
   readingFourLevel = false;
   readingPayload = false;
+  echoSecondReading = false;
   readingEcho = false;
   // The sync word rebuilt for the channel fit, on the frame's boundaries: a symbol apart,
   // ending on the last one.
@@ -429,6 +432,15 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
     const bool flat = channelLooksFlat();
     if (flat && equalizedDb() < kSteadyBelowDb) equalizer.forgetting = kSteadyForgetting;
     narrowFirst = narrowRunning && flat && equalizedDb() < kNarrowBelowDb;
+    // Through echoes the payload is read a second time by the search through the channel fit,
+    // which reads some of the symbols the equalizer loses in a fade.
+    echoSecondReading = !flat && echo.beginPayload(twelfthsOf(past[0], quarter), false, true);
+  }
+  echoLlr = 0.0;
+  if (echoSecondReading && !forChannelFit) {
+    double llr[2];
+    readThroughEcho(llr);
+    echoLlr = llr[0];  // both bits of a two-tone symbol are its tone
   }
   std::array<Complex, four_level::kSymbolSamples> symbol;
   derotated(lastBoundary, phase, int(symbol.size()), symbol.data());

@@ -98,6 +98,10 @@ struct CoherentDetector {
   RlsCombiner<2> narrow;
   bool narrowRunning = false;
   bool narrowFirst = false;
+  // Whether the payload's two-tone symbols are read a second time through the channel fit (a
+  // channel with echoes), and that reading's log-likelihood ratio of the symbol just detected.
+  bool echoSecondReading = false;
+  double echoLlr = 0.0;
   double narrowNoise = 1.0;
   double narrowPreviousLlr = 0.0;
   // The values at the last boundary (log-likelihood ratios, positive for +1) by the first and
@@ -129,9 +133,9 @@ struct CoherentDetector {
   void load(std::span<const int16_t, kInputBufferSamples> samples, int64_t blockStart);
   // Readings wait here until their samples are in.
   void queue(const SymbolDetector::Reading& reading);
-  // True when the first waiting reading has its samples: with `fourLevel`, those of the
-  // symbols looked ahead at too.
-  bool ready(int64_t blockStart, bool fourLevel) const;
+  // True when the first waiting reading has its samples: `inFrame`, those of the symbols the
+  // readings through the channel fit look ahead at too.
+  bool ready(int64_t blockStart, bool inFrame) const;
   SymbolDetector::Reading take();
   // After the block: pending positions move to the next block's frame of reference.
   void carry();

@@ -50,8 +50,9 @@ class EchoReader {
   void addKnown(const Complex* samples, int startTwelfths, int value);
   // Fits the channel to the frame so far, for a payload whose first symbol starts on phase
   // `startTwelfths`; with `steady` the fit keeps a longer memory (a channel without echoes,
-  // which fades, if at all, slowly). False when the fit fails (too short a frame).
-  bool beginPayload(int startTwelfths, bool steady = false);
+  // which fades, if at all, slowly); with `twoTone` the payload is read as two-tone symbols
+  // (values 0 and 3 only). False when the fit fails (too short a frame).
+  bool beginPayload(int startTwelfths, bool steady = false, bool twoTone = false);
   // The frame index of the first symbol whose samples have not been given yet, and of the next
   // payload symbol to be read. Reading a symbol needs the samples of the kDelay symbols after it.
   int symbolsHeld() const { return held_; }
@@ -129,6 +130,7 @@ class EchoReader {
   std::array<std::array<Survivor, kStates>, 2> survivors_{};  // this step's and the next's
   int current_ = 0;
   int best_ = 0;  // the state of the best survivor
+  bool twoTone_ = false;  // only the values 0 and 3 are read
 };
 
 }  // namespace four_level

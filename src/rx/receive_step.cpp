@@ -14,7 +14,7 @@ void readTrackedBlock(ReceiverState& rx, std::span<const int16_t, kInputBufferSa
   CoherentDetector& held = rx.coherent;
   if (coherent) held.load(samples, int64_t(rx.blockStart));
   auto readReady = [&] {
-    while (held.ready(int64_t(rx.blockStart), rx.frame.inFrame && rx.frame.rxFourLevel))
+    while (held.ready(int64_t(rx.blockStart), rx.frame.inFrame))
       receiveTrackedSymbol(rx, held.take(), payloadBits, host, true);
   };
   if (coherent) readReady();

@@ -94,10 +94,12 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       rx.traceTones.mskSoft(d);
       if (coherent) {
         // The second reading of a payload: the equalizer where the narrow combiner reads
-        // first, else the tolerant receiver's value.
+        // first, the search through the channel fit where the channel has echoes, else the
+        // tolerant receiver's value.
         second[0] = soft[0];
         soft[0] = softFromLlr(rx.coherent.detect(boundary, frame.readingHeader()));
         if (rx.coherent.narrowFirst) second[0] = softFromLlr(rx.coherent.secondBit);
+        if (rx.coherent.echoSecondReading) second[0] = softFromLlr(rx.coherent.echoLlr);
       }
     }
   }
