@@ -17,12 +17,13 @@ constexpr int kSampleMask = EchoReader::kRing - 1;
 constexpr int kHistoryMask = EchoReader::kHistory - 1;
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
-// The fit's memory in samples (its weight per sample is 1 - 1 / memory). The frame's two-tone
-// part is fitted with the long memory: 40 symbols where the channel has echoes, 160 where it
-// is steady. On the payload the memory shortens with the SNR the training left, as the square
-// root from an SNR of 10 (10 dB), down to 14 symbols. The fit's error is the noise it takes in,
-// which a longer memory averages, plus its lag behind a fading channel, which a shorter one
-// cuts: where the noise is weak, the lag is what is left.
+// The fit's memory in samples (its weight per sample is 1 - 1 / memory). A channel with echoes
+// is fitted on the frame's two-tone part with a memory of 40 symbols; on the payload the memory
+// shortens with the SNR the training left, as the square root from an SNR of 10 (10 dB), down
+// to 14 symbols. The fit's error is the noise it takes in, which a longer memory averages, plus
+// its lag behind a fading channel, which a shorter one cuts: where the noise is weak, the lag
+// is what is left. A steady channel keeps a memory of 160 symbols throughout (shortened like
+// the other, it lost a few blocks on white noise at a good SNR).
 constexpr double kLongMemory = 200;
 constexpr double kSteadyMemory = 800;
 constexpr double kLongMemorySnr = 10;
@@ -311,8 +312,7 @@ void EchoReader::solve() {
 bool EchoReader::beginPayload(int startTwelfths, bool steady, bool twoTone) {
   twoTone_ = twoTone;
   if (known_ < kLeastTraining || held_ != known_) return false;
-  const double longest = steady ? kSteadyMemory : kLongMemory;
-  forgetting_ = 1.0 - 1.0 / longest;
+  forgetting_ = 1.0 - 1.0 / (steady ? kSteadyMemory : kLongMemory);
   // The taps run over the tap delays -kPrecursor..kPostcursor: the input of tap d at sample
   // i is the rebuilt sample i + kPrecursor - d.
   autoRe_.fill(0.0);
@@ -340,9 +340,11 @@ bool EchoReader::beginPayload(int startTwelfths, bool steady, bool twoTone) {
   }
   if (count == 0 || !(power > 0)) return false;
   noise_ = std::max(squares, kNoiseFloor * power) / count;
-  const double snr = power / count / noise_;
-  const double memory = longest * std::sqrt(kLongMemorySnr / snr);
-  forgetting_ = 1.0 - 1.0 / std::clamp(memory, kShortMemory, longest);
+  if (!steady) {
+    const double snr = power / count / noise_;
+    const double memory = kLongMemory * std::sqrt(kLongMemorySnr / snr);
+    forgetting_ = 1.0 - 1.0 / std::clamp(memory, kShortMemory, kLongMemory);
+  }
 
   current_ = 0;
   for (auto& s : survivors_[current_]) s.metric = kNone;
