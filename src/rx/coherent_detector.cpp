@@ -461,6 +461,7 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   noise = trackedError(noise, e);
   if (!std::isfinite(y) || !equalizer.update(x, decision)) {
     trained = false;
+    echoSecondReading = false;  // the tolerant reading stands in for the rest of the frame
     previousLlr = firstValue = secondValue = secondBit = 0.0;
     return 0.0;
   }
