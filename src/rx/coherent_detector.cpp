@@ -171,10 +171,9 @@ bool CoherentDetector::ready(int64_t blockStart, bool inFrame) const {
   // needed as well, for the sync search once the frame has ended.
   const double tolerant = boundaryAt(double(blockStart) + pending[0].position);
   const double boundary = std::max(tolerant, frameBoundary(tolerant));
-  if (inFrame)
-    return boundary + kReadAhead * four_level::kSymbolSamples + 2 < double(basebandEnd) &&
-           boundary + kLastTap + 1 < double(matchedEnd);
-  return boundary + kLastTap + 1 < double(matchedEnd);
+  const bool matchedIn = boundary + kLastTap + 1 < double(matchedEnd);
+  if (!inFrame) return matchedIn;
+  return matchedIn && boundary + kReadAhead * four_level::kSymbolSamples + 2 < double(basebandEnd);
 }
 
 SymbolDetector::Reading CoherentDetector::take() {
@@ -436,12 +435,8 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
     // which reads some of the symbols the equalizer loses in a fade.
     echoSecondReading = !flat && echo.beginPayload(twelfthsOf(past[0], quarter), false, true);
   }
-  echoLlr = 0.0;
-  if (echoSecondReading && !forChannelFit) {
-    double llr[2];
-    readThroughEcho(llr);
-    echoLlr = llr[0];  // both bits of a two-tone symbol are its tone
-  }
+  double echoLlr[2] = {0.0, 0.0};  // both bits of a two-tone symbol are its tone
+  if (echoSecondReading && !forChannelFit) readThroughEcho(echoLlr);
   std::array<Complex, four_level::kSymbolSamples> symbol;
   derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
   std::array<Complex, four_level::EchoReader::kInputSamples> echoInput;
@@ -476,6 +471,6 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   const double bit = boundaryBit(previousLlr, llr);
   firstValue = narrowFirst ? narrowLlr : llr;
   secondValue = narrowFirst ? llr : narrowLlr;
-  secondBit = narrowFirst ? bit : narrowBit;
+  secondBit = narrowFirst ? bit : echoSecondReading ? echoLlr[0] : narrowBit;
   return narrowFirst ? narrowBit : bit;
 }

@@ -99,9 +99,8 @@ struct CoherentDetector {
   bool narrowRunning = false;
   bool narrowFirst = false;
   // Whether the payload's two-tone symbols are read a second time through the channel fit (a
-  // channel with echoes), and that reading's log-likelihood ratio of the symbol just detected.
+  // channel with echoes).
   bool echoSecondReading = false;
-  double echoLlr = 0.0;
   double narrowNoise = 1.0;
   double narrowPreviousLlr = 0.0;
   // The values at the last boundary (log-likelihood ratios, positive for +1) by the first and
@@ -109,6 +108,10 @@ struct CoherentDetector {
   double firstValue = 0.0;
   double secondValue = 0.0;
   double secondBit = 0.0;
+  // Whether secondBit is a payload's second reading of its own (else the tolerant receiver's
+  // reading stands in): the equalizer's where the narrow combiner reads first, the search
+  // through the channel fit's where the channel has echoes.
+  bool readsSecond() const { return narrowFirst || echoSecondReading; }
   // Whether frames are decoded from the values at the boundaries (frame_reader.h) rather than
   // from the symbols' bits alone; off only to compare with the older reading.
   bool boundaryDecoding = true;

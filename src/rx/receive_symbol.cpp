@@ -93,13 +93,11 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       soft[0] = tones.mskSoft(x);
       rx.traceTones.mskSoft(d);
       if (coherent) {
-        // The second reading of a payload: the equalizer where the narrow combiner reads
-        // first, the search through the channel fit where the channel has echoes, else the
-        // tolerant receiver's value.
+        // The second reading of a payload: the coherent receiver's own where it makes one,
+        // else the tolerant receiver's value.
         second[0] = soft[0];
         soft[0] = softFromLlr(rx.coherent.detect(boundary, frame.readingHeader()));
-        if (rx.coherent.narrowFirst) second[0] = softFromLlr(rx.coherent.secondBit);
-        if (rx.coherent.echoSecondReading) second[0] = softFromLlr(rx.coherent.echoLlr);
+        if (rx.coherent.readsSecond()) second[0] = softFromLlr(rx.coherent.secondBit);
       }
     }
   }
