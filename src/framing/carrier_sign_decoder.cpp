@@ -64,7 +64,7 @@ const BranchTable& branchTable() {
 }  // namespace
 
 int CarrierSignDecoder::decode(std::span<const float> values, int startSign, int count,
-                               uint8_t* bits) {
+                               uint8_t* bits, KnownBits known) {
   count = std::clamp(count, 0, kMaxSteps);
   constexpr float kNone = -std::numeric_limits<float>::infinity();
   std::array<float, kStates> metric, next;
@@ -93,6 +93,12 @@ int CarrierSignDecoder::decode(std::span<const float> values, int startSign, int
       const bool otherWins = m1 > kept;
       next[state] = otherWins ? m1 : kept;
       decided[state >> 6] |= uint64_t(otherWins) << (state & 63);
+    }
+    // A state's newest encoder bit is the step's information bit.
+    if (step < 64 && (known.mask >> step) & 1u) {
+      const unsigned bit = (known.values >> step) & 1u;
+      for (int state = 0; state < kStates; ++state)
+        if ((unsigned(state) & 1u) != bit) next[state] = kNone;
     }
     decisions_[step] = decided;
     metric = next;

@@ -16,6 +16,13 @@
 #include <cstdint>
 #include <span>
 
+// Information bits of a run known before it is read, among its first 64: bit i of `mask` is set
+// where bit i of the run is known, and bit i of `values` is its value.
+struct KnownBits {
+  uint64_t mask = 0;
+  uint64_t values = 0;
+};
+
 class CarrierSignDecoder {
  public:
   static constexpr int kMaxSteps = 2048;  // information bits of the longest coded payload
@@ -24,8 +31,9 @@ class CarrierSignDecoder {
   // end the channel bits, two per information bit; `startSign` is the value (+1 or -1) at the
   // boundary before the first bit, or 0 when it is not known. Writes `count` information bits
   // (at most kMaxSteps; missing values count as no information) and returns the value at the
-  // last boundary of the decoded path.
-  int decode(std::span<const float> values, int startSign, int count, uint8_t* bits);
+  // last boundary of the decoded path. Paths that disagree with a `known` bit are not followed.
+  int decode(std::span<const float> values, int startSign, int count, uint8_t* bits,
+             KnownBits known = {});
   // After decode(): the path ending in the end state ranked `rank` (0 the best, below 128),
   // written like decode() writes it. Without a tail the last few bits of a run are the weakest;
   // the runner-up end states mostly differ from the best there, and a check over the bits

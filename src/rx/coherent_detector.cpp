@@ -191,14 +191,41 @@ double CoherentDetector::boundaryAt(double position) { return position + kBounda
 
 void CoherentDetector::record(double boundary) {
   boundaries[boundaryCount % kHistory] = boundary;
+  boundaryMatched[boundaryCount % kHistory] = matchedAt(boundary);
   ++boundaryCount;
 }
 
 int CoherentDetector::differentialBit() const {
   if (boundaryCount < 2) return 0;
-  const double last = boundaries[(boundaryCount - 1) % kHistory];
-  const double before = boundaries[(boundaryCount - 2) % kHistory];
-  return std::imag(matchedAt(last) * std::conj(matchedAt(before))) >= 0 ? 1 : 0;
+  const Complex last = boundaryMatched[(boundaryCount - 1) % kHistory];
+  const Complex before = boundaryMatched[(boundaryCount - 2) % kHistory];
+  return std::imag(last * std::conj(before)) >= 0 ? 1 : 0;
+}
+
+double CoherentDetector::syncCorrelation() const {
+  constexpr int kBoundaries = kSyncLength + 1, kStretch = 16;
+  static_assert(kBoundaries <= kHistory && kBoundaries % kStretch == 0);
+  // The carrier at each boundary of the word, relative to the first, turned back: a 1 turns it
+  // a quarter up.
+  static const auto undo = [] {
+    std::array<Complex, kBoundaries> u{};
+    u[0] = 1.0;
+    for (int k = 0; k < kSyncLength; ++k)
+      u[k + 1] = u[k] * (syncWord()[k] ? Complex(0, -1) : Complex(0, 1));
+    return u;
+  }();
+  if (boundaryCount < kBoundaries) return 0.0;
+  double total = 0.0, power = 0.0;
+  for (int s = 0; s < kBoundaries; s += kStretch) {
+    Complex sum = 0.0;
+    for (int k = s; k < s + kStretch; ++k) {
+      const Complex m = boundaryMatched[(boundaryCount - kBoundaries + k) % kHistory];
+      sum += m * undo[k];
+      power += std::norm(m);
+    }
+    total += std::norm(sum);
+  }
+  return power > 0 ? total / power : 0.0;
 }
 
 void CoherentDetector::derotated(double start, double startPhase, int count, Complex* out) const {

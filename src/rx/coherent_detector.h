@@ -25,7 +25,9 @@
 // symbols on a channel without echoes (four_level_trellis.h). Each reading waits for the
 // samples of the symbols it looks ahead at.
 //
-// Outside frames, symbol positions come from the tolerant receiver's clock and timing loop.
+// Outside frames, symbol positions come from the tolerant receiver's clock and timing loop, and
+// the sync word is also looked for coherently at them: a weak word stands out there when its
+// hard decisions no longer do.
 // Inside a frame the boundaries follow the sync word's last one at the nominal symbol rate:
 // the timing loop wanders with the stronger of two paths, while the equalizer follows both
 // and a clock error of 200 ppm moves a frame's last boundary by about one sample. A boundary is
@@ -77,6 +79,7 @@ struct CoherentDetector {
 
   // Boundaries (absolute sample positions) at the end of the latest symbols, a ring.
   std::array<double, kHistory> boundaries{};
+  std::array<Complex, kHistory> boundaryMatched{};  // the filtered signal at those boundaries
   int64_t boundaryCount = 0;
 
   // The frame being read.
@@ -159,6 +162,15 @@ struct CoherentDetector {
   // The one-bit decision outside frames, for the sync search: the turn of the filtered signal
   // between the last two recorded boundaries (up for the upper tone).
   int differentialBit() const;
+  // How well the last 64 recorded boundaries match the sync word read coherently: the carrier
+  // turned back by the word's known quarter turns, summed over four stretches of 16 boundaries
+  // (a carrier offset of some 20 Hz turns a longer one too far), their powers added and
+  // divided by the boundaries' power. About 1 on noise or data, 16 on a clean sync word.
+  double syncCorrelation() const;
+  // Above this a word is taken to have ended (for the equalizer to judge, like any match). An
+  // hour of noise (4.3 million boundaries) never passed it, nor 3.5 more than 700 times; a word
+  // at -3 dB mostly does, where its hard decisions often differ in more than 16 bits.
+  static constexpr double kSyncCorrelationThreshold = 5.0;
   // The log-likelihood ratios (positive for 1) of the two bits of the frame's next four-level
   // symbol (tolerant boundary `tolerant`), read coherently from the phase the frame's two-tone
   // part ended on, through the channel fitted to the frame (four_level_echo.h) or, on a flat

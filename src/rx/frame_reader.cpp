@@ -59,15 +59,49 @@ constexpr int kListPaths = 4;
 // Decodes `count` bits from boundary values into s.signDecoded and looks for a path among the
 // best few whose check passes; true with `endSign` set when one does.
 bool decodeBoundaryValues(FrameReaderState& s, std::span<const float> values, int startSign,
-                          int count, int& endSign) {
+                          int count, int& endSign, KnownBits known = {}) {
   uint8_t* decoded = s.signDecoded.data();
   const std::span<const uint8_t> bits(decoded, count);
-  endSign = s.signDecoder.decode(values, startSign, count, decoded);
+  endSign = s.signDecoder.decode(values, startSign, count, decoded, known);
   for (int rank = 1; !crcCheckPasses(bits); ++rank) {
     if (rank == kListPaths) return false;
     endSign = s.signDecoder.alternative(rank, decoded);
   }
   return true;
+}
+
+// The header bits that a picture's block frames share: version and the high bits of the kind
+// (both 0 for an image or a re-sent block), code, mode and scale, and the high bits of column
+// and row, which a picture of 20 x 15 blocks never sets. Nothing for a header outside that.
+KnownBits blockHeaderBits(const FrameHeader& h) {
+  if (h.blockCol >= 32 || h.blockRow >= 16) return {};
+  std::array<uint8_t, kHeaderBits> held{};
+  int pos = putField(held.data(), 0, 0b1111'1100'11u, 10);
+  pos = putField(held.data(), pos, 0b100000u, 6);
+  pos = putField(held.data(), pos, 0b110000u, 6);
+  putField(held.data(), pos, 0b1111u, 4);
+  const auto bits = packHeader(h);
+  KnownBits known;
+  for (int i = 0; i < kHeaderBits; ++i) {
+    known.mask |= uint64_t(held[i]) << i;
+    known.values |= uint64_t(held[i] & bits[i]) << i;
+  }
+  return known;
+}
+
+// Decodes the header from the boundary values of each reading, holding the `known` bits; on a
+// check that passes, its bits become the header's.
+bool decodeHeaderBoundaryValues(FrameReaderState& s, KnownBits known) {
+  for (const auto& values : s.headerValues) {
+    int end = 0;
+    // The value at the sync word's last boundary is +1.
+    if (decodeBoundaryValues(s, values, 1, kHeaderBits, end, known)) {
+      std::copy_n(s.signDecoded.begin(), kHeaderBits, s.headerBits.begin());
+      s.headerEndSign = end;
+      return true;
+    }
+  }
+  return false;
 }
 
 // After the 108th coded header bit: flush the decoder, check and unpack the header, and set
@@ -79,14 +113,8 @@ FrameEvent finishHeader(FrameReaderState& s) {
   s.decodedBitCount = 0;
 
   s.headerEndSign = 0;
-  // The value at the sync word's last boundary is +1.
-  for (int r = 0; r < 2 && s.boundaryValues && s.headerEndSign == 0; ++r) {
-    int end = 0;
-    if (decodeBoundaryValues(s, s.headerValues[r], 1, kHeaderBits, end)) {
-      std::copy_n(s.signDecoded.begin(), kHeaderBits, s.headerBits.begin());
-      s.headerEndSign = end;
-    }
-  }
+  if (s.boundaryValues && !decodeHeaderBoundaryValues(s, {}) && s.expectedBlockHeader.mask != 0)
+    decodeHeaderBoundaryValues(s, s.expectedBlockHeader);
   const std::span<const uint8_t> bits(s.headerBits);
   if (!crcCheckPasses(bits)) {
     endFrame(s);
@@ -104,6 +132,8 @@ FrameEvent finishHeader(FrameReaderState& s) {
   s.headerFourLevel = h.fourLevel;
   s.rxBlockCol = h.blockCol;
   s.rxBlockRow = h.blockRow;
+  if (h.kind == kFrameImageBlock || h.kind == kFrameBsrResponse)
+    s.expectedBlockHeader = blockHeaderBits(h);
   if (kindHasPayload(h.kind)) {
     s.rxScaleIndex = h.scaleIndex;
     s.payloadLength = h.payloadLength;

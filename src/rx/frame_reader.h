@@ -45,6 +45,10 @@ struct FrameReaderState {
   std::array<std::array<float, kCodedHeaderBits>, 2> headerValues{};
   std::array<std::array<float, kMaxPayloadChannelBits>, 2> payloadValues{};
   int headerEndSign = 0;  // the value at the header's last boundary, 0 when not known
+  // The header bits the next block frame should share with the last block header read (none
+  // before the first): a header whose boundary decoding fails its check is decoded once more
+  // with them held, which keeps a block whose header falls in a fade.
+  KnownBits expectedBlockHeader{};
   CarrierSignDecoder signDecoder;
   std::array<uint8_t, CarrierSignDecoder::kMaxSteps> signDecoded{};
 

@@ -119,7 +119,12 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
           coherent && rx.coherent.sync.push(rx.coherent.differentialBit(), threshold);
       const bool due = syncDue && i == 0 &&
                        std::max(rx.sync.syncScore, rx.coherent.sync.syncScore) > kDueSyncScore;
-      if (tolerantMatch || coherentMatch || due) {
+      // Weak words are found by reading them coherently, where no word is due: there the due
+      // window finds it at the boundary the last frame predicts.
+      const bool coherentWord =
+          coherent && rx.syncDueAt == 0 &&
+          rx.coherent.syncCorrelation() > CoherentDetector::kSyncCorrelationThreshold;
+      if (tolerantMatch || coherentMatch || due || coherentWord) {
         // A word the equalizer cannot fit is no sync word (or not where it seemed to end):
         // the search goes on rather than lose the real one behind a header that fails.
         if (coherent) rx.coherent.train();
