@@ -75,14 +75,11 @@ bool decodeBoundaryValues(FrameReaderState& s, std::span<const float> values, in
 // and row, which a picture of 20 x 15 blocks never sets. Nothing for a header outside that.
 KnownBits blockHeaderBits(const FrameHeader& h) {
   if (h.blockCol >= 32 || h.blockRow >= 16) return {};
-  std::array<uint8_t, kHeaderBits> held{};
-  int pos = putField(held.data(), 0, 0b1111'1100'11u, 10);
-  pos = putField(held.data(), pos, 0b100000u, 6);
-  pos = putField(held.data(), pos, 0b110000u, 6);
-  putField(held.data(), pos, 0b1111u, 4);
+  // The held fields' bits set, packed like a header (its check bits are not held).
+  const auto held = packHeader({0xF, 0b1100, true, true, 0b100000, 0b110000, 0xF, 0});
   const auto bits = packHeader(h);
   KnownBits known;
-  for (int i = 0; i < kHeaderBits; ++i) {
+  for (int i = 0; i < kHeaderFieldBits; ++i) {
     known.mask |= uint64_t(held[i]) << i;
     known.values |= uint64_t(held[i] & bits[i]) << i;
   }

@@ -47,7 +47,7 @@ struct FrameReaderState {
   int headerEndSign = 0;  // the value at the header's last boundary, 0 when not known
   // The header bits the next block frame should share with the last block header read (none
   // before the first): a header whose boundary decoding fails its check is decoded once more
-  // with them held, which keeps a block whose header falls in a fade.
+  // with them held, which reads some weak headers that decoding freely loses.
   KnownBits expectedBlockHeader{};
   CarrierSignDecoder signDecoder;
   std::array<uint8_t, CarrierSignDecoder::kMaxSteps> signDecoded{};
