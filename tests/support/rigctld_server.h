@@ -63,30 +63,17 @@ class RigctldServer {
   }
 
   // The PTT state ("0" or "1") asked over a raw connection of our own, quicker than starting
-  // rigctl; "error" when rigctld does not answer within `timeout`.
+  // rigctl; "error" when rigctld does not answer within `timeout`. A connection refused, reset
+  // or closed without an answer is tried again within that time: on a loaded machine rigctld's
+  // queue of new connections overflows now and then, which says nothing about the rig.
   std::string pttOverTcp(std::chrono::milliseconds timeout = std::chrono::milliseconds(500)) const {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port_));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        send(s, "t\n", 2, MSG_NOSIGNAL) == 2) {
-      const auto until = std::chrono::steady_clock::now() + timeout;
-      while (answer.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        pollfd p{s, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        char chunk[64];
-        const ssize_t n = recv(s, chunk, sizeof chunk, 0);
-        if (n <= 0) break;
-        answer.append(chunk, static_cast<size_t>(n));
-      }
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      const std::optional<std::string> answer = askPtt(until);
+      if (answer) return *answer;
+      if (std::chrono::steady_clock::now() >= until) return "error";
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    close(s);
-    const size_t end = answer.find('\n');
-    return end == std::string::npos ? "error" : answer.substr(0, end);
   }
 
   // Polls pttOverTcp every 10 ms until it reads `wanted`; the time that took, or nothing when
@@ -128,6 +115,33 @@ class RigctldServer {
       port = ntohs(address.sin_port);
     close(s);
     return port;
+  }
+
+  // One "t" over a new connection: the first line of the answer, or nothing when none came
+  // by `until`.
+  std::optional<std::string> askPtt(std::chrono::steady_clock::time_point until) const {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        send(s, "t\n", 2, MSG_NOSIGNAL) == 2) {
+      while (answer.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        pollfd p{s, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        char chunk[64];
+        const ssize_t n = recv(s, chunk, sizeof chunk, 0);
+        if (n <= 0) break;
+        answer.append(chunk, static_cast<size_t>(n));
+      }
+    }
+    close(s);
+    const size_t end = answer.find('\n');
+    if (end == std::string::npos) return std::nullopt;
+    return answer.substr(0, end);
   }
 
   bool accepting() const {
