@@ -177,7 +177,8 @@ struct CoherentDetector {
   // channel where the fit fails, from the carrier gain alone. False when neither reading can be
   // made; the ratios are set either way.
   bool fourLevelLlrs(double tolerant, double llr[2]);
-  // At a sync match: the last 63 recorded boundaries close the sync word's symbols.
+  // At a sync match: the last 63 recorded boundaries close the sync word's symbols. A weak
+  // word that fits is fitted again on boundaries retimed to the word itself, where that fits.
   void train();
   // After train(): whether the equalizer fitted the sync word. A true sync word leaves a
   // small error even at 0 dB; a match on noise, or on a word read a symbol or more off, leaves
@@ -190,6 +191,14 @@ struct CoherentDetector {
   double detect(double tolerant, bool forChannelFit);
 
  private:
+  // Fits the equalizer to the sync word on its recorded boundaries or, `retimed`, on
+  // boundaries a nominal symbol apart moved by timingShift().
+  void trainAt(bool retimed);
+  // The shift (samples, within kRetimeRange) of the word's boundaries `b` at which the filtered
+  // signal fits the word's values `u` at them best.
+  static constexpr double kRetimeRange = 3.0;
+  double timingShift(std::span<const double, kSyncLength + 1> b,
+                     std::span<const double, kSyncLength + 1> u) const;
   // Runs the half-sine filter over the baseband up to `end` (exclusive).
   void filterHalfSine(int64_t end);
   Complex matchedAt(double position) const;
