@@ -363,18 +363,19 @@ double CoherentDetector::timingShift(std::span<const double, kSyncLength + 1> b,
              unitPhasor(-frequency * (b[k] - b[kSyncLength])) * u[k];
     return std::norm(sum);
   };
-  double best = 0.0, bestFit = fit(0.0);
-  for (double shift = -kRetimeRange; shift <= kRetimeRange; shift += 0.5) {
-    const double f = fit(shift);
-    if (f > bestFit) {
-      bestFit = f;
-      best = shift;
-    }
-  }
-  const double before = fit(best - 0.5), after = fit(best + 0.5);
-  const double curvature = before - 2.0 * bestFit + after;
-  if (curvature < 0.0) best += std::clamp(0.25 * (before - after) / curvature, -0.25, 0.25);
-  return best;
+  // The grid's points from half a sample beyond the range on either side, so that the best
+  // one within the range has both its neighbours; each is evaluated once.
+  constexpr int kSteps = int(2 * kRetimeRange / 0.5) + 1;
+  std::array<double, kSteps + 2> fits{};
+  for (int i = 0; i < kSteps + 2; ++i) fits[i] = fit(-kRetimeRange - 0.5 + 0.5 * i);
+  int best = kSteps / 2 + 1;  // no shift, unless another point fits better
+  for (int i = 1; i <= kSteps; ++i)
+    if (fits[i] > fits[best]) best = i;
+  double shift = -kRetimeRange - 0.5 + 0.5 * best;
+  const double curvature = fits[best - 1] - 2.0 * fits[best] + fits[best + 1];
+  if (curvature < 0.0)
+    shift += std::clamp(0.25 * (fits[best - 1] - fits[best + 1]) / curvature, -0.25, 0.25);
+  return shift;
 }
 
 void CoherentDetector::train() {

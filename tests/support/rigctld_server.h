@@ -120,14 +120,9 @@ class RigctldServer {
   // One "t" over a new connection: the first line of the answer, or nothing when none came
   // by `until`.
   std::optional<std::string> askPtt(std::chrono::steady_clock::time_point until) const {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port_));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int s = connectToRigctld();
     std::string answer;
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        send(s, "t\n", 2, MSG_NOSIGNAL) == 2) {
+    if (s >= 0 && send(s, "t\n", 2, MSG_NOSIGNAL) == 2) {
       while (answer.find('\n') == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         pollfd p{s, POLLIN, 0};
@@ -138,21 +133,28 @@ class RigctldServer {
         answer.append(chunk, static_cast<size_t>(n));
       }
     }
-    close(s);
+    if (s >= 0) close(s);
     const size_t end = answer.find('\n');
     if (end == std::string::npos) return std::nullopt;
     return answer.substr(0, end);
   }
 
-  bool accepting() const {
+  // A new connection to rigctld's port, or -1 when it is not taken.
+  int connectToRigctld() const {
     const int s = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port_));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(s);
-    return ok;
+    if (s >= 0 && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return s;
+    if (s >= 0) close(s);
+    return -1;
+  }
+
+  bool accepting() const {
+    const int s = connectToRigctld();
+    if (s >= 0) close(s);
+    return s >= 0;
   }
 
   int port_ = -1;
