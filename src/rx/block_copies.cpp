@@ -12,10 +12,10 @@ namespace {
 // for such a stranger and replaced, so that it cannot spoil the sums to come.
 constexpr double kStrangerShare = 0.4;
 
-bool unrelated(const float* kept, std::span<const float> soft, int count) {
+int disagreements(std::span<const float> a, std::span<const float> b) {
   int differ = 0;
-  for (int k = 0; k < count; ++k) differ += (kept[k] < 0) != (soft[k] < 0);
-  return differ > kStrangerShare * count;
+  for (size_t k = 0; k < a.size(); ++k) differ += (a[k] < 0) != (b[k] < 0);
+  return differ;
 }
 
 int slotIndex(int col, int row) {
@@ -33,24 +33,55 @@ void FailedBlockCopies::forget(int col, int row) {
   if (const int i = slotIndex(col, row); i >= 0) slots_[i].kept = false;
 }
 
+bool FailedBlockCopies::decode(const Slot& slot, std::span<const float> values) {
+  return decodePayloadSoft(values, slot.key.coded, slot.key.payloadLength, decoder_, combined_);
+}
+
+void FailedBlockCopies::keepSingle(Slot& slot, std::span<const float> soft) {
+  slot.singles[slot.singleCount++].assign(soft.begin(), soft.end());
+  if (slot.singleCount <= kSingles) return;
+  // Of three, the two that agree best stay: garbage agrees with nothing, while two readings
+  // of the block agree outside their few damaged places. On a tie the older pair stays.
+  const auto differ = [&](int a, int b) { return disagreements(slot.singles[a], slot.singles[b]); };
+  int drop = 2, fewest = differ(0, 1);
+  if (const int d = differ(0, 2); d < fewest) fewest = d, drop = 1;
+  if (differ(1, 2) < fewest) drop = 0;
+  std::swap(slot.singles[drop], slot.singles[--slot.singleCount]);
+}
+
 FailedBlockCopies::Outcome FailedBlockCopies::add(int col, int row, const BlockCopyKey& key,
                                                   std::span<const float> soft) {
   const int i = slotIndex(col, row);
   if (i < 0) return {};
-  const int count = static_cast<int>(std::min<size_t>(soft.size(), kSlotValues));
-  if (!soft_) soft_ = std::make_unique_for_overwrite<float[]>(static_cast<size_t>(kBlockCount) * kSlotValues);
+  const int count = static_cast<int>(std::min<size_t>(soft.size(), kMaxValues));
+  soft = soft.first(count);
   Slot& slot = slots_[i];
-  float* kept = values(i);
-  if (!slot.kept || slot.key != key || slot.count != count || unrelated(kept, soft, count)) {
-    std::copy_n(soft.begin(), count, kept);
-    slot = Slot{true, key, count};
+  if (!slot.kept || slot.key != key || slot.count != count ||
+      disagreements(slot.sum, soft) > kStrangerShare * count) {
+    slot.kept = true;
+    slot.key = key;
+    slot.count = count;
+    slot.sum.assign(soft.begin(), soft.end());
+    slot.singleCount = 0;
+    keepSingle(slot, soft);
     return {};
   }
-  for (int k = 0; k < count; ++k) kept[k] += soft[k];
-  const bool good = decodePayloadSoft(std::span<const float>(kept, count), key.coded,
-                                      key.payloadLength, decoder_, combined_);
-  if (good) slot.kept = false;
-  return {true, good};
+  for (int k = 0; k < count; ++k) slot.sum[k] += soft[k];
+  bool good = decode(slot, slot.sum);
+  // With one copy before, the sum is that pair already.
+  const int pairs = slot.singleCount > 1 ? slot.singleCount : 0;
+  for (int j = 0; !good && j < pairs; ++j) {
+    pair_.resize(count);
+    for (int k = 0; k < count; ++k) pair_[k] = soft[k] + slot.singles[j][k];
+    good = decode(slot, pair_);
+  }
+  if (good) {
+    slot.kept = false;
+    return {true, true};
+  }
+  if (pairs > 0) decode(slot, slot.sum);
+  keepSingle(slot, soft);
+  return {true, false};
 }
 
 int FailedBlockCopies::keptCount() const {

@@ -14,11 +14,18 @@
 // between the picture and the answer) has the same header; it is told apart by its signs,
 // which agree with the kept copy's only by chance, and replaces the kept copy too.
 //
-// Storage is one slot of the largest payload per block position, taken once when the first
-// copy is kept and reused for the whole run; nothing else allocates.
+// A copy read through a deep fade often holds a stretch of confident garbage: the equalizer lost
+// the signal there and never found it again. Added to the sum, such a stretch outweighs good
+// copies for rounds. So beside the sum a few single copies are kept, and a new copy is also
+// tried with each of them alone: two copies damaged in different places mostly make a whole
+// block where the sum of all of them does not. Every decoding tried is one more chance of
+// 2^-16 that wrong bits pass the check; with the sum and two pairs that is 3 in 65536 per
+// failed copy.
+//
+// Storage grows with the blocks kept and is reused while the run lasts.
 #include <array>
-#include <memory>
 #include <span>
+#include <vector>
 
 #include "core/bit_buffer.h"
 #include "core/scale_table.h"
@@ -44,28 +51,37 @@ class FailedBlockCopies {
   // Forgets the copy at a position (its block has arrived whole).
   void forget(int col, int row);
   // Takes a failed copy of the block at (col, row) with the channel values `soft` (as the frame
-  // reader keeps them). With a matching kept copy the two are added, the sum is decoded into
-  // combinedBits() and kept in place of the old copy (two damaged copies together are the
-  // better copy for a third); otherwise, or when the two disagree in too many signs to be
-  // readings of the same bits, this copy is kept instead. Positions off the 20 x 15 picture
-  // are not kept.
+  // reader keeps them). With matching kept copies the new one is added to their sum and the
+  // sum is decoded; failing that, the new copy is decoded together with each kept single copy.
+  // The sum stays (two damaged copies together are the better copy for a third), and the new
+  // copy joins the singles, of which the two that agree best stay. Without a match, or when
+  // the new copy disagrees with the sum in too many signs to be a reading of the same bits,
+  // this copy is kept alone instead. combinedBits() holds the decoding that passed, else that
+  // of the sum. Positions off the 20 x 15 picture are not kept.
   Outcome add(int col, int row, const BlockCopyKey& key, std::span<const float> soft);
-  // The payload bits (data and check) decoded from the last sum.
+  // The payload bits (data and check) of the last decoding: the one that passed, else the sum.
   const BitBuffer& combinedBits() const { return combined_; }
   // Copies held (for tests and the measurement).
   int keptCount() const;
 
  private:
-  static constexpr int kSlotValues = BitBuffer::kCells;
+  static constexpr int kMaxValues = BitBuffer::kCells;
+  static constexpr int kSingles = 2;  // single copies kept beside the sum (keepSingle picks 2 of 3)
   struct Slot {
     bool kept = false;
     BlockCopyKey key;
-    int count = 0;  // channel values held
+    int count = 0;  // channel values of each copy
+    std::vector<float> sum;
+    // The single copies and one more place, for the new copy before the choice of which to drop.
+    std::array<std::vector<float>, kSingles + 1> singles;
+    int singleCount = 0;
   };
-  float* values(int slot) { return soft_.get() + static_cast<size_t>(slot) * kSlotValues; }
+  bool decode(const Slot& slot, std::span<const float> values);
+  // Keeps `soft` among the slot's singles, dropping one when there are three.
+  static void keepSingle(Slot& slot, std::span<const float> soft);
 
   std::array<Slot, kBlockCount> slots_{};
-  std::unique_ptr<float[]> soft_;  // kBlockCount slots of kSlotValues, taken at the first keep
+  std::vector<float> pair_;  // a new copy plus a single one
   ViterbiDecoder decoder_;
   BitBuffer combined_;
 };

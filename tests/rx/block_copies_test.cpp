@@ -26,6 +26,41 @@ std::vector<float> reading(unsigned seed, int first, int damaged) {
   return soft;
 }
 
+// A reading that lost the signal at `from`: from there on confident values of random sign.
+std::vector<float> lostFrom(unsigned seed, int from) {
+  std::vector<float> soft = reading(seed, 0, 0);
+  for (size_t i = from; i < soft.size(); ++i) {
+    uint32_t h = static_cast<uint32_t>(i + 1) * 2654435761u ^ static_cast<uint32_t>(from) * 40503u;
+    h ^= h >> 15;
+    h *= 2246822519u;
+    h ^= h >> 13;
+    soft[i] = (h & 1) ? 2 * kStrong : -2 * kStrong;
+  }
+  return soft;
+}
+
+// Copies with long stretches of garbage outweigh the good ones in the sum for rounds; the good
+// ones are kept apart and make the block whole as a pair, while the garbage ones are dropped.
+TEST(FailedBlockCopies, TwoCopiesDamagedInDifferentPlacesMakeTheBlockDespiteGarbageInTheSum) {
+  auto copies = std::make_unique<FailedBlockCopies>();
+  const BlockCopyKey key{10, false, kLength};
+  EXPECT_FALSE(copies->add(5, 5, key, reading(1, 40, 6)).combined);
+  for (const int from : {200, 150, 250}) {
+    const FailedBlockCopies::Outcome o = copies->add(5, 5, key, lostFrom(1, from));
+    EXPECT_TRUE(o.combined);
+    EXPECT_FALSE(o.good) << from;
+  }
+  const FailedBlockCopies::Outcome pair = copies->add(5, 5, key, reading(1, 200, 6));
+  EXPECT_TRUE(pair.good);
+  EXPECT_EQ(copies->combinedBits().cells, [] {
+    BitBuffer whole;
+    const std::vector<float> clean = reading(1, 0, 0);
+    for (size_t i = 0; i < clean.size(); ++i) whole.cells[i] = clean[i] < 0;
+    return whole.cells;
+  }());
+  EXPECT_EQ(copies->keptCount(), 0);
+}
+
 // A reading of another picture's block under the same header (same scale, code and length)
 // does not join the kept copy: it replaces it, and so is replaced by the next true copy.
 TEST(FailedBlockCopies, AReadingOfOtherBitsReplacesTheKeptCopyInsteadOfSpoilingTheSum) {
