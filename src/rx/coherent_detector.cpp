@@ -326,27 +326,33 @@ Complex CoherentDetector::matchedAt(double position) const {
 }
 
 void CoherentDetector::features(double boundary, double boundaryPhase, int quarterTurns,
+                                const std::array<double, kFeedbackTaps>& feedback, int direction,
                                 std::array<double, kInputs>& x) const {
   const Complex axis = quarterTurn(quarterTurns) * scale;
   for (int i = 0; i < kForwardTaps; ++i) {
-    const int offset = kFirstTap + i * kTapSpacing;
+    const int offset = direction * (kFirstTap + i * kTapSpacing);
     const Complex v = matchedAt(boundary + offset) * axis *
                       unitPhasor(-(boundaryPhase + frequency * offset));
     x[2 * i] = v.real();
     x[2 * i + 1] = v.imag();
   }
-  for (int m = 0; m < kFeedbackTaps; ++m) x[2 * kForwardTaps + m] = past[m];
+  for (int m = 0; m < kFeedbackTaps; ++m) x[2 * kForwardTaps + m] = feedback[m];
+}
+
+// The phase error a symbol shows through an equalizer. Its weights on the real and imaginary
+// part of a tap make one complex weight c (re - i im), and its output is the real part of the
+// sum of c v. The imaginary part of that sum, times the decision, is the sine of the phase the
+// carrier has turned since the weights fitted it; the data of the other axis only adds noise.
+static double phaseError(const RlsCombiner<CoherentDetector::kInputs>& eq,
+                         const std::array<double, CoherentDetector::kInputs>& x, double decision) {
+  double quadrature = 0;
+  for (int i = 0; i < CoherentDetector::kForwardTaps; ++i)
+    quadrature += eq.weights[2 * i] * x[2 * i + 1] - eq.weights[2 * i + 1] * x[2 * i];
+  return std::clamp(decision * quadrature, -1.0, 1.0);
 }
 
 void CoherentDetector::trackPhase(const std::array<double, kInputs>& x, double decision) {
-  // The equalizer's weights on the real and imaginary part of a tap make one complex weight c
-  // (re - i im), and its output is the real part of the sum of c v. The imaginary part of that
-  // sum, times the decision, is the sine of the phase the carrier has turned since the weights
-  // fitted it; the data of the other axis only adds noise to it.
-  double quadrature = 0;
-  for (int i = 0; i < kForwardTaps; ++i)
-    quadrature += equalizer.weights[2 * i] * x[2 * i + 1] - equalizer.weights[2 * i + 1] * x[2 * i];
-  const double error = std::clamp(decision * quadrature, -1.0, 1.0);
+  const double error = phaseError(equalizer, x, decision);
   phase = wrapAngle(phase + kPhaseTracking * error);
   frequency += kFrequencyTracking * error;
 }
@@ -485,7 +491,65 @@ void CoherentDetector::trainAt(bool retimed) {
     echoSamples(start, frequency * (start - b[kSymbols]), samples);
     echo.addKnown(samples.data(), twelfthsOf(u[k], syncQuarter(k)), word[k] ? 3 : 0);
   }
+  std::copy(b.begin(), b.end(), wordBoundaries.begin());
+  std::copy(u.begin(), u.end(), wordValues.begin());
   trained = true;
+}
+
+void CoherentDetector::readBackward(std::span<double> bits) {
+  const size_t n = std::min(bits.size(), backwardValues.size() - 1);
+  std::fill(bits.begin(), bits.end(), 0.0);
+  const std::span<double> values(backwardValues.data(), n + 1);
+  std::fill(values.begin(), values.end(), 0.0);
+  if (!fitsSyncWord() || n == 0) return;
+  readBoundariesBackward(values);
+  // Symbol s of n ends at the boundary n - 1 - s before the word.
+  for (size_t s = 0; s < n; ++s) {
+    double before = values[n - s];
+    bits[s] = boundaryBit(before, values[n - 1 - s]);
+  }
+}
+
+void CoherentDetector::readBoundariesBackward(std::span<double> values) {
+  const auto& b = wordBoundaries;
+  const auto& u = wordValues;
+  constexpr int kSymbols = kSyncLength;
+  // Trained on the word from its end to its start, the later values fed back.
+  backward.forgetting = kForgetting;
+  backward.reset(kStartDelta);
+  std::array<double, kFeedbackTaps> later{};
+  std::array<double, kInputs> x{};
+  double squares = 0;
+  for (int pass = 0; pass < kTrainingPasses; ++pass) {
+    squares = 0;
+    for (int k = kSymbols; k >= 0; --k) {
+      for (int m = 0; m < kFeedbackTaps; ++m) later[m] = k + 1 + m <= kSymbols ? u[k + 1 + m] : 0.0;
+      features(b[k], frequency * (b[k] - b[kSymbols]), syncQuarter(k), later, -1, x);
+      const double e = u[k] - backward.output(x);
+      squares += e * e;
+      if (!backward.update(x, u[k])) return;
+    }
+  }
+  double error = std::max(squares / (kSymbols + 1), kNoiseFloor);
+  for (int m = 0; m < kFeedbackTaps; ++m) later[m] = u[m];
+  values[0] = u[0] * kKnownLlr;
+  // Before the word the boundaries lie a nominal symbol apart, as the frame's did; the phase
+  // loop runs backward in time, so a carrier that turns faster than measured lags, not leads.
+  double turn = frequency, boundaryPhase = frequency * (b[0] - b[kSymbols]);
+  for (size_t j = 1; j < values.size(); ++j) {
+    boundaryPhase = wrapAngle(boundaryPhase - turn * kSymbolSpan);
+    features(b[0] - double(j) * kSymbolSpan, boundaryPhase, syncQuarter(-int(j)), later, -1, x);
+    const double y = backward.output(x);
+    const double decision = y >= 0 ? 1.0 : -1.0;
+    const double phaseOff = phaseError(backward, x, decision);
+    boundaryPhase = wrapAngle(boundaryPhase + kPhaseTracking * phaseOff);
+    turn -= kFrequencyTracking * phaseOff;
+    error = trackedError(error, decision - y);
+    if (!std::isfinite(y) || !backward.update(x, decision)) return;
+    for (int m = kFeedbackTaps - 1; m > 0; --m) later[m] = later[m - 1];
+    later[0] = decision;
+    values[j] = 2.0 * y / error;
+  }
 }
 
 double CoherentDetector::readNarrow(const std::array<double, kInputs>& x, double& bit) {

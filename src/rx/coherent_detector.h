@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <span>
 
+#include "framing/frame_bits.h"
 #include "rx/demodulator.h"
 #include "rx/down_converter.h"
 #include "rx/four_level_echo.h"
@@ -48,7 +49,9 @@
 
 struct CoherentDetector {
   using Complex = std::complex<double>;
-  static constexpr int kRingSize = 8192;  // samples of baseband kept (a power of two)
+  // Samples of baseband kept (a power of two): a frame with the longest payload and the sync
+  // word after it, so that a failed payload can be read again backward from that word.
+  static constexpr int kRingSize = 65536;
   static constexpr int kHalfPulse = 10;   // the half-sine spans two symbols
   static constexpr int kTapSpacing = 5;   // half a symbol
   static constexpr int kFirstTap = -20;   // equalizer taps from two symbols before...
@@ -119,6 +122,11 @@ struct CoherentDetector {
   // from the symbols' bits alone; off only to compare with the older reading.
   bool boundaryDecoding = true;
   std::array<double, kFeedbackTaps> past{};  // the latest decisions, newest first
+  // The last fitted sync word: its boundaries and values, and the equalizer that reads
+  // backward from it.
+  std::array<double, kSyncLength + 1> wordBoundaries{}, wordValues{};
+  RlsCombiner<kInputs> backward;
+  std::array<double, kMaxPayloadChannelBits + 1> backwardValues{};  // at the boundaries, latest first
   // The carrier as a four-level reading needs it: the correlation a symbol gives at phase 0,
   // its noise variance, and the phase (in twelfths of a turn) at the last boundary.
   Complex gain = 0.0;
@@ -185,6 +193,12 @@ struct CoherentDetector {
   // an error near the signal's own power.
   bool fitsSyncWord() const { return trained && noise <= kMaxTrainingError; }
   static constexpr double kMaxTrainingError = 0.6;
+  // After train() on a word that fits: the channel values (log-likelihood ratios, positive for
+  // bit 1) of the bits.size() two-tone symbols before the word, in the order sent, read
+  // backward from the word through an equalizer trained on it in reverse time. A payload whose
+  // reading lost the signal part-way is mostly read again this way from its end, where the
+  // forward reading holds only garbage. Values the backward reading did not reach are 0.
+  void readBackward(std::span<double> bits);
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the next symbol of a
   // trained frame, whose tolerant boundary is `tolerant`. With `forChannelFit` (the header's
   // symbols) the symbol also goes to the channel fit a four-level payload would be read with.
@@ -194,6 +208,8 @@ struct CoherentDetector {
   // Fits the equalizer to the sync word on its recorded boundaries or, `retimed`, on
   // boundaries a nominal symbol apart moved by timingShift().
   void trainAt(bool retimed);
+  // The values at the boundaries before the fitted word, values[j] j symbols before its first.
+  void readBoundariesBackward(std::span<double> values);
   // The shift (samples, within kRetimeRange) of the word's boundaries `b` at which the filtered
   // signal fits the word's values `u` at them best.
   static constexpr double kRetimeRange = 3.0;
@@ -217,7 +233,15 @@ struct CoherentDetector {
                    std::array<Complex, four_level::EchoReader::kInputSamples>& out) const;
   // Moves the carrier phase and frequency by the phase error the symbol's features show.
   void trackPhase(const std::array<double, kInputs>& x, double decision);
+  // The equalizer's inputs at a boundary: the filtered signal at the taps around it, turned
+  // by the carrier phase and the stream's axis, then the decisions fed back. Backward
+  // (`direction` -1) the taps are mirrored and `feedback` holds the later decisions.
   void features(double boundary, double boundaryPhase, int quarterTurns,
+                std::array<double, kInputs>& x) const {
+    features(boundary, boundaryPhase, quarterTurns, past, 1, x);
+  }
+  void features(double boundary, double boundaryPhase, int quarterTurns,
+                const std::array<double, kFeedbackTaps>& feedback, int direction,
                 std::array<double, kInputs>& x) const;
   // The symbol with the features x through the narrow combiner: its value at the boundary as a
   // log-likelihood ratio, and in `bit` the symbol's bit; 0 for both once it has failed.

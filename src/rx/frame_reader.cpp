@@ -260,6 +260,80 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
   return true;
 }
 
+namespace {
+
+// Where a spliced reading switches from an earlier reading to a later one: the middle of the
+// longest run of windows in which the two agree in sign, and the run's length. Runs shorter
+// than two windows do not count: two readings of garbage agree that well by chance.
+struct Splice {
+  int at = -1;
+  int agreeing = 0;
+};
+
+Splice spliceAt(std::span<const float> earlier, std::span<const float> later) {
+  constexpr int kWindow = 32;
+  constexpr double kAgreeing = 0.75;
+  const int n = static_cast<int>(later.size());
+  Splice best;
+  int runFrom = -1;
+  for (int from = 0; from < n; from += kWindow) {
+    const int to = std::min(n, from + kWindow);
+    int agree = 0;
+    for (int i = from; i < to; ++i) agree += (earlier[i] < 0) == (later[i] < 0);
+    if (agree < kAgreeing * (to - from)) {
+      runFrom = -1;
+      continue;
+    }
+    if (runFrom < 0) runFrom = from;
+    if (to - runFrom > best.agreeing && to - runFrom > kWindow)
+      best = {runFrom + (to - runFrom) / 2, to - runFrom};
+  }
+  return best;
+}
+
+// Channel values as received, descrambled into `out`.
+void descrambleInto(std::span<const float> channel, float* out) {
+  for (size_t i = 0; i < channel.size(); ++i) {
+    const double v = channel[i];
+    out[i] = keptValue(scramblerSequence()[i % kScramblerLength] == 1 ? v : -v);
+  }
+}
+
+}  // namespace
+
+bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
+                       std::span<const float> second, BitBuffer& scratch, BitBuffer& payloadBits) {
+  if (adoptSecondReading(state, later, scratch, payloadBits, false)) return true;
+  const int n = std::min<int>({int(later.size()), int(second.size()),
+                               payloadChannelBits(state.rxConvolutional, state.payloadLength),
+                               kMaxPayloadChannelBits});
+  std::array<float, kMaxPayloadChannelBits> back, kept, other, spliced;
+  descrambleInto(later.first(n), back.data());
+  descrambleInto(second.first(n), other.data());
+  std::copy_n(state.payloadSoft.begin(), n, kept.begin());
+  const float* earlier[2] = {kept.data(), other.data()};
+  Splice splices[2];
+  for (int r = 0; r < 2; ++r)
+    splices[r] = spliceAt(std::span<const float>(earlier[r], n), std::span<const float>(back.data(), n));
+  // The longer agreement first; a failed splice keeps that one's values.
+  const int first = splices[1].agreeing > splices[0].agreeing ? 1 : 0;
+  for (const int r : {first, 1 - first}) {
+    if (splices[r].at < 0) continue;
+    std::copy_n(earlier[r], splices[r].at, spliced.begin());
+    std::copy(back.begin() + splices[r].at, back.begin() + n, spliced.begin() + splices[r].at);
+    const std::span<const float> values(spliced.data(), n);
+    if (decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder, scratch)) {
+      const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
+      std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
+      std::copy(values.begin(), values.end(), state.payloadSoft.begin());
+      state.payloadGood = true;
+      return true;
+    }
+    if (r == first) std::copy(values.begin(), values.end(), state.payloadSoft.begin());
+  }
+  return false;
+}
+
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,
                        ViterbiDecoder& decoder, BitBuffer& bits) {
   const int checked = std::min(payloadLength + kCrcBits, BitBuffer::kCells);

@@ -44,10 +44,28 @@ void reportFrameEvent(ReceiverState& rx, FrameEvent event, const BitBuffer& payl
   }
 }
 
+// Hands the payload that waits for the sync word after it to the host; `readBackward` when that
+// word has just been fitted, so the payload can be read backward from it first.
+void settlePendingPayload(ReceiverState& rx, bool readBackward, BitBuffer& payloadBits,
+                          ReceiveHost& host) {
+  rx.payloadPending = false;
+  FrameReaderState& frame = rx.frame;
+  if (readBackward) {
+    const int n = int(payloadChannelSoft(frame).size());
+    const std::span<double> bits(rx.laterReading.data(), n);
+    rx.coherent.readBackward(bits);
+    for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[s]));
+    adoptLaterReading(frame, std::span<const float>(rx.laterChannel.data(), n),
+                      std::span<const float>(rx.secondReading.data(), n), rx.secondBits, payloadBits);
+  }
+  reportFrameEvent(rx, FrameEvent::kPayloadEnd, payloadBits, host);
+}
+
 }  // namespace
 
 void receiveSymbol(ReceiverState& rx, double d, BitBuffer& payloadBits, ReceiveHost& host) {
   FrameReaderState& frame = rx.frame;
+  if (rx.payloadPending) settlePendingPayload(rx, false, payloadBits, host);
   // The number of bits is fixed at entry: a frame may end on the first bit of a pair, and the
   // second bit then goes to the sync search.
   const SymbolBits symbol = decideSymbol(d, frame.rxFourLevel);
@@ -109,6 +127,9 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     syncDue = boundary <= rx.syncDueAt + kDueLate;
     if (!syncDue) rx.syncDueAt = 0;
   }
+  // Overdue, or another receiver chosen meanwhile: the waiting payload goes on as it is.
+  if (rx.payloadPending && (!coherent || (!syncDue && rx.syncDueAt == 0)))
+    settlePendingPayload(rx, false, payloadBits, host);
   for (int i = 0; i < count; ++i) {
     if (!frame.inFrame) {
       // The coherent receiver searches both its own decisions and the tolerant ones: each
@@ -129,6 +150,8 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
         // the search goes on rather than lose the real one behind a header that fails.
         if (coherent) rx.coherent.train();
         if (coherent && !rx.coherent.fitsSyncWord() && !due) continue;
+        if (rx.payloadPending)
+          settlePendingPayload(rx, rx.coherent.fitsSyncWord(), payloadBits, host);
         rx.syncDueAt = 0;
         tones.fitSync();
         rx.traceTones.fitSync();
@@ -148,6 +171,7 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       // the smaller error read it.
       const bool secondCloser = rx.coherent.narrowFirst && rx.coherent.noise < rx.coherent.narrowNoise;
       adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits, secondCloser);
+      rx.payloadPending = !frame.payloadGood && !fourLevel;
     }
     if (coherent && (event == FrameEvent::kPayloadEnd || (event == FrameEvent::kHeaderValid &&
                                                            kindEndsAtHeader(frame.rxFrameKind))))
@@ -155,7 +179,7 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
                                                     CoherentDetector::kSymbolSpan;
     if (event == FrameEvent::kHeaderValid || event == FrameEvent::kPayloadEnd)
       host.onSignalEstimate(rx.measures.estimate(tones));
-    reportFrameEvent(rx, event, payloadBits, host);
+    if (!rx.payloadPending) reportFrameEvent(rx, event, payloadBits, host);
   }
 }
 

@@ -45,6 +45,13 @@ struct ReceiverState {
   // still hold.
   std::array<float, kMaxPayloadChannelBits> secondReading{};
   BitBuffer secondBits;
+  // A two-tone payload that failed both readings waits for the sync word after it (the frame
+  // reader's state and the payload bits stay as they were) and is then read a third time,
+  // backward from that word, before the host hears of it; where no word comes, it is handed on
+  // as it is once the word is overdue.
+  bool payloadPending = false;
+  std::array<double, kMaxPayloadChannelBits> laterReading{};  // log-likelihood ratios
+  std::array<float, kMaxPayloadChannelBits> laterChannel{};  // as channel values
   // Where the next frame's sync word ends (absolute sample position of its last boundary), known
   // from the end of a frame read to its length: frames follow each other without gaps. 0 when
   // not known. The coherent receiver opens a frame there even when the word was read with too

@@ -414,3 +414,52 @@ TEST(FrameReader, SecondReadingRescuesOnlyWhereItsCheckPasses) {
     }
   }
 }
+
+// A payload that lost the signal part-way, read again later from its end: the reading that
+// lost it early agrees with nothing and is passed over, and the one that agrees with the later
+// reading over a stretch is spliced to it there. A later reading of garbage splices to nothing
+// and leaves the kept values as they were.
+TEST(FrameReader, LaterReadingIsSplicedWhereTheReadingsAgree) {
+  for (bool coded : {false, true}) {
+    const TestFrame f = rxtest::makeFrame(kFrameImageBlock, coded, false, 4, 3, 10, 200, 5);
+    std::vector<uint8_t> channel = syncAndHeader(f.header);
+    channel.erase(channel.begin(), channel.begin() + kSyncLength);
+    const auto payload = rxtest::payloadChannelBits(f);
+    const int n = int(payload.size());
+    channel.insert(channel.end(), payload.begin(), payload.end());
+    channel.push_back(0);
+    // Channel values of the payload, confident garbage over [from, to).
+    auto reading = [&](int from, int to, unsigned seed) {
+      std::vector<float> v(n);
+      for (int i = 0; i < n; ++i) {
+        const bool garbage = i >= from && i < to;
+        const bool one = garbage ? ((i * 2654435761u ^ seed * 40503u) >> 7 & 1) : payload[i];
+        v[i] = one ? 50.0f : -50.0f;
+      }
+      return v;
+    };
+    for (bool laterLost : {false, true}) {
+      auto state = std::make_unique<FrameReaderState>();
+      auto bits = std::make_unique<BitBuffer>(), scratch = std::make_unique<BitBuffer>();
+      startFrame(*state, *bits);
+      const auto first = reading(n * 7 / 10, n, 1), second = reading(n / 10, n, 2);
+      const auto later = laterLost ? reading(0, n, 3) : reading(0, n * 3 / 10, 4);
+      for (size_t i = 0; i < channel.size() - n - 1; ++i)
+        frameChannelStep(*state, channel[i] ? 50.0 : -50.0, *bits);
+      FrameEvent last = FrameEvent::kNone;
+      for (float v : first) last = frameChannelStep(*state, v, *bits);
+      last = frameChannelStep(*state, 50.0, *bits);
+      ASSERT_EQ(last, FrameEvent::kPayloadEnd) << coded;
+      ASSERT_FALSE(state->payloadGood) << coded;
+      const std::vector<float> kept(state->payloadSoft.begin(), state->payloadSoft.begin() + n);
+
+      EXPECT_EQ(adoptLaterReading(*state, later, second, *scratch, *bits), !laterLost) << coded;
+      EXPECT_EQ(state->payloadGood, !laterLost) << coded;
+      if (laterLost) {
+        EXPECT_TRUE(std::equal(kept.begin(), kept.end(), state->payloadSoft.begin())) << coded;
+      } else {
+        for (int i = 0; i < 200; ++i) ASSERT_EQ(bits->cells[i], f.data[i]) << coded << " " << i;
+      }
+    }
+  }
+}
