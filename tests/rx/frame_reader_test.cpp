@@ -353,17 +353,27 @@ TEST(FrameReader, MskFramesBackToBack) {
 
 }  // namespace
 
+// An image block frame of 200 data bits, and its channel bits after the sync word: the header,
+// the payload and the bit after it, where the payload ends.
+TestFrame blockFrame(bool coded) {
+  return rxtest::makeFrame(kFrameImageBlock, coded, false, 4, 3, 10, 200, 5);
+}
+std::vector<uint8_t> channelAfterSync(const TestFrame& f) {
+  std::vector<uint8_t> channel = syncAndHeader(f.header);
+  channel.erase(channel.begin(), channel.begin() + kSyncLength);
+  const auto payload = rxtest::payloadChannelBits(f);
+  channel.insert(channel.end(), payload.begin(), payload.end());
+  channel.push_back(0);
+  return channel;
+}
+
 // A payload read twice (as the coherent receiver does, its own reading and the tolerant one):
 // when the first reading fails its check, the second is decoded and, if its check passes,
 // replaces the bits and the kept values; a second reading that fails too changes nothing.
 TEST(FrameReader, SecondReadingRescuesOnlyWhereItsCheckPasses) {
   for (bool coded : {false, true}) {
-    const TestFrame f = rxtest::makeFrame(kFrameImageBlock, coded, false, 4, 3, 10, 200, 5);
-    std::vector<uint8_t> channel = syncAndHeader(f.header);
-    channel.erase(channel.begin(), channel.begin() + kSyncLength);
-    const auto payload = rxtest::payloadChannelBits(f);
-    channel.insert(channel.end(), payload.begin(), payload.end());
-    channel.push_back(0);  // the payload ends one bit after its last check bit
+    const TestFrame f = blockFrame(coded);
+    const std::vector<uint8_t> channel = channelAfterSync(f);
     const int payloadStart = kCodedHeaderBits;
 
     // Readings as channel values: a run of 40 payload bits inverted in `damaged` ones.
@@ -421,13 +431,10 @@ TEST(FrameReader, SecondReadingRescuesOnlyWhereItsCheckPasses) {
 // and leaves the kept values as they were.
 TEST(FrameReader, LaterReadingIsSplicedWhereTheReadingsAgree) {
   for (bool coded : {false, true}) {
-    const TestFrame f = rxtest::makeFrame(kFrameImageBlock, coded, false, 4, 3, 10, 200, 5);
-    std::vector<uint8_t> channel = syncAndHeader(f.header);
-    channel.erase(channel.begin(), channel.begin() + kSyncLength);
+    const TestFrame f = blockFrame(coded);
+    const std::vector<uint8_t> channel = channelAfterSync(f);
     const auto payload = rxtest::payloadChannelBits(f);
     const int n = int(payload.size());
-    channel.insert(channel.end(), payload.begin(), payload.end());
-    channel.push_back(0);
     // Channel values of the payload, confident garbage over [from, to).
     auto reading = [&](int from, int to, unsigned seed) {
       std::vector<float> v(n);
