@@ -496,17 +496,21 @@ void CoherentDetector::trainAt(bool retimed) {
   trained = true;
 }
 
-void CoherentDetector::readBackward(std::span<double> bits) {
-  const size_t n = std::min(bits.size(), backwardValues.size() - 1);
+void CoherentDetector::readBackward(std::span<double> bits, std::span<float> ends, int startSign) {
+  const size_t n = std::min({bits.size(), ends.size(), backwardValues.size() - 1});
   std::fill(bits.begin(), bits.end(), 0.0);
+  std::fill(ends.begin(), ends.end(), 0.0f);
   const std::span<double> values(backwardValues.data(), n + 1);
   std::fill(values.begin(), values.end(), 0.0);
   if (!fitsSyncWord() || n == 0) return;
   readBoundariesBackward(values);
   // Symbol s of n ends at the boundary n - 1 - s before the word.
+  const double turn = startSign * values[n] < 0 ? -1.0 : 1.0;
   for (size_t s = 0; s < n; ++s) {
     double before = values[n - s];
     bits[s] = boundaryBit(before, values[n - 1 - s]);
+    const double end = turn * values[n - 1 - s];
+    ends[s] = std::isfinite(end) ? float(std::clamp(end, -1e6, 1e6)) : 0.0f;
   }
 }
 

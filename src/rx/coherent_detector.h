@@ -197,8 +197,12 @@ struct CoherentDetector {
   // bit 1) of the bits.size() two-tone symbols before the word, in the order sent, read
   // backward from the word through an equalizer trained on it in reverse time. A payload whose
   // reading lost the signal part-way is mostly read again this way from its end, where the
-  // forward reading holds only garbage. Values the backward reading did not reach are 0.
-  void readBackward(std::span<double> bits);
+  // forward reading holds only garbage. `ends` (as long as `bits`) takes the values at the
+  // symbols' end boundaries (positive for +1), turned over where the value read at the first
+  // symbol's start disagrees with `startSign` (the sign there by the earlier reading; each sync
+  // word fixes its own, which need not be the frame's). Values the backward reading did not
+  // reach are 0.
+  void readBackward(std::span<double> bits, std::span<float> ends, int startSign);
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the next symbol of a
   // trained frame, whose tolerant boundary is `tolerant`. With `forChannelFit` (the header's
   // symbols) the symbol also goes to the channel fit a four-level payload would be read with.

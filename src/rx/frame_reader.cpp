@@ -138,6 +138,22 @@ FrameEvent finishHeader(FrameReaderState& s) {
   return FrameEvent::kHeaderValid;
 }
 
+// Decodes a coded two-tone payload from one reading's values at its symbols' end boundaries,
+// from the carrier sign at the header's end; true with the bits in payloadBits when one of the
+// best paths passes the check.
+bool decodePayloadBoundaryValues(FrameReaderState& s, std::span<const float> values,
+                                 BitBuffer& payloadBits) {
+  const int checked = std::min(s.payloadLength + kCrcBits, BitBuffer::kCells);
+  if (!s.rxConvolutional || !s.boundaryValues || s.headerFourLevel || s.headerEndSign == 0 ||
+      checked > CarrierSignDecoder::kMaxSteps)
+    return false;
+  const int n = std::min({2 * checked, kMaxPayloadChannelBits, int(values.size())});
+  int end = 0;
+  if (!decodeBoundaryValues(s, values.first(n), s.headerEndSign, checked, end)) return false;
+  std::copy_n(s.signDecoded.begin(), checked, payloadBits.cells.begin());
+  return true;
+}
+
 // Ends the frame, flushes a coded payload until all L + 16 bits are out and checks them.
 void finishPayload(FrameReaderState& s, BitBuffer& payloadBits) {
   endFrame(s);
@@ -145,19 +161,11 @@ void finishPayload(FrameReaderState& s, BitBuffer& payloadBits) {
   if (checked > BitBuffer::kCells) checked = BitBuffer::kCells;
   if (s.rxConvolutional)
     flushInto(s.decoder, payloadBits.cells.data(), BitBuffer::kCells, checked, s.decodedBitCount);
-  if (s.rxConvolutional && s.boundaryValues && !s.headerFourLevel && s.headerEndSign != 0 &&
-      checked <= CarrierSignDecoder::kMaxSteps) {
-    const int n = std::min(2 * checked, kMaxPayloadChannelBits);
-    for (const auto& values : s.payloadValues) {
-      int end = 0;
-      if (decodeBoundaryValues(s, std::span<const float>(values.data(), n), s.headerEndSign,
-                               checked, end)) {
-        std::copy_n(s.signDecoded.begin(), checked, payloadBits.cells.begin());
-        s.payloadGood = true;
-        return;
-      }
+  for (const auto& values : s.payloadValues)
+    if (decodePayloadBoundaryValues(s, values, payloadBits)) {
+      s.payloadGood = true;
+      return;
     }
-  }
   s.payloadGood = crcCheckPasses(std::span<const uint8_t>(payloadBits.cells.data(), checked));
 }
 
@@ -302,7 +310,12 @@ void descrambleInto(std::span<const float> channel, float* out) {
 }  // namespace
 
 bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
-                       std::span<const float> second, BitBuffer& scratch, BitBuffer& payloadBits) {
+                       std::span<const float> laterEnds, std::span<const float> second,
+                       BitBuffer& scratch, BitBuffer& payloadBits) {
+  if (decodePayloadBoundaryValues(state, laterEnds, payloadBits)) {
+    state.payloadGood = true;
+    return true;
+  }
   if (adoptSecondReading(state, later, scratch, payloadBits, false)) return true;
   const int n = std::min<int>({int(later.size()), int(second.size()),
                                payloadChannelBits(state.rxConvolutional, state.payloadLength),

@@ -104,15 +104,19 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
                         BitBuffer& payloadBits, bool keepValues = false);
 
 // Decodes a reading of the last payload made later, from its end (`later`, channel values as
-// for adoptSecondReading): alone, and failing that spliced to an earlier reading, the kept
-// values or the second reading (`second`, as received). A spliced reading takes the earlier
+// for adoptSecondReading; `laterEnds`, its values at the symbols' end boundaries, as
+// frameBoundaryValues takes them): a coded payload from the boundary values first, then from
+// the channel values alone, and failing that spliced to an earlier reading, the kept values or
+// the second reading (`second`, as received). A spliced reading takes the earlier
 // one up to the middle of the longest stretch where the two agree in sign (a reading that lost
 // the signal agrees with nothing) and the later one after it; the earlier reading with the
 // longer such stretch goes first. A spliced reading that fails still replaces the kept values,
 // as the better copy to combine with; a passing one replaces the bits too and turns the verdict
-// good. Each decoding tried is one more chance of 2^-16 for wrong bits to pass (three at most).
+// good. Each check tried is one more chance of 2^-16 for wrong bits to pass: three at most,
+// seven for a coded payload (the boundary values' best four paths).
 bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
-                       std::span<const float> second, BitBuffer& scratch, BitBuffer& payloadBits);
+                       std::span<const float> laterEnds, std::span<const float> second,
+                       BitBuffer& scratch, BitBuffer& payloadBits);
 
 // Closes the frame without further reading (the next bits go back to the sync search).
 inline void endFrame(FrameReaderState& state) {

@@ -53,9 +53,10 @@ void settlePendingPayload(ReceiverState& rx, bool readBackward, BitBuffer& paylo
   if (readBackward) {
     const int n = int(payloadChannelSoft(frame).size());
     const std::span<double> bits(rx.laterReading.data(), n);
-    rx.coherent.readBackward(bits);
+    const std::span<float> ends(rx.laterEnds.data(), n);
+    rx.coherent.readBackward(bits, ends, frame.headerEndSign);
     for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[s]));
-    adoptLaterReading(frame, std::span<const float>(rx.laterChannel.data(), n),
+    adoptLaterReading(frame, std::span<const float>(rx.laterChannel.data(), n), ends,
                       std::span<const float>(rx.secondReading.data(), n), rx.secondBits, payloadBits);
   }
   reportFrameEvent(rx, FrameEvent::kPayloadEnd, payloadBits, host);

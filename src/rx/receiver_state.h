@@ -52,6 +52,7 @@ struct ReceiverState {
   bool payloadPending = false;
   std::array<double, kMaxPayloadChannelBits> laterReading{};  // log-likelihood ratios
   std::array<float, kMaxPayloadChannelBits> laterChannel{};  // as channel values
+  std::array<float, kMaxPayloadChannelBits> laterEnds{};  // at the symbols' end boundaries
   // Where the next frame's sync word ends (absolute sample position of its last boundary), known
   // from the end of a frame read to its length: frames follow each other without gaps. 0 when
   // not known. The coherent receiver opens a frame there even when the word was read with too

@@ -460,7 +460,7 @@ TEST(FrameReader, LaterReadingIsSplicedWhereTheReadingsAgree) {
       ASSERT_FALSE(state->payloadGood) << coded;
       const std::vector<float> kept(state->payloadSoft.begin(), state->payloadSoft.begin() + n);
 
-      EXPECT_EQ(adoptLaterReading(*state, later, second, *scratch, *bits), !laterLost) << coded;
+      EXPECT_EQ(adoptLaterReading(*state, later, {}, second, *scratch, *bits), !laterLost) << coded;
       EXPECT_EQ(state->payloadGood, !laterLost) << coded;
       if (laterLost) {
         EXPECT_TRUE(std::equal(kept.begin(), kept.end(), state->payloadSoft.begin())) << coded;
