@@ -4,6 +4,8 @@
 #include <cmath>
 #include <span>
 
+#include "core/scale_table.h"
+
 namespace {
 
 // One channel bit after descrambling: the decoder input (positive for 0, negative for 1), the
@@ -86,6 +88,14 @@ KnownBits blockHeaderBits(const FrameHeader& h) {
   return known;
 }
 
+// The field bits of `fields` set in a header, as a mask of the 38 field bits.
+uint64_t fieldMask(const FrameHeader& fields) {
+  const auto bits = packHeader(fields);
+  uint64_t mask = 0;
+  for (int i = 0; i < kHeaderFieldBits; ++i) mask |= uint64_t(bits[i]) << i;
+  return mask;
+}
+
 // Decodes the header from the boundary values of each reading, holding the `known` bits; on a
 // check that passes, its bits become the header's.
 bool decodeHeaderBoundaryValues(FrameReaderState& s, KnownBits known) {
@@ -113,7 +123,9 @@ FrameEvent finishHeader(FrameReaderState& s) {
   if (s.boundaryValues && !decodeHeaderBoundaryValues(s, {}) && s.expectedBlockHeader.mask != 0)
     decodeHeaderBoundaryValues(s, s.expectedBlockHeader);
   const std::span<const uint8_t> bits(s.headerBits);
-  if (!crcCheckPasses(bits)) {
+  const bool checked = crcCheckPasses(bits);
+  s.headerLost = !checked && s.boundaryValues;
+  if (!checked) {
     endFrame(s);
     return FrameEvent::kHeaderDropped;
   }
@@ -211,6 +223,7 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   state.decodedBitCount = 0;
   state.rxScramblerPos = 0;
   state.headerEndSign = 0;
+  state.headerLost = false;
   payloadBits.cells.fill(0);
 }
 
@@ -344,6 +357,56 @@ bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
     }
     if (r == first) std::copy(values.begin(), values.end(), state.payloadSoft.begin());
   }
+  return false;
+}
+
+bool recoverLostHeader(FrameReaderState& s, int channelBits,
+                       std::span<const float> laterHeaderValues) {
+  const KnownBits expected = s.expectedBlockHeader;
+  if (!s.headerLost || expected.mask == 0 || channelBits <= 0) return false;
+  const uint64_t codeBit = fieldMask({0, 0, true, false, 0, 0, 0, 0});
+  const uint64_t levelBit = fieldMask({0, 0, false, true, 0, 0, 0, 0});
+  const uint64_t lengthBits = fieldMask({0, 0, false, false, 0, 0, 0, 0xFFF});
+  if ((expected.mask & codeBit) == 0 || (expected.values & levelBit) != 0) return false;
+  const bool coded = (expected.values & codeBit) != 0;
+  if (channelBits > kMaxPayloadChannelBits || (coded && channelBits % 2 != 0)) return false;
+  const int length = (coded ? channelBits / 2 : channelBits) - kCrcBits;
+  if (length < 0 || length > 0xFFF) return false;
+  KnownBits known = expected;
+  known.mask |= lengthBits;
+  known.values = (known.values & ~lengthBits) | fieldMask({0, 0, false, false, 0, 0, 0, length});
+  if (!decodeHeaderBoundaryValues(s, known)) {
+    int end = 0;
+    if (laterHeaderValues.size() != kCodedHeaderBits ||
+        !decodeBoundaryValues(s, laterHeaderValues, 0, kHeaderBits, end, known))
+      return false;
+    std::copy_n(s.signDecoded.begin(), kHeaderBits, s.headerBits.begin());
+    s.headerEndSign = end;
+  }
+  const FrameHeader h = unpackHeader(std::span<const uint8_t>(s.headerBits));
+  if (h.version != 0 || (h.kind != kFrameImageBlock && h.kind != kFrameBsrResponse) ||
+      h.fourLevel || h.blockCol >= kBlocksAcross || h.blockRow >= kBlocksDown)
+    return false;
+  s.headerVersion = h.version;
+  s.rxFrameKind = h.kind;
+  s.rxConvolutional = h.coded;
+  s.rxFourLevel = s.headerFourLevel = false;
+  s.rxBlockCol = h.blockCol;
+  s.rxBlockRow = h.blockRow;
+  s.rxScaleIndex = h.scaleIndex;
+  s.payloadLength = h.payloadLength;
+  s.expectedBlockHeader = blockHeaderBits(h);
+  return true;
+}
+
+bool readRecoveredPayload(FrameReaderState& s, std::span<const float> channel,
+                          std::span<const float> laterEnds, BitBuffer& scratch,
+                          BitBuffer& payloadBits) {
+  s.payloadGood = decodePayloadBoundaryValues(s, laterEnds, payloadBits);
+  if (s.payloadGood) return true;
+  if (adoptSecondReading(s, channel, scratch, payloadBits, true)) return true;
+  const int checked = std::min(s.payloadLength + kCrcBits, BitBuffer::kCells);
+  std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
   return false;
 }
 

@@ -49,6 +49,9 @@ struct FrameReaderState {
   // before the first): a header whose boundary decoding fails its check is decoded once more
   // with them held, which reads some weak headers that decoding freely loses.
   KnownBits expectedBlockHeader{};
+  // The last header failed its check (and was decoded from boundary values): with the length
+  // its payload turns out to have, it may be read once more (recoverLostHeader).
+  bool headerLost = false;
   CarrierSignDecoder signDecoder;
   std::array<uint8_t, CarrierSignDecoder::kMaxSteps> signDecoded{};
 
@@ -102,6 +105,26 @@ bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLengt
 // space.
 bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel, BitBuffer& scratch,
                         BitBuffer& payloadBits, bool keepValues = false);
+
+// A frame whose header failed its check, once the next sync word shows that its payload took
+// `channelBits` channel bits: the header is decoded again holding, besides the bits a
+// picture's block headers share, the payload length that many bits give under the held code,
+// from each reading's boundary values and then from `laterHeaderValues` (a reading made later,
+// backward, of unknown carrier sign).
+// True, with the header's fields set as a valid header sets them, when its check passes and
+// it is an image or re-sent block inside the picture. Each attempt is up to four more chances of
+// 2^-16 for a wrong header to pass; under a wrong length its payload then fails its own check.
+// headerLost stays set for further attempts; the caller clears it.
+bool recoverLostHeader(FrameReaderState& state, int channelBits,
+                       std::span<const float> laterHeaderValues = {});
+
+// The payload of a recovered frame, from a reading of it (`channel` as for adoptSecondReading,
+// `laterEnds` its boundary values as for adoptLaterReading): a coded payload from the boundary
+// values first, then from the channel values. The values are kept for combining and, when the
+// check fails, payloadBits takes their bits. Returns the verdict, which payloadGood holds too.
+bool readRecoveredPayload(FrameReaderState& state, std::span<const float> channel,
+                          std::span<const float> laterEnds, BitBuffer& scratch,
+                          BitBuffer& payloadBits);
 
 // Decodes a reading of the last payload made later, from its end (`later`, channel values as
 // for adoptSecondReading; `laterEnds`, its values at the symbols' end boundaries, as

@@ -44,6 +44,52 @@ void reportFrameEvent(ReceiverState& rx, FrameEvent event, const BitBuffer& payl
   }
 }
 
+// A frame whose header failed, once the sync word after it has been fitted: the frame's length
+// tells its payload's, with which the header is decoded again; a header that passes goes to
+// the host, and so does its payload, read backward from the word.
+void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& host) {
+  const double headerEnd = rx.lostHeaderEnd;
+  rx.lostHeaderEnd = 0;
+  FrameReaderState& frame = rx.frame;
+  const double symbols =
+      (rx.coherent.wordBoundaries[0] - headerEnd) / CoherentDetector::kSymbolSpan;
+  // The header's end was timed on the frame's sync word and this word on its own: where an
+  // echo became the stronger path in between, the two differ by up to some 2.5 symbols.
+  constexpr int kShifts[] = {0, -1, 1, -2, 2, -3, 3};
+  constexpr int kLongest = kMaxPayloadChannelBits - kCodedHeaderBits - 3;
+  const int estimate = std::isfinite(symbols) ? int(std::lround(symbols)) : 0;
+  if (!rx.coherent.fitsSyncWord() || estimate < 4 || estimate > kLongest) {
+    frame.headerLost = false;
+    return;
+  }
+  // Read backward once through the longest payload the shifts allow and a header before it,
+  // in the backward reading's own carrier sign.
+  const int total = estimate + 3 + kCodedHeaderBits;
+  const std::span<double> bits(rx.laterReading.data(), total);
+  const std::span<float> ends(rx.laterEnds.data(), total);
+  rx.coherent.readBackward(bits, ends, 0);
+  int n = 0;
+  for (const int shift : kShifts) {
+    const int candidate = estimate + shift;
+    const int headerFrom = total - candidate - kCodedHeaderBits;
+    if (recoverLostHeader(frame, candidate, ends.subspan(headerFrom, kCodedHeaderBits))) {
+      n = candidate;
+      break;
+    }
+  }
+  frame.headerLost = false;
+  if (n == 0) return;
+  reportFrameEvent(rx, FrameEvent::kHeaderValid, payloadBits, host);
+  // The payload's values, turned to the sign the header was decoded in.
+  const int from = total - n;
+  if (frame.headerEndSign * ends[from - 1] < 0)
+    for (int s = from; s < total; ++s) ends[s] = -ends[s];
+  for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[from + s]));
+  readRecoveredPayload(frame, std::span<const float>(rx.laterChannel.data(), n),
+                       ends.subspan(from, n), rx.secondBits, payloadBits);
+  reportFrameEvent(rx, FrameEvent::kPayloadEnd, payloadBits, host);
+}
+
 // Hands the payload that waits for the sync word after it to the host; `readBackward` when that
 // word has just been fitted, so the payload can be read backward from it first.
 void settlePendingPayload(ReceiverState& rx, bool readBackward, BitBuffer& payloadBits,
@@ -153,6 +199,8 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
         if (coherent && !rx.coherent.fitsSyncWord() && !due) continue;
         if (rx.payloadPending)
           settlePendingPayload(rx, rx.coherent.fitsSyncWord(), payloadBits, host);
+        if (rx.lostHeaderEnd > 0 && coherent) recoverLostFrame(rx, payloadBits, host);
+        rx.lostHeaderEnd = 0;
         rx.syncDueAt = 0;
         tones.fitSync();
         rx.traceTones.fitSync();
@@ -167,6 +215,8 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     if (coherent && !fourLevel)
       frameBoundaryValues(frame, rx.coherent.firstValue, rx.coherent.secondValue);
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
+    if (coherent && event == FrameEvent::kHeaderDropped && frame.headerLost && !fourLevel)
+      rx.lostHeaderEnd = rx.coherent.lastBoundary;
     if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood) {
       // A copy that fails both readings is kept, for combining, as the reading that measured
       // the smaller error read it.

@@ -53,6 +53,10 @@ struct ReceiverState {
   std::array<double, kMaxPayloadChannelBits> laterReading{};  // log-likelihood ratios
   std::array<float, kMaxPayloadChannelBits> laterChannel{};  // as channel values
   std::array<float, kMaxPayloadChannelBits> laterEnds{};  // at the symbols' end boundaries
+  // Where the header of the last frame ended when that header failed its check (absolute
+  // sample position of its last boundary; 0 when none): once the next sync word is fitted, the
+  // frame's length is known, and its header and payload can be read again.
+  double lostHeaderEnd = 0;
   // Where the next frame's sync word ends (absolute sample position of its last boundary), known
   // from the end of a frame read to its length: frames follow each other without gaps. 0 when
   // not known. The coherent receiver opens a frame there even when the word was read with too

@@ -104,14 +104,15 @@ TEST(CoherentReceiver, FourLevelPicturesArriveOverAnEcho) {
 // long memory at every SNR). A two-tone payload that the equalizer loses in a fade is read a
 // second time through the same fit (0.787; 0.773 with the tolerant receiver's second reading),
 // and where both readings fail, a third time backward from the next frame's sync word, alone
-// and spliced to the others (0.840).
+// and spliced to the others (0.840). A frame whose header fails is read again from that word
+// once it shows the frame's length (0.860).
 TEST(CoherentReceiver, PicturesArriveThroughTheLongEcho) {
   struct Case {
     bool fourLevel, coded;
     int blocks;
     double snrDb, leastShare;
   };
-  for (const Case c : {Case{true, true, 150, 30, 0.7}, Case{false, false, 300, 10, 0.82}}) {
+  for (const Case c : {Case{true, true, 150, 30, 0.7}, Case{false, false, 300, 10, 0.85}}) {
     txsim::TransmissionMode mode = modeOf(c.fourLevel, c.coded);
     mode.blocks = c.blocks;
     const auto signal = txsim::pictureTransmission(mode);
@@ -138,16 +139,19 @@ TEST(CoherentReceiver, PicturesArriveThroughTheLongEcho) {
 // word's hard decisions often differ from it in more than 16 bits: the word is found by reading
 // it coherently (95 headers; 73 without). A weak frame is read on boundaries retimed to its
 // sync word (coded MSK at -2 dB: 127 payloads, 117 on the recorded ones; at -3 dB 102 headers
-// and 47 payloads, 95 and 36).
+// and 47 payloads, 95 and 36). A payload that fails is read again backward from the next sync
+// word, and a header that fails is decoded again once that word shows its frame's length,
+// holding the length too (-2 dB: 155 headers and 136 payloads, 139 and 130 without; -3 dB:
+// 124 and 53, 102 and 51).
 TEST(CoherentReceiver, WeakFramesOnAFlatChannelAreReadTwice) {
   struct Case {
     bool coded;
     double snrDb;
     int leastHeaders;
-    double leastPayloadShare;
+    int leastPayloads;
   };
   for (const Case c :
-       {Case{true, -2.0, 125, 0.88}, Case{true, -3.0, 99, 0.4}, Case{false, 3.0, 300, 0.36}}) {
+       {Case{true, -2.0, 145, 128}, Case{true, -3.0, 112, 45}, Case{false, 3.0, 300, 130}}) {
     txsim::TransmissionMode mode = modeOf(false, c.coded);
     mode.detailed = true;
     mode.blocks = c.coded ? 150 : 300;
@@ -159,7 +163,7 @@ TEST(CoherentReceiver, WeakFramesOnAFlatChannelAreReadTwice) {
     std::printf("%s MSK at %.1f dB: %d headers, %d payloads\n", c.coded ? "coded" : "plain",
                 c.snrDb, r.headers, r.goodFrames);
     ASSERT_GE(r.headers, c.leastHeaders) << (c.coded ? "coded" : "plain");
-    EXPECT_GE(double(r.goodFrames) / r.headers, c.leastPayloadShare) << (c.coded ? "coded" : "plain");
+    EXPECT_GE(r.goodFrames, c.leastPayloads) << (c.coded ? "coded" : "plain");
   }
 }
 
