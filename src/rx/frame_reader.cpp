@@ -403,11 +403,7 @@ bool readRecoveredPayload(FrameReaderState& s, std::span<const float> channel,
                           std::span<const float> laterEnds, BitBuffer& scratch,
                           BitBuffer& payloadBits) {
   s.payloadGood = decodePayloadBoundaryValues(s, laterEnds, payloadBits);
-  if (s.payloadGood) return true;
-  if (adoptSecondReading(s, channel, scratch, payloadBits, true)) return true;
-  const int checked = std::min(s.payloadLength + kCrcBits, BitBuffer::kCells);
-  std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
-  return false;
+  return s.payloadGood || adoptSecondReading(s, channel, scratch, payloadBits, true);
 }
 
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,

@@ -120,8 +120,7 @@ bool recoverLostHeader(FrameReaderState& state, int channelBits,
 
 // The payload of a recovered frame, from a reading of it (`channel` as for adoptSecondReading,
 // `laterEnds` its boundary values as for adoptLaterReading): a coded payload from the boundary
-// values first, then from the channel values. The values are kept for combining and, when the
-// check fails, payloadBits takes their bits. Returns the verdict, which payloadGood holds too.
+// values first, then from the channel values. Returns the verdict, which payloadGood holds too.
 bool readRecoveredPayload(FrameReaderState& state, std::span<const float> channel,
                           std::span<const float> laterEnds, BitBuffer& scratch,
                           BitBuffer& payloadBits);

@@ -45,8 +45,8 @@ void reportFrameEvent(ReceiverState& rx, FrameEvent event, const BitBuffer& payl
 }
 
 // A frame whose header failed, once the sync word after it has been fitted: the frame's length
-// tells its payload's, with which the header is decoded again; a header that passes goes to
-// the host, and so does its payload, read backward from the word.
+// tells its payload's, with which the header is decoded again; where the header passes and so
+// does its payload, read backward from the word, both go to the host.
 void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& host) {
   const double headerEnd = rx.lostHeaderEnd;
   rx.lostHeaderEnd = 0;
@@ -79,14 +79,17 @@ void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& ho
   }
   frame.headerLost = false;
   if (n == 0) return;
-  reportFrameEvent(rx, FrameEvent::kHeaderValid, payloadBits, host);
   // The payload's values, turned to the sign the header was decoded in.
   const int from = total - n;
   if (frame.headerEndSign * ends[from - 1] < 0)
     for (int s = from; s < total; ++s) ends[s] = -ends[s];
   for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[from + s]));
-  readRecoveredPayload(frame, std::span<const float>(rx.laterChannel.data(), n),
-                       ends.subspan(from, n), rx.secondBits, payloadBits);
+  // Only a frame whose payload passes too goes to the host: a header read under a wrong
+  // length that passed by chance would otherwise mark some block of the picture damaged.
+  if (!readRecoveredPayload(frame, std::span<const float>(rx.laterChannel.data(), n),
+                            ends.subspan(from, n), rx.secondBits, payloadBits))
+    return;
+  reportFrameEvent(rx, FrameEvent::kHeaderValid, payloadBits, host);
   reportFrameEvent(rx, FrameEvent::kPayloadEnd, payloadBits, host);
 }
 
