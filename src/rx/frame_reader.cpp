@@ -96,6 +96,15 @@ uint64_t fieldMask(const FrameHeader& fields) {
   return mask;
 }
 
+// Whether the held bits are those of a two-tone block header, whose payload length a frame's
+// extent tells.
+bool twoToneBlocksExpected(KnownBits expected) {
+  const uint64_t codeBit = fieldMask({0, 0, true, false, 0, 0, 0, 0});
+  const uint64_t levelBit = fieldMask({0, 0, false, true, 0, 0, 0, 0});
+  return (expected.mask & codeBit) != 0 && (expected.mask & levelBit) != 0 &&
+         (expected.values & levelBit) == 0;
+}
+
 // Decodes the header from the boundary values of each reading, holding the `known` bits; on a
 // check that passes, its bits become the header's.
 bool decodeHeaderBoundaryValues(FrameReaderState& s, KnownBits known) {
@@ -124,7 +133,7 @@ FrameEvent finishHeader(FrameReaderState& s) {
     decodeHeaderBoundaryValues(s, s.expectedBlockHeader);
   const std::span<const uint8_t> bits(s.headerBits);
   const bool checked = crcCheckPasses(bits);
-  s.headerLost = !checked && s.boundaryValues;
+  s.headerLost = !checked && s.boundaryValues && twoToneBlocksExpected(s.expectedBlockHeader);
   if (!checked) {
     endFrame(s);
     return FrameEvent::kHeaderDropped;
@@ -363,12 +372,9 @@ bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
 bool recoverLostHeader(FrameReaderState& s, int channelBits,
                        std::span<const float> laterHeaderValues) {
   const KnownBits expected = s.expectedBlockHeader;
-  if (!s.headerLost || expected.mask == 0 || channelBits <= 0) return false;
-  const uint64_t codeBit = fieldMask({0, 0, true, false, 0, 0, 0, 0});
-  const uint64_t levelBit = fieldMask({0, 0, false, true, 0, 0, 0, 0});
+  if (!s.headerLost || !twoToneBlocksExpected(expected) || channelBits <= 0) return false;
   const uint64_t lengthBits = fieldMask({0, 0, false, false, 0, 0, 0, 0xFFF});
-  if ((expected.mask & codeBit) == 0 || (expected.values & levelBit) != 0) return false;
-  const bool coded = (expected.values & codeBit) != 0;
+  const bool coded = (expected.values & fieldMask({0, 0, true, false, 0, 0, 0, 0})) != 0;
   if (channelBits > kMaxPayloadChannelBits || (coded && channelBits % 2 != 0)) return false;
   const int length = (coded ? channelBits / 2 : channelBits) - kCrcBits;
   if (length < 0 || length > 0xFFF) return false;
