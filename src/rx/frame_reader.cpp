@@ -120,6 +120,32 @@ bool decodeHeaderBoundaryValues(FrameReaderState& s, KnownBits known) {
   return false;
 }
 
+// A valid header's fields become the frame's.
+void takeHeader(FrameReaderState& s, const FrameHeader& h) {
+  s.headerVersion = h.version;
+  s.rxFrameKind = h.kind;
+  s.rxConvolutional = h.coded;
+  s.rxFourLevel = h.fourLevel;
+  s.headerFourLevel = h.fourLevel;
+  s.rxBlockCol = h.blockCol;
+  s.rxBlockRow = h.blockRow;
+  if (h.kind == kFrameImageBlock || h.kind == kFrameBsrResponse)
+    s.expectedBlockHeader = blockHeaderBits(h);
+  if (kindHasPayload(h.kind)) {
+    s.rxScaleIndex = h.scaleIndex;
+    s.payloadLength = h.payloadLength;
+  }
+}
+
+// Channel values as received, descrambled into `out` (the payload's scrambler starts afresh
+// after the header).
+void descrambleInto(std::span<const float> channel, float* out) {
+  for (size_t i = 0; i < channel.size(); ++i) {
+    const double v = channel[i];
+    out[i] = keptValue(scramblerSequence()[i % kScramblerLength] == 1 ? v : -v);
+  }
+}
+
 // After the 108th coded header bit: flush the decoder, check and unpack the header, and set
 // the decoder and scrambler up for the payload.
 FrameEvent finishHeader(FrameReaderState& s) {
@@ -143,19 +169,7 @@ FrameEvent finishHeader(FrameReaderState& s) {
     endFrame(s);
     return FrameEvent::kHeaderDropped;
   }
-  s.headerVersion = h.version;
-  s.rxFrameKind = h.kind;
-  s.rxConvolutional = h.coded;
-  s.rxFourLevel = h.fourLevel;
-  s.headerFourLevel = h.fourLevel;
-  s.rxBlockCol = h.blockCol;
-  s.rxBlockRow = h.blockRow;
-  if (h.kind == kFrameImageBlock || h.kind == kFrameBsrResponse)
-    s.expectedBlockHeader = blockHeaderBits(h);
-  if (kindHasPayload(h.kind)) {
-    s.rxScaleIndex = h.scaleIndex;
-    s.payloadLength = h.payloadLength;
-  }
+  takeHeader(s, h);
   return FrameEvent::kHeaderValid;
 }
 
@@ -271,12 +285,8 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
   const int n = std::min<int>(
       {int(channel.size()), payloadChannelBits(state.rxConvolutional, state.payloadLength),
        kMaxPayloadChannelBits});
-  // The payload's scrambler starts afresh after the header.
   std::array<float, kMaxPayloadChannelBits> descrambled;
-  for (int i = 0; i < n; ++i) {
-    const double v = channel[i];
-    descrambled[i] = keptValue(scramblerSequence()[i % kScramblerLength] == 1 ? v : -v);
-  }
+  descrambleInto(channel.first(n), descrambled.data());
   const std::span<const float> values(descrambled.data(), n);
   if (!decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder,
                          scratch)) {
@@ -319,14 +329,6 @@ Splice spliceAt(std::span<const float> earlier, std::span<const float> later) {
       best = {runFrom + (to - runFrom) / 2, to - runFrom};
   }
   return best;
-}
-
-// Channel values as received, descrambled into `out`.
-void descrambleInto(std::span<const float> channel, float* out) {
-  for (size_t i = 0; i < channel.size(); ++i) {
-    const double v = channel[i];
-    out[i] = keptValue(scramblerSequence()[i % kScramblerLength] == 1 ? v : -v);
-  }
 }
 
 }  // namespace
@@ -393,15 +395,7 @@ bool recoverLostHeader(FrameReaderState& s, int channelBits,
   if (h.version != 0 || (h.kind != kFrameImageBlock && h.kind != kFrameBsrResponse) ||
       h.fourLevel || h.blockCol >= kBlocksAcross || h.blockRow >= kBlocksDown)
     return false;
-  s.headerVersion = h.version;
-  s.rxFrameKind = h.kind;
-  s.rxConvolutional = h.coded;
-  s.rxFourLevel = s.headerFourLevel = false;
-  s.rxBlockCol = h.blockCol;
-  s.rxBlockRow = h.blockRow;
-  s.rxScaleIndex = h.scaleIndex;
-  s.payloadLength = h.payloadLength;
-  s.expectedBlockHeader = blockHeaderBits(h);
+  takeHeader(s, h);
   return true;
 }
 

@@ -44,6 +44,16 @@ void reportFrameEvent(ReceiverState& rx, FrameEvent event, const BitBuffer& payl
   }
 }
 
+// Reads the `n` two-tone symbols before the sync word just fitted backward from it, into
+// rx.laterChannel (channel values) and the returned boundary values (see readBackward).
+std::span<float> readFrameBackward(ReceiverState& rx, int n, int startSign) {
+  const std::span<double> bits(rx.laterReading.data(), n);
+  const std::span<float> ends(rx.laterEnds.data(), n);
+  rx.coherent.readBackward(bits, ends, startSign);
+  for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[s]));
+  return ends;
+}
+
 // A frame whose header failed, once the sync word after it has been fitted: the frame's length
 // tells its payload's, with which the header is decoded again; where the header passes and so
 // does its payload, read backward from the word, both go to the host.
@@ -65,9 +75,7 @@ void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& ho
   // Read backward once through the longest payload the shifts allow and a header before it,
   // in the backward reading's own carrier sign.
   const int total = estimate + 3 + kCodedHeaderBits;
-  const std::span<double> bits(rx.laterReading.data(), total);
-  const std::span<float> ends(rx.laterEnds.data(), total);
-  rx.coherent.readBackward(bits, ends, 0);
+  const std::span<float> ends = readFrameBackward(rx, total, 0);
   int n = 0;
   for (const int shift : kShifts) {
     const int candidate = estimate + shift;
@@ -83,10 +91,9 @@ void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& ho
   const int from = total - n;
   if (frame.headerEndSign * ends[from - 1] < 0)
     for (int s = from; s < total; ++s) ends[s] = -ends[s];
-  for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[from + s]));
   // Only a frame whose payload passes too goes to the host: a header read under a wrong
   // length that passed by chance would otherwise mark some block of the picture damaged.
-  if (!readRecoveredPayload(frame, std::span<const float>(rx.laterChannel.data(), n),
+  if (!readRecoveredPayload(frame, std::span<const float>(rx.laterChannel.data() + from, n),
                             ends.subspan(from, n), rx.secondBits, payloadBits))
     return;
   reportFrameEvent(rx, FrameEvent::kHeaderValid, payloadBits, host);
@@ -101,10 +108,7 @@ void settlePendingPayload(ReceiverState& rx, bool readBackward, BitBuffer& paylo
   FrameReaderState& frame = rx.frame;
   if (readBackward) {
     const int n = int(payloadChannelSoft(frame).size());
-    const std::span<double> bits(rx.laterReading.data(), n);
-    const std::span<float> ends(rx.laterEnds.data(), n);
-    rx.coherent.readBackward(bits, ends, frame.headerEndSign);
-    for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[s]));
+    const std::span<float> ends = readFrameBackward(rx, n, frame.headerEndSign);
     adoptLaterReading(frame, std::span<const float>(rx.laterChannel.data(), n), ends,
                       std::span<const float>(rx.secondReading.data(), n), rx.secondBits, payloadBits);
   }
