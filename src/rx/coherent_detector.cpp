@@ -514,6 +514,65 @@ void CoherentDetector::readBackward(std::span<double> bits, std::span<float> end
   }
 }
 
+void CoherentDetector::reversedEchoSamples(
+    int64_t origin, double start,
+    std::array<Complex, four_level::EchoReader::kInputSamples>& out) const {
+  constexpr int n = four_level::EchoReader::kInputSamples;
+  // Reversed sample m is sample origin - m; the carrier is removed as the word measured it.
+  const int64_t first = origin - int64_t(std::floor(start)) - (n - 1);
+  const double before = double(first - 1);
+  std::array<Complex, n> forward;
+  derotated(before, frequency * (before - wordBoundaries[kSyncLength]), n, forward.data());
+  for (int i = 0; i < n; ++i) out[i] = std::conj(forward[n - 1 - i]);
+}
+
+void CoherentDetector::readFourLevelBackward(std::span<double> bits, bool steady) {
+  using four_level::EchoReader;
+  std::fill(bits.begin(), bits.end(), 0.0);
+  const int n = int(bits.size());
+  if (!fitsSyncWord() || n == 0) return;
+  const int symbols = (n + 1) / 2;
+  const bool padded = n % 2 != 0;
+  // Time turned back about the first sample after the word's end: the word's last symbol
+  // starts at `first`, and every symbol a nominal symbol after the one before.
+  const double end = wordBoundaries[kSyncLength];
+  const int64_t origin = int64_t(std::floor(end)) + 1;
+  const double first = double(origin) - end;
+  const int reversedSymbols = kSyncLength + (padded ? 1 : 0) + symbols + EchoReader::kDelay + 1;
+  const int64_t earliest = origin - int64_t(first + kSymbolSpan * reversedSymbols) - EchoReader::kInputSamples;
+  if (earliest < basebandEnd - kRingSize) return;  // the payload's samples are gone
+  echoBackward.start(std::floor(first) + 1.0 - first);
+  std::array<Complex, EchoReader::kInputSamples> samples;
+  const auto take = [&](int symbol) {
+    reversedEchoSamples(origin, first + kSymbolSpan * symbol, samples);
+  };
+  const auto& u = wordValues;
+  const auto& word = syncWord();
+  const auto startOf = [&](int k) { return twelfthsOf(u[k], syncQuarter(k)); };
+  const auto negated = [](int twelfths) { return (four_level::kPhases - twelfths) % four_level::kPhases; };
+  int symbol = 0;
+  for (int k = kSyncLength - 1; k >= 0; --k) {
+    take(symbol++);
+    echoBackward.addKnown(samples.data(), negated(startOf(k + 1)), word[k] ? 3 : 0);
+  }
+  int payloadStart = negated(startOf(0));
+  if (padded) {
+    take(symbol++);
+    echoBackward.addKnown(samples.data(), payloadStart, 0);
+    payloadStart = (payloadStart + four_level::phaseStep(0) + four_level::kPhases) % four_level::kPhases;
+  }
+  if (!echoBackward.beginPayload(payloadStart, steady)) return;
+  for (int s = symbols - 1; s >= 0; --s) {
+    while (echoBackward.symbolsHeld() <= echoBackward.nextToRead() + EchoReader::kDelay) {
+      take(echoBackward.symbolsHeld());
+      echoBackward.addSamples(samples.data());
+    }
+    double llr[2];
+    echoBackward.read(llr);
+    for (int i = 0; i < 2 && 2 * s + i < n; ++i) bits[2 * s + i] = llr[i];
+  }
+}
+
 void CoherentDetector::readBoundariesBackward(std::span<double> values) {
   const auto& b = wordBoundaries;
   const auto& u = wordValues;

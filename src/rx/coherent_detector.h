@@ -140,6 +140,7 @@ struct CoherentDetector {
   // echoes (on a channel judged not flat).
   four_level::EchoReader echo;
   bool readingEcho = false;
+  four_level::EchoReader echoBackward;  // reads a four-level payload backward
 
   // Moves one input buffer (48 kHz), with DC and hum removed, down by 1500 Hz, low-passes and decimates it to 12 kHz
   // (a filter of its own: the input conditioning's half-band filter lets the noise from 9.5 to
@@ -203,6 +204,13 @@ struct CoherentDetector {
   // word fixes its own, which need not be the frame's). Values the backward reading did not
   // reach are 0.
   void readBackward(std::span<double> bits, std::span<float> ends, int startSign);
+  // The same for the bits.size() channel bits of a four-level payload before the word (an odd
+  // count is followed by a zero bit and one symbol of zero bits), read through a channel fitted
+  // to the word in reverse time. Turned back in time and conjugated, the signal is again one of
+  // the same symbols, in reverse order, each starting on the phase the sent one ended on
+  // negated, through the channel turned back and conjugated likewise; the search through the
+  // channel fit (four_level_echo.h) reads it from the word on. `steady` as for beginPayload.
+  void readFourLevelBackward(std::span<double> bits, bool steady);
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the next symbol of a
   // trained frame, whose tolerant boundary is `tolerant`. With `forChannelFit` (the header's
   // symbols) the symbol also goes to the channel fit a four-level payload would be read with.
@@ -235,6 +243,10 @@ struct CoherentDetector {
   // boundary, `startPhase` the carrier phase there).
   void echoSamples(double start, double startPhase,
                    std::array<Complex, four_level::EchoReader::kInputSamples>& out) const;
+  // The same for the signal turned back in time about the integer sample `origin` and
+  // conjugated, for the symbol that starts at `start` in that time.
+  void reversedEchoSamples(int64_t origin, double start,
+                           std::array<Complex, four_level::EchoReader::kInputSamples>& out) const;
   // Moves the carrier phase and frequency by the phase error the symbol's features show.
   void trackPhase(const std::array<double, kInputs>& x, double decision);
   // The equalizer's inputs at a boundary: the filtered signal at the taps around it, turned

@@ -44,13 +44,17 @@ void reportFrameEvent(ReceiverState& rx, FrameEvent event, const BitBuffer& payl
   }
 }
 
+// The backward reading's first n values as channel values, into rx.laterChannel.
+void laterAsChannel(ReceiverState& rx, int n) {
+  for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(rx.laterReading[s]));
+}
+
 // Reads the `n` two-tone symbols before the sync word just fitted backward from it, into
 // rx.laterChannel (channel values) and the returned boundary values (see readBackward).
 std::span<float> readFrameBackward(ReceiverState& rx, int n, int startSign) {
-  const std::span<double> bits(rx.laterReading.data(), n);
   const std::span<float> ends(rx.laterEnds.data(), n);
-  rx.coherent.readBackward(bits, ends, startSign);
-  for (int s = 0; s < n; ++s) rx.laterChannel[s] = float(softFromLlr(bits[s]));
+  rx.coherent.readBackward(std::span<double>(rx.laterReading.data(), n), ends, startSign);
+  laterAsChannel(rx, n);
   return ends;
 }
 
@@ -108,7 +112,14 @@ void settlePendingPayload(ReceiverState& rx, bool readBackward, BitBuffer& paylo
   FrameReaderState& frame = rx.frame;
   if (readBackward) {
     const int n = int(payloadChannelSoft(frame).size());
-    const std::span<float> ends = readFrameBackward(rx, n, frame.headerEndSign);
+    std::span<float> ends;  // a four-level reading has no boundary values
+    if (frame.headerFourLevel) {
+      rx.coherent.readFourLevelBackward(std::span<double>(rx.laterReading.data(), n),
+                                        rx.coherent.fourLevelFlat);
+      laterAsChannel(rx, n);
+    } else {
+      ends = readFrameBackward(rx, n, frame.headerEndSign);
+    }
     adoptLaterReading(frame, std::span<const float>(rx.laterChannel.data(), n), ends,
                       std::span<const float>(rx.secondReading.data(), n), rx.secondBits, payloadBits);
   }
@@ -229,7 +240,7 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       // the smaller error read it.
       const bool secondCloser = rx.coherent.narrowFirst && rx.coherent.noise < rx.coherent.narrowNoise;
       adoptSecondReading(frame, rx.secondReading, rx.secondBits, payloadBits, secondCloser);
-      rx.payloadPending = !frame.payloadGood && !fourLevel;
+      rx.payloadPending = !frame.payloadGood && (!fourLevel || rx.coherent.readingEcho);
     }
     if (coherent && (event == FrameEvent::kPayloadEnd || (event == FrameEvent::kHeaderValid &&
                                                            kindEndsAtHeader(frame.rxFrameKind))))

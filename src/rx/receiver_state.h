@@ -45,10 +45,10 @@ struct ReceiverState {
   // still hold.
   std::array<float, kMaxPayloadChannelBits> secondReading{};
   BitBuffer secondBits;
-  // A two-tone payload that failed both readings waits for the sync word after it (the frame
-  // reader's state and the payload bits stay as they were) and is then read a third time,
-  // backward from that word, before the host hears of it; where no word comes, it is handed on
-  // as it is once the word is overdue.
+  // A payload that failed both readings (a two-tone one, or a four-level one read through the
+  // channel fit) waits for the sync word after it (the frame reader's state and the payload
+  // bits stay as they were) and is then read a third time, backward from that word, before the
+  // host hears of it; where no word comes, it is handed on as it is once the word is overdue.
   bool payloadPending = false;
   std::array<double, kMaxPayloadChannelBits> laterReading{};  // log-likelihood ratios
   std::array<float, kMaxPayloadChannelBits> laterChannel{};  // as channel values
