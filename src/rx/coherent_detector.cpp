@@ -539,7 +539,8 @@ void CoherentDetector::readFourLevelBackward(std::span<double> bits, bool steady
   const int64_t origin = int64_t(std::floor(end)) + 1;
   const double first = double(origin) - end;
   const int reversedSymbols = kSyncLength + (padded ? 1 : 0) + symbols + EchoReader::kDelay + 1;
-  const int64_t earliest = origin - int64_t(first + kSymbolSpan * reversedSymbols) - EchoReader::kInputSamples;
+  const int64_t earliest =
+      origin - int64_t(first + kSymbolSpan * reversedSymbols) - EchoReader::kInputSamples;
   if (earliest < basebandEnd - kRingSize) return;  // the payload's samples are gone
   echoBackward.start(std::floor(first) + 1.0 - first);
   std::array<Complex, EchoReader::kInputSamples> samples;
@@ -549,7 +550,8 @@ void CoherentDetector::readFourLevelBackward(std::span<double> bits, bool steady
   const auto& u = wordValues;
   const auto& word = syncWord();
   const auto startOf = [&](int k) { return twelfthsOf(u[k], syncQuarter(k)); };
-  const auto negated = [](int twelfths) { return (four_level::kPhases - twelfths) % four_level::kPhases; };
+  constexpr int kPhases = four_level::kPhases;
+  const auto negated = [](int twelfths) { return (kPhases - twelfths) % kPhases; };
   int symbol = 0;
   for (int k = kSyncLength - 1; k >= 0; --k) {
     take(symbol++);
@@ -559,7 +561,7 @@ void CoherentDetector::readFourLevelBackward(std::span<double> bits, bool steady
   if (padded) {
     take(symbol++);
     echoBackward.addKnown(samples.data(), payloadStart, 0);
-    payloadStart = (payloadStart + four_level::phaseStep(0) + four_level::kPhases) % four_level::kPhases;
+    payloadStart = (payloadStart + four_level::phaseStep(0) + kPhases) % kPhases;
   }
   if (!echoBackward.beginPayload(payloadStart, steady)) return;
   for (int s = symbols - 1; s >= 0; --s) {
