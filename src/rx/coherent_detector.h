@@ -209,8 +209,10 @@ struct CoherentDetector {
   // to the word in reverse time. Turned back in time and conjugated, the signal is again one of
   // the same symbols, in reverse order, each starting on the phase the sent one ended on
   // negated, through the channel turned back and conjugated likewise; the search through the
-  // channel fit (four_level_echo.h) reads it from the word on. `steady` as for beginPayload.
-  void readFourLevelBackward(std::span<double> bits, bool steady);
+  // channel fit (four_level_echo.h) reads it from the word on; with the steady channel's long
+  // memory where `flat` (the payload's frame found its channel without echoes) and the word
+  // came in weak.
+  void readFourLevelBackward(std::span<double> bits, bool flat);
   // The channel soft value (log-likelihood ratio, positive for bit 1) of the next symbol of a
   // trained frame, whose tolerant boundary is `tolerant`. With `forChannelFit` (the header's
   // symbols) the symbol also goes to the channel fit a four-level payload would be read with.
