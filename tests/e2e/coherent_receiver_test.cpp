@@ -102,7 +102,7 @@ TEST(CoherentReceiver, FourLevelPicturesArriveOverAnEcho) {
 // The poor channel's 2 ms echo, fading at a hertz. A four-level payload is read through a
 // channel fit that follows the two paths (coded at 30 dB 0.767 of these blocks; 0.747 when the
 // fit keeps its long memory at every SNR), and where that reading fails, again backward from
-// the next frame's sync word, alone and spliced to it (coded at 20 dB 0.847, 0.687 without;
+// the next frame's sync word, alone and spliced to it (coded at 20 dB 0.853, 0.687 without;
 // plain, whose odd payloads end on a zero bit and a symbol of zeros, 0.807, 0.740 with only the
 // even ones read so). A two-tone payload that the equalizer loses in a fade is read a second
 // time through the same fit (0.787; 0.773 with the tolerant receiver's second reading), and
