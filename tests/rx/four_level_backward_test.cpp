@@ -1,7 +1,7 @@
 // A four-level payload read backward from the next frame's sync word, through a channel fitted
-// to that word in reverse time: on a clean signal every channel bit must come out as sent, for
-// a payload of an odd number of bits (followed by a zero bit and a symbol of zeros) as for an
-// even one. A phase, a symbol or a sample astray at the turn of time garbles the reading.
+// to that word in reverse time: on a clean signal every channel bit comes out as sent, for an
+// odd number of bits (followed by a zero bit and a symbol of zeros) as for an even one. A
+// phase or a symbol astray at the turn of time garbles the reading.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,17 +12,15 @@
 
 namespace {
 
-// At the header of the frame after each payload under test, reads that payload backward and
-// counts the channel bits read wrong.
+// At each header, reads the payload before it backward and counts the bits read wrong.
 struct BackwardReadingHost : ReceiveHost {
   ReceiverState* rx = nullptr;
-  std::vector<std::vector<uint8_t>> payloadBefore;  // by header, the channel bits before it
+  std::vector<std::vector<uint8_t>> sentBefore;  // by header: the payload's channel bits
   size_t headers = 0;
   std::vector<int> wrongBits;
 
   void onFrameHeader(const RxFrameInfo&) override {
-    if (headers >= payloadBefore.size()) return;
-    const std::vector<uint8_t>& sent = payloadBefore[headers++];
+    const std::vector<uint8_t>& sent = sentBefore.at(headers++);
     if (sent.empty()) return;
     std::vector<double> read(sent.size());
     rx->coherent.readFourLevelBackward(read, false);
@@ -43,18 +41,16 @@ TEST(FourLevelBackward, ReadsOddAndEvenPayloadsAsSent) {
   auto payload = std::make_unique<BitBuffer>();
   BackwardReadingHost host;
   host.rx = rx.get();
-  host.payloadBefore.push_back({});
+  host.sentBefore = {{}};
   for (size_t f = 0; f + 1 < frames.size(); ++f)
-    host.payloadBefore.push_back(rxtest::payloadChannelBits(frames[f]));
+    host.sentBefore.push_back(rxtest::payloadChannelBits(frames[f]));
   const auto signal = rxtest::fskSignal(
       rxtest::symbolTones(rxtest::transmissionBits(frames, true), true), {.noise = 100});
-  ReceiveSettings settings;
-  settings.showWaterfall = false;
-  for (size_t at = 0; at + kInputBufferSamples <= signal.size(); at += kInputBufferSamples)
-    receiveStep(*rx, std::span<const int16_t, kInputBufferSamples>(signal.data() + at,
-                                                                   kInputBufferSamples),
-                settings, *payload, host);
-  ASSERT_EQ(host.headers, frames.size());
+  const ReceiveSettings settings{.showWaterfall = false};
+  for (size_t at = 0; at + kInputBufferSamples <= signal.size(); at += kInputBufferSamples) {
+    const std::span<const int16_t, kInputBufferSamples> buffer(&signal[at], kInputBufferSamples);
+    receiveStep(*rx, buffer, settings, *payload, host);
+  }
   EXPECT_EQ(host.wrongBits, (std::vector<int>{0, 0, 0}));
 }
 
