@@ -142,6 +142,12 @@ std::array<double, 2> centreOf(const std::array<double, CoherentDetector::kInput
 
 double wrapAngle(double a) { return std::remainder(a, 2.0 * kPi); }
 
+// Puts the newest decision first among those fed back, the oldest dropping out.
+void shiftIn(std::array<double, CoherentDetector::kFeedbackTaps>& feedback, double decision) {
+  std::copy_backward(feedback.begin(), feedback.end() - 1, feedback.end());
+  feedback[0] = decision;
+}
+
 // The quarter turn of the sync word's boundary k (the word's last one is 0).
 int syncQuarter(int k) { return ((k - kSyncLength) % 4 + 4) % 4; }
 
@@ -618,8 +624,7 @@ void CoherentDetector::readBoundariesBackward(std::span<double> values) {
     turn -= kFrequencyTracking * phaseOff;
     error = trackedError(error, decision - y);
     if (!std::isfinite(y) || !backward.update(x, decision)) return;
-    for (int m = kFeedbackTaps - 1; m > 0; --m) later[m] = later[m - 1];
-    later[0] = decision;
+    shiftIn(later, decision);
     values[j] = 2.0 * y / error;
   }
 }
@@ -683,8 +688,7 @@ double CoherentDetector::detect(double tolerant, bool forChannelFit) {
   if (forChannelFit) echo.addKnown(echoInput.data(), fromTwelfths, value);
   trackGain(four_level::correlateOne(symbol.data(), value) *
             unitPhasor(-2.0 * kPi * fromTwelfths / 12.0));
-  for (int m = kFeedbackTaps - 1; m > 0; --m) past[m] = past[m - 1];
-  past[0] = decision;
+  shiftIn(past, decision);
   const double llr = 2.0 * y / noise;
   const double bit = boundaryBit(previousLlr, llr);
   firstValue = narrowFirst ? narrowLlr : llr;

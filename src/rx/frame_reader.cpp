@@ -146,6 +146,22 @@ void descrambleInto(std::span<const float> channel, float* out) {
   }
 }
 
+// Decodes a payload from descrambled channel values (as payloadSoft holds them). When its check
+// passes, its bits and values become the payload's and the verdict turns good; otherwise only
+// with `keepValues` do its values replace the payload's.
+bool adoptValues(FrameReaderState& state, std::span<const float> values, BitBuffer& scratch,
+                 BitBuffer& payloadBits, bool keepValues) {
+  const bool good = decodePayloadSoft(values, state.rxConvolutional, state.payloadLength,
+                                      state.decoder, scratch);
+  if (good) {
+    const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
+    std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
+    state.payloadGood = true;
+  }
+  if (good || keepValues) std::copy(values.begin(), values.end(), state.payloadSoft.begin());
+  return good;
+}
+
 // After the 108th coded header bit: flush the decoder, check and unpack the header, and set
 // the decoder and scrambler up for the payload.
 FrameEvent finishHeader(FrameReaderState& s) {
@@ -287,17 +303,8 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
        kMaxPayloadChannelBits});
   std::array<float, kMaxPayloadChannelBits> descrambled;
   descrambleInto(channel.first(n), descrambled.data());
-  const std::span<const float> values(descrambled.data(), n);
-  if (!decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder,
-                         scratch)) {
-    if (keepValues) std::copy(values.begin(), values.end(), state.payloadSoft.begin());
-    return false;
-  }
-  const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
-  std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
-  std::copy(values.begin(), values.end(), state.payloadSoft.begin());
-  state.payloadGood = true;
-  return true;
+  return adoptValues(state, std::span<const float>(descrambled.data(), n), scratch, payloadBits,
+                     keepValues);
 }
 
 namespace {
@@ -358,15 +365,9 @@ bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
     if (splices[r].at < 0) continue;
     std::copy_n(earlier[r], splices[r].at, spliced.begin());
     std::copy(back.begin() + splices[r].at, back.begin() + n, spliced.begin() + splices[r].at);
-    const std::span<const float> values(spliced.data(), n);
-    if (decodePayloadSoft(values, state.rxConvolutional, state.payloadLength, state.decoder, scratch)) {
-      const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
-      std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
-      std::copy(values.begin(), values.end(), state.payloadSoft.begin());
-      state.payloadGood = true;
+    if (adoptValues(state, std::span<const float>(spliced.data(), n), scratch, payloadBits,
+                    r == first))
       return true;
-    }
-    if (r == first) std::copy(values.begin(), values.end(), state.payloadSoft.begin());
   }
   return false;
 }
