@@ -138,7 +138,7 @@ inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, do
   }
   auto read = std::make_unique<BitBuffer>();
   const int payloadBits = int(bits.size()) - kCrcBits;
-  decodePayloadSoft(soft, coded, payloadBits, decoder, *read);
+  decodePayloadSoft(soft, coded, payloadBits, false, decoder, *read);
   return std::equal(bits.begin(), bits.end(), read->cells.begin());
 }
 

@@ -59,6 +59,16 @@ void decodeMacroblock(BitBuffer& source, int col, int row, Picture& picture, dou
   writeComponents(samples, col, row, picture);
 }
 
+bool isWholeMacroblock(std::span<const uint8_t> bits) {
+  const int length = static_cast<int>(bits.size());
+  if (length == 0 || length > BitBuffer::kCells) return false;
+  BitBuffer reading;
+  std::copy(bits.begin(), bits.end(), reading.cells.begin());
+  for (int b = 0; b < kComponentBlocks; ++b)
+    if (!skipWrittenBlock(reading, tablesFor(b)) || reading.cursor > length) return false;
+  return reading.cursor == length;
+}
+
 FittedMacroblock encodeMacroblockWithin(const Picture& picture, int col, int row, int scaleIndex,
                                         int maxBits, BitBuffer& blockBits) {
   blockBits.cursor = 0;

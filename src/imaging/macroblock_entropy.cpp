@@ -1,4 +1,6 @@
 // Entropy coding of one component block: Huffman codes plus the value bits that follow them.
+#include <algorithm>
+
 #include "imaging/macroblock_stages.h"
 
 namespace macroblock {
@@ -68,7 +70,7 @@ void writeBlockBits(const Levels& levels, const ComponentTables& tables, int kep
   }
 }
 
-int decodeSymbol(BitBuffer& bits, const HuffmanDecoder& decoder) {
+int matchSymbol(BitBuffer& bits, const HuffmanDecoder& decoder) {
   constexpr int kLongestTried = 18;
   int code = bits.get();
   for (int length = 1;; ++length) {
@@ -80,8 +82,12 @@ int decodeSymbol(BitBuffer& bits, const HuffmanDecoder& decoder) {
       return decoder.values[index];
     }
     code = (code << 1) | bits.get();
-    if (length == kLongestTried) return 0;  // no code matched: 19 bits have been read
+    if (length == kLongestTried) return -1;  // no code matched: 19 bits have been read
   }
+}
+
+int decodeSymbol(BitBuffer& bits, const HuffmanDecoder& decoder) {
+  return std::max(matchSymbol(bits, decoder), 0);
 }
 
 void readBlockBits(BitBuffer& bits, const ComponentTables& tables, Levels& levels) {
@@ -99,6 +105,25 @@ void readBlockBits(BitBuffer& bits, const ComponentTables& tables, Levels& level
     levels[kZigzag[position]] = value;
     ++position;
   }
+}
+
+bool skipWrittenBlock(BitBuffer& bits, const ComponentTables& tables) {
+  const int dcCategory = matchSymbol(bits, tables.dcDecoder);
+  if (dcCategory < 0) return false;
+  readValue(dcCategory, bits);
+  int position = 1;
+  bool afterZeroRun = false;
+  while (position <= 63) {
+    const int symbol = matchSymbol(bits, tables.acDecoder);
+    if (symbol < 0) return false;
+    // The writer ends trailing zeros with one end-of-block, never with zero runs.
+    if (symbol == kEndOfBlock) return !afterZeroRun;
+    afterZeroRun = symbol == kZeroRun;
+    position += (symbol >> 4) + 1;
+    if (position > 64 || (position == 64 && afterZeroRun)) return false;
+    readValue(symbol & 15, bits);
+  }
+  return true;
 }
 
 }  // namespace macroblock

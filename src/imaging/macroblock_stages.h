@@ -59,10 +59,15 @@ void writeBlockBits(const Levels& levels, const ComponentTables& tables, int kep
                     BitBuffer& bits);
 
 // Decodes one Huffman symbol from the cursor on. A bit sequence that matches no code gives
-// symbol 0 after 19 bits.
+// symbol 0 after 19 bits (matchSymbol: -1).
 int decodeSymbol(BitBuffer& bits, const HuffmanDecoder& decoder);
+int matchSymbol(BitBuffer& bits, const HuffmanDecoder& decoder);
 
 // Reads one block written by writeBlockBits; whatever the bits, it ends and fills all 64 values.
 void readBlockBits(BitBuffer& bits, const ComponentTables& tables, Levels& levels);
+
+// Reads past one block and tells whether writeBlockBits could have written it: every code
+// matches, no run passes position 63, and zeros at the end are closed by an end-of-block alone.
+bool skipWrittenBlock(BitBuffer& bits, const ComponentTables& tables);
 
 }  // namespace macroblock

@@ -34,7 +34,8 @@ void FailedBlockCopies::forget(int col, int row) {
 }
 
 bool FailedBlockCopies::decode(const Slot& slot, std::span<const float> values) {
-  return decodePayloadSoft(values, slot.key.coded, slot.key.payloadLength, decoder_, combined_);
+  return decodePayloadSoft(values, slot.key.coded, slot.key.payloadLength, true, decoder_,
+                           combined_);
 }
 
 void FailedBlockCopies::keepSingle(Slot& slot, std::span<const float> soft) {

@@ -18,9 +18,9 @@
 // the signal there and never found it again. Added to the sum, such a stretch outweighs good
 // copies for rounds. So beside the sum a few single copies are kept, and a new copy is also
 // tried with each of them alone: two copies damaged in different places mostly make a whole
-// block where the sum of all of them does not. Every decoding tried is one more chance of
-// 2^-16 that wrong bits pass the check; with the sum and two pairs that is 3 in 65536 per
-// failed copy.
+// block where the sum of all of them does not. Every decoding tried is one more chance that
+// wrong bits pass the check (three per failed copy, with the sum and two pairs), so a decoding
+// is taken only when it is also a whole macroblock (laterReadingPasses).
 //
 // Storage grows with the blocks kept and is reused while the run lasts.
 #include <array>

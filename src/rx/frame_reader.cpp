@@ -5,6 +5,7 @@
 #include <span>
 
 #include "core/scale_table.h"
+#include "imaging/macroblock_codec.h"
 
 namespace {
 
@@ -59,13 +60,14 @@ void flushInto(ViterbiDecoder& decoder, uint8_t* bits, int capacity, int wanted,
 constexpr int kListPaths = 4;
 
 // Decodes `count` bits from boundary values into s.signDecoded and looks for a path among the
-// best few whose check passes; true with `endSign` set when one does.
+// best few whose check passes (as a later reading of a block's payload with `block`); true with
+// `endSign` set when one does.
 bool decodeBoundaryValues(FrameReaderState& s, std::span<const float> values, int startSign,
-                          int count, int& endSign, KnownBits known = {}) {
+                          int count, int& endSign, KnownBits known = {}, bool block = false) {
   uint8_t* decoded = s.signDecoded.data();
   const std::span<const uint8_t> bits(decoded, count);
   endSign = s.signDecoder.decode(values, startSign, count, decoded, known);
-  for (int rank = 1; !crcCheckPasses(bits); ++rank) {
+  for (int rank = 1; !laterReadingPasses(bits, block); ++rank) {
     if (rank == kListPaths) return false;
     endSign = s.signDecoder.alternative(rank, decoded);
   }
@@ -152,7 +154,7 @@ void descrambleInto(std::span<const float> channel, float* out) {
 bool adoptValues(FrameReaderState& state, std::span<const float> values, BitBuffer& scratch,
                  BitBuffer& payloadBits, bool keepValues) {
   const bool good = decodePayloadSoft(values, state.rxConvolutional, state.payloadLength,
-                                      state.decoder, scratch);
+                                      kindCarriesBlock(state.rxFrameKind), state.decoder, scratch);
   if (good) {
     const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
     std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
@@ -200,7 +202,9 @@ bool decodePayloadBoundaryValues(FrameReaderState& s, std::span<const float> val
     return false;
   const int n = std::min({2 * checked, kMaxPayloadChannelBits, int(values.size())});
   int end = 0;
-  if (!decodeBoundaryValues(s, values.first(n), s.headerEndSign, checked, end)) return false;
+  if (!decodeBoundaryValues(s, values.first(n), s.headerEndSign, checked, end, {},
+                            kindCarriesBlock(s.rxFrameKind)))
+    return false;
   std::copy_n(s.signDecoded.begin(), checked, payloadBits.cells.begin());
   return true;
 }
@@ -407,7 +411,13 @@ bool readRecoveredPayload(FrameReaderState& s, std::span<const float> channel,
   return s.payloadGood || adoptSecondReading(s, channel, scratch, payloadBits, true);
 }
 
-bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,
+bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block) {
+  if (!crcCheckPasses(bitsWithCheck)) return false;
+  return !block || bitsWithCheck.size() < kCrcBits ||
+         isWholeMacroblock(bitsWithCheck.first(bitsWithCheck.size() - kCrcBits));
+}
+
+bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength, bool block,
                        ViterbiDecoder& decoder, BitBuffer& bits) {
   const int checked = std::min(payloadLength + kCrcBits, BitBuffer::kCells);
   const int n = std::min<int>(soft.size(), payloadChannelBits(coded, payloadLength));
@@ -421,5 +431,5 @@ bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLengt
   } else {
     for (int i = 0; i < checked; ++i) bits.cells[i] = i < n && soft[i] < 0 ? 1 : 0;
   }
-  return crcCheckPasses(std::span<const uint8_t>(bits.cells.data(), checked));
+  return laterReadingPasses(std::span<const uint8_t>(bits.cells.data(), checked), block);
 }

@@ -92,10 +92,25 @@ FrameEvent frameChannelStep(FrameReaderState& state, double channelSoft, BitBuff
 // The channel bits of the last payload: (L + 16) values, twice that for a coded payload.
 std::span<const float> payloadChannelSoft(const FrameReaderState& state);
 
+// True for the kinds whose payload is one macroblock (an image block or a re-sent one).
+inline bool kindCarriesBlock(int kind) {
+  return kind == kFrameImageBlock || kind == kFrameBsrResponse;
+}
+
+// Whether a payload decoded in any way besides the reading the frame reader makes as it goes
+// (the boundary values' best paths, a second, backward or spliced reading, copies combined) is
+// taken: its check must pass and, for a block, its data bits must be one whole macroblock
+// (isWholeMacroblock). Each such decoding of a failed payload is one more chance of 2^-16 that
+// wrong bits pass the check; at the edge of reception, where a frame may be decoded five times,
+// that let about one wrong block in 4,000 through. The macroblock's shape makes it some 600
+// times rarer. Texts and callsigns have no such shape and rely on the check alone.
+bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block);
+
 // Decodes a payload once more from its descrambled channel values (as payloadSoft holds them):
 // the Viterbi decoder for a coded payload, the sign for a plain one. Writes the L data bits and
-// the 16 check bits into `bits` and returns the check verdict. `decoder` is reset first.
-bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength,
+// the 16 check bits into `bits` and returns laterReadingPasses for them. `decoder` is reset
+// first.
+bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength, bool block,
                        ViterbiDecoder& decoder, BitBuffer& bits);
 
 // Decodes another reading of the last payload, `channel` holding its channel values (positive
@@ -134,8 +149,8 @@ bool readRecoveredPayload(FrameReaderState& state, std::span<const float> channe
 // the signal agrees with nothing) and the later one after it; the earlier reading with the
 // longer such stretch goes first. A spliced reading that fails still replaces the kept values,
 // as the better copy to combine with; a passing one replaces the bits too and turns the verdict
-// good. Each check tried is one more chance of 2^-16 for wrong bits to pass: three at most,
-// seven for a coded payload (the boundary values' best four paths).
+// good. Each check tried is one more chance for wrong bits to pass: three at most, seven for a
+// coded payload (the boundary values' best four paths); each is held to laterReadingPasses.
 bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
                        std::span<const float> laterEnds, std::span<const float> second,
                        BitBuffer& scratch, BitBuffer& payloadBits);

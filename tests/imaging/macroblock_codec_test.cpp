@@ -566,6 +566,7 @@ TEST(MacroblockCodec, FittingAlwaysMeetsTheLimitAndMatchesWhatTheReceiverDecodes
         Picture previewPicture(source.width(), source.height());
         decodeMacroblock(preview, col, row, previewPicture, scaleTable[fitted.scaleIndex]);
         EXPECT_EQ(preview.cursor, fitted.bitCount);
+        EXPECT_TRUE(isWholeMacroblock(std::span(bits.cells.data(), size_t(fitted.bitCount))));
         BitBuffer received;
         std::copy_n(bits.cells.begin(), fitted.bitCount, received.cells.begin());
         Picture receivedPicture(source.width(), source.height());
@@ -583,6 +584,35 @@ TEST(MacroblockCodec, FittingAlwaysMeetsTheLimitAndMatchesWhatTheReceiverDecodes
   // Out-of-range scale indexes are limited.
   EXPECT_EQ(encodeMacroblockWithin(detailed, 0, 0, 99, 4080, bits).scaleIndex, 15);
   EXPECT_EQ(encodeMacroblockWithin(detailed, 0, 0, -3, 4080, bits).scaleIndex, 0);
+}
+
+// Only what the writer makes is a whole macroblock: six blocks, every code matched, trailing
+// zeros closed by one end of block, the last bit last. (Every fitted block above is whole.)
+TEST(MacroblockCodec, OnlyTheWritersStreamsAreWholeMacroblocks) {
+  const auto& ac = kLuminanceTables.acEncoder;
+  // Each luminance block: DC 0 and the given AC codes; then two chroma blocks of DC 0 and an
+  // end of block, and `extra` zeros.
+  auto stream = [&](std::initializer_list<int> symbols, int extra = 0) {
+    BitBuffer bits;
+    for (int b = 0; b < 4; ++b) {
+      bits.putBits(0, 2);
+      for (int symbol : symbols)  // the code, then value bits of 0
+        bits.putBits(ac[symbol].code << (symbol & 15), ac[symbol].length + (symbol & 15));
+    }
+    bits.putBits(0, 8 + extra);
+    return std::vector<uint8_t>(bits.cells.begin(), bits.cells.begin() + bits.cursor);
+  };
+  EXPECT_TRUE(isWholeMacroblock(stream({0x00})));
+  EXPECT_TRUE(isWholeMacroblock(stream({0xf0, 0xf0, 0xf0, 0xe1})));  // value at 63, no EOB
+  EXPECT_FALSE(isWholeMacroblock(stream({0xf0, 0x00})));             // zero run before EOB
+  EXPECT_FALSE(isWholeMacroblock(stream({0xf0, 0xf0, 0xf0, 0xf0})));  // zero run to the end
+  EXPECT_FALSE(isWholeMacroblock(stream({0xf0, 0xf0, 0xf0, 0xf1})));  // run past the end
+  EXPECT_FALSE(isWholeMacroblock(stream({0x00}, 1)));                 // a bit left over
+  // 772 zeros are 63 values of -1 in each luminance block and flat chroma; one fewer ends early.
+  const std::vector<uint8_t> zeros(772, 0);
+  EXPECT_TRUE(isWholeMacroblock(zeros));
+  EXPECT_FALSE(isWholeMacroblock(std::span(zeros).first(771)));
+  EXPECT_FALSE(isWholeMacroblock(std::vector<uint8_t>(772, 1)));  // no code matches
 }
 
 TEST(MacroblockCodec, DcOnlyCodingAtTheCoarsestScaleNeverExceeds80Bits) {

@@ -6,17 +6,21 @@
 #include <vector>
 
 #include "framing/frame_bits.h"
+#include "support/rx_test_signal.h"
 
 namespace {
 
-constexpr int kLength = 300;  // data bits of the plain payload
+// The block: a real macroblock, since a combined copy is taken only when it is one.
+const std::vector<uint8_t> kBlock = rxtest::macroblockBits(3, 3, 7);
+const int kLength = int(kBlock.size());  // data bits of the plain payload
 constexpr float kStrong = 20, kWeak = 4;
 
 // A plain payload's channel values (positive for 0) with a check; `damaged` values from
-// `first` on arrive weak with the wrong sign. Another seed gives another block's bits.
+// `first` on arrive weak with the wrong sign. Seed 1 gives the block, another seed other bits.
 std::vector<float> reading(unsigned seed, int first, int damaged) {
   std::vector<uint8_t> bits(kLength + kCrcBits);
-  for (int i = 0; i < kLength; ++i) bits[i] = ((i * 7 + seed * 13) * 2654435761u >> 20) & 1;
+  for (int i = 0; i < kLength; ++i)
+    bits[i] = seed == 1 ? kBlock[i] : ((i * 7 + seed * 13) * 2654435761u >> 20) & 1;
   appendCrc(bits.data(), kLength);
   std::vector<float> soft(bits.size());
   for (size_t i = 0; i < bits.size(); ++i) {

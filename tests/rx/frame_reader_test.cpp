@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "support/recording_receive_host.h"
+#include "imaging/macroblock_codec.h"
 #include "rx/receiver_state.h"
 #include "support/rx_test_signal.h"
 
@@ -353,10 +354,14 @@ TEST(FrameReader, MskFramesBackToBack) {
 
 }  // namespace
 
-// An image block frame of 200 data bits, and its channel bits after the sync word: the header,
-// the payload and the bit after it, where the payload ends.
+// An image block frame holding a real macroblock of 303 bits (a later reading of a block is
+// taken only when it is one), and its channel bits after the sync word: the header, the
+// payload and the bit after it, where the payload ends.
 TestFrame blockFrame(bool coded) {
-  return rxtest::makeFrame(kFrameImageBlock, coded, false, 4, 3, 10, 200, 5);
+  TestFrame f = rxtest::makeFrame(kFrameImageBlock, coded, false, 3, 3, 7, 0, 0);
+  f.data = rxtest::macroblockBits(3, 3, 7);
+  f.header.payloadLength = int(f.data.size());
+  return f;
 }
 std::vector<uint8_t> channelAfterSync(const TestFrame& f) {
   std::vector<uint8_t> channel = syncAndHeader(f.header);
@@ -405,11 +410,11 @@ TEST(FrameReader, SecondReadingRescuesOnlyWhereItsCheckPasses) {
       EXPECT_EQ(adopted, secondDamage < 0) << coded;
       EXPECT_EQ(state->payloadGood, adopted) << coded;
       if (adopted) {
-        for (int i = 0; i < 200; ++i) ASSERT_EQ(bits->cells[i], f.data[i]) << coded << " " << i;
+        for (size_t i = 0; i < f.data.size(); ++i) ASSERT_EQ(bits->cells[i], f.data[i]) << coded << " " << i;
         // The kept values are now the second reading's: they decode by themselves.
         auto check = std::make_unique<BitBuffer>();
         EXPECT_TRUE(
-            decodePayloadSoft(payloadChannelSoft(*state), coded, 200, state->decoder, *check));
+            decodePayloadSoft(payloadChannelSoft(*state), coded, 303, true, state->decoder, *check));
       } else {
         EXPECT_EQ(bits->cells, failed.cells) << coded;
         EXPECT_TRUE(
@@ -422,6 +427,27 @@ TEST(FrameReader, SecondReadingRescuesOnlyWhereItsCheckPasses) {
         EXPECT_EQ(state->payloadSoft[300], failedValues[300]) << coded;
       }
     }
+  }
+}
+
+// A payload read again passes on its check alone only for a text: the bits of a block must
+// also be a whole macroblock, which the random bits here are not.
+TEST(FrameReader, ASecondReadingOfABlockIsTakenOnlyAsAWholeMacroblock) {
+  for (const int kind : {kFrameImageBlock, kFrameText}) {
+    const TestFrame f = rxtest::makeFrame(kind, true, false, 3, 3, 7, 303, 5);
+    ASSERT_FALSE(isWholeMacroblock(f.data));
+    const std::vector<uint8_t> channel = channelAfterSync(f);
+    std::vector<float> clean(channel.size());
+    for (size_t i = 0; i < channel.size(); ++i) clean[i] = channel[i] ? 50.0f : -50.0f;
+    auto state = std::make_unique<FrameReaderState>();
+    auto bits = std::make_unique<BitBuffer>(), scratch = std::make_unique<BitBuffer>();
+    startFrame(*state, *bits);
+    for (size_t i = 0; i < channel.size(); ++i)  // the first reading loses the payload's middle
+      frameChannelStep(*state, i > 300 && i < 400 ? -clean[i] : clean[i], *bits);
+    ASSERT_FALSE(state->payloadGood);
+    const std::span<const float> second(clean.data() + kCodedHeaderBits,
+                                        clean.size() - kCodedHeaderBits);
+    EXPECT_EQ(adoptSecondReading(*state, second, *scratch, *bits), kind == kFrameText) << kind;
   }
 }
 
@@ -465,7 +491,7 @@ TEST(FrameReader, LaterReadingIsSplicedWhereTheReadingsAgree) {
       if (laterLost) {
         EXPECT_TRUE(std::equal(kept.begin(), kept.end(), state->payloadSoft.begin())) << coded;
       } else {
-        for (int i = 0; i < 200; ++i) ASSERT_EQ(bits->cells[i], f.data[i]) << coded << " " << i;
+        for (size_t i = 0; i < f.data.size(); ++i) ASSERT_EQ(bits->cells[i], f.data[i]) << coded << " " << i;
       }
     }
   }
@@ -500,7 +526,7 @@ TEST(FrameReader, ALostHeaderIsReadAgainOnlyUnderItsTrueLength) {
   auto state = std::make_unique<FrameReaderState>();
   auto bits = std::make_unique<BitBuffer>();
   ASSERT_EQ(readHeader(*state, *bits, blockFrame(false), 0, 0), FrameEvent::kHeaderValid);
-  const TestFrame lost = rxtest::makeFrame(kFrameImageBlock, false, false, 5, 3, 10, 300, 7);
+  const TestFrame lost = rxtest::makeFrame(kFrameImageBlock, false, false, 5, 3, 7, 300, 7);
   ASSERT_EQ(readHeader(*state, *bits, lost, 52, 76), FrameEvent::kHeaderDropped);  // the length
   ASSERT_TRUE(state->headerLost);
   const int channelBits = 300 + kCrcBits;

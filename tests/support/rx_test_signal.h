@@ -9,7 +9,10 @@
 #include <random>
 #include <vector>
 
+#include "core/scale_table.h"
 #include "framing/frame_bits.h"
+#include "imaging/macroblock_codec.h"
+#include "textured_picture.h"
 
 namespace rxtest {
 
@@ -111,6 +114,15 @@ inline std::vector<uint8_t> randomBits(int n, unsigned seed) {
   std::vector<uint8_t> bits(n);
   for (auto& b : bits) b = static_cast<uint8_t>(rng() & 1u);
   return bits;
+}
+
+// The codec bits of macroblock (col, row) of the textured test picture at scale index `scale`:
+// real block bits, which the receiver takes from any of its readings.
+inline std::vector<uint8_t> macroblockBits(int col, int row, int scale) {
+  static const Picture picture = texturedPicture();
+  BitBuffer bits;
+  const int n = encodeMacroblock(picture, col, row, scaleTable[scale], bits);
+  return std::vector<uint8_t>(bits.cells.begin(), bits.cells.begin() + n);
 }
 
 // A frame with a random payload of L bits (L = 0 for kinds without payload).
