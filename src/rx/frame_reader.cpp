@@ -373,6 +373,13 @@ bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
                     r == first))
       return true;
   }
+  // The copy kept for combining: where the earlier and the backward reading agree in sign, both
+  // together; elsewhere half the spliced (or kept) value. A reading that lost the signal in a
+  // fade agrees with the other at only half its places, so its confident garbage weighs less
+  // in a sum of copies, and the places both read alike weigh more.
+  for (int i = 0; i < n; ++i)
+    state.payloadSoft[i] =
+        (kept[i] < 0) == (back[i] < 0) ? kept[i] + back[i] : 0.5f * state.payloadSoft[i];
   return false;
 }
 
