@@ -101,9 +101,9 @@ inline bool kindCarriesBlock(int kind) {
 // (the boundary values' best paths, a second, backward or spliced reading, copies combined) is
 // taken: its check must pass and, for a block, its data bits must be one whole macroblock
 // (isWholeMacroblock). Each such decoding of a failed payload is one more chance of 2^-16 that
-// wrong bits pass the check; at the edge of reception, where a frame may be decoded five times,
-// that let about one wrong block in 4,000 through. The macroblock's shape makes it some 600
-// times rarer. Texts and callsigns have no such shape and rely on the check alone.
+// wrong bits pass the check, and at the edge of reception, where most frames fail and each is
+// decoded up to five times, a few wrong blocks got through. Random bits make a whole macroblock
+// about once in 600. Texts and callsigns have no such shape and rely on the check alone.
 bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block);
 
 // Decodes a payload once more from its descrambled channel values (as payloadSoft holds them):
