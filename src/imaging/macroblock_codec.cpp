@@ -64,8 +64,9 @@ bool isWholeMacroblock(std::span<const uint8_t> bits) {
   if (length == 0 || length > BitBuffer::kCells) return false;
   BitBuffer reading;
   std::copy(bits.begin(), bits.end(), reading.cells.begin());
+  Levels levels;
   for (int b = 0; b < kComponentBlocks; ++b)
-    if (!skipWrittenBlock(reading, tablesFor(b)) || reading.cursor > length) return false;
+    if (!readBlockBits(reading, tablesFor(b), levels) || reading.cursor > length) return false;
   return reading.cursor == length;
 }
 

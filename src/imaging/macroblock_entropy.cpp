@@ -90,40 +90,27 @@ int decodeSymbol(BitBuffer& bits, const HuffmanDecoder& decoder) {
   return std::max(matchSymbol(bits, decoder), 0);
 }
 
-void readBlockBits(BitBuffer& bits, const ComponentTables& tables, Levels& levels) {
+bool readBlockBits(BitBuffer& bits, const ComponentTables& tables, Levels& levels) {
   levels.fill(0);
-  levels[0] = readValue(decodeSymbol(bits, tables.dcDecoder), bits);
+  const int dcCategory = matchSymbol(bits, tables.dcDecoder);
+  levels[0] = readValue(std::max(dcCategory, 0), bits);
 
+  bool afterZeroRun = false;
   int position = 1;
   while (position <= 63) {
-    const int symbol = decodeSymbol(bits, tables.acDecoder);
-    if (symbol == kEndOfBlock) return;
+    const int symbol = matchSymbol(bits, tables.acDecoder);
+    // A code that matches nothing reads as the end of the block. The writer ends trailing
+    // zeros with one end-of-block, never with zero runs.
+    if (symbol <= kEndOfBlock) return dcCategory >= 0 && symbol == kEndOfBlock && !afterZeroRun;
+    afterZeroRun = symbol == kZeroRun;
     const int run = symbol >> 4;
     const int value = readValue(symbol & 15, bits);
     position += run;
-    if (position > 63) return;  // a run past the end ends the block; the value is dropped
+    if (position > 63) return false;  // a run past the end ends the block; the value is dropped
     levels[kZigzag[position]] = value;
     ++position;
   }
-}
-
-bool skipWrittenBlock(BitBuffer& bits, const ComponentTables& tables) {
-  const int dcCategory = matchSymbol(bits, tables.dcDecoder);
-  if (dcCategory < 0) return false;
-  readValue(dcCategory, bits);
-  int position = 1;
-  bool afterZeroRun = false;
-  while (position <= 63) {
-    const int symbol = matchSymbol(bits, tables.acDecoder);
-    if (symbol < 0) return false;
-    // The writer ends trailing zeros with one end-of-block, never with zero runs.
-    if (symbol == kEndOfBlock) return !afterZeroRun;
-    afterZeroRun = symbol == kZeroRun;
-    position += (symbol >> 4) + 1;
-    if (position > 64 || (position == 64 && afterZeroRun)) return false;
-    readValue(symbol & 15, bits);
-  }
-  return true;
+  return dcCategory >= 0 && !afterZeroRun;
 }
 
 }  // namespace macroblock

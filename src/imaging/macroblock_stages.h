@@ -64,10 +64,8 @@ int decodeSymbol(BitBuffer& bits, const HuffmanDecoder& decoder);
 int matchSymbol(BitBuffer& bits, const HuffmanDecoder& decoder);
 
 // Reads one block written by writeBlockBits; whatever the bits, it ends and fills all 64 values.
-void readBlockBits(BitBuffer& bits, const ComponentTables& tables, Levels& levels);
-
-// Reads past one block and tells whether writeBlockBits could have written it: every code
-// matches, no run passes position 63, and zeros at the end are closed by an end-of-block alone.
-bool skipWrittenBlock(BitBuffer& bits, const ComponentTables& tables);
+// True when writeBlockBits could have written those bits: every code matches, no run passes
+// position 63, and zeros at the end are closed by an end-of-block alone.
+bool readBlockBits(BitBuffer& bits, const ComponentTables& tables, Levels& levels);
 
 }  // namespace macroblock
