@@ -46,7 +46,7 @@ void expectBlockRoundTrip(const Levels& levels, const ComponentTables& tables) {
   const int written = bits.cursor;
   bits.cursor = 0;
   Levels decoded;
-  readBlockBits(bits, tables, decoded);
+  EXPECT_TRUE(readBlockBits(bits, tables, decoded));  // as the writer makes a block
   EXPECT_EQ(decoded, levels);
   EXPECT_EQ(bits.cursor, written);
 }
@@ -254,6 +254,13 @@ TEST(MacroblockEntropy, LongRunsUseZeroRunCodesAndTheLastPositionEndsWithoutEob)
             "00"
             "1"
             "1010");
+  BitBuffer zeroRunFirst;  // the same block with a zero run before its end: no writer's
+  const auto& zeroRun = kLuminanceTables.acEncoder[kZeroRun];
+  zeroRunFirst.putBits(0b00001, 5);
+  zeroRunFirst.putBits((zeroRun.code << 4) | 0b1010, zeroRun.length + 4);
+  zeroRunFirst.cursor = 0;
+  Levels levels;
+  EXPECT_FALSE(readBlockBits(zeroRunFirst, kLuminanceTables, levels));
 
   // Values beyond the limits are sent as the limits.
   BitBuffer bits;
@@ -280,7 +287,7 @@ TEST(MacroblockDecoder, RunPastTheLastPositionEndsTheBlock) {
   bits.putBits(0b1010, 4);  // whatever follows is not part of this block
   bits.cursor = 0;
   Levels decoded;
-  readBlockBits(bits, kLuminanceTables, decoded);
+  EXPECT_FALSE(readBlockBits(bits, kLuminanceTables, decoded));  // no writer makes this
   EXPECT_EQ(decoded, zigzagLevels({{60, 1}}));
   EXPECT_EQ(bits.cursor, end);
 }
@@ -298,6 +305,9 @@ TEST(MacroblockDecoder, AllZeroBitsDecodeAsMinusOnesInLuminanceAndFlatChroma) {
   picture.fill(Colour{1, 2, 3});
   decodeMacroblock(zeros, 1, 1, picture, 1.00);
   EXPECT_EQ(zeros.cursor, 4 * 191 + 2 * 4);
+  // What the writer makes of such values: a whole macroblock of 772 bits, not of one fewer.
+  EXPECT_TRUE(isWholeMacroblock(std::span(zeros.cells).first(772)));
+  EXPECT_FALSE(isWholeMacroblock(std::span(zeros.cells).first(771)));
 
   // Chroma is zero, so every pixel is grey; the four luminance quarters are the same block.
   Block coefficients;
@@ -323,6 +333,7 @@ TEST(MacroblockDecoder, AllOneBitsGiveUpOnEveryCodeAndDecodeFlatGrey) {
   Picture picture(16, 16);
   decodeMacroblock(ones, 0, 0, picture, 0.07);
   EXPECT_EQ(ones.cursor, 6 * (19 + 19));  // DC symbol 0, then AC symbol 0 = end of block
+  EXPECT_FALSE(isWholeMacroblock(std::span(ones.cells).first(6 * 38)));
   Picture grey(16, 16);
   grey.fill(Colour{128, 128, 128});
   EXPECT_EQ(picture, grey);
@@ -584,35 +595,6 @@ TEST(MacroblockCodec, FittingAlwaysMeetsTheLimitAndMatchesWhatTheReceiverDecodes
   // Out-of-range scale indexes are limited.
   EXPECT_EQ(encodeMacroblockWithin(detailed, 0, 0, 99, 4080, bits).scaleIndex, 15);
   EXPECT_EQ(encodeMacroblockWithin(detailed, 0, 0, -3, 4080, bits).scaleIndex, 0);
-}
-
-// Only what the writer makes is a whole macroblock: six blocks, every code matched, trailing
-// zeros closed by one end of block, the last bit last. (Every fitted block above is whole.)
-TEST(MacroblockCodec, OnlyTheWritersStreamsAreWholeMacroblocks) {
-  const auto& ac = kLuminanceTables.acEncoder;
-  // Each luminance block: DC 0 and the given AC codes; then two chroma blocks of DC 0 and an
-  // end of block, and `extra` zeros.
-  auto stream = [&](std::initializer_list<int> symbols, int extra = 0) {
-    BitBuffer bits;
-    for (int b = 0; b < 4; ++b) {
-      bits.putBits(0, 2);
-      for (int symbol : symbols)  // the code, then value bits of 0
-        bits.putBits(ac[symbol].code << (symbol & 15), ac[symbol].length + (symbol & 15));
-    }
-    bits.putBits(0, 8 + extra);
-    return std::vector<uint8_t>(bits.cells.begin(), bits.cells.begin() + bits.cursor);
-  };
-  EXPECT_TRUE(isWholeMacroblock(stream({0x00})));
-  EXPECT_TRUE(isWholeMacroblock(stream({0xf0, 0xf0, 0xf0, 0xe1})));  // value at 63, no EOB
-  EXPECT_FALSE(isWholeMacroblock(stream({0xf0, 0x00})));             // zero run before EOB
-  EXPECT_FALSE(isWholeMacroblock(stream({0xf0, 0xf0, 0xf0, 0xf0})));  // zero run to the end
-  EXPECT_FALSE(isWholeMacroblock(stream({0xf0, 0xf0, 0xf0, 0xf1})));  // run past the end
-  EXPECT_FALSE(isWholeMacroblock(stream({0x00}, 1)));                 // a bit left over
-  // 772 zeros are 63 values of -1 in each luminance block and flat chroma; one fewer ends early.
-  const std::vector<uint8_t> zeros(772, 0);
-  EXPECT_TRUE(isWholeMacroblock(zeros));
-  EXPECT_FALSE(isWholeMacroblock(std::span(zeros).first(771)));
-  EXPECT_FALSE(isWholeMacroblock(std::vector<uint8_t>(772, 1)));  // no code matches
 }
 
 TEST(MacroblockCodec, DcOnlyCodingAtTheCoarsestScaleNeverExceeds80Bits) {
