@@ -33,6 +33,45 @@ void FailedBlockCopies::forget(int col, int row) {
   if (const int i = slotIndex(col, row); i >= 0) slots_[i].kept = false;
 }
 
+bool FailedBlockCopies::decodeChoosing(const Slot& slot, std::span<const float> a,
+                                       std::span<const float> b) {
+  const int n = static_cast<int>(a.size());
+  // The stretches where the two disagree in more than one place in eight, whole windows, a
+  // window between two joining them.
+  std::array<int, kMaxStretches> from{}, to{};
+  int count = 0, lastDisagreeing = -2;
+  for (int w = 0; w * kChoiceWindow < n; ++w) {
+    const int f = w * kChoiceWindow, t = std::min(n, f + kChoiceWindow);
+    if (disagreements(a.subspan(f, t - f), b.subspan(f, t - f)) * 8 <= t - f) continue;
+    if (count > 0 && w - lastDisagreeing <= 2) {
+      to[count - 1] = t;
+    } else {
+      if (count == kMaxStretches) return false;
+      from[count] = f;
+      to[count++] = t;
+    }
+    lastDisagreeing = w;
+  }
+  if (count == 0) return false;  // the pair is their sum, tried already
+  pair_.resize(n);
+  for (int k = 0; k < n; ++k) pair_[k] = a[k] + b[k];
+  // Each stretch from one copy or the other; a single stretch may also change from one copy to
+  // the other at a window boundary inside it.
+  const int splits = count == 1 ? (to[0] - from[0] - 1) / kChoiceWindow + 1 : 1;
+  int tries = 0;
+  for (int choice = 0; choice < (1 << count); ++choice)
+    for (int split = 0; split < splits; ++split) {
+      if (++tries > kMaxChoiceTries) return false;
+      for (int s = 0; s < count; ++s) {
+        const int at = from[s] + split * kChoiceWindow;
+        const bool aFirst = (choice >> s) & 1;
+        for (int k = from[s]; k < to[s]; ++k) pair_[k] = (k < at) == aFirst ? a[k] : b[k];
+      }
+      if (decode(slot, pair_)) return true;
+    }
+  return false;
+}
+
 bool FailedBlockCopies::decode(const Slot& slot, std::span<const float> values) {
   return decodePayloadSoft(values, slot.key.coded, slot.key.payloadLength, true, decoder_,
                            combined_);
@@ -76,11 +115,13 @@ FailedBlockCopies::Outcome FailedBlockCopies::add(int col, int row, const BlockC
     for (int k = 0; k < count; ++k) pair_[k] = soft[k] + slot.singles[j][k];
     good = decode(slot, pair_);
   }
+  for (int j = 0; !good && j < slot.singleCount; ++j)
+    good = decodeChoosing(slot, soft, slot.singles[j]);
   if (good) {
     slot.kept = false;
     return {true, true};
   }
-  if (pairs > 0) decode(slot, slot.sum);
+  decode(slot, slot.sum);
   keepSingle(slot, soft);
   return {true, false};
 }

@@ -18,9 +18,13 @@
 // the signal there and never found it again. Added to the sum, such a stretch outweighs good
 // copies for rounds. So beside the sum a few single copies are kept, and a new copy is also
 // tried with each of them alone: two copies damaged in different places mostly make a whole
-// block where the sum of all of them does not. Every decoding tried is one more chance that
-// wrong bits pass the check (three per failed copy, with the sum and two pairs), so a decoding
-// is taken only when it is also a whole macroblock (laterReadingPasses).
+// block where the sum of all of them does not. Where even the pair fails, one copy's garbage
+// still outweighs the other's good values: the stretches where the two disagree are then taken
+// from one copy or the other alone (a single stretch may change from one to the other at a
+// window boundary), each way decoded in turn. Every decoding tried is one more chance that
+// wrong bits pass the check (up to 35 per failed copy: the sum, two pairs and 16 choices with
+// each kept single), so a decoding is taken only when it is also a whole macroblock
+// (laterReadingPasses).
 //
 // Storage grows with the blocks kept and is reused while the run lasts.
 #include <array>
@@ -52,7 +56,8 @@ class FailedBlockCopies {
   void forget(int col, int row);
   // Takes a failed copy of the block at (col, row) with the channel values `soft` (as the frame
   // reader keeps them). With matching kept copies the new one is added to their sum and the
-  // sum is decoded; failing that, the new copy is decoded together with each kept single copy.
+  // sum is decoded; failing that, the new copy is decoded together with each kept single copy,
+  // first summed, then choosing between the two where they disagree.
   // The sum stays (two damaged copies together are the better copy for a third), and the new
   // copy joins the singles, of which the two that agree best stay. Without a match, or when
   // the new copy disagrees with the sum in too many signs to be a reading of the same bits,
@@ -77,6 +82,13 @@ class FailedBlockCopies {
     int singleCount = 0;
   };
   bool decode(const Slot& slot, std::span<const float> values);
+  // Decodes copies `a` and `b` summed where they agree, and where they disagree (in more than one
+  // place in eight of a window) from one or the other alone, in every way up to kMaxChoiceTries;
+  // more than kMaxStretches such stretches are not tried (garbage all over).
+  static constexpr int kChoiceWindow = 32;
+  static constexpr int kMaxStretches = 4;
+  static constexpr int kMaxChoiceTries = 16;
+  bool decodeChoosing(const Slot& slot, std::span<const float> a, std::span<const float> b);
   // Keeps `soft` among the slot's singles, dropping one when there are three.
   static void keepSingle(Slot& slot, std::span<const float> soft);
 

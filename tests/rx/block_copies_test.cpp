@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -30,10 +31,11 @@ std::vector<float> reading(unsigned seed, int first, int damaged) {
   return soft;
 }
 
-// A reading that lost the signal at `from`: from there on confident values of random sign.
-std::vector<float> lostFrom(unsigned seed, int from) {
+// A reading that lost the signal from `from` to `to` (the end by default): there confident
+// values of random sign.
+std::vector<float> lostFrom(unsigned seed, int from, int to = kLength + kCrcBits) {
   std::vector<float> soft = reading(seed, 0, 0);
-  for (size_t i = from; i < soft.size(); ++i) {
+  for (int i = from; i < std::min<int>(to, soft.size()); ++i) {
     uint32_t h = static_cast<uint32_t>(i + 1) * 2654435761u ^ static_cast<uint32_t>(from) * 40503u;
     h ^= h >> 15;
     h *= 2246822519u;
@@ -48,7 +50,7 @@ std::vector<float> lostFrom(unsigned seed, int from) {
 TEST(FailedBlockCopies, TwoCopiesDamagedInDifferentPlacesMakeTheBlockDespiteGarbageInTheSum) {
   auto copies = std::make_unique<FailedBlockCopies>();
   const BlockCopyKey key{10, false, kLength};
-  EXPECT_FALSE(copies->add(5, 5, key, reading(1, 40, 6)).combined);
+  EXPECT_FALSE(copies->add(5, 5, key, reading(1, 280, 6)).combined);
   for (const int from : {200, 150, 250}) {
     const FailedBlockCopies::Outcome o = copies->add(5, 5, key, lostFrom(1, from));
     EXPECT_TRUE(o.combined);
@@ -62,6 +64,19 @@ TEST(FailedBlockCopies, TwoCopiesDamagedInDifferentPlacesMakeTheBlockDespiteGarb
     for (size_t i = 0; i < clean.size(); ++i) whole.cells[i] = clean[i] < 0;
     return whole.cells;
   }());
+  EXPECT_EQ(copies->keptCount(), 0);
+}
+
+// Two copies that each lost the signal for part of the frame, one just before and one just
+// after the same place, outweigh each other's good values in the sum; the block is made by
+// taking each copy where the other is lost, apart or side by side.
+TEST(FailedBlockCopies, TwoCopiesLostInDifferentStretchesMakeTheBlockTakenEachWhereTheOtherHolds) {
+  auto copies = std::make_unique<FailedBlockCopies>();
+  const BlockCopyKey key{10, false, kLength};
+  for (const int gap : {0, 96}) {
+    copies->add(4, 4, key, lostFrom(1, 32, 128));
+    EXPECT_TRUE(copies->add(4, 4, key, lostFrom(1, 128 + gap, 224 + gap)).good) << gap;
+  }
   EXPECT_EQ(copies->keptCount(), 0);
 }
 
