@@ -373,13 +373,18 @@ bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
                     r == first))
       return true;
   }
-  // The copy kept for combining: where the earlier and the backward reading agree in sign, both
-  // together; elsewhere half the spliced (or kept) value. A reading that lost the signal in a
-  // fade agrees with the other at only half its places, so its confident garbage weighs less
-  // in a sum of copies, and the places both read alike weigh more.
-  for (int i = 0; i < n; ++i)
-    state.payloadSoft[i] =
-        (kept[i] < 0) == (back[i] < 0) ? kept[i] + back[i] : 0.5f * state.payloadSoft[i];
+  // The earlier and the backward reading together, and each leaning on one of them: where the
+  // two differ in a few symbols, the reading that got a symbol wrong mostly read it weakly (of
+  // the failed plain copies on the poor channel at 10 dB, 11 % pass summed, 14 % in one of the
+  // three ways). The sum is also the copy kept for combining: two failed copies, each kept as
+  // its two readings summed, make the block half the time, against 37 % as spliced.
+  std::array<float, kMaxPayloadChannelBits> summed;
+  for (const float leaning : {1.0f, 2.0f, 0.5f}) {
+    for (int i = 0; i < n; ++i) summed[i] = leaning * kept[i] + back[i];
+    if (adoptValues(state, std::span<const float>(summed.data(), n), scratch, payloadBits, false))
+      return true;
+  }
+  for (int i = 0; i < n; ++i) state.payloadSoft[i] = kept[i] + back[i];
   return false;
 }
 

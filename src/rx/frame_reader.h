@@ -147,12 +147,12 @@ bool readRecoveredPayload(FrameReaderState& state, std::span<const float> channe
 // the second reading (`second`, as received). A spliced reading takes the earlier
 // one up to the middle of the longest stretch where the two agree in sign (a reading that lost
 // the signal agrees with nothing) and the later one after it; the earlier reading with the
-// longer such stretch goes first. A passing reading replaces the bits and the kept values and
+// longer such stretch goes first. Then the kept and the later reading are summed, evenly and
+// leaning twice as much on either. A passing reading replaces the bits and the kept values and
 // turns the verdict good. When all fail, the kept values (for combining with other copies)
-// become the sum of the kept and the later reading where they agree in sign, and half the
-// better splice (or the kept reading) elsewhere. Each check tried is one more chance for wrong
-// bits to pass: three at most, seven for a coded payload (the boundary values' best four
-// paths); each is held to laterReadingPasses.
+// become the even sum. Each check tried is one more chance for wrong bits to pass: six at
+// most, ten for a coded payload (the boundary values' best four paths); each is held to
+// laterReadingPasses.
 bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
                        std::span<const float> laterEnds, std::span<const float> second,
                        BitBuffer& scratch, BitBuffer& payloadBits);

@@ -448,29 +448,37 @@ TEST(FrameReader, ASecondReadingOfABlockIsTakenOnlyAsAWholeMacroblock) {
 
 // A payload that lost the signal part-way, read again later from its end: the reading that
 // lost it early agrees with nothing and is passed over, and the one that agrees with the later
-// reading over a stretch is spliced to it there. A later reading of garbage splices to nothing.
+// reading over a stretch is spliced to it there. Readings that each got a symbol wrong, weakly,
+// on the wrong side of any splice, pass summed. A later reading of garbage passes in no way.
 TEST(FrameReader, LaterReadingIsSplicedWhereTheReadingsAgree) {
   for (bool coded : {false, true}) {
     const TestFrame f = blockFrame(coded);
     const std::vector<uint8_t> channel = channelAfterSync(f);
     const auto payload = rxtest::payloadChannelBits(f);
     const int n = int(payload.size());
-    // Channel values of the payload, confident garbage over [from, to).
-    auto reading = [&](int from, int to, unsigned seed) {
+    // Channel values of the payload, confident garbage over [from, to) and a symbol's values
+    // from `weak` on weakly wrong (a run the code cannot mend, for a coded payload).
+    auto reading = [&](int from, int to, unsigned seed, int weak = -100) {
       std::vector<float> v(n);
       for (int i = 0; i < n; ++i) {
         const bool garbage = i >= from && i < to;
         const bool one = garbage ? ((i * 2654435761u ^ seed * 40503u) >> 7 & 1) : payload[i];
-        v[i] = one ? 50.0f : -50.0f;
+        const bool wrong = i >= weak && i < weak + (coded ? 16 : 2);
+        v[i] = (one ? 50.0f : -50.0f) * (wrong ? -0.2f : 1.0f);
       }
       return v;
     };
-    for (bool laterLost : {false, true}) {
+    enum { kSpliced, kSummed, kLaterLost };
+    for (int way : {kSpliced, kSummed, kLaterLost}) {
+      const bool laterLost = way == kLaterLost;
       auto state = std::make_unique<FrameReaderState>();
       auto bits = std::make_unique<BitBuffer>(), scratch = std::make_unique<BitBuffer>();
       startFrame(*state, *bits);
-      const auto first = reading(n * 7 / 10, n, 1), second = reading(n / 10, n, 2);
-      const auto later = laterLost ? reading(0, n, 3) : reading(0, n * 3 / 10, 4);
+      const auto first = way == kSummed ? reading(0, 0, 1, n / 10) : reading(n * 7 / 10, n, 1);
+      const auto second = way == kSummed ? first : reading(n / 10, n, 2);
+      const auto later = laterLost       ? reading(0, n, 3)
+                         : way == kSummed ? reading(0, 0, 4, n * 9 / 10)
+                                          : reading(0, n * 3 / 10, 4);
       for (size_t i = 0; i < channel.size() - n - 1; ++i)
         frameChannelStep(*state, channel[i] ? 50.0 : -50.0, *bits);
       FrameEvent last = FrameEvent::kNone;
@@ -480,17 +488,15 @@ TEST(FrameReader, LaterReadingIsSplicedWhereTheReadingsAgree) {
       ASSERT_FALSE(state->payloadGood) << coded;
       const std::vector<float> kept(state->payloadSoft.begin(), state->payloadSoft.begin() + n);
 
-      EXPECT_EQ(adoptLaterReading(*state, later, {}, second, *scratch, *bits), !laterLost) << coded;
-      EXPECT_EQ(state->payloadGood, !laterLost) << coded;
+      EXPECT_EQ(adoptLaterReading(*state, later, {}, second, *scratch, *bits), !laterLost) << coded << way;
+      EXPECT_EQ(state->payloadGood, !laterLost) << coded << way;
       if (laterLost) {
-        // Nothing passes: the copy kept for combining keeps the earlier reading's signs, and
-        // weighs more where the later reading agrees with them than where it does not.
+        // Nothing passes: the copy kept for combining is the earlier and the later reading
+        // summed.
         for (int i = 0; i < n; ++i) {
           const bool scrambled = scramblerSequence()[i % kScramblerLength] == 1;
-          const bool laterNegative = (later[i] < 0) == scrambled;  // as the kept values go
-          const bool agree = laterNegative == (kept[i] < 0);
-          ASSERT_EQ(state->payloadSoft[i] < 0, kept[i] < 0) << coded << " " << i;
-          ASSERT_EQ(std::abs(state->payloadSoft[i]) > std::abs(kept[i]), agree) << coded << " " << i;
+          const float laterKept = scrambled ? later[i] : -later[i];  // as the kept values go
+          ASSERT_FLOAT_EQ(state->payloadSoft[i], kept[i] + laterKept) << coded << " " << i;
         }
       } else {
         for (size_t i = 0; i < f.data.size(); ++i) ASSERT_EQ(bits->cells[i], f.data[i]) << coded << " " << i;
