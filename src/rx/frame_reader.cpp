@@ -363,14 +363,13 @@ bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
   Splice splices[2];
   for (int r = 0; r < 2; ++r)
     splices[r] = spliceAt(std::span<const float>(earlier[r], n), std::span<const float>(back.data(), n));
-  // The longer agreement first; a failed splice keeps that one's values.
+  // The longer agreement first.
   const int first = splices[1].agreeing > splices[0].agreeing ? 1 : 0;
   for (const int r : {first, 1 - first}) {
     if (splices[r].at < 0) continue;
     std::copy_n(earlier[r], splices[r].at, spliced.begin());
     std::copy(back.begin() + splices[r].at, back.begin() + n, spliced.begin() + splices[r].at);
-    if (adoptValues(state, std::span<const float>(spliced.data(), n), scratch, payloadBits,
-                    r == first))
+    if (adoptValues(state, std::span<const float>(spliced.data(), n), scratch, payloadBits, false))
       return true;
   }
   // The earlier and the backward reading together, and each leaning on one of them: where the
