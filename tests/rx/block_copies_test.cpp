@@ -65,14 +65,9 @@ TEST(FailedBlockCopies, TwoCopiesDamagedInDifferentPlacesMakeTheBlockDespiteGarb
     return whole.cells;
   }());
   EXPECT_EQ(copies->keptCount(), 0);
-}
 
-// Two copies that each lost the signal for part of the frame, one just before and one just
-// after the same place, outweigh each other's good values in the sum; the block is made by
-// taking each copy where the other is lost, apart or side by side.
-TEST(FailedBlockCopies, TwoCopiesLostInDifferentStretchesMakeTheBlockTakenEachWhereTheOtherHolds) {
-  auto copies = std::make_unique<FailedBlockCopies>();
-  const BlockCopyKey key{10, false, kLength};
+  // Where even a pair's garbage outweighs its good values, each copy is taken where the other
+  // is lost, the two stretches apart or side by side.
   for (const int gap : {0, 96}) {
     copies->add(4, 4, key, lostFrom(1, 32, 128));
     EXPECT_TRUE(copies->add(4, 4, key, lostFrom(1, 128 + gap, 224 + gap)).good) << gap;
