@@ -43,6 +43,7 @@ struct Run {
   std::optional<int> completeRound;  // 0: whole after the picture
   double completeAirSeconds = 0;
   int madeWholeByCombining = 0;
+  int unlikeSent = 0;  // blocks B held that differ from the sent ones
   std::string error;
 };
 
@@ -88,26 +89,28 @@ inline Run runExchange(const Exchange& x, const Channel& channel, const Receiver
     run.completeAirSeconds = summary["completeAtAirSeconds"];
   }
   run.madeWholeByCombining = summary["blocksMadeWholeByCombining"];
+  run.unlikeSent = summary["blocksUnlikeSent"];
   return run;
 }
 
 // One line per channel, receiver and combining setting, over `seeds` runs each (seeds 1..n):
 // the rounds to a whole picture in every run ("-" where it was not whole after the last
 // round), their median air seconds (of the runs that completed, with how many did), the mean
-// blocks after the picture and the blocks combining made whole.
+// blocks after the picture, the blocks combining made whole and the blocks held at the end
+// that differ from the sent ones (taken from wrong bits).
 inline void printBsrRoundsTable(std::FILE* out, const Exchange& x, const std::vector<Channel>& channels,
                                 const std::vector<Receiver>& receivers, int seeds) {
   std::fprintf(out, "# BSR rounds to a whole picture (at most %d rounds), %s %s scale index %d, %d seed(s)\n",
                x.rounds, x.modeIndex ? "4L-FSK" : "MSK", x.codeIndex ? "coded" : "plain", x.scaleIndex, seeds);
-  std::fprintf(out, "%-14s %5s %-10s %-8s %-16s %-18s %12s %9s\n", "channel", "snr", "receiver", "combine",
-               "rounds", "air s (complete)", "after image", "combined");
+  std::fprintf(out, "%-14s %5s %-10s %-8s %-16s %-18s %12s %9s %6s\n", "channel", "snr", "receiver",
+               "combine", "rounds", "air s (complete)", "after image", "combined", "wrong");
   for (const Channel& ch : channels)
     for (const Receiver& rx : receivers)
       for (const bool combining : {false, true}) {
         std::string rounds;
         std::vector<double> air;
         double afterImage = 0;
-        int combined = 0;
+        int combined = 0, wrong = 0;
         for (int seed = 1; seed <= seeds; ++seed) {
           const Run run = runExchange(x, ch, rx, combining, static_cast<uint64_t>(seed));
           if (!run.error.empty()) {
@@ -119,6 +122,7 @@ inline void printBsrRoundsTable(std::FILE* out, const Exchange& x, const std::ve
           if (run.completeRound) air.push_back(run.completeAirSeconds);
           afterImage += run.blocksAfterImage;
           combined += run.madeWholeByCombining;
+          wrong += run.unlikeSent;
         }
         std::string airText = "-";
         if (!air.empty()) {
@@ -127,8 +131,9 @@ inline void printBsrRoundsTable(std::FILE* out, const Exchange& x, const std::ve
           text << air[air.size() / 2] << " (" << air.size() << "/" << seeds << ")";
           airText = text.str();
         }
-        std::fprintf(out, "%-14s %5.1f %-10s %-8s %-16s %-18s %12.1f %9d\n", ch.name, ch.snrDb, rx.name,
-                     combining ? "on" : "off", rounds.c_str(), airText.c_str(), afterImage / seeds, combined);
+        std::fprintf(out, "%-14s %5.1f %-10s %-8s %-16s %-18s %12.1f %9d %6d\n", ch.name, ch.snrDb, rx.name,
+                     combining ? "on" : "off", rounds.c_str(), airText.c_str(), afterImage / seeds, combined,
+                     wrong);
         std::fflush(out);
       }
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <ostream>
@@ -101,6 +102,25 @@ class ReceptionLog final : public StationObserver {
 };
 
 int blocksHeld(const MainWindow& station) { return station.receivedBlocksHeld(); }
+
+// The blocks B holds whose pixels differ from those A showed as sent (its preview is what a
+// receiver decodes from the sent bits): blocks taken from wrong bits that passed every check.
+int heldBlocksUnlikeSent(const MainWindow& a, const MainWindow& b) {
+  const Picture& sent = a.txPreviewPicture;
+  const Picture& held = b.rxPicture;
+  if (sent.width() != held.width() || sent.height() != held.height()) return 0;
+  constexpr int kSide = 16, kRowBytes = kSide * 3;
+  int unlike = 0;
+  for (int row = 0; row < kBlocksDown; ++row)
+    for (int col = 0; col < kBlocksAcross; ++col) {
+      if (b.state.receivedBlockMap[col * kBlockMapSide + row] != 1) continue;
+      bool same = true;
+      for (int y = kSide * row; same && y < kSide * (row + 1) && y < sent.height(); ++y)
+        same = std::memcmp(sent.row(y) + kRowBytes * col, held.row(y) + kRowBytes * col, kRowBytes) == 0;
+      unlike += !same;
+    }
+  return unlike;
+}
 
 std::string formatNumber(double x) {
   std::ostringstream text;
@@ -544,6 +564,7 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
 
   // 4. Both stations close and write their settings.
   const int missing = formB.state.missingBlockCount;
+  const int unlike = heldBlocksUnlikeSent(formA, formB);
   for (Station* s : {&a, &b}) {
     stopStation(*s->form);
     contact.reportMessages();
@@ -555,6 +576,7 @@ int runSimulate(const SimulateOptions& options, std::ostream& out, std::ostream&
   summary["blocksAfterImage"] = blocksAfterImage;
   summary["blocksAfterBsr"] = blocksAfterBsr;
   summary["missing"] = missing;
+  summary["blocksUnlikeSent"] = unlike;
   summary["completeAfterRound"] = completeRound;
   summary["completeAtAirSeconds"] = completeAirSeconds;
   summary["blocksMadeWholeByCombining"] = formB.blocksMadeWholeByCombining;
