@@ -113,6 +113,9 @@ void MainWindow::framePayloadActions(const RxFrameInfo& info, const BitBuffer& r
   const bool held = onMap && state.receivedBlockMap[mapIndex] == 1;
   switch (info.kind) {
     case kFrameImageBlock: {
+      // A header read again may be wrong by a small chance: its failed payload is only a copy
+      // for combining, and none is needed for a block already held.
+      if (held && !crcGood && info.headerReadAgain) break;
       if (!rxImageOpen) startImageReception();
       if (state.decodedCallsign == state.previousCallsign) {
         state.remoteCallsign = state.decodedCallsign.empty() ? kNoCallsign : state.decodedCallsign;

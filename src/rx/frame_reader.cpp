@@ -267,6 +267,7 @@ void startFrame(FrameReaderState& state, BitBuffer& payloadBits) {
   state.rxScramblerPos = 0;
   state.headerEndSign = 0;
   state.headerLost = false;
+  state.headerReadAgain = false;
   payloadBits.cells.fill(0);
 }
 
@@ -412,6 +413,7 @@ bool recoverLostHeader(FrameReaderState& s, int channelBits,
       h.fourLevel || h.blockCol >= kBlocksAcross || h.blockRow >= kBlocksDown)
     return false;
   takeHeader(s, h);
+  s.headerReadAgain = true;
   return true;
 }
 
@@ -419,7 +421,9 @@ bool readRecoveredPayload(FrameReaderState& s, std::span<const float> channel,
                           std::span<const float> laterEnds, BitBuffer& scratch,
                           BitBuffer& payloadBits) {
   s.payloadGood = decodePayloadBoundaryValues(s, laterEnds, payloadBits);
-  return s.payloadGood || adoptSecondReading(s, channel, scratch, payloadBits, true);
+  if (s.payloadGood || adoptSecondReading(s, channel, scratch, payloadBits, true)) return true;
+  payloadBits.cells = scratch.cells;  // a failed payload goes on as its reading's bits
+  return false;
 }
 
 bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block) {

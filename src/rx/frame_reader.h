@@ -52,6 +52,7 @@ struct FrameReaderState {
   // The last header failed its check (and was decoded from boundary values): with the length
   // its payload turns out to have, it may be read once more (recoverLostHeader).
   bool headerLost = false;
+  bool headerReadAgain = false;  // the frame's header is one recoverLostHeader read
   CarrierSignDecoder signDecoder;
   std::array<uint8_t, CarrierSignDecoder::kMaxSteps> signDecoded{};
 
@@ -136,6 +137,8 @@ bool recoverLostHeader(FrameReaderState& state, int channelBits,
 // The payload of a recovered frame, from a reading of it (`channel` as for adoptSecondReading,
 // `laterEnds` its boundary values as for adoptLaterReading): a coded payload from the boundary
 // values first, then from the channel values. Returns the verdict, which payloadGood holds too.
+// A failed payload leaves the channel values' decoding in payloadBits and the values kept for
+// combining.
 bool readRecoveredPayload(FrameReaderState& state, std::span<const float> channel,
                           std::span<const float> laterEnds, BitBuffer& scratch,
                           BitBuffer& payloadBits);

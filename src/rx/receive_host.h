@@ -20,6 +20,9 @@ struct RxFrameInfo {
   int row = 0;              // 0..63
   int scaleIndex = 0;       // 0..15; taken from the header only for kinds 0, 1, 2, 6
   int payloadLength = 0;    // L; 0 for kinds without a payload
+  // The header failed as received and was read again once the frame's length was known: its
+  // fields are a little less certain, so a failed payload of it must not replace a held block.
+  bool headerReadAgain = false;
   friend bool operator==(const RxFrameInfo&, const RxFrameInfo&) = default;
 };
 

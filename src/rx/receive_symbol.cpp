@@ -9,7 +9,7 @@
 
 RxFrameInfo frameInfo(const FrameReaderState& f) {
   return RxFrameInfo{f.rxFrameKind, f.rxConvolutional, f.headerFourLevel, f.rxBlockCol,
-                     f.rxBlockRow,  f.rxScaleIndex,    f.payloadLength};
+                     f.rxBlockRow,  f.rxScaleIndex,    f.payloadLength, f.headerReadAgain};
 }
 
 namespace {
@@ -59,8 +59,9 @@ std::span<float> readFrameBackward(ReceiverState& rx, int n, int startSign) {
 }
 
 // A frame whose header failed, once the sync word after it has been fitted: the frame's length
-// tells its payload's, with which the header is decoded again; where the header passes and so
-// does its payload, read backward from the word, both go to the host.
+// tells its payload's, with which the header is decoded again; where the header passes, it and
+// its payload, read backward from the word, go to the host, a failed payload as a damaged copy
+// to combine with other copies of the block.
 void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& host) {
   const double headerEnd = rx.lostHeaderEnd;
   rx.lostHeaderEnd = 0;
@@ -95,11 +96,8 @@ void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& ho
   const int from = total - n;
   if (frame.headerEndSign * ends[from - 1] < 0)
     for (int s = from; s < total; ++s) ends[s] = -ends[s];
-  // Only a frame whose payload passes too goes to the host: a header read under a wrong
-  // length that passed by chance would otherwise mark some block of the picture damaged.
-  if (!readRecoveredPayload(frame, std::span<const float>(rx.laterChannel.data() + from, n),
-                            ends.subspan(from, n), rx.secondBits, payloadBits))
-    return;
+  readRecoveredPayload(frame, std::span<const float>(rx.laterChannel.data() + from, n),
+                      ends.subspan(from, n), rx.secondBits, payloadBits);
   reportFrameEvent(rx, FrameEvent::kHeaderValid, payloadBits, host);
   reportFrameEvent(rx, FrameEvent::kPayloadEnd, payloadBits, host);
 }

@@ -59,8 +59,9 @@ struct Receiver {
   explicit Receiver(bool combining) : station(platform) { station.combineDamagedCopies = combining; }
 
   // Takes one frame (sync word on) as channel values; `count` payload channel bits from the
-  // share `at` of the payload on arrive weak and with the wrong sign.
-  void take(const TxBitStream& frame, double at, int count) {
+  // share `at` of the payload on arrive weak and with the wrong sign. With `readAgain` the
+  // payload comes as that of a header read again after it had failed.
+  void take(const TxBitStream& frame, double at, int count, bool readAgain = false) {
     startFrame(*reader, bits);
     const int payloadStart = kSyncLength + kCodedHeaderBits;
     const int first = static_cast<int>(at * (frame.count - payloadStart));
@@ -72,9 +73,11 @@ struct Receiver {
       const double value = (bit ? 1 : -1) * (damaged ? -kWeak : kStrong);
       const FrameEvent event = frameChannelStep(*reader, value, bits);
       if (event == FrameEvent::kHeaderValid) station.frameHeaderActions(frameInfo(*reader));
-      if (event == FrameEvent::kPayloadEnd)
-        station.framePayloadActions(frameInfo(*reader), bits, reader->payloadGood,
-                                    payloadChannelSoft(*reader));
+      if (event == FrameEvent::kPayloadEnd) {
+        RxFrameInfo info = frameInfo(*reader);
+        info.headerReadAgain = readAgain;
+        station.framePayloadActions(info, bits, reader->payloadGood, payloadChannelSoft(*reader));
+      }
     }
   }
   bool held() const { return station.state.receivedBlockMap[blockMapIndex(kCol, kRow)] == 1; }
@@ -119,6 +122,12 @@ TEST(BlockCombining, TwoDamagedCopiesMakeTheBlockWholeWhereEitherAloneFails) {
     EXPECT_TRUE(sameBlock(combining.station.rxPicture, sender.preview));
     EXPECT_EQ(combining.station.errorPicture.at(2 * kCol + 1, 2 * kRow + 1), colours::goodBlock);
     EXPECT_TRUE(combining.station.state.bsrBlocksStored);
+
+    // A damaged copy under a header read again (which may be wrong) leaves a held block alone.
+    combining.take(first, 0.5, burst, true);
+    EXPECT_TRUE(combining.held());
+    EXPECT_TRUE(sameBlock(combining.station.rxPicture, sender.preview));
+    EXPECT_EQ(combining.station.errorPicture.at(2 * kCol, 2 * kRow), colours::goodBlock);
   }
 }
 

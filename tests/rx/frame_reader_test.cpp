@@ -516,7 +516,9 @@ FrameEvent readHeader(FrameReaderState& state, BitBuffer& bits, const TestFrame&
 
 // A header lost in a fade is read again once the next sync word shows how long its payload
 // was, holding that length with the bits the picture's block headers share; under a length one
-// bit off it does not pass, so a block is never placed by a header read under a wrong one.
+// bit off it does not pass, so a block is never placed by a header read under a wrong one. Its
+// payload, when damaged, is still handed on as a copy for combining: its reading's bits and
+// values, with the frame marked as one whose header was read again.
 TEST(FrameReader, ALostHeaderIsReadAgainOnlyUnderItsTrueLength) {
   auto state = std::make_unique<FrameReaderState>();
   auto bits = std::make_unique<BitBuffer>();
@@ -531,4 +533,22 @@ TEST(FrameReader, ALostHeaderIsReadAgainOnlyUnderItsTrueLength) {
   EXPECT_EQ(state->rxBlockCol, 5);
   EXPECT_EQ(state->rxBlockRow, 3);
   EXPECT_EQ(state->payloadLength, 300);
+  EXPECT_TRUE(state->headerReadAgain);
+
+  // The payload as read backward, its first 40 channel bits lost (weak, wrong sign).
+  const auto sent = rxtest::payloadChannelBits(lost);
+  std::vector<float> channel(sent.size());
+  for (size_t i = 0; i < sent.size(); ++i) channel[i] = float((sent[i] ? 1 : -1) * (i < 40 ? -4.0 : 50.0));
+  auto scratch = std::make_unique<BitBuffer>();
+  EXPECT_FALSE(readRecoveredPayload(*state, channel, {}, *scratch, *bits));
+  EXPECT_FALSE(state->payloadGood);
+  const auto kept = payloadChannelSoft(*state);
+  ASSERT_EQ(kept.size(), sent.size());
+  const auto data = dataWithCheck(lost);
+  for (size_t i = 0; i < sent.size(); ++i) {
+    ASSERT_EQ(bits->cells[i], i < 40 ? 1 - data[i] : data[i]) << i;
+    ASSERT_EQ(kept[i] < 0, bits->cells[i] == 1) << i;
+  }
+  startFrame(*state, *bits);
+  EXPECT_FALSE(state->headerReadAgain);
 }
