@@ -117,8 +117,6 @@ FailedBlockCopies::Outcome FailedBlockCopies::add(int col, int row, const BlockC
   }
   for (int j = 0; !good && j < slot.singleCount; ++j)
     good = decodeChoosing(slot, soft, slot.singles[j]);
-  if (!good && !key.coded)
-    good = decodeTurningWeakPair(slot.sum, key.payloadLength, combined_);
   if (good) {
     slot.kept = false;
     return {true, true};

@@ -22,9 +22,8 @@
 // still outweighs the other's good values: the stretches where the two disagree are then taken
 // from one copy or the other alone (a single stretch may change from one to the other at a
 // window boundary), each way decoded in turn. Every decoding tried is one more chance that
-// wrong bits pass the check (up to 39 per failed copy: the sum, two pairs, 16 choices with
-// each kept single and, for a plain payload, four weak pairs of the sum turned over as
-// decodeTurningWeakPair does), so a decoding is taken only when it is also a whole macroblock
+// wrong bits pass the check (up to 35 per failed copy: the sum, two pairs and 16 choices with
+// each kept single), so a decoding is taken only when it is also a whole macroblock
 // (laterReadingPasses).
 //
 // Storage grows with the blocks kept and is reused while the run lasts.
@@ -58,8 +57,7 @@ class FailedBlockCopies {
   // Takes a failed copy of the block at (col, row) with the channel values `soft` (as the frame
   // reader keeps them). With matching kept copies the new one is added to their sum and the
   // sum is decoded; failing that, the new copy is decoded together with each kept single copy,
-  // first summed, then choosing between the two where they disagree; a plain sum last with
-  // weak pairs turned.
+  // first summed, then choosing between the two where they disagree.
   // The sum stays (two damaged copies together are the better copy for a third), and the new
   // copy joins the singles, of which the two that agree best stay. Without a match, or when
   // the new copy disagrees with the sum in too many signs to be a reading of the same bits,

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
-#include <utility>
 
 #include "core/scale_table.h"
 #include "imaging/macroblock_codec.h"
@@ -386,15 +385,7 @@ bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
       return true;
   }
   for (int i = 0; i < n; ++i) state.payloadSoft[i] = kept[i] + back[i];
-  // Texts and callsigns rest on their check alone: no more checks for them.
-  if (state.rxConvolutional || state.headerFourLevel || !kindCarriesBlock(state.rxFrameKind) ||
-      !decodeTurningWeakPair(std::span<const float>(state.payloadSoft.data(), n), state.payloadLength,
-                             scratch))
-    return false;
-  const int checked = std::min(state.payloadLength + kCrcBits, BitBuffer::kCells);
-  std::copy_n(scratch.cells.begin(), checked, payloadBits.cells.begin());
-  state.payloadGood = true;
-  return true;
+  return false;
 }
 
 bool recoverLostHeader(FrameReaderState& s, int channelBits,
@@ -439,39 +430,6 @@ bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block) {
   if (!crcCheckPasses(bitsWithCheck)) return false;
   return !block || bitsWithCheck.size() < kCrcBits ||
          isWholeMacroblock(bitsWithCheck.first(bitsWithCheck.size() - kCrcBits));
-}
-
-bool decodeTurningWeakPair(std::span<const float> soft, int payloadLength, BitBuffer& bits) {
-  const int checked = std::min(payloadLength + kCrcBits, BitBuffer::kCells);
-  const int n = std::min<int>(soft.size(), checked);
-  for (int i = 0; i < checked; ++i) bits.cells[i] = i < n && soft[i] < 0 ? 1 : 0;
-  if (n < 2) return false;
-  std::array<float, BitBuffer::kCells> magnitudes;
-  for (int i = 0; i < n; ++i) magnitudes[i] = std::abs(soft[i]);
-  std::nth_element(magnitudes.begin(), magnitudes.begin() + n / 2, magnitudes.begin() + n);
-  const float doubtful = 0.1f * magnitudes[n / 2];
-  if (std::count_if(soft.begin(), soft.begin() + n, [&](float v) { return std::abs(v) < doubtful; }) >
-      kDoubtfulBits)
-    return false;
-  // The weakest pairs, weakest first: (weight, first bit).
-  std::array<std::pair<float, int>, kWeakPairs> weakest;
-  weakest.fill({INFINITY, -1});
-  for (int j = 0; j + 1 < n; ++j) {
-    const float weight = std::abs(soft[j]) + std::abs(soft[j + 1]);
-    if (!(weight < weakest.back().first)) continue;
-    weakest.back() = {weight, j};
-    std::sort(weakest.begin(), weakest.end());
-  }
-  const std::span<const uint8_t> candidate(bits.cells.data(), checked);
-  for (const auto& [weight, j] : weakest) {
-    if (j < 0) break;
-    bits.cells[j] ^= 1;
-    bits.cells[j + 1] ^= 1;
-    if (laterReadingPasses(candidate, true)) return true;
-    bits.cells[j] ^= 1;
-    bits.cells[j + 1] ^= 1;
-  }
-  return false;
 }
 
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength, bool block,

@@ -114,19 +114,6 @@ bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block);
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength, bool block,
                        ViterbiDecoder& decoder, BitBuffer& bits);
 
-// Decodes a plain block payload from its sign, turning over the two bits of one of its weakest
-// adjacent pairs at a time (kWeakPairs of them, weakest first) until one passes
-// laterReadingPasses. A two-tone bit is read from the values at both ends of its symbol, so one
-// value read wrong costs the two bits beside it: of the plain payloads that fail every other
-// reading on the poor channel, most of those only two bits wrong are so (208 of 227). Only a
-// payload sure of all but a few bits is turned (at most kDoubtfulBits below a tenth of its
-// median magnitude): one read through a fade has wrong bits all over, and each pair turned
-// would only be one more chance for wrong bits to pass the check. True with the passing bits
-// in `bits`; otherwise `bits` hold the plain decisions.
-inline constexpr int kWeakPairs = 4;
-inline constexpr int kDoubtfulBits = 6;
-bool decodeTurningWeakPair(std::span<const float> soft, int payloadLength, BitBuffer& bits);
-
 // Decodes another reading of the last payload, `channel` holding its channel values (positive
 // for 1) in the order received. When its check passes, its bits and values replace the
 // payload's and the verdict turns good. Otherwise only with `keepValues` do its values replace
@@ -166,10 +153,8 @@ bool readRecoveredPayload(FrameReaderState& state, std::span<const float> channe
 // longer such stretch goes first. Then the kept and the later reading are summed, evenly and
 // leaning twice as much on either. A passing reading replaces the bits and the kept values and
 // turns the verdict good. When all fail, the kept values (for combining with other copies)
-// become the even sum, and a plain two-tone block is decoded from it once more with weak pairs
-// turned (decodeTurningWeakPair; the bits and the verdict as for a passing reading). Each check
-// tried is one more chance for wrong bits to pass: six at most, ten for a coded payload (the
-// boundary values' best four paths) or a plain two-tone block; each is held to
+// become the even sum. Each check tried is one more chance for wrong bits to pass: six at
+// most, ten for a coded payload (the boundary values' best four paths); each is held to
 // laterReadingPasses.
 bool adoptLaterReading(FrameReaderState& state, std::span<const float> later,
                        std::span<const float> laterEnds, std::span<const float> second,

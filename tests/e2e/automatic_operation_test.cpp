@@ -27,7 +27,7 @@ nlohmann::json simulateAuto(std::optional<double> busySeconds, std::string& mess
   SimulateOptions o;
   o.imagePath = kSample;
   o.scaleIndex = 7;
-  o.air.snrDb = 4;
+  o.air.snrDb = 5;
   o.seed = 2;
   o.autoOperation = true;
   o.busySeconds = busySeconds;

@@ -114,7 +114,7 @@ TEST(ReceivingStation, SamplePictureArrivesWholeBlockByBlockAndTextsReachTheLog)
 
 TEST(ReceivingStation, DamagedBlocksAreListedAskedForAndCompletedByTheOtherStation) {
   ChannelModel noisy;
-  noisy.snrDb = 4;
+  noisy.snrDb = 5;
   StationLink link(noisy, 3);
   MainWindow& a = *link.a;
   MainWindow& b = *link.b;
@@ -123,7 +123,7 @@ TEST(ReceivingStation, DamagedBlocksAreListedAskedForAndCompletedByTheOtherStati
   const Picture sent = a.txPreviewPicture;
 
   const int missing = b.state.missingBlockCount;
-  std::printf("4 dB: %d of 300 blocks missing\n", missing);
+  std::printf("5 dB: %d of 300 blocks missing\n", missing);
   ASSERT_GT(missing, 0);
   ASSERT_LT(missing, 300);
   EXPECT_EQ(missing, 300 - blocksHeld(b.state));

@@ -61,7 +61,7 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   SimulateOptions o;
   o.imagePath = kSample;
   o.scaleIndex = 7;  // 0.50
-  o.air.snrDb = 4;
+  o.air.snrDb = 5;
   o.seed = 2;
   o.text = "ur pic 5/9";
   o.homeA = homeA.path().string();
@@ -135,7 +135,7 @@ TEST(TwoStations, NoisyPictureIsCompletedByBsrRoundsThenATextAndBothSettingsAreW
   // The same run from the command line in temporary folders: the seed repeats it exactly, and
   // the folders are gone afterwards.
   std::ostringstream again, againErr;
-  ASSERT_EQ(runCommandLine({"simulate", "--image", kSample, "--scale", "0.50", "--snr", "4", "--seed", "2",
+  ASSERT_EQ(runCommandLine({"simulate", "--image", kSample, "--scale", "0.50", "--snr", "5", "--seed", "2",
                             "--callsign-a", "JA1ABC", "--text", "ur pic 5/9"},
                            again, againErr),
             0)
