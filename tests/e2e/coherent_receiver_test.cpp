@@ -46,7 +46,7 @@ TEST(CoherentReceiver, SensitivityFloorPerMode) {
     double snrDb[2];
     double share[2];
   };
-  const Floor floors[] = {{"MSK plain", false, false, {2.5, 3.5}, {0.75, 0.93}},
+  const Floor floors[] = {{"MSK plain", false, false, {3.5, 5.0}, {0.72, 0.93}},
                           {"MSK coded", false, true, {-2.5, -1.5}, {0.4, 0.7}},
                           {"4L-FSK plain", true, false, {10.5, 11.0}, {0.65, 0.8}},
                           {"4L-FSK coded", true, true, {6.5, 7.5}, {0.65, 0.9}}};
