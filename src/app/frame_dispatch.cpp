@@ -1,6 +1,8 @@
 // What each received frame does: image blocks go into the received picture and the error
 // map, texts into the message log, callsign frames into the callsign panel; end frames close
 // the picture, BSR requests fill the requested-block list, abort frames stop the reception.
+#include <algorithm>
+
 #include "app/auto_operation.h"
 #include "app/callsign_check.h"
 #include "app/main_window.h"
@@ -40,6 +42,11 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
   switch (info.kind) {
     case kFrameImageBlock:
     case kFrameBsrResponse:
+      if (info.kind == kFrameBsrResponse && state.awaitingBsrReply) {
+        const auto begin = state.missingBlockList.begin();
+        const auto end = begin + std::clamp(state.missingBlockCount, 0, kBlockCount);
+        expectReSentBlocksAfter(static_cast<int>(std::find(begin, end, BlockPosition{info.col, info.row}) - begin));
+      }
       pictureBlockHeader = info;
       rxModeLabel.caption = info.fourLevel ? "4L-FSK" : "MSK";
       rxCodeLabel.font = colours::goodBlock;
@@ -73,6 +80,7 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
       state.decodedCallsign.clear();
       showDecodedCallsign();
       if (state.rxKindText == "IMG(BSR)") state.awaitingBsrReply = false;
+      expectReSentBlocksAfter(kBlockCount);
       clearReceptionLabels();
       rxModeLabel.caption.clear();
       rx.rxTimeoutArmed = false;
@@ -96,6 +104,7 @@ void MainWindow::frameHeaderActions(const RxFrameInfo& info) {
       showDecodedCallsign();
       clearReceptionLabels();
       rxModeLabel.caption = "Abort";
+      expectReSentBlocksAfter(kBlockCount);
       rx.rxTimeoutArmed = false;
       state.bsrListClosed = true;
       finishRxButton.enabled = false;

@@ -18,6 +18,7 @@ void MainWindow::startImageReception() {
   state.receivedBlockMap.fill(0);
   failedCopies_->clear();
   state.missingBlockCount = 0;
+  expectReSentBlocksAfter(0);
   state.savedMissingBlockCount = 0;
   state.requestedBlockCount = 0;
   sendBsrButton.enabled = false;
@@ -67,4 +68,15 @@ void MainWindow::relistMissingBlocks() {
   // The count a transmission puts back when it ends follows the list: a picture made whole by
   // BSR answers leaves nothing to request after the station's next transmission.
   state.savedMissingBlockCount = state.missingBlockCount;
+}
+
+void MainWindow::expectReSentBlocksAfter(int index) {
+  std::array<ExpectedBlock, 2>& next = rx_->frame.nextBlocks;
+  for (size_t k = 0; k < next.size(); ++k) {
+    const int i = index + 1 + static_cast<int>(k);
+    next[k] = ExpectedBlock{};
+    if (index < -1 || i >= state.missingBlockCount) continue;
+    const BlockPosition block = state.missingBlockList[i];
+    next[k] = {block.col, block.row, failedCopies_->keptLength(block.col, block.row)};
+  }
 }

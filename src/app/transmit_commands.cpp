@@ -174,6 +174,7 @@ void MainWindow::sendBsrClicked() {
     return;
   }
   state.savedMissingBlockCount = state.missingBlockCount;
+  expectReSentBlocksAfter(-1);
   startCommonTransmission(kTxBsrRequest);
   state.awaitingBsrReply = true;
   launchTransmission(state, *tx_, *txSide_);

@@ -126,6 +126,11 @@ FailedBlockCopies::Outcome FailedBlockCopies::add(int col, int row, const BlockC
   return {true, false};
 }
 
+int FailedBlockCopies::keptLength(int col, int row) const {
+  const int i = slotIndex(col, row);
+  return i >= 0 && slots_[i].kept ? slots_[i].key.payloadLength : -1;
+}
+
 int FailedBlockCopies::keptCount() const {
   return static_cast<int>(std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.kept; }));
 }

@@ -66,6 +66,8 @@ class FailedBlockCopies {
   Outcome add(int col, int row, const BlockCopyKey& key, std::span<const float> soft);
   // The payload bits (data and check) of the last decoding: the one that passed, else the sum.
   const BitBuffer& combinedBits() const { return combined_; }
+  // The payload length of the copy kept at a position, -1 when none is kept.
+  int keptLength(int col, int row) const;
   // Copies held (for tests and the measurement).
   int keptCount() const;
 

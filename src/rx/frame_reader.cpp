@@ -397,17 +397,41 @@ bool recoverLostHeader(FrameReaderState& s, int channelBits,
   if (channelBits > kMaxPayloadChannelBits || (coded && channelBits % 2 != 0)) return false;
   const int length = (coded ? channelBits / 2 : channelBits) - kCrcBits;
   if (length < 0 || length > 0xFFF) return false;
-  KnownBits known = expected;
-  known.mask |= lengthBits;
-  known.values = (known.values & ~lengthBits) | fieldMask({0, 0, false, false, 0, 0, 0, length});
-  if (!decodeHeaderBoundaryValues(s, known)) {
+  const auto hold = [](KnownBits known, uint64_t fields, const FrameHeader& values) {
+    known.mask |= fields;
+    known.values = (known.values & ~fields) | fieldMask(values);
+    return known;
+  };
+  const auto decodeHolding = [&](KnownBits known) {
+    if (decodeHeaderBoundaryValues(s, known)) return true;
     int end = 0;
     if (laterHeaderValues.size() != kCodedHeaderBits ||
         !decodeBoundaryValues(s, laterHeaderValues, 0, kHeaderBits, end, known))
       return false;
     std::copy_n(s.signDecoded.begin(), kHeaderBits, s.headerBits.begin());
     s.headerEndSign = end;
+    return true;
+  };
+  const KnownBits known = hold(expected, lengthBits, {0, 0, false, false, 0, 0, 0, length});
+  bool read = decodeHolding(known);
+  const uint64_t placeBits = fieldMask({0, 0xF, false, false, 0x3F, 0x3F, 0, 0});
+  for (const ExpectedBlock& next : s.nextBlocks) {
+    if (read || next.col < 0) break;
+    read = decodeHolding(hold(known, placeBits, {0, kFrameBsrResponse, false, false, next.col, next.row, 0, 0}));
   }
+  for (const ExpectedBlock& next : s.nextBlocks) {
+    if (read || next.col < 0 || next.payloadLength != length) continue;
+    std::array<uint8_t, kHeaderBits> bits{};
+    for (int i = 0; i < kHeaderFieldBits; ++i) bits[i] = (known.values >> i) & 1u;
+    FrameHeader h = unpackHeader(std::span<const uint8_t>(bits));
+    h.kind = kFrameBsrResponse;
+    h.blockCol = next.col;
+    h.blockRow = next.row;
+    s.headerBits = packHeader(h);
+    s.headerEndSign = 0;
+    read = true;
+  }
+  if (!read) return false;
   const FrameHeader h = unpackHeader(std::span<const uint8_t>(s.headerBits));
   if (h.version != 0 || (h.kind != kFrameImageBlock && h.kind != kFrameBsrResponse) ||
       h.fourLevel || h.blockCol >= kBlocksAcross || h.blockRow >= kBlocksDown)

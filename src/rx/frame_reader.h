@@ -13,6 +13,14 @@
 #include "framing/viterbi.h"
 #include "core/bit_buffer.h"
 
+// A block the host expects next: its position, and its payload length where a failed copy of it
+// is held (else -1).
+struct ExpectedBlock {
+  int col = -1;
+  int row = -1;
+  int payloadLength = -1;
+};
+
 struct FrameReaderState {
   bool inFrame = false;
   unsigned syncWordsFound = 0;  // frames started since the program started (free-channel check)
@@ -53,6 +61,11 @@ struct FrameReaderState {
   // its payload turns out to have, it may be read once more (recoverLostHeader).
   bool headerLost = false;
   bool headerReadAgain = false;  // the frame's header is one recoverLostHeader read
+  // The re-sent blocks due next, where the host knows them: the answer to its own block re-send
+  // request comes in the order it asked. A lost header that the shared bits and its length
+  // alone do not read is tried as each of them in turn. Entries with a negative column are
+  // unused; the host keeps them, the frame reader never changes them.
+  std::array<ExpectedBlock, 2> nextBlocks{};
   CarrierSignDecoder signDecoder;
   std::array<uint8_t, CarrierSignDecoder::kMaxSteps> signDecoded{};
 
@@ -128,8 +141,14 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
 // from each reading's boundary values and then from `laterHeaderValues` (a reading made later,
 // backward, of unknown carrier sign).
 // True, with the header's fields set as a valid header sets them, when its check passes and
-// it is an image or re-sent block inside the picture. Each attempt is up to four more chances of
-// 2^-16 for a wrong header to pass; under a wrong length its payload then fails its own check.
+// it is an image or re-sent block inside the picture. Failing that, it is decoded as each of
+// nextBlocks in turn, every field held (as a re-sent block there), so only its check bits are
+// read from the signal. Each such attempt is up to four more chances of 2^-16 for a wrong
+// header to pass; under a wrong length its payload then fails its own check. Where even the
+// check bits are lost in the fade, a block due next whose held copy has this very payload
+// length is taken as the frame's header unread (headerEndSign 0). That is wrong only where the
+// sender skipped the block due (it missed that request) and the block it sent instead has the
+// same length; a damaged payload of it then still meets the kept copy's test of strangers.
 // headerLost stays set for further attempts; the caller clears it.
 bool recoverLostHeader(FrameReaderState& state, int channelBits,
                        std::span<const float> laterHeaderValues = {});
