@@ -441,6 +441,13 @@ bool recoverLostHeader(FrameReaderState& s, int channelBits,
   return true;
 }
 
+bool takeHeaderAsLost(FrameReaderState& s) {
+  if (!twoToneBlocksExpected(s.expectedBlockHeader)) return false;
+  for (auto& values : s.headerValues) values.fill(0.0f);
+  s.headerLost = true;
+  return true;
+}
+
 bool readRecoveredPayload(FrameReaderState& s, std::span<const float> channel,
                           std::span<const float> laterEnds, BitBuffer& scratch,
                           BitBuffer& payloadBits) {

@@ -153,6 +153,12 @@ bool adoptSecondReading(FrameReaderState& state, std::span<const float> channel,
 bool recoverLostHeader(FrameReaderState& state, int channelBits,
                        std::span<const float> laterHeaderValues = {});
 
+// A frame whose sync word was missed (lost in a fade) where one was due: its header is taken
+// as lost with nothing of it read, for recoverLostHeader from the backward reading once the
+// next word shows the frame's length. False (nothing changed) where no picture's two-tone
+// blocks are expected.
+bool takeHeaderAsLost(FrameReaderState& state);
+
 // The payload of a recovered frame, from a reading of it (`channel` as for adoptSecondReading,
 // `laterEnds` its boundary values as for adoptLaterReading): a coded payload from the boundary
 // values first, then from the channel values. Returns the verdict, which payloadGood holds too.

@@ -102,6 +102,14 @@ void recoverLostFrame(ReceiverState& rx, BitBuffer& payloadBits, ReceiveHost& ho
   reportFrameEvent(rx, FrameEvent::kPayloadEnd, payloadBits, host);
 }
 
+// The sync word due after a two-tone payload did not come: a frame was sent there all the same
+// (frames follow each other without gaps), so its header, which ended 108 symbols after the
+// word due, is taken as lost, to be read backward from the next word fitted.
+void expectMissedFrame(ReceiverState& rx) {
+  if (takeHeaderAsLost(rx.frame))
+    rx.lostHeaderEnd = rx.syncDueAt + kCodedHeaderBits * CoherentDetector::kSymbolSpan;
+}
+
 // Hands the payload that waits for the sync word after it to the host; `readBackward` when that
 // word has just been fitted, so the payload can be read backward from it first.
 void settlePendingPayload(ReceiverState& rx, bool readBackward, BitBuffer& payloadBits,
@@ -188,7 +196,10 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
   bool syncDue = false;
   if (coherent && rx.syncDueAt > 0 && boundary > rx.syncDueAt - kDueEarly) {
     syncDue = boundary <= rx.syncDueAt + kDueLate;
-    if (!syncDue) rx.syncDueAt = 0;
+    if (!syncDue) {
+      if (rx.payloadBeforeDueWord && !frame.inFrame) expectMissedFrame(rx);
+      rx.syncDueAt = 0;
+    }
   }
   // Overdue, or another receiver chosen meanwhile: the waiting payload goes on as it is.
   if (rx.payloadPending && (!coherent || (!syncDue && rx.syncDueAt == 0)))
@@ -241,9 +252,11 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
       rx.payloadPending = !frame.payloadGood && (!fourLevel || rx.coherent.readingEcho);
     }
     if (coherent && (event == FrameEvent::kPayloadEnd || (event == FrameEvent::kHeaderValid &&
-                                                           kindEndsAtHeader(frame.rxFrameKind))))
+                                                           kindEndsAtHeader(frame.rxFrameKind)))) {
       rx.syncDueAt = rx.coherent.lastBoundary + (kDueSymbols + (fourLevel && i == 1 ? 2 : 0)) *
                                                     CoherentDetector::kSymbolSpan;
+      rx.payloadBeforeDueWord = event == FrameEvent::kPayloadEnd && !fourLevel;
+    }
     if (event == FrameEvent::kHeaderValid || event == FrameEvent::kPayloadEnd)
       host.onSignalEstimate(rx.measures.estimate(tones));
     if (!rx.payloadPending) reportFrameEvent(rx, event, payloadBits, host);

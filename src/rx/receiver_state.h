@@ -62,6 +62,11 @@ struct ReceiverState {
   // not known. The coherent receiver opens a frame there even when the word was read with too
   // many wrong bits to stand out by itself; the header's check decides.
   double syncDueAt = 0;
+  // The frame read to its end before the word due had a two-tone payload (a block, a callsign,
+  // a text): where that word is missed (lost in a fade), the frame behind it is read once the
+  // next word is fitted, like a frame whose header failed (its header then ended 108 symbols
+  // after the word due).
+  bool payloadBeforeDueWord = false;
   double blockStart = 0;   // absolute sample position of the current block's first sample
   // Buffers processed since the last valid frame header; restarted by the receiver at every
   // valid header.

@@ -32,6 +32,9 @@ struct TransmissionMode {
   // Symbols 10 to 49 of the 63 sync symbols of every frame after the first faded by 30 dB (the
   // first ones would take the last bit of the frame before with them).
   bool fadedSyncWords = false;
+  // Where set, symbols 8 to 61 of the sync word of every such frame after the first (the
+  // third, sixth, ...) silenced: the word is lost wholly.
+  int silencedSyncWordEvery = 0;
 };
 
 // Frame builders run in turn at the modulator's frame boundaries; after the last one the
@@ -105,12 +108,15 @@ inline std::vector<int16_t> pictureTransmission(const TransmissionMode& mode) {
     synthesiseSilence(*modulator);
     keep();
   }
-  if (mode.fadedSyncWords) {
-    constexpr size_t kSymbolSamples = kSampleRate / 1200, kSilence = 3 * kBufferSamples;
-    size_t start = frameSymbols.front();
-    for (size_t k = 1; k < frameSymbols.size(); start += frameSymbols[k++])
-      for (size_t i = kSilence + (start + 10) * kSymbolSamples; i < kSilence + (start + 50) * kSymbolSamples; ++i)
-        samples[i] = int16_t(samples[i] / 32);
+  constexpr size_t kSymbolSamples = kSampleRate / 1200, kSilence = 3 * kBufferSamples;
+  const auto scaleSymbols = [&](size_t start, size_t from, size_t to, int divisor) {
+    for (size_t i = kSilence + (start + from) * kSymbolSamples; i < kSilence + (start + to) * kSymbolSamples; ++i)
+      samples[i] = divisor == 0 ? 0 : int16_t(samples[i] / divisor);
+  };
+  size_t start = frameSymbols.front();
+  for (size_t k = 1; k < frameSymbols.size(); start += frameSymbols[k++]) {
+    if (mode.fadedSyncWords) scaleSymbols(start, 10, 50, 32);
+    if (mode.silencedSyncWordEvery > 0 && k % mode.silencedSyncWordEvery == 0) scaleSymbols(start, 8, 62, 0);
   }
   return samples;
 }
