@@ -442,7 +442,7 @@ bool recoverLostHeader(FrameReaderState& s, int channelBits,
 }
 
 bool takeHeaderAsLost(FrameReaderState& s) {
-  if (!twoToneBlocksExpected(s.expectedBlockHeader)) return false;
+  if (!s.boundaryValues || !twoToneBlocksExpected(s.expectedBlockHeader)) return false;
   for (auto& values : s.headerValues) values.fill(0.0f);
   s.headerLost = true;
   return true;

@@ -156,7 +156,8 @@ bool recoverLostHeader(FrameReaderState& state, int channelBits,
 // A frame whose sync word was missed (lost in a fade) where one was due: its header is taken
 // as lost with nothing of it read, for recoverLostHeader from the backward reading once the
 // next word shows the frame's length. False (nothing changed) where no picture's two-tone
-// blocks are expected.
+// blocks are expected, or the reader is not handed boundary values (a header that fails is
+// then never read again either).
 bool takeHeaderAsLost(FrameReaderState& state);
 
 // The payload of a recovered frame, from a reading of it (`channel` as for adoptSecondReading,
