@@ -553,39 +553,25 @@ TEST(FrameReader, ALostHeaderIsReadAgainOnlyUnderItsTrueLength) {
   EXPECT_FALSE(state->headerReadAgain);
 }
 
-// In the answer to this station's own re-send request the blocks come in the order asked, so
-// a lost header is also tried as each block due next: holding its position as well, only the
-// header's check bits need be read. Where the whole header was lost, a block due next whose
-// held copy has the very length the next sync word shows is taken unread; no other length
-// and no block without a held copy is.
+// In the answer to this station's own re-send request the blocks come in the order asked: a
+// lost header is also decoded as each block due next, its position held, so that only its
+// check bits need be read; where all of it was lost, a block due whose held copy has the very
+// length the next sync word shows is taken unread.
 TEST(FrameReader, ALostHeaderOfAnAnswerIsReadAsTheBlockDueNext) {
   auto state = std::make_unique<FrameReaderState>();
   auto bits = std::make_unique<BitBuffer>();
   const TestFrame lost = rxtest::makeFrame(kFrameBsrResponse, false, false, 5, 3, 7, 300, 7);
   const int channelBits = 300 + kCrcBits;
-  const auto loseHeader = [&](int erasedFrom, int erasedTo) {
+  // Position and length lost, then all of it; each time once without the blocks due.
+  for (const int erasedFrom : {20, 0}) {
     ASSERT_EQ(readHeader(*state, *bits, blockFrame(false), 0, 0), FrameEvent::kHeaderValid);
-    ASSERT_EQ(readHeader(*state, *bits, lost, erasedFrom, erasedTo), FrameEvent::kHeaderDropped);
-    ASSERT_TRUE(state->headerLost);
-  };
-  const auto readAs = [&](int col, int row) {
-    return state->rxFrameKind == kFrameBsrResponse && state->rxBlockCol == col &&
-           state->rxBlockRow == row && state->payloadLength == 300 && state->headerReadAgain;
-  };
-  // Position and length lost, the check bits kept.
-  loseHeader(20, 76);
-  EXPECT_FALSE(recoverLostHeader(*state, channelBits));
-  state->nextBlocks = {ExpectedBlock{6, 3, -1}, ExpectedBlock{5, 3, -1}};
-  ASSERT_TRUE(recoverLostHeader(*state, channelBits));
-  EXPECT_TRUE(readAs(5, 3));
-
-  // All of it lost.
-  loseHeader(0, kCodedHeaderBits);
-  state->nextBlocks = {ExpectedBlock{5, 3, -1}, ExpectedBlock{6, 3, 299}};
-  EXPECT_FALSE(recoverLostHeader(*state, channelBits));
-  state->nextBlocks = {ExpectedBlock{6, 3, 302}, ExpectedBlock{5, 3, 300}};
-  for (const int off : {-1, 1}) EXPECT_FALSE(recoverLostHeader(*state, channelBits + off)) << off;
-  ASSERT_TRUE(recoverLostHeader(*state, channelBits));
-  EXPECT_TRUE(readAs(5, 3));
-  EXPECT_EQ(state->headerEndSign, 0);  // nothing read, no carrier sign
+    ASSERT_EQ(readHeader(*state, *bits, lost, erasedFrom, 76 + 32 * (erasedFrom == 0)), FrameEvent::kHeaderDropped);
+    state->nextBlocks = {};
+    EXPECT_FALSE(recoverLostHeader(*state, channelBits));
+    state->nextBlocks = {ExpectedBlock{6, 3, 302}, ExpectedBlock{5, 3, erasedFrom == 0 ? 300 : -1}};
+    for (const int off : {-1, 1}) EXPECT_FALSE(recoverLostHeader(*state, channelBits + off)) << off;
+    ASSERT_TRUE(recoverLostHeader(*state, channelBits)) << erasedFrom;
+    EXPECT_EQ(state->rxFrameKind, kFrameBsrResponse);
+    EXPECT_TRUE(state->rxBlockCol == 5 && state->rxBlockRow == 3 && state->payloadLength == 300);
+  }
 }
