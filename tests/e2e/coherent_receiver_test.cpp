@@ -108,7 +108,8 @@ TEST(CoherentReceiver, FourLevelPicturesArriveOverAnEcho) {
 // fail, a third time backward from the next frame's sync word, alone and spliced to the others
 // (0.840). A frame whose header fails is read again from that word once it shows the frame's
 // length (0.860). A payload that fails every reading is decoded once more from the forward and
-// the backward reading summed (0.863).
+// the backward reading summed (0.863), and a frame behind a sync word lost in a fade is read
+// from the next word (0.873).
 TEST(CoherentReceiver, PicturesArriveThroughTheLongEcho) {
   struct Case {
     bool fourLevel, coded;
