@@ -252,7 +252,7 @@ class MainWindow {
   // Lists the blocks of the received picture still missing ("Send BSR" asks for them).
   void relistMissingBlocks();
   // Tells the receiver which re-sent blocks come after entry `index` of the missing list (-1:
-  // the first; past the list: none). The answer to this station's request sends them in the
+  // the first; kBlockCount: none). The answer to this station's request sends them in the
   // list's order, so a header lost in a fade can still be read as the block due there.
   void expectReSentBlocksAfter(int index);
 

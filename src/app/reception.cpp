@@ -18,7 +18,7 @@ void MainWindow::startImageReception() {
   state.receivedBlockMap.fill(0);
   failedCopies_->clear();
   state.missingBlockCount = 0;
-  expectReSentBlocksAfter(0);
+  expectReSentBlocksAfter(kBlockCount);
   state.savedMissingBlockCount = 0;
   state.requestedBlockCount = 0;
   sendBsrButton.enabled = false;
@@ -74,9 +74,7 @@ void MainWindow::expectReSentBlocksAfter(int index) {
   std::array<ExpectedBlock, 2>& next = rx_->frame.nextBlocks;
   for (size_t k = 0; k < next.size(); ++k) {
     const int i = index + 1 + static_cast<int>(k);
-    next[k] = ExpectedBlock{};
-    if (index < -1 || i >= state.missingBlockCount) continue;
-    const BlockPosition block = state.missingBlockList[i];
-    next[k] = {block.col, block.row, failedCopies_->keptLength(block.col, block.row)};
+    const BlockPosition block = i < state.missingBlockCount ? state.missingBlockList[i] : BlockPosition{-1, -1};
+    next[k] = {block.col, block.row, block.col < 0 ? -1 : failedCopies_->keptLength(block.col, block.row)};
   }
 }
