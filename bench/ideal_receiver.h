@@ -5,10 +5,11 @@
 // (Gaussian noise of variance N0 / 2Eb on +-1) and decodes a coded frame as one sequence of
 // values through code and carrier sign together (CarrierSignDecoder), a plain one value by
 // value. A four-level payload is sent as its tones' phase ramps (ten samples a symbol, in
-// complex white noise) and read by a forward-backward pass over the twelve phase points the
-// carrier walks on, which gives every bit its exact log-likelihood ratio; a coded payload then
-// goes through the receiver's own Viterbi decoder. A block arrives when its 54-bit header and its payload (data and check) are both
-// right; the sync word is taken as found.
+// complex white noise); a plain one is read by a forward-backward pass over the twelve phase
+// points the carrier walks on, which gives every bit its exact log-likelihood ratio, a coded
+// one as one sequence through code and phase together (the receiver's JointReader, with the
+// gain known). A block arrives when its 54-bit header and its payload (data and check) are
+// both right; the sync word is taken as found.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include "audio/gaussian_noise.h"
 #include "framing/carrier_sign_decoder.h"
 #include "framing/frame_bits.h"
+#include "rx/four_level_joint.h"
 #include "rx/four_level_trellis.h"
 #include "rx/frame_reader.h"
 
@@ -58,7 +60,8 @@ inline bool runArrives(const std::vector<uint8_t>& bits, bool coded, double sigm
 // The four-level reading of `bits` (coded when `coded`) at a symbol SNR `esN0`; true when
 // every bit comes back right.
 inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, double esN0,
-                                GaussianNoise& noise, ViterbiDecoder& decoder) {
+                                GaussianNoise& noise, ViterbiDecoder& decoder,
+                                four_level::JointReader& joint) {
   using four_level::Complex, four_level::kPhases, four_level::kValues, four_level::phaseStep;
   constexpr int kSamples = four_level::kSymbolSamples;
   std::vector<uint8_t> channel = coded ? convolutionalEncode(bits) : bits;
@@ -66,30 +69,49 @@ inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, do
   scramble(channel.data(), channelBits);
   if (channelBits % 2) channel.insert(channel.end(), 3, 0);  // whole symbols
   const int symbols = int(channel.size()) / 2;
+  // The next frame's sync word follows (two-tone symbols): its first symbols are sent and read
+  // too, as a receiver reads past the payload's end.
+  constexpr int kTail = 5;
+  std::array<int, kTail> tailValues;
+  for (int j = 0; j < kTail; ++j) {
+    tailValues[j] = 3 * syncWord()[j];
+    channel.push_back(syncWord()[j]);
+    channel.push_back(syncWord()[j]);
+  }
+  const int sent = int(channel.size()) / 2;
   // A phase point, in twelfths of a turn: the tones' phase ramps are read with the receiver's
   // correlation (four_level_trellis.h), sampled at the same sample centres.
   auto point = [](double twelfths) { return std::polar(1.0, 2 * std::numbers::pi * twelfths / kPhases); };
   auto next = [](int p, int v) { return (p + phaseStep(v) + kPhases) % kPhases; };
   // Complex noise of variance n0 a sample: Es = kSamples.
   const double n0 = kSamples / esN0;
-  std::vector<float> re(size_t(symbols) * kSamples), im(re.size());
+  std::vector<float> re(size_t(sent) * kSamples), im(re.size());
   noise.add(re.data(), int(re.size()), std::sqrt(n0 / 2));
   noise.add(im.data(), int(im.size()), std::sqrt(n0 / 2));
   // Branch log-likelihoods: from phase p with value v, 2 Re(conj(s) r) / n0.
-  std::vector<std::array<std::array<double, kValues>, kPhases>> branch(symbols);
+  std::vector<std::array<std::array<double, kValues>, kPhases>> branch(sent);
+  std::vector<std::array<Complex, kValues>> correlations(sent);
   int phase = 0;
-  for (int k = 0; k < symbols; ++k) {
-    const int sent = 2 * channel[2 * k] + channel[2 * k + 1];
+  for (int k = 0; k < sent; ++k) {
+    const int value = 2 * channel[2 * k] + channel[2 * k + 1];
     std::array<Complex, kSamples> r;
     for (int m = 0; m < kSamples; ++m) {
       const size_t i = size_t(k) * kSamples + m;
-      r[m] = point(phase + phaseStep(sent) * (m + 0.5) / kSamples) + Complex(re[i], im[i]);
+      r[m] = point(phase + phaseStep(value) * (m + 0.5) / kSamples) + Complex(re[i], im[i]);
     }
     for (int v = 0; v < kValues; ++v) {
       const Complex c = four_level::correlateOne(r.data(), v);
+      correlations[k][v] = c;
       for (int p = 0; p < kPhases; ++p) branch[k][p][v] = 2 * std::real(std::conj(point(p)) * c) / n0;
     }
-    phase = next(phase, sent);
+    phase = next(phase, value);
+  }
+  if (coded) {
+    std::vector<uint8_t> read(bits.size());
+    const std::span<const std::array<Complex, kValues>> all(correlations);
+    joint.read(0, Complex(kSamples, 0.0), all.first(symbols), read.data(), all.subspan(symbols),
+               tailValues);
+    return read == bits;
   }
   auto logAdd = [](double a, double b) {
     if (a < b) std::swap(a, b);
@@ -111,7 +133,15 @@ inline bool fourLevelRunArrives(const std::vector<uint8_t>& bits, bool coded, do
         alpha[k + 1][next(p, v)] = logAdd(alpha[k + 1][next(p, v)], alpha[k][p] + branch[k][p][v]);
     normalise(alpha[k + 1]);
   }
-  beta[symbols].fill(0);
+  for (int p = 0; p < kPhases; ++p) {  // the known tail from each phase the payload ends on
+    int q = p;
+    beta[symbols][p] = 0;
+    for (int k = symbols; k < sent; ++k) {
+      beta[symbols][p] += branch[k][q][tailValues[k - symbols]];
+      q = next(q, tailValues[k - symbols]);
+    }
+  }
+  normalise(beta[symbols]);
   for (int k = symbols - 1; k >= 0; --k) {
     beta[k].fill(-INFINITY);
     for (int p = 0; p < kPhases; ++p)
@@ -152,6 +182,7 @@ inline double blockShare(double snrDb, bool fourLevel, bool coded, int payloadBi
   GaussianNoise noise(seed);
   auto decoder = std::make_unique<CarrierSignDecoder>();
   auto viterbi = std::make_unique<ViterbiDecoder>();
+  auto joint = std::make_unique<four_level::JointReader>(0.0);  // the gain is known
   uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
   auto randomBits = [&](int n) {
     std::vector<uint8_t> bits(n);
@@ -166,7 +197,7 @@ inline double blockShare(double snrDb, bool fourLevel, bool coded, int payloadBi
     const bool header = runArrives(randomBits(kHeaderBits), true, sigma, noise, *decoder);
     if (!header) continue;
     const auto payload = randomBits(payloadBits + kCrcBits);
-    if (fourLevel ? fourLevelRunArrives(payload, coded, esN0, noise, *viterbi)
+    if (fourLevel ? fourLevelRunArrives(payload, coded, esN0, noise, *viterbi, *joint)
                   : runArrives(payload, coded, sigma, noise, *decoder))
       ++arrived;
   }

@@ -206,9 +206,12 @@ int main(int argc, char** argv) {
         if (!listed(receiverList, receiver.name)) continue;
         const ReceiverKind kind = receiver.kind;
         const char* rname = receiver.name;
-        // Coded MSK reaches below 0 dB in the coherent receiver.
-        const bool belowZero = kind == ReceiverKind::coherent && mode.coded && !mode.fourLevel;
-        const double low = offsetOnly ? 25 : (mode.fourLevel ? 6 : belowZero ? -4 : 0);
+        // Coded frames reach far lower in the coherent receiver (read as one sequence through
+        // code and carrier).
+        const bool jointlyRead = kind == ReceiverKind::coherent && mode.coded;
+        const double low = offsetOnly ? 25
+                           : jointlyRead ? (mode.fourLevel ? -1 : -4)
+                                         : (mode.fourLevel ? 6 : 0);
         std::vector<double> snrs, lineShares;
         for (double snr = low; snr <= high + 1e-9; snr += step) {
           if (!std::isnan(onlySnr)) snr = onlySnr;

@@ -41,15 +41,19 @@ void appendCrc(uint8_t* bits, int n) {
   putField(bits, n, frameCrc(std::span<const uint8_t>(bits, static_cast<size_t>(n))), kCrcBits);
 }
 
+std::array<uint8_t, 2> convolutionalOutput(unsigned s, unsigned b) {
+  const unsigned s1 = s & 1u, s2 = (s >> 1) & 1u, s3 = (s >> 2) & 1u, s5 = (s >> 4) & 1u,
+                 s6 = (s >> 5) & 1u;
+  return {static_cast<uint8_t>(b ^ s2 ^ s3 ^ s5 ^ s6), static_cast<uint8_t>(b ^ s1 ^ s2 ^ s3 ^ s6)};
+}
+
 void convolutionalEncode(const uint8_t* in, int n, uint8_t* out) {
-  // s holds the previous inputs: bit 0 = s1 (newest) ... bit 5 = s6 (oldest).
   unsigned s = 0;
   for (int i = 0; i < n; ++i) {
     const unsigned b = in[i] & 1u;
-    const unsigned s1 = s & 1u, s2 = (s >> 1) & 1u, s3 = (s >> 2) & 1u, s5 = (s >> 4) & 1u,
-                   s6 = (s >> 5) & 1u;
-    out[2 * i] = static_cast<uint8_t>(b ^ s2 ^ s3 ^ s5 ^ s6);
-    out[2 * i + 1] = static_cast<uint8_t>(b ^ s1 ^ s2 ^ s3 ^ s6);
+    const auto coded = convolutionalOutput(s, b);
+    out[2 * i] = coded[0];
+    out[2 * i + 1] = coded[1];
     s = ((s << 1) | b) & 63u;
   }
 }

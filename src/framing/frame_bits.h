@@ -65,6 +65,9 @@ bool crcCheckPasses(std::span<const uint8_t> bitsWithCheck);
 // Writes the check of bits [0, n) into bits [n, n + 16).
 void appendCrc(uint8_t* bits, int n);
 
+// The encoder's two output bits for input bit `b` in state `s` (the previous inputs, bit 0 the
+// newest ... bit 5 the oldest).
+std::array<uint8_t, 2> convolutionalOutput(unsigned s, unsigned b);
 // Rate-1/2 encoder, generators 133 and 171 (octal), memory zero at the start, no tail.
 // Writes 2 * n bits to out.
 void convolutionalEncode(const uint8_t* in, int n, uint8_t* out);

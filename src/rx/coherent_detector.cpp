@@ -288,6 +288,16 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     // The channel fitted to the frame reads better than the carrier gain alone, echo or not;
     // on a flat channel it keeps a longer memory.
     readingEcho = echo.beginPayload(phaseTwelfths, fourLevelFlat);
+    payloadStartTwelfths = phaseTwelfths;
+    payloadStartGain = gain;
+    payloadSymbols = 0;
+  }
+  // Every symbol's correlation with each tone, for a reading of the whole payload at its end.
+  if (payloadSymbols < int(payloadCorrelations.size())) {
+    std::array<Complex, four_level::kSymbolSamples> symbol;
+    derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
+    auto& c = payloadCorrelations[payloadSymbols++];
+    for (int v = 0; v < four_level::kValues; ++v) c[v] = four_level::correlateOne(symbol.data(), v);
   }
   // The channel fit follows the sending clock by itself and wants its samples exactly a symbol
   // apart: a boundary pulled across a sample would shift every sample after it.
@@ -310,6 +320,17 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   llr[0] = r.llr[0];
   llr[1] = r.llr[1];
   return fourLevelFlat;
+}
+
+void CoherentDetector::correlateAhead(
+    std::span<std::array<Complex, four_level::kValues>, kFourLevelTail> out) const {
+  static_assert(kFourLevelTail < kReadAhead);
+  std::array<Complex, four_level::kSymbolSamples> symbol;
+  for (int j = 0; j < kFourLevelTail; ++j) {
+    const double ahead = kSymbolSpan * j;
+    derotated(lastBoundary + ahead, phase + frequency * ahead, int(symbol.size()), symbol.data());
+    for (int v = 0; v < four_level::kValues; ++v) out[j][v] = four_level::correlateOne(symbol.data(), v);
+  }
 }
 
 void CoherentDetector::echoSamples(

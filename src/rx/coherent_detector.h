@@ -136,6 +136,16 @@ struct CoherentDetector {
   bool readingFourLevel = false;
   bool readingPayload = false;  // the frame's header has been read
   bool fourLevelFlat = true;  // the frame's four-level symbols are read coherently
+  // The four-level payload's symbols as correlations with each tone's ramp (carrier removed at
+  // the symbol's start), and the phase and gain it started on.
+  std::array<std::array<Complex, four_level::kValues>, kMaxPayloadChannelBits / 2> payloadCorrelations{};
+  int payloadSymbols = 0;
+  int payloadStartTwelfths = 0;
+  // The same correlations of the symbols after the last one read (as many as are held: a
+  // reading looks six symbols ahead of the one it reads).
+  static constexpr int kFourLevelTail = 5;
+  void correlateAhead(std::span<std::array<Complex, four_level::kValues>, kFourLevelTail> out) const;
+  Complex payloadStartGain = 0.0;
   // The frame's symbols rebuilt for the channel fit, and the four-level reading that uses the
   // echoes (on a channel judged not flat).
   four_level::EchoReader echo;

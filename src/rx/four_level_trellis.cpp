@@ -7,16 +7,6 @@
 namespace four_level {
 namespace {
 
-// e^(-i 2 pi k / 12), the phase points.
-const std::array<Complex, kPhases>& conjugatePhasePoints() {
-  static const auto points = [] {
-    std::array<Complex, kPhases> p{};
-    for (int k = 0; k < kPhases; ++k) p[k] = std::polar(1.0, -2.0 * std::numbers::pi * k / kPhases);
-    return p;
-  }();
-  return points;
-}
-
 // The conjugate phase ramp of each value over one symbol, sampled at the sample centres.
 const std::array<std::array<Complex, kSymbolSamples>, kValues>& ramps() {
   static const auto r = [] {
@@ -31,6 +21,15 @@ const std::array<std::array<Complex, kSymbolSamples>, kValues>& ramps() {
 }
 
 }  // namespace
+
+const std::array<Complex, kPhases>& conjugatePhasePoints() {
+  static const auto points = [] {
+    std::array<Complex, kPhases> p{};
+    for (int k = 0; k < kPhases; ++k) p[k] = std::polar(1.0, -2.0 * std::numbers::pi * k / kPhases);
+    return p;
+  }();
+  return points;
+}
 
 Complex correlateOne(const Complex* samples, int value) {
   const auto& ramp = ramps()[value];

@@ -20,6 +20,9 @@ inline constexpr int kSymbolSamples = 10;
 // Twelfths of a turn a symbol value moves the phase by: -3, -1, +1, +3.
 inline constexpr int phaseStep(int value) { return 2 * value - 3; }
 
+// e^(-i 2 pi k / 12): the phase points, conjugated (what turns a correlation back from them).
+const std::array<Complex, kPhases>& conjugatePhasePoints();
+
 // The correlation of each symbol of the window (derotated baseband, kSymbolSamples a symbol,
 // the first sample half a sample after the symbol's start) with each tone's phase ramp
 // starting from phase 0.

@@ -58,6 +58,34 @@ std::span<float> readFrameBackward(ReceiverState& rx, int n, int startSign) {
   return ends;
 }
 
+// A coded four-level payload that failed its check, read once more as one sequence through the
+// code and the carrier phase together.
+void readFourLevelJointly(ReceiverState& rx, BitBuffer& payloadBits) {
+  FrameReaderState& frame = rx.frame;
+  const CoherentDetector& detector = rx.coherent;
+  const int symbols = frame.payloadLength + kCrcBits;
+  if (!frame.rxConvolutional || symbols > detector.payloadSymbols || symbols > BitBuffer::kCells)
+    return;
+  // Frames follow each other without gaps: the next frame's sync word comes after the payload.
+  // The frame ends a symbol after its last one was read, so that symbol is held already.
+  using Correlations = std::array<CoherentDetector::Complex, four_level::kValues>;
+  constexpr int kTail = CoherentDetector::kFourLevelTail;
+  std::array<Correlations, 2 * kTail> tail;
+  const int held = std::min(detector.payloadSymbols - symbols, kTail);
+  std::copy_n(detector.payloadCorrelations.begin() + symbols, held, tail.begin());
+  detector.correlateAhead(std::span<Correlations, kTail>(tail.data() + held, kTail));
+  std::array<int, 2 * kTail> tailValues;
+  for (int j = 0; j < held + kTail; ++j) tailValues[j] = 3 * syncWord()[j];
+  rx.jointReader.read(detector.payloadStartTwelfths, detector.payloadStartGain,
+                      std::span(detector.payloadCorrelations.data(), symbols), rx.secondBits.cells.data(),
+                      std::span(tail.data(), held + kTail), std::span(tailValues.data(), held + kTail));
+  if (!laterReadingPasses(std::span<const uint8_t>(rx.secondBits.cells.data(), symbols),
+                          kindCarriesBlock(frame.rxFrameKind)))
+    return;
+  std::copy_n(rx.secondBits.cells.begin(), symbols, payloadBits.cells.begin());
+  frame.payloadGood = true;
+}
+
 // A frame whose header failed, once the sync word after it has been fitted: the frame's length
 // tells its payload's, with which the header is decoded again; where the header passes, it and
 // its payload, read backward from the word, go to the host, a failed payload as a damaged copy
@@ -244,6 +272,8 @@ void receiveTrackedSymbol(ReceiverState& rx, const SymbolDetector::Reading& read
     const FrameEvent event = frameChannelStep(frame, soft[i], payloadBits);
     if (coherent && event == FrameEvent::kHeaderDropped && frame.headerLost && !fourLevel)
       rx.lostHeaderEnd = rx.coherent.lastBoundary;
+    if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood && fourLevel)
+      readFourLevelJointly(rx, payloadBits);
     if (coherent && event == FrameEvent::kPayloadEnd && !frame.payloadGood) {
       // A copy that fails both readings is kept, for combining, as the reading that measured
       // the smaller error read it.

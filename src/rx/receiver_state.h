@@ -4,6 +4,7 @@
 #include "core/bit_buffer.h"
 #include "rx/coherent_detector.h"
 #include "rx/demodulator.h"
+#include "rx/four_level_joint.h"
 #include "rx/frame_reader.h"
 #include "rx/input_conditioning.h"
 #include "rx/receive_host.h"
@@ -50,6 +51,7 @@ struct ReceiverState {
   // bits stay as they were) and is then read a third time, backward from that word, before the
   // host hears of it; where no word comes, it is handed on as it is once the word is overdue.
   bool payloadPending = false;
+  four_level::JointReader jointReader;  // a failed coded four-level payload's last reading
   std::array<double, kMaxPayloadChannelBits> laterReading{};  // log-likelihood ratios
   std::array<float, kMaxPayloadChannelBits> laterChannel{};  // as channel values
   std::array<float, kMaxPayloadChannelBits> laterEnds{};  // at the symbols' end boundaries

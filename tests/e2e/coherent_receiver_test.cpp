@@ -49,7 +49,7 @@ TEST(CoherentReceiver, SensitivityFloorPerMode) {
   const Floor floors[] = {{"MSK plain", false, false, {3.5, 5.0}, {0.72, 0.93}},
                           {"MSK coded", false, true, {-2.5, -1.5}, {0.4, 0.7}},
                           {"4L-FSK plain", true, false, {10.5, 11.0}, {0.65, 0.8}},
-                          {"4L-FSK coded", true, true, {6.5, 7.5}, {0.65, 0.9}}};
+                          {"4L-FSK coded", true, true, {2.5, 4.0}, {0.65, 0.85}}};
   for (const Floor& f : floors) {
     const auto signal = txsim::pictureTransmission(modeOf(f.fourLevel, f.coded));
     for (int i = 0; i < 2; ++i) {
