@@ -8,11 +8,11 @@
 namespace four_level {
 namespace {
 
-constexpr double kNone = -std::numeric_limits<double>::infinity();
+constexpr double kUnreached = -std::numeric_limits<double>::infinity();
 
 // The two channel bits the encoder gives for data bit `b` in state `s`, as a tone value before
 // scrambling (the first bit the high one).
-int codedValue(unsigned s, unsigned b) {
+int encoderTone(unsigned s, unsigned b) {
   const auto bits = convolutionalOutput(s, b);
   return 2 * bits[0] + bits[1];
 }
@@ -29,7 +29,7 @@ void JointReader::read(int startTwelfths, Complex gain,
   const auto& scrambler = scramblerSequence();
   const auto& points = conjugatePhasePoints();
   const int start = ((startTwelfths % kPhases) + kPhases) % kPhases;
-  for (Survivor& s : now_) s = {kNone, 0.0};
+  for (Survivor& s : now_) s = {kUnreached, 0.0};
   now_[start] = {0.0, gain};  // encoder state 0
   for (int k = 0; k < symbols; ++k) {
     const int scrambled = 2 * scrambler[(2 * k) % kScramblerLength] +
@@ -40,14 +40,14 @@ void JointReader::read(int startTwelfths, Complex gain,
     for (int code = 0; code < kCodeStates; ++code) {
       const unsigned b = code & 1u;
       for (int p = parity; p < kPhases; p += 2) {
-        Survivor best{kNone, 0.0};
+        Survivor best{kUnreached, 0.0};
         uint8_t choice = 0;
         for (unsigned oldest = 0; oldest < 2; ++oldest) {
           const unsigned from = (unsigned(code) >> 1) | (oldest << 5);
-          const int value = codedValue(from, b) ^ scrambled;
+          const int value = encoderTone(from, b) ^ scrambled;
           const int before = (p - phaseStep(value) + kPhases) % kPhases;
           const Survivor& s = now_[from * kPhases + before];
-          if (s.metric == kNone) continue;
+          if (s.metric == kUnreached) continue;
           // The correlation turned back by the phase point: the gain it measures.
           const Complex measured = c[value] * points[before];
           const double metric = s.metric + std::real(std::conj(s.gain) * measured) - 0.5 * std::norm(s.gain);
@@ -59,19 +59,19 @@ void JointReader::read(int startTwelfths, Complex gain,
         next_[code * kPhases + p] = best;
         choices_[k][code * kPhases + p] = choice;
       }
-      for (int p = 1 - parity; p < kPhases; p += 2) next_[code * kPhases + p] = {kNone, 0.0};
+      for (int p = 1 - parity; p < kPhases; p += 2) next_[code * kPhases + p] = {kUnreached, 0.0};
     }
     // Keep the metrics near zero.
-    double top = kNone;
+    double top = kUnreached;
     for (const Survivor& s : next_) top = std::max(top, s.metric);
     for (Survivor& s : next_)
-      if (s.metric != kNone) s.metric -= top;
+      if (s.metric != kUnreached) s.metric -= top;
     now_.swap(next_);
   }
   const size_t tailSymbols = std::min(tail.size(), tailValues.size());
   for (int state = 0; state < kStates; ++state) {
     Survivor& s = now_[state];
-    if (s.metric == kNone) continue;
+    if (s.metric == kUnreached) continue;
     int p = state % kPhases;
     for (size_t j = 0; j < tailSymbols; ++j) {
       const Complex measured = tail[j][tailValues[j]] * points[p];
@@ -90,7 +90,7 @@ void JointReader::read(int startTwelfths, Complex gain,
     const unsigned from = (code >> 1) | (unsigned(choices_[k][state]) << 5);
     const int scrambled = 2 * scrambler[(2 * k) % kScramblerLength] +
                           scrambler[(2 * k + 1) % kScramblerLength];
-    const int value = codedValue(from, b) ^ scrambled;
+    const int value = encoderTone(from, b) ^ scrambled;
     state = int(from) * kPhases + (int(p) - phaseStep(value) + kPhases) % kPhases;
   }
 }
