@@ -66,10 +66,10 @@ BENCHMARK(BM_ReceiveStepLiveFourLevel)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::
 // The same transmissions over two-path fading with a 1 ms echo at 25 dB: the coherent receiver
 // reads four-level payloads through a fitted channel there, and two-tone ones a second time
 // that way.
-std::vector<int16_t> faded(const std::vector<int16_t>& sent) {
+std::vector<int16_t> heardThrough(const std::vector<int16_t>& sent, double snrDb, FadingProfile fading) {
   ChannelModel model;
-  model.snrDb = 25;
-  model.fading = FadingProfile::moderate;
+  model.snrDb = snrDb;
+  model.fading = fading;
   ReceiverChannel air(model, 3);
   std::vector<int16_t> heard;
   std::vector<float> period(kInputBufferSamples);
@@ -83,16 +83,24 @@ std::vector<int16_t> faded(const std::vector<int16_t>& sent) {
 }
 
 void BM_ReceiveStepFadedFourLevel(benchmark::State& state) {
-  static const auto signal = faded(liveMskSignal(false, true));
+  static const auto signal = heardThrough(liveMskSignal(false, true), 25, FadingProfile::moderate);
   runSteps(state, signal, state.range(0));
 }
 BENCHMARK(BM_ReceiveStepFadedFourLevel)->Arg(0)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveStepFadedMsk(benchmark::State& state) {
-  static const auto signal = faded(liveMskSignal(false, false));
+  static const auto signal = heardThrough(liveMskSignal(false, false), 25, FadingProfile::moderate);
   runSteps(state, signal, state.range(0));
 }
 BENCHMARK(BM_ReceiveStepFadedMsk)->Arg(0)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// Coded four-level frames on white noise at 3 dB, where most payloads fail their first
+// reading and are read once more through code and carrier phase together.
+void BM_ReceiveStepWeakCodedFourLevel(benchmark::State& state) {
+  static const auto signal = heardThrough(liveMskSignal(true, true), 3, FadingProfile::none);
+  runSteps(state, signal, state.range(0));
+}
+BENCHMARK(BM_ReceiveStepWeakCodedFourLevel)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveStepNoise(benchmark::State& state) {
   static const auto signal = [] {

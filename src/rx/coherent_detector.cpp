@@ -292,13 +292,8 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
     payloadStartGain = gain;
     payloadSymbols = 0;
   }
-  // Every symbol's correlation with each tone, for a reading of the whole payload at its end.
-  if (payloadSymbols < int(payloadCorrelations.size())) {
-    std::array<Complex, four_level::kSymbolSamples> symbol;
-    derotated(lastBoundary, phase, int(symbol.size()), symbol.data());
-    auto& c = payloadCorrelations[payloadSymbols++];
-    for (int v = 0; v < four_level::kValues; ++v) c[v] = four_level::correlateOne(symbol.data(), v);
-  }
+  // Where every symbol starts, for a reading of the whole payload at its end.
+  if (payloadSymbols < int(payloadStarts.size())) payloadStarts[payloadSymbols++] = {lastBoundary, phase};
   // The channel fit follows the sending clock by itself and wants its samples exactly a symbol
   // apart: a boundary pulled across a sample would shift every sample after it.
   const double boundary = frameBoundary(tolerant, readingEcho ? 0.0 : kFourLevelTimingPull);
@@ -320,6 +315,15 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   llr[0] = r.llr[0];
   llr[1] = r.llr[1];
   return fourLevelFlat;
+}
+
+void CoherentDetector::correlatePayload() {
+  std::array<Complex, four_level::kSymbolSamples> symbol;
+  for (int k = 0; k < payloadSymbols; ++k) {
+    derotated(payloadStarts[k][0], payloadStarts[k][1], int(symbol.size()), symbol.data());
+    for (int v = 0; v < four_level::kValues; ++v)
+      payloadCorrelations[k][v] = four_level::correlateOne(symbol.data(), v);
+  }
 }
 
 void CoherentDetector::correlateAhead(

@@ -136,10 +136,13 @@ struct CoherentDetector {
   bool readingFourLevel = false;
   bool readingPayload = false;  // the frame's header has been read
   bool fourLevelFlat = true;  // the frame's four-level symbols are read coherently
-  // The four-level payload's symbols as correlations with each tone's ramp (carrier removed at
-  // the symbol's start), and the phase and gain it started on.
+  // The four-level payload's symbols read so far: where each starts (its boundary and the
+  // carrier phase there), and, once correlatePayload() has run, their correlations with each
+  // tone's ramp (carrier removed); the phase point and gain the payload started on.
+  std::array<std::array<double, 2>, kMaxPayloadChannelBits / 2> payloadStarts{};
   std::array<std::array<Complex, four_level::kValues>, kMaxPayloadChannelBits / 2> payloadCorrelations{};
   int payloadSymbols = 0;
+  void correlatePayload();
   int payloadStartTwelfths = 0;
   // The same correlations of the symbols after the last one read (as many as are held: a
   // reading looks six symbols ahead of the one it reads).

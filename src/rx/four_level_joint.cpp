@@ -1,20 +1,40 @@
 #include "rx/four_level_joint.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "framing/frame_bits.h"
 
 namespace four_level {
 namespace {
 
-constexpr double kUnreached = -std::numeric_limits<double>::infinity();
+constexpr double kUnreached = -1e300;
 
-// The two channel bits the encoder gives for data bit `b` in state `s`, as a tone value before
-// scrambling (the first bit the high one).
-int encoderTone(unsigned s, unsigned b) {
-  const auto bits = convolutionalOutput(s, b);
-  return 2 * bits[0] + bits[1];
+// The tone the encoder gives (before scrambling) for data bit `b` in state `s`, the first of
+// its two bits the high one; and the phase point a symbol of each tone ending on each point
+// started from.
+struct Tables {
+  std::array<std::array<uint8_t, 2>, 64> tone;
+  std::array<std::array<uint8_t, kValues>, kPhases> before;
+};
+
+const Tables& tables() {
+  static const Tables t = [] {
+    Tables t{};
+    for (unsigned s = 0; s < 64; ++s)
+      for (unsigned b = 0; b < 2; ++b) {
+        const auto bits = convolutionalOutput(s, b);
+        t.tone[s][b] = uint8_t(2 * bits[0] + bits[1]);
+      }
+    for (int p = 0; p < kPhases; ++p)
+      for (int v = 0; v < kValues; ++v) t.before[p][v] = uint8_t((p - phaseStep(v) + kPhases) % kPhases);
+    return t;
+  }();
+  return t;
+}
+
+int scrambledTone(int k) {
+  const auto& scrambler = scramblerSequence();
+  return 2 * scrambler[(2 * k) % kScramblerLength] + scrambler[(2 * k + 1) % kScramblerLength];
 }
 
 }  // namespace
@@ -26,72 +46,74 @@ void JointReader::read(int startTwelfths, Complex gain,
   const int symbols = int(correlations.size());
   if (symbols == 0) return;
   if (int(choices_.size()) < symbols) choices_.resize(symbols);
-  const auto& scrambler = scramblerSequence();
   const auto& points = conjugatePhasePoints();
+  const Tables& t = tables();
   const int start = ((startTwelfths % kPhases) + kPhases) % kPhases;
-  for (Survivor& s : now_) s = {kUnreached, 0.0};
-  now_[start] = {0.0, gain};  // encoder state 0
+  // Metrics only grow by what one symbol scores, so they need no renormalising; a state not
+  // reached starts far below any reachable one and stays there.
+  for (Survivor& s : now_) s = {kUnreached, 0.0, 0.0};
+  now_[start] = {0.0, gain.real(), gain.imag()};  // encoder state 0
+  // Every step turns the phase by an odd number of twelfths: only half the points are in use
+  // after any step, and only those are updated.
+  auto parityAfter = [start](int step) { return (start + step) & 1; };
   for (int k = 0; k < symbols; ++k) {
-    const int scrambled = 2 * scrambler[(2 * k) % kScramblerLength] +
-                          scrambler[(2 * k + 1) % kScramblerLength];
-    const auto& c = correlations[k];
-    // Every step turns the phase by an odd number of twelfths: only half the points are in use.
-    const int parity = (start + k + 1) & 1;
+    const int scrambled = scrambledTone(k);
+    // Each tone's correlation turned back by each phase point: the gain it measures there.
+    std::array<std::array<Complex, kValues>, kPhases> measured;
+    for (int p = 0; p < kPhases; ++p)
+      for (int v = 0; v < kValues; ++v) measured[p][v] = correlations[k][v] * points[p];
+    const int parity = parityAfter(k + 1);
     for (int code = 0; code < kCodeStates; ++code) {
       const unsigned b = code & 1u;
+      const int from0 = code >> 1, from1 = from0 | 32;
+      const int value0 = t.tone[from0][b] ^ scrambled, value1 = t.tone[from1][b] ^ scrambled;
       for (int p = parity; p < kPhases; p += 2) {
-        Survivor best{kUnreached, 0.0};
-        uint8_t choice = 0;
-        for (unsigned oldest = 0; oldest < 2; ++oldest) {
-          const unsigned from = (unsigned(code) >> 1) | (oldest << 5);
-          const int value = encoderTone(from, b) ^ scrambled;
-          const int before = (p - phaseStep(value) + kPhases) % kPhases;
-          const Survivor& s = now_[from * kPhases + before];
-          if (s.metric == kUnreached) continue;
-          // The correlation turned back by the phase point: the gain it measures.
-          const Complex measured = c[value] * points[before];
-          const double metric = s.metric + std::real(std::conj(s.gain) * measured) - 0.5 * std::norm(s.gain);
-          if (metric > best.metric) {
-            best = {metric, s.gain + gainTracking_ * (measured - s.gain)};
-            choice = uint8_t(oldest);
-          }
-        }
-        next_[code * kPhases + p] = best;
-        choices_[k][code * kPhases + p] = choice;
+        const int before0 = t.before[p][value0], before1 = t.before[p][value1];
+        const Survivor& s0 = now_[from0 * kPhases + before0];
+        const Survivor& s1 = now_[from1 * kPhases + before1];
+        const Complex m0 = measured[before0][value0], m1 = measured[before1][value1];
+        // The log-likelihood of the correlation under the survivor's gain, up to a constant.
+        const double c0 = s0.metric + s0.re * m0.real() + s0.im * m0.imag() -
+                          0.5 * (s0.re * s0.re + s0.im * s0.im);
+        const double c1 = s1.metric + s1.re * m1.real() + s1.im * m1.imag() -
+                          0.5 * (s1.re * s1.re + s1.im * s1.im);
+        const bool second = c1 > c0;
+        const Survivor& s = second ? s1 : s0;
+        const Complex m = second ? m1 : m0;
+        next_[code * kPhases + p] = {second ? c1 : c0, s.re + gainTracking_ * (m.real() - s.re),
+                                     s.im + gainTracking_ * (m.imag() - s.im)};
+        choices_[k][code * kPhases + p] = uint8_t(second);
       }
-      for (int p = 1 - parity; p < kPhases; p += 2) next_[code * kPhases + p] = {kUnreached, 0.0};
     }
-    // Keep the metrics near zero.
-    double top = kUnreached;
-    for (const Survivor& s : next_) top = std::max(top, s.metric);
-    for (Survivor& s : next_)
-      if (s.metric != kUnreached) s.metric -= top;
     now_.swap(next_);
   }
+  const int parity = parityAfter(symbols);
   const size_t tailSymbols = std::min(tail.size(), tailValues.size());
-  for (int state = 0; state < kStates; ++state) {
-    Survivor& s = now_[state];
-    if (s.metric == kUnreached) continue;
-    int p = state % kPhases;
-    for (size_t j = 0; j < tailSymbols; ++j) {
-      const Complex measured = tail[j][tailValues[j]] * points[p];
-      s.metric += std::real(std::conj(s.gain) * measured) - 0.5 * std::norm(s.gain);
-      s.gain += gainTracking_ * (measured - s.gain);
-      p = (p + phaseStep(tailValues[j]) + kPhases) % kPhases;
+  int state = -1;
+  double best = kUnreached;
+  for (int code = 0; code < kCodeStates; ++code)
+    for (int end = parity; end < kPhases; end += 2) {
+      Survivor s = now_[code * kPhases + end];
+      int p = end;
+      for (size_t j = 0; j < tailSymbols; ++j) {
+        const Complex m = tail[j][tailValues[j]] * points[p];
+        s.metric += s.re * m.real() + s.im * m.imag() - 0.5 * (s.re * s.re + s.im * s.im);
+        s.re += gainTracking_ * (m.real() - s.re);
+        s.im += gainTracking_ * (m.imag() - s.im);
+        p = (p + phaseStep(tailValues[j]) + kPhases) % kPhases;
+      }
+      if (s.metric > best) {
+        best = s.metric;
+        state = code * kPhases + end;
+      }
     }
-  }
-  int state = int(std::max_element(now_.begin(), now_.end(),
-                                    [](const Survivor& a, const Survivor& b) { return a.metric < b.metric; }) -
-                  now_.begin());
+  if (state < 0) state = start;
   for (int k = symbols - 1; k >= 0; --k) {
     const unsigned code = unsigned(state / kPhases), p = unsigned(state % kPhases);
     const unsigned b = code & 1u;
     bits[k] = uint8_t(b);
     const unsigned from = (code >> 1) | (unsigned(choices_[k][state]) << 5);
-    const int scrambled = 2 * scrambler[(2 * k) % kScramblerLength] +
-                          scrambler[(2 * k + 1) % kScramblerLength];
-    const int value = encoderTone(from, b) ^ scrambled;
-    state = int(from) * kPhases + (int(p) - phaseStep(value) + kPhases) % kPhases;
+    state = int(from) * kPhases + t.before[p][t.tone[from][b] ^ scrambledTone(k)];
   }
 }
 

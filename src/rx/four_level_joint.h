@@ -41,7 +41,7 @@ class JointReader {
   static constexpr int kStates = kCodeStates * kPhases;
   struct Survivor {
     double metric;
-    Complex gain;
+    double re, im;  // its gain
   };
   double gainTracking_;
   std::array<Survivor, kStates> now_{}, next_{};

@@ -62,10 +62,11 @@ std::span<float> readFrameBackward(ReceiverState& rx, int n, int startSign) {
 // code and the carrier phase together.
 void readFourLevelJointly(ReceiverState& rx, BitBuffer& payloadBits) {
   FrameReaderState& frame = rx.frame;
-  const CoherentDetector& detector = rx.coherent;
+  CoherentDetector& detector = rx.coherent;
   const int symbols = frame.payloadLength + kCrcBits;
   if (!frame.rxConvolutional || symbols > detector.payloadSymbols || symbols > BitBuffer::kCells)
     return;
+  detector.correlatePayload();
   // Frames follow each other without gaps: the next frame's sync word comes after the payload.
   // The frame ends a symbol after its last one was read, so that symbol is held already.
   using Correlations = std::array<CoherentDetector::Complex, four_level::kValues>;
