@@ -317,23 +317,26 @@ bool CoherentDetector::fourLevelLlrs(double tolerant, double llr[2]) {
   return fourLevelFlat;
 }
 
-void CoherentDetector::correlatePayload() {
+std::array<CoherentDetector::Complex, four_level::kValues> CoherentDetector::toneCorrelations(
+    double start, double startPhase) const {
   std::array<Complex, four_level::kSymbolSamples> symbol;
-  for (int k = 0; k < payloadSymbols; ++k) {
-    derotated(payloadStarts[k][0], payloadStarts[k][1], int(symbol.size()), symbol.data());
-    for (int v = 0; v < four_level::kValues; ++v)
-      payloadCorrelations[k][v] = four_level::correlateOne(symbol.data(), v);
-  }
+  derotated(start, startPhase, int(symbol.size()), symbol.data());
+  std::array<Complex, four_level::kValues> c;
+  for (int v = 0; v < four_level::kValues; ++v) c[v] = four_level::correlateOne(symbol.data(), v);
+  return c;
+}
+
+void CoherentDetector::correlatePayload() {
+  for (int k = 0; k < payloadSymbols; ++k)
+    payloadCorrelations[k] = toneCorrelations(payloadStarts[k][0], payloadStarts[k][1]);
 }
 
 void CoherentDetector::correlateAhead(
     std::span<std::array<Complex, four_level::kValues>, kFourLevelTail> out) const {
   static_assert(kFourLevelTail < kReadAhead);
-  std::array<Complex, four_level::kSymbolSamples> symbol;
   for (int j = 0; j < kFourLevelTail; ++j) {
     const double ahead = kSymbolSpan * j;
-    derotated(lastBoundary + ahead, phase + frequency * ahead, int(symbol.size()), symbol.data());
-    for (int v = 0; v < four_level::kValues; ++v) out[j][v] = four_level::correlateOne(symbol.data(), v);
+    out[j] = toneCorrelations(lastBoundary + ahead, phase + frequency * ahead);
   }
 }
 

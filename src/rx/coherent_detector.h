@@ -142,13 +142,13 @@ struct CoherentDetector {
   std::array<std::array<double, 2>, kMaxPayloadChannelBits / 2> payloadStarts{};
   std::array<std::array<Complex, four_level::kValues>, kMaxPayloadChannelBits / 2> payloadCorrelations{};
   int payloadSymbols = 0;
-  void correlatePayload();
   int payloadStartTwelfths = 0;
+  Complex payloadStartGain = 0.0;
+  void correlatePayload();
   // The same correlations of the symbols after the last one read (as many as are held: a
   // reading looks six symbols ahead of the one it reads).
   static constexpr int kFourLevelTail = 5;
   void correlateAhead(std::span<std::array<Complex, four_level::kValues>, kFourLevelTail> out) const;
-  Complex payloadStartGain = 0.0;
   // The frame's symbols rebuilt for the channel fit, and the four-level reading that uses the
   // echoes (on a channel judged not flat).
   four_level::EchoReader echo;
@@ -256,6 +256,8 @@ struct CoherentDetector {
   void readThroughEcho(double llr[2]);
   // A symbol's samples for the echo reader, from the one before its first (`start` is its
   // boundary, `startPhase` the carrier phase there).
+  // A symbol's correlations with each tone's ramp, from `start` with the carrier at `startPhase`.
+  std::array<Complex, four_level::kValues> toneCorrelations(double start, double startPhase) const;
   void echoSamples(double start, double startPhase,
                    std::array<Complex, four_level::EchoReader::kInputSamples>& out) const;
   // The same for the signal turned back in time about the integer sample `origin` and
