@@ -73,8 +73,15 @@ bool FailedBlockCopies::decodeChoosing(const Slot& slot, std::span<const float> 
 }
 
 bool FailedBlockCopies::decode(const Slot& slot, std::span<const float> values) {
-  return decodePayloadSoft(values, slot.key.coded, slot.key.payloadLength, true, decoder_,
-                           combined_);
+  if (!decodePayloadSoft(values, slot.key.coded, slot.key.payloadLength, true, decoder_,
+                         combined_))
+    return false;
+  // Up to 35 decodings of each failed copy are tried; through copies too weak to decode, one of
+  // them now and then passes both checks with wrong bits. A coded decoding must also explain
+  // the values it came from.
+  const int checked = std::min(slot.key.payloadLength + kCrcBits, BitBuffer::kCells);
+  return !slot.key.coded ||
+         codedDecodingFits(values, std::span<const uint8_t>(combined_.cells.data(), checked));
 }
 
 void FailedBlockCopies::keepSingle(Slot& slot, std::span<const float> soft) {

@@ -24,7 +24,8 @@
 // window boundary), each way decoded in turn. Every decoding tried is one more chance that
 // wrong bits pass the check (up to 35 per failed copy: the sum, two pairs and 16 choices with
 // each kept single), so a decoding is taken only when it is also a whole macroblock
-// (laterReadingPasses).
+// (laterReadingPasses) and, for a coded payload, when the coding of its bits explains the
+// values it came from (codedDecodingFits).
 //
 // Storage grows with the blocks kept and is reused while the run lasts.
 #include <array>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <vector>
 
 #include "core/scale_table.h"
 #include "imaging/macroblock_codec.h"
@@ -461,6 +462,19 @@ bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block) {
   if (!crcCheckPasses(bitsWithCheck)) return false;
   return !block || bitsWithCheck.size() < kCrcBits ||
          isWholeMacroblock(bitsWithCheck.first(bitsWithCheck.size() - kCrcBits));
+}
+
+bool codedDecodingFits(std::span<const float> soft, std::span<const uint8_t> bitsWithCheck) {
+  constexpr double kMaxMisfitShare = 0.08;
+  const std::vector<uint8_t> coded = convolutionalEncode(bitsWithCheck);
+  const size_t n = std::min(soft.size(), coded.size());
+  double misfit = 0, total = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double weight = std::fabs(soft[i]);
+    total += weight;
+    if ((soft[i] < 0) != (coded[i] != 0)) misfit += weight;
+  }
+  return total > 0 && misfit <= kMaxMisfitShare * total;
 }
 
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength, bool block,

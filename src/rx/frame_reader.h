@@ -127,6 +127,13 @@ bool laterReadingPasses(std::span<const uint8_t> bitsWithCheck, bool block);
 bool decodePayloadSoft(std::span<const float> soft, bool coded, int payloadLength, bool block,
                        ViterbiDecoder& decoder, BitBuffer& bits);
 
+// Whether a coded payload's decoding explains the descrambled channel values it came from:
+// coded again, its channel bits may disagree in sign only with values that hold a small share
+// of the values' total weight. A right decoding of copies the code can still correct stays
+// well inside that share (about 0.06 at the weakest copies it decodes); a wrong path through
+// copies too noisy to decode, which passed the check by chance, mostly lies far outside it.
+bool codedDecodingFits(std::span<const float> soft, std::span<const uint8_t> bitsWithCheck);
+
 // Decodes another reading of the last payload, `channel` holding its channel values (positive
 // for 1) in the order received. When its check passes, its bits and values replace the
 // payload's and the verdict turns good. Otherwise only with `keepValues` do its values replace
