@@ -96,42 +96,35 @@ TEST(FailedBlockCopies, AReadingOfOtherBitsReplacesTheKeptCopyInsteadOfSpoilingT
   EXPECT_EQ(copies->keptCount(), 0);
 }
 
-// The block coded by an encoder whose memory starts full of ones rather than empty, its first
-// six pairs of values `startWeight` times as strong as the rest. The decoder assumes no start
-// state, so it reads the block's own bits from these values, though the sender's coding of
-// those bits (from an empty memory) differs from them in the first pairs.
+// The block coded by an encoder whose memory starts full rather than empty, the first six pairs
+// `startWeight` times as strong as the rest. The decoder assumes no start state, so it reads
+// the block's bits from these values, which the sender's coding of them explains but for those
+// first pairs.
 std::vector<float> codedFromFullMemory(float startWeight) {
   std::vector<uint8_t> bits(kBlock);
   bits.resize(kLength + kCrcBits);
   appendCrc(bits.data(), kLength);
-  std::vector<float> soft(2 * bits.size());
+  std::vector<float> soft;
   unsigned state = 63;
   for (size_t i = 0; i < bits.size(); ++i) {
-    const auto pair = convolutionalOutput(state, bits[i]);
-    state = ((state << 1) | bits[i]) & 63u;
-    for (int j = 0; j < 2; ++j)
-      soft[2 * i + j] = (pair[j] ? -kStrong : kStrong) * (i < 6 ? startWeight : 1.0f);
+    for (const uint8_t bit : convolutionalOutput(state, bits[i]))
+      soft.push_back((bit ? -kStrong : kStrong) * (i < 6 ? startWeight : 1));
+    state = (state << 1 | bits[i]) & 63;
   }
   return soft;
 }
 
 // Through copies too weak to decode, one of the many decodings tried now and then passes the
-// check and makes a whole macroblock with wrong bits. A coded decoding is taken only when the
-// sender's coding of its bits explains the values: here the same bits pass both checks, but
-// coded they disagree with a large share of the values' weight, and are not taken; with a
-// small share they are.
+// check and makes a whole macroblock with wrong bits. A coded decoding is taken only where its
+// coding explains most of the values' weight: not here, though the bits pass both checks.
 TEST(FailedBlockCopies, ACodedDecodingIsTakenOnlyWhenItExplainsTheValues) {
   auto copies = std::make_unique<FailedBlockCopies>();
   const BlockCopyKey key{10, true, kLength};
   copies->add(1, 1, key, codedFromFullMemory(100));
-  const FailedBlockCopies::Outcome misfit = copies->add(1, 1, key, codedFromFullMemory(100));
-  EXPECT_TRUE(misfit.combined);
-  EXPECT_FALSE(misfit.good);
-  const std::vector<uint8_t> checked(copies->combinedBits().cells.begin(),
-                                     copies->combinedBits().cells.begin() + kLength + kCrcBits);
-  EXPECT_TRUE(crcCheckPasses(checked));
-  EXPECT_TRUE(std::equal(kBlock.begin(), kBlock.end(), checked.begin()));
-
+  EXPECT_FALSE(copies->add(1, 1, key, codedFromFullMemory(100)).good);
+  const auto& bits = copies->combinedBits().cells;
+  EXPECT_TRUE(crcCheckPasses(std::span(bits.data(), kLength + kCrcBits)));
+  EXPECT_TRUE(std::equal(kBlock.begin(), kBlock.end(), bits.begin()));
   copies->add(2, 1, key, codedFromFullMemory(1));
   EXPECT_TRUE(copies->add(2, 1, key, codedFromFullMemory(1)).good);
 }
