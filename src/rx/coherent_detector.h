@@ -254,10 +254,10 @@ struct CoherentDetector {
   // Whether the frame's channel is without echoes, judged from its two-tone symbols so far.
   bool channelLooksFlat() const;
   void readThroughEcho(double llr[2]);
-  // A symbol's samples for the echo reader, from the one before its first (`start` is its
-  // boundary, `startPhase` the carrier phase there).
   // A symbol's correlations with each tone's ramp, from `start` with the carrier at `startPhase`.
   std::array<Complex, four_level::kValues> toneCorrelations(double start, double startPhase) const;
+  // A symbol's samples for the echo reader, from the one before its first (`start` is its
+  // boundary, `startPhase` the carrier phase there).
   void echoSamples(double start, double startPhase,
                    std::array<Complex, four_level::EchoReader::kInputSamples>& out) const;
   // The same for the signal turned back in time about the integer sample `origin` and
